@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/AXElement.h"
+#include "platform/AXValue.h"
+#include "platform/Geometry.h"
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace velmora {
+
+// Read-only queries over the accessibility interface. Nothing here reports an
+// error: a failed or missing read yields the empty value of the operation
+// (no element, "", an empty list, -1). Callers therefore treat an empty result
+// as "unknown", not as a fact about the element.
+//
+// Results are handles: they stay valid for as long as the caller keeps them,
+// which covers the "valid until the end of the current pass" promise.
+class applicationInfo {
+public:
+    applicationInfo() = delete;
+
+    // Reads an attribute only if the element advertises it (an attribute the
+    // element serves but does not list counts as absent). Costs two requests.
+    static AXValue valueOfExistingAttribute(const std::string& attribute, const AXElement& element);
+
+    // The application element of a process; empty on failure.
+    static AXElement uiElementForPID(pid_t pid);
+
+    // "AXTitle", "AXRole", "AXDescription" copied directly, as text; "" when absent.
+    static std::string titleOfElement(const AXElement& element);
+    static std::string roleOfElement(const AXElement& element);
+    static std::string descriptionOfElement(const AXElement& element);
+    // The title of the element's topmost ancestor (following "AXParent").
+    static std::string titleOfApplicationForElement(const AXElement& element);
+
+    // "AXWindows" of the application / "AXChildren" of the element, in the
+    // order given. Empty unless the value is a non-empty array whose first
+    // entry is an element (only the first entry's kind is tested).
+    static std::vector<AXElement> allWindowsForAppWithPID(pid_t pid);
+    static std::vector<AXElement> allChildrenOfElement(const AXElement& element);
+
+    // The application's focused window; when it is missing from a non-empty
+    // window list, the top-level element of the focused element stands in for
+    // it if that element's role is exactly "AXWindow".
+    static AXElement focusedWindowRefForAppWithPID(pid_t pid);
+
+    // The element at a point, asked of the whole desktop (x = h, y = v).
+    static AXElement elementRefAtCarbonPoint(CarbonPoint point);
+
+    // 1 or 0; -1 when the application or the attribute is missing.
+    static int appWithPIDIsFrontmost(pid_t pid);
+    static int appWithPIDIsHidden(pid_t pid);
+    // The process of the system-wide element's focused application; -1 when none.
+    static pid_t pidOfFrontmostApp();
+};
+
+} // namespace velmora

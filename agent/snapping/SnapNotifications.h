@@ -1,0 +1,19 @@
+#pragma once
+
+namespace velmora {
+
+// Local notifications of the agent's snapping engine.
+inline constexpr const char* QK_VL_movedMouseToPoint = "QK_VL_movedMouseToPoint";
+inline constexpr const char* QK_VL_movedMouseBackFromPoint = "QK_VL_movedMouseBackFromPoint";
+inline constexpr const char* QK_VL_UserMovedMouse = "QK_VL_UserMovedMouse";
+inline constexpr const char* QK_VL_OldDefaultButtonGone = "QK_VL_OldDefaultButtonGone";
+inline constexpr const char* QK_VL_OldDefaultButtonGoneAfterMouseMoved = "QK_VL_OldDefaultButtonGoneAfterMouseMoved";
+
+// User-info keys of QK_VL_movedMouseToPoint: pointer-location texts.
+inline constexpr const char* kStartingMouseLocation = "startingMouseLocation";
+inline constexpr const char* kEndingMouseLocation = "endingMouseLocation";
+
+// Posted on the local centre once the agent has re-read its preferences.
+inline constexpr const char* ZQK_VelmoraPrefsUpdated = "ZQK_VelmoraPrefsUpdated";
+
+} // namespace velmora

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace velmora {
+
+struct ProcessRecord {
+    pid_t pid{0};
+    std::string name;  // the process's program name
+    std::string path;  // its executable, "" when unknown
+};
+
+// The processes of the user's session.
+class ProcessManager {
+public:
+    virtual ~ProcessManager() = default;
+    // Every running process, in the system's order.
+    virtual std::vector<ProcessRecord> processes() = 0;
+    // Asks a process to quit without waiting for it; false if it could not be asked.
+    virtual bool sendQuit(pid_t pid) = 0;
+};
+
+inline constexpr const char* kNSApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";
+
+// This program as the desktop sees it.
+class Application {
+public:
+    virtual ~Application() = default;
+    // Where this program was started from (its executable or bundle path).
+    virtual std::string bundlePath() = 0;
+    // Whether anything exists at a path.
+    virtual bool fileExists(const std::string& path) = 0;
+    // Orderly termination: posts the will-terminate notification on the
+    // local centre, then stops the run loop.
+    virtual void terminate() = 0;
+};
+
+} // namespace velmora

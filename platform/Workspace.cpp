@@ -1,0 +1,40 @@
+#include "platform/Workspace.h"
+
+namespace velmora {
+
+Value::Dictionary ApplicationInfo::record() const
+{
+    Value::Dictionary r;
+    r[kNSApplicationName] = name;
+    r[kNSApplicationProcessIdentifier] = static_cast<int64_t>(pid);
+    if (bundleIdentifier)
+        r[kNSApplicationBundleIdentifier] = *bundleIdentifier;
+    r[kNSApplicationPath] = path;
+    return r;
+}
+
+std::optional<ApplicationInfo> ApplicationInfo::fromRecord(const Value::Dictionary& record)
+{
+    const Value& name = valueForKey(record, kNSApplicationName);
+    const Value& pid = valueForKey(record, kNSApplicationProcessIdentifier);
+    if (!name.string() || !pid.isNumber())
+        return std::nullopt;
+    ApplicationInfo info;
+    info.name = *name.string();
+    info.pid = static_cast<pid_t>(pid.integerValue());
+    if (auto bundle = valueForKey(record, kNSApplicationBundleIdentifier).string())
+        info.bundleIdentifier = *bundle;
+    if (auto path = valueForKey(record, kNSApplicationPath).string())
+        info.path = *path;
+    return info;
+}
+
+std::string NSFileTypeForHFSTypeCode(uint32_t code)
+{
+    std::string out = "'";
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((code >> shift) & 0xff);
+    return out + "'";
+}
+
+} // namespace velmora

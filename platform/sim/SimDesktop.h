@@ -1,0 +1,224 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/PersistentDomainStore.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velmora::sim {
+
+class SimRunLoop;
+class SimAccessibility;
+class SimPointer;
+class SimScreens;
+class SimWorkspace;
+class SimDistributedNotificationCenter;
+class SimSoundService;
+class SimProcessManager;
+class SimApplication;
+class SimSystemLog;
+class MemoryDomainStore;
+struct SimApp;
+
+// One element of the simulated accessibility tree. Tests build and change the
+// tree; the accessibility backend reads it as a real desktop would be read.
+// Attributes are stored values, except these, computed from the tree:
+// "AXChildren" (the children), "AXParent" (the parent), "AXWindows" (an
+// application's windows), "AXRole"/"AXPosition"/"AXSize" when set through
+// the builders below.
+class SimNode : public std::enable_shared_from_this<SimNode> {
+public:
+    SimNode(SimApp& app, std::string role);
+    ~SimNode();
+
+    SimApp& app() const { return *m_app; }
+    pid_t pid() const;
+    bool isAlive() const { return m_alive; }
+
+    // Attributes the node advertises. setAttribute advertises it too;
+    // setHiddenAttribute stores a value that is served on direct copy but not
+    // listed among the attribute names.
+    SimNode& setAttribute(const std::string& name, AXValue value);
+    SimNode& setHiddenAttribute(const std::string& name, AXValue value);
+    SimNode& removeAttribute(const std::string& name);
+    std::optional<AXValue> attribute(const std::string& name) const; // computed ones included
+    std::vector<std::string> attributeNames() const;
+
+    // Convenience for the common attributes.
+    SimNode& setTitle(const std::string& title) { return setAttribute("AXTitle", title); }
+    SimNode& setFrame(CGPoint position, CGSize size);
+    SimNode& setEnabled(bool enabled) { return setAttribute("AXEnabled", enabled); }
+    CGPoint position() const;
+    CGSize size() const;
+
+    // Children, in order.
+    std::shared_ptr<SimNode> addChild(const std::string& role);
+    std::shared_ptr<SimNode> addButton(const std::string& title, CGPoint position, CGSize size, bool enabled = true);
+    std::shared_ptr<SimNode> addGroup(const std::string& role = "AXGroup");
+    const std::vector<std::shared_ptr<SimNode>>& children() const { return m_children; }
+    SimNode* parent() const { return m_parent; }
+    // Detaches from the parent and marks this node and its subtree dead:
+    // every later read fails with InvalidUIElement.
+    void destroy();
+
+    // A handle to this node, as the backend hands it out.
+    AXElement element();
+
+    static size_t liveCount();
+
+private:
+    friend struct SimApp;
+    SimApp* m_app;                       // not owned; the app outlives its nodes' use
+    SimNode* m_parent{nullptr};          // not owned; parent owns us
+    std::vector<std::shared_ptr<SimNode>> m_children;
+    std::map<std::string, AXValue> m_attributes;
+    std::set<std::string> m_unlisted;
+    bool m_alive{true};
+};
+
+// A simulated running application with its accessibility tree.
+struct SimApp {
+    ApplicationInfo info;
+    std::shared_ptr<SimNode> root;        // the application element ("AXApplication")
+    std::vector<std::shared_ptr<SimNode>> windows;
+    std::shared_ptr<SimNode> focusedWindow;
+    std::shared_ptr<SimNode> focusedElement;
+    bool frontmost{false};
+    bool hidden{false};
+    bool accessible{true};                // false: no application element, observers fail
+    bool hung{false};                     // true: every request fails with CannotComplete
+    std::set<std::string> refusedNotifications; // subscribing to these fails
+    uint32_t creatorCode{0};
+    int requestCount{0};                  // accessibility requests served, for cost checks
+
+    // Builders. A new window goes on top (first in "AXWindows").
+    std::shared_ptr<SimNode> addWindow(const std::string& title, CGPoint position = {100, 100}, CGSize size = {400, 200},
+        const std::string& role = "AXWindow");
+    // A window with an enabled default "OK" and a cancel "Cancel" button.
+    std::shared_ptr<SimNode> addDialog(const std::string& title, CGPoint position = {100, 100});
+};
+
+// The simulated desktop: an in-memory model of applications, windows and
+// buttons, a virtual clock, a pointer, screens, sounds and preferences. Every
+// platform service of the agent runs on it. Deterministic: nothing depends on
+// real time or on the machine.
+class SimDesktop final : public Platform {
+public:
+    // `store` (not owned) backs the user defaults; a private in-memory store
+    // is used when it is null.
+    explicit SimDesktop(PersistentDomainStore* store = nullptr, std::string applicationDomain = "com.brightfen.velmora");
+    ~SimDesktop() override;
+
+    // Platform overrides.
+    Accessibility& accessibility() override;
+    Pointer& pointer() override;
+    Screens& screens() override;
+    Workspace& workspace() override;
+    RunLoop& runLoop() override;
+    NotificationCenter& localNotificationCenter() override;
+    DistributedNotificationCenter& distributedNotificationCenter() override;
+    UserDefaults& standardUserDefaults() override;
+    SoundService& sounds() override;
+    ProcessManager& processManager() override;
+    Application& application() override;
+    SystemLog& systemLog() override;
+
+    // --- Time -----------------------------------------------------------
+    double now() const;
+    // Runs everything due up to now + seconds, in time order, then sets the
+    // clock there.
+    void advance(double seconds);
+    // Runs what is due now (queued deliveries, end-of-pass work, zero-delay calls).
+    void runPending();
+
+    // --- Applications -----------------------------------------------------
+    // Starts an application: it appears among the running ones and the
+    // workspace posts its launch notification. Not frontmost until activated.
+    SimApp& launch(const std::string& name, std::optional<std::string> bundleIdentifier = std::nullopt,
+        std::string path = {}, pid_t pid = 0);
+    // Adds an application without posting a launch notification (already
+    // running when the agent starts).
+    SimApp& addRunningApp(const std::string& name, std::optional<std::string> bundleIdentifier = std::nullopt,
+        std::string path = {}, pid_t pid = 0);
+    // Quits it: posts the termination notification, its tree dies.
+    void terminate(pid_t pid);
+    SimApp* app(pid_t pid);
+    std::vector<SimApp*> apps();
+
+    // Makes an application frontmost (the previous one is deactivated, with
+    // "AXApplicationDeactivated") and posts "AXApplicationActivated".
+    void activate(SimApp& app);
+    // Gives a window the focus in its application and posts
+    // "AXFocusedWindowChanged" (and "AXWindowCreated" when `created`).
+    void focusWindow(SimApp& app, const std::shared_ptr<SimNode>& window, bool created = false);
+    // Closes a window: removes it, destroys its tree, posts
+    // "AXUIElementDestroyed"; focus moves to the next window, if any.
+    void closeWindow(SimApp& app, const std::shared_ptr<SimNode>& window);
+    void setHidden(SimApp& app, bool hidden);
+    // Posts any accessibility notification about an element of `app`.
+    void postAXNotification(SimApp& app, const std::string& notification, const AXElement& element);
+
+    // --- Desktop state ----------------------------------------------------
+    void setAPIEnabled(bool enabled);
+    // The primary screen first. Default: one 1440 x 900 screen, scale 1.
+    void setScreens(std::vector<Screen> screens);
+    void setMainScreenScaleFactor(float scale);
+    void sleepDisplays();  // posts the screens-did-sleep notification
+    void wakeDisplays();
+
+    // --- Pointer ----------------------------------------------------------
+    // The user moves the pointer (not a warp by the agent).
+    void userMovesPointer(CGPoint point);
+    // The user holds a mouse button, released `seconds` (virtual) from now.
+    void holdMouseButton(double seconds);
+    void setMouseButtonDown(bool down);
+    struct PointerMove { double time; CGPoint from; CGPoint to; };
+    // Warps made by the program, in order.
+    const std::vector<PointerMove>& pointerMoves() const;
+    // Button events the program produced; a pure move produces none.
+    int buttonEventCount() const;
+
+    // --- Processes, files, log, sounds --------------------------------------
+    // Processes that are not applications (e.g. "loginwindow"); applications
+    // are listed too.
+    pid_t addProcess(const std::string& name, const std::string& path = {});
+    void removeProcess(pid_t pid);
+    std::vector<pid_t> quitRequests() const;
+    void setBundlePath(const std::string& path);
+    void addFile(const std::string& path);
+    void removeFile(const std::string& path);
+    bool terminated() const;
+    const std::vector<std::string>& logLines() const;
+    void setEchoLog(bool echo);
+    // Sounds that exist, with their length in seconds.
+    void addSound(const std::string& name, double seconds);
+    struct PlayedSound { double time; std::string name; float volume; };
+    const std::vector<PlayedSound>& playedSounds() const;
+
+    // Accessibility requests made so far (all applications).
+    int requestCount() const;
+
+private:
+    std::unique_ptr<MemoryDomainStore> m_ownStore;
+    std::unique_ptr<SimRunLoop> m_runLoop;
+    std::unique_ptr<NotificationCenter> m_localCenter;
+    std::unique_ptr<SimAccessibility> m_accessibility;
+    std::unique_ptr<SimPointer> m_pointer;
+    std::unique_ptr<SimScreens> m_screens;
+    std::unique_ptr<SimWorkspace> m_workspace;
+    std::unique_ptr<SimDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SimSoundService> m_sounds;
+    std::unique_ptr<SimProcessManager> m_processes;
+    std::unique_ptr<SimApplication> m_application;
+    std::unique_ptr<SimSystemLog> m_log;
+    std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
+    pid_t m_nextPid{1000};
+};
+
+} // namespace velmora::sim

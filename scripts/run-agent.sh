@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Starts the agent on the user's desktop, or on the built-in demo desktop
+# where there is none.
+set -euo pipefail
+build=${1:-build}
+if [ -n "${DISPLAY:-}" ] && [ -x "$build/VelmoraBG-linux" ]; then
+  exec "$build/VelmoraBG-linux"
+fi
+echo "No graphical desktop here: running the agent on the demo desktop."
+exec "$build/VelmoraBG" --demo
