@@ -3,6 +3,7 @@
 #include "shared/preferences/PlistFileDomainStore.h"
 #include "shared/preferences/VelmoraPreferences.h"
 #include "support/TemporaryDirectory.h"
+#include "support/ValuePrinting.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,10 @@ protected:
             return true;
         }));
     }
-    Value stored(const std::string& key) { return valueForKey(m_otherStore.read(P::kDomain).value_or(Value::Dictionary {}), key); }
+    Value stored(const std::string& key)
+    {
+        return valueForKey(m_otherStore.read(P::kDomain).value_or(Value::Dictionary {}), key);
+    }
 
     test::TemporaryDirectory m_dir;
     PlistFileDomainStore m_store{m_dir.path()};

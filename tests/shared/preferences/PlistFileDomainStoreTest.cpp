@@ -1,6 +1,7 @@
 #include "shared/preferences/PlistFileDomainStore.h"
 
 #include "support/TemporaryDirectory.h"
+#include "support/ValuePrinting.h"
 
 #include <gtest/gtest.h>
 

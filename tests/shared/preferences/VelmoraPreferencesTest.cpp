@@ -1,6 +1,10 @@
 #include "shared/preferences/VelmoraPreferences.h"
 
+#include "support/ValuePrinting.h"
+
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace velmora {
 namespace {
