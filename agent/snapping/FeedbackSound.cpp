@@ -2,6 +2,7 @@
 
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 namespace velmora {
 
@@ -18,7 +19,7 @@ FeedbackSound::~FeedbackSound() = default;
 
 void FeedbackSound::playSound(const Notification&)
 {
-    if (!Platform::current().standardUserDefaults().boolForKey(kPlaysSoundOnMoveKey))
+    if (!Platform::current().standardUserDefaults().boolForKey(VelmoraPreferences::kPlaysSoundOnMove))
         return;
     std::shared_ptr<Sound> sound = soundToPlay();
     if (!sound || sound->isPlaying())
@@ -29,7 +30,7 @@ void FeedbackSound::playSound(const Notification&)
 std::shared_ptr<Sound> FeedbackSound::soundToPlay()
 {
     Platform& platform = Platform::current();
-    Value name = platform.standardUserDefaults().objectForKey(kFeedbackSoundNameKey);
+    Value name = platform.standardUserDefaults().objectForKey(VelmoraPreferences::kFeedbackSoundName);
     if (!name.string())
         return nullptr;
     std::shared_ptr<Sound> sound = platform.sounds().soundNamed(*name.string());
@@ -40,7 +41,7 @@ std::shared_ptr<Sound> FeedbackSound::soundToPlay()
 
 float FeedbackSound::volume()
 {
-    return Platform::current().standardUserDefaults().floatForKey(kFeedbackSoundVolumeKey);
+    return Platform::current().standardUserDefaults().floatForKey(VelmoraPreferences::kFeedbackSoundVolume);
 }
 
 } // namespace velmora

@@ -12,10 +12,6 @@ namespace velmora {
 // in the pane counts from the next move on.
 class FeedbackSound {
 public:
-    static constexpr const char* kPlaysSoundOnMoveKey = "playsSoundOnMove";
-    static constexpr const char* kFeedbackSoundNameKey = "feedbackSoundName";
-    static constexpr const char* kFeedbackSoundVolumeKey = "feedbackSoundVolume";
-
     // Subscribes to QK_VL_movedMouseToPoint and QK_VL_movedMouseBackFromPoint
     // from any sender; destruction unsubscribes.
     FeedbackSound();

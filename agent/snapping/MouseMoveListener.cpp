@@ -4,6 +4,7 @@
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/NotFound.h"
 #include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <cmath>
 #include <utility>
@@ -79,7 +80,7 @@ void MouseMoveListener::watcherReportedElementDeleted(const Notification& notifi
     NSPoint starting = NSPointFromString(record.startingMouseLocation);
 
     Platform& platform = Platform::current();
-    bool snapBack = platform.standardUserDefaults().boolForKey(kSnapbackCursorKey)
+    bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
         && platform.workspace().activeApplication().has_value()
         && pointerStillNear(record.endingMouseLocation);
     if (snapBack) {

@@ -23,9 +23,6 @@ public:
         std::unique_ptr<UIElementUnderPointWatcher> watcher;
     };
 
-    // Whether the pointer goes back when a watched button goes away. A
-    // missing key reads as false.
-    static constexpr const char* kSnapbackCursorKey = "QK.velmora.snapbackCursor";
     // How far, in whole points along either axis, the pointer may have
     // drifted from where the snap left it and still be put back: well inside
     // the watcher's box, so a nudged pointer ends the watch but stays put.

@@ -2,6 +2,7 @@
 
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,9 @@ protected:
     UserDefaults& defaults() { return m_desktop.standardUserDefaults(); }
     void enable(const char* name = "Bottle", double volume = 0.5)
     {
-        defaults().setObject(FeedbackSound::kPlaysSoundOnMoveKey, true);
-        defaults().setObject(FeedbackSound::kFeedbackSoundNameKey, name);
-        defaults().setObject(FeedbackSound::kFeedbackSoundVolumeKey, volume);
+        defaults().setObject(VelmoraPreferences::kPlaysSoundOnMove, true);
+        defaults().setObject(VelmoraPreferences::kFeedbackSoundName, name);
+        defaults().setObject(VelmoraPreferences::kFeedbackSoundVolume, volume);
     }
     // The two moves the sound answers; their content does not matter.
     void snap()
@@ -54,31 +55,31 @@ TEST_F(FeedbackSoundTest, PlaysOnSnapAndOnSnapBack)
 
 TEST_F(FeedbackSoundTest, SilentWhenSwitchedOffOrUnset)
 {
-    defaults().setObject(FeedbackSound::kFeedbackSoundNameKey, "Bottle");
-    defaults().setObject(FeedbackSound::kFeedbackSoundVolumeKey, 1.0);
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundName, "Bottle");
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundVolume, 1.0);
     snap();
     snapBack();
-    defaults().setObject(FeedbackSound::kPlaysSoundOnMoveKey, false);
+    defaults().setObject(VelmoraPreferences::kPlaysSoundOnMove, false);
     snap();
     snapBack();
     EXPECT_TRUE(played().empty());
 
-    defaults().setObject(FeedbackSound::kPlaysSoundOnMoveKey, 1); // as the pane stores it
+    defaults().setObject(VelmoraPreferences::kPlaysSoundOnMove, 1); // as the pane stores it
     snap();
     EXPECT_EQ(played().size(), 1u);
 }
 
 TEST_F(FeedbackSoundTest, NoNameOrUnknownNamePlaysNothingAndSaysNothing)
 {
-    defaults().setObject(FeedbackSound::kPlaysSoundOnMoveKey, true);
-    defaults().setObject(FeedbackSound::kFeedbackSoundVolumeKey, 1.0);
+    defaults().setObject(VelmoraPreferences::kPlaysSoundOnMove, true);
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundVolume, 1.0);
     snap();
     EXPECT_EQ(m_sound->soundToPlay(), nullptr);
-    defaults().setObject(FeedbackSound::kFeedbackSoundNameKey, "Nonexistent");
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundName, "Nonexistent");
     snap();
     snapBack();
     EXPECT_EQ(m_sound->soundToPlay(), nullptr);
-    defaults().setObject(FeedbackSound::kFeedbackSoundNameKey, 7); // not a name at all
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundName, 7); // not a name at all
     snap();
     EXPECT_TRUE(played().empty());
     EXPECT_TRUE(m_desktop.logLines().empty());
@@ -87,7 +88,7 @@ TEST_F(FeedbackSoundTest, NoNameOrUnknownNamePlaysNothingAndSaysNothing)
 TEST_F(FeedbackSoundTest, MissingVolumePlaysSilently)
 {
     enable();
-    defaults().removeObject(FeedbackSound::kFeedbackSoundVolumeKey);
+    defaults().removeObject(VelmoraPreferences::kFeedbackSoundVolume);
     EXPECT_EQ(m_sound->volume(), 0.0f);
     snap();
     ASSERT_EQ(played().size(), 1u);
@@ -99,7 +100,7 @@ TEST_F(FeedbackSoundTest, StillPlayingSoundIsNotDoubledButTakesTheNewVolume)
     enable("Bottle", 0.5); // half a second long
     snap();
     m_desktop.advance(0.2);
-    defaults().setObject(FeedbackSound::kFeedbackSoundVolumeKey, 0.9);
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundVolume, 0.9);
     snapBack();
     EXPECT_EQ(played().size(), 1u);
     EXPECT_FLOAT_EQ(m_desktop.sounds().soundNamed("Bottle")->volume(), 0.9f);
@@ -115,8 +116,8 @@ TEST_F(FeedbackSoundTest, NameAndVolumeAreReadAtEveryMove)
     enable("Bottle", 0.25);
     snap();
     // A different sound is a different object: it plays although Bottle still does.
-    defaults().setObject(FeedbackSound::kFeedbackSoundNameKey, "Pop");
-    defaults().setObject(FeedbackSound::kFeedbackSoundVolumeKey, 0.6);
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundName, "Pop");
+    defaults().setObject(VelmoraPreferences::kFeedbackSoundVolume, 0.6);
     m_desktop.advance(0.1);
     snapBack();
     ASSERT_EQ(played().size(), 2u);

@@ -3,6 +3,7 @@
 #include "agent/accessibility/MouseMover.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ protected:
             {{kStartingMouseLocation, starting}, {kEndingMouseLocation, ending}});
     }
 
-    void setSnapBack(Value value) { m_desktop.standardUserDefaults().setObject(MouseMoveListener::kSnapbackCursorKey, value); }
+    void setSnapBack(Value value) { m_desktop.standardUserDefaults().setObject(VelmoraPreferences::kSnapbackCursor, value); }
     void nudge(const CGPoint& from, float dx, float dy) { m_desktop.userMovesPointer({from.x + dx, from.y + dy}); }
     size_t programMoves() const { return m_desktop.pointerMoves().size(); }
     const UIElementUnderPointWatcher* currentWatcher() const

@@ -1,8 +1,9 @@
 #include "agent/snapping/SoundLibrary.h"
 
+#include "support/TemporaryDirectory.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -13,15 +14,11 @@ namespace fs = std::filesystem;
 
 class SoundLibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    SoundLibraryTest()
     {
-        std::string pattern = (fs::temp_directory_path() / "velmora-sounds-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
         m_environment.home = (m_root / "home").string();
         m_environment.xdgDataDirs = (m_root / "usr/local/share").string() + ":" + (m_root / "usr/share").string();
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     fs::path touch(const fs::path& relative)
     {
@@ -32,7 +29,8 @@ protected:
     }
     SoundLibrary library() const { return SoundLibrary(m_root / "resources", m_environment); }
 
-    fs::path m_root;
+    test::TemporaryDirectory m_directory;
+    fs::path m_root{m_directory.path()};
     SoundLibrary::Environment m_environment;
 };
 
