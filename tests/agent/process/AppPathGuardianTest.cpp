@@ -20,16 +20,14 @@ protected:
 TEST_F(AppPathGuardianTest, RenamedBundleEndsTheAgentNamingTheOldFolder)
 {
     desktop.setBundlePath(kStartPath);
-    desktop.addFile(kStartPath);
     AppPathGuardian::checkPath();
     EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
     EXPECT_EQ(&AppPathGuardian::shared(), &AppPathGuardian::shared());
     EXPECT_FALSE(desktop.terminated());
 
     // The process now knows itself under the new name; the guard keeps the old one.
-    desktop.removeFile(kStartPath);
-    desktop.addFile("/opt/velmora/Renamed.app");
     desktop.setBundlePath("/opt/velmora/Renamed.app");
+    desktop.removeFile(kStartPath);
     AppPathGuardian::checkPath();
     EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
     EXPECT_TRUE(desktop.terminated());
@@ -40,6 +38,7 @@ TEST_F(AppPathGuardianTest, RenamedBundleEndsTheAgentNamingTheOldFolder)
 TEST_F(AppPathGuardianTest, BundleGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
 {
     desktop.setBundlePath("/opt/velmora/VelmoraBG.app/");
+    desktop.removeFile("/opt/velmora/VelmoraBG.app/");
     AppPathGuardian::checkPath();
     EXPECT_TRUE(desktop.terminated());
     ASSERT_FALSE(desktop.logLines().empty());
@@ -55,6 +54,8 @@ TEST_F(AppPathGuardianTest, UnknownStartPathIsNoReasonToQuit)
     desktop.setBundlePath(kStartPath);
     AppPathGuardian::checkPath();
     EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
+    desktop.removeFile(kStartPath);
+    AppPathGuardian::checkPath();
     EXPECT_TRUE(desktop.terminated());
 }
 

@@ -248,7 +248,7 @@ TEST_F(ButtonChoiceTest, WithoutApplicationRecordNoApplicationRuleMatches)
              std::pair{"Finder", "com.apple.finder"}}) {
         SimApp& app = desktop.launch(name, std::string(bundle));
         auto observer = observe(app, false);
-        EXPECT_EQ(observer->description(), "FocusedWindowObserver - (null) (null)");
+        EXPECT_EQ(observer->description(), "FocusedWindowObserver - (null) ((null))");
 
         NodePtr window = app.addWindow("Copy");
         NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, {86, 28}));

@@ -63,7 +63,6 @@ protected:
     {
         AppPathGuardian::discardShared();
         desktop.setBundlePath(kBundlePath);
-        desktop.addFile(kBundlePath);
         desktop.userMovesPointer(kRestingPointer);
     }
     ~FocusedWindowObserverTest() override { AppPathGuardian::discardShared(); }
