@@ -9,8 +9,7 @@ namespace {
 
 std::string formatCoordinate(float value)
 {
-    // Shortest form that reads back to the same float: "10", "10.5", "-0.25".
-    // Fixed notation: "%g" would write 490 as "4.9e+02".
+    // Shortest fixed-point text that reads back to the same float: "10", "10.5", "-0.25".
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     return std::string(buffer, result.ptr);
