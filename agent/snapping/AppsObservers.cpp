@@ -4,6 +4,7 @@
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/NotFound.h"
 #include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <algorithm>
 #include <set>
@@ -70,7 +71,7 @@ void AppsObservers::normaliseIgnoredApps()
         merged.insert(std::move(entry));
     // The legacy key stays as it is: the pane's editor still removes entries from it.
     auto& defaults = Platform::current().standardUserDefaults();
-    defaults.setObject(kIgnoredAppsKey, Value::Array(merged.begin(), merged.end()));
+    defaults.setObject(VelmoraPreferences::kIgnoredApps, Value::Array(merged.begin(), merged.end()));
     defaults.synchronize();
 }
 
@@ -183,8 +184,8 @@ std::vector<std::string> AppsObservers::ignoredApps()
 {
     auto& defaults = Platform::current().standardUserDefaults();
     std::vector<std::string> entries;
-    appendStrings(defaults.objectForKey(kLegacyIgnoredAppsKey), entries);
-    appendStrings(defaults.objectForKey(kIgnoredAppsKey), entries);
+    appendStrings(defaults.objectForKey(VelmoraPreferences::kOldIgnoredApps), entries);
+    appendStrings(defaults.objectForKey(VelmoraPreferences::kIgnoredApps), entries);
     return entries;
 }
 

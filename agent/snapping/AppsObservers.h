@@ -24,9 +24,6 @@ class AppsObservers {
 public:
     using ObserverTable = std::map<pid_t, std::unique_ptr<FocusedWindowObserver>>;
 
-    // Preference keys of the ignored list; the second is the older one, still honoured.
-    static constexpr const char* kIgnoredAppsKey = "ignoredApps";
-    static constexpr const char* kLegacyIgnoredAppsKey = "QK.velmora.ignoredApps";
     // Record key the tracker adds to the records it reschedules: attempts left.
     static constexpr const char* kCountdownKey = "countdown";
     // Attempts left after the first one, and the pause between two attempts:

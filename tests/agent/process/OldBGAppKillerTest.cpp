@@ -2,6 +2,7 @@
 
 #include "platform/sim/SimDesktop.h"
 #include "support/TestDomainStore.h"
+#include "support/ValuePrinting.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

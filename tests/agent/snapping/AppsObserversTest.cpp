@@ -2,7 +2,9 @@
 
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
+#include "shared/preferences/VelmoraPreferences.h"
 #include "support/TestDomainStore.h"
+#include "support/ValuePrinting.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,7 +16,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-constexpr const char* kDomain = "com.brightfen.velmora";
+constexpr const char* kDomain = VelmoraPreferences::kDomain;
 
 class AppsObserversTest : public ::testing::Test {
 protected:
@@ -42,7 +44,7 @@ protected:
     // The pane writes the shared domain from its own process, then announces it.
     void paneSetsIgnoredApps(Value::Array entries)
     {
-        store.write(kDomain, AppsObservers::kIgnoredAppsKey, std::move(entries));
+        store.write(kDomain, VelmoraPreferences::kIgnoredApps, std::move(entries));
     }
     void preferencesUpdated() { desktop.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated); }
 
