@@ -1,7 +1,8 @@
 #include "agent/process/OldBGAppKiller.h"
 
+#include "platform/sim/MemoryDomainStore.h"
 #include "platform/sim/SimDesktop.h"
-#include "support/TestDomainStore.h"
+#include "support/DomainValues.h"
 #include "support/ValuePrinting.h"
 
 #include <gmock/gmock.h>
@@ -22,13 +23,13 @@ class OldBGAppKillerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        store.write("loginwindow", "AutoLaunchedApplicationDictionary",
+        test::writeStoredValue(store, "loginwindow", "AutoLaunchedApplicationDictionary",
             Value::Array {entry("/Applications/Velmora.prefPane/Contents/Resources/VelmoraBG.app"),
                 entry("/Library/PreferencePanes/Velmora.prefPane/Contents/Resources/velmorabg.app")});
     }
-    Value loginItems() { return store.value("loginwindow", "AutoLaunchedApplicationDictionary"); }
+    Value loginItems() { return test::storedValue(store, "loginwindow", "AutoLaunchedApplicationDictionary"); }
 
-    test::TestDomainStore store;
+    sim::MemoryDomainStore store;
     sim::SimDesktop desktop { &store };
     ScopedPlatform scoped { desktop };
 };
@@ -57,7 +58,7 @@ TEST_F(OldBGAppKillerTest, LeavesEverythingAloneWhenNoOldAgentRuns)
 
 TEST_F(OldBGAppKillerTest, StoppingWithoutALoginItemOnlySendsTheQuit)
 {
-    store.write("loginwindow", "AutoLaunchedApplicationDictionary", Value::Array {entry("/Applications/Other.app")});
+    test::writeStoredValue(store, "loginwindow", "AutoLaunchedApplicationDictionary", Value::Array {entry("/Applications/Other.app")});
     pid_t old = desktop.addProcess("velmorabg");
 
     OldBGAppKiller killer;

@@ -1,9 +1,10 @@
 #include "agent/snapping/AppsObservers.h"
 
 #include "agent/snapping/SnapNotifications.h"
+#include "platform/sim/MemoryDomainStore.h"
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
-#include "support/TestDomainStore.h"
+#include "support/DomainValues.h"
 #include "support/ValuePrinting.h"
 
 #include <gmock/gmock.h>
@@ -44,14 +45,14 @@ protected:
     // The pane writes the shared domain from its own process, then announces it.
     void paneSetsIgnoredApps(Value::Array entries)
     {
-        store.write(kDomain, VelmoraPreferences::kIgnoredApps, std::move(entries));
+        test::writeStoredValue(store, kDomain, VelmoraPreferences::kIgnoredApps, std::move(entries));
     }
     void preferencesUpdated() { desktop.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated); }
 
     std::vector<std::string> storedStrings(const std::string& key)
     {
         std::vector<std::string> out;
-        if (auto entries = store.value(kDomain, key).array()) {
+        if (auto entries = test::storedValue(store, kDomain, key).array()) {
             for (const auto& entry : *entries)
                 out.push_back(entry.string() ? *entry.string() : "<not a string>");
         }
@@ -66,7 +67,7 @@ protected:
 
     static bool observes(const AppsObservers& tracker, pid_t pid) { return tracker.appsObservers().contains(pid); }
 
-    test::TestDomainStore store;
+    sim::MemoryDomainStore store;
     sim::SimDesktop desktop { &store };
     ScopedPlatform scoped { desktop };
 };
@@ -75,7 +76,7 @@ TEST_F(AppsObserversTest, ObservesRunningApplicationsAndTheLoginWindowAtStart)
 {
     auto& mail = running("Mail", "com.example.mail");
     auto& editor = running("Editor");
-    pid_t loginWindow = desktop.addProcess("loginwindow");
+    pid_t loginWindow = desktop.addBackgroundApp("loginwindow").info.pid;
 
     AppsObservers tracker;
 
@@ -150,7 +151,7 @@ TEST_F(AppsObserversTest, WithAccessibilityOffNothingIsObservedUntilAReload)
 {
     desktop.setAPIEnabled(false);
     auto& mail = running("Mail");
-    desktop.addProcess("loginwindow");
+    desktop.addBackgroundApp("loginwindow");
 
     AppsObservers tracker;
     EXPECT_EQ(logCount("couldn't add loginwindow"), 1);
@@ -174,7 +175,7 @@ TEST_F(AppsObserversTest, FirstStartStoresTheThreeBuiltInEntries)
     AppsObservers tracker;
 
     EXPECT_THAT(storedStrings("ignoredApps"), ElementsAre("Address Book", "Moneydance", "V2C"));
-    EXPECT_TRUE(store.value(kDomain, "QK.velmora.ignoredApps").isNull());
+    EXPECT_TRUE(test::storedValue(store, kDomain, "QK.velmora.ignoredApps").isNull());
     // Observed before the list existed; dropped at the next reload.
     EXPECT_TRUE(observes(tracker, moneydance.info.pid));
     preferencesUpdated();
@@ -183,7 +184,7 @@ TEST_F(AppsObserversTest, FirstStartStoresTheThreeBuiltInEntries)
 
 TEST_F(AppsObserversTest, EveryStartMergesTheLegacyAndBuiltInEntriesBack)
 {
-    store.write(kDomain, "QK.velmora.ignoredApps", Value::Array {"Legacy", "V2C"});
+    test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"Legacy", "V2C"});
     paneSetsIgnoredApps({"Zed", "Zed", "com.example.app"});
 
     auto tracker = std::make_unique<AppsObservers>();
@@ -200,7 +201,7 @@ TEST_F(AppsObserversTest, EveryStartMergesTheLegacyAndBuiltInEntriesBack)
 
 TEST_F(AppsObserversTest, IgnoredListReadsLegacyEntriesFirst)
 {
-    store.write(kDomain, "QK.velmora.ignoredApps", Value::Array {"Old", 7, "Older"});
+    test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"Old", 7, "Older"});
     AppsObservers tracker;
     paneSetsIgnoredApps({"New"});
     desktop.standardUserDefaults().synchronize();
@@ -210,7 +211,7 @@ TEST_F(AppsObserversTest, IgnoredListReadsLegacyEntriesFirst)
 
 TEST_F(AppsObserversTest, IgnoresByNameBundleIdentifierOrCreatorCode)
 {
-    store.write(kDomain, "QK.velmora.ignoredApps", Value::Array {"com.example.legacy"});
+    test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"com.example.legacy"});
     paneSetsIgnoredApps({"Named", "com.example.bundled", "'ABCD'"});
     auto& named = running("Named");
     auto& bundled = running("Bundled", "com.example.bundled");
@@ -298,11 +299,21 @@ TEST_F(AppsObserversTest, ARetryAfterTheApplicationQuitKeepsCountingDown)
 TEST_F(AppsObserversTest, LoginWindowIsObservedEvenWhenIgnored)
 {
     paneSetsIgnoredApps({"loginwindow"});
-    pid_t loginWindow = desktop.addProcess("loginwindow");
+    pid_t loginWindow = desktop.addBackgroundApp("loginwindow").info.pid;
 
     AppsObservers tracker;
-
     EXPECT_TRUE(observes(tracker, loginWindow));
+    preferencesUpdated();
+    EXPECT_TRUE(observes(tracker, loginWindow));
+}
+
+TEST_F(AppsObserversTest, AnUnobservableLoginWindowIsReportedOnceAndNotRetried)
+{
+    desktop.addProcess("loginwindow"); // no accessibility tree
+    AppsObservers tracker;
+    desktop.advance(30.0);
+    EXPECT_EQ(logCount("couldn't add loginwindow"), 1);
+    EXPECT_TRUE(tracker.appsObservers().empty());
 }
 
 TEST_F(AppsObserversTest, NoLoginWindowProcessIsNotReported)

@@ -1,7 +1,8 @@
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
+#include "platform/sim/MemoryDomainStore.h"
 #include "platform/sim/SimDesktop.h"
-#include "support/TestDomainStore.h"
+#include "support/DomainValues.h"
 #include "support/ValuePrinting.h"
 
 #include <gtest/gtest.h>
@@ -44,17 +45,17 @@ protected:
     // The login window's domain as the system keeps it, with a key of its own.
     void setItems(Value::Array items)
     {
-        store.write("loginwindow", "AutoLaunchedApplicationDictionary", std::move(items));
-        store.write("loginwindow", "SystemKey", 42);
+        test::writeStoredValue(store, "loginwindow", "AutoLaunchedApplicationDictionary", std::move(items));
+        test::writeStoredValue(store, "loginwindow", "SystemKey", 42);
     }
     Value::Array items()
     {
-        auto list = store.value("loginwindow", "AutoLaunchedApplicationDictionary").array();
+        auto list = test::storedValue(store, "loginwindow", "AutoLaunchedApplicationDictionary").array();
         return list ? *list : Value::Array {};
     }
 
     ScopedHome home { "/Users/tester" };
-    test::TestDomainStore store;
+    sim::MemoryDomainStore store;
     sim::SimDesktop desktop { &store };
     ScopedPlatform scoped { desktop };
 };
@@ -79,7 +80,7 @@ TEST_F(LoginItemsSynchronizerTest, AddsAnEntryAtTheEndOnlyOnce)
     Items::setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
 
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/Other.app", true), entry("/Applications/Velmora.app")}));
-    EXPECT_EQ(store.value("loginwindow", "SystemKey"), Value(42));
+    EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
     EXPECT_TRUE(Items::doesAppLaunchAtLogin("/Applications/Velmora.app"));
 }
 
@@ -117,7 +118,7 @@ TEST_F(LoginItemsSynchronizerTest, RemovesTheFirstMatchAndEntriesIdenticalToIt)
 
     Items::setAppLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), withExtra}));
-    EXPECT_EQ(store.value("loginwindow", "SystemKey"), Value(42));
+    EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
 }
 
 TEST_F(LoginItemsSynchronizerTest, RemovingAnAbsentApplicationWritesNothing)
