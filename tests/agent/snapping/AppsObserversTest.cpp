@@ -52,7 +52,8 @@ protected:
     std::vector<std::string> storedStrings(const std::string& key)
     {
         std::vector<std::string> out;
-        if (auto entries = test::storedValue(store, kDomain, key).array()) {
+        const Value stored = test::storedValue(store, kDomain, key);
+        if (auto entries = stored.array()) {
             for (const auto& entry : *entries)
                 out.push_back(entry.string() ? *entry.string() : "<not a string>");
         }
@@ -253,7 +254,11 @@ TEST_F(AppsObserversTest, ReloadDropsAnApplicationThePaneNowIgnores)
 TEST_F(AppsObserversTest, LaunchOfAnObservedApplicationOnlyReplacesItsInfo)
 {
     auto& app = running("Editor");
+    auto dialog = app.addDialog("Save changes?");
+    desktop.activate(app);
+    desktop.focusWindow(app, dialog);
     AppsObservers tracker;
+    ASSERT_EQ(desktop.pointerMoves().size(), 1u);
     const FocusedWindowObserver* before = tracker.appsObservers().at(app.info.pid).get();
 
     ApplicationInfo renamed = app.info;
@@ -263,6 +268,8 @@ TEST_F(AppsObserversTest, LaunchOfAnObservedApplicationOnlyReplacesItsInfo)
     ASSERT_EQ(tracker.appsObservers().at(app.info.pid).get(), before);
     EXPECT_EQ(before->appInfo(), renamed);
     EXPECT_EQ(tracker.appsObservers().size(), 1u);
+    // A fresh observer would have taken the open dialog for new and snapped again.
+    EXPECT_EQ(desktop.pointerMoves().size(), 1u);
 }
 
 TEST_F(AppsObserversTest, TerminationDestroysTheObserver)

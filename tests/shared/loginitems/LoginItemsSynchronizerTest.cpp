@@ -50,8 +50,8 @@ protected:
     }
     Value::Array items()
     {
-        auto list = test::storedValue(store, "loginwindow", "AutoLaunchedApplicationDictionary").array();
-        return list ? *list : Value::Array {};
+        const Value stored = test::storedValue(store, "loginwindow", "AutoLaunchedApplicationDictionary");
+        return stored.array() ? *stored.array() : Value::Array {};
     }
 
     ScopedHome home { "/Users/tester" };
