@@ -135,7 +135,7 @@ URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& d
     t.attached = true;
 
     if (Platform::isInstalled())
-        m_timer = Platform::current().runLoop().scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pump(0); });
+        m_timer = Platform::current().runLoop().scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pumpFromRunLoop(); });
 }
 
 URLConnection::~URLConnection()
@@ -155,8 +155,32 @@ void URLConnection::cancel()
 
 void URLConnection::pump(double waitSeconds)
 {
-    if (m_finished)
+    if (auto outcome = transferAndDeliverData(waitSeconds))
+        finish(*outcome);
+}
+
+void URLConnection::pumpFromRunLoop()
+{
+    auto outcome = transferAndDeliverData(0);
+    if (!outcome)
         return;
+    // The last word is said from the end of this pass, outside the timer's
+    // callback: the delegate may then destroy us, timer included.
+    m_finished = true;
+    m_timer->invalidate();
+    std::weak_ptr<bool> alive = m_alive;
+    Platform::current().runLoop().performAtEndOfPass([this, alive, code = *outcome] {
+        if (auto token = alive.lock(); token && *token) {
+            m_timer.reset();
+            finish(code);
+        }
+    });
+}
+
+std::optional<int> URLConnection::transferAndDeliverData(double waitSeconds)
+{
+    if (m_finished)
+        return std::nullopt;
     Transfer& t = *m_transfer;
     if (waitSeconds > 0)
         curl_multi_poll(t.multi.get(), nullptr, 0, static_cast<int>(milliseconds(waitSeconds)), nullptr);
@@ -164,7 +188,7 @@ void URLConnection::pump(double waitSeconds)
     curl_multi_perform(t.multi.get(), &running);
 
     // Collect the outcome before calling anyone: a delegate may cancel.
-    std::optional<CURLcode> outcome;
+    std::optional<int> outcome;
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(t.multi.get(), &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == t.easy.get())
@@ -176,10 +200,9 @@ void URLConnection::pump(double waitSeconds)
         std::shared_ptr<bool> alive = m_alive;
         m_delegate.connectionDidReceiveData(*this, chunk);
         if (!*alive || m_finished)
-            return;
+            return std::nullopt;
     }
-    if (outcome)
-        finish(*outcome);
+    return outcome;
 }
 
 void URLConnection::finish(int curlResult)

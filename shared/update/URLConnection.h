@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velmora {
@@ -21,9 +22,10 @@ class Timer;
 // `maximumBodySize` bytes would arrive, the exchange fails with
 // NSURLErrorDomain code kNSURLErrorDataLengthExceedsMaximum.
 //
-// Do not destroy a connection from inside one of its own delegate callbacks
-// while it is driven by the run loop: hand it to performAtEndOfPass instead.
-// (Destroying it from a callback of a direct pump() call is safe.)
+// From the run loop, the last callback (failure or completion) comes at the
+// end of a pass, so the delegate may destroy the connection there; it must
+// not destroy it from a data callback. Under direct pump() calls any callback
+// may destroy it.
 class URLConnection {
 public:
     static constexpr double kPumpInterval = 0.01;
@@ -71,6 +73,9 @@ public:
 private:
     struct Transfer;
     URLConnection(const URLRequest& request, URLConnectionDelegate& delegate, size_t maximumBodySize);
+    void pumpFromRunLoop();
+    // The exchange's curl result once it ended; data is delivered on the way.
+    std::optional<int> transferAndDeliverData(double waitSeconds);
     void finish(int curlResult);
 
     URLConnectionDelegate& m_delegate;
