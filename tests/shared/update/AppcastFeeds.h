@@ -20,7 +20,7 @@ inline std::string appcastItem(const std::string& version, const std::string& da
 inline std::string appcastDocument(const std::string& items)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-           "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
+           "<rss version=\"2.0\" xmlns:sparkle=\"http://www.brightfen.com/xml-namespaces/updates\">\n"
            "<channel><title>Velmora</title>\n" + items + "\n</channel></rss>\n";
 }
 
