@@ -4,6 +4,7 @@
 #include "agent/snapping/AppsObservers.h"
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/MouseMoveListener.h"
+#include "shared/update/TimedUpdateChecker.h"
 
 namespace velmora {
 
@@ -16,6 +17,7 @@ VelmoraBGAppDelegate::~VelmoraBGAppDelegate()
     m_appsObservers.reset();
     m_feedbackSound.reset();
     m_mouseMoveListener.reset();
+    m_updateChecker.reset();
 }
 
 void VelmoraBGAppDelegate::awakeFromNib()
@@ -26,6 +28,8 @@ void VelmoraBGAppDelegate::awakeFromNib()
 
     // An older generation must be gone before our first observer exists.
     OldBGAppKiller::killOldVelmoraBG();
+
+    m_updateChecker = std::make_unique<TimedUpdateChecker>();
 
     // The tracker observes every application at once and may already snap
     // here, before the sound and the snap-back coordinator exist: such a

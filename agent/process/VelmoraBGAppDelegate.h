@@ -7,6 +7,7 @@ namespace velmora {
 class AppsObservers;
 class FeedbackSound;
 class MouseMoveListener;
+class TimedUpdateChecker;
 
 // Builds the agent's long-lived components once, in a fixed order, and owns
 // them for the life of the process. The components find each other only
@@ -25,14 +26,15 @@ public:
     AppsObservers* appsObservers() const { return m_appsObservers.get(); }
     FeedbackSound* feedbackSound() const { return m_feedbackSound.get(); }
     MouseMoveListener* mouseMoveListener() const { return m_mouseMoveListener.get(); }
+    TimedUpdateChecker* updateChecker() const { return m_updateChecker.get(); }
 
 private:
     bool m_awoken{false};
-    // TODO(#8): the daily update checker is created first, before the tracker.
     std::unique_ptr<AppsObservers> m_appsObservers;
     std::unique_ptr<FeedbackSound> m_feedbackSound;
     std::unique_ptr<MouseMoveListener> m_mouseMoveListener;
     // TODO(#7): the pane communicator is created last and announces the agent.
+    std::unique_ptr<TimedUpdateChecker> m_updateChecker;
 };
 
 } // namespace velmora

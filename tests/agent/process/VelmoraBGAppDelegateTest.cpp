@@ -1,0 +1,90 @@
+#include "agent/process/VelmoraBGAppDelegate.h"
+
+#include "platform/sim/SimDesktop.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::sim;
+
+namespace {
+
+class AgentStartupTest : public ::testing::Test {
+protected:
+    SimDesktop desktop;
+    ScopedPlatform scoped{desktop};
+
+    void switchOnSoundAndSnapBack()
+    {
+        desktop.addSound("Bottle", 0.3);
+        auto& defaults = desktop.standardUserDefaults();
+        defaults.setObject(VelmoraPreferences::kPlaysSoundOnMove, true);
+        defaults.setObject(VelmoraPreferences::kFeedbackSoundName, "Bottle");
+        defaults.setObject(VelmoraPreferences::kFeedbackSoundVolume, 0.5);
+        defaults.setObject(VelmoraPreferences::kSnapbackCursor, true);
+        defaults.synchronize();
+    }
+};
+
+TEST_F(AgentStartupTest, ADialogAlreadyFocusedAtStartIsSnappedSilentlyAndNeverSnappedBack)
+{
+    switchOnSoundAndSnapBack();
+    SimApp& editor = desktop.addRunningApp("Editor", "org.example.Editor");
+    auto document = editor.addWindow("Untitled", {0, 0}, {1440, 900});
+    auto dialog = editor.addDialog("Save changes?", {500, 300});
+    desktop.activate(editor);
+    desktop.focusWindow(editor, dialog);
+    desktop.runPending();
+
+    VelmoraBGAppDelegate delegate;
+    delegate.awakeFromNib();
+    ASSERT_EQ(desktop.pointerMoves().size(), 1u) << "the tracker's first check snaps at once";
+    EXPECT_TRUE(desktop.playedSounds().empty()) << "the sound player did not exist yet";
+
+    // Answer the dialog without moving the pointer: nothing watches that snap.
+    desktop.closeWindow(editor, dialog);
+    desktop.advance(1.0);
+    EXPECT_EQ(desktop.pointerMoves().size(), 1u);
+
+    // A second start-up call changes nothing: each component exists once.
+    delegate.awakeFromNib();
+    auto next = editor.addDialog("Replace?", {300, 200});
+    desktop.focusWindow(editor, next);
+    desktop.advance(0.1);
+    EXPECT_EQ(desktop.pointerMoves().size(), 2u);
+    EXPECT_EQ(desktop.playedSounds().size(), 1u) << "one sound player, one sound";
+}
+
+TEST_F(AgentStartupTest, OlderGenerationIsStoppedAndItsLoginItemRemoved)
+{
+    pid_t old = desktop.addProcess("velmorabg", "/opt/old/velmorabg.app");
+    Value::Dictionary entry{{"Path", "/opt/old/velmorabg.app"}, {"Hide", false}};
+    Value::Dictionary mine{{"Path", "/usr/bin/VelmoraBG"}, {"Hide", false}};
+    desktop.standardUserDefaults().setPersistentDomain({{"AutoLaunchedApplicationDictionary", Value::Array{entry, mine}}}, "loginwindow");
+
+    VelmoraBGAppDelegate delegate;
+    delegate.awakeFromNib();
+    EXPECT_EQ(desktop.quitRequests(), std::vector<pid_t>{old});
+    auto loginItems = desktop.standardUserDefaults().persistentDomainForName("loginwindow");
+    ASSERT_TRUE(loginItems);
+    EXPECT_EQ(valueForKey(*loginItems, "AutoLaunchedApplicationDictionary"), Value(Value::Array{mine}));
+}
+
+TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationInTheEnd)
+{
+    desktop.addRunningApp("Editor");
+    desktop.setAPIEnabled(false);
+    VelmoraBGAppDelegate delegate;
+    delegate.awakeFromNib();
+    ASSERT_NE(delegate.appsObservers(), nullptr);
+    ASSERT_NE(delegate.mouseMoveListener(), nullptr);
+
+    desktop.advance(25);
+    int gaveUp = 0;
+    for (const auto& line : desktop.logLines())
+        gaveUp += line == "Could not connect to application \"Editor\"";
+    EXPECT_EQ(gaveUp, 1);
+}
+
+} // namespace
