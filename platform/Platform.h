@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/ApplicationFinder.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PaneServices.h"
 #include "platform/Pointer.h"
 #include "platform/ProcessManager.h"
 #include "platform/RunLoop.h"
@@ -33,6 +35,9 @@ public:
     virtual ProcessManager& processManager() = 0;
     virtual Application& application() = 0;
     virtual SystemLog& systemLog() = 0;
+    // Used by the settings pane only.
+    virtual PaneServices& paneServices() = 0;
+    virtual ApplicationFinder& applicationFinder() = 0;
 
     // The installed platform; aborts if none is (a programming error).
     static Platform& current();

@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 #include "platform/PersistentDomainStore.h"
+#include "platform/sim/SimApplicationFinder.h"
+#include "platform/sim/SimPaneServices.h"
 
 #include <map>
 #include <memory>
@@ -127,6 +129,8 @@ public:
     ProcessManager& processManager() override;
     Application& application() override;
     SystemLog& systemLog() override;
+    SimPaneServices& paneServices() override { return m_paneServices; }
+    SimApplicationFinder& applicationFinder() override { return m_applicationFinder; }
 
     // --- Time -----------------------------------------------------------
     double now() const;
@@ -217,6 +221,8 @@ private:
     std::unique_ptr<SimProcessManager> m_processes;
     std::unique_ptr<SimApplication> m_application;
     std::unique_ptr<SimSystemLog> m_log;
+    SimPaneServices m_paneServices;
+    SimApplicationFinder m_applicationFinder;
     std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
     pid_t m_nextPid{1000};
 };
