@@ -3,6 +3,7 @@
 #include "pane/ExternalPreferencesSynchronizer.h"
 #include "pane/KeyValueObservable.h"
 #include "platform/Value.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <array>
 #include <map>
@@ -20,8 +21,8 @@ namespace velmora {
 // "canRemoveSelectedRow".
 class IgnoredApplicationsTableViewController : public KeyValueObservable {
 public:
-    static constexpr const char* kIgnoredAppsKey = "ignoredApps";
-    static constexpr const char* kLegacyIgnoredAppsKey = "QK.velmora.ignoredApps";
+    static constexpr const char* kIgnoredAppsKey = VelmoraPreferences::kIgnoredApps;
+    static constexpr const char* kLegacyIgnoredAppsKey = VelmoraPreferences::kOldIgnoredApps;
 
     // Row keys; a column is identified by one of them.
     static constexpr const char* kBundleIdentifier = "bundleIdentifier"; // the entry as stored, whatever its form

@@ -7,21 +7,22 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 namespace velmora {
 
 namespace {
 
+using Keys = VelmoraPreferences;
+
 constexpr std::array kSettings{
-    VelmoraBGController::Setting{"feedbackSoundVolume", "feedbackSoundVolume", VelmoraBGController::SettingKind::Float},
-    VelmoraBGController::Setting{"feedbackSoundName", "feedbackSoundName", VelmoraBGController::SettingKind::String},
-    VelmoraBGController::Setting{"shouldCheckForUpdatesDaily", "shouldCheckForUpdatesDaily", VelmoraBGController::SettingKind::Boolean},
-    VelmoraBGController::Setting{"snapsBackAfterDismiss", "QK.velmora.snapbackCursor", VelmoraBGController::SettingKind::IntegerBoolean},
-    VelmoraBGController::Setting{"soundToPlay", "SoundToPlayIndex", VelmoraBGController::SettingKind::Integer},
-    VelmoraBGController::Setting{"playsSoundOnMove", "playsSoundOnMove", VelmoraBGController::SettingKind::IntegerBoolean},
-    VelmoraBGController::Setting{"snapsToAlternateButton", "snapToAlternateButtonInstead", VelmoraBGController::SettingKind::IntegerBoolean},
+    VelmoraBGController::Setting{"feedbackSoundVolume", Keys::kFeedbackSoundVolume},
+    VelmoraBGController::Setting{"feedbackSoundName", Keys::kFeedbackSoundName},
+    VelmoraBGController::Setting{"shouldCheckForUpdatesDaily", Keys::kShouldCheckForUpdatesDaily},
+    VelmoraBGController::Setting{"snapsBackAfterDismiss", Keys::kSnapbackCursor},
+    VelmoraBGController::Setting{"soundToPlay", Keys::kSoundToPlayIndex},
+    VelmoraBGController::Setting{"playsSoundOnMove", Keys::kPlaysSoundOnMove},
+    VelmoraBGController::Setting{"snapsToAlternateButton", Keys::kSnapToAlternateButtonInstead},
 };
 
 // A float kept at single precision, as the agent reads it back.
@@ -46,20 +47,6 @@ const VelmoraBGController::Setting* VelmoraBGController::settingForKey(const std
     return nullptr;
 }
 
-Value VelmoraBGController::defaultValueForSetting(const Setting& setting)
-{
-    const std::string key = setting.key;
-    if (key == "feedbackSoundVolume")
-        return floatValue(13.0f / 34.0f);
-    if (key == "feedbackSoundName")
-        return "Bottle";
-    if (key == "shouldCheckForUpdatesDaily")
-        return true;
-    if (key == "SoundToPlayIndex")
-        return 0;
-    return false;
-}
-
 VelmoraBGController::VelmoraBGController(VelmoraPref* prefPane) : m_prefPane(prefPane)
 {
     setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
@@ -73,8 +60,10 @@ const VelmoraBGController::Setting& VelmoraBGController::setting(const char* key
 
 Value VelmoraBGController::valueOfSetting(const Setting& setting)
 {
-    if (!prefHasKey(setting.key))
-        setPrefOfKey(setting.key, defaultValueForSetting(setting));
+    if (!prefHasKey(setting.key)) {
+        if (const auto* key = VelmoraPreferences::keyNamed(setting.key); key && key->paneDefault)
+            setPrefOfKey(setting.key, *key->paneDefault);
+    }
     return prefForKey(setting.key);
 }
 
@@ -99,79 +88,79 @@ void VelmoraBGController::setValueOfSetting(const Setting& setting, const Value&
 
 float VelmoraBGController::feedbackSoundVolume()
 {
-    return static_cast<float>(valueOfSetting(setting("feedbackSoundVolume")).doubleValue());
+    return static_cast<float>(valueOfSetting(setting(Keys::kFeedbackSoundVolume)).doubleValue());
 }
 
 void VelmoraBGController::setFeedbackSoundVolume(float volume)
 {
-    setPrefOfKey("feedbackSoundVolume", floatValue(volume));
+    setPrefOfKey(Keys::kFeedbackSoundVolume, floatValue(volume));
     didChangeValueForKey("feedbackSoundVolume");
 }
 
 std::string VelmoraBGController::feedbackSoundName()
 {
-    Value value = valueOfSetting(setting("feedbackSoundName"));
+    Value value = valueOfSetting(setting(Keys::kFeedbackSoundName));
     return value.string() ? *value.string() : "";
 }
 
 void VelmoraBGController::setFeedbackSoundName(const std::string& name)
 {
-    setPrefOfKey("feedbackSoundName", name);
+    setPrefOfKey(Keys::kFeedbackSoundName, name);
     didChangeValueForKey("feedbackSoundName");
 }
 
 bool VelmoraBGController::shouldCheckForUpdatesDaily()
 {
-    return valueOfSetting(setting("shouldCheckForUpdatesDaily")).boolValue();
+    return valueOfSetting(setting(Keys::kShouldCheckForUpdatesDaily)).boolValue();
 }
 
 void VelmoraBGController::setShouldCheckForUpdatesDaily(bool check)
 {
-    setPrefOfKey("shouldCheckForUpdatesDaily", check);
+    setPrefOfKey(Keys::kShouldCheckForUpdatesDaily, check);
     didChangeValueForKey("shouldCheckForUpdatesDaily");
 }
 
 bool VelmoraBGController::snapsBackAfterDismiss()
 {
-    return valueOfSetting(setting("QK.velmora.snapbackCursor")).boolValue();
+    return valueOfSetting(setting(Keys::kSnapbackCursor)).boolValue();
 }
 
 void VelmoraBGController::setSnapsBackAfterDismiss(bool snapsBack)
 {
-    setPrefOfKey("QK.velmora.snapbackCursor", snapsBack ? 1 : 0);
+    setPrefOfKey(Keys::kSnapbackCursor, int64_t{snapsBack ? 1 : 0});
     didChangeValueForKey("snapsBackAfterDismiss");
 }
 
 int VelmoraBGController::soundToPlay()
 {
-    return static_cast<int>(valueOfSetting(setting("SoundToPlayIndex")).integerValue());
+    return static_cast<int>(valueOfSetting(setting(Keys::kSoundToPlayIndex)).integerValue());
 }
 
 void VelmoraBGController::setSoundToPlay(int index)
 {
-    setPrefOfKey("SoundToPlayIndex", index);
+    setPrefOfKey(Keys::kSoundToPlayIndex, int64_t{index});
     didChangeValueForKey("soundToPlay");
 }
 
 bool VelmoraBGController::playsSoundOnMove()
 {
-    return valueOfSetting(setting("playsSoundOnMove")).boolValue();
+    return valueOfSetting(setting(Keys::kPlaysSoundOnMove)).boolValue();
 }
 
 void VelmoraBGController::setPlaysSoundOnMove(bool plays)
 {
-    setPrefOfKey("playsSoundOnMove", plays ? 1 : 0);
+    setPrefOfKey(Keys::kPlaysSoundOnMove, int64_t{plays ? 1 : 0});
     didChangeValueForKey("playsSoundOnMove");
 }
 
 bool VelmoraBGController::snapsToAlternateButton()
 {
-    return valueOfSetting(setting("snapToAlternateButtonInstead")).boolValue();
+    return valueOfSetting(setting(Keys::kSnapToAlternateButtonInstead)).boolValue();
 }
 
 void VelmoraBGController::setSnapsToAlternateButton(bool alternate)
 {
-    setPrefOfKey("snapToAlternateButtonInstead", alternate ? 1 : 0);
+    setPrefOfKey(Keys::kSnapToAlternateButtonInstead, int64_t{alternate ? 1 : 0});
     didChangeValueForKey("snapsToAlternateButton");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pane/BGAppController.h"
+#include "shared/preferences/VelmoraPreferences.h"
 
 #include <span>
 #include <string>
@@ -19,20 +20,16 @@ class VelmoraPref;
 // "canChangeSettings", "currentVersionString", "bundleNameWithVersionString".
 class VelmoraBGController : public BGAppController {
 public:
-    // How a setting is stored. Booleans that the user sets are stored as the
-    // integers 0 and 1 (their defaults as booleans); readers take both alike.
-    enum class SettingKind { Float, String, Boolean, IntegerBoolean, Integer };
+    // A settings property and the key it is stored under; the key's type and
+    // default are in the shared key table.
     struct Setting {
         const char* property;
         const char* key;
-        SettingKind kind;
     };
     // The seven settings, in the order the pane shows them.
     static std::span<const Setting> settings();
     // The setting stored under `key`; null for any other key.
     static const Setting* settingForKey(const std::string& key);
-    // What a first read stores when the key is absent.
-    static Value defaultValueForSetting(const Setting& setting);
 
     // The run switch needs a toolkit at least this new: 3.0 in the form
     // major * 100 + minor; the fraction keeps the original rule's shape
@@ -111,7 +108,7 @@ public:
     std::string mustQuitNotificationName() const override { return "ZQK_VelmoraMustQuitNotification"; }
     std::string willQuitNotificationName() const override { return "ZQK_VelmoraWillTerminate"; }
     std::string mustUpdatePrefsNotificationName() const override { return "ZQK_VelmoraMustUpdatePrefsNotification"; }
-    std::string prefsDomain() const override { return "com.brightfen.velmora"; }
+    std::string prefsDomain() const override { return VelmoraPreferences::kDomain; }
     std::string currentVersionString() const override;
     std::string bundleNameWithVersionString() const override;
 

@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
-#include <cmath>
 #include <optional>
 #include <ostream>
 #include <strings.h>
@@ -15,7 +14,6 @@ namespace velmora {
 
 namespace {
 
-using Kind = VelmoraBGController::SettingKind;
 using Table = IgnoredApplicationsTableViewController;
 
 constexpr const char* kExitCodesText =
@@ -27,92 +25,40 @@ constexpr const char* kExitCodesText =
     "     or a built-in entry of the ignored list\n"
     "  4  the agent did not answer in time\n";
 
-// Keys of the domain that are not settings of the controller.
-constexpr const char* kListKeys[] = {Table::kIgnoredAppsKey, Table::kLegacyIgnoredAppsKey};
-
-std::string expectedType(Kind kind)
+std::string formatValue(PreferenceType type, const Value& value)
 {
-    switch (kind) {
-    case Kind::Float:
-        return "a number from 0 to 1";
-    case Kind::String:
-        return "a non-empty text";
-    case Kind::Boolean:
-    case Kind::IntegerBoolean:
-        return "a boolean (true, false, 1 or 0)";
-    case Kind::Integer:
-        return "a whole number";
-    }
-    return "";
-}
-
-// The text as the setting's type; nothing when it is not of that type.
-std::optional<Value> parseSetting(Kind kind, const std::string& text)
-{
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    switch (kind) {
-    case Kind::Float: {
-        float f = 0;
-        auto [end, error] = std::from_chars(first, last, f);
-        if (error != std::errc() || end != last || !std::isfinite(f) || f < 0 || f > 1)
-            return std::nullopt;
-        return Value(static_cast<double>(f));
-    }
-    case Kind::String:
-        if (text.empty())
-            return std::nullopt;
-        return Value(text);
-    case Kind::Boolean:
-    case Kind::IntegerBoolean:
-        if (strcasecmp(text.c_str(), "true") == 0 || text == "1")
-            return Value(true);
-        if (strcasecmp(text.c_str(), "false") == 0 || text == "0")
-            return Value(false);
-        return std::nullopt;
-    case Kind::Integer: {
-        int i = 0;
-        auto [end, error] = std::from_chars(first, last, i);
-        if (error != std::errc() || end != last)
-            return std::nullopt;
-        return Value(i);
-    }
-    }
-    return std::nullopt;
-}
-
-std::string formatSetting(Kind kind, const Value& value)
-{
-    switch (kind) {
-    case Kind::Float: {
+    switch (type) {
+    case PreferenceType::Real: {
         char buffer[32];
         auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value.doubleValue()));
         return error == std::errc() ? std::string(buffer, end) : value.description();
     }
-    case Kind::String:
-        return value.string() ? *value.string() : value.description();
-    case Kind::Boolean:
-    case Kind::IntegerBoolean:
+    case PreferenceType::Boolean:
+    case PreferenceType::Flag:
         return value.boolValue() ? "true" : "false";
-    case Kind::Integer:
+    case PreferenceType::Integer:
         return std::to_string(value.integerValue());
+    case PreferenceType::String:
+        return value.string() ? *value.string() : value.description();
+    case PreferenceType::StringArray: {
+        // One entry a line, so that a script reads them with a plain loop.
+        std::string lines;
+        if (const auto* array = value.array()) {
+            for (const auto& entry : *array)
+                lines += (lines.empty() ? "" : "\n") + entry.description();
+        }
+        return lines;
+    }
     }
     return value.description();
 }
 
 std::string knownKeys()
 {
-    std::string keys;
-    for (const auto& setting : VelmoraBGController::settings())
-        keys += std::string(keys.empty() ? "" : ", ") + setting.key;
-    for (const char* key : kListKeys)
-        keys += std::string(", ") + key;
-    return keys + ", " + BGAppController::kCurrentVersionKey;
-}
-
-bool isListKey(const std::string& key)
-{
-    return key == kListKeys[0] || key == kListKeys[1];
+    std::string names;
+    for (const auto& key : VelmoraPreferences::keys())
+        names += (names.empty() ? "" : ", ") + key.name;
+    return names;
 }
 
 } // namespace
@@ -143,7 +89,7 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     getCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
     auto* setCommand = app.add_subcommand("set", "Store a setting and tell the agent to re-read its settings");
     setCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
-    setCommand->add_option("VALUE", value, "true/false/1/0 for booleans, a number, or a text")->required();
+    setCommand->add_option("VALUE", value, "true/false/1/0 for booleans, a number, a text, or comma-separated entries for a list")->required();
     auto* ignoreCommand = app.add_subcommand("ignore", "The applications in which the agent never moves the pointer");
     ignoreCommand->require_subcommand(1);
     auto* ignoreListCommand = ignoreCommand->add_subcommand("list", "Print the ignored applications: name, entry, and whether it is built in");
@@ -194,15 +140,21 @@ void VelmoraCommand::askStatus()
 bool VelmoraCommand::waitForAnswer(double timeout)
 {
     auto& controller = m_pane.prefsController();
-    if (!controller.waitingForResponse())
-        return true;
     auto& loop = Platform::current().runLoop();
+    const double deadline = loop.now() + timeout;
+    bool timedOut = false;
     auto answered = controller.addObserver("waitingForResponse", [&](const std::string&) {
         if (!controller.waitingForResponse())
             loop.stop();
     });
-    auto reaper = loop.scheduleTimer(timeout, TimerRepeats::No, [&] { loop.stop(); });
-    loop.run();
+    auto reaper = loop.scheduleTimer(timeout, TimerRepeats::No, [&] {
+        timedOut = true;
+        loop.stop();
+    });
+    // Something else may stop the loop early (an agent in this same process
+    // ending on the simulated desktop); keep waiting until answered or late.
+    while (controller.waitingForResponse() && !timedOut && loop.now() < deadline)
+        loop.run();
     return !controller.waitingForResponse();
 }
 
@@ -278,50 +230,40 @@ int VelmoraCommand::stop()
     return kExitSuccess;
 }
 
-int VelmoraCommand::get(const std::string& key)
+int VelmoraCommand::get(const std::string& keyName)
 {
     auto& controller = m_pane.prefsController();
-    if (const auto* setting = VelmoraBGController::settingForKey(key)) {
-        m_out << formatSetting(setting->kind, controller.valueOfSetting(*setting)) << "\n";
-        return kExitSuccess;
+    const auto* key = VelmoraPreferences::keyNamed(keyName);
+    if (!key) {
+        m_err << "velmora: \"" << keyName << "\" is not a key of " << VelmoraPreferences::kDomain << "; the keys are " << knownKeys() << "\n";
+        return kExitUsage;
     }
-    if (isListKey(key)) {
-        Value list = controller.prefForKey(key);
-        if (const auto* array = list.array()) {
-            for (const auto& entry : *array)
-                m_out << entry.description() << "\n";
-        }
-        return kExitSuccess;
-    }
-    if (key == BGAppController::kCurrentVersionKey) {
-        Value version = controller.prefForKey(key);
-        if (version.string())
-            m_out << *version.string() << "\n";
-        return kExitSuccess;
-    }
-    m_err << "velmora: unknown key \"" << key << "\"; the keys are " << knownKeys() << "\n";
-    return kExitUsage;
+    // A settings property stores its default at the first read, as the window does.
+    const auto* setting = VelmoraBGController::settingForKey(keyName);
+    Value value = setting ? controller.valueOfSetting(*setting) : controller.prefForKey(keyName);
+    std::string text = formatValue(key->type, value);
+    if (!value.isNull() && !text.empty())
+        m_out << text << "\n";
+    return kExitSuccess;
 }
 
-int VelmoraCommand::set(const std::string& key, const std::string& text)
+int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 {
     auto& controller = m_pane.prefsController();
-    const auto* setting = VelmoraBGController::settingForKey(key);
-    if (!setting) {
-        if (isListKey(key))
-            m_err << "velmora: \"" << key << "\" is a list; change it with `velmora ignore add` or `velmora ignore remove`\n";
-        else if (key == BGAppController::kCurrentVersionKey)
-            m_err << "velmora: \"" << key << "\" is kept by Velmora itself and cannot be set\n";
-        else
-            m_err << "velmora: unknown key \"" << key << "\"; the keys are " << knownKeys() << "\n";
+    auto coercion = VelmoraPreferences::valueFromText(keyName, text);
+    if (!coercion.value) {
+        m_err << "velmora: " << coercion.error;
+        if (!VelmoraPreferences::keyNamed(keyName))
+            m_err << "; the keys are " << knownKeys();
+        m_err << "\n";
         return kExitUsage;
     }
-    auto value = parseSetting(setting->kind, text);
-    if (!value) {
-        m_err << "velmora: \"" << text << "\" is not a valid value for " << key << ": expected " << expectedType(setting->kind) << "\n";
-        return kExitUsage;
-    }
-    controller.setValueOfSetting(*setting, *value);
+    // Through the property's setter where there is one, so the value is
+    // stored as the window stores it; the others straight into the domain.
+    if (const auto* setting = VelmoraBGController::settingForKey(keyName))
+        controller.setValueOfSetting(*setting, *coercion.value);
+    else
+        controller.setPrefOfKey(keyName, *coercion.value);
     return kExitSuccess;
 }
 

@@ -22,6 +22,10 @@ public:
     static constexpr uint32_t kApplicationFileType = 0x4150504C; // 'APPL'
 
     void install(InstalledApplication application);
+    void install(const std::string& path, const std::string& name, const std::string& bundleIdentifier = {}, const std::string& icon = {})
+    {
+        install(InstalledApplication{path, name, bundleIdentifier, 0, icon, true});
+    }
     // A file that is no application bundle, with a file type.
     void addFile(const std::string& path, uint32_t fileType);
 

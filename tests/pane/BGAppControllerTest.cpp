@@ -15,7 +15,7 @@ public:
     int raised{0};
 };
 
-class BGAppControllerTest : public testing::ControlProtocolScene {
+class BGAppControllerTest : public scenes::ControlProtocolScene {
 protected:
     BGAppControllerTest() { pane.setWindow(&window); }
 

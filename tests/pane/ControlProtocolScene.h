@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::scenes {
 
 // A simulated desktop on which both halves of the control protocol run: the
 // pane under test and, when a test starts one, agents (communicators), all
@@ -70,4 +70,4 @@ private:
     std::map<std::string, int> m_delivered;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::scenes

@@ -9,7 +9,7 @@ using namespace velmora;
 
 namespace {
 
-class QuitNotificationWatcherTest : public testing::ControlProtocolScene { };
+class QuitNotificationWatcherTest : public scenes::ControlProtocolScene { };
 
 TEST_F(QuitNotificationWatcherTest, AnnouncesOnceAtSetupAndAnswersEveryQuery)
 {
