@@ -26,10 +26,15 @@ protected:
                  ZQK_VelmoraWillTerminate, ZQK_VelmoraMustUpdatePrefsNotification}) {
             m_counters.push_back(desktop.distributedNotificationCenter().addObserver(name, [this](const std::string& n) { ++m_delivered[n]; }));
         }
+        // The agents share this desktop's process; one that terminates must
+        // still go away as its own process would, answering nothing more.
+        m_termination = desktop.localNotificationCenter().addObserver(kNSApplicationWillTerminateNotification, nullptr,
+            [this](const Notification&) { desktop.runLoop().performAtEndOfPass([this] { agents.clear(); }); });
     }
 
     ~ControlProtocolScene() override
     {
+        m_termination.reset();
         agents.clear();
         m_counters.clear();
     }
@@ -67,6 +72,7 @@ protected:
 
 private:
     std::vector<NotificationObservation> m_counters;
+    NotificationObservation m_termination;
     std::map<std::string, int> m_delivered;
 };
 
