@@ -35,9 +35,10 @@ public:
     virtual ProcessManager& processManager() = 0;
     virtual Application& application() = 0;
     virtual SystemLog& systemLog() = 0;
-    // Used by the settings pane only.
-    virtual PaneServices& paneServices() = 0;
-    virtual ApplicationFinder& applicationFinder() = 0;
+    // Used by the settings pane only. A backend that does not offer them
+    // answers as a desktop where nothing can be launched, opened or found.
+    virtual PaneServices& paneServices();
+    virtual ApplicationFinder& applicationFinder();
 
     // The installed platform; aborts if none is (a programming error).
     static Platform& current();
