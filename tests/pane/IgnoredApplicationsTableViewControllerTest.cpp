@@ -146,6 +146,19 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, AddingWritesOnceForTheWholeCh
     EXPECT_EQ(changes, (std::vector<std::string>{"canRemoveSelectedRow", "ignoredAppsNames"})) << "but the table is reloaded";
 }
 
+TEST_F(IgnoredApplicationsTableViewControllerTest, PlainApplicationFilesAreListedByTheirCreatorCode)
+{
+    constexpr uint32_t kCreator = 0x4F4C4461; // 'OLDa'
+    desktop.applicationFinder().install({"/opt/old/OldApp", "Old App", "", kCreator, "", false});
+    desktop.addRunningApp("Old App", std::nullopt, "/opt/old/OldApp").creatorCode = kCreator;
+    desktop.applicationFinder().install({"/opt/old/Orphan", "Orphan", "", 0, "", false}); // its creator resolves to nothing
+    desktop.addRunningApp("Orphan", std::nullopt, "/opt/old/Orphan").creatorCode = 0x4E4F4E45;
+
+    EXPECT_TRUE(table.addApplicationsAtPaths({"/opt/old/Orphan", "/opt/old/OldApp"}));
+    EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"'OLDa'"}));
+    EXPECT_EQ(column(Table::kApplicationName), (std::vector<std::string>{"Old App"}));
+}
+
 TEST_F(IgnoredApplicationsTableViewControllerTest, AddingWhatOnlyTheOlderKeyHoldsCopiesItToTheNewKey)
 {
     installEditor();
