@@ -1,4 +1,5 @@
 #include "pane/ControlProtocolScene.h"
+#include "agent/snapping/AppsObservers.h"
 #include "pane/VelmoraCommand.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
@@ -173,6 +174,43 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     EXPECT_EQ(velmora({"ignore", "remove", "text editor"}), 0) << errors;
     EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{}));
     EXPECT_EQ(velmora({"ignore", "remove", "Text Editor"}), VelmoraCommand::kExitRefused);
+}
+
+// The command against a running agent's tracker: a setting is re-read before
+// the next dialog, and the ignored list is rebuilt.
+TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
+{
+    const std::string editorPath = "/usr/share/applications/org.gnome.TextEditor.desktop";
+    auto& editor = desktop.addRunningApp("Text Editor", "org.gnome.TextEditor", editorPath);
+    auto& files = desktop.addRunningApp("Files", "org.gnome.Files", "/usr/share/applications/org.gnome.Files.desktop");
+    desktop.applicationFinder().install(editorPath, "Text Editor", "org.gnome.TextEditor");
+    AppsObservers tracker;
+    startAgent();
+    desktop.runPending();
+    ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));
+
+    EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
+    desktop.activate(files);
+    auto dialog = files.addDialog("Replace?");
+    desktop.focusWindow(files, dialog, true);
+    desktop.advance(1);
+    ASSERT_EQ(desktop.pointerMoves().size(), 1u);
+    const CGPoint at = desktop.pointer().location();
+    auto cancel = dialog->children().front();
+    ASSERT_EQ(cancel->attribute("AXTitle"), AXValue("Cancel"));
+    EXPECT_GE(at.x, cancel->position().x);
+    EXPECT_LE(at.x, cancel->position().x + cancel->size().width);
+    EXPECT_NEAR(at.y, cancel->position().y + cancel->size().height / 2, 1);
+    desktop.closeWindow(files, dialog); // answered; the rebuild below would otherwise snap onto it anew
+
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
+    EXPECT_FALSE(tracker.appsObservers().contains(editor.info.pid));
+    EXPECT_TRUE(tracker.appsObservers().contains(files.info.pid));
+    desktop.activate(editor);
+    desktop.focusWindow(editor, editor.addDialog("Save?", {600, 400}), true);
+    desktop.advance(1);
+    EXPECT_EQ(desktop.pointerMoves().size(), 1u) << "an ignored application is left alone";
+
 }
 
 TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
