@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/AlertService.h"
 #include "platform/ApplicationFinder.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/NotificationCenter.h"
@@ -35,6 +36,7 @@ public:
     virtual ProcessManager& processManager() = 0;
     virtual Application& application() = 0;
     virtual SystemLog& systemLog() = 0;
+    virtual AlertService& alerts() = 0;
     // Used by the settings pane only. A backend that does not offer them
     // answers as a desktop where nothing can be launched, opened or found.
     virtual PaneServices& paneServices();

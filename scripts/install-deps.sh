@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
+# Usage: install-deps.sh [extra-package...]
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,8 @@ packages=(
   libplist-dev nlohmann-json3-dev libcli11-dev
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
 )
+# Extra packages a target needs only for itself (e.g. clang for `make fuzz`).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

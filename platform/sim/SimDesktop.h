@@ -4,6 +4,7 @@
 #include "platform/PersistentDomainStore.h"
 #include "platform/sim/SimApplicationFinder.h"
 #include "platform/sim/SimPaneServices.h"
+#include "platform/sim/SimAlertService.h"
 
 #include <map>
 #include <memory>
@@ -148,6 +149,8 @@ public:
     SystemLog& systemLog() override;
     SimPaneServices& paneServices() override { return m_paneServices; }
     SimApplicationFinder& applicationFinder() override { return m_applicationFinder; }
+    // Records every alert and answers it as the test said beforehand.
+    SimAlertService& alerts() override { return *m_alerts; }
 
     // --- Time -----------------------------------------------------------
     double now() const;
@@ -269,6 +272,7 @@ private:
     std::unique_ptr<SimSystemLog> m_log;
     SimPaneServices m_paneServices;
     SimApplicationFinder m_applicationFinder;
+    std::unique_ptr<SimAlertService> m_alerts{std::make_unique<SimAlertService>()};
     std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
     std::vector<SimApp*> m_launchOrder;                // running applications, not owned
     std::vector<std::unique_ptr<SimApp>> m_terminated; // kept: handles may still point into them
