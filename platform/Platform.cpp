@@ -6,7 +6,41 @@
 namespace velmora {
 
 namespace {
+
 Platform* s_current = nullptr; // not owned; the installer keeps it alive
+
+class NoPaneServices final : public PaneServices {
+public:
+    bool launchApplicationAtPath(const std::string&) override { return false; }
+    bool openAccessibilitySettings() override { return false; }
+    std::string accessibilityInstructions() override { return "Switch on the desktop's support for assistive technologies."; }
+    double toolkitVersionNumber() override { return 0; }
+};
+
+class NoApplicationFinder final : public ApplicationFinder {
+public:
+    std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> fullPathForApplication(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> pathForCreatorCode(uint32_t) override { return std::nullopt; }
+    std::string displayNameAtPath(const std::string&) override { return ""; }
+    std::string iconForFile(const std::string&) override { return ""; }
+    bool isBundleAtPath(const std::string&) override { return false; }
+    std::string bundleIdentifierAtPath(const std::string&) override { return ""; }
+    std::optional<uint32_t> fileTypeAtPath(const std::string&) override { return std::nullopt; }
+};
+
+} // namespace
+
+PaneServices& Platform::paneServices()
+{
+    static NoPaneServices none;
+    return none;
+}
+
+ApplicationFinder& Platform::applicationFinder()
+{
+    static NoApplicationFinder none;
+    return none;
 }
 
 Platform& Platform::current()

@@ -2,8 +2,10 @@
 
 #include "platform/Accessibility.h"
 #include "platform/AlertService.h"
+#include "platform/ApplicationFinder.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PaneServices.h"
 #include "platform/Pointer.h"
 #include "platform/ProcessManager.h"
 #include "platform/RunLoop.h"
@@ -35,6 +37,10 @@ public:
     virtual Application& application() = 0;
     virtual SystemLog& systemLog() = 0;
     virtual AlertService& alerts() = 0;
+    // Used by the settings pane only. A backend that does not offer them
+    // answers as a desktop where nothing can be launched, opened or found.
+    virtual PaneServices& paneServices();
+    virtual ApplicationFinder& applicationFinder();
 
     // The installed platform; aborts if none is (a programming error).
     static Platform& current();

@@ -37,4 +37,14 @@ std::string NSFileTypeForHFSTypeCode(uint32_t code)
     return out + "'";
 }
 
+uint32_t NSHFSTypeCodeFromFileType(const std::string& fileType)
+{
+    if (fileType.size() != 6 || fileType.front() != '\'' || fileType.back() != '\'')
+        return 0;
+    uint32_t code = 0;
+    for (size_t i = 1; i < 5; ++i)
+        code = (code << 8) | static_cast<unsigned char>(fileType[i]);
+    return code;
+}
+
 } // namespace velmora

@@ -61,5 +61,7 @@ public:
 
 // A creator code written as its four characters between single quotes ("'ZQvb'").
 std::string NSFileTypeForHFSTypeCode(uint32_t code);
+// The reverse: the code of a text written that way; 0 for any other text.
+uint32_t NSHFSTypeCodeFromFileType(const std::string& fileType);
 
 } // namespace velmora

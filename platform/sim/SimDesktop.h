@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 #include "platform/PersistentDomainStore.h"
+#include "platform/sim/SimApplicationFinder.h"
+#include "platform/sim/SimPaneServices.h"
 #include "platform/sim/SimAlertService.h"
 
 #include <map>
@@ -145,6 +147,8 @@ public:
     ProcessManager& processManager() override;
     Application& application() override;
     SystemLog& systemLog() override;
+    SimPaneServices& paneServices() override { return m_paneServices; }
+    SimApplicationFinder& applicationFinder() override { return m_applicationFinder; }
     // Records every alert and answers it as the test said beforehand.
     SimAlertService& alerts() override { return *m_alerts; }
 
@@ -266,6 +270,8 @@ private:
     std::unique_ptr<SimProcessManager> m_processes;
     std::unique_ptr<SimApplication> m_application;
     std::unique_ptr<SimSystemLog> m_log;
+    SimPaneServices m_paneServices;
+    SimApplicationFinder m_applicationFinder;
     std::unique_ptr<SimAlertService> m_alerts{std::make_unique<SimAlertService>()};
     std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
     std::vector<SimApp*> m_launchOrder;                // running applications, not owned

@@ -1,0 +1,46 @@
+#include "agent/process/QuitNotificationWatcher.h"
+
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/Platform.h"
+
+namespace velmora {
+
+void QuitNotificationWatcher::setup()
+{
+    auto& platform = Platform::current();
+    auto& distributed = platform.distributedNotificationCenter();
+    m_observations.push_back(distributed.addObserver(mustQuitNotificationName(), [this](const std::string&) { mustQuit(); }));
+    m_observations.push_back(distributed.addObserver(askForStatusNotificationName(), [this](const std::string&) { answerAmRunning(); }));
+    m_observations.push_back(distributed.addObserver(mustUpdatePrefsNotificationName(), [this](const std::string&) { updatePreferences(); }));
+    m_observations.push_back(platform.localNotificationCenter().addObserver(kNSApplicationWillTerminateNotification, nullptr,
+        [this](const Notification&) { appWillQuit(); }));
+    distributed.postNotificationName(statusReturned());
+}
+
+void QuitNotificationWatcher::answerAmRunning()
+{
+    Platform::current().distributedNotificationCenter().postNotificationName(statusReturned());
+}
+
+void QuitNotificationWatcher::mustQuit()
+{
+    auto& platform = Platform::current();
+    platform.distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+    // Posts the will-terminate notification, which makes appWillQuit say it
+    // once more; the pane takes the second notice like the first.
+    platform.application().terminate();
+}
+
+void QuitNotificationWatcher::appWillQuit()
+{
+    Platform::current().distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+}
+
+void QuitNotificationWatcher::updatePreferences()
+{
+    auto& platform = Platform::current();
+    platform.standardUserDefaults().synchronize();
+    platform.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated, this);
+}
+
+} // namespace velmora

@@ -1,0 +1,262 @@
+#include "pane/IgnoredApplicationsTableViewController.h"
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace velmora {
+
+namespace {
+
+constexpr uint32_t kApplicationFileType = 0x4150504C; // 'APPL'
+
+std::string lowercase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+const std::string& stringForKey(const Value::Dictionary& row, const char* key)
+{
+    static const std::string empty;
+    const std::string* s = valueForKey(row, key).string();
+    return s ? *s : empty;
+}
+
+bool isImmutable(const std::string& entry)
+{
+    const auto& apps = IgnoredApplicationsTableViewController::immutableApps();
+    return std::find(apps.begin(), apps.end(), entry) != apps.end();
+}
+
+} // namespace
+
+IgnoredApplicationsTableViewController::IgnoredApplicationsTableViewController(ExternalPreferencesSynchronizer& prefsSetter)
+    : m_prefsSetter(prefsSetter)
+{
+}
+
+const std::array<std::string, 3>& IgnoredApplicationsTableViewController::immutableApps()
+{
+    static const std::array<std::string, 3> apps{"Moneydance", "V2C", "Address Book"};
+    return apps;
+}
+
+std::vector<std::string> IgnoredApplicationsTableViewController::storedEntries(const char* key)
+{
+    std::vector<std::string> entries;
+    Value stored = m_prefsSetter.prefForKey(key);
+    if (const auto* array = stored.array()) {
+        for (const auto& item : *array) {
+            if (item.string())
+                entries.push_back(*item.string());
+        }
+    }
+    return entries;
+}
+
+std::vector<Value::Dictionary> IgnoredApplicationsTableViewController::data()
+{
+    std::set<std::string> entries(immutableApps().begin(), immutableApps().end());
+    for (const char* key : {kIgnoredAppsKey, kLegacyIgnoredAppsKey}) {
+        for (auto& entry : storedEntries(key))
+            entries.insert(std::move(entry));
+    }
+    std::vector<Value::Dictionary> rows;
+    for (const auto& entry : entries) {
+        auto row = dictionaryForBundleIdentifier(entry);
+        if (!row.empty())
+            rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return stringForKey(a, kLowercaseApplicationName) < stringForKey(b, kLowercaseApplicationName);
+    });
+    return rows;
+}
+
+Value::Dictionary IgnoredApplicationsTableViewController::dictionaryForBundleIdentifier(const std::string& entry)
+{
+    if (auto it = m_appInfoDictionaries.find(entry); it != m_appInfoDictionaries.end())
+        return it->second;
+    // Only what resolved is cached: an application installed later shows up.
+    auto row = buildDictionaryForBundleIdentifier(entry);
+    if (!row.empty())
+        m_appInfoDictionaries.emplace(entry, row);
+    return row;
+}
+
+Value::Dictionary IgnoredApplicationsTableViewController::buildDictionaryForBundleIdentifier(const std::string& entry) const
+{
+    auto& finder = Platform::current().applicationFinder();
+    auto path = finder.absolutePathForAppBundleWithIdentifier(entry);
+    if (!path)
+        path = finder.fullPathForApplication(entry);
+    if (!path) {
+        if (uint32_t creator = NSHFSTypeCodeFromFileType(entry))
+            path = finder.pathForCreatorCode(creator);
+    }
+    if (!path || path->empty())
+        return {};
+    const std::string name = finder.displayNameAtPath(*path);
+    return {
+        {kBundleIdentifier, entry},
+        {kBundlePath, *path},
+        {kApplicationName, name},
+        {kLowercaseApplicationName, lowercase(name)},
+        {kBundleIcon, finder.iconForFile(*path)},
+    };
+}
+
+int IgnoredApplicationsTableViewController::numberOfRows()
+{
+    return static_cast<int>(data().size());
+}
+
+Value IgnoredApplicationsTableViewController::objectValueForTableColumn(const std::string& identifier, int row)
+{
+    auto rows = data();
+    if (row < 0 || row >= static_cast<int>(rows.size()))
+        return {};
+    return valueForKey(rows[row], identifier);
+}
+
+std::string IgnoredApplicationsTableViewController::toolTipForCell(const std::string& identifier, int row)
+{
+    return objectValueForTableColumn(identifier, row).description();
+}
+
+void IgnoredApplicationsTableViewController::selectRow(int row)
+{
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
+        row = kNoSelection;
+    if (row == m_selectedRow)
+        return;
+    m_selectedRow = row;
+    tableViewSelectionDidChange();
+}
+
+void IgnoredApplicationsTableViewController::tableViewSelectionDidChange()
+{
+    didChangeValueForKey("canRemoveSelectedRow");
+    didChangeValueForKey("selectedAppMessage");
+}
+
+const std::string* IgnoredApplicationsTableViewController::selectedEntry()
+{
+    if (m_selectedRow == kNoSelection)
+        return nullptr;
+    return valueForKey(m_rows[m_selectedRow], kBundleIdentifier).string();
+}
+
+bool IgnoredApplicationsTableViewController::canRemoveSelectedRow()
+{
+    const std::string* entry = selectedEntry();
+    return entry && !isImmutable(*entry);
+}
+
+std::string IgnoredApplicationsTableViewController::selectedAppMessage()
+{
+    const std::string* entry = selectedEntry();
+    if (!entry || !isImmutable(*entry))
+        return "";
+    return "The application \"" + *entry + "\" is known to not work well with Velmora. It should not be removed from this list.";
+}
+
+std::string IgnoredApplicationsTableViewController::ignoredAppsNames()
+{
+    auto rows = data();
+    if (rows.empty())
+        return "(set Velmora to not work in certain applications)";
+    std::vector<std::string> names;
+    for (const auto& row : rows) {
+        const std::string& name = stringForKey(row, kApplicationName);
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    std::string summary;
+    for (const auto& name : names)
+        summary += (summary.empty() ? "" : ", ") + name;
+    return summary;
+}
+
+bool IgnoredApplicationsTableViewController::addApplicationsAtPaths(const std::vector<std::string>& paths)
+{
+    Value stored = m_prefsSetter.prefForKey(kIgnoredAppsKey);
+    Value::Array list = stored.array() ? *stored.array() : Value::Array{};
+    bool added = false;
+    for (const auto& path : paths) {
+        if (addAppWithPath(path, list))
+            added = true;
+    }
+    if (added)
+        m_prefsSetter.setPrefOfKey(kIgnoredAppsKey, list);
+    reloadData();
+    notifyBindingsOfChangeInList();
+    return added;
+}
+
+bool IgnoredApplicationsTableViewController::addAppWithPath(const std::string& path, Value::Array& exclusionList)
+{
+    auto& finder = Platform::current().applicationFinder();
+    std::string entry;
+    if (finder.isBundleAtPath(path)) {
+        entry = finder.bundleIdentifierAtPath(path);
+    } else {
+        auto fileType = finder.fileTypeAtPath(path);
+        if (!fileType || *fileType != kApplicationFileType)
+            return false;
+        std::string candidate = NSFileTypeForHFSTypeCode(Platform::current().workspace().creatorCodeOfFileAtPath(path));
+        if (buildDictionaryForBundleIdentifier(candidate).empty())
+            return false;
+        entry = candidate;
+    }
+    if (entry.empty())
+        return false;
+    if (std::find(exclusionList.begin(), exclusionList.end(), Value(entry)) != exclusionList.end())
+        return false;
+    exclusionList.push_back(entry);
+    return true;
+}
+
+void IgnoredApplicationsTableViewController::removeApplication()
+{
+    const std::string* selected = selectedEntry();
+    if (!selected)
+        return;
+    const std::string entry = *selected;
+    if (isImmutable(entry))
+        return;
+    for (const char* key : {kIgnoredAppsKey, kLegacyIgnoredAppsKey}) {
+        Value stored = m_prefsSetter.prefForKey(key);
+        Value::Array list = stored.array() ? *stored.array() : Value::Array{};
+        std::erase(list, Value(entry));
+        m_prefsSetter.setPrefOfKey(key, list);
+    }
+    m_selectedRow = kNoSelection;
+    reloadData();
+    notifyBindingsOfChangeInList();
+}
+
+void IgnoredApplicationsTableViewController::updateUI()
+{
+    reloadData();
+    didChangeValueForKey("ignoredAppsNames");
+}
+
+void IgnoredApplicationsTableViewController::reloadData()
+{
+    m_rows = data();
+    if (m_selectedRow >= static_cast<int>(m_rows.size()))
+        m_selectedRow = kNoSelection;
+}
+
+void IgnoredApplicationsTableViewController::notifyBindingsOfChangeInList()
+{
+    didChangeValueForKey("canRemoveSelectedRow");
+    didChangeValueForKey("selectedAppMessage");
+    didChangeValueForKey("ignoredAppsNames");
+}
+
+} // namespace velmora

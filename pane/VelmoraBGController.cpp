@@ -1,0 +1,304 @@
+#include "pane/VelmoraBGController.h"
+
+#include "pane/PaneWindow.h"
+#include "pane/VelmoraPref.h"
+#include "platform/Platform.h"
+#include "shared/loginitems/LoginItemsSynchronizer.h"
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+
+namespace velmora {
+
+namespace {
+
+using Keys = VelmoraPreferences;
+
+constexpr std::array kSettings{
+    VelmoraBGController::Setting{"feedbackSoundVolume", Keys::kFeedbackSoundVolume},
+    VelmoraBGController::Setting{"feedbackSoundName", Keys::kFeedbackSoundName},
+    VelmoraBGController::Setting{"shouldCheckForUpdatesDaily", Keys::kShouldCheckForUpdatesDaily},
+    VelmoraBGController::Setting{"snapsBackAfterDismiss", Keys::kSnapbackCursor},
+    VelmoraBGController::Setting{"soundToPlay", Keys::kSoundToPlayIndex},
+    VelmoraBGController::Setting{"playsSoundOnMove", Keys::kPlaysSoundOnMove},
+    VelmoraBGController::Setting{"snapsToAlternateButton", Keys::kSnapToAlternateButtonInstead},
+};
+
+// A float kept at single precision, as the agent reads it back.
+Value floatValue(float f)
+{
+    return Value(static_cast<double>(f));
+}
+
+} // namespace
+
+std::span<const VelmoraBGController::Setting> VelmoraBGController::settings()
+{
+    return kSettings;
+}
+
+const VelmoraBGController::Setting* VelmoraBGController::settingForKey(const std::string& key)
+{
+    for (const auto& s : kSettings) {
+        if (key == s.key)
+            return &s;
+    }
+    return nullptr;
+}
+
+VelmoraBGController::VelmoraBGController(VelmoraPref* prefPane) : m_prefPane(prefPane)
+{
+    setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
+    setKeysAffectingValueForKey("canChangeSettings", {"canRun", "shouldRun", "isRunning"});
+}
+
+const VelmoraBGController::Setting& VelmoraBGController::setting(const char* key) const
+{
+    return *settingForKey(key);
+}
+
+Value VelmoraBGController::valueOfSetting(const Setting& setting)
+{
+    if (!prefHasKey(setting.key)) {
+        if (const auto* key = VelmoraPreferences::keyNamed(setting.key); key && key->paneDefault)
+            setPrefOfKey(setting.key, *key->paneDefault);
+    }
+    return prefForKey(setting.key);
+}
+
+void VelmoraBGController::setValueOfSetting(const Setting& setting, const Value& value)
+{
+    const std::string property = setting.property;
+    if (property == "feedbackSoundVolume")
+        setFeedbackSoundVolume(static_cast<float>(value.doubleValue()));
+    else if (property == "feedbackSoundName")
+        setFeedbackSoundName(value.string() ? *value.string() : value.description());
+    else if (property == "shouldCheckForUpdatesDaily")
+        setShouldCheckForUpdatesDaily(value.boolValue());
+    else if (property == "snapsBackAfterDismiss")
+        setSnapsBackAfterDismiss(value.boolValue());
+    else if (property == "soundToPlay")
+        setSoundToPlay(static_cast<int>(value.integerValue()));
+    else if (property == "playsSoundOnMove")
+        setPlaysSoundOnMove(value.boolValue());
+    else if (property == "snapsToAlternateButton")
+        setSnapsToAlternateButton(value.boolValue());
+}
+
+float VelmoraBGController::feedbackSoundVolume()
+{
+    return static_cast<float>(valueOfSetting(setting(Keys::kFeedbackSoundVolume)).doubleValue());
+}
+
+void VelmoraBGController::setFeedbackSoundVolume(float volume)
+{
+    setPrefOfKey(Keys::kFeedbackSoundVolume, floatValue(volume));
+    didChangeValueForKey("feedbackSoundVolume");
+}
+
+std::string VelmoraBGController::feedbackSoundName()
+{
+    Value value = valueOfSetting(setting(Keys::kFeedbackSoundName));
+    return value.string() ? *value.string() : "";
+}
+
+void VelmoraBGController::setFeedbackSoundName(const std::string& name)
+{
+    setPrefOfKey(Keys::kFeedbackSoundName, name);
+    didChangeValueForKey("feedbackSoundName");
+}
+
+bool VelmoraBGController::shouldCheckForUpdatesDaily()
+{
+    return valueOfSetting(setting(Keys::kShouldCheckForUpdatesDaily)).boolValue();
+}
+
+void VelmoraBGController::setShouldCheckForUpdatesDaily(bool check)
+{
+    setPrefOfKey(Keys::kShouldCheckForUpdatesDaily, check);
+    didChangeValueForKey("shouldCheckForUpdatesDaily");
+}
+
+bool VelmoraBGController::snapsBackAfterDismiss()
+{
+    return valueOfSetting(setting(Keys::kSnapbackCursor)).boolValue();
+}
+
+void VelmoraBGController::setSnapsBackAfterDismiss(bool snapsBack)
+{
+    setPrefOfKey(Keys::kSnapbackCursor, int64_t{snapsBack ? 1 : 0});
+    didChangeValueForKey("snapsBackAfterDismiss");
+}
+
+int VelmoraBGController::soundToPlay()
+{
+    return static_cast<int>(valueOfSetting(setting(Keys::kSoundToPlayIndex)).integerValue());
+}
+
+void VelmoraBGController::setSoundToPlay(int index)
+{
+    setPrefOfKey(Keys::kSoundToPlayIndex, int64_t{index});
+    didChangeValueForKey("soundToPlay");
+}
+
+bool VelmoraBGController::playsSoundOnMove()
+{
+    return valueOfSetting(setting(Keys::kPlaysSoundOnMove)).boolValue();
+}
+
+void VelmoraBGController::setPlaysSoundOnMove(bool plays)
+{
+    setPrefOfKey(Keys::kPlaysSoundOnMove, int64_t{plays ? 1 : 0});
+    didChangeValueForKey("playsSoundOnMove");
+}
+
+bool VelmoraBGController::snapsToAlternateButton()
+{
+    return valueOfSetting(setting(Keys::kSnapToAlternateButtonInstead)).boolValue();
+}
+
+void VelmoraBGController::setSnapsToAlternateButton(bool alternate)
+{
+    setPrefOfKey(Keys::kSnapToAlternateButtonInstead, int64_t{alternate ? 1 : 0});
+    didChangeValueForKey("snapsToAlternateButton");
+}
+
+void VelmoraBGController::setShouldRun(bool run)
+{
+    if (run == m_shouldRun)
+        return;
+    m_shouldRun = run;
+    didChangeValueForKey("shouldRun");
+    if (run && !isRunning())
+        startRunning();
+    else if (!run && isRunning())
+        stopRunning();
+}
+
+void VelmoraBGController::setWaitingForResponse(bool waiting)
+{
+    if (waiting == m_waitingForResponse)
+        return;
+    m_waitingForResponse = waiting;
+    didChangeValueForKey("waitingForResponse");
+}
+
+bool VelmoraBGController::accessibilityAPIIsRunning() const
+{
+    return Platform::current().accessibility().isAPIEnabled();
+}
+
+bool VelmoraBGController::canRun() const
+{
+    return accessibilityAPIIsRunning()
+        && std::floor(Platform::current().paneServices().toolkitVersionNumber()) > kMinimumToolkitVersionNumber
+        && !m_waitingForResponse;
+}
+
+bool VelmoraBGController::canChangeSettings() const
+{
+    return canRun() && m_shouldRun && isRunning();
+}
+
+std::string VelmoraBGController::agentPath() const
+{
+    std::filesystem::path program = Platform::current().application().bundlePath();
+    return (program.parent_path() / "VelmoraBG").string();
+}
+
+void VelmoraBGController::startRunning()
+{
+    const std::string path = agentPath();
+    Platform::current().paneServices().launchApplicationAtPath(path);
+    LoginItemsSynchronizer::setAppLaunchesAtLogin(true, path);
+    setWaitingForResponse(true);
+}
+
+void VelmoraBGController::stopRunning()
+{
+    sendMustQuit();
+    LoginItemsSynchronizer::setAppLaunchesAtLogin(false, agentPath());
+    setWaitingForResponse(true);
+}
+
+void VelmoraBGController::setupUI()
+{
+    didChangeValueForKey("currentVersionString");
+    didChangeValueForKey("accessibilityAPIIsRunning");
+    didChangeValueForKey("bundleNameWithVersionString");
+    setWaitingForResponse(true);
+    updateUI();
+    startListening();
+}
+
+void VelmoraBGController::closePrefpane()
+{
+    stopListening();
+}
+
+bool VelmoraBGController::helpButton()
+{
+    return Platform::current().workspace().openFile(std::string(VELMORA_DATADIR) + "/Readme.pdf");
+}
+
+bool VelmoraBGController::visitWebsite()
+{
+    return Platform::current().workspace().openURL(kWebsiteURL);
+}
+
+bool VelmoraBGController::showUniversalAccess()
+{
+    return Platform::current().paneServices().openAccessibilitySettings();
+}
+
+std::string VelmoraBGController::accessibilityInstructions() const
+{
+    return Platform::current().paneServices().accessibilityInstructions();
+}
+
+std::string VelmoraBGController::feedbackMailLink() const
+{
+    return std::string("mailto:") + kFeedbackAddress + "?subject=velmora-feedback:version_" + currentVersionString();
+}
+
+bool VelmoraBGController::yesItsRunning()
+{
+    if (!BGAppController::yesItsRunning())
+        return false;
+    updateUI();
+    PaneWindow* paneWindow = window();
+    if (!paneWindow)
+        return false;
+    paneWindow->activateAndOrderFront();
+    setWaitingForResponse(false);
+    setShouldRun(true);
+    return true;
+}
+
+bool VelmoraBGController::noItsNot()
+{
+    if (!BGAppController::noItsNot())
+        return false;
+    updateUI();
+    setWaitingForResponse(false);
+    setShouldRun(false);
+    return true;
+}
+
+std::string VelmoraBGController::currentVersionString() const
+{
+    return VELMORA_VERSION;
+}
+
+std::string VelmoraBGController::bundleNameWithVersionString() const
+{
+    return std::string(kIconLabel) + " " + currentVersionString();
+}
+
+PaneWindow* VelmoraBGController::window() const
+{
+    return m_prefPane ? m_prefPane->window() : nullptr;
+}
+
+} // namespace velmora

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "pane/BGAppController.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <span>
+#include <string>
+
+namespace velmora {
+
+class PaneWindow;
+class VelmoraPref;
+
+// The pane's controller of the agent: the run switch (the agent together
+// with its login item), every setting as an observable property, the rules
+// that enable the controls, and the pane's actions.
+//
+// Observable keys, besides the inherited ones: the seven settings properties,
+// "shouldRun", "waitingForResponse", "accessibilityAPIIsRunning", "canRun",
+// "canChangeSettings", "currentVersionString", "bundleNameWithVersionString".
+class VelmoraBGController : public BGAppController {
+public:
+    // A settings property and the key it is stored under; the key's type and
+    // default are in the shared key table.
+    struct Setting {
+        const char* property;
+        const char* key;
+    };
+    // The seven settings, in the order the pane shows them.
+    static std::span<const Setting> settings();
+    // The setting stored under `key`; null for any other key.
+    static const Setting* settingForKey(const std::string& key);
+
+    // The run switch needs a toolkit at least this new: 3.0 in the form
+    // major * 100 + minor; the fraction keeps the original rule's shape
+    // (whole version number greater than the threshold).
+    static constexpr double kMinimumToolkitVersionNumber = 299.6;
+    // The vendor's addresses.
+    static constexpr const char* kWebsiteURL = "https://www.brightfen.com/velmora";
+    static constexpr const char* kFeedbackAddress = "velmora-feedback@brightfen.com";
+    static constexpr const char* kIconLabel = "Velmora";
+
+    // `prefPane` (not owned; may be null) gives the pane's window.
+    explicit VelmoraBGController(VelmoraPref* prefPane = nullptr);
+
+    // Settings. A getter whose key is absent first stores the default, which
+    // notifies the agent; every setter stores at once and notifies the agent.
+    float feedbackSoundVolume();
+    void setFeedbackSoundVolume(float volume);
+    std::string feedbackSoundName();
+    void setFeedbackSoundName(const std::string& name);
+    bool shouldCheckForUpdatesDaily();
+    void setShouldCheckForUpdatesDaily(bool check);
+    bool snapsBackAfterDismiss();
+    void setSnapsBackAfterDismiss(bool snapsBack);
+    int soundToPlay();
+    void setSoundToPlay(int index);
+    bool playsSoundOnMove();
+    void setPlaysSoundOnMove(bool plays);
+    bool snapsToAlternateButton();
+    void setSnapsToAlternateButton(bool alternate);
+
+    // The setting as stored, after a first read has stored its default.
+    Value valueOfSetting(const Setting& setting);
+    // Stores through the property's own setter; the value is converted to
+    // the property's type first.
+    void setValueOfSetting(const Setting& setting, const Value& value);
+
+    // The run switch: the user wants the agent to run. Turning it on starts
+    // the agent unless it is known to run; turning it off stops it unless it
+    // is known to be stopped.
+    bool shouldRun() const { return m_shouldRun; }
+    void setShouldRun(bool run);
+    // A start, stop or status query is out and unanswered.
+    bool waitingForResponse() const { return m_waitingForResponse; }
+    void setWaitingForResponse(bool waiting);
+    // Asked of the desktop at every read.
+    bool accessibilityAPIIsRunning() const;
+    bool canRun() const;
+    bool canChangeSettings() const;
+
+    void startRunning();
+    void stopRunning();
+    // The agent program, installed beside this program.
+    std::string agentPath() const;
+
+    // Lifecycle: each showing of the pane, and its closing.
+    void setupUI();
+    void closePrefpane();
+    // A hook for the front end; does nothing here.
+    virtual void updateUI() { }
+
+    // Actions. Each answers whether the desktop did what was asked.
+    bool helpButton();
+    bool visitWebsite();
+    // Shows the desktop's accessibility settings; false where there are none,
+    // and the pane shows accessibilityInstructions() instead.
+    bool showUniversalAccess();
+    std::string accessibilityInstructions() const;
+    // The mail link that the feedback field shows.
+    std::string feedbackMailLink() const;
+
+    bool yesItsRunning() override;
+    bool noItsNot() override;
+
+    std::string askForStatusNotificationName() const override { return "ZQK_VelmoraAreYouRunning"; }
+    std::string statusReturned() const override { return "ZQK_VelmoraIsRunningNotification"; }
+    std::string mustQuitNotificationName() const override { return "ZQK_VelmoraMustQuitNotification"; }
+    std::string willQuitNotificationName() const override { return "ZQK_VelmoraWillTerminate"; }
+    std::string mustUpdatePrefsNotificationName() const override { return "ZQK_VelmoraMustUpdatePrefsNotification"; }
+    std::string prefsDomain() const override { return VelmoraPreferences::kDomain; }
+    std::string currentVersionString() const override;
+    std::string bundleNameWithVersionString() const override;
+
+private:
+    PaneWindow* window() const;
+    const Setting& setting(const char* key) const;
+
+    VelmoraPref* m_prefPane{nullptr}; // not owned; the pane owns this controller
+    bool m_shouldRun{false};
+    bool m_waitingForResponse{false};
+};
+
+} // namespace velmora

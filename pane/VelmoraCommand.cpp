@@ -1,0 +1,359 @@
+#include "pane/VelmoraCommand.h"
+
+#include "platform/Platform.h"
+#include "shared/loginitems/LoginItemsSynchronizer.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+#include <strings.h>
+
+namespace velmora {
+
+namespace {
+
+using Table = IgnoredApplicationsTableViewController;
+
+constexpr const char* kExitCodesText =
+    "Exit codes:\n"
+    "  0  success; for status: the agent is running\n"
+    "  1  status: the agent is not running\n"
+    "  2  bad arguments, an unknown key, or a value of the wrong type (nothing is written)\n"
+    "  3  refused: accessibility is off, the desktop toolkit is too old, no such application,\n"
+    "     or a built-in entry of the ignored list\n"
+    "  4  the agent did not answer in time\n";
+
+std::string formatValue(PreferenceType type, const Value& value)
+{
+    switch (type) {
+    case PreferenceType::Real: {
+        char buffer[32];
+        auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value.doubleValue()));
+        return error == std::errc() ? std::string(buffer, end) : value.description();
+    }
+    case PreferenceType::Boolean:
+    case PreferenceType::Flag:
+        return value.boolValue() ? "true" : "false";
+    case PreferenceType::Integer:
+        return std::to_string(value.integerValue());
+    case PreferenceType::String:
+        return value.string() ? *value.string() : value.description();
+    case PreferenceType::StringArray: {
+        // One entry a line, so that a script reads them with a plain loop.
+        std::string lines;
+        if (const auto* array = value.array()) {
+            for (const auto& entry : *array)
+                lines += (lines.empty() ? "" : "\n") + entry.description();
+        }
+        return lines;
+    }
+    }
+    return value.description();
+}
+
+std::string knownKeys()
+{
+    std::string names;
+    for (const auto& key : VelmoraPreferences::keys())
+        names += (names.empty() ? "" : ", ") + key.name;
+    return names;
+}
+
+} // namespace
+
+VelmoraCommand::VelmoraCommand(std::ostream& out, std::ostream& err) : m_out(out), m_err(err)
+{
+    m_pane.setWindow(this);
+}
+
+VelmoraCommand::~VelmoraCommand()
+{
+    m_pane.setWindow(nullptr);
+}
+
+int VelmoraCommand::run(const std::vector<std::string>& arguments)
+{
+    CLI::App app{"Velmora moves the pointer onto the button that answers a new dialog.\n"
+                 "Without a command, prints this help.",
+        "velmora"};
+    app.footer(kExitCodesText);
+    app.require_subcommand(0, 1);
+
+    std::string key, value, name;
+    auto* statusCommand = app.add_subcommand("status", "Ask the agent whether it runs (waits up to 2 s); prints \"running\" or \"not running\"");
+    auto* startCommand = app.add_subcommand("start", "Start the agent and start it at login; waits for its announcement");
+    auto* stopCommand = app.add_subcommand("stop", "Stop the agent and no longer start it at login; waits for it to end");
+    auto* getCommand = app.add_subcommand("get", "Print the value of a setting (a first read stores its default)");
+    getCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
+    auto* setCommand = app.add_subcommand("set", "Store a setting and tell the agent to re-read its settings");
+    setCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
+    setCommand->add_option("VALUE", value, "true/false/1/0 for booleans, a number, a text, or comma-separated entries for a list")->required();
+    auto* ignoreCommand = app.add_subcommand("ignore", "The applications in which the agent never moves the pointer");
+    ignoreCommand->require_subcommand(1);
+    auto* ignoreListCommand = ignoreCommand->add_subcommand("list", "Print the ignored applications: name, entry, and whether it is built in");
+    auto* ignoreAddCommand = ignoreCommand->add_subcommand("add", "Ignore an installed application");
+    ignoreAddCommand->add_option("NAME", name, "its name, its identifier, or the path of its desktop entry")->required();
+    auto* ignoreRemoveCommand = ignoreCommand->add_subcommand("remove", "Stop ignoring an application (built-in entries stay)");
+    ignoreRemoveCommand->add_option("NAME", name, "its name or its entry as `ignore list` prints it")->required();
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, m_out, m_err);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e, m_out, m_err);
+        return kExitUsage;
+    }
+
+    if (statusCommand->parsed())
+        return status();
+    if (startCommand->parsed())
+        return start();
+    if (stopCommand->parsed())
+        return stop();
+    if (getCommand->parsed())
+        return get(key);
+    if (setCommand->parsed())
+        return set(key, value);
+    if (ignoreListCommand->parsed())
+        return ignoreList();
+    if (ignoreAddCommand->parsed())
+        return ignoreAdd(name);
+    if (ignoreRemoveCommand->parsed())
+        return ignoreRemove(name);
+    // TODO(issue 9): open the settings window instead.
+    m_out << app.help();
+    return kExitSuccess;
+}
+
+void VelmoraCommand::askStatus()
+{
+    auto& controller = m_pane.prefsController();
+    controller.setupUI();
+    // The controller's own time-out ends the wait; this one only guards it.
+    waitForAnswer(BGAppController::kStatusTimeout + 1.0);
+}
+
+bool VelmoraCommand::waitForAnswer(double timeout)
+{
+    auto& controller = m_pane.prefsController();
+    auto& loop = Platform::current().runLoop();
+    const double deadline = loop.now() + timeout;
+    bool timedOut = false;
+    auto answered = controller.addObserver("waitingForResponse", [&](const std::string&) {
+        if (!controller.waitingForResponse())
+            loop.stop();
+    });
+    auto reaper = loop.scheduleTimer(timeout, TimerRepeats::No, [&] {
+        timedOut = true;
+        loop.stop();
+    });
+    // Something else may stop the loop early (an agent in this same process
+    // ending on the simulated desktop); keep waiting until answered or late.
+    while (controller.waitingForResponse() && !timedOut && loop.now() < deadline)
+        loop.run();
+    return !controller.waitingForResponse();
+}
+
+bool VelmoraCommand::checkCanRun()
+{
+    auto& controller = m_pane.prefsController();
+    if (!controller.accessibilityAPIIsRunning()) {
+        m_err << "velmora: accessibility is switched off, so the agent cannot watch any application.\n"
+              << controller.accessibilityInstructions() << "\n";
+        if (controller.showUniversalAccess())
+            m_err << "The desktop's accessibility settings have been opened.\n";
+        return false;
+    }
+    if (!controller.canRun()) {
+        m_err << "velmora: the desktop toolkit is too old to run the agent.\n";
+        return false;
+    }
+    return true;
+}
+
+int VelmoraCommand::status()
+{
+    askStatus();
+    bool running = m_pane.prefsController().isRunning();
+    m_out << (running ? "running" : "not running") << "\n";
+    return running ? kExitSuccess : kExitNotRunning;
+}
+
+int VelmoraCommand::start()
+{
+    auto& controller = m_pane.prefsController();
+    askStatus();
+    if (controller.isRunning()) {
+        m_out << "running\n";
+        return kExitSuccess;
+    }
+    if (!checkCanRun())
+        return kExitRefused;
+    const std::string agent = controller.agentPath();
+    if (!Platform::current().application().fileExists(agent)) {
+        m_err << "velmora: the agent is not installed at " << agent << "\n";
+        return kExitRefused;
+    }
+    controller.setShouldRun(true);
+    if (!waitForAnswer(kAgentAnswerTimeout)) {
+        m_err << "velmora: the agent did not announce itself within " << kAgentAnswerTimeout
+              << " seconds; it stays registered to start at login (`velmora stop` removes it)\n";
+        return kExitNoAnswer;
+    }
+    m_out << "running\n";
+    return kExitSuccess;
+}
+
+int VelmoraCommand::stop()
+{
+    auto& controller = m_pane.prefsController();
+    askStatus();
+    if (!controller.isRunning()) {
+        // The switch is already off; a login entry left from an agent that
+        // ended on its own would still start it at the next login.
+        LoginItemsSynchronizer::setAppLaunchesAtLogin(false, controller.agentPath());
+        m_out << "not running\n";
+        return kExitSuccess;
+    }
+    if (!checkCanRun())
+        return kExitRefused;
+    controller.setShouldRun(false);
+    if (!waitForAnswer(kAgentAnswerTimeout)) {
+        m_err << "velmora: the agent did not confirm that it quit within " << kAgentAnswerTimeout << " seconds\n";
+        return kExitNoAnswer;
+    }
+    m_out << "not running\n";
+    return kExitSuccess;
+}
+
+int VelmoraCommand::get(const std::string& keyName)
+{
+    auto& controller = m_pane.prefsController();
+    const auto* key = VelmoraPreferences::keyNamed(keyName);
+    if (!key) {
+        m_err << "velmora: \"" << keyName << "\" is not a key of " << VelmoraPreferences::kDomain << "; the keys are " << knownKeys() << "\n";
+        return kExitUsage;
+    }
+    // A settings property stores its default at the first read, as the window does.
+    const auto* setting = VelmoraBGController::settingForKey(keyName);
+    Value value = setting ? controller.valueOfSetting(*setting) : controller.prefForKey(keyName);
+    std::string text = formatValue(key->type, value);
+    if (!value.isNull() && !text.empty())
+        m_out << text << "\n";
+    return kExitSuccess;
+}
+
+int VelmoraCommand::set(const std::string& keyName, const std::string& text)
+{
+    auto& controller = m_pane.prefsController();
+    auto coercion = VelmoraPreferences::valueFromText(keyName, text);
+    if (!coercion.value) {
+        m_err << "velmora: " << coercion.error;
+        if (!VelmoraPreferences::keyNamed(keyName))
+            m_err << "; the keys are " << knownKeys();
+        m_err << "\n";
+        return kExitUsage;
+    }
+    // Through the property's setter where there is one, so the value is
+    // stored as the window stores it; the others straight into the domain.
+    if (const auto* setting = VelmoraBGController::settingForKey(keyName))
+        controller.setValueOfSetting(*setting, *coercion.value);
+    else
+        controller.setPrefOfKey(keyName, *coercion.value);
+    return kExitSuccess;
+}
+
+int VelmoraCommand::ignoreList()
+{
+    auto& table = m_pane.ignoredAppsController();
+    for (const auto& row : table.data()) {
+        const std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
+        const auto& builtIn = Table::immutableApps();
+        bool isBuiltIn = std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end();
+        m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn ? "built-in" : "user") << "\n";
+    }
+    return kExitSuccess;
+}
+
+int VelmoraCommand::ignoreAdd(const std::string& name)
+{
+    auto& finder = Platform::current().applicationFinder();
+    std::optional<std::string> path;
+    if (finder.isBundleAtPath(name) || finder.fileTypeAtPath(name))
+        path = name;
+    if (!path)
+        path = finder.absolutePathForAppBundleWithIdentifier(name);
+    if (!path)
+        path = finder.fullPathForApplication(name);
+    if (!path) {
+        m_err << "velmora: no installed application \"" << name << "\"\n";
+        return kExitRefused;
+    }
+    auto& table = m_pane.ignoredAppsController();
+    if (table.addApplicationsAtPaths({*path})) {
+        m_out << "ignoring " << finder.displayNameAtPath(*path) << "\n";
+        return kExitSuccess;
+    }
+    if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty()) {
+        m_err << "velmora: " << *path << " has no identifier to put on the list\n";
+        return kExitRefused;
+    }
+    if (!finder.isBundleAtPath(*path)) {
+        m_err << "velmora: " << *path << " is not an application that can be ignored\n";
+        return kExitRefused;
+    }
+    m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
+    return kExitSuccess;
+}
+
+int VelmoraCommand::ignoreRemove(const std::string& name)
+{
+    auto& table = m_pane.ignoredAppsController();
+    table.updateUI();
+    auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kBundleIdentifier).description(); };
+    // An exact entry names one row; an application's name may name several
+    // (its name and its identifier both on the list).
+    std::vector<std::string> entries;
+    auto rows = table.data();
+    for (const auto& row : rows) {
+        if (entryOf(row) == name)
+            entries = {name};
+    }
+    if (entries.empty()) {
+        for (const auto& row : rows) {
+            if (strcasecmp(valueForKey(row, Table::kApplicationName).description().c_str(), name.c_str()) == 0)
+                entries.push_back(entryOf(row));
+        }
+    }
+    if (entries.empty()) {
+        m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
+        return kExitRefused;
+    }
+    std::string refusal;
+    bool removed = false;
+    for (const auto& entry : entries) {
+        rows = table.data();
+        auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return entryOf(row) == entry; });
+        if (it == rows.end())
+            continue;
+        table.selectRow(static_cast<int>(it - rows.begin()));
+        if (!table.canRemoveSelectedRow()) {
+            refusal = table.selectedAppMessage();
+            table.selectRow(Table::kNoSelection);
+            continue;
+        }
+        table.removeApplication();
+        removed = true;
+    }
+    if (!removed) {
+        m_err << "velmora: " << refusal << "\n";
+        return kExitRefused;
+    }
+    return kExitSuccess;
+}
+
+} // namespace velmora

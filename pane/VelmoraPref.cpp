@@ -1,0 +1,48 @@
+#include "pane/VelmoraPref.h"
+
+#include "platform/Platform.h"
+
+namespace velmora {
+
+VelmoraPref::VelmoraPref()
+    : m_prefsController(std::make_unique<VelmoraBGController>(this))
+    , m_ignoredAppsController(std::make_unique<IgnoredApplicationsTableViewController>(*m_prefsController))
+{
+}
+
+// The editor refers to the settings controller: it goes first.
+VelmoraPref::~VelmoraPref()
+{
+    m_ignoredAppsController.reset();
+    m_prefsController.reset();
+}
+
+void VelmoraPref::didSelect()
+{
+    animateMouse();
+    m_prefsController->setupUI();
+    // TODO(issue 9): warn about a toolkit version with known problems.
+    m_ignoredAppsController->updateUI();
+    std::weak_ptr<VelmoraPref*> weak = m_self;
+    Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [weak] {
+        if (auto self = weak.lock())
+            (*self)->startAnimatingPulsingButton();
+    });
+}
+
+void VelmoraPref::didUnselect()
+{
+    Platform::current().localNotificationCenter().post(kStopAnimatingNotification, this);
+}
+
+void VelmoraPref::startAnimatingPulsingButton()
+{
+    Platform::current().localNotificationCenter().post(kStartAnimatingNotification, this);
+}
+
+void VelmoraPref::tabViewWillSelectTabViewItem()
+{
+    m_ignoredAppsController->updateUI();
+}
+
+} // namespace velmora

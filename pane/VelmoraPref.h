@@ -1,0 +1,50 @@
+#pragma once
+
+#include "pane/IgnoredApplicationsTableViewController.h"
+#include "pane/VelmoraBGController.h"
+
+#include <memory>
+
+namespace velmora {
+
+class PaneWindow;
+
+// The pane itself: reacts to being shown and hidden and hands the work to
+// its controllers, which it owns.
+class VelmoraPref {
+public:
+    static constexpr const char* kStartAnimatingNotification = "com.brightfen.pulsingbutton.startAnimating";
+    static constexpr const char* kStopAnimatingNotification = "com.brightfen.pulsingbutton.stopAnimating";
+    // The pulsing starts once the pane has been drawn.
+    static constexpr double kPulsingButtonDelay = 0.1;
+
+    VelmoraPref();
+    ~VelmoraPref();
+    VelmoraPref(const VelmoraPref&) = delete;
+    VelmoraPref& operator=(const VelmoraPref&) = delete;
+
+    VelmoraBGController& prefsController() { return *m_prefsController; }
+    IgnoredApplicationsTableViewController& ignoredAppsController() { return *m_ignoredAppsController; }
+
+    // The window that shows the pane (not owned); null while there is none.
+    PaneWindow* window() const { return m_window; }
+    void setWindow(PaneWindow* window) { m_window = window; }
+
+    void mainViewDidLoad() { }
+    void animateMouse() { }
+    // The pane has been shown: asks the agent anew and refreshes the lists.
+    void didSelect();
+    // The pane is being hidden; it keeps listening to the agent.
+    void didUnselect();
+    void startAnimatingPulsingButton();
+    void tabViewWillSelectTabViewItem();
+
+private:
+    PaneWindow* m_window{nullptr};
+    std::unique_ptr<VelmoraBGController> m_prefsController;
+    std::unique_ptr<IgnoredApplicationsTableViewController> m_ignoredAppsController;
+    // Delayed calls hold it weakly: one that comes due after the pane is gone does nothing.
+    std::shared_ptr<VelmoraPref*> m_self{std::make_shared<VelmoraPref*>(this)};
+};
+
+} // namespace velmora

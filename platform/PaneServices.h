@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// What the settings pane asks of the desktop beyond the agent's services:
+// starting the agent, sending the user to the accessibility settings, and
+// the toolkit check of the run switch.
+class PaneServices {
+public:
+    virtual ~PaneServices() = default;
+
+    // Starts the program at `path` as a separate process and returns at once,
+    // without waiting for it to come up. False when it could not be started
+    // (missing, not executable); true says nothing about whether it keeps
+    // running.
+    virtual bool launchApplicationAtPath(const std::string& path) = 0;
+
+    // Shows the desktop's own settings panel for accessibility. False where
+    // the desktop has none or it could not be opened; the caller then shows
+    // accessibilityInstructions() instead.
+    virtual bool openAccessibilitySettings() = 0;
+    // How to switch assistive access on by hand on this desktop, in a few
+    // sentences for a person; never empty.
+    virtual std::string accessibilityInstructions() = 0;
+
+    // The desktop toolkit's version as one number, major * 100 + minor
+    // (3.24 gives 324); 0 when no toolkit is installed.
+    virtual double toolkitVersionNumber() = 0;
+};
+
+} // namespace velmora

@@ -1,0 +1,228 @@
+#include "pane/ControlProtocolScene.h"
+#include "agent/snapping/AppsObservers.h"
+#include "pane/VelmoraCommand.h"
+#include "shared/loginitems/LoginItemsSynchronizer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace velmora;
+
+namespace {
+
+class VelmoraCommandTest : public scenes::ControlProtocolScene {
+protected:
+    static constexpr const char* kAgentPath = "/opt/velmora/bin/VelmoraBG";
+
+    VelmoraCommandTest()
+    {
+        desktop.setBundlePath("/opt/velmora/bin/velmora");
+        desktop.addFile(kAgentPath);
+        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", VelmoraBGController().currentVersionString()}}, kDomain);
+    }
+
+    // Runs one command line as a fresh `velmora` process would.
+    int velmora(std::vector<std::string> arguments)
+    {
+        std::ostringstream out, err;
+        int code = VelmoraCommand(out, err).run(arguments);
+        desktop.runPending();
+        output = out.str();
+        errors = err.str();
+        return code;
+    }
+
+    std::string output;
+    std::string errors;
+};
+
+TEST_F(VelmoraCommandTest, BadInputIsRefusedAndNothingIsWritten)
+{
+    const auto before = storedDomain();
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string mentions;
+    };
+    const std::vector<Case> cases{
+        {{"set", "snapToAlternateButtonInstead", "maybe"}, "\"snapToAlternateButtonInstead\" expects a boolean (true, false, 1 or 0)"},
+        {{"set", "playsSoundOnMove", "2"}, "\"playsSoundOnMove\" expects a boolean"},
+        {{"set", "feedbackSoundVolume", "loud"}, "\"feedbackSoundVolume\" expects a number"},
+        {{"set", "SoundToPlayIndex", "2.5"}, "\"SoundToPlayIndex\" expects an integer"},
+        {{"set", "snapToAlternateButton", "true"}, "\"snapToAlternateButton\" is not a key"},
+        {{"get", "QK.velmora.snapback"}, "\"QK.velmora.snapback\" is not a key"},
+        {{"set", "playsSoundOnMove"}, "VALUE"},
+        {{"ignore"}, "subcommand"},
+        {{"frobnicate"}, "frobnicate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + (c.arguments.size() > 1 ? c.arguments[1] : ""));
+        EXPECT_EQ(velmora(c.arguments), VelmoraCommand::kExitUsage);
+        EXPECT_NE(errors.find(c.mentions), std::string::npos) << errors;
+        EXPECT_EQ(output, "");
+    }
+    EXPECT_EQ(storedDomain(), before);
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 0);
+}
+
+TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
+{
+    EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
+    EXPECT_EQ(stored("snapToAlternateButtonInstead"), Value(1)) << "stored as the switch in the window stores it";
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1);
+    EXPECT_EQ(velmora({"get", "snapToAlternateButtonInstead"}), 0);
+    EXPECT_EQ(output, "true\n");
+
+    EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "0"}), 0);
+    EXPECT_EQ(stored("snapToAlternateButtonInstead"), Value(0));
+    EXPECT_EQ(velmora({"set", "feedbackSoundVolume", "0.5"}), 0);
+    EXPECT_EQ(velmora({"get", "feedbackSoundVolume"}), 0);
+    EXPECT_EQ(output, "0.5\n");
+    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "a.b.C, d.e.F"}), 0);
+    EXPECT_EQ(velmora({"get", "QK.velmora.ignoredApps"}), 0);
+    EXPECT_EQ(output, "a.b.C\nd.e.F\n");
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 4);
+}
+
+TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
+{
+    EXPECT_EQ(velmora({"get", "feedbackSoundName"}), 0);
+    EXPECT_EQ(output, "Bottle\n");
+    EXPECT_EQ(stored("feedbackSoundName"), Value("Bottle"));
+    EXPECT_EQ(velmora({"get", "QK.velmora.snapbackCursor"}), 0);
+    EXPECT_EQ(output, "false\n");
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 2);
+    // Keys without a default stay absent.
+    EXPECT_EQ(velmora({"get", "ignoredApps"}), 0);
+    EXPECT_EQ(output, "");
+    EXPECT_TRUE(stored("ignoredApps").isNull());
+}
+
+TEST_F(VelmoraCommandTest, StatusWaitsTwoSecondsForAnAnswer)
+{
+    const double asked = desktop.now();
+    EXPECT_EQ(velmora({"status"}), VelmoraCommand::kExitNotRunning);
+    EXPECT_EQ(output, "not running\n");
+    EXPECT_NEAR(desktop.now() - asked, BGAppController::kStatusTimeout, 0.01);
+
+    startAgent();
+    EXPECT_EQ(velmora({"status"}), 0);
+    EXPECT_EQ(output, "running\n");
+}
+
+TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnouncement)
+{
+    agentStartsWhenLaunched(0.8);
+    EXPECT_EQ(velmora({"start"}), 0) << errors;
+    EXPECT_EQ(output, "running\n");
+    EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{kAgentPath}));
+    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_EQ(velmora({"status"}), 0);
+
+    EXPECT_EQ(velmora({"start"}), 0);
+    EXPECT_EQ(desktop.paneServices().launches().size(), 1u) << "a running agent is not launched again";
+
+    EXPECT_EQ(velmora({"stop"}), 0) << errors;
+    EXPECT_EQ(output, "not running\n");
+    EXPECT_TRUE(desktop.terminated());
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+}
+
+TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
+{
+    agentStartsWhenLaunched();
+    desktop.setAPIEnabled(false);
+    EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
+    EXPECT_NE(errors.find("accessibility is switched off"), std::string::npos) << errors;
+    EXPECT_TRUE(desktop.paneServices().launches().empty());
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+
+    desktop.setAPIEnabled(true);
+    desktop.removeFile(kAgentPath);
+    EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
+    EXPECT_NE(errors.find(kAgentPath), std::string::npos) << errors;
+    EXPECT_TRUE(desktop.paneServices().launches().empty());
+}
+
+TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnError)
+{
+    desktop.paneServices().setLaunchHandler([](const std::string&) { return true; });
+    const double started = desktop.now();
+    EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
+    EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
+    EXPECT_LT(desktop.now() - started, BGAppController::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
+}
+
+TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
+{
+    auto& finder = desktop.applicationFinder();
+    finder.install("/usr/share/applications/v2c.desktop", "V2C", "org.v2c.V2C");
+    finder.install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
+
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0) << errors;
+    EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{"org.gnome.TextEditor"}));
+    EXPECT_EQ(velmora({"ignore", "add", "org.gnome.TextEditor"}), 0);
+    EXPECT_NE(output.find("already ignored"), std::string::npos);
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1);
+    EXPECT_EQ(velmora({"ignore", "add", "Paint"}), VelmoraCommand::kExitRefused);
+
+    EXPECT_EQ(velmora({"ignore", "list"}), 0);
+    EXPECT_EQ(output, "Text Editor\torg.gnome.TextEditor\tuser\nV2C\tV2C\tbuilt-in\n");
+
+    EXPECT_EQ(velmora({"ignore", "remove", "V2C"}), VelmoraCommand::kExitRefused);
+    EXPECT_NE(errors.find("known to not work well with Velmora"), std::string::npos) << errors;
+    EXPECT_EQ(velmora({"ignore", "remove", "text editor"}), 0) << errors;
+    EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{}));
+    EXPECT_EQ(velmora({"ignore", "remove", "Text Editor"}), VelmoraCommand::kExitRefused);
+}
+
+// The command against a running agent's tracker: a setting is re-read before
+// the next dialog, and the ignored list is rebuilt.
+TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
+{
+    const std::string editorPath = "/usr/share/applications/org.gnome.TextEditor.desktop";
+    auto& editor = desktop.addRunningApp("Text Editor", "org.gnome.TextEditor", editorPath);
+    auto& files = desktop.addRunningApp("Files", "org.gnome.Files", "/usr/share/applications/org.gnome.Files.desktop");
+    desktop.applicationFinder().install(editorPath, "Text Editor", "org.gnome.TextEditor");
+    AppsObservers tracker;
+    startAgent();
+    desktop.runPending();
+    ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));
+
+    EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
+    desktop.activate(files);
+    auto dialog = files.addDialog("Replace?");
+    desktop.focusWindow(files, dialog, true);
+    desktop.advance(1);
+    ASSERT_EQ(desktop.pointerMoves().size(), 1u);
+    const CGPoint at = desktop.pointer().location();
+    auto cancel = dialog->children().front();
+    ASSERT_EQ(cancel->attribute("AXTitle"), AXValue("Cancel"));
+    EXPECT_GE(at.x, cancel->position().x);
+    EXPECT_LE(at.x, cancel->position().x + cancel->size().width);
+    EXPECT_NEAR(at.y, cancel->position().y + cancel->size().height / 2, 1);
+    desktop.closeWindow(files, dialog); // answered; the rebuild below would otherwise snap onto it anew
+
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
+    EXPECT_FALSE(tracker.appsObservers().contains(editor.info.pid));
+    EXPECT_TRUE(tracker.appsObservers().contains(files.info.pid));
+    desktop.activate(editor);
+    desktop.focusWindow(editor, editor.addDialog("Save?", {600, 400}), true);
+    desktop.advance(1);
+    EXPECT_EQ(desktop.pointerMoves().size(), 1u) << "an ignored application is left alone";
+
+}
+
+TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
+{
+    EXPECT_EQ(velmora({}), 0);
+    EXPECT_NE(output.find("Exit codes"), std::string::npos);
+    for (const auto& command : std::vector<std::vector<std::string>>{{"status", "--help"}, {"set", "--help"}, {"ignore", "remove", "--help"}}) {
+        EXPECT_EQ(velmora(command), 0);
+        EXPECT_NE(output.find(command[command.size() - 2]), std::string::npos) << output;
+    }
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 0);
+    EXPECT_EQ(delivered(ZQK_VelmoraAreYouRunning), 0);
+}
+
+} // namespace
