@@ -1,6 +1,7 @@
 #include "agent/process/VelmoraBGAppDelegate.h"
 
 #include "agent/process/OldBGAppKiller.h"
+#include "agent/process/PreffPaneCommunicator.h"
 #include "agent/snapping/AppsObservers.h"
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/MouseMoveListener.h"
@@ -17,6 +18,7 @@ VelmoraBGAppDelegate::~VelmoraBGAppDelegate()
     m_appsObservers.reset();
     m_feedbackSound.reset();
     m_mouseMoveListener.reset();
+    m_communicator.reset();
     m_updateChecker.reset();
 }
 
@@ -37,6 +39,10 @@ void VelmoraBGAppDelegate::awakeFromNib()
     m_appsObservers = std::make_unique<AppsObservers>();
     m_feedbackSound = std::make_unique<FeedbackSound>();
     m_mouseMoveListener = std::make_unique<MouseMoveListener>();
+
+    // Last: announcing "running" tells the pane everything is in place.
+    m_communicator = std::make_unique<PreffPaneCommunicator>();
+    m_communicator->setup();
 }
 
 } // namespace velmora

@@ -8,6 +8,7 @@ class AppsObservers;
 class FeedbackSound;
 class MouseMoveListener;
 class TimedUpdateChecker;
+class PreffPaneCommunicator;
 
 // Builds the agent's long-lived components once, in a fixed order, and owns
 // them for the life of the process. The components find each other only
@@ -27,13 +28,14 @@ public:
     FeedbackSound* feedbackSound() const { return m_feedbackSound.get(); }
     MouseMoveListener* mouseMoveListener() const { return m_mouseMoveListener.get(); }
     TimedUpdateChecker* updateChecker() const { return m_updateChecker.get(); }
+    PreffPaneCommunicator* communicator() const { return m_communicator.get(); }
 
 private:
     bool m_awoken{false};
     std::unique_ptr<AppsObservers> m_appsObservers;
     std::unique_ptr<FeedbackSound> m_feedbackSound;
     std::unique_ptr<MouseMoveListener> m_mouseMoveListener;
-    // TODO(#7): the pane communicator is created last and announces the agent.
+    std::unique_ptr<PreffPaneCommunicator> m_communicator;
     std::unique_ptr<TimedUpdateChecker> m_updateChecker;
 };
 

@@ -1,5 +1,7 @@
 #include "agent/process/VelmoraBGAppDelegate.h"
 
+#include "agent/process/PreffPaneCommunicator.h"
+
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
@@ -79,6 +81,16 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
     delegate.awakeFromNib();
     ASSERT_NE(delegate.appsObservers(), nullptr);
     ASSERT_NE(delegate.mouseMoveListener(), nullptr);
+
+    // It announced itself, and still answers the pane's question.
+    auto posted = [&](const char* name) {
+        const auto& all = desktop.postedDistributedNotifications();
+        return std::count(all.begin(), all.end(), name);
+    };
+    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 1);
+    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    desktop.advance(0.1);
+    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 2);
 
     desktop.advance(25);
     int gaveUp = 0;
