@@ -166,9 +166,9 @@ public:
             if (!it->is_array())
                 fail("running", "must be an array of applications");
             for (size_t i = 0; i < it->size(); ++i) {
-                auto spec = parseApp((*it)[i], "running[" + std::to_string(i) + "]");
-                m_running.insert(spec.name);
-                m_scenario.m_running.push_back(std::move(spec));
+                auto entry = parseApp((*it)[i], "running[" + std::to_string(i) + "]");
+                m_running.insert(entry.name);
+                m_scenario.m_running.push_back(std::move(entry));
             }
         }
         if (auto it = root.find("events"); it != root.end())
@@ -209,34 +209,34 @@ private:
     {
         if (!j.is_object())
             fail(where, "an application must be an object with at least a \"name\"");
-        AppSpec spec;
-        spec.name = requireString(member(j, "name", where), where, "\"name\"");
-        if (m_running.contains(spec.name))
-            fail(where, "an application named \"" + spec.name + "\" is already running");
+        AppSpec entry;
+        entry.name = requireString(member(j, "name", where), where, "\"name\"");
+        if (m_running.contains(entry.name))
+            fail(where, "an application named \"" + entry.name + "\" is already running");
         if (auto it = j.find("bundle"); it != j.end())
-            spec.bundle = requireString(*it, where, "\"bundle\"");
+            entry.bundle = requireString(*it, where, "\"bundle\"");
         if (auto it = j.find("path"); it != j.end())
-            spec.path = requireString(*it, where, "\"path\"");
+            entry.path = requireString(*it, where, "\"path\"");
         if (auto it = j.find("pid"); it != j.end()) {
             if (!it->is_number_integer() || it->get<int64_t>() <= 0 || it->get<int64_t>() > 0x7fffffff)
                 fail(where, "\"pid\" must be a positive integer");
-            spec.pid = it->get<int>();
-            if (!m_pids.insert(spec.pid).second)
-                fail(where, "pid " + std::to_string(spec.pid) + " is used twice");
+            entry.pid = it->get<int>();
+            if (!m_pids.insert(entry.pid).second)
+                fail(where, "pid " + std::to_string(entry.pid) + " is used twice");
         }
         if (auto it = j.find("creator"); it != j.end()) {
             std::string code = it->is_string() ? it->get<std::string>() : "";
             if (code.size() != 4)
                 fail(where, "\"creator\" must be a four-character code");
             for (unsigned char c : code)
-                spec.creator = (spec.creator << 8) | c;
+                entry.creator = (entry.creator << 8) | c;
         }
         if (auto it = j.find("background"); it != j.end()) {
             if (!it->is_boolean())
                 fail(where, "\"background\" must be true or false");
-            spec.background = it->get<bool>();
+            entry.background = it->get<bool>();
         }
-        return spec;
+        return entry;
     }
 
     void parseEvents(const json& events)
@@ -300,15 +300,15 @@ private:
     Action makeAction(const std::string& kind, const json& argument, const std::string& where, double at)
     {
         if (kind == "launch") {
-            AppSpec spec = parseApp(argument, where);
-            m_running.insert(spec.name);
-            return [spec](SimDesktop& desktop) -> std::string {
-                if (spec.pid && pidInUse(desktop, spec.pid))
-                    return "pid " + std::to_string(spec.pid) + " is taken";
-                SimApp& app = spec.background ? desktop.addBackgroundApp(spec.name, spec.path, spec.pid)
-                                              : desktop.addRunningApp(spec.name, spec.bundle, spec.path, spec.pid);
-                app.creatorCode = spec.creator; // before anyone hears of the launch
-                if (!spec.background)
+            AppSpec entry = parseApp(argument, where);
+            m_running.insert(entry.name);
+            return [entry](SimDesktop& desktop) -> std::string {
+                if (entry.pid && pidInUse(desktop, entry.pid))
+                    return "pid " + std::to_string(entry.pid) + " is taken";
+                SimApp& app = entry.background ? desktop.addBackgroundApp(entry.name, entry.path, entry.pid)
+                                              : desktop.addRunningApp(entry.name, entry.bundle, entry.path, entry.pid);
+                app.creatorCode = entry.creator; // before anyone hears of the launch
+                if (!entry.background)
                     desktop.announceLaunch(app);
                 return "";
             };
@@ -481,7 +481,7 @@ private:
         for (const auto& b : list) {
             if (!b.is_object())
                 fail(where, "each button must be an object with a \"title\"");
-            ButtonSpec spec{requireString(member(b, "title", where), where, "a button's \"title\"")};
+            ButtonSpec entry{requireString(member(b, "title", where), where, "a button's \"title\"")};
             auto flag = [&](const char* key, bool fallback) {
                 auto it = b.find(key);
                 if (it == b.end())
@@ -490,12 +490,12 @@ private:
                     fail(where, std::string("a button's \"") + key + "\" must be true or false");
                 return it->get<bool>();
             };
-            spec.isDefault = flag("default", false);
-            spec.isCancel = flag("cancel", false);
-            spec.enabled = flag("enabled", true);
-            defaults += spec.isDefault;
-            cancels += spec.isCancel;
-            buttons.push_back(std::move(spec));
+            entry.isDefault = flag("default", false);
+            entry.isCancel = flag("cancel", false);
+            entry.enabled = flag("enabled", true);
+            defaults += entry.isDefault;
+            cancels += entry.isCancel;
+            buttons.push_back(std::move(entry));
         }
         if (defaults > 1 || cancels > 1)
             fail(where, "a dialog has at most one default and one cancel button");
@@ -514,11 +514,11 @@ private:
             dialog->setAttribute("AXSubrole", "AXDialog");
             float x = origin.x + kDialogSize.width - kMargin - kButtonSize.width;
             const float y = origin.y + kDialogSize.height - kMargin - kButtonSize.height;
-            for (const auto& spec : buttons) {
-                auto button = dialog->addButton(spec.title, {x, y}, kButtonSize, spec.enabled);
-                if (spec.isDefault)
+            for (const auto& entry : buttons) {
+                auto button = dialog->addButton(entry.title, {x, y}, kButtonSize, entry.enabled);
+                if (entry.isDefault)
                     dialog->setAttribute("AXDefaultButton", button->element());
-                if (spec.isCancel)
+                if (entry.isCancel)
                     dialog->setAttribute("AXCancelButton", button->element());
                 x -= kButtonSize.width + kButtonSpacing;
             }
@@ -592,14 +592,14 @@ void SimScenario::schedule(SimDesktop& desktop) const
         if (!stored)
             desktop.systemLog().log("scenario: the starting preferences could not be stored");
     }
-    for (const auto& spec : m_running) {
-        if (spec.pid && pidInUse(desktop, spec.pid)) {
-            desktop.systemLog().log("scenario: pid " + std::to_string(spec.pid) + " of \"" + spec.name + "\" is taken");
+    for (const auto& entry : m_running) {
+        if (entry.pid && pidInUse(desktop, entry.pid)) {
+            desktop.systemLog().log("scenario: pid " + std::to_string(entry.pid) + " of \"" + entry.name + "\" is taken");
             continue;
         }
-        SimApp& app = spec.background ? desktop.addBackgroundApp(spec.name, spec.path, spec.pid)
-                                      : desktop.addRunningApp(spec.name, spec.bundle, spec.path, spec.pid);
-        app.creatorCode = spec.creator;
+        SimApp& app = entry.background ? desktop.addBackgroundApp(entry.name, entry.path, entry.pid)
+                                      : desktop.addRunningApp(entry.name, entry.bundle, entry.path, entry.pid);
+        app.creatorCode = entry.creator;
     }
     for (const auto& event : m_events) {
         desktop.runLoop().performAfterDelay(event.at, [&desktop, event] {
