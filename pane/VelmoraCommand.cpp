@@ -1,5 +1,7 @@
 #include "pane/VelmoraCommand.h"
 
+#include "shared/update/CheckForUpdatesCommand.h"
+
 #include "platform/Platform.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
@@ -23,7 +25,8 @@ constexpr const char* kExitCodesText =
     "  2  bad arguments, an unknown key, or a value of the wrong type (nothing is written)\n"
     "  3  refused: accessibility is off, the desktop toolkit is too old, no such application,\n"
     "     or a built-in entry of the ignored list\n"
-    "  4  the agent did not answer in time\n";
+    "  4  the agent did not answer in time\n"
+        "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
 
 std::string formatValue(PreferenceType type, const Value& value)
 {
@@ -98,6 +101,9 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     auto* ignoreRemoveCommand = ignoreCommand->add_subcommand("remove", "Stop ignoring an application (built-in entries stay)");
     ignoreRemoveCommand->add_option("NAME", name, "its name or its entry as `ignore list` prints it")->required();
 
+    auto* checkCommand = app.add_subcommand("check-for-updates",
+        "Ask the vendor's feed for a newer version; exits 0 when up to date, 10 when a newer version exists, 1 on failure");
+
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
@@ -124,6 +130,11 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
         return ignoreAdd(name);
     if (ignoreRemoveCommand->parsed())
         return ignoreRemove(name);
+    if (checkCommand->parsed()) {
+        auto result = CheckForUpdatesCommand::run();
+        (result.exitCode == CheckForUpdatesCommand::kExitFailure ? m_err : m_out) << result.text;
+        return result.exitCode;
+    }
     // TODO(issue 9): open the settings window instead.
     m_out << app.help();
     return kExitSuccess;
