@@ -27,6 +27,20 @@ constexpr std::array<const char*, 7> kEventTypes = {
     "window:minimize", "window:restore", "object:state-changed:focused",
 };
 
+// Events listened to only so that libatspi keeps its cache of names and
+// states current (it answers those reads from the cache, and updates it from
+// the events it receives): a button enabled after its dialog opened must not
+// read as disabled. The dispatch ignores them.
+constexpr std::array<const char*, 6> kCacheEventTypes = {
+    "object:state-changed:sensitive", "object:state-changed:enabled", "object:state-changed:iconified",
+    "object:state-changed:showing", "object:state-changed:defunct", "object:property-change:accessible-name",
+};
+
+bool isDispatched(const char* type)
+{
+    return type && std::any_of(kEventTypes.begin(), kEventTypes.end(), [type](const char* t) { return g_strcmp0(t, type) == 0; });
+}
+
 // libatspi's error domain and codes; its public headers do not name them.
 GQuark atspiErrorDomain()
 {
@@ -96,6 +110,8 @@ AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
     m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));
     for (const char* type : kEventTypes)
         atspi_event_listener_register(m_listener.get(), type, nullptr);
+    for (const char* type : kCacheEventTypes)
+        atspi_event_listener_register(m_listener.get(), type, nullptr);
     if (m_buses.accessibility) {
         // The registry announces applications joining and leaving as children
         // of the desktop. Subscribing to its signal alone (not to every
@@ -113,7 +129,24 @@ AtspiAccessibility::~AtspiAccessibility()
         g_dbus_connection_signal_unsubscribe(m_buses.accessibility.get(), m_registrySubscription);
     for (const char* type : kEventTypes)
         atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+    for (const char* type : kCacheEventTypes)
+        atspi_event_listener_deregister(m_listener.get(), type, nullptr);
     m_dispatch.stop();
+}
+
+// static
+std::string AtspiAccessibility::busAddress(GDBusConnection* sessionBus)
+{
+    GErrorPtr error;
+    GVariant* reply = g_dbus_connection_call_sync(sessionBus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+        nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
+    if (!reply)
+        return {};
+    const gchar* address = nullptr;
+    g_variant_get(reply, "(&s)", &address);
+    std::string result = address ? address : "";
+    g_variant_unref(reply);
+    return result;
 }
 
 // --- Guarded requests -------------------------------------------------------
@@ -873,7 +906,7 @@ void AtspiAccessibility::onEvent(AtspiEvent* rawEvent, void* data)
     // The event is ours to free; only what the dispatch needs is kept.
     std::unique_ptr<AtspiEvent, void (*)(AtspiEvent*)> event(rawEvent, [](AtspiEvent* e) { g_boxed_free(ATSPI_TYPE_EVENT, e); });
     auto* self = static_cast<AtspiAccessibility*>(data);
-    if (!event->source)
+    if (!event->source || !isDispatched(event->type))
         return;
     self->enqueue({event->type ? event->type : "", GObjectRef<AtspiAccessible>::retain(event->source), event->detail1,
         AtspiElement::busNameOf(event->source)});

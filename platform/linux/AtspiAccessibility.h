@@ -64,6 +64,10 @@ public:
     AXError getPid(const AXElement& element, pid_t& pid) override;
     AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override;
 
+    // The accessibility bus's address as the session's bus launcher gives
+    // it; "" when there is none (no launcher, or it did not answer in time).
+    static std::string busAddress(GDBusConnection* sessionBus);
+
     // The processes with an AT-SPI application now, in the registry's order.
     std::vector<pid_t> applicationPids();
     // The process owning the active window; 0 when none is known.

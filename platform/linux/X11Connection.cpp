@@ -1,8 +1,14 @@
 #include "platform/linux/X11Connection.h"
 
+#include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
 namespace velmora::linux_desktop {
+
+void XDisplayDeleter::operator()(Display* display) const
+{
+    XCloseDisplay(display);
+}
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include "platform/linux/SourceGuard.h"
 #include "platform/linux/XDisplayPtr.h"
 
-#include <X11/Xlib.h>
-
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+
+typedef union _XEvent XEvent;
 
 namespace velmora::linux_desktop {
 
@@ -28,7 +28,6 @@ public:
     X11Connection& operator=(const X11Connection&) = delete;
 
     Display* display() const { return m_display.get(); }
-    Window root() const { return DefaultRootWindow(m_display.get()); }
 
     // Receives every event read from the server. Returns an id for removal.
     int addEventHandler(EventHandler handler);

@@ -1,5 +1,6 @@
 #include "platform/linux/X11Pointer.h"
 
+#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 #include <cmath>
@@ -61,8 +62,9 @@ bool X11Pointer::anyButtonDown()
 bool X11Pointer::queryPointer(int& x, int& y, unsigned int& mask)
 {
     Window rootReturn = 0, child = 0;
+    Window root = m_root;
     int winX = 0, winY = 0;
-    return XQueryPointer(m_display, m_root, &rootReturn, &child, &x, &y, &winX, &winY, &mask);
+    return XQueryPointer(m_display, root, &rootReturn, &child, &x, &y, &winX, &winY, &mask);
 }
 
 } // namespace velmora::linux_desktop

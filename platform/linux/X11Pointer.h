@@ -3,7 +3,8 @@
 #include "platform/Pointer.h"
 #include "platform/SystemLog.h"
 
-#include <X11/Xlib.h>
+
+typedef struct _XDisplay Display; // Xlib's; its header defines macros that clash with ours
 
 namespace velmora::linux_desktop {
 
@@ -37,7 +38,7 @@ private:
 
     Display* m_display; // not owned; the desktop backend owns the connection
     SystemLog& m_log;
-    Window m_root;
+    unsigned long m_root; // the root window's id
     bool m_hasXTest{false};
     bool m_reportedUnmovable{false};
 };

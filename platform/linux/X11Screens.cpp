@@ -1,5 +1,6 @@
 #include "platform/linux/X11Screens.h"
 
+#include <X11/Xlib.h>
 #include <X11/Xresource.h>
 #include <X11/extensions/Xrandr.h>
 

@@ -2,7 +2,8 @@
 
 #include "platform/Screens.h"
 
-#include <X11/Xlib.h>
+
+typedef struct _XDisplay Display; // Xlib's; its header defines macros that clash with ours
 
 namespace velmora::linux_desktop {
 

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <memory>
+
+typedef struct _XDisplay Display; // Xlib's; its header defines macros (Success, None, Bool) that clash with ours
 
 namespace velmora::linux_desktop {
 
 struct XDisplayDeleter {
-    void operator()(Display* display) const { XCloseDisplay(display); }
+    void operator()(Display* display) const; // XCloseDisplay
 };
 
 // The one X connection of the process, owned by the desktop backend; the
