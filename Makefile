@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all deps build build-asan test test-unit test-asan run demo install clean
+.PHONY: all deps build build-asan test test-unit test-asan test-desktop run demo install clean
 
 all: build
 
@@ -24,6 +24,10 @@ test-unit: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j$(JOBS)
+
+# Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus).
+test-desktop: build
+	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 test: test-unit test-asan
 
