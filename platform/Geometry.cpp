@@ -1,6 +1,6 @@
 #include "platform/Geometry.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 namespace velmora {
@@ -9,14 +9,10 @@ namespace {
 
 std::string formatCoordinate(float value)
 {
-    // Shortest form that reads back to the same float: "10", "10.5", "-0.25".
-    char buffer[32];
-    for (int precision = 1; precision <= 9; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, static_cast<double>(value));
-        if (std::strtof(buffer, nullptr) == value)
-            break;
-    }
-    return buffer;
+    // Shortest fixed-point text that reads back to the same float: "10", "10.5", "-0.25".
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return std::string(buffer, result.ptr);
 }
 
 } // namespace

@@ -46,6 +46,9 @@ public:
 
 private:
     const Value::Dictionary& cachedDomain(const std::string& name);
+    // Re-reads a domain from the store; the application domain keeps the
+    // changes not written yet.
+    void reload(const std::string& name);
 
     PersistentDomainStore& m_store; // not owned; outlives the defaults
     std::string m_applicationDomain;

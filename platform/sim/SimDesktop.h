@@ -23,14 +23,19 @@ class SimProcessManager;
 class SimApplication;
 class SimSystemLog;
 class MemoryDomainStore;
+class SimNotificationBus;
 struct SimApp;
 
 // One element of the simulated accessibility tree. Tests build and change the
 // tree; the accessibility backend reads it as a real desktop would be read.
 // Attributes are stored values, except these, computed from the tree:
-// "AXChildren" (the children), "AXParent" (the parent), "AXWindows" (an
-// application's windows), "AXRole"/"AXPosition"/"AXSize" when set through
-// the builders below.
+// "AXChildren" (the live children), "AXParent" (the parent); on an
+// application element "AXWindows", "AXFocusedWindow", "AXFocusedUIElement"
+// (the focused element, else the focused window), "AXFrontmost" and
+// "AXHidden" from its SimApp; on an element below a window "AXWindow" and
+// "AXTopLevelUIElement" (its ancestor just below the application, itself for
+// a window). "AXRole", "AXPosition" and "AXSize" are stored by the builders.
+// A stored value wins over a computed one, so a test can offer odd values.
 class SimNode : public std::enable_shared_from_this<SimNode> {
 public:
     SimNode(SimApp& app, std::string role);
@@ -45,6 +50,8 @@ public:
     // listed among the attribute names.
     SimNode& setAttribute(const std::string& name, AXValue value);
     SimNode& setHiddenAttribute(const std::string& name, AXValue value);
+    // Removes a stored value; for a computed attribute it also stops the
+    // node from offering it (until it is set again).
     SimNode& removeAttribute(const std::string& name);
     std::optional<AXValue> attribute(const std::string& name) const; // computed ones included
     std::vector<std::string> attributeNames() const;
@@ -78,6 +85,7 @@ private:
     std::vector<std::shared_ptr<SimNode>> m_children;
     std::map<std::string, AXValue> m_attributes;
     std::set<std::string> m_unlisted;
+    std::set<std::string> m_suppressed; // computed attributes switched off
     bool m_alive{true};
 };
 
@@ -95,11 +103,17 @@ struct SimApp {
     std::set<std::string> refusedNotifications; // subscribing to these fails
     uint32_t creatorCode{0};
     int requestCount{0};                  // accessibility requests served, for cost checks
+    bool listedInWorkspace{true};         // false for background processes such as "loginwindow"
+
+    // The tree dies with the application.
+    ~SimApp();
 
     // Builders. A new window goes on top (first in "AXWindows").
     std::shared_ptr<SimNode> addWindow(const std::string& title, CGPoint position = {100, 100}, CGSize size = {400, 200},
         const std::string& role = "AXWindow");
-    // A window with an enabled default "OK" and a cancel "Cancel" button.
+    // A 420 x 150 window with an enabled default "OK" and a cancel "Cancel"
+    // button (80 x 20 each, bottom right, OK rightmost), named by the
+    // window's "AXDefaultButton" and "AXCancelButton".
     std::shared_ptr<SimNode> addDialog(const std::string& title, CGPoint position = {100, 100});
 };
 
@@ -110,8 +124,11 @@ struct SimApp {
 class SimDesktop final : public Platform {
 public:
     // `store` (not owned) backs the user defaults; a private in-memory store
-    // is used when it is null.
-    explicit SimDesktop(PersistentDomainStore* store = nullptr, std::string applicationDomain = "com.brightfen.velmora");
+    // is used when it is null. `bus` carries distributed notifications; give
+    // two desktops (an agent's and a pane's) the same bus and the same store
+    // to let them talk. A private bus is used when it is null.
+    explicit SimDesktop(PersistentDomainStore* store = nullptr, std::string applicationDomain = "com.brightfen.velmora",
+        std::shared_ptr<SimNotificationBus> bus = nullptr);
     ~SimDesktop() override;
 
     // Platform overrides.
@@ -145,20 +162,30 @@ public:
     // running when the agent starts).
     SimApp& addRunningApp(const std::string& name, std::optional<std::string> bundleIdentifier = std::nullopt,
         std::string path = {}, pid_t pid = 0);
-    // Quits it: posts the termination notification, its tree dies.
+    // An accessible process that the workspace does not list among the
+    // applications and that posts no launch notification (e.g. "loginwindow").
+    SimApp& addBackgroundApp(const std::string& name, std::string path = {}, pid_t pid = 0);
+    // Quits it: its tree dies, then the termination notification is posted.
+    // The SimApp object stays valid (but unlisted) until the desktop goes.
     void terminate(pid_t pid);
+    // Running applications only; null for an unknown or terminated process.
     SimApp* app(pid_t pid);
+    SimApp* appNamed(const std::string& name);
+    // In launch order.
     std::vector<SimApp*> apps();
 
     // Makes an application frontmost (the previous one is deactivated, with
-    // "AXApplicationDeactivated") and posts "AXApplicationActivated".
+    // "AXApplicationDeactivated") and posts "AXApplicationActivated". Nothing
+    // happens for the application that is already frontmost.
     void activate(SimApp& app);
-    // Gives a window the focus in its application and posts
-    // "AXFocusedWindowChanged" (and "AXWindowCreated" when `created`).
+    // Gives a window the focus in its application (raising it to the top)
+    // and posts "AXFocusedWindowChanged" (after "AXWindowCreated" when
+    // `created`).
     void focusWindow(SimApp& app, const std::shared_ptr<SimNode>& window, bool created = false);
     // Closes a window: removes it, destroys its tree, posts
     // "AXUIElementDestroyed"; focus moves to the next window, if any.
     void closeWindow(SimApp& app, const std::shared_ptr<SimNode>& window);
+    // Posts "AXApplicationHidden" or "AXApplicationShown" when it changes.
     void setHidden(SimApp& app, bool hidden);
     // Posts any accessibility notification about an element of `app`.
     void postAXNotification(SimApp& app, const std::string& notification, const AXElement& element);
@@ -170,8 +197,10 @@ public:
     void setMainScreenScaleFactor(float scale);
     void sleepDisplays();  // posts the screens-did-sleep notification
     void wakeDisplays();
+    bool displaysAsleep() const;
 
     // --- Pointer ----------------------------------------------------------
+    // The pointer starts in the middle of the default screen, (720, 450).
     // The user moves the pointer (not a warp by the agent).
     void userMovesPointer(CGPoint point);
     // The user holds a mouse button, released `seconds` (virtual) from now.
@@ -193,6 +222,13 @@ public:
     void addFile(const std::string& path);
     void removeFile(const std::string& path);
     bool terminated() const;
+    const std::vector<std::string>& openedFiles() const;
+    const std::vector<std::string>& openedURLs() const;
+    // Distributed notifications this desktop posted, in order.
+    const std::vector<std::string>& postedDistributedNotifications() const;
+    // The store behind the user defaults, and their domain.
+    PersistentDomainStore& domainStore();
+    const std::string& applicationDomain() const;
     const std::vector<std::string>& logLines() const;
     void setEchoLog(bool echo);
     // Sounds that exist, with their length in seconds.
@@ -204,6 +240,13 @@ public:
     int requestCount() const;
 
 private:
+    SimApp& addApp(const std::string& name, std::optional<std::string> bundleIdentifier, std::string path, pid_t pid,
+        bool listed);
+    pid_t allocatePid(pid_t wanted);
+    void postOnWorkspace(const char* name, Value::Dictionary userInfo = {});
+
+    PersistentDomainStore* m_store{nullptr}; // not owned unless it is m_ownStore
+    std::string m_applicationDomain;
     std::unique_ptr<MemoryDomainStore> m_ownStore;
     std::unique_ptr<SimRunLoop> m_runLoop;
     std::unique_ptr<NotificationCenter> m_localCenter;
@@ -218,7 +261,10 @@ private:
     std::unique_ptr<SimApplication> m_application;
     std::unique_ptr<SimSystemLog> m_log;
     std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
+    std::vector<SimApp*> m_launchOrder;                // running applications, not owned
+    std::vector<std::unique_ptr<SimApp>> m_terminated; // kept: handles may still point into them
     pid_t m_nextPid{1000};
+    bool m_displaysAsleep{false};
 };
 
 } // namespace velmora::sim

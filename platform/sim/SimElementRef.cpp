@@ -1,0 +1,24 @@
+#include "platform/sim/SimElementRef.h"
+
+#include <functional>
+
+namespace velmora::sim {
+
+// static
+AXElement SimElementRef::systemWide()
+{
+    return AXElement(std::make_shared<SimElementRef>(nullptr));
+}
+
+bool SimElementRef::isEqual(const AXElementRef& other) const
+{
+    auto sim = dynamic_cast<const SimElementRef*>(&other);
+    return sim && sim->m_node == m_node;
+}
+
+size_t SimElementRef::hash() const
+{
+    return std::hash<const SimNode*>{}(m_node.get());
+}
+
+} // namespace velmora::sim

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Pointer.h"
+#include "platform/sim/SimDesktop.h"
+
+#include <vector>
+
+namespace velmora::sim {
+
+class SimRunLoop;
+
+// The simulated pointer. Warps made by the program are recorded with their
+// virtual time; moves by the user are not. A held button releases by itself
+// once the virtual clock reaches its release time, so an engine polling the
+// button state with blockFor() sees it go up.
+class SimPointer final : public Pointer {
+public:
+    using Move = SimDesktop::PointerMove;
+
+    explicit SimPointer(SimRunLoop& runLoop, CGPoint start = {});
+
+    // Pointer overrides.
+    void moveTo(CGPoint point) override;
+    CGPoint location() override { return m_location; }
+    bool anyButtonDown() override;
+
+    void userMoves(CGPoint point) { m_location = point; }
+    void holdButton(double seconds);
+    void setButtonDown(bool down);
+
+    const std::vector<Move>& moves() const { return m_moves; }
+    int buttonEventCount() const { return m_buttonEvents; }
+
+private:
+    SimRunLoop& m_runLoop; // not owned
+    CGPoint m_location;
+    std::vector<Move> m_moves;
+    double m_releaseTime{-1}; // a held button is down while the clock is before this
+    bool m_buttonDown{false};
+    int m_buttonEvents{0};    // stays 0: the program never clicks
+};
+
+} // namespace velmora::sim

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/RunLoop.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace velmora::sim {
+
+// A run loop on a virtual clock that starts at 0 and moves only when told to
+// (advance, blockFor, run). Nothing depends on real time, so a scenario that
+// spans minutes of timers runs in microseconds and always in the same order.
+//
+// Work due at the same instant runs in the order it was scheduled. A "pass"
+// is the dispatch of one item (a timer firing, a delayed call, a queued
+// delivery); work handed to performAtEndOfPass runs once the outermost
+// dispatch has returned.
+class SimRunLoop final : public RunLoop {
+public:
+    SimRunLoop();
+    ~SimRunLoop() override;
+    SimRunLoop(const SimRunLoop&) = delete;
+    SimRunLoop& operator=(const SimRunLoop&) = delete;
+
+    // RunLoop overrides.
+    double now() const override;
+    // Moves the clock without dispatching: what is due meanwhile waits for
+    // the next advance(), runPending() or run().
+    void blockFor(double seconds) override;
+    [[nodiscard]] std::unique_ptr<Timer> scheduleTimer(double interval, TimerRepeats repeats, std::function<void()> callback) override;
+    void performAfterDelay(double delay, std::function<void()> callback) override;
+    void performAtEndOfPass(std::function<void()> callback) override;
+    // Dispatches in virtual time, jumping the clock from one due item to the
+    // next, until stop(). Returns when nothing is scheduled any more. A stop()
+    // made while not running ends the next run() at once.
+    void run() override;
+    void stop() override;
+
+    // Runs everything due up to now + seconds in time order, each item with
+    // the clock set to its due time, then leaves the clock at now + seconds
+    // (or later, if a callback blocked past it). Negative spans count as 0.
+    void advance(double seconds);
+    // Runs what is due now, including work that became due meanwhile.
+    void runPending() { advance(0); }
+
+    // Items still scheduled (invalidated timers not counted).
+    size_t scheduledCount() const;
+    bool isDispatching() const { return m_dispatchDepth > 0; }
+
+    // Shared by a timer's handle and its queue entry.
+    struct TimerState;
+
+private:
+    struct Entry {
+        std::shared_ptr<TimerState> timer; // set for timers
+        std::function<void()> call;        // set for one-shot calls
+    };
+    using Key = std::pair<int64_t, uint64_t>; // (due time in ns, scheduling order)
+
+    void schedule(int64_t due, Entry entry);
+    // Dispatches the earliest item due at or before `limit`; false when none.
+    bool dispatchNext(int64_t limit);
+    void dispatch(Entry entry);
+    void runEndOfPass();
+    void dropInvalidTimers();
+
+    int64_t m_now{0}; // nanoseconds: sums of short intervals stay exact
+    uint64_t m_nextSequence{0};
+    std::map<Key, Entry> m_queue;
+    std::vector<std::function<void()>> m_endOfPass;
+    int m_dispatchDepth{0};
+    bool m_stopRequested{false};
+};
+
+} // namespace velmora::sim

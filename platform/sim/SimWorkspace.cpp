@@ -1,0 +1,51 @@
+#include "platform/sim/SimWorkspace.h"
+
+#include "platform/sim/SimApplication.h"
+#include "platform/sim/SimDesktop.h"
+
+namespace velmora::sim {
+
+SimWorkspace::SimWorkspace(SimDesktop& desktop, SimApplication& application)
+    : m_desktop(desktop)
+    , m_application(application)
+{
+}
+
+std::vector<ApplicationInfo> SimWorkspace::launchedApplications()
+{
+    std::vector<ApplicationInfo> infos;
+    for (SimApp* app : m_desktop.apps())
+        if (app->listedInWorkspace)
+            infos.push_back(app->info);
+    return infos;
+}
+
+std::optional<ApplicationInfo> SimWorkspace::activeApplication()
+{
+    for (SimApp* app : m_desktop.apps())
+        if (app->frontmost)
+            return app->info;
+    return std::nullopt;
+}
+
+uint32_t SimWorkspace::creatorCodeOfFileAtPath(const std::string& path)
+{
+    for (SimApp* app : m_desktop.apps())
+        if (!path.empty() && app->info.path == path)
+            return app->creatorCode;
+    return 0;
+}
+
+bool SimWorkspace::openFile(const std::string& path)
+{
+    m_openedFiles.push_back(path);
+    return m_application.fileExists(path);
+}
+
+bool SimWorkspace::openURL(const std::string& url)
+{
+    m_openedURLs.push_back(url);
+    return true;
+}
+
+} // namespace velmora::sim

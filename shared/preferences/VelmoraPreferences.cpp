@@ -1,0 +1,176 @@
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <strings.h>
+
+namespace velmora {
+
+namespace {
+
+// The pane's starting volume, computed in single precision as every stored
+// volume is.
+const double kDefaultFeedbackSoundVolume = static_cast<double>(13.0f / 34.0f);
+
+const char* typeDescription(PreferenceType type)
+{
+    switch (type) {
+    case PreferenceType::Boolean:
+    case PreferenceType::Flag:
+        return "a boolean (true, false, 1 or 0)";
+    case PreferenceType::Integer:
+        return "an integer";
+    case PreferenceType::Real:
+        return "a number";
+    case PreferenceType::String:
+        return "a string";
+    case PreferenceType::StringArray:
+        return "a comma-separated list of strings";
+    }
+    return "";
+}
+
+std::optional<bool> parseBoolean(std::string_view text)
+{
+    std::string s(text);
+    if (s == "1" || strcasecmp(s.c_str(), "true") == 0)
+        return true;
+    if (s == "0" || strcasecmp(s.c_str(), "false") == 0)
+        return false;
+    return std::nullopt;
+}
+
+template<typename Number>
+std::optional<Number> parseWhole(std::string_view text)
+{
+    Number number{};
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || text.empty())
+        return std::nullopt;
+    return number;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    constexpr std::string_view kBlanks = " \t\n\r";
+    size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::optional<Value> coerce(PreferenceType type, std::string_view text)
+{
+    switch (type) {
+    case PreferenceType::Boolean:
+        if (auto b = parseBoolean(text))
+            return Value(*b);
+        return std::nullopt;
+    case PreferenceType::Flag:
+        if (auto b = parseBoolean(text))
+            return Value(int64_t{*b ? 1 : 0});
+        return std::nullopt;
+    case PreferenceType::Integer:
+        if (auto i = parseWhole<int64_t>(text))
+            return Value(*i);
+        return std::nullopt;
+    case PreferenceType::Real: {
+        auto d = parseWhole<double>(text);
+        if (!d || !std::isfinite(*d) || std::fabs(*d) > std::numeric_limits<float>::max())
+            return std::nullopt;
+        return Value(static_cast<double>(static_cast<float>(*d)));
+    }
+    case PreferenceType::String:
+        return Value(std::string(text));
+    case PreferenceType::StringArray: {
+        Value::Array entries;
+        while (!text.empty()) {
+            size_t comma = text.find(',');
+            std::string_view entry = trimmed(text.substr(0, comma));
+            if (!entry.empty())
+                entries.emplace_back(std::string(entry));
+            text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        }
+        return Value(std::move(entries));
+    }
+    }
+    return std::nullopt;
+}
+
+bool isZeroOrOne(const Value& value)
+{
+    return value.type() == Value::Type::Integer && (value.integerValue() == 0 || value.integerValue() == 1);
+}
+
+} // namespace
+
+// static
+const std::vector<PreferenceKey>& VelmoraPreferences::keys()
+{
+    static const std::vector<PreferenceKey> table {
+        {kFeedbackSoundVolume, PreferenceType::Real, Value(kDefaultFeedbackSoundVolume)},
+        {kFeedbackSoundName, PreferenceType::String, Value("Bottle")},
+        {kShouldCheckForUpdatesDaily, PreferenceType::Boolean, Value(true)},
+        {kSnapbackCursor, PreferenceType::Flag, Value(false)},
+        {kPlaysSoundOnMove, PreferenceType::Flag, Value(false)},
+        {kSnapToAlternateButtonInstead, PreferenceType::Flag, Value(false)},
+        {kSoundToPlayIndex, PreferenceType::Integer, Value(0)},
+        {kIgnoredApps, PreferenceType::StringArray, std::nullopt},
+        {kOldIgnoredApps, PreferenceType::StringArray, std::nullopt},
+        {kCurrentVersion, PreferenceType::String, std::nullopt},
+    };
+    return table;
+}
+
+// static
+const PreferenceKey* VelmoraPreferences::keyNamed(std::string_view name)
+{
+    for (const auto& key : keys()) {
+        if (key.name == name)
+            return &key;
+    }
+    return nullptr;
+}
+
+// static
+bool VelmoraPreferences::accepts(const PreferenceKey& key, const Value& value)
+{
+    switch (key.type) {
+    case PreferenceType::Boolean:
+    case PreferenceType::Flag:
+        return value.type() == Value::Type::Boolean || isZeroOrOne(value);
+    case PreferenceType::Integer:
+        return value.type() == Value::Type::Integer;
+    case PreferenceType::Real:
+        return value.type() == Value::Type::Real || value.type() == Value::Type::Integer;
+    case PreferenceType::String:
+        return value.isString();
+    case PreferenceType::StringArray: {
+        const Value::Array* array = value.array();
+        if (!array)
+            return false;
+        for (const auto& entry : *array) {
+            if (!entry.isString())
+                return false;
+        }
+        return true;
+    }
+    }
+    return false;
+}
+
+// static
+VelmoraPreferences::Coercion VelmoraPreferences::valueFromText(std::string_view keyName, std::string_view text)
+{
+    const PreferenceKey* key = keyNamed(keyName);
+    if (!key)
+        return {std::nullopt, "\"" + std::string(keyName) + "\" is not a key of " + kDomain};
+    if (auto value = coerce(key->type, text))
+        return {std::move(value), {}};
+    return {std::nullopt,
+        "\"" + key->name + "\" expects " + typeDescription(key->type) + ", not \"" + std::string(text) + "\""};
+}
+
+} // namespace velmora
