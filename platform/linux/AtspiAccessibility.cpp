@@ -308,6 +308,8 @@ void AtspiAccessibility::refreshApplications()
             fresh.emplace(bus, AppRecord{pid, std::move(app)});
     }
     m_appsByBus = std::move(fresh);
+    for (const auto& [bus, record] : m_appsByBus)
+        m_pidsByBus[bus] = record.pid;
 }
 
 const AtspiAccessibility::AppRecord* AtspiAccessibility::applicationForPid(pid_t pid)
@@ -979,19 +981,38 @@ void AtspiAccessibility::dispatchQueued()
     m_dispatching = false;
 }
 
+pid_t AtspiAccessibility::processOfBusName(const std::string& bus)
+{
+    if (!m_buses.accessibility)
+        return 0;
+    GErrorPtr error;
+    GVariant* reply = g_dbus_connection_call_sync(m_buses.accessibility.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+        "org.freedesktop.DBus", "GetConnectionUnixProcessID", g_variant_new("(s)", bus.c_str()), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
+    if (!reply)
+        return 0;
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    return static_cast<pid_t>(pid);
+}
+
 void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool joined)
 {
     pid_t pid = 0;
     if (joined) {
-        refreshApplications();
-        auto it = m_appsByBus.find(bus);
-        pid = it != m_appsByBus.end() ? it->second.pid : 0;
+        // libatspi learns of the new application on its own connection, maybe
+        // later than we do: its process comes from the bus daemon.
+        pid = processOfBusName(bus);
+        if (pid > 0)
+            m_pidsByBus[bus] = pid;
     } else {
-        auto it = m_appsByBus.find(bus);
-        if (it != m_appsByBus.end()) {
-            pid = it->second.pid;
-            m_appsByBus.erase(it);
+        auto known = m_pidsByBus.find(bus);
+        if (known != m_pidsByBus.end()) {
+            pid = known->second;
+            m_pidsByBus.erase(known);
         }
+        m_appsByBus.erase(bus);
         m_ledger.forget(bus);
         m_focusedByBus.erase(bus);
         if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)

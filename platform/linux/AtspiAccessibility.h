@@ -128,6 +128,7 @@ private:
     void enqueue(QueuedEvent event);
     void dispatchQueued();
     void applicationJoinedOrLeft(const std::string& bus, bool joined);
+    pid_t processOfBusName(const std::string& bus);
     void deliver(pid_t pid, const std::string& notification, const AXElement& element);
     static void onRegistrySignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* member,
         GVariant* parameters, gpointer data);
@@ -143,6 +144,10 @@ private:
     std::map<int, AtspiObserver*> m_observers; // not owned; each removes itself when destroyed
     int m_nextObserverId{1};
     std::map<std::string, AppRecord> m_appsByBus;
+    // Every application seen, until the registry says it left: a refresh
+    // drops a departed application before its leaving is dispatched, and
+    // the termination notice still needs its process.
+    std::map<std::string, pid_t> m_pidsByBus;
     // The active window as the events last told it; unknown until the first
     // activation event or a scan that found one.
     GObjectRef<AtspiAccessible> m_activeWindow;

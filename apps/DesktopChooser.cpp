@@ -1,0 +1,30 @@
+#include "apps/DesktopChooser.h"
+
+#include <cstdio>
+
+#if VELMORA_HAVE_LINUX_DESKTOP
+#include "platform/linux/LinuxDesktop.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#endif
+
+namespace velmora {
+
+// static
+std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity)
+{
+#if VELMORA_HAVE_LINUX_DESKTOP
+    linux_desktop::LinuxDesktop::Options options;
+    options.applicationDomain = applicationDomain;
+    options.logIdentity = logIdentity;
+    // Installed sounds first, then the source tree's (a program run from its build folder).
+    options.soundDirectories = {std::string(VELMORA_DATADIR) + "/sounds", std::string(VELMORA_SOURCE_RESOURCES) + "/sounds"};
+    return linux_desktop::LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
+#else
+    (void)applicationDomain;
+    (void)logIdentity;
+    std::fputs("velmora: built without the desktop backend\n", stderr);
+    return nullptr;
+#endif
+}
+
+} // namespace velmora
