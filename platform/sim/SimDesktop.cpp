@@ -114,8 +114,13 @@ SimApp& SimDesktop::addApp(const std::string& name, std::optional<std::string> b
 SimApp& SimDesktop::launch(const std::string& name, std::optional<std::string> bundleIdentifier, std::string path, pid_t pid)
 {
     SimApp& app = addApp(name, std::move(bundleIdentifier), std::move(path), pid, true);
-    postOnWorkspace(kNSWorkspaceDidLaunchApplicationNotification, app.info.record());
+    announceLaunch(app);
     return app;
+}
+
+void SimDesktop::announceLaunch(const SimApp& app)
+{
+    postOnWorkspace(kNSWorkspaceDidLaunchApplicationNotification, app.info.record());
 }
 
 SimApp& SimDesktop::addRunningApp(const std::string& name, std::optional<std::string> bundleIdentifier, std::string path, pid_t pid)

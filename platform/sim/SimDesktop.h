@@ -158,6 +158,9 @@ public:
     // workspace posts its launch notification. Not frontmost until activated.
     SimApp& launch(const std::string& name, std::optional<std::string> bundleIdentifier = std::nullopt,
         std::string path = {}, pid_t pid = 0);
+    // Posts the launch notification of an application added with
+    // addRunningApp, for a launch whose application is set up first.
+    void announceLaunch(const SimApp& app);
     // Adds an application without posting a launch notification (already
     // running when the agent starts).
     SimApp& addRunningApp(const std::string& name, std::optional<std::string> bundleIdentifier = std::nullopt,

@@ -1,0 +1,73 @@
+#include "agent/process/AppPathGuardian.h"
+
+#include "platform/Platform.h"
+
+namespace velmora {
+
+namespace {
+
+std::unique_ptr<AppPathGuardian>& sharedSlot()
+{
+    static std::unique_ptr<AppPathGuardian> s_shared;
+    return s_shared;
+}
+
+// The bundle's folder name, as a path's last component reads: trailing
+// slashes do not count.
+std::string lastPathComponent(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path == "/")
+        return path;
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+// static
+AppPathGuardian& AppPathGuardian::shared()
+{
+    auto& slot = sharedSlot();
+    if (!slot)
+        slot.reset(new AppPathGuardian);
+    return *slot;
+}
+
+// static
+void AppPathGuardian::checkPath()
+{
+    shared().check();
+}
+
+// static
+void AppPathGuardian::discardShared()
+{
+    sharedSlot().reset();
+}
+
+void AppPathGuardian::check()
+{
+    if (m_appPath.empty())
+        getData();
+    // A process that cannot tell where it was started from has nothing to
+    // compare against; ending it would only punish the missing knowledge.
+    if (m_appPath.empty())
+        return;
+    if (!Platform::current().application().fileExists(m_appPath))
+        quitAfterMove();
+}
+
+void AppPathGuardian::getData()
+{
+    m_appPath = Platform::current().application().bundlePath();
+}
+
+void AppPathGuardian::quitAfterMove()
+{
+    NSLog(lastPathComponent(m_appPath) + " was moved and thus had to quit.");
+    Platform::current().application().terminate();
+}
+
+} // namespace velmora

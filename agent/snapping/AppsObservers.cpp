@@ -1,0 +1,192 @@
+#include "agent/snapping/AppsObservers.h"
+
+#include "agent/process/ProcessInformer.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/NotFound.h"
+#include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <algorithm>
+#include <set>
+
+namespace velmora {
+
+namespace {
+
+// Applications the agent never snaps in, whatever the user's list says; they
+// are written back into the list at every start.
+constexpr const char* kAlwaysIgnoredApps[] = {"Moneydance", "V2C", "Address Book"};
+
+constexpr const char* kLoginWindowProcessName = "loginwindow";
+
+pid_t pidOfRecord(const Value::Dictionary& record)
+{
+    return static_cast<pid_t>(valueForKey(record, kNSApplicationProcessIdentifier).integerValue());
+}
+
+void appendStrings(const Value& list, std::vector<std::string>& out)
+{
+    if (auto entries = list.array()) {
+        for (const auto& entry : *entries) {
+            if (auto text = entry.string())
+                out.push_back(*text);
+        }
+    }
+}
+
+} // namespace
+
+AppsObservers::AppsObservers()
+{
+    auto& platform = Platform::current();
+    reloadObservers();
+
+    auto& workspaceCenter = platform.workspace().notificationCenter();
+    m_launchObservation = workspaceCenter.addObserver(kNSWorkspaceDidLaunchApplicationNotification, nullptr,
+        [this](const Notification& notification) { addApp(notification); });
+    m_terminateObservation = workspaceCenter.addObserver(kNSWorkspaceDidTerminateApplicationNotification, nullptr,
+        [this](const Notification& notification) { removeApp(notification); });
+    m_prefsObservation = platform.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr,
+        [this](const Notification&) { reloadObservers(); });
+
+    normaliseIgnoredApps();
+}
+
+AppsObservers::~AppsObservers()
+{
+    // Unsubscribe before the observers go, so no notification reaches a
+    // half-destroyed tracker.
+    m_prefsObservation.reset();
+    m_terminateObservation.reset();
+    m_launchObservation.reset();
+    m_self.reset();
+    ObserverTable dropped;
+    dropped.swap(m_appsObservers);
+}
+
+void AppsObservers::normaliseIgnoredApps()
+{
+    std::set<std::string> merged(std::begin(kAlwaysIgnoredApps), std::end(kAlwaysIgnoredApps));
+    for (auto& entry : ignoredApps())
+        merged.insert(std::move(entry));
+    // The legacy key stays as it is: the pane's editor still removes entries from it.
+    auto& defaults = Platform::current().standardUserDefaults();
+    defaults.setObject(VelmoraPreferences::kIgnoredApps, Value::Array(merged.begin(), merged.end()));
+    defaults.synchronize();
+}
+
+void AppsObservers::reloadObservers()
+{
+    {
+        // Out of the table before they are destroyed, so the table never
+        // holds an observer that is being torn down.
+        ObserverTable dropped;
+        dropped.swap(m_appsObservers);
+    }
+    auto& platform = Platform::current();
+    platform.standardUserDefaults().synchronize();
+    for (const auto& info : platform.workspace().launchedApplications())
+        addAppWithAppInfo(info.record());
+    loadLoginWindowApplication();
+}
+
+void AppsObservers::addApp(const Notification& notification)
+{
+    addAppWithAppInfo(notification.userInfo);
+}
+
+void AppsObservers::removeApp(const Notification& notification)
+{
+    removeObserverForAppWithPID(pidOfRecord(notification.userInfo));
+}
+
+void AppsObservers::addAppWithAppInfo(const Value::Dictionary& record)
+{
+    if (!appAllowsVelmora(record))
+        return;
+
+    if (auto* observer = addObserverForAppWithPID(pidOfRecord(record))) {
+        observer->setAppInfo(ApplicationInfo::fromRecord(record));
+        return;
+    }
+
+    const Value& countdownValue = valueForKey(record, kCountdownKey);
+    const int64_t countdown = countdownValue.isNull() ? kDefaultCountdown : countdownValue.integerValue();
+    if (countdown < 1) {
+        NSLog("Could not connect to application \"" + valueForKey(record, kNSApplicationName).description() + "\"");
+        return;
+    }
+
+    Value::Dictionary retry = record;
+    retry[kCountdownKey] = countdown - 1;
+    // The delayed call cannot be cancelled; it must not reach a destroyed tracker.
+    std::weak_ptr<AppsObservers*> tracker = m_self;
+    Platform::current().runLoop().performAfterDelay(kRetryInterval, [tracker, retry = std::move(retry)] {
+        if (auto self = tracker.lock())
+            (*self)->addAppWithAppInfo(retry);
+    });
+}
+
+FocusedWindowObserver* AppsObservers::addObserverForAppWithPID(pid_t pid)
+{
+    if (auto it = m_appsObservers.find(pid); it != m_appsObservers.end())
+        return it->second.get();
+
+    auto observer = FocusedWindowObserver::initWithAppWithPID(pid);
+    if (!observer)
+        return nullptr;
+    FocusedWindowObserver* added = observer.get();
+    m_appsObservers.emplace(pid, std::move(observer));
+    // An application that is frontmost with a dialog open is snapped to now,
+    // not only at its next focus change.
+    added->checkWindows();
+    // Looked up again: whatever the check set off may have changed the table.
+    auto it = m_appsObservers.find(pid);
+    return it != m_appsObservers.end() && it->second.get() == added ? added : nullptr;
+}
+
+void AppsObservers::removeObserverForAppWithPID(pid_t pid)
+{
+    // Taken out of the table first, destroyed at the end of the scope.
+    auto removed = m_appsObservers.extract(pid);
+}
+
+void AppsObservers::loadLoginWindowApplication()
+{
+    const pid_t pid = ProcessInformer::processIDForProcessNamed(kLoginWindowProcessName);
+    if (pid == kNSNotFound)
+        return;
+    if (!addObserverForAppWithPID(pid))
+        NSLog("couldn't add loginwindow");
+}
+
+bool AppsObservers::appAllowsVelmora(const Value::Dictionary& record)
+{
+    const std::vector<std::string> ignored = ignoredApps();
+    auto isIgnored = [&](const std::string& text) { return std::find(ignored.begin(), ignored.end(), text) != ignored.end(); };
+
+    const Value& name = valueForKey(record, kNSApplicationName);
+    if (name.string() && isIgnored(*name.string()))
+        return false;
+    if (auto bundle = valueForKey(record, kNSApplicationBundleIdentifier).string(); bundle && isIgnored(*bundle))
+        return false;
+
+    auto path = valueForKey(record, kNSApplicationPath).string();
+    const uint32_t creator = Platform::current().workspace().creatorCodeOfFileAtPath(path ? *path : std::string());
+    if (isIgnored(NSFileTypeForHFSTypeCode(creator))) {
+        NSLog("Cannot snap to defaults in " + name.description() + " because its creator code is in the exclude list");
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> AppsObservers::ignoredApps()
+{
+    auto& defaults = Platform::current().standardUserDefaults();
+    std::vector<std::string> entries;
+    appendStrings(defaults.objectForKey(VelmoraPreferences::kOldIgnoredApps), entries);
+    appendStrings(defaults.objectForKey(VelmoraPreferences::kIgnoredApps), entries);
+    return entries;
+}
+
+} // namespace velmora

@@ -1,0 +1,47 @@
+#include "agent/snapping/FeedbackSound.h"
+
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+namespace velmora {
+
+FeedbackSound::FeedbackSound()
+{
+    NotificationCenter& center = Platform::current().localNotificationCenter();
+    m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
+        [this](const Notification& n) { playSound(n); });
+    m_movedBackObservation = center.addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+        [this](const Notification& n) { playSound(n); });
+}
+
+FeedbackSound::~FeedbackSound() = default;
+
+void FeedbackSound::playSound(const Notification&)
+{
+    if (!Platform::current().standardUserDefaults().boolForKey(VelmoraPreferences::kPlaysSoundOnMove))
+        return;
+    std::shared_ptr<Sound> sound = soundToPlay();
+    if (!sound || sound->isPlaying())
+        return;
+    sound->play();
+}
+
+std::shared_ptr<Sound> FeedbackSound::soundToPlay()
+{
+    Platform& platform = Platform::current();
+    Value name = platform.standardUserDefaults().objectForKey(VelmoraPreferences::kFeedbackSoundName);
+    if (!name.string())
+        return nullptr;
+    std::shared_ptr<Sound> sound = platform.sounds().soundNamed(*name.string());
+    if (sound)
+        sound->setVolume(volume());
+    return sound;
+}
+
+float FeedbackSound::volume()
+{
+    return Platform::current().standardUserDefaults().floatForKey(VelmoraPreferences::kFeedbackSoundVolume);
+}
+
+} // namespace velmora

@@ -1,0 +1,83 @@
+#include "agent/snapping/UIElementUnderPointWatcher.h"
+
+#include "agent/accessibility/MouseMover.h"
+#include "agent/accessibility/applicationInfo.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* kAXPosition = "AXPosition";
+
+} // namespace
+
+// static
+std::unique_ptr<UIElementUnderPointWatcher> UIElementUnderPointWatcher::initWithPointOverUIElement(NSPoint point)
+{
+    CarbonPoint carbonPoint = convertGlobalPointToCarbonPoint(point);
+    AXElement element = applicationInfo::elementRefAtCarbonPoint(carbonPoint);
+    if (!element)
+        return nullptr;
+
+    std::unique_ptr<UIElementUnderPointWatcher> watcher(new UIElementUnderPointWatcher);
+    watcher->m_startingMouseLocation = carbonPoint;
+    watcher->m_mouseAlreadyMoved = false;
+    watcher->initWithUIElement(std::move(element));
+    return watcher;
+}
+
+UIElementUnderPointWatcher::~UIElementUnderPointWatcher()
+{
+    stopTimer();
+}
+
+void UIElementUnderPointWatcher::initWithUIElement(AXElement element)
+{
+    m_ref = std::move(element);
+    m_timer = Platform::current().runLoop().scheduleTimer(kPollInterval, TimerRepeats::Yes, [this] { updateCurrentUIElement(); });
+}
+
+void UIElementUnderPointWatcher::stopTimer()
+{
+    if (m_timer)
+        m_timer->invalidate();
+}
+
+void UIElementUnderPointWatcher::updateCurrentUIElement()
+{
+    CarbonPoint current = convertGlobalPointToCarbonPoint(currentMouseLocation());
+    int32_t dh = std::abs(static_cast<int32_t>(current.h) - static_cast<int32_t>(m_startingMouseLocation.h));
+    int32_t dv = std::abs(static_cast<int32_t>(current.v) - static_cast<int32_t>(m_startingMouseLocation.v));
+    NotificationCenter& center = Platform::current().localNotificationCenter();
+
+    if (dh > kRestingDistance || dv > kRestingDistance) {
+        if (!m_mouseAlreadyMoved) {
+            // The listener drops us while this post runs, but keeps us alive
+            // until the pass is over, so the lines after it are safe.
+            center.post(QK_VL_UserMovedMouse, this);
+            stopTimer();
+            m_mouseAlreadyMoved = true;
+        }
+        return;
+    }
+
+    AXElement underPointer = applicationInfo::elementRefAtCarbonPoint(current);
+    if (!underPointer)
+        return; // the next tick asks again
+
+    // Positions, not identity: whatever sits where the button sits is the
+    // button; a button that cannot say where it is has gone with its dialog.
+    auto foundPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, underPointer).pointValue();
+    auto watchedPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, m_ref).pointValue();
+    if (foundPosition && watchedPosition && *foundPosition == *watchedPosition)
+        return;
+
+    center.post(m_mouseAlreadyMoved ? QK_VL_OldDefaultButtonGoneAfterMouseMoved : QK_VL_OldDefaultButtonGone, this);
+    stopTimer();
+}
+
+} // namespace velmora

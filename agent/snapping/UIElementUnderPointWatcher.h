@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/AXElement.h"
+#include "platform/Geometry.h"
+#include "platform/RunLoop.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace velmora {
+
+// Follows one snapped-to element while the pointer rests on it. Each poll
+// reports at most one of three things on the local centre, with the watcher
+// as the object: the pointer left the snap box (QK_VL_UserMovedMouse), or
+// the element is no longer under the pointer (QK_VL_OldDefaultButtonGone, or
+// QK_VL_OldDefaultButtonGoneAfterMouseMoved once the pointer had left).
+// A watcher stops polling when it reports, and never polls once stopped.
+class UIElementUnderPointWatcher {
+public:
+    // Time between two polls, in seconds: quick enough that the pointer is
+    // back before the user reaches for it, cheap enough to run while idle.
+    static constexpr double kPollInterval = 0.05;
+    // Pointer movement, in pixels along either axis, that still counts as
+    // resting on the button; 25 or more means the user moved away.
+    static constexpr int32_t kRestingDistance = 24;
+
+    // A polling watcher of the element under `point` (bottom-left-origin
+    // global coordinates); null when nothing is under it. The first poll
+    // comes kPollInterval after creation.
+    static std::unique_ptr<UIElementUnderPointWatcher> initWithPointOverUIElement(NSPoint point);
+
+    // Stops the timer and releases the element.
+    ~UIElementUnderPointWatcher();
+    UIElementUnderPointWatcher(const UIElementUnderPointWatcher&) = delete;
+    UIElementUnderPointWatcher& operator=(const UIElementUnderPointWatcher&) = delete;
+
+    // One poll; the timer calls it.
+    void updateCurrentUIElement();
+
+    // Ends polling for good. Safe from inside a poll: the timer handle is
+    // kept (invalid) until destruction, as its callback may be on the stack.
+    void stopTimer();
+
+    bool isPolling() const { return m_timer && m_timer->isValid(); }
+    // The position the pointer was snapped to (not the one before the snap).
+    CarbonPoint startingMouseLocation() const { return m_startingMouseLocation; }
+    const AXElement& element() const { return m_ref; }
+    bool mouseAlreadyMoved() const { return m_mouseAlreadyMoved; }
+
+private:
+    UIElementUnderPointWatcher() = default;
+    // Keeps the element and starts the poll timer.
+    void initWithUIElement(AXElement element);
+
+    AXElement m_ref;
+    CarbonPoint m_startingMouseLocation;
+    // Owned: destroying the watcher destroys the timer, so a dropped watcher
+    // is never polled (the callback holds a plain `this`).
+    std::unique_ptr<Timer> m_timer;
+    bool m_mouseAlreadyMoved{false};
+};
+
+} // namespace velmora

@@ -1,0 +1,268 @@
+#include "agent/snapping/FocusedWindowObserver.h"
+#include "platform/sim/SimDesktop.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using sim::SimApp;
+using sim::SimDesktop;
+using sim::SimNode;
+using NodePtr = std::shared_ptr<SimNode>;
+
+constexpr CGSize kButtonSize{80, 20};
+
+class ButtonChoiceTest : public ::testing::Test {
+protected:
+    // An observer of `app`; the record is left out for the login window case.
+    std::unique_ptr<FocusedWindowObserver> observe(SimApp& app, bool withRecord = true)
+    {
+        auto observer = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
+        EXPECT_NE(observer, nullptr);
+        if (observer && withRecord)
+            observer->setAppInfo(app.info);
+        return observer;
+    }
+
+    void preferAlternateButton(bool on) { desktop.standardUserDefaults().setObject("snapToAlternateButtonInstead", on); }
+
+    static NodePtr addButton(const NodePtr& parent, const std::string& title, bool enabled = true, CGSize size = kButtonSize)
+    {
+        return parent->addButton(title, {300, 300}, size, enabled);
+    }
+    static NodePtr makeDefault(const NodePtr& window, const NodePtr& button)
+    {
+        window->setAttribute("AXDefaultButton", button->element());
+        return button;
+    }
+    static NodePtr makeCancel(const NodePtr& window, const NodePtr& button)
+    {
+        window->setAttribute("AXCancelButton", button->element());
+        return button;
+    }
+
+    struct Dialog {
+        NodePtr window, defaultButton, cancelButton;
+    };
+    // A window whose "Save" default and "Cancel" cancel button are both named
+    // through the window's attributes.
+    static Dialog buildSaveDialog(SimApp& app, bool defaultEnabled = true, bool cancelEnabled = true)
+    {
+        Dialog d;
+        d.window = app.addWindow("Save");
+        d.defaultButton = makeDefault(d.window, addButton(d.window, "Save", defaultEnabled));
+        d.cancelButton = makeCancel(d.window, addButton(d.window, "Cancel", cancelEnabled));
+        return d;
+    }
+
+    // The older Finder progress window: scroll area > list > groups > unknown
+    // > buttons. The first group offers "Replace", the last one "Continue".
+    struct FinderWindow {
+        NodePtr window, firstGroupButton, lastGroupButton;
+    };
+    static FinderWindow buildOldFinderProgress(SimApp& app, const std::string& title)
+    {
+        FinderWindow f;
+        f.window = app.addWindow(title);
+        f.window->setAttribute("AXDescription", "copy progress");
+        auto list = f.window->addChild("AXScrollArea")->addChild("AXList");
+        f.firstGroupButton = addButton(list->addGroup()->addChild("AXUnknown"), "Replace");
+        f.lastGroupButton = addButton(list->addGroup()->addChild("AXUnknown"), "Continue");
+        return f;
+    }
+    // The newer layout: the buttons sit right in the window's scroll area.
+    static FinderWindow buildNewFinderProgress(SimApp& app, const std::string& title, const std::string& buttonTitle)
+    {
+        FinderWindow f;
+        f.window = app.addWindow(title);
+        f.lastGroupButton = addButton(f.window->addChild("AXScrollArea"), buttonTitle);
+        return f;
+    }
+
+    SimDesktop desktop;
+    ScopedPlatform scoped{desktop};
+};
+
+TEST_F(ButtonChoiceTest, PreferenceOrdersDefaultAndCancelRules)
+{
+    SimApp& app = desktop.launch("TextEdit", "org.example.TextEdit");
+    auto observer = observe(app);
+    Dialog both = buildSaveDialog(app);
+    Dialog cancelDisabled = buildSaveDialog(app, true, false);
+    Dialog defaultDisabled = buildSaveDialog(app, false, true);
+    NodePtr cancelOnly = app.addWindow("Alert");
+    NodePtr onlyCancel = makeCancel(cancelOnly, addButton(cancelOnly, "Stop"));
+
+    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.defaultButton->element());
+    EXPECT_EQ(observer->refToCenterOnInWindow(cancelOnly->element()), onlyCancel->element());
+    EXPECT_EQ(observer->refToCenterOnInWindow(defaultDisabled.window->element()), defaultDisabled.cancelButton->element());
+
+    // Read at every call, not cached by the observer.
+    preferAlternateButton(true);
+    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.cancelButton->element());
+    EXPECT_EQ(observer->refToCenterOnInWindow(cancelDisabled.window->element()), cancelDisabled.defaultButton->element());
+    preferAlternateButton(false);
+    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.defaultButton->element());
+
+    // A cancel attribute naming something other than a button is no answer.
+    NodePtr checkBoxCancel = app.addWindow("Odd");
+    makeCancel(checkBoxCancel, checkBoxCancel->addChild("AXCheckBox"))->setEnabled(true);
+    EXPECT_TRUE(observer->refToCenterOnInWindow(checkBoxCancel->element()).isEmpty());
+}
+
+TEST_F(ButtonChoiceTest, TitleSearchTakesDirectButtonChildrenIgnoringCase)
+{
+    SimApp& app = desktop.launch("Editor");
+    auto observer = observe(app);
+
+    // A disabled default button is passed over by the attribute, then found by title.
+    NodePtr disabled = app.addWindow("Disabled");
+    NodePtr disabledOk = makeDefault(disabled, addButton(disabled, "oK", false));
+    EXPECT_EQ(observer->refToCenterOnInWindow(disabled->element()), disabledOk->element());
+
+    for (const char* title : {"Ok", "ok", "Yes", "yes", "YES"}) {
+        NodePtr window = app.addWindow(title);
+        NodePtr button = addButton(window, title);
+        EXPECT_EQ(observer->defaultButtonForWindow(window->element()), button->element()) << title;
+    }
+
+    // "OK" is searched before "YES", whatever the children's order.
+    NodePtr both = app.addWindow("Both");
+    addButton(both, "Yes");
+    NodePtr ok = addButton(both, "OK");
+    EXPECT_EQ(observer->defaultButtonForWindow(both->element()), ok->element());
+
+    // Near misses: a trailing blank, a non-button child, a button one level down.
+    NodePtr misses = app.addWindow("Misses");
+    addButton(misses, "OK ");
+    misses->addChild("AXStaticText")->setTitle("OK");
+    addButton(misses->addGroup(), "OK");
+    EXPECT_TRUE(observer->defaultButtonForWindow(misses->element()).isEmpty());
+    // ... but a later button child is still found after the skipped text.
+    NodePtr later = addButton(misses, "yes");
+    EXPECT_EQ(observer->defaultButtonForWindow(misses->element()), later->element());
+
+    // A default attribute naming a non-button falls through to the title search.
+    NodePtr nonButton = app.addWindow("NonButton");
+    makeDefault(nonButton, nonButton->addChild("AXCheckBox"))->setEnabled(true);
+    EXPECT_TRUE(observer->defaultButtonForWindow(nonButton->element()).isEmpty());
+}
+
+TEST_F(ButtonChoiceTest, GarageBandSkipsOnlyItsExactly86By28DefaultButton)
+{
+    struct Case {
+        const char* appName;
+        CGSize size;
+        bool expectDefault;
+    };
+    for (const Case& c : {Case{"GarageBand", {86, 28}, false}, Case{"GarageBand", {86, 29}, true},
+             Case{"GarageBand", {87, 28}, true}, Case{"garageband", {86, 28}, true}, Case{"Logic", {86, 28}, true}}) {
+        SimApp& app = desktop.launch(c.appName);
+        auto observer = observe(app);
+        NodePtr window = app.addWindow("Export");
+        NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, c.size));
+        NodePtr ok = addButton(window, "OK");
+        NodePtr expected = c.expectDefault ? defaultButton : ok;
+        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), expected->element())
+            << c.appName << " " << c.size.width << "x" << c.size.height;
+    }
+
+    // With nothing titled to fall back on, the skipped default yields no snap.
+    SimApp& garageBand = desktop.launch("GarageBand");
+    auto observer = observe(garageBand);
+    NodePtr bare = garageBand.addWindow("Bare");
+    makeDefault(bare, addButton(bare, "Export", true, {86, 28}));
+    EXPECT_TRUE(observer->refToCenterOnInWindow(bare->element()).isEmpty());
+}
+
+TEST_F(ButtonChoiceTest, SafariNeverChoosesADoneCancelButton)
+{
+    SimApp& safari = desktop.launch("Safari", "com.apple.Safari");
+    SimApp& other = desktop.launch("Browser", "org.example.browser");
+    auto safariObserver = observe(safari);
+    auto otherObserver = observe(other);
+    preferAlternateButton(true);
+
+    for (const char* title : {"Done", "done", "DONE"}) {
+        NodePtr sheet = safari.addWindow("Sheet");
+        makeCancel(sheet, addButton(sheet, title));
+        EXPECT_TRUE(safariObserver->refToCenterOnInWindow(sheet->element()).isEmpty()) << title;
+        // The default rule still answers when there is a default button.
+        NodePtr defaultButton = makeDefault(sheet, addButton(sheet, "Save"));
+        EXPECT_EQ(safariObserver->refToCenterOnInWindow(sheet->element()), defaultButton->element()) << title;
+    }
+
+    NodePtr cancelSheet = safari.addWindow("Sheet");
+    NodePtr cancel = makeCancel(cancelSheet, addButton(cancelSheet, "Cancel"));
+    EXPECT_EQ(safariObserver->refToCenterOnInWindow(cancelSheet->element()), cancel->element());
+
+    NodePtr otherSheet = other.addWindow("Sheet");
+    NodePtr done = makeCancel(otherSheet, addButton(otherSheet, "Done"));
+    EXPECT_EQ(otherObserver->refToCenterOnInWindow(otherSheet->element()), done->element());
+}
+
+TEST_F(ButtonChoiceTest, FinderProgressLayouts)
+{
+    SimApp& finder = desktop.launch("Finder", "com.apple.finder");
+    auto observer = observe(finder);
+
+    // Older layout: only the list's last group is searched.
+    FinderWindow old = buildOldFinderProgress(finder, "Copy");
+    EXPECT_EQ(observer->refToCenterOnInWindow(old.window->element()), old.lastGroupButton->element());
+    EXPECT_TRUE(desktop.logLines().empty());
+
+    // Newer layout, "Replace" before "Continue".
+    FinderWindow replace = buildNewFinderProgress(finder, "Trash", "Continue");
+    NodePtr replaceButton = addButton(replace.window->children().front(), "replace");
+    EXPECT_EQ(observer->refToCenterOnInWindow(replace.window->element()), replaceButton->element());
+
+    // The special rules come last: a titled OK in the window wins.
+    FinderWindow withOk = buildNewFinderProgress(finder, "Copy", "Replace");
+    NodePtr ok = addButton(withOk.window, "OK");
+    EXPECT_EQ(observer->refToCenterOnInWindow(withOk.window->element()), ok->element());
+
+    // Titles are exact: neither layout knows "Move" or "copy"; the older one says so once each.
+    size_t before = desktop.logLines().size();
+    for (const char* title : {"Move", "copy"}) {
+        FinderWindow unknown = buildOldFinderProgress(finder, title);
+        FinderWindow newer = buildNewFinderProgress(finder, title, "Replace");
+        EXPECT_TRUE(observer->refToCenterOnInWindow(unknown.window->element()).isEmpty()) << title;
+        EXPECT_TRUE(observer->refToCenterOnInWindow(newer.window->element()).isEmpty()) << title;
+    }
+    ASSERT_EQ(desktop.logLines().size(), before + 2);
+    EXPECT_EQ(desktop.logLines()[before], "Finder progress dialog with title \"Move\" was not recognized by Velmora");
+    EXPECT_EQ(desktop.logLines()[before + 1], "Finder progress dialog with title \"copy\" was not recognized by Velmora");
+
+    // A "Continue" that is no button is refused.
+    FinderWindow notAButton = buildNewFinderProgress(finder, "Copy", "Skip");
+    notAButton.window->children().front()->addChild("AXStaticText")->setTitle("Continue");
+    EXPECT_TRUE(observer->refToCenterOnInWindow(notAButton.window->element()).isEmpty());
+}
+
+TEST_F(ButtonChoiceTest, WithoutApplicationRecordNoApplicationRuleMatches)
+{
+    // The login window's observer has no record; the same trees that the
+    // application rules treat specially are taken plainly.
+    for (auto [name, bundle] : {std::pair{"GarageBand", "com.apple.garageband"}, std::pair{"Safari", "com.apple.Safari"},
+             std::pair{"Finder", "com.apple.finder"}}) {
+        SimApp& app = desktop.launch(name, std::string(bundle));
+        auto observer = observe(app, false);
+        EXPECT_EQ(observer->description(), "FocusedWindowObserver - (null) ((null))");
+
+        NodePtr window = app.addWindow("Copy");
+        NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, {86, 28}));
+        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), defaultButton->element()) << name;
+
+        preferAlternateButton(true);
+        NodePtr done = makeCancel(window, addButton(window, "Done"));
+        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), done->element()) << name;
+        preferAlternateButton(false);
+
+        FinderWindow progress = buildNewFinderProgress(app, "Copy", "Replace");
+        EXPECT_TRUE(observer->refToCenterOnInWindow(progress.window->element()).isEmpty()) << name;
+    }
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,313 @@
+#include "agent/process/AppPathGuardian.h"
+#include "agent/snapping/FocusedWindowObserver.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/sim/SimDesktop.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using sim::SimApp;
+using sim::SimDesktop;
+using sim::SimNode;
+using NodePtr = std::shared_ptr<SimNode>;
+
+constexpr const char* kBundlePath = "/opt/velmora/VelmoraBG.app";
+constexpr CGPoint kRestingPointer{10, 10};
+constexpr CGPoint kButtonOrigin{300, 400};
+constexpr CGSize kButtonSize{80, 20};
+// 15 points left of the right edge, vertically centred, at scale 1.
+constexpr CGPoint kSnapTarget{365, 410};
+
+// The user's hand while the agent waits on the mouse buttons: at the first
+// poll the pointer travels by `drift`. Everything else is the simulated desktop.
+class DriftDuringWait final : public Platform, private Pointer {
+public:
+    DriftDuringWait(SimDesktop& desktop, CGPoint drift) : m_desktop(desktop), m_drift(drift) { }
+
+    Accessibility& accessibility() override { return m_desktop.accessibility(); }
+    Pointer& pointer() override { return *this; }
+    Screens& screens() override { return m_desktop.screens(); }
+    Workspace& workspace() override { return m_desktop.workspace(); }
+    RunLoop& runLoop() override { return m_desktop.runLoop(); }
+    NotificationCenter& localNotificationCenter() override { return m_desktop.localNotificationCenter(); }
+    DistributedNotificationCenter& distributedNotificationCenter() override { return m_desktop.distributedNotificationCenter(); }
+    UserDefaults& standardUserDefaults() override { return m_desktop.standardUserDefaults(); }
+    SoundService& sounds() override { return m_desktop.sounds(); }
+    ProcessManager& processManager() override { return m_desktop.processManager(); }
+    Application& application() override { return m_desktop.application(); }
+    SystemLog& systemLog() override { return m_desktop.systemLog(); }
+
+private:
+    void moveTo(CGPoint point) override { m_desktop.pointer().moveTo(point); }
+    CGPoint location() override { return m_desktop.pointer().location(); }
+    bool anyButtonDown() override
+    {
+        if (!m_moved) {
+            m_moved = true;
+            CGPoint at = m_desktop.pointer().location();
+            m_desktop.userMovesPointer({at.x + m_drift.x, at.y + m_drift.y});
+        }
+        return m_desktop.pointer().anyButtonDown();
+    }
+
+    SimDesktop& m_desktop;
+    CGPoint m_drift;
+    bool m_moved{false};
+};
+
+class FocusedWindowObserverTest : public ::testing::Test {
+protected:
+    FocusedWindowObserverTest()
+    {
+        AppPathGuardian::discardShared();
+        desktop.setBundlePath(kBundlePath);
+        desktop.userMovesPointer(kRestingPointer);
+    }
+    ~FocusedWindowObserverTest() override { AppPathGuardian::discardShared(); }
+
+    // The observer as the tracker makes it: record set, first check made.
+    void observe(SimApp& app)
+    {
+        observer = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
+        ASSERT_NE(observer, nullptr);
+        observer->setAppInfo(app.info);
+        observer->checkWindows();
+    }
+    // A running, frontmost application under observation.
+    SimApp& launchObserved(const std::string& name)
+    {
+        SimApp& app = desktop.launch(name);
+        desktop.activate(app);
+        desktop.runPending();
+        observe(app);
+        return app;
+    }
+    // A window whose default button is at `origin`, not yet focused.
+    static NodePtr buildDialog(SimApp& app, const std::string& title, CGPoint origin = kButtonOrigin)
+    {
+        NodePtr window = app.addWindow(title);
+        NodePtr button = window->addButton("OK", origin, kButtonSize);
+        window->setAttribute("AXDefaultButton", button->element());
+        return window;
+    }
+    NodePtr openDialog(SimApp& app, const std::string& title, CGPoint origin = kButtonOrigin)
+    {
+        NodePtr window = buildDialog(app, title, origin);
+        focus(app, window);
+        return window;
+    }
+    void focus(SimApp& app, const NodePtr& window)
+    {
+        desktop.focusWindow(app, window, true);
+        desktop.runPending();
+    }
+    // Focus moving within the focused window.
+    void focusElementChanged(SimApp& app)
+    {
+        desktop.postAXNotification(app, "AXFocusedUIElementChanged", app.root->element());
+        desktop.runPending();
+    }
+
+    size_t snaps() const { return desktop.pointerMoves().size(); }
+
+    SimDesktop desktop;
+    ScopedPlatform scoped{desktop};
+    std::unique_ptr<FocusedWindowObserver> observer;
+    std::vector<Value::Dictionary> posted;
+    NotificationObservation postedObservation = desktop.localNotificationCenter().addObserver(
+        QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
+            EXPECT_EQ(n.object, nullptr);
+            posted.push_back(n.userInfo);
+        });
+};
+
+TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterComingBack)
+{
+    SimApp& app = launchObserved("TextEdit");
+    EXPECT_FALSE(observer->firstTime());
+    EXPECT_EQ(observer->description(), "FocusedWindowObserver - TextEdit (" + std::to_string(app.info.pid) + ")");
+
+    NodePtr dialog = openDialog(app, "Save");
+    ASSERT_EQ(snaps(), 1u);
+    EXPECT_EQ(desktop.pointerMoves()[0].to, kSnapTarget);
+    EXPECT_EQ(observer->lastFocusedWindow(), dialog->element());
+    ASSERT_EQ(posted.size(), 1u);
+    // Bottom-left-origin texts on the 900-point-high primary screen.
+    EXPECT_EQ(valueForKey(posted[0], kStartingMouseLocation), Value("{10, 890}"));
+    EXPECT_EQ(valueForKey(posted[0], kEndingMouseLocation), Value("{365, 490}"));
+
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 1u);
+
+    // Deactivation forgets the window, so coming back snaps to it again.
+    SimApp& other = desktop.launch("Other");
+    desktop.activate(other);
+    desktop.runPending();
+    EXPECT_TRUE(observer->lastFocusedWindow().isEmpty());
+    desktop.userMovesPointer(kRestingPointer);
+    desktop.activate(app);
+    desktop.runPending();
+    EXPECT_EQ(snaps(), 2u);
+    EXPECT_EQ(posted.size(), 2u);
+}
+
+TEST_F(FocusedWindowObserverTest, WindowIsSeenEvenWhenItHasNoButton)
+{
+    SimApp& app = launchObserved("Notes");
+    NodePtr plain = app.addWindow("Plain");
+    focus(app, plain);
+    EXPECT_EQ(observer->lastFocusedWindow(), plain->element());
+
+    // A default button gained later is not chased ...
+    NodePtr late = plain->addButton("OK", kButtonOrigin, kButtonSize);
+    plain->setAttribute("AXDefaultButton", late->element());
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 0u);
+
+    // ... until another window has had the focus.
+    openDialog(app, "Other");
+    desktop.userMovesPointer(kRestingPointer);
+    focus(app, plain);
+    EXPECT_EQ(snaps(), 2u);
+}
+
+TEST_F(FocusedWindowObserverTest, BusyMouseHoldsOffTheSnap)
+{
+    SimApp& app = launchObserved("Mail");
+
+    // Three points of travel: the user is moving the pointer. Not snapped
+    // now, and not later either, as the window counts as seen.
+    {
+        DriftDuringWait hand(desktop, {0, 3});
+        ScopedPlatform handOnMouse(hand);
+        openDialog(app, "Drifted");
+    }
+    EXPECT_EQ(snaps(), 0u);
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 0u);
+
+    // Two points in each axis is a resting hand.
+    {
+        DriftDuringWait hand(desktop, {2, -2});
+        ScopedPlatform handOnMouse(hand);
+        openDialog(app, "Steady");
+    }
+    EXPECT_EQ(snaps(), 1u);
+
+    // A button released within the five seconds: snapped on release.
+    desktop.userMovesPointer(kRestingPointer);
+    const double heldAt = desktop.now();
+    desktop.holdMouseButton(3.0);
+    openDialog(app, "Held");
+    ASSERT_EQ(snaps(), 2u);
+    EXPECT_NEAR(desktop.pointerMoves().back().time - heldAt, 3.0, 0.05);
+
+    // Held past them: given up, and the window counts as seen.
+    desktop.userMovesPointer(kRestingPointer);
+    desktop.holdMouseButton(6.0);
+    openDialog(app, "HeldTooLong");
+    EXPECT_EQ(snaps(), 2u);
+    desktop.advance(2.0);
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 2u);
+}
+
+TEST_F(FocusedWindowObserverTest, SleepingDisplaysIgnoreFocusChangesWithoutRememberingThem)
+{
+    SimApp& app = launchObserved("Pages");
+    desktop.sleepDisplays();
+    desktop.runPending();
+    EXPECT_TRUE(observer->displaysAsleep());
+
+    openDialog(app, "Print");
+    EXPECT_EQ(snaps(), 0u);
+    EXPECT_TRUE(observer->lastFocusedWindow().isEmpty());
+
+    desktop.wakeDisplays();
+    desktop.runPending();
+    EXPECT_FALSE(observer->displaysAsleep());
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 1u);
+}
+
+TEST_F(FocusedWindowObserverTest, HiddenOrBackgroundApplications)
+{
+    // Not frontmost: nothing happens and the first check is still to come.
+    SimApp& background = desktop.launch("Background");
+    observe(background);
+    openDialog(background, "Alert");
+    EXPECT_EQ(snaps(), 0u);
+    EXPECT_TRUE(observer->firstTime());
+
+    // Hidden yet frontmost: examined on the first check only.
+    SimApp& app = desktop.launch("Preview");
+    desktop.activate(app);
+    focus(app, buildDialog(app, "First"));
+    app.hidden = true;
+    observe(app);
+    EXPECT_EQ(snaps(), 1u);
+    desktop.userMovesPointer(kRestingPointer);
+    openDialog(app, "Second");
+    EXPECT_EQ(snaps(), 1u);
+
+    desktop.setHidden(app, false);
+    desktop.runPending();
+    EXPECT_EQ(snaps(), 2u);
+}
+
+TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingButStillChecksTheBundle)
+{
+    SimApp& app = launchObserved("Keynote");
+    desktop.removeFile(kBundlePath);
+
+    // No button, no move: the guard does not run.
+    focus(app, app.addWindow("Plain"));
+    EXPECT_FALSE(desktop.terminated());
+
+    desktop.userMovesPointer(kSnapTarget);
+    openDialog(app, "Export");
+    ASSERT_EQ(snaps(), 1u);
+    EXPECT_EQ(desktop.pointerMoves()[0].to, kSnapTarget);
+    EXPECT_TRUE(posted.empty());
+    EXPECT_TRUE(desktop.terminated());
+    ASSERT_FALSE(desktop.logLines().empty());
+    EXPECT_EQ(desktop.logLines().back(), "VelmoraBG.app was moved and thus had to quit.");
+}
+
+TEST_F(FocusedWindowObserverTest, PlacementScalesTheInsetFromTheRightEdge)
+{
+    desktop.setMainScreenScaleFactor(2.0f);
+    SimApp& app = launchObserved("Numbers");
+    openDialog(app, "Sort", {100, 200});
+    ASSERT_EQ(snaps(), 1u);
+    EXPECT_EQ(desktop.pointerMoves()[0].to, (CGPoint{150, 210}));
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(valueForKey(posted[0], kEndingMouseLocation), Value("{150, 690}"));
+}
+
+TEST_F(FocusedWindowObserverTest, ConstructionNeedsAllNotificationsAndEndsItsSubscriptions)
+{
+    NotificationCenter& workspaceCenter = desktop.workspace().notificationCenter();
+    const size_t before = workspaceCenter.observerCount();
+
+    SimApp& refusing = desktop.launch("Refusing");
+    refusing.refusedNotifications.insert("AXApplicationHidden");
+    EXPECT_EQ(FocusedWindowObserver::initWithAppWithPID(refusing.info.pid), nullptr);
+    EXPECT_EQ(workspaceCenter.observerCount(), before);
+
+    SimApp& app = launchObserved("Plain");
+    EXPECT_EQ(workspaceCenter.observerCount(), before + 2);
+    observer.reset();
+    EXPECT_EQ(workspaceCenter.observerCount(), before);
+    desktop.sleepDisplays(); // reaches no destroyed observer
+    openDialog(app, "Late");
+    EXPECT_EQ(snaps(), 0u);
+
+    desktop.setAPIEnabled(false);
+    EXPECT_EQ(FocusedWindowObserver::initWithAppWithPID(app.info.pid), nullptr);
+}
+
+} // namespace
+} // namespace velmora
