@@ -1,6 +1,7 @@
 #include "apps/DesktopChooser.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #if VELMORA_HAVE_LINUX_DESKTOP
 #include "platform/linux/LinuxDesktop.h"
@@ -16,8 +17,9 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     linux_desktop::LinuxDesktop::Options options;
     options.applicationDomain = applicationDomain;
     options.logIdentity = logIdentity;
-    // Installed sounds first, then the source tree's (a program run from its build folder).
-    options.soundDirectories = {std::string(VELMORA_DATADIR) + "/sounds", std::string(VELMORA_SOURCE_RESOURCES) + "/sounds"};
+    // The installed resources, or the source tree's for a program run from its build folder.
+    std::error_code error;
+    options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;
     return linux_desktop::LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
 #else
     (void)applicationDomain;

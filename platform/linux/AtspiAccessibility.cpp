@@ -357,9 +357,10 @@ std::vector<pid_t> AtspiAccessibility::applicationPids()
 
 pid_t AtspiAccessibility::activePid()
 {
-    if (!m_activeWindow)
+    if (m_activeBus.empty())
         return 0;
-    return pidForBus(AtspiElement::busNameOf(m_activeWindow.get()), m_activeWindow.get());
+    auto it = m_pidsByBus.find(m_activeBus);
+    return it != m_pidsByBus.end() ? it->second : pidForBus(m_activeBus, nullptr);
 }
 
 AXElement AtspiAccessibility::createApplication(pid_t pid)
@@ -430,9 +431,9 @@ AXError AtspiAccessibility::copyAttributeValue(const AXElement& element, const s
             return AXError::Success;
         }
         if (attribute == "AXFocusedApplication") {
-            if (!m_activeWindow)
+            if (m_activeBus.empty())
                 return AXError::NoValue;
-            value = applicationElement(AtspiElement::busNameOf(m_activeWindow.get()));
+            value = applicationElement(m_activeBus);
             return value.isNone() ? AXError::NoValue : AXError::Success;
         }
         return AXError::AttributeUnsupported;
@@ -483,7 +484,10 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         value = AtspiElement::make(it->second.share());
         return AXError::Success;
     }
-    if (attribute == "AXFrontmost" && m_activeKnown) {
+    // The active window as the events told it answers without a request.
+    // With none known (the active window closed, or was deactivated last),
+    // the application's windows are asked.
+    if (attribute == "AXFrontmost" && m_activeWindow) {
         value = ownsActive;
         return AXError::Success;
     }
@@ -524,7 +528,7 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         AXError error = AXError::Success;
         if (stateOf(window.get(), ATSPI_STATE_ACTIVE, error)) {
             m_activeWindow = window.share();
-            m_activeKnown = true;
+            m_activeBus = app.busName();
             if (attribute == "AXFrontmost")
                 value = true;
             else
@@ -949,7 +953,7 @@ void AtspiAccessibility::dispatchQueued()
         if (type == "window:activate") {
             const bool appWasActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus;
             m_activeWindow = event.source.share();
-            m_activeKnown = true;
+            m_activeBus = bus;
             if (!appWasActive)
                 deliver(pid, "AXApplicationActivated", applicationElement(bus));
             deliver(pid, "AXFocusedWindowChanged", source);
@@ -1017,6 +1021,8 @@ void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool jo
         m_focusedByBus.erase(bus);
         if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)
             m_activeWindow.reset();
+        if (m_activeBus == bus)
+            m_activeBus.clear();
     }
     if (pid > 0 && m_onApplication) {
         auto handler = m_onApplication;

@@ -70,7 +70,7 @@ public:
 
     // The processes with an AT-SPI application now, in the registry's order.
     std::vector<pid_t> applicationPids();
-    // The process owning the active window; 0 when none is known.
+    // The process of the active application (see m_activeBus); 0 when none.
     pid_t activePid();
     void setApplicationHandler(ApplicationHandler handler) { m_onApplication = std::move(handler); }
 
@@ -148,10 +148,14 @@ private:
     // drops a departed application before its leaving is dispatched, and
     // the termination notice still needs its process.
     std::map<std::string, pid_t> m_pidsByBus;
-    // The active window as the events last told it; unknown until the first
-    // activation event or a scan that found one.
+    // The active window as the events last told it (or a scan found it);
+    // null when none is known.
     GObjectRef<AtspiAccessible> m_activeWindow;
-    bool m_activeKnown{false};
+    // The application that activated a window last. It stays the active
+    // application while it goes from one of its windows to the next (a
+    // closing dialog deactivates before its successor activates), until
+    // another application's window activates or it leaves.
+    std::string m_activeBus;
     std::map<std::string, GObjectRef<AtspiAccessible>> m_focusedByBus;
     ApplicationHandler m_onApplication;
     long m_requestCount{0};

@@ -3,7 +3,6 @@
 #include <canberra.h>
 #include <glib.h>
 
-#include <array>
 #include <cmath>
 
 namespace velmora::linux_desktop {
@@ -12,8 +11,6 @@ namespace {
 
 // Quieter than any 16-bit sample can be: what "volume 0" plays at.
 constexpr float kSilenceDecibels = -120.0f;
-
-constexpr std::array<const char*, 4> kSoundFileTypes = {".oga", ".ogg", ".wav", ".flac"};
 
 class CanberraSound final : public Sound {
 public:
@@ -57,16 +54,8 @@ private:
 
 } // namespace
 
-CanberraSoundService::CanberraSoundService(std::vector<std::filesystem::path> ownSounds) : m_directories(std::move(ownSounds))
+CanberraSoundService::CanberraSoundService(SoundLibrary library) : m_library(std::move(library))
 {
-    // The user's theme sounds before the system's, as XDG data lookups go.
-    std::vector<std::filesystem::path> dataDirs{g_get_user_data_dir()};
-    for (const gchar* const* dir = g_get_system_data_dirs(); dir && *dir; ++dir)
-        dataDirs.emplace_back(*dir);
-    for (const auto& dir : dataDirs) {
-        m_directories.push_back(dir / "sounds");
-        m_directories.push_back(dir / "sounds" / "freedesktop" / "stereo");
-    }
     if (ca_context_create(&m_context) != CA_SUCCESS) {
         m_context = nullptr;
         return;
@@ -90,27 +79,12 @@ float CanberraSoundService::decibelsForVolume(float volume)
     return std::max(kSilenceDecibels, 20.0f * std::log10(std::min(volume, 1.0f)));
 }
 
-std::optional<std::filesystem::path> CanberraSoundService::pathForSoundNamed(const std::string& name) const
-{
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return std::nullopt;
-    for (const auto& dir : m_directories) {
-        for (const char* type : kSoundFileTypes) {
-            std::filesystem::path candidate = dir / (name + type);
-            std::error_code error;
-            if (std::filesystem::is_regular_file(candidate, error))
-                return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
 std::shared_ptr<Sound> CanberraSoundService::soundNamed(const std::string& name)
 {
     auto it = m_sounds.find(name);
     if (it != m_sounds.end())
         return it->second;
-    auto path = pathForSoundNamed(name);
+    auto path = m_library.pathForSoundNamed(name);
     if (!path)
         return nullptr;
     auto sound = std::make_shared<CanberraSound>(m_opened ? m_context : nullptr, *path, &m_nextPlayId);

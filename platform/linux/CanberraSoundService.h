@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/snapping/SoundLibrary.h"
 #include "platform/SoundService.h"
 
 #include <filesystem>
@@ -15,12 +16,12 @@ namespace velmora::linux_desktop {
 
 // Sounds played through libcanberra (the desktop's event-sound library,
 // which plays through PulseAudio/PipeWire or ALSA). A name is a sound file's
-// base name: our own sounds first, then the user's and the system's
-// freedesktop sound theme ("Bottle", "bell", "complete", ...).
+// base name, found by the sound library: our own sounds first, then the
+// user's and the system's, the freedesktop sound theme included ("Bottle",
+// "bell", "complete", ...).
 class CanberraSoundService final : public SoundService {
 public:
-    // `ownSounds` are searched before the theme.
-    explicit CanberraSoundService(std::vector<std::filesystem::path> ownSounds);
+    explicit CanberraSoundService(SoundLibrary library);
     ~CanberraSoundService() override;
     CanberraSoundService(const CanberraSoundService&) = delete;
     CanberraSoundService& operator=(const CanberraSoundService&) = delete;
@@ -29,15 +30,13 @@ public:
     // returned even where nothing can play (its play() then fails).
     std::shared_ptr<Sound> soundNamed(const std::string& name) override;
 
-    // The file a name resolves to.
-    std::optional<std::filesystem::path> pathForSoundNamed(const std::string& name) const;
-    const std::vector<std::filesystem::path>& searchDirectories() const { return m_directories; }
+    const SoundLibrary& library() const { return m_library; }
 
     // Volume 0..1 as canberra's decibels: 20 log10(volume); silence at 0.
     static float decibelsForVolume(float volume);
 
 private:
-    std::vector<std::filesystem::path> m_directories;
+    SoundLibrary m_library;
     ca_context* m_context{nullptr}; // owned; null when no sound system could be reached
     bool m_opened{false};
     std::map<std::string, std::shared_ptr<Sound>> m_sounds;

@@ -81,8 +81,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_store = std::make_unique<RoutingDomainStore>(*desktop->m_preferences);
     desktop->m_store->route(XdgAutostartDomainStore::kDomain, *desktop->m_loginItems);
     desktop->m_defaults = std::make_unique<UserDefaults>(*desktop->m_store, options.applicationDomain);
-    std::vector<std::filesystem::path> soundDirectories(options.soundDirectories.begin(), options.soundDirectories.end());
-    desktop->m_sounds = std::make_unique<CanberraSoundService>(std::move(soundDirectories));
+    desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
     desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
     return desktop;
 }

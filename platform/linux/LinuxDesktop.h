@@ -34,8 +34,8 @@ public:
     struct Options {
         std::string applicationDomain{"com.brightfen.velmora"};
         std::string logIdentity{"VelmoraBG"};
-        // Where the program's own sounds lie, searched before the theme's.
-        std::vector<std::string> soundDirectories;
+        // The program's resources: their "sounds" folder is searched first.
+        std::string resourcesDirectory;
     };
 
     // Null, with the reason on standard error, when there is no X display,
