@@ -1,2 +1,87 @@
-// Entry point of the agent; filled in with the start-up sequence.
-int main() { return 0; }
+// The agent: watches every running application and moves the pointer onto
+// the button that answers a newly focused dialog.
+#include "agent/process/VelmoraBGAppDelegate.h"
+#include "apps/DemoNarrator.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimScenario.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+using namespace velmora;
+
+namespace {
+
+// The built-in demo: installed beside the program's other resources, or, in a
+// build tree, taken from the sources.
+std::string defaultScenarioPath()
+{
+    for (const char* dir : {VELMORA_DATADIR, VELMORA_SOURCE_RESOURCES}) {
+        std::filesystem::path path = std::filesystem::path(dir) / "demo" / "scenario.json";
+        std::error_code error;
+        if (std::filesystem::exists(path, error))
+            return path.string();
+    }
+    return {};
+}
+
+int runOnSimulatedDesktop(std::string scenarioPath, double speed)
+{
+    if (scenarioPath.empty())
+        scenarioPath = defaultScenarioPath();
+    if (scenarioPath.empty()) {
+        std::cerr << "VelmoraBG: the demo scenario is not installed (demo/scenario.json)\n";
+        return 1;
+    }
+    std::string error;
+    auto scenario = sim::SimScenario::fromFile(scenarioPath, error);
+    if (!scenario) {
+        std::cerr << "VelmoraBG: " << scenarioPath << ": " << error << '\n';
+        return 1;
+    }
+
+    // The demo keeps its settings in memory: it never touches the user's own.
+    sim::SimDesktop desktop;
+    ScopedPlatform scoped(desktop);
+    std::cout << "Demo desktop: " << scenarioPath << " (" << scenario->duration() << " s)\n";
+    scenario->schedule(desktop);
+    DemoNarrator narrator(desktop, std::cout);
+
+    VelmoraBGAppDelegate delegate;
+    delegate.awakeFromNib();
+    narrator.poll();
+
+    constexpr double kStep = 0.05;
+    const double end = desktop.now() + scenario->duration();
+    while (desktop.now() < end && !desktop.terminated()) {
+        desktop.advance(kStep);
+        narrator.poll();
+        if (speed > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(kStep / speed));
+    }
+    std::cout << "Demo finished.\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App cli{"VelmoraBG: moves the pointer onto the button that answers a new dialog."};
+    std::string scenario;
+    bool demo = false;
+    double speed = 4.0;
+    cli.add_flag("--demo", demo, "Run on the simulated demo desktop, even where a real desktop exists");
+    cli.add_option("--scenario", scenario, "Scenario file to play on the demo desktop (JSON; see the README)")->check(CLI::ExistingFile);
+    cli.add_option("--speed", speed, "Demo seconds per real second; 0 plays as fast as possible")->check(CLI::NonNegativeNumber);
+    CLI11_PARSE(cli, argc, argv);
+
+    // TODO(#6): start on the real desktop when one is available.
+    (void)demo;
+    return runOnSimulatedDesktop(scenario, speed);
+}

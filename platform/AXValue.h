@@ -31,9 +31,21 @@ public:
     Type type() const { return static_cast<Type>(m_data.index()); }
     bool isNone() const { return type() == Type::None; }
 
-    const std::string* string() const { return std::get_if<std::string>(&m_data); }
-    const AXElement* element() const { return std::get_if<AXElement>(&m_data); }
-    const Array* array() const { return std::get_if<Array>(&m_data); }
+    // Pointers into the value: asking a temporary for one would dangle, so
+    // that does not compile.
+    const std::string* string() const& { return std::get_if<std::string>(&m_data); }
+    const AXElement* element() const& { return std::get_if<AXElement>(&m_data); }
+    const Array* array() const& { return std::get_if<Array>(&m_data); }
+    const std::string* string() const&& = delete;
+    const AXElement* element() const&& = delete;
+    const Array* array() const&& = delete;
+
+    // The element, or an empty handle when the value is none.
+    AXElement elementValue() const
+    {
+        const AXElement* e = std::get_if<AXElement>(&m_data);
+        return e ? *e : AXElement();
+    }
 
     // A boolean or a number, read as a truth value; nothing for other kinds.
     std::optional<bool> boolValue() const;

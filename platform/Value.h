@@ -43,11 +43,15 @@ public:
     double doubleValue() const;
 
     // Strict readers: nothing unless the value is of that kind.
-    const std::string* string() const { return std::get_if<std::string>(&m_data); }
-    const Array* array() const { return std::get_if<Array>(&m_data); }
-    const Dictionary* dictionary() const { return std::get_if<Dictionary>(&m_data); }
-    Array* array() { return std::get_if<Array>(&m_data); }
-    Dictionary* dictionary() { return std::get_if<Dictionary>(&m_data); }
+    // Pointers into the value; a temporary cannot hand one out (it would dangle).
+    const std::string* string() const& { return std::get_if<std::string>(&m_data); }
+    const Array* array() const& { return std::get_if<Array>(&m_data); }
+    const Dictionary* dictionary() const& { return std::get_if<Dictionary>(&m_data); }
+    Array* array() & { return std::get_if<Array>(&m_data); }
+    Dictionary* dictionary() & { return std::get_if<Dictionary>(&m_data); }
+    const std::string* string() const&& = delete;
+    const Array* array() const&& = delete;
+    const Dictionary* dictionary() const&& = delete;
 
     // The value's text as "%@" would print it; "" for null.
     std::string description() const;

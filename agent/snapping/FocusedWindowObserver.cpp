@@ -50,8 +50,8 @@ bool looselyEquals(const AXValue& value, const std::string& wanted)
 
 bool hasButtonRole(const AXElement& element)
 {
-    const std::string* role = applicationInfo::valueOfExistingAttribute("AXRole", element).string();
-    return role && *role == kButtonRole;
+    const AXValue role = applicationInfo::valueOfExistingAttribute("AXRole", element);
+    return role.string() && *role.string() == kButtonRole;
 }
 
 bool isCopyOrTrash(const std::string& title)
@@ -250,7 +250,8 @@ AXElement FocusedWindowObserver::cancelButtonForWindow(const AXElement& window)
 
 AXElement FocusedWindowObserver::enabledElementOfType(const std::string& attribute, const AXElement& window)
 {
-    const AXElement* element = applicationInfo::valueOfExistingAttribute(attribute, window).element();
+    const AXValue value = applicationInfo::valueOfExistingAttribute(attribute, window);
+    const AXElement* element = value.element();
     if (!element || element->isEmpty())
         return {};
     std::optional<bool> enabled = applicationInfo::valueOfExistingAttribute("AXEnabled", *element).boolValue();

@@ -17,10 +17,19 @@ bool frameContains(const SimNode& node, float x, float y, bool& hasFrame)
 {
     auto position = node.attribute("AXPosition");
     auto size = node.attribute("AXSize");
-    auto origin = position ? position->pointValue() : std::nullopt;
-    auto extent = size ? size->sizeValue() : std::nullopt;
-    hasFrame = origin && extent;
-    return hasFrame && x >= origin->x && x < origin->x + extent->width && y >= origin->y && y < origin->y + extent->height;
+    CGPoint origin;
+    CGSize extent;
+    hasFrame = false;
+    if (position && size) {
+        auto p = position->pointValue();
+        auto s = size->sizeValue();
+        if (p && s) {
+            origin = *p;
+            extent = *s;
+            hasFrame = true;
+        }
+    }
+    return hasFrame && x >= origin.x && x < origin.x + extent.width && y >= origin.y && y < origin.y + extent.height;
 }
 
 // The deepest live element at the point. A node with a frame clips its

@@ -159,7 +159,8 @@ public:
         if (auto it = root.find("preferences"); it != root.end()) {
             if (!it->is_object())
                 fail("preferences", "must be an object of keys and values");
-            m_scenario.m_preferences = *toValue(*it).dictionary();
+            Value preferences = toValue(*it);
+            m_scenario.m_preferences = *preferences.dictionary();
         }
         if (auto it = root.find("running"); it != root.end()) {
             if (!it->is_array())

@@ -22,7 +22,7 @@ TEST_F(ApplicationInfoTest, ReadsOnlyAdvertisedAttributes)
     window->setHiddenAttribute("AXSecret", "served but not listed");
     window->setAttribute("AXSubrole", "AXStandardWindow");
 
-    EXPECT_EQ(*applicationInfo::valueOfExistingAttribute("AXSubrole", window->element()).string(), "AXStandardWindow");
+    EXPECT_EQ(applicationInfo::valueOfExistingAttribute("AXSubrole", window->element()).description(), "AXStandardWindow");
     EXPECT_TRUE(applicationInfo::valueOfExistingAttribute("AXSecret", window->element()).isNone());
     EXPECT_TRUE(applicationInfo::valueOfExistingAttribute("AXNothing", window->element()).isNone());
     EXPECT_TRUE(applicationInfo::valueOfExistingAttribute("AXRole", AXElement()).isNone());
