@@ -2,8 +2,10 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan test test-unit test-asan test-desktop run demo install clean
+.PHONY: all deps build build-asan test test-unit test-asan test-desktop run demo install clean fuzz
 
 all: build
 
@@ -37,8 +39,19 @@ run: build
 demo: build
 	$(BUILD)/VelmoraBG --demo
 
+# Each fuzz target runs for FUZZ_SECONDS; new inputs go to $(FUZZ_BUILD)/corpus.
+fuzz:
+	@scripts/install-deps.sh clang
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target AppcastParserFuzz VersionComparatorFuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/appcast $(FUZZ_BUILD)/corpus/version
+	$(FUZZ_BUILD)/AppcastParserFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -dict=fuzz/appcast.dict \
+		$(FUZZ_BUILD)/corpus/appcast fuzz/corpus/appcast
+	$(FUZZ_BUILD)/VersionComparatorFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=10 \
+		$(FUZZ_BUILD)/corpus/version fuzz/corpus/version
+
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

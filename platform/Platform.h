@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/AlertService.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Pointer.h"
@@ -33,6 +34,7 @@ public:
     virtual ProcessManager& processManager() = 0;
     virtual Application& application() = 0;
     virtual SystemLog& systemLog() = 0;
+    virtual AlertService& alerts() = 0;
 
     // The installed platform; aborts if none is (a programming error).
     static Platform& current();

@@ -24,6 +24,8 @@ public:
 };
 
 inline constexpr const char* kNSApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";
+// Posted on the local centre when this program stops being the active one.
+inline constexpr const char* kNSApplicationWillResignActiveNotification = "NSApplicationWillResignActiveNotification";
 
 // This program as the desktop sees it.
 class Application {

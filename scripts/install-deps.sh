@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
+# Usage: install-deps.sh [extra-package...]
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,8 @@ packages=(
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
 )
+# Extra packages a target needs only for itself (e.g. clang for `make fuzz`).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/PersistentDomainStore.h"
+#include "platform/sim/SimAlertService.h"
 
 #include <map>
 #include <memory>
@@ -144,6 +145,8 @@ public:
     ProcessManager& processManager() override;
     Application& application() override;
     SystemLog& systemLog() override;
+    // Records every alert and answers it as the test said beforehand.
+    SimAlertService& alerts() override { return *m_alerts; }
 
     // --- Time -----------------------------------------------------------
     double now() const;
@@ -263,6 +266,7 @@ private:
     std::unique_ptr<SimProcessManager> m_processes;
     std::unique_ptr<SimApplication> m_application;
     std::unique_ptr<SimSystemLog> m_log;
+    std::unique_ptr<SimAlertService> m_alerts{std::make_unique<SimAlertService>()};
     std::map<pid_t, std::unique_ptr<SimApp>> m_apps;
     std::vector<SimApp*> m_launchOrder;                // running applications, not owned
     std::vector<std::unique_ptr<SimApp>> m_terminated; // kept: handles may still point into them

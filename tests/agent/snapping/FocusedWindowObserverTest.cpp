@@ -38,6 +38,7 @@ public:
     ProcessManager& processManager() override { return m_desktop.processManager(); }
     Application& application() override { return m_desktop.application(); }
     SystemLog& systemLog() override { return m_desktop.systemLog(); }
+    AlertService& alerts() override { return m_desktop.alerts(); }
 
 private:
     void moveTo(CGPoint point) override { m_desktop.pointer().moveTo(point); }

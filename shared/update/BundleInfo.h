@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Value.h"
+
+#include <optional>
+#include <string>
+
+namespace velmora {
+
+// A program's information values (name, versions, identifier, feed host,
+// feedback address), read at run time from "<name>-Info.plist" in the
+// resource directory, so a packager or a test can change them without
+// rebuilding.
+class BundleInfo {
+public:
+    static constexpr const char* kAgentBundle = "VelmoraBG";
+    static constexpr const char* kPaneBundle = "Velmora";
+
+    static constexpr const char* kCFBundleName = "CFBundleName";
+    static constexpr const char* kCFBundleIdentifier = "CFBundleIdentifier";
+    static constexpr const char* kCFBundleVersion = "CFBundleVersion";
+    static constexpr const char* kCFBundleShortVersionString = "CFBundleShortVersionString";
+    static constexpr const char* kNSPrefPaneIconLabel = "NSPrefPaneIconLabel";
+    static constexpr const char* kHXFeedbackURL = "HXFeedbackURL";
+    // The vendor's web server, "host" or "host:port", for the appcast address.
+    static constexpr const char* kVLUpdateHost = "VLUpdateHost";
+
+    static constexpr const char* kAppcastPath = "/velmora/download/assets/VelmoraAppcast.xml";
+
+    BundleInfo() = default;
+    explicit BundleInfo(Value::Dictionary infoDictionary) : m_infoDictionary(std::move(infoDictionary)) { }
+
+    // The named bundle's values from the resource directory; empty values
+    // (every key reads "") when the file is missing or unreadable.
+    static BundleInfo named(const std::string& bundleName);
+    static BundleInfo agent() { return named(kAgentBundle); }
+    static BundleInfo pane() { return named(kPaneBundle); }
+
+    // $VELMORA_RESOURCES when set; else the installed share/velmora when it
+    // holds the agent's information file; else the source tree's resources/.
+    static std::string resourceDirectory();
+
+    const Value::Dictionary& infoDictionary() const { return m_infoDictionary; }
+    // "" unless the key holds a string.
+    std::string objectForInfoDictionaryKey(const std::string& key) const;
+
+    // "http://<VLUpdateHost>/velmora/download/assets/VelmoraAppcast.xml";
+    // "" when no host is given.
+    std::string appcastURL() const;
+
+private:
+    Value::Dictionary m_infoDictionary;
+};
+
+} // namespace velmora

@@ -1,0 +1,93 @@
+#include "shared/update/CheckForUpdatesCommand.h"
+
+#include "platform/Platform.h"
+#include "shared/update/UpdateChecker.h"
+
+#include <chrono>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+
+// Takes the alerts down as text. The offer is declined, so nothing opens.
+class TranscriptAlerts final : public AlertService {
+public:
+    std::optional<size_t> runModal(const Alert& alert) override
+    {
+        shown.push_back(alert);
+        return alert.buttons.size() > 1 ? 1 : 0;
+    }
+    void abortModal() override { }
+
+    std::vector<Alert> shown;
+};
+
+class StopWhenFinished final : public UpdateCheckerDelegate {
+public:
+    explicit StopWhenFinished(RunLoop& runLoop) : m_runLoop(runLoop) { }
+    void updateCheckFinished() override
+    {
+        finished = true;
+        m_runLoop.stop();
+    }
+
+    bool finished{false};
+
+private:
+    RunLoop& m_runLoop;
+};
+
+// Beyond the feed's own time-out, a margin for the alert step; only a fault
+// of ours could use it.
+constexpr double kReaperMargin = 5.0;
+constexpr double kReaperPollInterval = 0.1;
+
+} // namespace
+
+// static
+CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& paneInfo, double timeoutInterval)
+{
+    RunLoop& runLoop = Platform::current().runLoop();
+    TranscriptAlerts alerts;
+    StopWhenFinished delegate(runLoop);
+
+    UpdateChecker checker(paneInfo);
+    checker.setAppcastURL(paneInfo.appcastURL());
+    checker.setVersionString(paneInfo.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
+    checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+    checker.setShouldShowFailureAlert(true);
+    checker.setShouldShowUpToDateAlert(true);
+    checker.setAlertService(&alerts);
+    checker.setDelegate(&delegate);
+    checker.appcast().setTimeoutInterval(timeoutInterval);
+
+    if (checker.appcastURL().empty() || checker.versionString().empty())
+        return {kExitFailure, "Cannot check for updates: no update address or no version is configured.\n"};
+
+    // Real time, not loop time: a simulated loop may jump its clock.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutInterval + kReaperMargin);
+    auto reaper = runLoop.scheduleTimer(kReaperPollInterval, TimerRepeats::Yes, [&] {
+        if (std::chrono::steady_clock::now() > deadline)
+            runLoop.stop();
+    });
+    checker.checkForUpdate();
+    runLoop.run();
+    reaper.reset();
+
+    if (!delegate.finished || alerts.shown.empty())
+        return {kExitFailure, "The update check did not finish.\n"};
+
+    const Alert& alert = alerts.shown.back();
+    std::string text = alert.title + "\n\n" + alert.message;
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    text += "\n";
+    if (alert.title == UpdateChecker::kUpToDateTitle)
+        return {kExitUpToDate, text};
+    if (alert.title != UpdateChecker::kFailureTitle && checker.offeredItem())
+        return {kExitUpdateAvailable, text + "Release notes: " + checker.offeredItem()->releaseNotesURL() + "\n"};
+    return {kExitFailure, text};
+}
+
+} // namespace velmora

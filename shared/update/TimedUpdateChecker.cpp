@@ -1,0 +1,45 @@
+#include "shared/update/TimedUpdateChecker.h"
+
+#include "platform/Platform.h"
+
+namespace velmora {
+
+TimedUpdateChecker::TimedUpdateChecker(BundleInfo agentInfo)
+    : m_bundle(std::move(agentInfo))
+{
+    setupUpdater();
+}
+
+TimedUpdateChecker::~TimedUpdateChecker() = default;
+
+void TimedUpdateChecker::setupUpdater()
+{
+    if (m_checker)
+        return;
+    m_checker = std::make_unique<UpdateChecker>(m_bundle);
+    m_checker->setAppcastURL(m_bundle.appcastURL());
+    m_checker->setVersionString(m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
+    m_checker->setDisplayVersionString(m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+    m_checker->setAppName(kAppName);
+    m_checker->setDelegate(this);
+    m_updateTimer = Platform::current().runLoop().scheduleTimer(kUpdateInterval, TimerRepeats::Yes, [this] { updateTimer(); });
+}
+
+void TimedUpdateChecker::updateTimer()
+{
+    UserDefaults& defaults = Platform::current().standardUserDefaults();
+    // The pane may have changed the setting since the agent last read it.
+    defaults.synchronize();
+    if (!defaults.boolForKey(kShouldCheckForUpdatesDaily))
+        return;
+    m_showVerboseUI = false;
+    m_checker->checkForUpdate();
+}
+
+void TimedUpdateChecker::checkForUpdatesVerbosely()
+{
+    m_showVerboseUI = true;
+    m_checker->checkForUpdate();
+}
+
+} // namespace velmora

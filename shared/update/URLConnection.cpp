@@ -1,0 +1,296 @@
+#include "shared/update/URLConnection.h"
+
+#include "platform/Platform.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace velmora {
+
+namespace {
+
+struct CurlEasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlMultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct CurlHeadersDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
+using CurlHeaders = std::unique_ptr<curl_slist, CurlHeadersDeleter>;
+
+long milliseconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 1;
+    return static_cast<long>(std::min(std::ceil(seconds * 1000.0), 24.0 * 3600 * 1000));
+}
+
+} // namespace
+
+struct URLConnection::Transfer {
+    // Declaration order is teardown order in reverse: the easy handle leaves
+    // the multi handle (in ~URLConnection) before either is cleaned up, and
+    // the headers and body outlive the easy handle that points at them.
+    std::string body;
+    CurlHeaders headers;
+    CurlMulti multi;
+    CurlEasy easy;
+    bool attached{false};
+
+    std::string pending;        // arrived since the last delivery
+    size_t received{0};
+    size_t maximumBodySize{0};
+    bool exceededMaximum{false};
+    char errorBuffer[CURL_ERROR_SIZE]{};
+
+    static size_t write(char* data, size_t size, size_t count, void* context)
+    {
+        auto* self = static_cast<Transfer*>(context);
+        size_t bytes = size * count;
+        if (bytes > self->maximumBodySize - self->received) {
+            self->exceededMaximum = true;
+            return 0; // a short count makes curl end the exchange with CURLE_WRITE_ERROR
+        }
+        self->received += bytes;
+        self->pending.append(data, bytes);
+        return bytes;
+    }
+
+    void detach()
+    {
+        if (attached) {
+            curl_multi_remove_handle(multi.get(), easy.get());
+            attached = false;
+        }
+    }
+};
+
+namespace {
+
+NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage);
+
+} // namespace
+
+// static
+std::unique_ptr<URLConnection> URLConnection::connectionWithRequest(const URLRequest& request, URLConnectionDelegate& delegate,
+    size_t maximumBodySize)
+{
+    return std::unique_ptr<URLConnection>(new URLConnection(request, delegate, maximumBodySize));
+}
+
+URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& delegate, size_t maximumBodySize)
+    : m_delegate(delegate)
+    , m_transfer(std::make_unique<Transfer>())
+{
+    Transfer& t = *m_transfer;
+    t.maximumBodySize = maximumBodySize;
+    t.body = request.HTTPBody();
+    t.multi.reset(curl_multi_init());
+    t.easy.reset(curl_easy_init());
+    CURL* easy = t.easy.get();
+
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : request.allHTTPHeaderFields()) {
+        std::string line = name + ": " + value;
+        list = curl_slist_append(list, line.c_str());
+    }
+    // A large body would otherwise wait a second for "100 Continue".
+    list = curl_slist_append(list, "Expect:");
+    t.headers.reset(list);
+
+    curl_easy_setopt(easy, CURLOPT_URL, request.url().c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaximumRedirects);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, milliseconds(request.timeoutInterval()));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, milliseconds(request.timeoutInterval()));
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headers.get());
+    // Compressed bodies are welcome; the cap counts the bytes after decoding.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maximumBodySize));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::write);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, t.errorBuffer);
+
+    const std::string& method = request.HTTPMethod();
+    if (method == "POST" || !t.body.empty()) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.body.data());
+    }
+    if (method != "GET" && method != "POST")
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+
+    curl_multi_add_handle(t.multi.get(), easy);
+    t.attached = true;
+
+    if (Platform::isInstalled())
+        m_timer = Platform::current().runLoop().scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pumpFromRunLoop(); });
+}
+
+URLConnection::~URLConnection()
+{
+    *m_alive = false;
+    cancel();
+}
+
+void URLConnection::cancel()
+{
+    m_finished = true;
+    if (m_timer)
+        m_timer->invalidate();
+    if (m_transfer)
+        m_transfer->detach();
+}
+
+void URLConnection::pump(double waitSeconds)
+{
+    if (auto outcome = transferAndDeliverData(waitSeconds))
+        finish(*outcome);
+}
+
+void URLConnection::pumpFromRunLoop()
+{
+    auto outcome = transferAndDeliverData(0);
+    if (!outcome)
+        return;
+    // The last word is said from the end of this pass, outside the timer's
+    // callback: the delegate may then destroy us, timer included.
+    m_finished = true;
+    m_timer->invalidate();
+    std::weak_ptr<bool> alive = m_alive;
+    Platform::current().runLoop().performAtEndOfPass([this, alive, code = *outcome] {
+        if (auto token = alive.lock(); token && *token) {
+            m_timer.reset();
+            finish(code);
+        }
+    });
+}
+
+std::optional<int> URLConnection::transferAndDeliverData(double waitSeconds)
+{
+    if (m_finished)
+        return std::nullopt;
+    Transfer& t = *m_transfer;
+    if (waitSeconds > 0)
+        curl_multi_poll(t.multi.get(), nullptr, 0, static_cast<int>(milliseconds(waitSeconds)), nullptr);
+    int running = 0;
+    curl_multi_perform(t.multi.get(), &running);
+
+    // Collect the outcome before calling anyone: a delegate may cancel.
+    std::optional<int> outcome;
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(t.multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == t.easy.get())
+            outcome = message->data.result;
+    }
+
+    if (!t.pending.empty()) {
+        std::string chunk = std::exchange(t.pending, {});
+        std::shared_ptr<bool> alive = m_alive;
+        m_delegate.connectionDidReceiveData(*this, chunk);
+        if (!*alive || m_finished)
+            return std::nullopt;
+    }
+    return outcome;
+}
+
+void URLConnection::finish(int curlResult)
+{
+    Transfer& t = *m_transfer;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &m_statusCode);
+    curl_easy_getinfo(t.easy.get(), CURLINFO_REDIRECT_COUNT, &m_redirectCount);
+    char* effective = nullptr;
+    if (curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        m_effectiveURL = effective;
+
+    m_finished = true;
+    if (m_timer)
+        m_timer->invalidate();
+    t.detach();
+
+    auto code = static_cast<CURLcode>(curlResult);
+    if (code == CURLE_OK)
+        m_delegate.connectionDidFinishLoading(*this);
+    else
+        m_delegate.connectionDidFailWithError(*this, errorFor(code, t.exceededMaximum, t.errorBuffer));
+}
+
+namespace {
+
+NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage)
+{
+    long nsCode = URLConnection::kNSURLErrorUnknown;
+    std::string description;
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        nsCode = URLConnection::kNSURLErrorTimedOut;
+        description = "The request timed out.";
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        nsCode = URLConnection::kNSURLErrorCannotFindHost;
+        description = "A server with the specified hostname could not be found.";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        nsCode = URLConnection::kNSURLErrorCannotConnectToHost;
+        description = "Could not connect to the server.";
+        break;
+    case CURLE_TOO_MANY_REDIRECTS:
+        nsCode = URLConnection::kNSURLErrorHTTPTooManyRedirects;
+        description = "Too many HTTP redirects.";
+        break;
+    case CURLE_URL_MALFORMAT:
+        nsCode = URLConnection::kNSURLErrorBadURL;
+        description = "The address is not a valid URL.";
+        break;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        nsCode = URLConnection::kNSURLErrorUnsupportedURL;
+        description = "Only http and https addresses are supported.";
+        break;
+    case CURLE_FILESIZE_EXCEEDED:
+        nsCode = URLConnection::kNSURLErrorDataLengthExceedsMaximum;
+        description = "The response is larger than allowed.";
+        break;
+    case CURLE_WRITE_ERROR:
+        if (exceededMaximum) {
+            nsCode = URLConnection::kNSURLErrorDataLengthExceedsMaximum;
+            description = "The response is larger than allowed.";
+        }
+        break;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+        nsCode = URLConnection::kNSURLErrorNetworkConnectionLost;
+        description = "The network connection was lost.";
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+        nsCode = URLConnection::kNSURLErrorSecureConnectionFailed;
+        description = "A secure connection to the server could not be made.";
+        break;
+    default:
+        break;
+    }
+    if (description.empty()) {
+        description = curlMessage[0] ? curlMessage : curl_easy_strerror(code);
+        if (!description.empty() && description.back() == '\n')
+            description.pop_back();
+    }
+    return NSError(URLConnection::kNSURLErrorDomain, nsCode, description);
+}
+
+} // namespace
+
+} // namespace velmora

@@ -1,0 +1,273 @@
+#include "shared/update/UpdateChecker.h"
+
+#include "platform/Platform.h"
+#include "shared/update/SUStandardVersionComparator.h"
+
+#include <algorithm>
+#include <fstream>
+#include <initializer_list>
+
+namespace velmora {
+
+namespace {
+
+// Fills each "%@" of a fixed text with the next argument, in order.
+std::string format(const std::string& text, std::initializer_list<std::string> arguments)
+{
+    std::string out;
+    auto argument = arguments.begin();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '@' && argument != arguments.end()) {
+            out += *argument++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// One os-release value, unquoted (shell-style double or single quotes, with
+// backslash escapes inside double quotes).
+std::string osReleaseValue(const std::string& path, const std::string& key)
+{
+    std::ifstream file(path);
+    std::string line;
+    const std::string prefix = key + "=";
+    while (std::getline(file, line)) {
+        if (line.rfind(prefix, 0) != 0)
+            continue;
+        std::string raw = line.substr(prefix.size());
+        if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front()) {
+            char quote = raw.front();
+            std::string value;
+            for (size_t i = 1; i + 1 < raw.size(); ++i) {
+                if (quote == '"' && raw[i] == '\\' && i + 2 < raw.size())
+                    ++i;
+                value += raw[i];
+            }
+            return value;
+        }
+        return raw;
+    }
+    return {};
+}
+
+} // namespace
+
+UpdateChecker::UpdateChecker(BundleInfo bundle)
+    : m_bundle(std::move(bundle))
+{
+    m_resignActiveObservation = Platform::current().localNotificationCenter().addObserver(
+        kNSApplicationWillResignActiveNotification, nullptr, [this](const Notification&) { appWillResignActive(); });
+}
+
+UpdateChecker::~UpdateChecker() = default;
+
+void UpdateChecker::setAppcastURL(const std::string& url)
+{
+    if (url != appcastURL())
+        m_appcastURL = url;
+}
+
+void UpdateChecker::setVersionString(const std::string& version)
+{
+    if (version != versionString())
+        m_versionString = version;
+}
+
+std::string UpdateChecker::appName() const
+{
+    if (!m_appName.empty())
+        return m_appName;
+    return m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleName);
+}
+
+void UpdateChecker::setAppName(const std::string& name)
+{
+    if (name != appName())
+        m_appName = name;
+}
+
+std::string UpdateChecker::displayVersionString() const
+{
+    if (m_displayVersionString.empty() && !m_versionString.empty())
+        return m_versionString;
+    return m_displayVersionString;
+}
+
+void UpdateChecker::setDisplayVersionString(const std::string& version)
+{
+    if (version != displayVersionString())
+        m_displayVersionString = version;
+}
+
+bool UpdateChecker::shouldShowUpToDateAlert() const
+{
+    if (m_delegate) {
+        if (auto verbose = m_delegate->shouldShowVerboseUI())
+            return *verbose;
+    }
+    return m_shouldShowUpToDateAlert;
+}
+
+void UpdateChecker::setShouldShowUpToDateAlert(bool show)
+{
+    if (show != shouldShowUpToDateAlert())
+        m_shouldShowUpToDateAlert = show;
+}
+
+bool UpdateChecker::shouldShowFailureAlert() const
+{
+    if (m_delegate) {
+        if (auto verbose = m_delegate->shouldShowVerboseUI())
+            return *verbose;
+    }
+    return m_shouldShowFailureAlert;
+}
+
+void UpdateChecker::setShouldShowFailureAlert(bool show)
+{
+    if (show != shouldShowFailureAlert())
+        m_shouldShowFailureAlert = show;
+}
+
+SUAppcast& UpdateChecker::appcast()
+{
+    if (!m_appcast) {
+        m_appcast = std::make_unique<SUAppcast>();
+        m_appcast->setDelegate(this);
+        m_appcast->setUserAgentString(std::string(kUserAgent));
+    }
+    return *m_appcast;
+}
+
+void UpdateChecker::checkForUpdate()
+{
+    if (m_appcastURL.empty() || m_versionString.empty())
+        return;
+    appcast().fetchAppcastFromURL(m_appcastURL);
+}
+
+void UpdateChecker::appcastDidFinishLoading(SUAppcast& reader)
+{
+    const auto& items = reader.items();
+    if (!items || items->empty()) {
+        std::string message = format("There was an error checking for a new version of %@.\n\nPlease try again later.", {appName()});
+        NSLog(message);
+        if (shouldShowFailureAlert())
+            showAlertWithTitle(kFailureTitle, message, false, "OK");
+        finished();
+        return;
+    }
+
+    SUAppcast::Items sorted = *items;
+    // A stable sort stays within the range even if the version order is not
+    // a strict weak order for some odd texts.
+    std::stable_sort(sorted.begin(), sorted.end(), &UpdateChecker::itemsSort);
+    const auto& comparator = SUStandardVersionComparator::defaultComparator();
+    for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
+        const auto& item = *it;
+        if (!item)
+            continue;
+        if (comparator.compareVersion(versionString(), item->versionString()) != -1)
+            continue;
+        if (!hostSupportsItem(*item))
+            continue;
+        updateAppWithAppcastItem(item);
+        finished();
+        return;
+    }
+    noUpdateFound();
+    finished();
+}
+
+void UpdateChecker::appcastFailedToLoadWithError(SUAppcast&, const NSError& error)
+{
+    NSLog(format("failed to load appcast for %@", {appcastURL()}));
+    NSLog(format("error:%@", {error.description()}));
+    if (shouldShowFailureAlert())
+        showAlertWithTitle(kFailureTitle, error.localizedDescription(), false, "OK");
+    finished();
+}
+
+bool UpdateChecker::hostSupportsItem(const SUAppcastItem& item) const
+{
+    if (item.minimumSystemVersion().empty())
+        return true;
+    return SUStandardVersionComparator::defaultComparator().compareVersion(item.minimumSystemVersion(), systemVersionString()) != 1;
+}
+
+std::string UpdateChecker::systemVersionString() const
+{
+    std::string version = osReleaseValue(m_osReleasePath, "VERSION_ID");
+    if (version.empty() && m_osReleasePath == kDefaultOSReleasePath)
+        version = osReleaseValue("/usr/lib/os-release", "VERSION_ID");
+    return version;
+}
+
+// static
+bool UpdateChecker::itemsSort(const std::shared_ptr<const SUAppcastItem>& a, const std::shared_ptr<const SUAppcastItem>& b)
+{
+    return SUStandardVersionComparator::defaultComparator().compareVersion(a->versionString(), b->versionString()) < 0;
+}
+
+void UpdateChecker::noUpdateFound()
+{
+    std::string message = format("%@ is the latest version of %@.", {displayVersionString(), appName()});
+    NSLog(message);
+    if (shouldShowUpToDateAlert())
+        showAlertWithTitle(kUpToDateTitle, message, false, "OK");
+}
+
+void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item)
+{
+    if (!item->releaseNotesURL().empty()) {
+        m_offeredItem = item;
+        std::string title = format("An updated version of %@ is available!", {appName()});
+        std::string message = format(
+            "Version %@ is available. You have version %@.\n\nTo upgrade, download the new version and double-click the "
+            "file that appears on your desktop.\n\nWould you like to download the new version?\n",
+            {item->displayVersionString(), displayVersionString()});
+        // A found update is offered whatever the verbosity.
+        if (showAlertWithTitle(title, message, true, kUpdateButtonTitle))
+            Platform::current().workspace().openURL(item->releaseNotesURL());
+        return;
+    }
+    NSLog("no valid release notes url");
+    std::string message = format("There is a new version of %@, but the update information for version %@ is incomplete.\n\nPlease try again later.",
+        {appName(), item->displayVersionString()});
+    if (shouldShowFailureAlert())
+        showAlertWithTitle(kFailureTitle, message, false, "OK");
+}
+
+bool UpdateChecker::showAlertWithTitle(const std::string& title, const std::string& message, bool askForResponse, const std::string& okButtonTitle)
+{
+    AlertService& alerts = m_alerts ? *m_alerts : Platform::current().alerts();
+    m_showingUpdateAlert = true;
+    bool confirmed = true;
+    if (askForResponse) {
+        auto answer = alerts.runModal({AlertStyle::Informational, title, message, {okButtonTitle, "Cancel"}});
+        confirmed = answer == size_t{0};
+    } else {
+        alerts.runModal({AlertStyle::Critical, title, message, {"OK"}});
+    }
+    m_showingUpdateAlert = false;
+    return confirmed;
+}
+
+void UpdateChecker::appWillResignActive()
+{
+    if (!m_showingUpdateAlert)
+        return;
+    AlertService& alerts = m_alerts ? *m_alerts : Platform::current().alerts();
+    alerts.abortModal();
+}
+
+void UpdateChecker::finished()
+{
+    if (m_delegate)
+        m_delegate->updateCheckFinished();
+}
+
+} // namespace velmora

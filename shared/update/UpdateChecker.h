@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+#include "shared/update/BundleInfo.h"
+#include "shared/update/SUAppcast.h"
+#include "shared/update/UpdateCheckerDelegate.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace velmora {
+
+class AlertService;
+
+// Runs one update check from start to end: has the feed fetched, picks the
+// newest item newer than the running program that this system can run, and
+// tells the user in a modal alert; on consent, opens the item's release-notes
+// page in the browser. Installs nothing.
+class UpdateChecker final : private SUAppcastDelegate {
+public:
+    static constexpr const char* kUserAgent = "BrightfenSoftware_Updater";
+    static constexpr const char* kFailureTitle = "Failure checking for updates";
+    static constexpr const char* kUpToDateTitle = "You are up to date!";
+    static constexpr const char* kUpdateButtonTitle = "Go to Update Webpage";
+    static constexpr const char* kDefaultOSReleasePath = "/etc/os-release";
+
+    // The checker of the program described by `bundle`, whose name the texts
+    // use when no appName is set. Subscribes to the application's
+    // resign-active notification for its lifetime.
+    explicit UpdateChecker(BundleInfo bundle = {});
+    ~UpdateChecker() override;
+    UpdateChecker(const UpdateChecker&) = delete;
+    UpdateChecker& operator=(const UpdateChecker&) = delete;
+
+    // Texts: an empty one counts as absent.
+    std::string appcastURL() const { return m_appcastURL; }
+    void setAppcastURL(const std::string& url);
+    std::string versionString() const { return m_versionString; }
+    void setVersionString(const std::string& version);
+    // The stored name, else the bundle's CFBundleName.
+    std::string appName() const;
+    void setAppName(const std::string& name);
+    // The stored text, else versionString.
+    std::string displayVersionString() const;
+    void setDisplayVersionString(const std::string& version);
+
+    // The delegate's shouldShowVerboseUI answer when it gives one, else the
+    // stored flag (false at creation). Setters store only a change of what
+    // the getter answers.
+    bool shouldShowUpToDateAlert() const;
+    void setShouldShowUpToDateAlert(bool show);
+    bool shouldShowFailureAlert() const;
+    void setShouldShowFailureAlert(bool show);
+
+    UpdateCheckerDelegate* delegate() const { return m_delegate; }
+    void setDelegate(UpdateCheckerDelegate* delegate) { m_delegate = delegate; }
+
+    // Where alerts go; the platform's when null (not owned).
+    void setAlertService(AlertService* alerts) { m_alerts = alerts; }
+    // Where the host's version is read (VERSION_ID); tests point it elsewhere.
+    void setOSReleasePath(std::string path) { m_osReleasePath = std::move(path); }
+
+    // Starts a check; does nothing without an address or a version.
+    void checkForUpdate();
+
+    // The feed reader, created on first use and kept for the checker's life.
+    SUAppcast& appcast();
+    // The item offered by the last check that offered one.
+    const std::shared_ptr<const SUAppcastItem>& offeredItem() const { return m_offeredItem; }
+
+    bool hostSupportsItem(const SUAppcastItem& item) const;
+    // The host system's version from os-release's VERSION_ID ("12", "22.04");
+    // "" when it gives none.
+    std::string systemVersionString() const;
+    // Ascending by version.
+    static bool itemsSort(const std::shared_ptr<const SUAppcastItem>& a, const std::shared_ptr<const SUAppcastItem>& b);
+
+private:
+    // SUAppcastDelegate
+    void appcastDidFinishLoading(SUAppcast& appcast) override;
+    void appcastFailedToLoadWithError(SUAppcast& appcast, const NSError& error) override;
+
+    void noUpdateFound();
+    void updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item);
+    bool showAlertWithTitle(const std::string& title, const std::string& message, bool askForResponse, const std::string& okButtonTitle);
+    void appWillResignActive();
+    void finished();
+
+    std::string m_appcastURL;
+    std::string m_appName;
+    std::string m_versionString;
+    std::string m_displayVersionString;
+    bool m_shouldShowUpToDateAlert{false};
+    bool m_shouldShowFailureAlert{false};
+    UpdateCheckerDelegate* m_delegate{nullptr}; // not owned
+    std::unique_ptr<SUAppcast> m_appcast;
+    bool m_showingUpdateAlert{false};
+
+    BundleInfo m_bundle;
+    AlertService* m_alerts{nullptr}; // not owned
+    std::string m_osReleasePath{kDefaultOSReleasePath};
+    std::shared_ptr<const SUAppcastItem> m_offeredItem;
+    NotificationObservation m_resignActiveObservation;
+};
+
+} // namespace velmora

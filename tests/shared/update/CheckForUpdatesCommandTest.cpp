@@ -1,0 +1,98 @@
+#include "shared/update/CheckForUpdatesCommand.h"
+
+#include "platform/sim/SimAlertService.h"
+#include "platform/sim/SimDesktop.h"
+#include "shared/update/AppcastFeeds.h"
+#include "shared/update/LoopbackHTTPServer.h"
+#include "shared/update/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace velmora {
+namespace {
+
+using test::appcastDocument;
+using test::appcastItem;
+using test::LoopbackHTTPServer;
+
+class CheckForUpdatesCommandTest : public ::testing::Test {
+protected:
+    BundleInfo paneInfo() const
+    {
+        return BundleInfo(Value::Dictionary{{BundleInfo::kCFBundleName, Value("Velmora")},
+            {BundleInfo::kCFBundleVersion, Value("1.2")},
+            {BundleInfo::kVLUpdateHost, Value(m_server.hostAndPort())}});
+    }
+    void serveFeed(const std::string& items)
+    {
+        m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(items)));
+    }
+
+    sim::SimDesktop m_desktop;
+    ScopedPlatform m_scoped{m_desktop};
+    LoopbackHTTPServer m_server;
+};
+
+TEST_F(CheckForUpdatesCommandTest, UpToDate)
+{
+    serveFeed(appcastItem("1.2", "Sat, 07 Jun 2008 12:00:00 +0000"));
+    auto result = CheckForUpdatesCommand::run(paneInfo(), 5);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.text, "You are up to date!\n\n1.2 is the latest version of Velmora.\n");
+}
+
+TEST_F(CheckForUpdatesCommandTest, ANewerVersionWithItsReleaseNotes)
+{
+    serveFeed(appcastItem("1.3", "Sat, 07 Jun 2008 12:00:00 +0000"));
+    auto result = CheckForUpdatesCommand::run(paneInfo(), 5);
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_EQ(result.text.rfind("An updated version of Velmora is available!\n\nVersion 1.3 is available. You have version 1.2.", 0), 0u)
+        << result.text;
+    EXPECT_NE(result.text.find("\nRelease notes: http://notes.invalid/1.3.html\n"), std::string::npos);
+    EXPECT_TRUE(m_desktop.openedURLs().empty()) << "the terminal check opens nothing";
+    EXPECT_TRUE(m_desktop.alerts().shown().empty()) << "nor shows an alert";
+}
+
+TEST_F(CheckForUpdatesCommandTest, Failures)
+{
+    auto missing = CheckForUpdatesCommand::run(paneInfo(), 5);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.text, "Failure checking for updates\n\nAn error occurred in retrieving update information. Please try again later.\n");
+
+    LoopbackHTTPServer::Response stall;
+    stall.stall = true;
+    m_server.route(BundleInfo::kAppcastPath, stall);
+    auto begin = std::chrono::steady_clock::now();
+    auto stalled = CheckForUpdatesCommand::run(paneInfo(), 0.3);
+    EXPECT_EQ(stalled.exitCode, 1);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), 5.0);
+
+    auto unconfigured = CheckForUpdatesCommand::run(BundleInfo(), 5);
+    EXPECT_EQ(unconfigured.exitCode, 1);
+    EXPECT_FALSE(unconfigured.text.empty());
+}
+
+TEST_F(CheckForUpdatesCommandTest, ReadsThePanesInstalledValues)
+{
+    serveFeed(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"));
+    char pattern[] = "/tmp/velmora-share-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    std::filesystem::path directory(pattern);
+    std::ofstream(directory / "Velmora-Info.plist") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>CFBundleName</key><string>Velmora</string><key>CFBundleVersion</key><string>8.5</string>"
+        "<key>VLUpdateHost</key><string>" + m_server.hostAndPort() + "</string></dict></plist>\n";
+    {
+        test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.string());
+        auto result = CheckForUpdatesCommand::run();
+        EXPECT_EQ(result.exitCode, 10);
+        EXPECT_NE(result.text.find("You have version 8.5."), std::string::npos) << result.text;
+    }
+    std::filesystem::remove_all(directory);
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace velmora::test {
+
+// A small HTTP/1.1 server on 127.0.0.1 (a free port) for tests: it answers
+// each path with a canned response and records every request it received.
+// It runs on its own thread from construction to destruction; every wait in
+// it is bounded, so a test can neither hang on it nor leave it behind.
+class LoopbackHTTPServer {
+public:
+    struct Response {
+        int status{200};
+        std::string reason{"OK"};
+        std::vector<std::pair<std::string, std::string>> headers;
+        std::string body;
+        // Keep the connection open and never answer (until the server stops).
+        bool stall{false};
+        // Instead of `body`: this many bytes, streamed without a length.
+        size_t streamedBytes{0};
+    };
+    struct Request {
+        std::string method;
+        std::string path;
+        std::map<std::string, std::string> headers; // names in lower case
+        std::string body;
+    };
+
+    LoopbackHTTPServer();
+    ~LoopbackHTTPServer();
+    LoopbackHTTPServer(const LoopbackHTTPServer&) = delete;
+    LoopbackHTTPServer& operator=(const LoopbackHTTPServer&) = delete;
+
+    // Unknown paths get 404 with a small HTML page.
+    void route(const std::string& path, Response response);
+    // "http://127.0.0.1:<port><path>"
+    std::string url(const std::string& path) const;
+    // "127.0.0.1:<port>"
+    std::string hostAndPort() const;
+    std::vector<Request> requests() const;
+
+    static Response ok(std::string body, std::string contentType = "application/rss+xml");
+    static Response redirect(const std::string& location, int status = 302);
+
+private:
+    void serve();
+    void handle(int client);
+
+    int m_listener{-1};
+    int m_wakePipe[2]{-1, -1};
+    int m_port{0};
+    std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_mutex; // routes and requests: the test thread reads what the server writes
+    std::map<std::string, Response> m_routes;
+    std::vector<Request> m_requests;
+    std::vector<int> m_stalled;
+    std::thread m_thread;
+};
+
+} // namespace velmora::test

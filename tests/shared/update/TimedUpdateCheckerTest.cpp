@@ -1,0 +1,133 @@
+#include "shared/update/TimedUpdateChecker.h"
+
+#include "platform/sim/SimAlertService.h"
+#include "platform/sim/SimDesktop.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/update/AppcastFeeds.h"
+#include "shared/update/LoopbackHTTPServer.h"
+#include "shared/update/SimPumping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using test::appcastDocument;
+using test::appcastItem;
+using test::LoopbackHTTPServer;
+
+class TimedUpdateCheckerTest : public ::testing::Test {
+protected:
+    TimedUpdateCheckerTest()
+    {
+        m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+        m_scheduler = std::make_unique<TimedUpdateChecker>(BundleInfo(Value::Dictionary{
+            {BundleInfo::kCFBundleName, Value("VelmoraBG")},
+            {BundleInfo::kCFBundleVersion, Value("1.0")},
+            {BundleInfo::kCFBundleShortVersionString, Value("1.0 (100)")},
+            {BundleInfo::kVLUpdateHost, Value(m_server.hostAndPort())}}));
+    }
+    ~TimedUpdateCheckerTest() override
+    {
+        m_scheduler.reset();
+        std::filesystem::remove_all(m_directory);
+    }
+
+    static std::string makeDirectory()
+    {
+        char pattern[] = "/tmp/velmora-prefs-XXXXXX";
+        return mkdtemp(pattern) ? pattern : "";
+    }
+
+    // The pane writes the shared domain from its own process.
+    void paneSetsDailyChecks(bool on)
+    {
+        UserDefaults pane(m_store, "com.brightfen.velmora");
+        pane.setObject(TimedUpdateChecker::kShouldCheckForUpdatesDaily, on);
+        ASSERT_TRUE(pane.synchronize());
+    }
+
+    // Lets one day pass and, if a check started, runs it to its end.
+    void oneDay()
+    {
+        size_t before = m_server.requests().size();
+        m_desktop.advance(TimedUpdateChecker::kUpdateInterval);
+        test::runUntil(m_desktop, [&] { return !m_scheduler->checker().appcast().isLoading(); });
+        m_lastDayChecked = m_server.requests().size() > before;
+    }
+
+    std::string m_directory{makeDirectory()};
+    PlistFileDomainStore m_store{m_directory};
+    sim::SimDesktop m_desktop{&m_store};
+    ScopedPlatform m_scoped{m_desktop};
+    LoopbackHTTPServer m_server;
+    std::unique_ptr<TimedUpdateChecker> m_scheduler;
+    bool m_lastDayChecked{false};
+};
+
+TEST_F(TimedUpdateCheckerTest, ConfiguresTheAgentsChecker)
+{
+    UpdateChecker& checker = m_scheduler->checker();
+    EXPECT_EQ(checker.appcastURL(), m_server.url("/velmora/download/assets/VelmoraAppcast.xml"));
+    EXPECT_EQ(checker.versionString(), "1.0");
+    EXPECT_EQ(checker.displayVersionString(), "1.0 (100)");
+    EXPECT_EQ(checker.appName(), "Velmora");
+    EXPECT_EQ(checker.delegate() != nullptr, true);
+    m_scheduler->setupUpdater();
+    EXPECT_EQ(&m_scheduler->checker(), &checker) << "set-up runs once";
+}
+
+TEST_F(TimedUpdateCheckerTest, NothingHappensUntilTheUserAllowsDailyChecks)
+{
+    m_desktop.advance(TimedUpdateChecker::kUpdateInterval - 1);
+    EXPECT_TRUE(m_server.requests().empty()) << "no check at start-up";
+    oneDay();
+    EXPECT_FALSE(m_lastDayChecked) << "an absent key reads as off";
+
+    paneSetsDailyChecks(true);
+    oneDay();
+    EXPECT_TRUE(m_lastDayChecked) << "the firing re-reads the domain";
+    paneSetsDailyChecks(false);
+    oneDay();
+    EXPECT_FALSE(m_lastDayChecked);
+}
+
+TEST_F(TimedUpdateCheckerTest, ScheduledChecksStaySilentUnlessTheyFindAnUpdate)
+{
+    paneSetsDailyChecks(true);
+    oneDay();
+    ASSERT_TRUE(m_lastDayChecked);
+    EXPECT_TRUE(m_desktop.alerts().shown().empty()) << "up to date: silent";
+
+    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok("broken"));
+    oneDay();
+    ASSERT_TRUE(m_lastDayChecked);
+    EXPECT_TRUE(m_desktop.alerts().shown().empty()) << "failure: silent";
+
+    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.1", "Sun, 08 Jun 2008 12:00:00 +0000"))));
+    m_desktop.alerts().answerNextWith(1);
+    oneDay();
+    ASSERT_EQ(m_desktop.alerts().shown().size(), 1u);
+    EXPECT_EQ(m_desktop.alerts().shown()[0].alert.title, "An updated version of Velmora is available!");
+}
+
+TEST_F(TimedUpdateCheckerTest, AUserCheckShowsEveryOutcomeThenSilenceReturns)
+{
+    m_scheduler->checkForUpdatesVerbosely();
+    EXPECT_TRUE(m_scheduler->showVerboseUI());
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return !m_scheduler->showVerboseUI(); }));
+    ASSERT_EQ(m_desktop.alerts().shown().size(), 1u);
+    EXPECT_EQ(m_desktop.alerts().shown()[0].alert.title, "You are up to date!");
+    EXPECT_EQ(m_desktop.alerts().shown()[0].alert.message, "1.0 (100) is the latest version of Velmora.");
+
+    paneSetsDailyChecks(true);
+    oneDay();
+    ASSERT_TRUE(m_lastDayChecked);
+    EXPECT_EQ(m_desktop.alerts().shown().size(), 1u);
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,173 @@
+#include "shared/update/URLConnection.h"
+
+#include "shared/update/LoopbackHTTPServer.h"
+#include "shared/update/RecordingConnectionDelegate.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using test::LoopbackHTTPServer;
+using test::RecordingConnectionDelegate;
+using test::pumpUntilFinished;
+
+class URLConnectionTest : public ::testing::Test {
+protected:
+    std::unique_ptr<URLConnection> start(const std::string& path, double timeout = 10, size_t cap = URLConnection::kDefaultMaximumBodySize)
+    {
+        URLRequest request(m_server.url(path));
+        request.setTimeoutInterval(timeout);
+        request.setValueForHTTPHeaderField("test-agent", "User-Agent");
+        return URLConnection::connectionWithRequest(request, m_delegate, cap);
+    }
+
+    LoopbackHTTPServer m_server;
+    RecordingConnectionDelegate m_delegate;
+};
+
+TEST_F(URLConnectionTest, LoadsABodyAndSendsTheHeaders)
+{
+    m_server.route("/feed", LoopbackHTTPServer::ok("<rss/>"));
+    auto connection = start("/feed");
+    EXPECT_EQ(m_delegate.chunks, 0) << "nothing is delivered before the loop runs";
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    EXPECT_EQ(m_delegate.finishes, 1);
+    EXPECT_FALSE(m_delegate.error);
+    EXPECT_EQ(m_delegate.body, "<rss/>");
+    EXPECT_EQ(connection->statusCode(), 200);
+    auto requests = m_server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].headers["user-agent"], "test-agent");
+}
+
+TEST_F(URLConnectionTest, FollowsRedirectsAndReportsTheFinalStatus)
+{
+    m_server.route("/old", LoopbackHTTPServer::redirect(m_server.url("/moved")));
+    m_server.route("/moved", LoopbackHTTPServer::redirect("/new", 301));
+    m_server.route("/new", LoopbackHTTPServer::ok("here"));
+    auto connection = start("/old");
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    EXPECT_EQ(m_delegate.body, "here");
+    EXPECT_EQ(connection->redirectCount(), 2);
+    EXPECT_EQ(connection->effectiveURL(), m_server.url("/new"));
+
+    // An error page is a body like any other; the status tells it apart.
+    RecordingConnectionDelegate other;
+    auto missing = URLConnection::connectionWithRequest(URLRequest(m_server.url("/nothing")), other);
+    ASSERT_TRUE(pumpUntilFinished(*missing));
+    EXPECT_EQ(other.finishes, 1);
+    EXPECT_EQ(missing->statusCode(), 404);
+}
+
+TEST_F(URLConnectionTest, EndlessRedirectsFail)
+{
+    m_server.route("/loop", LoopbackHTTPServer::redirect("/loop"));
+    auto connection = start("/loop");
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    ASSERT_TRUE(m_delegate.error);
+    EXPECT_EQ(m_delegate.error->code(), URLConnection::kNSURLErrorHTTPTooManyRedirects);
+    EXPECT_EQ(m_delegate.finishes, 0);
+    EXPECT_EQ(m_server.requests().size(), static_cast<size_t>(URLConnection::kMaximumRedirects + 1));
+}
+
+TEST_F(URLConnectionTest, AStalledServerTimesOut)
+{
+    LoopbackHTTPServer::Response stall;
+    stall.stall = true;
+    m_server.route("/stall", stall);
+    auto begin = std::chrono::steady_clock::now();
+    auto connection = start("/stall", 0.3);
+    ASSERT_TRUE(pumpUntilFinished(*connection, 5));
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    ASSERT_TRUE(m_delegate.error);
+    EXPECT_EQ(m_delegate.error->domain(), URLConnection::kNSURLErrorDomain);
+    EXPECT_EQ(m_delegate.error->code(), URLConnection::kNSURLErrorTimedOut);
+    EXPECT_EQ(m_delegate.error->localizedDescription(), "The request timed out.");
+    EXPECT_LT(elapsed, 3.0);
+}
+
+TEST_F(URLConnectionTest, BodiesOverTheCapFailWhetherAnnouncedOrNot)
+{
+    LoopbackHTTPServer::Response streamed;
+    streamed.streamedBytes = 4 * 1024 * 1024;
+    m_server.route("/streamed", streamed);
+    auto connection = start("/streamed", 10, 100 * 1024);
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    ASSERT_TRUE(m_delegate.error);
+    EXPECT_EQ(m_delegate.error->code(), URLConnection::kNSURLErrorDataLengthExceedsMaximum);
+    EXPECT_LE(m_delegate.body.size(), 100u * 1024);
+
+    RecordingConnectionDelegate announced;
+    m_server.route("/announced", LoopbackHTTPServer::ok(std::string(200 * 1024, 'y')));
+    URLRequest request(m_server.url("/announced"));
+    auto second = URLConnection::connectionWithRequest(request, announced, 100 * 1024);
+    ASSERT_TRUE(pumpUntilFinished(*second));
+    ASSERT_TRUE(announced.error);
+    EXPECT_EQ(announced.error->code(), URLConnection::kNSURLErrorDataLengthExceedsMaximum);
+    EXPECT_TRUE(announced.body.empty());
+
+    // Exactly at the cap is still fine.
+    RecordingConnectionDelegate exact;
+    m_server.route("/exact", LoopbackHTTPServer::ok(std::string(1000, 'z')));
+    auto third = URLConnection::connectionWithRequest(URLRequest(m_server.url("/exact")), exact, 1000);
+    ASSERT_TRUE(pumpUntilFinished(*third));
+    EXPECT_FALSE(exact.error);
+    EXPECT_EQ(exact.body.size(), 1000u);
+}
+
+TEST_F(URLConnectionTest, UnreachableAndMalformedAddressesFailLater)
+{
+    // A port nobody listens on: bind one, then close it.
+    std::string closedURL;
+    {
+        LoopbackHTTPServer gone;
+        closedURL = gone.url("/x");
+    }
+    RecordingConnectionDelegate refused;
+    auto connection = URLConnection::connectionWithRequest(URLRequest(closedURL), refused);
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->code(), URLConnection::kNSURLErrorCannotConnectToHost);
+
+    RecordingConnectionDelegate malformed;
+    auto bad = URLConnection::connectionWithRequest(URLRequest("ftp://127.0.0.1/feed"), malformed);
+    EXPECT_FALSE(malformed.error) << "failures arrive from the loop, not from the call";
+    ASSERT_TRUE(pumpUntilFinished(*bad));
+    ASSERT_TRUE(malformed.error);
+    EXPECT_EQ(malformed.error->code(), URLConnection::kNSURLErrorUnsupportedURL);
+}
+
+TEST_F(URLConnectionTest, CancelledOrDestroyedConnectionsStaySilent)
+{
+    LoopbackHTTPServer::Response stall;
+    stall.stall = true;
+    m_server.route("/stall", stall);
+    auto connection = start("/stall");
+    connection->pump(0.05);
+    connection->cancel();
+    connection->pump(0.05);
+    EXPECT_FALSE(m_delegate.error);
+    EXPECT_EQ(m_delegate.finishes, 0);
+
+    // Destroying from inside a data callback of a direct pump is safe.
+    struct Destroyer final : URLConnectionDelegate {
+        std::unique_ptr<URLConnection> owned;
+        int calls{0};
+        void connectionDidReceiveData(URLConnection&, std::string_view) override { ++calls; owned.reset(); }
+        void connectionDidFailWithError(URLConnection&, const NSError&) override { ++calls; }
+        void connectionDidFinishLoading(URLConnection&) override { ++calls; }
+    } destroyer;
+    m_server.route("/small", LoopbackHTTPServer::ok("abc"));
+    destroyer.owned = URLConnection::connectionWithRequest(URLRequest(m_server.url("/small")), destroyer);
+    URLConnection* raw = destroyer.owned.get();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (destroyer.owned && std::chrono::steady_clock::now() < deadline)
+        raw->pump(0.05);
+    EXPECT_FALSE(destroyer.owned);
+    EXPECT_EQ(destroyer.calls, 1);
+}
+
+} // namespace
+} // namespace velmora
