@@ -160,7 +160,7 @@ AXError AtspiAccessibility::request(const std::string& bus, const std::function<
     GErrorPtr error;
     AXError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
-    if (elapsedMs >= kHungShareOfBudget * kAtspiCallMs) {
+    if (elapsedMs >= kHungAfterMs) {
         m_ledger.markHung(bus);
         if (error)
             return AXError::CannotComplete;
@@ -183,6 +183,19 @@ AXError AtspiAccessibility::errorFor(const GErrorPtr& error)
         return AXError::CannotComplete;
     }
     return AXError::Failure;
+}
+
+GObjectRef<AtspiComponent> AtspiAccessibility::componentOf(AtspiAccessible* accessible)
+{
+    // libatspi may have to ask the application for its interfaces first: a
+    // request of its own, so a frozen application costs one timeout here and
+    // the read that follows is refused at once.
+    GObjectRef<AtspiComponent> component;
+    request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+        component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+        return AXError::Success;
+    });
+    return component;
 }
 
 std::optional<AtspiRole> AtspiAccessibility::roleOf(AtspiAccessible* accessible)
@@ -582,13 +595,12 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         return AXError::Success;
     }
     if (attribute == "AXPosition" || attribute == "AXSize") {
+        auto component = componentOf(accessible);
+        if (!component)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
         AtspiRect* rect = nullptr;
         AXError result = request(bus, [&](GErrorPtr& error) {
-            AtspiComponent* component = atspi_accessible_get_component_iface(accessible);
-            if (!component)
-                return AXError::AttributeUnsupported;
-            rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, error.out());
-            g_object_unref(component);
+            rect = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
             return AXError::Success;
         });
         std::unique_ptr<AtspiRect, decltype(&g_free)> owned(rect, &g_free);
@@ -717,7 +729,13 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
     const std::string bus = AtspiElement::busNameOf(window);
     // One request for the whole window where the toolkit offers a search of
     // its own tree (GTK and most others do).
-    AtspiCollection* collection = atspi_accessible_get_collection_iface(window);
+    GObjectRef<AtspiCollection> collectionRef;
+    if (request(bus, [&](GErrorPtr&) {
+            collectionRef = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(window));
+            return AXError::Success;
+        }) == AXError::CannotComplete)
+        return AXError::CannotComplete;
+    AtspiCollection* collection = collectionRef.get();
     if (collection) {
         GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
         AtspiRole pushButton = ATSPI_ROLE_PUSH_BUTTON;
@@ -738,7 +756,6 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
                 onlyDefault ? 1 : kMaxButtons, TRUE, error.out());
             return AXError::Success;
         });
-        g_object_unref(collection);
         if (result == AXError::Success && matches) {
             for (guint i = 0; i < matches->len; ++i)
                 buttons.push_back(GObjectRef<AtspiAccessible>::adopt(g_array_index(matches, AtspiAccessible*, i)));
@@ -812,14 +829,16 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
     const std::string bus = AtspiElement::busNameOf(start);
     auto current = GObjectRef<AtspiAccessible>::retain(start);
     for (int depth = 0; depth < kMaxPointDepth; ++depth) {
+        auto component = componentOf(current.get());
+        if (!component) {
+            if (m_ledger.isHung(bus))
+                return AXError::CannotComplete;
+            break;
+        }
         GObjectRef<AtspiAccessible> child;
         AXError error = request(bus, [&](GErrorPtr& gerror) {
-            AtspiComponent* component = atspi_accessible_get_component_iface(current.get());
-            if (!component)
-                return AXError::Success;
             child = GObjectRef<AtspiAccessible>::adopt(
-                atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, gerror.out()));
-            g_object_unref(component);
+                atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, gerror.out()));
             return AXError::Success;
         });
         if (error != AXError::Success)

@@ -102,6 +102,7 @@ private:
 
     // Reads with the guard applied; empty on failure.
     std::optional<AtspiRole> roleOf(AtspiAccessible* accessible);
+    GObjectRef<AtspiComponent> componentOf(AtspiAccessible* accessible);
     std::optional<std::string> nameOf(AtspiAccessible* accessible);
     std::optional<std::vector<GObjectRef<AtspiAccessible>>> childrenOf(AtspiAccessible* accessible);
     bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error);

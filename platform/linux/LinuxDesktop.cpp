@@ -17,6 +17,7 @@
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowLocator.h"
 #include "platform/linux/XdgAutostartDomainStore.h"
+#include "platform/linux/ZenityAlertService.h"
 
 #include <atspi/atspi.h>
 
@@ -57,11 +58,10 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         std::fputs("velmora: AT-SPI could not start\n", stderr);
         return nullptr;
     }
-    desktop->m_atspiInitialised = true;
     // Both budgets alike: libatspi would otherwise give every application it
     // saw less than 15 s ago (all of them just after start-up, and the one
     // whose dialog just opened) its long start-up grace per request.
-    atspi_set_timeout(kAtspiCallMs, kAtspiCallMs);
+    atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
 
     Display* display = desktop->m_x11->display();
     desktop->m_runLoop = std::make_unique<GlibRunLoop>();
@@ -83,16 +83,17 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_defaults = std::make_unique<UserDefaults>(*desktop->m_store, options.applicationDomain);
     desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
     desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
+    desktop->m_alerts = std::make_unique<ZenityAlertService>();
     return desktop;
 }
 
 LinuxDesktop::~LinuxDesktop()
 {
-    // Everything that holds AT-SPI objects goes before libatspi itself.
+    // Everything that holds AT-SPI objects goes first. libatspi itself is
+    // left running: after atspi_exit() it cannot be started again in the
+    // same process, and a later desktop (a test's, a restarted one) needs it.
     m_workspace.reset();
     m_accessibility.reset();
-    if (m_atspiInitialised)
-        atspi_exit();
 }
 
 Accessibility& LinuxDesktop::accessibility() { return *m_accessibility; }
@@ -107,5 +108,6 @@ SoundService& LinuxDesktop::sounds() { return *m_sounds; }
 ProcessManager& LinuxDesktop::processManager() { return *m_processes; }
 Application& LinuxDesktop::application() { return *m_application; }
 SystemLog& LinuxDesktop::systemLog() { return *m_log; }
+AlertService& LinuxDesktop::alerts() { return *m_alerts; }
 
 } // namespace velmora::linux_desktop

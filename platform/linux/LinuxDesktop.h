@@ -25,10 +25,12 @@ class X11Pointer;
 class X11Screens;
 class X11WindowLocator;
 class XdgAutostartDomainStore;
+class ZenityAlertService;
 
 // The user's real desktop: accessibility over AT-SPI2, the pointer and
 // screens of the X server, the GLib main loop, the session bus, XDG
-// autostart for login items, libcanberra for sounds, /proc for processes.
+// autostart for login items, libcanberra for sounds, /proc for processes,
+// zenity for alerts.
 class LinuxDesktop final : public Platform {
 public:
     struct Options {
@@ -59,6 +61,7 @@ public:
     ProcessManager& processManager() override;
     Application& application() override;
     SystemLog& systemLog() override;
+    AlertService& alerts() override;
 
     AtspiAccessibility& atspi() { return *m_accessibility; }
 
@@ -70,7 +73,6 @@ private:
     std::unique_ptr<X11Connection> m_x11;
     GObjectRef<GDBusConnection> m_sessionBus;
     GObjectRef<GDBusConnection> m_accessibilityBus;
-    bool m_atspiInitialised{false};
     std::unique_ptr<GlibRunLoop> m_runLoop;
     std::unique_ptr<NotificationCenter> m_localCenter;
     std::unique_ptr<X11WindowLocator> m_windowLocator;
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<CanberraSoundService> m_sounds;
     std::unique_ptr<LinuxApplication> m_application;
+    std::unique_ptr<ZenityAlertService> m_alerts;
 };
 
 } // namespace velmora::linux_desktop

@@ -13,10 +13,14 @@ namespace velmora::linux_desktop {
 // for screen readers that can afford to wait.
 inline constexpr int kAtspiCallMs = 500;
 
-// A request that failed after spending at least this share of its budget
-// timed out: the application is taken as hung rather than gone (a gone one
-// fails at once).
-inline constexpr double kHungShareOfBudget = 0.8;
+// What libatspi is told. It waits for a reply in slices of its timeout and
+// gives up only when a slice ends past it, so a request to a frozen
+// application lasts between one and two of its timeouts: half the budget.
+inline constexpr int kAtspiTimeoutSettingMs = kAtspiCallMs / 2;
+
+// A request that failed after spending at least this much timed out: the
+// application is taken as hung rather than gone (a gone one fails at once).
+inline constexpr double kHungAfterMs = 0.8 * kAtspiTimeoutSettingMs;
 
 // How long one liveness ping of a hung application may wait for its answer
 // before the next ping is sent. Pings are asynchronous and cost the agent

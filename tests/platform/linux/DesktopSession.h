@@ -97,7 +97,7 @@ public:
             nullptr, nullptr, error.out()));
         if (!m_a11y || atspi_init() > 1)
             return;
-        atspi_set_timeout(kAtspiCallMs, kAtspiCallMs);
+        atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
         m_locator = std::make_unique<X11WindowLocator>(m_x11->display());
         m_accessibility = std::make_unique<AtspiAccessibility>(AtspiAccessibility::Buses{m_session.share(), m_a11y.share()}, m_locator.get());
     }
