@@ -207,7 +207,7 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
     double firstMs = millisecondsOf([&] { first = ax().copyAttributeValue(frozenWindow, "AXPosition", value); });
     EXPECT_EQ(first, AXError::CannotComplete);
     EXPECT_GE(firstMs, kHungAfterMs);
-    EXPECT_LE(firstMs, kAtspiCallMs + 50.0);
+    EXPECT_LE(firstMs, kAtspiCallMs + 200.0); // one budget, with room for a loaded machine
 
     // Every later request fails at once, whatever it asks.
     double laterMs = millisecondsOf([&] {
