@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan test test-unit test-asan run demo install clean fuzz
+.PHONY: all deps build build-asan test test-unit test-asan test-desktop run demo install clean fuzz
 
 all: build
 
@@ -26,6 +26,14 @@ test-unit: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j$(JOBS)
+
+# Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus).
+DESKTOP_BUILD ?= build-desktop
+test-desktop:
+	scripts/install-deps.sh --desktop
+	cmake -S . -B $(DESKTOP_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_LINUX_DESKTOP=ON >/dev/null
+	cmake --build $(DESKTOP_BUILD) -j$(JOBS)
+	cd $(DESKTOP_BUILD) && ctest --output-on-failure -L desktop
 
 test: test-unit test-asan
 

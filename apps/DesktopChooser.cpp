@@ -1,0 +1,32 @@
+#include "apps/DesktopChooser.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#if VELMORA_HAVE_LINUX_DESKTOP
+#include "platform/linux/LinuxDesktop.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#endif
+
+namespace velmora {
+
+// static
+std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity)
+{
+#if VELMORA_HAVE_LINUX_DESKTOP
+    linux_desktop::LinuxDesktop::Options options;
+    options.applicationDomain = applicationDomain;
+    options.logIdentity = logIdentity;
+    // The installed resources, or the source tree's for a program run from its build folder.
+    std::error_code error;
+    options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;
+    return linux_desktop::LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
+#else
+    (void)applicationDomain;
+    (void)logIdentity;
+    std::fputs("velmora: built without the desktop backend\n", stderr);
+    return nullptr;
+#endif
+}
+
+} // namespace velmora

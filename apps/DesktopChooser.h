@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <memory>
+#include <string>
+
+namespace velmora {
+
+// Which desktop a program runs on. The real one where it can be reached;
+// otherwise the caller falls back to the simulated demo desktop.
+class DesktopChooser {
+public:
+    DesktopChooser() = delete;
+
+    // The user's real desktop (an X display, the session bus and the
+    // accessibility bus, with user defaults for `applicationDomain` in the
+    // settings folder and login items as autostart entries), or null when
+    // any of them is missing or this build has no desktop backend. The
+    // reason for a null goes to standard error.
+    static std::unique_ptr<Platform> realDesktop(const std::string& applicationDomain, const std::string& logIdentity);
+};
+
+} // namespace velmora

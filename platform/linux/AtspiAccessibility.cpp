@@ -1,0 +1,1097 @@
+#include "platform/linux/AtspiAccessibility.h"
+
+#include "platform/linux/AtspiObserver.h"
+#include "platform/linux/AtspiRoleMap.h"
+#include "platform/linux/GCharPtr.h"
+#include "platform/linux/TimeBudgets.h"
+#include "platform/linux/X11WindowLocator.h"
+
+#include <libintl.h>
+
+#include <algorithm>
+#include <array>
+
+namespace velmora::linux_desktop {
+
+namespace {
+
+// Deeper than any dialog's layout nesting; bounds the cost of a pathological tree.
+constexpr int kMaxLayoutDepth = 8;
+// How far an element-at-point search descends.
+constexpr int kMaxPointDepth = 32;
+// At most this many buttons are compared by label for the cancel button.
+constexpr int kMaxButtons = 64;
+
+constexpr std::array<const char*, 7> kEventTypes = {
+    "window:activate", "window:deactivate", "window:create", "window:destroy",
+    "window:minimize", "window:restore", "object:state-changed:focused",
+};
+
+// Events listened to only so that libatspi keeps its cache of names and
+// states current (it answers those reads from the cache, and updates it from
+// the events it receives): a button enabled after its dialog opened must not
+// read as disabled. The dispatch ignores them.
+constexpr std::array<const char*, 6> kCacheEventTypes = {
+    "object:state-changed:sensitive", "object:state-changed:enabled", "object:state-changed:iconified",
+    "object:state-changed:showing", "object:state-changed:defunct", "object:property-change:accessible-name",
+};
+
+bool isDispatched(const char* type)
+{
+    return type && std::any_of(kEventTypes.begin(), kEventTypes.end(), [type](const char* t) { return g_strcmp0(t, type) == 0; });
+}
+
+// libatspi's error domain and codes; its public headers do not name them.
+GQuark atspiErrorDomain()
+{
+    return g_quark_from_static_string("atspi_error");
+}
+constexpr int kAtspiErrorApplicationGone = 0;
+constexpr int kAtspiErrorIpc = 1;
+
+GQuark roleQuark()
+{
+    static GQuark quark = g_quark_from_static_string("velmora-role");
+    return quark;
+}
+
+struct StateSetRef {
+    GObjectRef<AtspiStateSet> set;
+    bool has(AtspiStateType state) const { return set && atspi_state_set_contains(set.get(), state); }
+};
+
+struct ArrayDeleter {
+    void operator()(GArray* array) const { g_array_unref(array); }
+};
+using GArrayPtr = std::unique_ptr<GArray, ArrayDeleter>;
+
+// A toolkit's label of a button without its mnemonic marker, folded for comparison.
+std::string foldLabel(const std::string& label)
+{
+    std::string plain;
+    for (char c : label) {
+        if (c != '_')
+            plain += c;
+    }
+    GCharPtr folded(g_utf8_casefold(plain.c_str(), -1));
+    return folded.str();
+}
+
+// The labels toolkits give the button that declines, in the user's language
+// and in English (the label of a program without translations).
+const std::vector<std::string>& cancelLabels()
+{
+    static const std::vector<std::string> labels = [] {
+        std::vector<std::string> out;
+        for (const char* label : {"_Cancel", "_No", "_Close"}) {
+            out.push_back(foldLabel(dgettext("gtk30", label)));
+            out.push_back(foldLabel(label));
+        }
+        return out;
+    }();
+    return labels;
+}
+
+AXValue elementArray(const std::vector<GObjectRef<AtspiAccessible>>& list)
+{
+    AXValue::Array array;
+    for (const auto& item : list)
+        array.push_back(AtspiElement::make(item.share()));
+    return AXValue(std::move(array));
+}
+
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
+    : m_buses(std::move(buses))
+    , m_windows(windows)
+    , m_ledger(m_buses.accessibility.share())
+{
+    m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));
+    for (const char* type : kEventTypes)
+        atspi_event_listener_register(m_listener.get(), type, nullptr);
+    for (const char* type : kCacheEventTypes)
+        atspi_event_listener_register(m_listener.get(), type, nullptr);
+    if (m_buses.accessibility) {
+        // The registry announces applications joining and leaving as children
+        // of the desktop. Subscribing to its signal alone (not to every
+        // application's children-changed) keeps the agent asleep while
+        // applications rebuild their own trees.
+        m_registrySubscription = g_dbus_connection_signal_subscribe(m_buses.accessibility.get(), "org.a11y.atspi.Registry",
+            "org.a11y.atspi.Event.Object", "ChildrenChanged", "/org/a11y/atspi/accessible/root", nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE, &AtspiAccessibility::onRegistrySignal, this, nullptr);
+    }
+}
+
+AtspiAccessibility::~AtspiAccessibility()
+{
+    if (m_registrySubscription)
+        g_dbus_connection_signal_unsubscribe(m_buses.accessibility.get(), m_registrySubscription);
+    for (const char* type : kEventTypes)
+        atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+    for (const char* type : kCacheEventTypes)
+        atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+    m_dispatch.stop();
+}
+
+// static
+std::string AtspiAccessibility::busAddress(GDBusConnection* sessionBus)
+{
+    GErrorPtr error;
+    GVariant* reply = g_dbus_connection_call_sync(sessionBus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+        nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
+    if (!reply)
+        return {};
+    const gchar* address = nullptr;
+    g_variant_get(reply, "(&s)", &address);
+    std::string result = address ? address : "";
+    g_variant_unref(reply);
+    return result;
+}
+
+// --- Guarded requests -------------------------------------------------------
+
+AXError AtspiAccessibility::request(const std::string& bus, const std::function<AXError(GErrorPtr& error)>& body)
+{
+    if (m_ledger.isHung(bus))
+        return AXError::CannotComplete;
+    ++m_requestCount;
+    const gint64 start = g_get_monotonic_time();
+    GErrorPtr error;
+    AXError result = body(error);
+    const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
+    if (elapsedMs >= kHungAfterMs) {
+        m_ledger.markHung(bus);
+        if (error)
+            return AXError::CannotComplete;
+    }
+    if (error)
+        return errorFor(error);
+    return result;
+}
+
+// static
+AXError AtspiAccessibility::errorFor(const GErrorPtr& error)
+{
+    if (error.matches(atspiErrorDomain(), kAtspiErrorApplicationGone))
+        return AXError::InvalidUIElement;
+    if (error.matches(atspiErrorDomain(), kAtspiErrorIpc)) {
+        // libatspi reports an object that died with its window as an IPC
+        // failure naming it defunct.
+        if (error.message().find("defunct") != std::string::npos)
+            return AXError::InvalidUIElement;
+        return AXError::CannotComplete;
+    }
+    return AXError::Failure;
+}
+
+GObjectRef<AtspiComponent> AtspiAccessibility::componentOf(AtspiAccessible* accessible)
+{
+    // libatspi may have to ask the application for its interfaces first: a
+    // request of its own, so a frozen application costs one timeout here and
+    // the read that follows is refused at once.
+    GObjectRef<AtspiComponent> component;
+    request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+        component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+        return AXError::Success;
+    });
+    return component;
+}
+
+std::optional<AtspiRole> AtspiAccessibility::roleOf(AtspiAccessible* accessible)
+{
+    // A role never changes for the life of an object, so it is asked once.
+    if (gpointer cached = g_object_get_qdata(G_OBJECT(accessible), roleQuark()))
+        return static_cast<AtspiRole>(GPOINTER_TO_INT(cached) - 1);
+    AtspiRole role = ATSPI_ROLE_INVALID;
+    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr& error) {
+        role = atspi_accessible_get_role(accessible, error.out());
+        return AXError::Success;
+    });
+    if (result != AXError::Success || role == ATSPI_ROLE_INVALID)
+        return std::nullopt;
+    g_object_set_qdata(G_OBJECT(accessible), roleQuark(), GINT_TO_POINTER(static_cast<int>(role) + 1));
+    return role;
+}
+
+std::optional<std::string> AtspiAccessibility::nameOf(AtspiAccessible* accessible)
+{
+    GCharPtr name;
+    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr& error) {
+        name = GCharPtr(atspi_accessible_get_name(accessible, error.out()));
+        return AXError::Success;
+    });
+    if (result != AXError::Success)
+        return std::nullopt;
+    return name.str();
+}
+
+std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiAccessibility::childrenOf(AtspiAccessible* accessible)
+{
+    const std::string bus = AtspiElement::busNameOf(accessible);
+    int count = 0;
+    if (request(bus, [&](GErrorPtr& error) {
+            count = atspi_accessible_get_child_count(accessible, error.out());
+            return AXError::Success;
+        }) != AXError::Success)
+        return std::nullopt;
+    std::vector<GObjectRef<AtspiAccessible>> children;
+    for (int i = 0; i < count; ++i) {
+        GObjectRef<AtspiAccessible> child;
+        AXError result = request(bus, [&](GErrorPtr& error) {
+            child = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(accessible, i, error.out()));
+            return AXError::Success;
+        });
+        if (result == AXError::CannotComplete)
+            return std::nullopt;
+        if (child)
+            children.push_back(std::move(child));
+    }
+    return children;
+}
+
+bool AtspiAccessibility::stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error)
+{
+    StateSetRef states;
+    error = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+        states.set = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+        return states.set ? AXError::Success : AXError::CannotComplete;
+    });
+    if (error == AXError::Success && states.has(ATSPI_STATE_DEFUNCT))
+        error = AXError::InvalidUIElement;
+    return error == AXError::Success && states.has(state);
+}
+
+// --- Accessibility ----------------------------------------------------------
+
+bool AtspiAccessibility::isAPIEnabled()
+{
+    if (!m_buses.session)
+        return false;
+    GErrorPtr error;
+    GVariant* reply = g_dbus_connection_call_sync(m_buses.session.get(), "org.a11y.Bus", "/org/a11y/bus",
+        "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"),
+        G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusCallMs, nullptr, error.out());
+    bool enabled = false;
+    if (reply) {
+        GVariant* inner = nullptr;
+        g_variant_get(reply, "(v)", &inner);
+        enabled = g_variant_is_of_type(inner, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(inner);
+        g_variant_unref(inner);
+        g_variant_unref(reply);
+    }
+    if (enabled)
+        return true;
+    // GNOME keeps the same switch as a setting of its own; read it only where
+    // its schema is installed (asking for a missing schema aborts).
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE) : nullptr;
+    if (!schema)
+        return false;
+    const bool hasKey = g_settings_schema_has_key(schema, "toolkit-accessibility");
+    g_settings_schema_unref(schema);
+    if (!hasKey)
+        return false;
+    auto settings = GObjectRef<GSettings>::adopt(g_settings_new("org.gnome.desktop.interface"));
+    return g_settings_get_boolean(settings.get(), "toolkit-accessibility");
+}
+
+void AtspiAccessibility::refreshApplications()
+{
+    auto desktop = GObjectRef<AtspiAccessible>::adopt(atspi_get_desktop(0));
+    if (!desktop)
+        return;
+    GErrorPtr error;
+    int count = atspi_accessible_get_child_count(desktop.get(), error.out());
+    std::map<std::string, AppRecord> fresh;
+    for (int i = 0; i < count; ++i) {
+        auto app = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, error.out()));
+        if (!app)
+            continue;
+        std::string bus = AtspiElement::busNameOf(app.get());
+        auto known = m_appsByBus.find(bus);
+        if (known != m_appsByBus.end()) {
+            fresh.emplace(bus, AppRecord{known->second.pid, std::move(app)});
+            continue;
+        }
+        // Asked of the bus daemon, not of the application: a hung
+        // application still has a process id.
+        pid_t pid = static_cast<pid_t>(atspi_accessible_get_process_id(app.get(), error.out()));
+        if (pid > 0)
+            fresh.emplace(bus, AppRecord{pid, std::move(app)});
+    }
+    m_appsByBus = std::move(fresh);
+    for (const auto& [bus, record] : m_appsByBus)
+        m_pidsByBus[bus] = record.pid;
+}
+
+const AtspiAccessibility::AppRecord* AtspiAccessibility::applicationForPid(pid_t pid)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (const auto& [bus, record] : m_appsByBus) {
+            if (record.pid == pid)
+                return &record;
+        }
+        if (attempt == 0)
+            refreshApplications();
+    }
+    return nullptr;
+}
+
+pid_t AtspiAccessibility::pidForBus(const std::string& bus, AtspiAccessible* any)
+{
+    auto it = m_appsByBus.find(bus);
+    if (it != m_appsByBus.end())
+        return it->second.pid;
+    refreshApplications();
+    it = m_appsByBus.find(bus);
+    if (it != m_appsByBus.end())
+        return it->second.pid;
+    GErrorPtr error;
+    return any ? static_cast<pid_t>(atspi_accessible_get_process_id(any, error.out())) : 0;
+}
+
+AXElement AtspiAccessibility::applicationElement(const std::string& bus)
+{
+    auto it = m_appsByBus.find(bus);
+    if (it == m_appsByBus.end())
+        return {};
+    return AtspiElement::make(it->second.root.share(), AtspiElement::Kind::Application);
+}
+
+std::vector<pid_t> AtspiAccessibility::applicationPids()
+{
+    refreshApplications();
+    std::vector<pid_t> pids;
+    for (const auto& [bus, record] : m_appsByBus)
+        pids.push_back(record.pid);
+    return pids;
+}
+
+pid_t AtspiAccessibility::activePid()
+{
+    if (m_activeBus.empty())
+        return 0;
+    auto it = m_pidsByBus.find(m_activeBus);
+    return it != m_pidsByBus.end() ? it->second : pidForBus(m_activeBus, nullptr);
+}
+
+AXElement AtspiAccessibility::createApplication(pid_t pid)
+{
+    const AppRecord* record = applicationForPid(pid);
+    if (!record)
+        return {};
+    return AtspiElement::make(record->root.share(), AtspiElement::Kind::Application);
+}
+
+AXElement AtspiAccessibility::createSystemWide()
+{
+    return AtspiElement::make({}, AtspiElement::Kind::SystemWide);
+}
+
+AXError AtspiAccessibility::copyAttributeNames(const AXElement& element, std::vector<std::string>& names)
+{
+    auto* e = element.refAs<AtspiElement>();
+    if (!e)
+        return AXError::IllegalArgument;
+    names.clear();
+    switch (e->kind()) {
+    case AtspiElement::Kind::SystemWide:
+        names = {"AXRole", "AXFocusedApplication"};
+        return AXError::Success;
+    case AtspiElement::Kind::Application:
+        if (m_ledger.isHung(e->busName()))
+            return AXError::CannotComplete;
+        names = {"AXRole", "AXTitle", "AXWindows", "AXFocusedWindow", "AXFocusedUIElement", "AXFrontmost", "AXHidden", "AXChildren"};
+        return AXError::Success;
+    case AtspiElement::Kind::Object:
+        break;
+    }
+    // Derived from the role (asked once per object) and the interfaces the
+    // object announced when it was first seen: no further request.
+    auto role = roleOf(e->accessible());
+    if (!role)
+        return m_ledger.isHung(e->busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
+    names = {"AXRole", "AXTitle", "AXDescription", "AXEnabled", "AXParent", "AXChildren", "AXTopLevelUIElement"};
+    GArrayPtr interfaces(atspi_accessible_get_interfaces(e->accessible()));
+    bool hasComponent = false;
+    for (guint i = 0; interfaces && i < interfaces->len; ++i) {
+        const char* name = g_array_index(interfaces.get(), gchar*, i);
+        hasComponent = hasComponent || g_strcmp0(name, "Component") == 0;
+        g_free(g_array_index(interfaces.get(), gchar*, i));
+    }
+    if (hasComponent) {
+        names.push_back("AXPosition");
+        names.push_back("AXSize");
+    }
+    if (AtspiRoleMap::isWindow(*role)) {
+        names.push_back("AXDefaultButton");
+        names.push_back("AXCancelButton");
+    }
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value)
+{
+    auto* e = element.refAs<AtspiElement>();
+    value = {};
+    if (!e)
+        return AXError::IllegalArgument;
+    switch (e->kind()) {
+    case AtspiElement::Kind::SystemWide:
+        if (attribute == "AXRole") {
+            value = "AXSystemWide";
+            return AXError::Success;
+        }
+        if (attribute == "AXFocusedApplication") {
+            if (m_activeBus.empty())
+                return AXError::NoValue;
+            value = applicationElement(m_activeBus);
+            return value.isNone() ? AXError::NoValue : AXError::Success;
+        }
+        return AXError::AttributeUnsupported;
+    case AtspiElement::Kind::Application:
+        return valueForApplication(*e, attribute, value);
+    case AtspiElement::Kind::Object:
+        return valueForObject(*e, attribute, value);
+    }
+    return AXError::Failure;
+}
+
+AXError AtspiAccessibility::windowsOf(const AtspiElement& app, std::vector<GObjectRef<AtspiAccessible>>& windows)
+{
+    auto children = childrenOf(app.accessible());
+    if (!children)
+        return m_ledger.isHung(app.busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
+    windows.clear();
+    for (auto& child : *children) {
+        auto role = roleOf(child.get());
+        if (role && AtspiRoleMap::isWindow(*role))
+            windows.push_back(std::move(child));
+    }
+    // Newest first, as a stacking order would list them.
+    std::reverse(windows.begin(), windows.end());
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value)
+{
+    if (m_ledger.isHung(app.busName()))
+        return AXError::CannotComplete;
+    const bool ownsActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == app.busName();
+    if (attribute == "AXRole") {
+        value = "AXApplication";
+        return AXError::Success;
+    }
+    if (attribute == "AXTitle") {
+        auto name = nameOf(app.accessible());
+        if (!name)
+            return AXError::CannotComplete;
+        value = *name;
+        return AXError::Success;
+    }
+    if (attribute == "AXFocusedUIElement") {
+        auto it = m_focusedByBus.find(app.busName());
+        if (it == m_focusedByBus.end())
+            return AXError::NoValue;
+        value = AtspiElement::make(it->second.share());
+        return AXError::Success;
+    }
+    // The active window as the events told it answers without a request.
+    // With none known (the active window closed, or was deactivated last),
+    // the application's windows are asked.
+    if (attribute == "AXFrontmost" && m_activeWindow) {
+        value = ownsActive;
+        return AXError::Success;
+    }
+    if (attribute == "AXHidden" && ownsActive) {
+        value = false; // an active window is never iconified
+        return AXError::Success;
+    }
+    if (attribute == "AXFocusedWindow" && ownsActive) {
+        value = AtspiElement::make(m_activeWindow.share());
+        return AXError::Success;
+    }
+
+    std::vector<GObjectRef<AtspiAccessible>> windows;
+    const bool wantsWindows = attribute == "AXWindows" || attribute == "AXChildren" || attribute == "AXFrontmost"
+        || attribute == "AXFocusedWindow" || attribute == "AXHidden";
+    if (!wantsWindows)
+        return AXError::AttributeUnsupported;
+    if (AXError error = windowsOf(app, windows); error != AXError::Success)
+        return error;
+    if (attribute == "AXWindows" || attribute == "AXChildren") {
+        value = elementArray(windows);
+        return AXError::Success;
+    }
+    if (attribute == "AXHidden") {
+        bool allIconified = !windows.empty();
+        for (const auto& window : windows) {
+            AXError error = AXError::Success;
+            allIconified = stateOf(window.get(), ATSPI_STATE_ICONIFIED, error) && allIconified;
+            if (error == AXError::CannotComplete)
+                return error;
+        }
+        value = allIconified;
+        return AXError::Success;
+    }
+    // No activation seen yet for this application: ask its windows, and
+    // remember an active one for the events that follow.
+    for (const auto& window : windows) {
+        AXError error = AXError::Success;
+        if (stateOf(window.get(), ATSPI_STATE_ACTIVE, error)) {
+            m_activeWindow = window.share();
+            m_activeBus = app.busName();
+            if (attribute == "AXFrontmost")
+                value = true;
+            else
+                value = AtspiElement::make(window.share());
+            return AXError::Success;
+        }
+        if (error == AXError::CannotComplete)
+            return error;
+    }
+    if (attribute == "AXFrontmost") {
+        value = false;
+        return AXError::Success;
+    }
+    return AXError::NoValue;
+}
+
+AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const std::string& attribute, AXValue& value)
+{
+    AtspiAccessible* accessible = element.accessible();
+    const std::string& bus = element.busName();
+    if (attribute == "AXRole") {
+        auto role = roleOf(accessible);
+        if (!role)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::InvalidUIElement;
+        value = AtspiRoleMap::roleName(*role);
+        return AXError::Success;
+    }
+    if (attribute == "AXTitle" || attribute == "AXDescription") {
+        GCharPtr text;
+        AXError result = request(bus, [&](GErrorPtr& error) {
+            text = GCharPtr(attribute == "AXTitle" ? atspi_accessible_get_name(accessible, error.out())
+                                                   : atspi_accessible_get_description(accessible, error.out()));
+            return AXError::Success;
+        });
+        if (result != AXError::Success)
+            return result;
+        value = text.str();
+        return AXError::Success;
+    }
+    if (attribute == "AXEnabled") {
+        StateSetRef states;
+        AXError result = request(bus, [&](GErrorPtr&) {
+            states.set = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+            return states.set ? AXError::Success : AXError::CannotComplete;
+        });
+        if (result != AXError::Success)
+            return result;
+        if (states.has(ATSPI_STATE_DEFUNCT))
+            return AXError::InvalidUIElement;
+        value = states.has(ATSPI_STATE_ENABLED) && states.has(ATSPI_STATE_SENSITIVE);
+        return AXError::Success;
+    }
+    if (attribute == "AXPosition" || attribute == "AXSize") {
+        auto component = componentOf(accessible);
+        if (!component)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
+        AtspiRect* rect = nullptr;
+        AXError result = request(bus, [&](GErrorPtr& error) {
+            rect = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
+            return AXError::Success;
+        });
+        std::unique_ptr<AtspiRect, decltype(&g_free)> owned(rect, &g_free);
+        if (result != AXError::Success)
+            return result;
+        // A window that is gone, or not on screen, reports a negative size.
+        if (!rect || rect->width < 0 || rect->height < 0)
+            return AXError::NoValue;
+        if (attribute == "AXPosition")
+            value = CGPoint{static_cast<float>(rect->x), static_cast<float>(rect->y)};
+        else
+            value = CGSize{static_cast<float>(rect->width), static_cast<float>(rect->height)};
+        return AXError::Success;
+    }
+    if (attribute == "AXChildren") {
+        std::vector<GObjectRef<AtspiAccessible>> children;
+        if (AXError error = visibleChildren(accessible, children, 0); error != AXError::Success)
+            return error;
+        value = elementArray(children);
+        return AXError::Success;
+    }
+    if (attribute == "AXParent") {
+        AXElement parent;
+        if (AXError error = visibleParent(accessible, parent); error != AXError::Success)
+            return error;
+        value = parent;
+        return AXError::Success;
+    }
+    if (attribute == "AXTopLevelUIElement") {
+        // Up to the object whose parent is the application.
+        auto current = GObjectRef<AtspiAccessible>::retain(accessible);
+        for (int depth = 0; depth < kMaxPointDepth; ++depth) {
+            GObjectRef<AtspiAccessible> parent;
+            AXError result = request(bus, [&](GErrorPtr& error) {
+                parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(current.get(), error.out()));
+                return AXError::Success;
+            });
+            if (result != AXError::Success)
+                return result;
+            auto role = parent ? roleOf(parent.get()) : std::nullopt;
+            if (!parent || !role || *role == ATSPI_ROLE_APPLICATION) {
+                value = AtspiElement::make(std::move(current));
+                return AXError::Success;
+            }
+            current = std::move(parent);
+        }
+        return AXError::NoValue;
+    }
+    if (attribute == "AXDefaultButton" || attribute == "AXCancelButton") {
+        auto role = roleOf(accessible);
+        if (!role || !AtspiRoleMap::isWindow(*role))
+            return role ? AXError::AttributeUnsupported : AXError::CannotComplete;
+        AXElement button;
+        AXError error = attribute == "AXDefaultButton" ? defaultButton(accessible, button) : cancelButton(accessible, button);
+        if (error != AXError::Success)
+            return error;
+        if (!button)
+            return AXError::NoValue;
+        value = button;
+        return AXError::Success;
+    }
+    return AXError::AttributeUnsupported;
+}
+
+AXError AtspiAccessibility::visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& out, int depth)
+{
+    auto children = childrenOf(accessible);
+    if (!children)
+        return AXError::CannotComplete;
+    for (auto& child : *children) {
+        auto role = roleOf(child.get());
+        if (!role)
+            continue;
+        bool layoutOnly = AtspiRoleMap::isLayoutOnly(*role, true);
+        if (!layoutOnly && *role == ATSPI_ROLE_PANEL) {
+            auto name = nameOf(child.get());
+            layoutOnly = name && name->empty();
+        }
+        if (layoutOnly && depth < kMaxLayoutDepth) {
+            if (AXError error = visibleChildren(child.get(), out, depth + 1); error == AXError::CannotComplete)
+                return error;
+        } else {
+            out.push_back(std::move(child));
+        }
+    }
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::visibleParent(AtspiAccessible* accessible, AXElement& parentElement)
+{
+    const std::string bus = AtspiElement::busNameOf(accessible);
+    auto current = GObjectRef<AtspiAccessible>::retain(accessible);
+    for (int depth = 0; depth <= kMaxLayoutDepth; ++depth) {
+        GObjectRef<AtspiAccessible> parent;
+        AXError result = request(bus, [&](GErrorPtr& error) {
+            parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(current.get(), error.out()));
+            return AXError::Success;
+        });
+        if (result != AXError::Success)
+            return result;
+        if (!parent)
+            return AXError::NoValue;
+        auto role = roleOf(parent.get());
+        if (!role)
+            return AXError::CannotComplete;
+        if (*role == ATSPI_ROLE_APPLICATION) {
+            parentElement = AtspiElement::make(std::move(parent), AtspiElement::Kind::Application);
+            return AXError::Success;
+        }
+        bool layoutOnly = AtspiRoleMap::isLayoutOnly(*role, true);
+        if (!layoutOnly && *role == ATSPI_ROLE_PANEL) {
+            auto name = nameOf(parent.get());
+            layoutOnly = name && name->empty();
+        }
+        if (!layoutOnly) {
+            parentElement = AtspiElement::make(std::move(parent));
+            return AXError::Success;
+        }
+        current = std::move(parent);
+    }
+    return AXError::NoValue;
+}
+
+AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault)
+{
+    const std::string bus = AtspiElement::busNameOf(window);
+    // One request for the whole window where the toolkit offers a search of
+    // its own tree (GTK and most others do).
+    GObjectRef<AtspiCollection> collectionRef;
+    if (request(bus, [&](GErrorPtr&) {
+            collectionRef = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(window));
+            return AXError::Success;
+        }) == AXError::CannotComplete)
+        return AXError::CannotComplete;
+    AtspiCollection* collection = collectionRef.get();
+    if (collection) {
+        GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+        AtspiRole pushButton = ATSPI_ROLE_PUSH_BUTTON;
+        g_array_append_val(roles, pushButton);
+        GArray* stateList = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+        if (onlyDefault) {
+            AtspiStateType isDefault = ATSPI_STATE_IS_DEFAULT;
+            g_array_append_val(stateList, isDefault);
+        }
+        auto states = GObjectRef<AtspiStateSet>::adopt(atspi_state_set_new(stateList));
+        g_array_unref(stateList);
+        auto rule = GObjectRef<AtspiMatchRule>::adopt(atspi_match_rule_new(states.get(), ATSPI_Collection_MATCH_ALL, nullptr,
+            ATSPI_Collection_MATCH_ALL, roles, ATSPI_Collection_MATCH_ANY, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
+        g_array_unref(roles);
+        GArray* matches = nullptr;
+        AXError result = request(bus, [&](GErrorPtr& error) {
+            matches = atspi_collection_get_matches(collection, rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
+                onlyDefault ? 1 : kMaxButtons, TRUE, error.out());
+            return AXError::Success;
+        });
+        if (result == AXError::Success && matches) {
+            for (guint i = 0; i < matches->len; ++i)
+                buttons.push_back(GObjectRef<AtspiAccessible>::adopt(g_array_index(matches, AtspiAccessible*, i)));
+            g_array_free(matches, TRUE);
+            return AXError::Success;
+        }
+        if (matches)
+            g_array_free(matches, TRUE);
+        if (result == AXError::CannotComplete || result == AXError::InvalidUIElement)
+            return result;
+    }
+    // No search offered: walk the tree.
+    std::vector<GObjectRef<AtspiAccessible>> pending;
+    pending.push_back(GObjectRef<AtspiAccessible>::retain(window));
+    int visited = 0;
+    while (!pending.empty() && visited < 4 * kMaxButtons * kMaxLayoutDepth && static_cast<int>(buttons.size()) < kMaxButtons) {
+        auto node = std::move(pending.back());
+        pending.pop_back();
+        ++visited;
+        auto children = childrenOf(node.get());
+        if (!children)
+            return AXError::CannotComplete;
+        for (auto it = children->rbegin(); it != children->rend(); ++it) {
+            auto role = roleOf(it->get());
+            if (role && *role == ATSPI_ROLE_PUSH_BUTTON) {
+                AXError error = AXError::Success;
+                if (!onlyDefault || stateOf(it->get(), ATSPI_STATE_IS_DEFAULT, error))
+                    buttons.push_back(it->share());
+            } else if (role) {
+                pending.push_back(it->share());
+            }
+        }
+    }
+    // The walk pushed children last-first; restore the tree's order.
+    std::reverse(buttons.begin(), buttons.end());
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::defaultButton(AtspiAccessible* window, AXElement& button)
+{
+    std::vector<GObjectRef<AtspiAccessible>> buttons;
+    if (AXError error = pushButtons(window, buttons, true); error != AXError::Success)
+        return error;
+    if (!buttons.empty())
+        button = AtspiElement::make(std::move(buttons.front()));
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::cancelButton(AtspiAccessible* window, AXElement& button)
+{
+    std::vector<GObjectRef<AtspiAccessible>> buttons;
+    if (AXError error = pushButtons(window, buttons, false); error != AXError::Success)
+        return error;
+    const auto& labels = cancelLabels();
+    for (auto& candidate : buttons) {
+        auto name = nameOf(candidate.get());
+        if (!name)
+            return AXError::CannotComplete;
+        if (std::find(labels.begin(), labels.end(), foldLabel(*name)) != labels.end()) {
+            button = AtspiElement::make(std::move(candidate));
+            return AXError::Success;
+        }
+    }
+    return AXError::Success;
+}
+
+// --- Element at a point -----------------------------------------------------
+
+AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXElement& result)
+{
+    const std::string bus = AtspiElement::busNameOf(start);
+    auto current = GObjectRef<AtspiAccessible>::retain(start);
+    for (int depth = 0; depth < kMaxPointDepth; ++depth) {
+        auto component = componentOf(current.get());
+        if (!component) {
+            if (m_ledger.isHung(bus))
+                return AXError::CannotComplete;
+            break;
+        }
+        GObjectRef<AtspiAccessible> child;
+        AXError error = request(bus, [&](GErrorPtr& gerror) {
+            child = GObjectRef<AtspiAccessible>::adopt(
+                atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, gerror.out()));
+            return AXError::Success;
+        });
+        if (error != AXError::Success)
+            return error;
+        if (!child || child.get() == current.get())
+            break;
+        current = std::move(child);
+    }
+    result = AtspiElement::make(std::move(current));
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result)
+{
+    auto* e = element.refAs<AtspiElement>();
+    result.reset();
+    if (!e)
+        return AXError::IllegalArgument;
+    const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+    AXElement app = element;
+    if (e->kind() == AtspiElement::Kind::SystemWide) {
+        pid_t pid = m_windows ? m_windows->pidOfWindowAt(ix, iy) : 0;
+        app = pid > 0 ? createApplication(pid) : AXElement();
+        if (!app)
+            return AXError::NoValue;
+    }
+    auto* appRef = app.refAs<AtspiElement>();
+    if (appRef->kind() != AtspiElement::Kind::Application)
+        return deepestAt(appRef->accessible(), ix, iy, result);
+    std::vector<GObjectRef<AtspiAccessible>> windows;
+    if (AXError error = windowsOf(*appRef, windows); error != AXError::Success)
+        return error;
+    for (const auto& window : windows) {
+        AXValue position, size;
+        AXElement windowElement = AtspiElement::make(window.share());
+        if (valueForObject(*windowElement.refAs<AtspiElement>(), "AXPosition", position) != AXError::Success
+            || valueForObject(*windowElement.refAs<AtspiElement>(), "AXSize", size) != AXError::Success)
+            continue;
+        CGPoint p = *position.pointValue();
+        CGSize s = *size.sizeValue();
+        AXError showing = AXError::Success;
+        if (x < p.x || y < p.y || x >= p.x + s.width || y >= p.y + s.height || !stateOf(window.get(), ATSPI_STATE_SHOWING, showing))
+            continue;
+        return deepestAt(window.get(), ix, iy, result);
+    }
+    return AXError::NoValue;
+}
+
+AXError AtspiAccessibility::getPid(const AXElement& element, pid_t& pid)
+{
+    auto* e = element.refAs<AtspiElement>();
+    pid = 0;
+    if (!e || e->kind() == AtspiElement::Kind::SystemWide)
+        return AXError::IllegalArgument;
+    pid = pidForBus(e->busName(), e->accessible());
+    return pid > 0 ? AXError::Success : AXError::InvalidUIElement;
+}
+
+AXError AtspiAccessibility::createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer)
+{
+    observer.reset();
+    if (!isAPIEnabled())
+        return AXError::APIDisabled;
+    AXElement app = createApplication(pid);
+    if (!app)
+        return AXError::CannotComplete;
+    if (m_ledger.isHung(app.refAs<AtspiElement>()->busName()))
+        return AXError::CannotComplete;
+    observer = std::make_unique<AtspiObserver>(*this, pid, std::move(app), std::move(callback));
+    return AXError::Success;
+}
+
+// --- Events -----------------------------------------------------------------
+
+int AtspiAccessibility::addObserver(AtspiObserver& observer)
+{
+    int id = m_nextObserverId++;
+    m_observers.emplace(id, &observer);
+    return id;
+}
+
+void AtspiAccessibility::removeObserver(int id)
+{
+    m_observers.erase(id);
+}
+
+// static
+void AtspiAccessibility::onEvent(AtspiEvent* rawEvent, void* data)
+{
+    // The event is ours to free; only what the dispatch needs is kept.
+    std::unique_ptr<AtspiEvent, void (*)(AtspiEvent*)> event(rawEvent, [](AtspiEvent* e) { g_boxed_free(ATSPI_TYPE_EVENT, e); });
+    auto* self = static_cast<AtspiAccessibility*>(data);
+    if (!event->source || !isDispatched(event->type))
+        return;
+    self->enqueue({event->type ? event->type : "", GObjectRef<AtspiAccessible>::retain(event->source), event->detail1,
+        AtspiElement::busNameOf(event->source)});
+}
+
+void AtspiAccessibility::enqueue(QueuedEvent event)
+{
+    m_queue.push_back(std::move(event));
+    if (!m_dispatch.isActive() && !m_dispatching)
+        m_dispatch = SourceGuard::idle(&AtspiAccessibility::onDispatch, this, "[velmora] accessibility events");
+}
+
+// static
+gboolean AtspiAccessibility::onDispatch(gpointer data)
+{
+    auto* self = static_cast<AtspiAccessibility*>(data);
+    self->m_dispatch.stop();
+    self->dispatchQueued();
+    return G_SOURCE_REMOVE;
+}
+
+void AtspiAccessibility::dispatchQueued()
+{
+    // Nothing is dispatched from inside a dispatch (a request may run a
+    // nested loop): what arrives meanwhile is queued and taken in turn.
+    m_dispatching = true;
+    while (!m_queue.empty()) {
+        QueuedEvent event = std::move(m_queue.front());
+        m_queue.pop_front();
+        const std::string& bus = event.bus;
+        const std::string& type = event.type;
+        if (type == "registry:add" || type == "registry:remove") {
+            applicationJoinedOrLeft(bus, type == "registry:add");
+            continue;
+        }
+        pid_t pid = pidForBus(bus, event.source.get());
+        AXElement source = AtspiElement::make(event.source.share());
+        if (type == "window:activate") {
+            const bool appWasActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus;
+            m_activeWindow = event.source.share();
+            m_activeBus = bus;
+            if (!appWasActive)
+                deliver(pid, "AXApplicationActivated", applicationElement(bus));
+            deliver(pid, "AXFocusedWindowChanged", source);
+            deliver(pid, "AXMainWindowChanged", source);
+        } else if (type == "window:deactivate") {
+            if (m_activeWindow && m_activeWindow.get() == event.source.get())
+                m_activeWindow.reset();
+            // A dialog taking the focus from its own application's window
+            // deactivates that window after activating the dialog: the
+            // application stays active then.
+            const bool appStillActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus;
+            if (!appStillActive)
+                deliver(pid, "AXApplicationDeactivated", applicationElement(bus));
+        } else if (type == "window:create") {
+            deliver(pid, "AXWindowCreated", source);
+        } else if (type == "window:destroy") {
+            if (m_activeWindow && m_activeWindow.get() == event.source.get())
+                m_activeWindow.reset();
+            deliver(pid, "AXUIElementDestroyed", source);
+        } else if (type == "window:minimize") {
+            deliver(pid, "AXApplicationHidden", applicationElement(bus));
+        } else if (type == "window:restore") {
+            deliver(pid, "AXApplicationShown", applicationElement(bus));
+        } else if (type == "object:state-changed:focused" && event.detail1) {
+            m_focusedByBus[bus] = event.source.share();
+            deliver(pid, "AXFocusedUIElementChanged", source);
+        }
+    }
+    m_dispatching = false;
+}
+
+pid_t AtspiAccessibility::processOfBusName(const std::string& bus)
+{
+    if (!m_buses.accessibility)
+        return 0;
+    GErrorPtr error;
+    GVariant* reply = g_dbus_connection_call_sync(m_buses.accessibility.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+        "org.freedesktop.DBus", "GetConnectionUnixProcessID", g_variant_new("(s)", bus.c_str()), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
+    if (!reply)
+        return 0;
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    return static_cast<pid_t>(pid);
+}
+
+void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool joined)
+{
+    pid_t pid = 0;
+    if (joined) {
+        // libatspi learns of the new application on its own connection, maybe
+        // later than we do: its process comes from the bus daemon.
+        pid = processOfBusName(bus);
+        if (pid > 0)
+            m_pidsByBus[bus] = pid;
+    } else {
+        auto known = m_pidsByBus.find(bus);
+        if (known != m_pidsByBus.end()) {
+            pid = known->second;
+            m_pidsByBus.erase(known);
+        }
+        m_appsByBus.erase(bus);
+        m_ledger.forget(bus);
+        m_focusedByBus.erase(bus);
+        if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)
+            m_activeWindow.reset();
+        if (m_activeBus == bus)
+            m_activeBus.clear();
+    }
+    if (pid > 0 && m_onApplication) {
+        auto handler = m_onApplication;
+        handler(pid, joined);
+    }
+}
+
+void AtspiAccessibility::deliver(pid_t pid, const std::string& notification, const AXElement& element)
+{
+    if (pid <= 0 || !element)
+        return;
+    // Observers may be created or destroyed by a delivery: walk ids, not iterators.
+    std::vector<int> ids;
+    for (const auto& [id, observer] : m_observers) {
+        if (observer->pid() == pid)
+            ids.push_back(id);
+    }
+    for (int id : ids) {
+        auto it = m_observers.find(id);
+        if (it != m_observers.end() && it->second->wants(notification, element))
+            it->second->deliver(element, notification);
+    }
+}
+
+// static
+void AtspiAccessibility::onRegistrySignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+    GVariant* parameters, gpointer data)
+{
+    auto* self = static_cast<AtspiAccessibility*>(data);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(siiva{sv})")))
+        return;
+    const gchar* minor = nullptr;
+    gint32 detail1 = 0, detail2 = 0;
+    GVariant* any = nullptr;
+    GVariant* properties = nullptr;
+    g_variant_get(parameters, "(&siiv@a{sv})", &minor, &detail1, &detail2, &any, &properties);
+    std::string bus;
+    if (any && g_variant_is_of_type(any, G_VARIANT_TYPE("(so)"))) {
+        const gchar* name = nullptr;
+        const gchar* path = nullptr;
+        g_variant_get(any, "(&s&o)", &name, &path);
+        bus = name ? name : "";
+    }
+    if (any)
+        g_variant_unref(any);
+    if (properties)
+        g_variant_unref(properties);
+    if (bus.empty() || !minor)
+        return;
+    self->enqueue({g_str_has_prefix(minor, "add") ? "registry:add" : "registry:remove", {}, 0, bus});
+}
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/linux/AtspiElement.h"
+#include "platform/linux/GErrorPtr.h"
+#include "platform/linux/GObjectRef.h"
+#include "platform/linux/HungAppLedger.h"
+#include "platform/linux/SourceGuard.h"
+
+#include <atspi/atspi.h>
+#include <gio/gio.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace velmora::linux_desktop {
+
+class AtspiObserver;
+class X11WindowLocator;
+
+// The accessibility interface of the desktop over AT-SPI2 (libatspi), in the
+// engine's vocabulary:
+// - an application element is the AT-SPI application of a process;
+// - "AXWindows" are its top-levels (newest first), "AXFocusedWindow" its
+//   active window, "AXFrontmost" whether it owns the active window, "AXHidden"
+//   whether all its windows are iconified;
+// - "AXChildren" and "AXParent" skip layout-only containers (AtspiRoleMap);
+// - "AXDefaultButton" is the window's push button in the is-default state,
+//   "AXCancelButton" its push button labelled as the toolkit labels its
+//   cancel, no or close answer in the user's language.
+//
+// Every request to an application carries kAtspiCallMs; one that runs out
+// puts the application in the hung ledger and every later request to it
+// fails at once with CannotComplete until it answers a ping. Events are
+// queued as they arrive and delivered from an idle source, never from inside
+// a request.
+class AtspiAccessibility final : public Accessibility {
+public:
+    struct Buses {
+        GObjectRef<GDBusConnection> session;       // for the accessibility status
+        GObjectRef<GDBusConnection> accessibility; // for pings and the registry's signals
+    };
+    // Launch and termination as the registry reports them.
+    using ApplicationHandler = std::function<void(pid_t pid, bool launched)>;
+
+    // `windows` (borrowed, may be null) finds the application under a point.
+    // atspi_init() must have succeeded.
+    AtspiAccessibility(Buses buses, X11WindowLocator* windows);
+    ~AtspiAccessibility() override;
+    AtspiAccessibility(const AtspiAccessibility&) = delete;
+    AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
+
+    // Accessibility overrides.
+    bool isAPIEnabled() override;
+    AXElement createApplication(pid_t pid) override;
+    AXElement createSystemWide() override;
+    AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) override;
+    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) override;
+    AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) override;
+    AXError getPid(const AXElement& element, pid_t& pid) override;
+    AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override;
+
+    // The accessibility bus's address as the session's bus launcher gives
+    // it; "" when there is none (no launcher, or it did not answer in time).
+    static std::string busAddress(GDBusConnection* sessionBus);
+
+    // The processes with an AT-SPI application now, in the registry's order.
+    std::vector<pid_t> applicationPids();
+    // The process of the active application (see m_activeBus); 0 when none.
+    pid_t activePid();
+    void setApplicationHandler(ApplicationHandler handler) { m_onApplication = std::move(handler); }
+
+    HungAppLedger& ledger() { return m_ledger; }
+    // Requests sent to applications so far (cost measurements).
+    long requestCount() const { return m_requestCount; }
+
+    // For AtspiObserver.
+    int addObserver(AtspiObserver& observer);
+    void removeObserver(int id);
+
+private:
+    struct QueuedEvent {
+        std::string type;                   // an AT-SPI event type, or "registry:add" / "registry:remove"
+        GObjectRef<AtspiAccessible> source; // null for the registry's events
+        int detail1{0};
+        std::string bus;                    // the application's bus name
+    };
+    struct AppRecord {
+        pid_t pid{0};
+        GObjectRef<AtspiAccessible> root;
+    };
+
+    // One guarded request to the application owning `bus`: refused at once
+    // while the application is hung; marks it hung when the request ran out
+    // of time. Returns what `body` returned, or CannotComplete.
+    AXError request(const std::string& bus, const std::function<AXError(GErrorPtr& error)>& body);
+    static AXError errorFor(const GErrorPtr& error);
+
+    // Reads with the guard applied; empty on failure.
+    std::optional<AtspiRole> roleOf(AtspiAccessible* accessible);
+    GObjectRef<AtspiComponent> componentOf(AtspiAccessible* accessible);
+    std::optional<std::string> nameOf(AtspiAccessible* accessible);
+    std::optional<std::vector<GObjectRef<AtspiAccessible>>> childrenOf(AtspiAccessible* accessible);
+    bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error);
+
+    AXError valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value);
+    AXError valueForObject(const AtspiElement& element, const std::string& attribute, AXValue& value);
+    AXError windowsOf(const AtspiElement& app, std::vector<GObjectRef<AtspiAccessible>>& windows);
+    AXError visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& children, int depth);
+    AXError visibleParent(AtspiAccessible* accessible, AXElement& parent);
+    AXError defaultButton(AtspiAccessible* window, AXElement& button);
+    AXError cancelButton(AtspiAccessible* window, AXElement& button);
+    AXError pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault);
+    AXError deepestAt(AtspiAccessible* start, int x, int y, AXElement& result);
+
+    // The application directory: bus name <-> process.
+    void refreshApplications();
+    const AppRecord* applicationForPid(pid_t pid);
+    pid_t pidForBus(const std::string& bus, AtspiAccessible* any);
+    AXElement applicationElement(const std::string& bus);
+
+    // Events.
+    static void onEvent(AtspiEvent* event, void* data);
+    static gboolean onDispatch(gpointer data);
+    void enqueue(QueuedEvent event);
+    void dispatchQueued();
+    void applicationJoinedOrLeft(const std::string& bus, bool joined);
+    pid_t processOfBusName(const std::string& bus);
+    void deliver(pid_t pid, const std::string& notification, const AXElement& element);
+    static void onRegistrySignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* member,
+        GVariant* parameters, gpointer data);
+
+    Buses m_buses;
+    X11WindowLocator* m_windows; // not owned
+    HungAppLedger m_ledger;
+    GObjectRef<AtspiEventListener> m_listener;
+    guint m_registrySubscription{0};
+    std::deque<QueuedEvent> m_queue;
+    SourceGuard m_dispatch;
+    bool m_dispatching{false};
+    std::map<int, AtspiObserver*> m_observers; // not owned; each removes itself when destroyed
+    int m_nextObserverId{1};
+    std::map<std::string, AppRecord> m_appsByBus;
+    // Every application seen, until the registry says it left: a refresh
+    // drops a departed application before its leaving is dispatched, and
+    // the termination notice still needs its process.
+    std::map<std::string, pid_t> m_pidsByBus;
+    // The active window as the events last told it (or a scan found it);
+    // null when none is known.
+    GObjectRef<AtspiAccessible> m_activeWindow;
+    // The application that activated a window last. It stays the active
+    // application while it goes from one of its windows to the next (a
+    // closing dialog deactivates before its successor activates), until
+    // another application's window activates or it leaves.
+    std::string m_activeBus;
+    std::map<std::string, GObjectRef<AtspiAccessible>> m_focusedByBus;
+    ApplicationHandler m_onApplication;
+    long m_requestCount{0};
+};
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,69 @@
+#include "platform/linux/AtspiObserver.h"
+
+#include "platform/linux/AtspiAccessibility.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velmora::linux_desktop {
+
+AtspiObserver::AtspiObserver(AtspiAccessibility& owner, pid_t pid, AXElement application, Callback callback)
+    : m_owner(owner)
+    , m_pid(pid)
+    , m_application(std::move(application))
+    , m_callback(std::move(callback))
+{
+    m_id = m_owner.addObserver(*this);
+}
+
+AtspiObserver::~AtspiObserver()
+{
+    m_owner.removeObserver(m_id);
+}
+
+// static
+bool AtspiObserver::isSupported(const std::string& notification)
+{
+    static const std::array<const char*, 9> kSupported = {
+        "AXFocusedUIElementChanged", "AXFocusedWindowChanged", "AXMainWindowChanged", "AXWindowCreated",
+        "AXApplicationActivated", "AXApplicationDeactivated", "AXApplicationShown", "AXApplicationHidden",
+        "AXUIElementDestroyed",
+    };
+    return std::find(kSupported.begin(), kSupported.end(), notification) != kSupported.end();
+}
+
+AXError AtspiObserver::addNotification(const AXElement& element, const std::string& notification)
+{
+    if (!element)
+        return AXError::IllegalArgument;
+    if (!isSupported(notification))
+        return AXError::NotificationUnsupported;
+    for (const auto& [e, n] : m_subscriptions) {
+        if (n == notification && e == element)
+            return AXError::NotificationAlreadyRegistered;
+    }
+    m_subscriptions.emplace_back(element, notification);
+    return AXError::Success;
+}
+
+void AtspiObserver::addToRunLoop()
+{
+    m_onRunLoop = true;
+}
+
+bool AtspiObserver::wants(const std::string& notification, const AXElement& element) const
+{
+    if (!m_onRunLoop)
+        return false;
+    return std::any_of(m_subscriptions.begin(), m_subscriptions.end(), [&](const auto& subscription) {
+        return subscription.second == notification && (subscription.first == m_application || subscription.first == element);
+    });
+}
+
+void AtspiObserver::deliver(const AXElement& element, const std::string& notification)
+{
+    auto callback = m_callback;
+    callback(element, notification);
+}
+
+} // namespace velmora::linux_desktop

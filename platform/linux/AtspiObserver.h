@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace velmora::linux_desktop {
+
+class AtspiAccessibility;
+
+// One process's subscriptions. The events themselves are received once for
+// all observers by AtspiAccessibility, which hands each to the observers of
+// the event's process; this object only says which names, about which
+// elements, it wants. Destroying it unregisters it, so no delivery (queued or
+// not) reaches the callback afterwards.
+class AtspiObserver final : public AXObserver {
+public:
+    // `owner` is borrowed and outlives the observer.
+    AtspiObserver(AtspiAccessibility& owner, pid_t pid, AXElement application, Callback callback);
+    ~AtspiObserver() override;
+    AtspiObserver(const AtspiObserver&) = delete;
+    AtspiObserver& operator=(const AtspiObserver&) = delete;
+
+    // The notifications the backend can report; others are NotificationUnsupported.
+    static bool isSupported(const std::string& notification);
+
+    AXError addNotification(const AXElement& element, const std::string& notification) override;
+    void addToRunLoop() override;
+
+    pid_t pid() const { return m_pid; }
+    // Whether a delivery of `notification` about `element` is wanted: the
+    // name is subscribed on the application element (every element of the
+    // process) or on that very element.
+    bool wants(const std::string& notification, const AXElement& element) const;
+    // Calls the callback (a copy, so the callback may destroy this observer).
+    void deliver(const AXElement& element, const std::string& notification);
+
+private:
+    AtspiAccessibility& m_owner;
+    pid_t m_pid;
+    AXElement m_application;
+    Callback m_callback;
+    std::vector<std::pair<AXElement, std::string>> m_subscriptions;
+    bool m_onRunLoop{false};
+    int m_id{0};
+};
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,133 @@
+#include "platform/linux/GlibRunLoop.h"
+
+#include <cmath>
+
+namespace velmora::linux_desktop {
+
+namespace {
+
+guint toMilliseconds(double seconds)
+{
+    if (!(seconds > 0))
+        return 0;
+    return static_cast<guint>(std::lround(seconds * 1000.0));
+}
+
+class GlibTimer final : public Timer {
+public:
+    GlibTimer(guint milliseconds, TimerRepeats repeats, std::function<void()> callback)
+        : m_repeats(repeats)
+        , m_callback(std::move(callback))
+    {
+        m_source = SourceGuard::timeout(milliseconds, &GlibTimer::onDue, this, "[velmora] timer");
+    }
+
+    void invalidate() override
+    {
+        m_valid = false;
+        m_source.stop();
+    }
+    bool isValid() const override { return m_valid; }
+
+private:
+    static gboolean onDue(gpointer data)
+    {
+        auto* timer = static_cast<GlibTimer*>(data);
+        const bool repeats = timer->m_repeats == TimerRepeats::Yes;
+        if (!repeats)
+            timer->m_valid = false;
+        // The callback may destroy the timer: run a copy and touch nothing of
+        // the timer afterwards. A destroyed source ignores our answer.
+        auto callback = timer->m_callback;
+        callback();
+        return repeats ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+    }
+
+    TimerRepeats m_repeats;
+    std::function<void()> m_callback;
+    bool m_valid{true};
+    SourceGuard m_source;
+};
+
+} // namespace
+
+GlibRunLoop::GlibRunLoop() : m_loop(g_main_loop_new(g_main_context_get_thread_default(), FALSE)) { }
+
+GlibRunLoop::~GlibRunLoop()
+{
+    m_pending.clear();
+    g_main_loop_unref(m_loop);
+}
+
+double GlibRunLoop::now() const
+{
+    return static_cast<double>(g_get_monotonic_time()) / G_USEC_PER_SEC;
+}
+
+void GlibRunLoop::blockFor(double seconds)
+{
+    if (seconds > 0)
+        g_usleep(static_cast<gulong>(seconds * G_USEC_PER_SEC));
+}
+
+std::unique_ptr<Timer> GlibRunLoop::scheduleTimer(double interval, TimerRepeats repeats, std::function<void()> callback)
+{
+    return std::make_unique<GlibTimer>(toMilliseconds(interval), repeats, std::move(callback));
+}
+
+void GlibRunLoop::performAfterDelay(double delay, std::function<void()> callback)
+{
+    schedule(toMilliseconds(delay), std::move(callback), "[velmora] delayed call");
+}
+
+void GlibRunLoop::performAtEndOfPass(std::function<void()> callback)
+{
+    // A zero timeout runs after the sources of the current pass have been
+    // dispatched, at default priority, in the order scheduled.
+    schedule(0, std::move(callback), "[velmora] end of pass");
+}
+
+void GlibRunLoop::run()
+{
+    g_main_loop_run(m_loop);
+}
+
+void GlibRunLoop::stop()
+{
+    g_main_loop_quit(m_loop);
+}
+
+// static
+bool GlibRunLoop::iterate(bool mayBlock)
+{
+    return g_main_context_iteration(g_main_context_get_thread_default(), mayBlock);
+}
+
+uint64_t GlibRunLoop::schedule(guint milliseconds, std::function<void()> callback, const char* name)
+{
+    auto pending = std::make_unique<Pending>();
+    pending->callback = std::move(callback);
+    pending->loop = this;
+    pending->id = m_nextId++;
+    pending->source = SourceGuard::timeout(milliseconds, &GlibRunLoop::onPendingDue, pending.get(), name);
+    uint64_t id = pending->id;
+    m_pending.emplace(id, std::move(pending));
+    return id;
+}
+
+// static
+gboolean GlibRunLoop::onPendingDue(gpointer data)
+{
+    auto* record = static_cast<Pending*>(data);
+    GlibRunLoop* loop = record->loop;
+    auto it = loop->m_pending.find(record->id);
+    // Taken out of the table first: the callback may schedule more work, or
+    // destroy the loop's owner.
+    std::unique_ptr<Pending> pending = std::move(it->second);
+    loop->m_pending.erase(it);
+    pending->source.stop();
+    pending->callback();
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,113 @@
+#include "platform/linux/LinuxDesktop.h"
+
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/CanberraSoundService.h"
+#include "platform/linux/DBusDistributedNotificationCenter.h"
+#include "platform/linux/GErrorPtr.h"
+#include "platform/linux/GlibRunLoop.h"
+#include "platform/linux/LinuxApplication.h"
+#include "platform/linux/LinuxProcessManager.h"
+#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/RoutingDomainStore.h"
+#include "platform/linux/SyslogSystemLog.h"
+#include "platform/linux/TimeBudgets.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/X11DisplayPower.h"
+#include "platform/linux/X11Pointer.h"
+#include "platform/linux/X11Screens.h"
+#include "platform/linux/X11WindowLocator.h"
+#include "platform/linux/XdgAutostartDomainStore.h"
+#include "platform/linux/ZenityAlertService.h"
+
+#include <atspi/atspi.h>
+
+#include <cstdio>
+
+namespace velmora::linux_desktop {
+
+// static
+std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDomainStore> preferences, Options options)
+{
+    std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop);
+    desktop->m_log = std::make_unique<SyslogSystemLog>(options.logIdentity);
+
+    desktop->m_x11 = X11Connection::open();
+    if (!desktop->m_x11) {
+        std::fputs("velmora: no X display\n", stderr);
+        return nullptr;
+    }
+    GErrorPtr error;
+    desktop->m_sessionBus = GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+    if (!desktop->m_sessionBus) {
+        std::fprintf(stderr, "velmora: no session bus: %s\n", error.message().c_str());
+        return nullptr;
+    }
+    const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
+    if (address.empty()) {
+        std::fputs("velmora: no accessibility bus\n", stderr);
+        return nullptr;
+    }
+    desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, error.out()));
+    if (!desktop->m_accessibilityBus) {
+        std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
+        return nullptr;
+    }
+    if (atspi_init() > 1) {
+        std::fputs("velmora: AT-SPI could not start\n", stderr);
+        return nullptr;
+    }
+    // Both budgets alike: libatspi would otherwise give every application it
+    // saw less than 15 s ago (all of them just after start-up, and the one
+    // whose dialog just opened) its long start-up grace per request.
+    atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
+
+    Display* display = desktop->m_x11->display();
+    desktop->m_runLoop = std::make_unique<GlibRunLoop>();
+    desktop->m_localCenter = std::make_unique<NotificationCenter>();
+    desktop->m_windowLocator = std::make_unique<X11WindowLocator>(display);
+    desktop->m_accessibility = std::make_unique<AtspiAccessibility>(
+        AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
+    desktop->m_pointer = std::make_unique<X11Pointer>(display, *desktop->m_log);
+    desktop->m_screens = std::make_unique<X11Screens>(display);
+    desktop->m_power = std::make_unique<X11DisplayPower>(display);
+    desktop->m_processes = std::make_unique<LinuxProcessManager>();
+    desktop->m_workspace = std::make_unique<LinuxWorkspace>(*desktop->m_accessibility, *desktop->m_processes,
+        desktop->m_power.get(), *desktop->m_runLoop);
+    desktop->m_distributed = std::make_unique<DBusDistributedNotificationCenter>(desktop->m_sessionBus.share());
+    desktop->m_preferences = std::move(preferences);
+    desktop->m_loginItems = std::make_unique<XdgAutostartDomainStore>();
+    desktop->m_store = std::make_unique<RoutingDomainStore>(*desktop->m_preferences);
+    desktop->m_store->route(XdgAutostartDomainStore::kDomain, *desktop->m_loginItems);
+    desktop->m_defaults = std::make_unique<UserDefaults>(*desktop->m_store, options.applicationDomain);
+    desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
+    desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
+    desktop->m_alerts = std::make_unique<ZenityAlertService>();
+    return desktop;
+}
+
+LinuxDesktop::~LinuxDesktop()
+{
+    // Everything that holds AT-SPI objects goes first. libatspi itself is
+    // left running: after atspi_exit() it cannot be started again in the
+    // same process, and a later desktop (a test's, a restarted one) needs it.
+    m_workspace.reset();
+    m_accessibility.reset();
+}
+
+Accessibility& LinuxDesktop::accessibility() { return *m_accessibility; }
+Pointer& LinuxDesktop::pointer() { return *m_pointer; }
+Screens& LinuxDesktop::screens() { return *m_screens; }
+Workspace& LinuxDesktop::workspace() { return *m_workspace; }
+RunLoop& LinuxDesktop::runLoop() { return *m_runLoop; }
+NotificationCenter& LinuxDesktop::localNotificationCenter() { return *m_localCenter; }
+DistributedNotificationCenter& LinuxDesktop::distributedNotificationCenter() { return *m_distributed; }
+UserDefaults& LinuxDesktop::standardUserDefaults() { return *m_defaults; }
+SoundService& LinuxDesktop::sounds() { return *m_sounds; }
+ProcessManager& LinuxDesktop::processManager() { return *m_processes; }
+Application& LinuxDesktop::application() { return *m_application; }
+SystemLog& LinuxDesktop::systemLog() { return *m_log; }
+AlertService& LinuxDesktop::alerts() { return *m_alerts; }
+
+} // namespace velmora::linux_desktop

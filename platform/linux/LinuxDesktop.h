@@ -1,0 +1,95 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/linux/GObjectRef.h"
+
+#include <gio/gio.h>
+
+#include <memory>
+#include <string>
+
+namespace velmora::linux_desktop {
+
+class AtspiAccessibility;
+class CanberraSoundService;
+class DBusDistributedNotificationCenter;
+class GlibRunLoop;
+class LinuxApplication;
+class LinuxProcessManager;
+class LinuxWorkspace;
+class RoutingDomainStore;
+class SyslogSystemLog;
+class X11Connection;
+class X11DisplayPower;
+class X11Pointer;
+class X11Screens;
+class X11WindowLocator;
+class XdgAutostartDomainStore;
+class ZenityAlertService;
+
+// The user's real desktop: accessibility over AT-SPI2, the pointer and
+// screens of the X server, the GLib main loop, the session bus, XDG
+// autostart for login items, libcanberra for sounds, /proc for processes,
+// zenity for alerts.
+class LinuxDesktop final : public Platform {
+public:
+    struct Options {
+        std::string applicationDomain{"com.brightfen.velmora"};
+        std::string logIdentity{"VelmoraBG"};
+        // The program's resources: their "sounds" folder is searched first.
+        std::string resourcesDirectory;
+    };
+
+    // Null, with the reason on standard error, when there is no X display,
+    // no session bus or no accessibility bus: the caller then falls back to
+    // another desktop. `preferences` stores every domain but "loginwindow".
+    static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options);
+    ~LinuxDesktop() override;
+    LinuxDesktop(const LinuxDesktop&) = delete;
+    LinuxDesktop& operator=(const LinuxDesktop&) = delete;
+
+    // Platform overrides.
+    Accessibility& accessibility() override;
+    Pointer& pointer() override;
+    Screens& screens() override;
+    Workspace& workspace() override;
+    RunLoop& runLoop() override;
+    NotificationCenter& localNotificationCenter() override;
+    DistributedNotificationCenter& distributedNotificationCenter() override;
+    UserDefaults& standardUserDefaults() override;
+    SoundService& sounds() override;
+    ProcessManager& processManager() override;
+    Application& application() override;
+    SystemLog& systemLog() override;
+    AlertService& alerts() override;
+
+    AtspiAccessibility& atspi() { return *m_accessibility; }
+
+private:
+    LinuxDesktop() = default;
+
+    // Declared in the order of construction; destroyed in reverse.
+    std::unique_ptr<SyslogSystemLog> m_log;
+    std::unique_ptr<X11Connection> m_x11;
+    GObjectRef<GDBusConnection> m_sessionBus;
+    GObjectRef<GDBusConnection> m_accessibilityBus;
+    std::unique_ptr<GlibRunLoop> m_runLoop;
+    std::unique_ptr<NotificationCenter> m_localCenter;
+    std::unique_ptr<X11WindowLocator> m_windowLocator;
+    std::unique_ptr<AtspiAccessibility> m_accessibility;
+    std::unique_ptr<X11Pointer> m_pointer;
+    std::unique_ptr<X11Screens> m_screens;
+    std::unique_ptr<X11DisplayPower> m_power;
+    std::unique_ptr<LinuxProcessManager> m_processes;
+    std::unique_ptr<LinuxWorkspace> m_workspace;
+    std::unique_ptr<DBusDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<PersistentDomainStore> m_preferences;
+    std::unique_ptr<XdgAutostartDomainStore> m_loginItems;
+    std::unique_ptr<RoutingDomainStore> m_store;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<CanberraSoundService> m_sounds;
+    std::unique_ptr<LinuxApplication> m_application;
+    std::unique_ptr<ZenityAlertService> m_alerts;
+};
+
+} // namespace velmora::linux_desktop

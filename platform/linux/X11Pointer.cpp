@@ -1,0 +1,70 @@
+#include "platform/linux/X11Pointer.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <cmath>
+
+namespace velmora::linux_desktop {
+
+X11Pointer::X11Pointer(Display* display, SystemLog& log)
+    : m_display(display)
+    , m_log(log)
+    , m_root(DefaultRootWindow(display))
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    m_hasXTest = XTestQueryExtension(m_display, &eventBase, &errorBase, &major, &minor);
+}
+
+void X11Pointer::moveTo(CGPoint point)
+{
+    const int x = static_cast<int>(std::lround(point.x));
+    const int y = static_cast<int>(std::lround(point.y));
+    int beforeX = 0, beforeY = 0;
+    unsigned int mask = 0;
+    const bool knewBefore = queryPointer(beforeX, beforeY, mask);
+
+    if (m_hasXTest)
+        XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
+    else
+        XWarpPointer(m_display, None, m_root, 0, 0, 0, 0, x, y);
+    // Round trip: the next location() must already see the move.
+    XSync(m_display, False);
+
+    int afterX = 0, afterY = 0;
+    if (!knewBefore || !queryPointer(afterX, afterY, mask) || m_reportedUnmovable)
+        return;
+    // A target off every screen is clamped by the server, so only a pointer
+    // that stayed exactly where it was says that we cannot move it.
+    if ((afterX != x || afterY != y) && afterX == beforeX && afterY == beforeY) {
+        m_reportedUnmovable = true;
+        m_log.log(kCannotMoveLine);
+    }
+}
+
+CGPoint X11Pointer::location()
+{
+    int x = 0, y = 0;
+    unsigned int mask = 0;
+    queryPointer(x, y, mask);
+    return {static_cast<float>(x), static_cast<float>(y)};
+}
+
+bool X11Pointer::anyButtonDown()
+{
+    int x = 0, y = 0;
+    unsigned int mask = 0;
+    if (!queryPointer(x, y, mask))
+        return false;
+    return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
+bool X11Pointer::queryPointer(int& x, int& y, unsigned int& mask)
+{
+    Window rootReturn = 0, child = 0;
+    Window root = m_root;
+    int winX = 0, winY = 0;
+    return XQueryPointer(m_display, root, &rootReturn, &child, &x, &y, &winX, &winY, &mask);
+}
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/PersistentDomainStore.h"
+
+#include <string>
+
+namespace velmora::linux_desktop {
+
+// The login-items domain ("loginwindow") kept as XDG autostart entries, one
+// desktop file per item in "<config>/autostart/". The domain reads as
+// { "AutoLaunchedApplicationDictionary": [entry, ...] } where each entry is
+// { "Path": the entry's program (first word of Exec), "Hide": false,
+//   "AutostartFile": the desktop file's name }, ordered by the files' age
+// (oldest first, so an added item stands last) and then by name. Entries that
+// are switched off (Hidden=true, or X-GNOME-Autostart-enabled=false) do not
+// start at login and are not listed.
+//
+// update() only ever adds or deletes whole files: an entry removed from the
+// list deletes its file, an entry without "AutostartFile" gets a new file of
+// ours, and nothing else is touched, so another program's entry is never
+// rewritten. Other keys of the domain are not stored. Our own processes
+// serialise updates with an advisory lock; other programs do not take it.
+class XdgAutostartDomainStore final : public PersistentDomainStore {
+public:
+    static constexpr const char* kDomain = "loginwindow";
+    static constexpr const char* kListKey = "AutoLaunchedApplicationDictionary";
+    static constexpr const char* kFileKey = "AutostartFile";
+
+    // "$XDG_CONFIG_HOME" when set to an absolute path, else "~/.config".
+    static std::string defaultConfigDirectory();
+
+    // `configDirectory` holds "autostart/"; it is created on the first write.
+    explicit XdgAutostartDomainStore(std::string configDirectory = defaultConfigDirectory());
+
+    const std::string& autostartDirectory() const { return m_autostartDirectory; }
+
+    // Absent only when the autostart folder does not exist. Any domain name
+    // other than "loginwindow" reads as absent and cannot be updated, and a
+    // change that removes the whole domain is refused (false).
+    std::optional<Value::Dictionary> read(const std::string& domain) override;
+    bool update(const std::string& domain, const Change& change) override;
+
+private:
+    std::string m_configDirectory;
+    std::string m_autostartDirectory;
+};
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/AlertService.h"
+#include "platform/linux/GObjectRef.h"
+
+#include <gio/gio.h>
+
+namespace velmora::linux_desktop {
+
+// Alerts as zenity dialogs: a separate process, so the agent (which has no
+// toolkit of its own) shows a real window that any desktop brings to the
+// front. runModal spins a nested GLib loop until the dialog closes, so the
+// agent's other sources are served meanwhile.
+class ZenityAlertService final : public AlertService {
+public:
+    ZenityAlertService() = default;
+    ~ZenityAlertService() override;
+
+    // Nothing when zenity is missing, fails, or the alert was aborted.
+    std::optional<size_t> runModal(const Alert& alert) override;
+    void abortModal() override;
+
+private:
+    GObjectRef<GSubprocess> m_running; // the dialog on screen, while runModal runs
+    bool m_aborted{false};
+};
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,257 @@
+#include "platform/linux/AtspiAccessibility.h"
+
+#include "platform/linux/AtspiObserver.h"
+#include "platform/linux/HungAppLedger.h"
+#include "platform/linux/TimeBudgets.h"
+#include "platform/linux/DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+class AtspiAccessibilityTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!m_session.isReady())
+            GTEST_FAIL() << "no private desktop: run through run-desktop-tests.sh";
+    }
+
+    AtspiAccessibility& ax() { return m_session.ax(); }
+
+    // A zenity question dialog, ready and active.
+    AXElement startQuestion(Program& program)
+    {
+        AXElement window = m_session.waitForActiveWindow(program.pid());
+        EXPECT_TRUE(window) << "zenity showed no active window";
+        return window;
+    }
+
+    std::vector<std::string> titlesOf(const AXValue& list)
+    {
+        std::vector<std::string> titles;
+        if (auto* array = list.array()) {
+            for (const auto& item : *array)
+                titles.push_back(item.element() ? m_session.title(*item.element()) : "?");
+        }
+        return titles;
+    }
+
+    double millisecondsOf(const std::function<void()>& body)
+    {
+        const gint64 start = g_get_monotonic_time();
+        body();
+        return static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
+    }
+
+    DesktopSession m_session;
+};
+
+TEST_F(AtspiAccessibilityTest, QuestionDialogReadsAsAWindowWithItsButtonsAsChildren)
+{
+    Program zenity({"zenity", "--question", "--title=Proceed", "--text=Really proceed?"});
+    AXElement window = startQuestion(zenity);
+    ASSERT_TRUE(window);
+    AXElement app = ax().createApplication(zenity.pid());
+    ASSERT_TRUE(app);
+
+    EXPECT_EQ(m_session.read(window, "AXRole"), AXValue("AXWindow"));
+    EXPECT_EQ(m_session.title(window), "Proceed");
+    EXPECT_EQ(m_session.read(app, "AXFrontmost"), AXValue(true));
+    EXPECT_EQ(m_session.read(app, "AXHidden"), AXValue(false));
+    AXValue windows = m_session.read(app, "AXWindows");
+    ASSERT_TRUE(windows.array());
+    EXPECT_NE(std::find(windows.array()->begin(), windows.array()->end(), AXValue(window)), windows.array()->end());
+
+    // The layout boxes are skipped: the buttons are the dialog's own children.
+    AXValue children = m_session.read(window, "AXChildren");
+    auto titles = titlesOf(children);
+    EXPECT_NE(std::find(titles.begin(), titles.end(), "Yes"), titles.end()) << ::testing::PrintToString(titles);
+    EXPECT_NE(std::find(titles.begin(), titles.end(), "No"), titles.end());
+    for (const auto& item : *children.array()) {
+        std::string role = m_session.read(*item.element(), "AXRole").description();
+        EXPECT_NE(role, "AXGroup") << "an unnamed layout container was not skipped";
+        if (m_session.title(*item.element()) == "Yes") {
+            EXPECT_EQ(role, "AXButton");
+            EXPECT_EQ(m_session.read(*item.element(), "AXParent"), AXValue(window));
+        }
+    }
+
+    AXValue defaultButton = m_session.read(window, "AXDefaultButton");
+    ASSERT_TRUE(defaultButton.element());
+    EXPECT_EQ(m_session.title(*defaultButton.element()), "Yes");
+    EXPECT_EQ(m_session.read(*defaultButton.element(), "AXEnabled"), AXValue(true));
+    AXValue cancelButton = m_session.read(window, "AXCancelButton");
+    ASSERT_TRUE(cancelButton.element());
+    EXPECT_EQ(m_session.title(*cancelButton.element()), "No");
+
+    // Only windows advertise the button attributes; buttons advertise geometry.
+    std::vector<std::string> names;
+    ASSERT_EQ(ax().copyAttributeNames(window, names), AXError::Success);
+    EXPECT_NE(std::find(names.begin(), names.end(), "AXDefaultButton"), names.end());
+    ASSERT_EQ(ax().copyAttributeNames(*defaultButton.element(), names), AXError::Success);
+    EXPECT_EQ(std::find(names.begin(), names.end(), "AXDefaultButton"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "AXPosition"), names.end());
+
+    pid_t pid = 0;
+    EXPECT_EQ(ax().getPid(*defaultButton.element(), pid), AXError::Success);
+    EXPECT_EQ(pid, zenity.pid());
+}
+
+TEST_F(AtspiAccessibilityTest, EntryDialogOffersOkAsDefaultAndCancelAsCancel)
+{
+    Program zenity({"zenity", "--entry", "--title=Name", "--text=Your name"});
+    AXElement window = startQuestion(zenity);
+    ASSERT_TRUE(window);
+    AXValue defaultButton = m_session.read(window, "AXDefaultButton");
+    ASSERT_TRUE(defaultButton.element());
+    EXPECT_EQ(m_session.title(*defaultButton.element()), "OK");
+    AXValue cancelButton = m_session.read(window, "AXCancelButton");
+    ASSERT_TRUE(cancelButton.element());
+    EXPECT_EQ(m_session.title(*cancelButton.element()), "Cancel");
+}
+
+TEST_F(AtspiAccessibilityTest, ElementAtAPointIsTheButtonShownThere)
+{
+    Program zenity({"zenity", "--question", "--text=Point?"});
+    AXElement window = startQuestion(zenity);
+    ASSERT_TRUE(window);
+    AXValue yes = m_session.read(window, "AXDefaultButton");
+    ASSERT_TRUE(yes.element());
+    auto position = m_session.read(*yes.element(), "AXPosition").pointValue();
+    auto size = m_session.read(*yes.element(), "AXSize").sizeValue();
+    ASSERT_TRUE(position && size);
+    EXPECT_GT(size->width, 20);
+    EXPECT_GT(size->height, 10);
+
+    AXElement found;
+    ASSERT_EQ(ax().copyElementAtPosition(ax().createSystemWide(), position->x + size->width - 15, position->y + size->height / 2, found),
+        AXError::Success);
+    EXPECT_EQ(found, *yes.element());
+    EXPECT_EQ(m_session.title(found), "Yes");
+
+    // Asked of the application element, the same answer.
+    AXElement viaApp;
+    ASSERT_EQ(ax().copyElementAtPosition(ax().createApplication(zenity.pid()), position->x + 2, position->y + 2, viaApp), AXError::Success);
+    EXPECT_EQ(viaApp, *yes.element());
+}
+
+TEST_F(AtspiAccessibilityTest, ObserversHearTheirOwnApplicationOnly)
+{
+    Program first({"zenity", "--info", "--title=First", "--text=one"});
+    ASSERT_TRUE(m_session.waitForActiveWindow(first.pid()));
+    pumpFor(0.3); // its own start-up events
+
+    std::vector<std::string> heardByFirst, heardBySecond;
+    std::unique_ptr<AXObserver> firstObserver, secondObserver;
+    ASSERT_EQ(ax().createObserver(first.pid(), [&](const AXElement&, const std::string& n) { heardByFirst.push_back(n); }, firstObserver),
+        AXError::Success);
+    AXElement firstApp = ax().createApplication(first.pid());
+    for (const char* name : {"AXFocusedWindowChanged", "AXApplicationActivated", "AXApplicationDeactivated", "AXWindowCreated"})
+        ASSERT_EQ(firstObserver->addNotification(firstApp, name), AXError::Success);
+    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXFocusedWindowChanged"), AXError::NotificationAlreadyRegistered);
+    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXValueChanged"), AXError::NotificationUnsupported);
+    firstObserver->addToRunLoop();
+    pumpFor(0.2);
+    heardByFirst.clear();
+
+    Program second({"zenity", "--question", "--title=Second", "--text=two"});
+    ASSERT_TRUE(pumpUntil([&] { return static_cast<bool>(ax().createApplication(second.pid())); }, 10));
+    ASSERT_EQ(ax().createObserver(second.pid(), [&](const AXElement&, const std::string& n) { heardBySecond.push_back(n); }, secondObserver),
+        AXError::Success);
+    AXElement secondApp = ax().createApplication(second.pid());
+    ASSERT_EQ(secondObserver->addNotification(secondApp, "AXFocusedWindowChanged"), AXError::Success);
+    // Not on the run loop yet: nothing may arrive.
+    ASSERT_TRUE(m_session.waitForActiveWindow(second.pid()));
+    pumpFor(0.3);
+    EXPECT_TRUE(heardBySecond.empty());
+    secondObserver->addToRunLoop();
+
+    // The second dialog took the focus from the first.
+    ASSERT_TRUE(pumpUntil([&] {
+        return std::count(heardByFirst.begin(), heardByFirst.end(), "AXApplicationDeactivated") > 0;
+    }, 5)) << ::testing::PrintToString(heardByFirst);
+    EXPECT_EQ(std::count(heardByFirst.begin(), heardByFirst.end(), "AXFocusedWindowChanged"), 0);
+
+    // Closing the second gives the focus back to the first: only the first hears it.
+    heardBySecond.clear();
+    second.kill(SIGKILL);
+    ASSERT_TRUE(pumpUntil([&] {
+        return std::count(heardByFirst.begin(), heardByFirst.end(), "AXFocusedWindowChanged") > 0;
+    }, 5)) << ::testing::PrintToString(heardByFirst);
+    EXPECT_TRUE(heardBySecond.empty());
+
+    // Destroyed observers hear nothing more.
+    firstObserver.reset();
+    secondObserver.reset();
+    Program third({"zenity", "--info", "--text=three"});
+    ASSERT_TRUE(m_session.waitForActiveWindow(third.pid()));
+    pumpFor(0.2);
+}
+
+TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAgainUntilItAnswers)
+{
+    Program frozen({"zenity", "--question", "--title=Frozen", "--text=cold"});
+    AXElement frozenWindow = m_session.waitForActiveWindow(frozen.pid());
+    ASSERT_TRUE(frozenWindow);
+    Program healthy({"zenity", "--info", "--title=Healthy", "--text=warm"});
+    AXElement healthyWindow = m_session.waitForActiveWindow(healthy.pid());
+    ASSERT_TRUE(healthyWindow);
+
+    frozen.signal(SIGSTOP);
+    AXValue value;
+    AXError first = AXError::Success;
+    double firstMs = millisecondsOf([&] { first = ax().copyAttributeValue(frozenWindow, "AXPosition", value); });
+    EXPECT_EQ(first, AXError::CannotComplete);
+    EXPECT_GE(firstMs, kHungAfterMs);
+    EXPECT_LE(firstMs, kAtspiCallMs + 200.0); // one budget, with room for a loaded machine
+
+    // Every later request fails at once, whatever it asks.
+    double laterMs = millisecondsOf([&] {
+        EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXDefaultButton", value), AXError::CannotComplete);
+        EXPECT_EQ(ax().copyAttributeValue(ax().createApplication(frozen.pid()), "AXWindows", value), AXError::CannotComplete);
+        std::unique_ptr<AXObserver> observer;
+        EXPECT_EQ(ax().createObserver(frozen.pid(), [](const AXElement&, const std::string&) { }, observer), AXError::CannotComplete);
+    });
+    EXPECT_LT(laterMs, 100.0);
+    EXPECT_TRUE(ax().ledger().isHung(AtspiElement::busNameOf(frozenWindow.refAs<AtspiElement>()->accessible())));
+
+    // Others are served as before.
+    double healthyMs = millisecondsOf([&] { EXPECT_EQ(m_session.title(healthyWindow), "Healthy"); });
+    EXPECT_LT(healthyMs, 100.0);
+
+    // Still frozen after several ping timeouts: still not asked.
+    pumpFor(kPingTimeoutMs / 1000.0 + 0.5);
+    EXPECT_GE(ax().ledger().pingCount(), 2);
+    EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXTitle", value), AXError::CannotComplete);
+
+    // Thawed: its next ping answers and it is served again.
+    frozen.signal(SIGCONT);
+    ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
+    EXPECT_EQ(m_session.title(frozenWindow), "Frozen");
+}
+
+TEST_F(AtspiAccessibilityTest, AnApplicationKilledWhileWatchedLeavesNothingBehind)
+{
+    Program doomed({"zenity", "--question", "--text=doomed"});
+    AXElement window = m_session.waitForActiveWindow(doomed.pid());
+    ASSERT_TRUE(window);
+    std::unique_ptr<AXObserver> observer;
+    ASSERT_EQ(ax().createObserver(doomed.pid(), [](const AXElement&, const std::string&) { }, observer), AXError::Success);
+    doomed.kill(SIGKILL);
+    ASSERT_TRUE(pumpUntil([&] {
+        auto pids = ax().applicationPids();
+        return std::find(pids.begin(), pids.end(), doomed.pid()) == pids.end();
+    }, 5));
+    AXValue value;
+    AXError error = ax().copyAttributeValue(window, "AXTitle", value);
+    EXPECT_TRUE(error == AXError::InvalidUIElement || error == AXError::CannotComplete) << static_cast<int>(error);
+    EXPECT_FALSE(ax().createApplication(doomed.pid()));
+    EXPECT_EQ(ax().ledger().hungCount(), 0u);
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

@@ -1,0 +1,238 @@
+// The agent's engine on the real desktop: real dialogs of programs nobody
+// here wrote (zenity, GTK 3), the pointer of the X server, expected spots
+// computed from the buttons' extents as AT-SPI itself reports them.
+
+#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/FeedbackSound.h"
+#include "agent/snapping/MouseMoveListener.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+struct Spot {
+    int x{0};
+    int y{0};
+};
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/velmora-e2e.XXXXXX";
+        s_prefs = mkdtemp(pattern);
+        LinuxDesktop::Options options;
+        options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
+        s_desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(s_prefs.string()), options).release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_desktop;
+        s_desktop = nullptr;
+        std::filesystem::remove_all(s_prefs);
+    }
+
+    void SetUp() override
+    {
+        if (!s_desktop)
+            GTEST_FAIL() << "no real desktop: run through run-desktop-tests.sh";
+        m_scoped = std::make_unique<ScopedPlatform>(*s_desktop);
+        setPreference(VelmoraPreferences::kSnapbackCursor, false);
+        setPreference(VelmoraPreferences::kSnapToAlternateButtonInstead, false);
+        setPreference(VelmoraPreferences::kIgnoredApps, Value::Array{});
+        restPointer({20, 20});
+    }
+    void TearDown() override
+    {
+        stopAgent();
+        m_scoped.reset();
+    }
+
+    // What the agent's start-up builds, in its order.
+    void startAgent()
+    {
+        m_tracker = std::make_unique<AppsObservers>();
+        m_sound = std::make_unique<FeedbackSound>();
+        m_listener = std::make_unique<MouseMoveListener>();
+    }
+    void stopAgent()
+    {
+        m_tracker.reset();
+        m_sound.reset();
+        m_listener.reset();
+    }
+
+    void setPreference(const std::string& key, Value value)
+    {
+        UserDefaults& defaults = s_desktop->standardUserDefaults();
+        defaults.setObject(key, std::move(value));
+        defaults.synchronize();
+    }
+
+    void restPointer(CGPoint point)
+    {
+        s_desktop->pointer().moveTo(point);
+        pumpFor(0.05);
+    }
+
+    CGPoint pointer() { return s_desktop->pointer().location(); }
+
+    // Where the pointer belongs on a button: 15 px in from its right edge,
+    // vertically centred, from the extents AT-SPI reports to any client.
+    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label)
+    {
+        std::optional<Spot> spot;
+        pumpUntil([&] {
+            std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
+            FILE* pipe = popen(command.c_str(), "r");
+            if (!pipe)
+                return false;
+            int x = 0, y = 0, w = 0, h = 0;
+            int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
+            pclose(pipe);
+            if (read != 4 || w <= 0)
+                return false;
+            spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
+            return true;
+        }, 10);
+        return spot;
+    }
+
+    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
+    {
+        if (pumpUntil([&] {
+                CGPoint p = pointer();
+                return std::abs(p.x - spot.x) <= 1 && std::abs(p.y - spot.y) <= 1;
+            }, seconds))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the pointer rests at " << pointer().x << ", " << pointer().y << ", not at "
+                                             << spot.x << ", " << spot.y;
+    }
+
+    void pressReturn()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        ASSERT_TRUE(display);
+        KeyCode code = XKeysymToKeycode(display, XK_Return);
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XCloseDisplay(display);
+    }
+
+    static LinuxDesktop* s_desktop; // owned by the suite
+    static std::filesystem::path s_prefs;
+    std::unique_ptr<ScopedPlatform> m_scoped;
+    std::unique_ptr<AppsObservers> m_tracker;
+    std::unique_ptr<FeedbackSound> m_sound;
+    std::unique_ptr<MouseMoveListener> m_listener;
+};
+
+LinuxDesktop* EndToEndTest::s_desktop = nullptr;
+std::filesystem::path EndToEndTest::s_prefs;
+
+TEST_F(EndToEndTest, ADialogOfAnApplicationStartedAfterTheAgentSnapsToItsDefaultButton)
+{
+    startAgent();
+    Program zenity({"zenity", "--question", "--title=Snap", "--text=Snap here?"});
+    auto yes = expectedSpot(zenity.pid(), "Yes");
+    ASSERT_TRUE(yes);
+    EXPECT_TRUE(pointerReaches(*yes));
+}
+
+TEST_F(EndToEndTest, ADialogAlreadyOpenWhenTheAgentStartsSnaps)
+{
+    Program zenity({"zenity", "--warning", "--title=Early", "--text=Opened first"});
+    auto ok = expectedSpot(zenity.pid(), "OK");
+    ASSERT_TRUE(ok);
+    pumpFor(0.3);
+    restPointer({20, 20});
+    startAgent();
+    EXPECT_TRUE(pointerReaches(*ok));
+}
+
+TEST_F(EndToEndTest, ASecondDialogOfTheSameApplicationSnapsAndTheFirstSnapsBackFromTheKeyboard)
+{
+    setPreference(VelmoraPreferences::kSnapbackCursor, true);
+    startAgent();
+    Program dialogs({DESKTOP_TESTS_DIR "/two-dialogs.py"});
+    auto open = expectedSpot(dialogs.pid(), "Open");
+    ASSERT_TRUE(open);
+    ASSERT_TRUE(pointerReaches(*open));
+    // Answered from the keyboard: the pointer goes back to where it rested
+    // (the next dialog may take it again within the same pass, so the spot
+    // is read when the return is announced) ...
+    std::vector<CGPoint> returns;
+    auto observation = s_desktop->localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+        [&](const Notification&) { returns.push_back(pointer()); });
+    pressReturn();
+    ASSERT_TRUE(pumpUntil([&] { return !returns.empty(); }, 10));
+    EXPECT_EQ(returns, (std::vector<CGPoint>{{20, 20}}));
+    // ... and the second dialog of the same application snaps in turn.
+    auto save = expectedSpot(dialogs.pid(), "Save");
+    ASSERT_TRUE(save);
+    EXPECT_TRUE(pointerReaches(*save));
+}
+
+TEST_F(EndToEndTest, TheCancelPreferenceSnapsToTheButtonThatDeclines)
+{
+    setPreference(VelmoraPreferences::kSnapToAlternateButtonInstead, true);
+    startAgent();
+    Program zenity({"zenity", "--entry", "--title=Alternate", "--text=Name"});
+    auto cancel = expectedSpot(zenity.pid(), "Cancel");
+    ASSERT_TRUE(cancel);
+    EXPECT_TRUE(pointerReaches(*cancel));
+}
+
+TEST_F(EndToEndTest, AnIgnoredApplicationIsLeftAlone)
+{
+    setPreference(VelmoraPreferences::kIgnoredApps, Value::Array{"zenity"});
+    startAgent();
+    Program zenity({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
+    ASSERT_TRUE(expectedSpot(zenity.pid(), "Yes"));
+    pumpFor(1.5);
+    EXPECT_EQ(pointer(), (CGPoint{20, 20}));
+}
+
+TEST_F(EndToEndTest, KilledAndFrozenApplicationsLeaveTheAgentSnappingElsewhere)
+{
+    startAgent();
+    {
+        Program killed({"zenity", "--question", "--title=Killed", "--text=bye"});
+        ASSERT_TRUE(expectedSpot(killed.pid(), "Yes"));
+        pumpFor(0.5);
+        killed.kill(SIGKILL);
+    }
+    Program frozen({"zenity", "--info", "--title=Frozen", "--text=cold"});
+    ASSERT_TRUE(expectedSpot(frozen.pid(), "OK"));
+    pumpFor(1.5); // observed, and snapped to or not: what matters is what follows
+    frozen.signal(SIGSTOP);
+    restPointer({20, 20});
+
+    Program healthy({"zenity", "--question", "--title=Healthy", "--text=still here?"});
+    auto yes = expectedSpot(healthy.pid(), "Yes");
+    ASSERT_TRUE(yes);
+    const gint64 start = g_get_monotonic_time();
+    EXPECT_TRUE(pointerReaches(*yes));
+    // At most one request timed out on the frozen application on the way.
+    EXPECT_LT((g_get_monotonic_time() - start) / 1000, 2 * kAtspiCallMs + 2000);
+    frozen.signal(SIGCONT);
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

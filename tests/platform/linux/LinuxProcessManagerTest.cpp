@@ -1,0 +1,39 @@
+#include "platform/linux/LinuxProcessManager.h"
+
+#include "platform/linux/DesktopSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+TEST(LinuxProcessManagerTest, ListsOurProcessesByProgramNameAndAsksThemToQuit)
+{
+    LinuxProcessManager manager;
+    auto self = manager.record(getpid());
+    ASSERT_TRUE(self);
+    EXPECT_EQ(self->name, "velmora_desktop_tests");
+    EXPECT_EQ(self->path, std::filesystem::read_symlink("/proc/self/exe").string());
+
+    Program sleeper({"sleep", "30"});
+    ASSERT_TRUE(pumpUntil([&] {
+        auto r = manager.record(sleeper.pid());
+        return r && r->name == "sleep";
+    }, 5));
+    auto all = manager.processes();
+    EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; }));
+    EXPECT_NE(std::find_if(all.begin(), all.end(), [&](const auto& r) { return r.pid == sleeper.pid(); }), all.end());
+    EXPECT_EQ(std::find_if(all.begin(), all.end(), [](const auto& r) { return r.pid == 1 && getuid() != 0; }), all.end());
+
+    ASSERT_TRUE(manager.sendQuit(sleeper.pid()));
+    int status = 0;
+    ASSERT_EQ(waitpid(sleeper.pid(), &status, 0), sleeper.pid());
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_FALSE(manager.sendQuit(0));
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

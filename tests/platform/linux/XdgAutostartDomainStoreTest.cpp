@@ -1,0 +1,134 @@
+#include "platform/linux/XdgAutostartDomainStore.h"
+
+#include "platform/linux/RoutingDomainStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+class XdgAutostartDomainStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/velmora-autostart.XXXXXX";
+        m_config = mkdtemp(pattern);
+        fs::create_directories(m_config / "autostart");
+        write("other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other-tool --tray %U\n");
+        write("switched-off.desktop", "[Desktop Entry]\nType=Application\nExec=/usr/bin/off\nHidden=true\n");
+        write("gnome-off.desktop", "[Desktop Entry]\nType=Application\nExec=/usr/bin/goff\nX-GNOME-Autostart-enabled=false\n");
+        write("notes.txt", "not an entry");
+    }
+    void TearDown() override { fs::remove_all(m_config); }
+
+    void write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(m_config / "autostart" / name) << text;
+    }
+    std::string contents(const std::string& name)
+    {
+        std::ifstream in(m_config / "autostart" / name);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    Value::Array list(XdgAutostartDomainStore& store)
+    {
+        auto domain = store.read("loginwindow");
+        const Value::Array* items = domain ? valueForKey(*domain, "AutoLaunchedApplicationDictionary").array() : nullptr;
+        return items ? *items : Value::Array{};
+    }
+    static std::string pathOf(const Value& entry) { return valueForKey(*entry.dictionary(), "Path").description(); }
+
+    fs::path m_config;
+};
+
+TEST_F(XdgAutostartDomainStoreTest, EntriesThatStartAtLoginReadAsLoginItems)
+{
+    XdgAutostartDomainStore store(m_config.string());
+    auto items = list(store);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(pathOf(items[0]), "/usr/bin/other-tool");
+    EXPECT_EQ(valueForKey(*items[0].dictionary(), "Hide"), Value(false));
+    EXPECT_FALSE(store.read("com.brightfen.velmora"));
+
+    XdgAutostartDomainStore empty((m_config / "nowhere").string());
+    EXPECT_FALSE(empty.read("loginwindow"));
+}
+
+TEST_F(XdgAutostartDomainStoreTest, AddingAndRemovingTouchesOnlyOurOwnWholeFile)
+{
+    XdgAutostartDomainStore store(m_config.string());
+    const std::string otherBefore = contents("other.desktop");
+    const std::string program = "/opt/Velmora BG/VelmoraBG";
+
+    ASSERT_TRUE(store.update("loginwindow", [&](std::optional<Value::Dictionary>& domain) {
+        auto& items = *(*domain)["AutoLaunchedApplicationDictionary"].array();
+        items.push_back(Value::Dictionary{{"Path", program}, {"Hide", false}});
+        return true;
+    }));
+    EXPECT_TRUE(fs::exists(m_config / "autostart" / "VelmoraBG.desktop"));
+    EXPECT_NE(contents("VelmoraBG.desktop").find("Exec=\"/opt/Velmora BG/VelmoraBG\""), std::string::npos);
+    auto items = list(store);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(pathOf(items[1]), program) << "an added item stands last";
+    EXPECT_EQ(contents("other.desktop"), otherBefore);
+
+    // Remove ours by its path, as the login-items code does.
+    ASSERT_TRUE(store.update("loginwindow", [&](std::optional<Value::Dictionary>& domain) {
+        auto& entries = *(*domain)["AutoLaunchedApplicationDictionary"].array();
+        std::erase_if(entries, [&](const Value& e) { return pathOf(e) == program; });
+        return true;
+    }));
+    EXPECT_FALSE(fs::exists(m_config / "autostart" / "VelmoraBG.desktop"));
+    EXPECT_EQ(contents("other.desktop"), otherBefore);
+    EXPECT_TRUE(fs::exists(m_config / "autostart" / "switched-off.desktop"));
+
+    // A declined change and a wholesale removal leave every file alone.
+    EXPECT_TRUE(store.update("loginwindow", [](std::optional<Value::Dictionary>&) { return false; }));
+    EXPECT_FALSE(store.update("loginwindow", [](std::optional<Value::Dictionary>& domain) {
+        domain.reset();
+        return true;
+    }));
+    EXPECT_EQ(contents("other.desktop"), otherBefore);
+}
+
+TEST_F(XdgAutostartDomainStoreTest, TheRouterSendsLoginItemsToAutostartAndTheRestElsewhere)
+{
+    class MemoryStore final : public PersistentDomainStore {
+    public:
+        std::optional<Value::Dictionary> read(const std::string& domain) override
+        {
+            auto it = domains.find(domain);
+            return it == domains.end() ? std::nullopt : std::optional(it->second);
+        }
+        bool update(const std::string& domain, const Change& change) override
+        {
+            auto current = read(domain);
+            if (change(current) && current)
+                domains[domain] = *current;
+            return true;
+        }
+        std::map<std::string, Value::Dictionary> domains;
+    } memory;
+    XdgAutostartDomainStore autostart(m_config.string());
+    RoutingDomainStore router(memory);
+    router.route("loginwindow", autostart);
+
+    ASSERT_TRUE(router.update("com.brightfen.velmora", [](std::optional<Value::Dictionary>& d) {
+        d = Value::Dictionary{{"playsSoundOnMove", true}};
+        return true;
+    }));
+    EXPECT_EQ(memory.domains.count("com.brightfen.velmora"), 1u);
+    auto loginItems = router.read("loginwindow");
+    ASSERT_TRUE(loginItems);
+    EXPECT_EQ(valueForKey(*loginItems, "AutoLaunchedApplicationDictionary").array()->size(), 1u);
+    EXPECT_EQ(memory.domains.count("loginwindow"), 0u);
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

@@ -1,0 +1,40 @@
+#!/usr/bin/python3
+# Prints "x y width height" of the push button labelled LABEL in the
+# application of process PID, read straight from AT-SPI: the end-to-end tests
+# compute where the pointer must land from this, not from the agent's code.
+#   button-extents.py PID LABEL
+import sys
+
+import gi
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi
+
+
+def find(accessible, label, depth=0):
+    if depth > 20:
+        return None
+    if accessible.get_role() == Atspi.Role.PUSH_BUTTON and accessible.get_name() == label:
+        return accessible
+    for i in range(accessible.get_child_count()):
+        found = find(accessible.get_child_at_index(i), label, depth + 1)
+        if found:
+            return found
+    return None
+
+
+def main():
+    pid, label = int(sys.argv[1]), sys.argv[2]
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is None or app.get_process_id() != pid:
+            continue
+        button = find(app, label)
+        if button:
+            e = button.get_extents(Atspi.CoordType.SCREEN)
+            print(e.x, e.y, e.width, e.height)
+            return 0
+    return 1
+
+
+sys.exit(main())
