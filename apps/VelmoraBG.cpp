@@ -2,6 +2,9 @@
 // the button that answers a newly focused dialog.
 #include "agent/process/VelmoraBGAppDelegate.h"
 #include "apps/DemoNarrator.h"
+#ifdef VELMORA_HAVE_LINUX_DESKTOP
+#include "apps/DesktopChooser.h"
+#endif
 #include "platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimScenario.h"
@@ -68,6 +71,18 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
     return 0;
 }
 
+#ifdef VELMORA_HAVE_LINUX_DESKTOP
+// Runs until the pane orders the agent to quit or the system ends it.
+int runOnRealDesktop(Platform& desktop)
+{
+    ScopedPlatform scoped(desktop);
+    VelmoraBGAppDelegate delegate;
+    delegate.awakeFromNib();
+    desktop.runLoop().run();
+    return 0;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,7 +96,14 @@ int main(int argc, char** argv)
     cli.add_option("--speed", speed, "Demo seconds per real second; 0 plays as fast as possible")->check(CLI::NonNegativeNumber);
     CLI11_PARSE(cli, argc, argv);
 
-    // TODO(#6): start on the real desktop when one is available.
+#ifdef VELMORA_HAVE_LINUX_DESKTOP
+    if (!demo && scenario.empty()) {
+        if (auto desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "VelmoraBG"))
+            return runOnRealDesktop(*desktop);
+        std::cerr << "VelmoraBG: no desktop to watch here; playing the demo instead.\n";
+    }
+#else
     (void)demo;
+#endif
     return runOnSimulatedDesktop(scenario, speed);
 }

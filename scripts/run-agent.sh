@@ -3,8 +3,8 @@
 # where there is none.
 set -euo pipefail
 build=${1:-build}
-if [ -n "${DISPLAY:-}" ] && [ -x "$build/VelmoraBG-linux" ]; then
-  exec "$build/VelmoraBG-linux"
+if [ -n "${DISPLAY:-}" ] && [ -x "build-desktop/VelmoraBG" ]; then
+  exec build-desktop/VelmoraBG
 fi
 echo "No graphical desktop here: running the agent on the demo desktop."
 exec "$build/VelmoraBG" --demo
