@@ -282,12 +282,7 @@ AXElement FocusedWindowObserver::oldSpecialFinderWindowButtonForWindow(const AXE
     AXElement unknown = group ? childOfElement(group, "AXRole", "AXUnknown") : AXElement{};
     if (!unknown)
         return {};
-    AXElement button = childOfElement(unknown, "AXTitle", "Replace");
-    if (!button)
-        button = childOfElement(unknown, "AXTitle", "Continue");
-    if (!button || applicationInfo::roleOfElement(button) != kButtonRole)
-        return {};
-    return button;
+    return replaceOrContinueButtonIn(unknown);
 }
 
 AXElement FocusedWindowObserver::newSpecialFinderWindowButtonForWindow(const AXElement& window)
@@ -297,9 +292,14 @@ AXElement FocusedWindowObserver::newSpecialFinderWindowButtonForWindow(const AXE
     AXElement scrollArea = childOfElement(window, "AXRole", "AXScrollArea");
     if (!scrollArea)
         return {};
-    AXElement button = childOfElement(scrollArea, "AXTitle", "Replace");
+    return replaceOrContinueButtonIn(scrollArea);
+}
+
+AXElement FocusedWindowObserver::replaceOrContinueButtonIn(const AXElement& container)
+{
+    AXElement button = childOfElement(container, "AXTitle", "Replace");
     if (!button)
-        button = childOfElement(scrollArea, "AXTitle", "Continue");
+        button = childOfElement(container, "AXTitle", "Continue");
     if (!button || applicationInfo::roleOfElement(button) != kButtonRole)
         return {};
     return button;

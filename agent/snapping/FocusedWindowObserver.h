@@ -52,6 +52,8 @@ public:
 
 private:
     FocusedWindowObserver() = default;
+    // Both progress-dialog layouts end the same way: a "Replace" button, else "Continue".
+    AXElement replaceOrContinueButtonIn(const AXElement& container);
 
     AXElement m_lastFocusedWindow;
     bool m_firstTime{true};

@@ -634,10 +634,7 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         auto current = GObjectRef<AtspiAccessible>::retain(accessible);
         for (int depth = 0; depth < kMaxPointDepth; ++depth) {
             GObjectRef<AtspiAccessible> parent;
-            AXError result = request(bus, [&](GErrorPtr& error) {
-                parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(current.get(), error.out()));
-                return AXError::Success;
-            });
+            AXError result = parentOf(bus, current.get(), parent);
             if (result != AXError::Success)
                 return result;
             auto role = parent ? roleOf(parent.get()) : std::nullopt;
@@ -689,16 +686,21 @@ AXError AtspiAccessibility::visibleChildren(AtspiAccessible* accessible, std::ve
     return AXError::Success;
 }
 
+AXError AtspiAccessibility::parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent)
+{
+    return request(bus, [&](GErrorPtr& error) {
+        parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(accessible, error.out()));
+        return AXError::Success;
+    });
+}
+
 AXError AtspiAccessibility::visibleParent(AtspiAccessible* accessible, AXElement& parentElement)
 {
     const std::string bus = AtspiElement::busNameOf(accessible);
     auto current = GObjectRef<AtspiAccessible>::retain(accessible);
     for (int depth = 0; depth <= kMaxLayoutDepth; ++depth) {
         GObjectRef<AtspiAccessible> parent;
-        AXError result = request(bus, [&](GErrorPtr& error) {
-            parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(current.get(), error.out()));
-            return AXError::Success;
-        });
+        AXError result = parentOf(bus, current.get(), parent);
         if (result != AXError::Success)
             return result;
         if (!parent)

@@ -112,6 +112,8 @@ private:
     AXError windowsOf(const AtspiElement& app, std::vector<GObjectRef<AtspiAccessible>>& windows);
     AXError visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& children, int depth);
     AXError visibleParent(AtspiAccessible* accessible, AXElement& parent);
+    // One timed request for the raw parent; null parent at the top.
+    AXError parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent);
     AXError defaultButton(AtspiAccessible* window, AXElement& button);
     AXError cancelButton(AtspiAccessible* window, AXElement& button);
     AXError pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault);
