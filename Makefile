@@ -28,12 +28,8 @@ test-asan: build-asan
 		ctest --output-on-failure -j$(JOBS)
 
 # Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus).
-DESKTOP_BUILD ?= build-desktop
-test-desktop:
-	scripts/install-deps.sh --desktop
-	cmake -S . -B $(DESKTOP_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_LINUX_DESKTOP=ON >/dev/null
-	cmake --build $(DESKTOP_BUILD) -j$(JOBS)
-	cd $(DESKTOP_BUILD) && ctest --output-on-failure -L desktop
+test-desktop: build
+	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 test: test-unit test-asan
 
@@ -46,7 +42,7 @@ demo: build
 # Each fuzz target runs for FUZZ_SECONDS; new inputs go to $(FUZZ_BUILD)/corpus.
 fuzz:
 	@scripts/install-deps.sh clang
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF >/dev/null
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF -DVELMORA_LINUX_DESKTOP=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target AppcastParserFuzz VersionComparatorFuzz
 	mkdir -p $(FUZZ_BUILD)/corpus/appcast $(FUZZ_BUILD)/corpus/version
 	$(FUZZ_BUILD)/AppcastParserFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -dict=fuzz/appcast.dict \

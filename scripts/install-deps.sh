@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
-# Usage: install-deps.sh [--desktop] [extra-package...]
+# Usage: install-deps.sh [extra-package...]
 set -euo pipefail
 
 packages=(
@@ -9,18 +9,16 @@ packages=(
   libplist-dev nlohmann-json3-dev libcli11-dev
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
 )
-desktop_packages=(
+packages+=(
   # The real desktop backend.
   libatspi2.0-dev libx11-dev libxtst-dev libxrandr-dev libxext-dev libxss-dev libcanberra-dev
   # Its tests: a private X server, window manager, buses and real dialogs.
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
 )
-# `--desktop` adds what the real desktop backend needs; other arguments are
-# extra packages a target needs only for itself (e.g. clang for `make fuzz`).
-for arg in "$@"; do
-  if [ "$arg" = "--desktop" ]; then packages+=("${desktop_packages[@]}"); else packages+=("$arg"); fi
-done
+# Arguments are extra packages a target needs only for itself (e.g. clang
+# for `make fuzz`).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,8 +3,8 @@
 # where there is none.
 set -euo pipefail
 build=${1:-build}
-if [ -n "${DISPLAY:-}" ] && [ -x "build-desktop/VelmoraBG" ]; then
-  exec build-desktop/VelmoraBG
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$build/VelmoraBG"
 fi
 echo "No graphical desktop here: running the agent on the demo desktop."
 exec "$build/VelmoraBG" --demo
