@@ -14,8 +14,10 @@ self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
 cd "$(dirname "$self")/.."
 readonly kPackage=velmora
 readonly kPrograms=(/usr/bin/VelmoraBG /usr/bin/velmora)
+readonly kApplicationId=com.brightfen.velmora.settings
+readonly kDesktopEntry=/usr/share/applications/$kApplicationId.desktop
 readonly kFiles=(
-  /usr/share/applications/velmora.desktop
+  "$kDesktopEntry"
   /usr/share/icons/hicolor/scalable/apps/velmora.svg
   /usr/share/doc/velmora/README.md
   /usr/share/velmora/Velmora-Info.plist
@@ -93,6 +95,10 @@ check_window() {
   if [ -n "$window" ]; then
     title=$(xdotool getwindowname "$window")
     pass "velmora opens its window: \"$title\""
+    # Desktops find a window's launcher (and so its icon) by this id.
+    app_id=$(xprop -id "$window" _GTK_APPLICATION_ID | sed -n 's/.* = "\(.*\)"$/\1/p')
+    check "the window's application id (${app_id:-none}) names the installed desktop entry" \
+      test "$app_id" = "$kApplicationId" -a -f "$kDesktopEntry"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     return
@@ -177,11 +183,11 @@ for needed in at-spi2-core sound-theme-freedesktop zenity libatspi2.0-0; do
 done
 
 # The launcher: a valid entry whose command and icon resolve to what was installed.
-check "the desktop entry is valid" desktop-file-validate /usr/share/applications/velmora.desktop
-check "the desktop entry runs velmora without arguments" grep -qx 'Exec=velmora' /usr/share/applications/velmora.desktop
+check "the desktop entry is valid" desktop-file-validate "$kDesktopEntry"
+check "the desktop entry runs velmora without arguments" grep -qx 'Exec=velmora' "$kDesktopEntry"
 check "the desktop entry's program is the installed one" test "$(command -v velmora)" = /usr/bin/velmora
-check "the desktop entry's icon is the installed one" grep -qx 'Icon=velmora' /usr/share/applications/velmora.desktop
-check "the desktop entry is in the settings and accessibility menus" grep -qE '^Categories=Settings;Accessibility;' /usr/share/applications/velmora.desktop
+check "the desktop entry's icon is the installed one" grep -qx 'Icon=velmora' "$kDesktopEntry"
+check "the desktop entry is in the settings and accessibility menus" grep -qE '^Categories=Settings;Accessibility;' "$kDesktopEntry"
 check "the icon is an SVG drawing" grep -q '<svg' /usr/share/icons/hicolor/scalable/apps/velmora.svg
 
 # The installed programs run, and look for their files where they were put.
