@@ -58,7 +58,9 @@ install: build
 # /usr (the paths compiled into them). -O2 as Debian builds; GCC 12's -O3
 # reports false -Wrestrict warnings in libstdc++'s string code.
 # PACKAGE_CMAKE_FLAGS passes more, e.g. -DCMAKE_CXX_COMPILER_LAUNCHER=ccache.
-package: deps
+# CPack reads the programs' library needs with dpkg-shlibdeps, finding them with file.
+package:
+	@scripts/install-deps.sh dpkg-dev file
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
 		-DCMAKE_INSTALL_PREFIX=/usr -DVELMORA_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $(PACKAGE_CMAKE_FLAGS) >/dev/null
 	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target VelmoraBG velmora

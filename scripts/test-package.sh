@@ -141,7 +141,8 @@ if dpkg-query -W -f='${Status}' "$kPackage" 2>/dev/null | grep -qv 'not-installe
   exit 1
 fi
 
-scripts/install-deps.sh xdotool desktop-file-utils
+# Tools of the checks themselves.
+scripts/install-deps.sh xdotool desktop-file-utils procps
 deb=${1:-}
 if [ -z "$deb" ]; then
   make package
