@@ -237,8 +237,9 @@ TEST_F(VelmoraCommandEndToEndTest, BadInputIsRefusedWithNothingWritten)
     EXPECT_EQ(missingValue.exitCode, 2);
     auto noSuchApp = velmora({"ignore", "add", "No Such Application Anywhere"});
     EXPECT_EQ(noSuchApp.exitCode, 3);
-    auto builtIn = velmora({"ignore", "remove", "Moneydance"});
+    auto builtIn = velmora({"ignore", "remove", "moneydance"});
     EXPECT_EQ(builtIn.exitCode, 3);
+    EXPECT_NE(builtIn.err.find("built into the list"), std::string::npos) << builtIn.err;
 
     EXPECT_EQ(storedFiles(), before);
 }
