@@ -163,13 +163,17 @@ AXError AtspiAccessibility::request(const std::string& bus, const std::function<
     GErrorPtr error;
     AXError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
-    if (elapsedMs >= kHungAfterMs) {
-        m_ledger.markHung(bus);
-        if (error)
+    if (error) {
+        // Only a request that failed after waiting out its budget marks the
+        // application hung. One that answered slowly (a loaded machine, an
+        // application still starting) is alive, and its next dialog must
+        // still be snapped.
+        if (elapsedMs >= kHungAfterMs) {
+            m_ledger.markHung(bus);
             return AXError::CannotComplete;
-    }
-    if (error)
+        }
         return errorFor(error);
+    }
     return result;
 }
 

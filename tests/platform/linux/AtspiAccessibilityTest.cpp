@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -232,6 +235,30 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
     frozen.signal(SIGCONT);
     ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
     EXPECT_EQ(m_session.title(frozenWindow), "Frozen");
+}
+
+TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
+{
+    Program slow({"zenity", "--question", "--title=Slow", "--text=busy"});
+    AXElement window = m_session.waitForActiveWindow(slow.pid());
+    ASSERT_TRUE(window);
+
+    // Busy for a little less than one request's budget, then answering.
+    const pid_t pid = slow.pid();
+    slow.signal(SIGSTOP);
+    std::thread waker([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(kHungAfterMs) + 20));
+        ::kill(pid, SIGCONT);
+    });
+    AXValue value;
+    AXError error = AXError::Success;
+    double ms = millisecondsOf([&] { error = ax().copyAttributeValue(window, "AXTitle", value); });
+    waker.join();
+    if (error != AXError::Success || ms < kHungAfterMs)
+        GTEST_SKIP() << "the machine did not produce a slow answer (" << ms << " ms, error " << static_cast<int>(error) << ")";
+
+    EXPECT_EQ(ax().ledger().hungCount(), 0u);
+    EXPECT_EQ(ax().copyAttributeValue(window, "AXRole", value), AXError::Success);
 }
 
 TEST_F(AtspiAccessibilityTest, AnApplicationKilledWhileWatchedLeavesNothingBehind)
