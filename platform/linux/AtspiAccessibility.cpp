@@ -107,6 +107,12 @@ AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
     , m_windows(windows)
     , m_ledger(m_buses.accessibility.share())
 {
+    // While an application was frozen its focus changes could not be acted
+    // on: once it answers again, its active window is announced anew.
+    m_ledger.setRecoveryHandler([this](const std::string& bus) {
+        if (m_activeWindow && m_activeBus == bus)
+            enqueue({"window:activate", m_activeWindow.share(), 0, bus});
+    });
     // Without the accessibility bus libatspi cannot start: it is not touched.
     if (m_buses.accessibility) {
         m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));

@@ -237,6 +237,30 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
     EXPECT_EQ(m_session.title(frozenWindow), "Frozen");
 }
 
+TEST_F(AtspiAccessibilityTest, AThawedApplicationsActiveWindowIsAnnouncedAgain)
+{
+    Program frozen({"zenity", "--question", "--title=Thawing", "--text=later"});
+    AXElement window = m_session.waitForActiveWindow(frozen.pid());
+    ASSERT_TRUE(window);
+    std::vector<std::string> heard;
+    std::unique_ptr<AXObserver> observer;
+    ASSERT_EQ(ax().createObserver(frozen.pid(), [&](const AXElement&, const std::string& n) { heard.push_back(n); }, observer),
+        AXError::Success);
+    ASSERT_EQ(observer->addNotification(ax().createApplication(frozen.pid()), "AXFocusedWindowChanged"), AXError::Success);
+    observer->addToRunLoop();
+    pumpFor(0.3);
+
+    // Whatever focus change came while it was frozen could not be acted on.
+    frozen.signal(SIGSTOP);
+    AXValue value;
+    ASSERT_EQ(ax().copyAttributeValue(window, "AXPosition", value), AXError::CannotComplete);
+    heard.clear();
+    frozen.signal(SIGCONT);
+    ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
+    EXPECT_TRUE(pumpUntil([&] { return std::count(heard.begin(), heard.end(), "AXFocusedWindowChanged") > 0; }, 2))
+        << ::testing::PrintToString(heard);
+}
+
 TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
 {
     Program slow({"zenity", "--question", "--title=Slow", "--text=busy"});
