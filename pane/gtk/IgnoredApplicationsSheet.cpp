@@ -1,0 +1,147 @@
+#include "pane/gtk/IgnoredApplicationsSheet.h"
+
+#include <gtkmm/filechooserdialog.h>
+#include <gtkmm/filefilter.h>
+
+#include <giomm/themedicon.h>
+#include <glib.h>
+
+namespace velmora {
+
+namespace {
+
+using Controller = IgnoredApplicationsTableViewController;
+
+// The folder where the desktop's applications are installed.
+constexpr const char* kApplicationsFolder = "/usr/share/applications";
+
+Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
+{
+    // A theme's icon name or an image file's path.
+    if (!name.empty()) {
+        try {
+            return Gio::Icon::create(name);
+        } catch (const Glib::Error&) {
+        }
+    }
+    return Gio::ThemedIcon::create("application-x-executable");
+}
+
+// Desktop entries and programs; folders stay visible to move through.
+bool isApplicationFile(const Gtk::FileFilter::Info& info)
+{
+    const std::string path = info.filename;
+    return g_str_has_suffix(path.c_str(), ".desktop")
+        || (g_file_test(path.c_str(), G_FILE_TEST_IS_EXECUTABLE) && !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR));
+}
+
+} // namespace
+
+IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsTableViewController& controller)
+    : Gtk::Dialog("Ignored Applications", parent, true)
+    , m_controller(controller)
+    , m_rows(Gtk::ListStore::create(m_columns))
+{
+    set_default_size(420, 360);
+    m_table.set_model(m_rows);
+    m_table.append_column("", m_columns.icon);
+    if (auto* iconRenderer = dynamic_cast<Gtk::CellRendererPixbuf*>(m_table.get_column_cell_renderer(0))) {
+        m_table.get_column(0)->clear_attributes(*iconRenderer);
+        m_table.get_column(0)->add_attribute(iconRenderer->property_gicon(), m_columns.icon);
+        iconRenderer->property_stock_size() = Gtk::ICON_SIZE_LARGE_TOOLBAR;
+    }
+    m_table.append_column("Application", m_columns.name);
+    m_table.set_headers_visible(false);
+    m_table.get_accessible()->set_name("Ignored applications");
+    m_table.get_selection()->signal_changed().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_selection_changed));
+    m_scroller.add(m_table);
+    m_scroller.set_vexpand(true);
+    m_scroller.set_shadow_type(Gtk::SHADOW_IN);
+
+    m_message.set_line_wrap(true);
+    m_message.set_xalign(0);
+    m_message.set_max_width_chars(50);
+    m_message.get_accessible()->set_name("Why it stays");
+
+    m_add.signal_clicked().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_add_clicked));
+    m_remove.signal_clicked().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_remove_clicked));
+    m_buttons.pack_start(m_add, Gtk::PACK_SHRINK);
+    m_buttons.pack_start(m_remove, Gtk::PACK_SHRINK);
+
+    Gtk::Box* content = get_content_area();
+    content->set_spacing(8);
+    content->set_border_width(12);
+    content->pack_start(m_scroller, Gtk::PACK_EXPAND_WIDGET);
+    content->pack_start(m_message, Gtk::PACK_SHRINK);
+    content->pack_start(m_buttons, Gtk::PACK_SHRINK);
+    add_button("Done", Gtk::RESPONSE_CLOSE);
+    signal_response().connect([this](int) { hide(); });
+    show_all_children();
+
+    m_observations.push_back(m_controller.addObserver("ignoredAppsNames", [this](const std::string&) { reloadRows(); }));
+    m_observations.push_back(m_controller.addObserver("selectedAppMessage", [this](const std::string&) {
+        m_message.set_text(m_controller.selectedAppMessage());
+    }));
+    m_observations.push_back(m_controller.addObserver("canRemoveSelectedRow", [this](const std::string&) {
+        m_remove.set_sensitive(m_controller.canRemoveSelectedRow());
+    }));
+    m_remove.set_sensitive(false);
+    reloadRows();
+}
+
+void IgnoredApplicationsSheet::showSheet()
+{
+    m_controller.updateUI();
+    present();
+}
+
+void IgnoredApplicationsSheet::reloadRows()
+{
+    m_reloading = true;
+    m_rows->clear();
+    const int count = m_controller.numberOfRows();
+    for (int row = 0; row < count; ++row) {
+        auto item = *m_rows->append();
+        const Value icon = m_controller.objectValueForTableColumn(Controller::kBundleIcon, row);
+        item[m_columns.icon] = iconNamed(icon.string() ? *icon.string() : "");
+        item[m_columns.name] = m_controller.objectValueForTableColumn(Controller::kApplicationName, row).description();
+    }
+    if (m_controller.selectedRow() != Controller::kNoSelection && m_controller.selectedRow() < count)
+        m_table.get_selection()->select(Gtk::TreePath(std::to_string(m_controller.selectedRow())));
+    m_reloading = false;
+}
+
+void IgnoredApplicationsSheet::on_selection_changed()
+{
+    if (m_reloading)
+        return;
+    auto selected = m_table.get_selection()->get_selected();
+    m_controller.selectRow(selected ? m_rows->get_path(selected)[0] : Controller::kNoSelection);
+}
+
+void IgnoredApplicationsSheet::on_add_clicked()
+{
+    Gtk::FileChooserDialog chooser(*this, Controller::kChooserTitle, Gtk::FILE_CHOOSER_ACTION_OPEN);
+    chooser.set_select_multiple(true);
+    chooser.add_button("Cancel", Gtk::RESPONSE_CANCEL);
+    chooser.add_button(Controller::kChooserPrompt, Gtk::RESPONSE_ACCEPT);
+    chooser.set_default_response(Gtk::RESPONSE_ACCEPT);
+    chooser.set_current_folder(kApplicationsFolder);
+    Gtk::Label message(Controller::kChooserMessage);
+    message.set_xalign(0);
+    chooser.set_extra_widget(message);
+    auto filter = Gtk::FileFilter::create();
+    filter->set_name("Applications");
+    filter->add_custom(Gtk::FILE_FILTER_FILENAME, &isApplicationFile);
+    chooser.add_filter(filter);
+    if (chooser.run() != Gtk::RESPONSE_ACCEPT)
+        return;
+    m_controller.addApplicationsAtPaths(chooser.get_filenames());
+}
+
+void IgnoredApplicationsSheet::on_remove_clicked()
+{
+    m_controller.removeApplication();
+}
+
+} // namespace velmora
