@@ -16,7 +16,7 @@ int runSettingsWindow(int argc, char** argv)
     auto application = Gtk::Application::create(argc, argv, "com.brightfen.velmora.settings");
     std::unique_ptr<Platform> desktop;
     if (!Platform::isInstalled()) {
-        desktop = DesktopChooser::realDesktop("com.brightfen.velmora.settings", "velmora");
+        desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
         if (!desktop) {
             std::fputs("velmora: the settings window needs a desktop session\n", stderr);
             return 1;
