@@ -5,6 +5,7 @@
 
 #include <giomm/themedicon.h>
 #include <glib.h>
+#include <glibmm/main.h>
 
 namespace velmora {
 
@@ -25,14 +26,6 @@ Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
         }
     }
     return Gio::ThemedIcon::create("application-x-executable");
-}
-
-// Desktop entries and programs; folders stay visible to move through.
-bool isApplicationFile(const Gtk::FileFilter::Info& info)
-{
-    const std::string path = info.filename;
-    return g_str_has_suffix(path.c_str(), ".desktop")
-        || (g_file_test(path.c_str(), G_FILE_TEST_IS_EXECUTABLE) && !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR));
 }
 
 } // namespace
@@ -119,24 +112,40 @@ void IgnoredApplicationsSheet::on_selection_changed()
     m_controller.selectRow(selected ? m_rows->get_path(selected)[0] : Controller::kNoSelection);
 }
 
+// Not run as a nested loop: a click can come in over the accessibility bus,
+// which serves nothing else until the click's handler returns.
 void IgnoredApplicationsSheet::on_add_clicked()
 {
-    Gtk::FileChooserDialog chooser(*this, Controller::kChooserTitle, Gtk::FILE_CHOOSER_ACTION_OPEN);
-    chooser.set_select_multiple(true);
-    chooser.add_button("Cancel", Gtk::RESPONSE_CANCEL);
-    chooser.add_button(Controller::kChooserPrompt, Gtk::RESPONSE_ACCEPT);
-    chooser.set_default_response(Gtk::RESPONSE_ACCEPT);
-    chooser.set_current_folder(kApplicationsFolder);
-    Gtk::Label message(Controller::kChooserMessage);
-    message.set_xalign(0);
-    chooser.set_extra_widget(message);
+    if (m_chooser) {
+        m_chooser->present();
+        return;
+    }
+    m_chooser = std::make_unique<Gtk::FileChooserDialog>(*this, Controller::kChooserTitle, Gtk::FILE_CHOOSER_ACTION_OPEN);
+    m_chooser->set_modal(true);
+    m_chooser->set_select_multiple(true);
+    m_chooser->add_button("Cancel", Gtk::RESPONSE_CANCEL);
+    m_chooser->add_button(Controller::kChooserPrompt, Gtk::RESPONSE_ACCEPT);
+    m_chooser->set_default_response(Gtk::RESPONSE_ACCEPT);
+    m_chooser->set_current_folder(kApplicationsFolder);
+    m_chooserMessage.set_text(Controller::kChooserMessage);
+    m_chooserMessage.set_xalign(0);
+    m_chooser->set_extra_widget(m_chooserMessage);
     auto filter = Gtk::FileFilter::create();
     filter->set_name("Applications");
-    filter->add_custom(Gtk::FILE_FILTER_FILENAME, &isApplicationFile);
-    chooser.add_filter(filter);
-    if (chooser.run() != Gtk::RESPONSE_ACCEPT)
-        return;
-    m_controller.addApplicationsAtPaths(chooser.get_filenames());
+    // Desktop entries and programs; folders stay visible to move through.
+    filter->add_pattern("*.desktop");
+    for (const char* type : {"application/x-desktop", "application/x-executable", "application/x-pie-executable",
+                             "application/x-sharedlib", "application/x-shellscript"})
+        filter->add_mime_type(type);
+    m_chooser->add_filter(filter);
+    m_chooser->signal_response().connect([this](int response) {
+        if (response == Gtk::RESPONSE_ACCEPT)
+            m_controller.addApplicationsAtPaths(m_chooser->get_filenames());
+        m_chooser->hide();
+        // The dialog goes once its own signal has returned.
+        Glib::signal_idle().connect_once([this] { m_chooser.reset(); });
+    });
+    m_chooser->show();
 }
 
 void IgnoredApplicationsSheet::on_remove_clicked()

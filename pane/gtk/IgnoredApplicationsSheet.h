@@ -5,6 +5,7 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/dialog.h>
+#include <gtkmm/filechooserdialog.h>
 #include <gtkmm/label.h>
 #include <gtkmm/liststore.h>
 #include <gtkmm/scrolledwindow.h>
@@ -12,6 +13,7 @@
 
 #include <giomm/icon.h>
 
+#include <memory>
 #include <vector>
 
 namespace velmora {
@@ -51,6 +53,8 @@ private:
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 6};
     Gtk::Button m_add{"Add…"};
     Gtk::Button m_remove{"Remove"};
+    Gtk::Label m_chooserMessage;
+    std::unique_ptr<Gtk::FileChooserDialog> m_chooser; // while it is open
     bool m_reloading{false};
     std::vector<NotificationObservation> m_observations;
 };

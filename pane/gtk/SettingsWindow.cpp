@@ -66,7 +66,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     name(m_runSwitch, "Run Velmora");
     m_runLabel.set_mnemonic_widget(m_runSwitch);
     m_status.set_xalign(0);
-    name(m_status, "Status");
     m_runRow.pack_start(m_runLabel, Gtk::PACK_SHRINK);
     m_runRow.pack_start(m_runSwitch, Gtk::PACK_SHRINK);
     m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
@@ -75,7 +74,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_accessibilityInstructions.set_line_wrap(true);
     m_accessibilityInstructions.set_max_width_chars(48);
     m_accessibilityInstructions.set_xalign(0);
-    name(m_accessibilityInstructions, "Accessibility instructions");
     m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_EXPAND_WIDGET);
     m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
     m_accessibilityButton.set_valign(Gtk::ALIGN_CENTER);
@@ -110,7 +108,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_dailyUpdatesSwitch.set_halign(Gtk::ALIGN_START);
     m_settings.attach(m_dailyUpdatesSwitch, 1, row++);
 
-    name(m_ignoredSummary, "Ignored applications summary");
     m_ignoredSummary.set_size_request(260, 32);
     m_ignoredRow.pack_start(m_ignoredSummary, Gtk::PACK_EXPAND_WIDGET);
     m_ignoredRow.pack_start(m_ignoredButton, Gtk::PACK_SHRINK);
@@ -126,7 +123,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_feedbackButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_clicked));
     m_feedbackButton.set_tooltip_text(controller().feedbackMailLink());
     m_version.set_xalign(1);
-    name(m_version, "Version");
 
     m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_accessibilityRow, Gtk::PACK_SHRINK);
@@ -267,9 +263,9 @@ void SettingsWindow::on_volume_changed()
 
 void SettingsWindow::on_accessibility_clicked()
 {
-    if (controller().showUniversalAccess())
-        return;
-    m_alerts.runModal({AlertStyle::Informational, "Accessibility", controller().accessibilityInstructions(), {"OK"}});
+    // Where the desktop has no settings panel for it, the instructions
+    // beside the button are all there is.
+    controller().showUniversalAccess();
 }
 
 void SettingsWindow::on_ignored_clicked()
