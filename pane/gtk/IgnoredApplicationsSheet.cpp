@@ -1,5 +1,6 @@
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 
+#include <gtkmm/cellrendererpixbuf.h>
 #include <gtkmm/filechooserdialog.h>
 #include <gtkmm/filefilter.h>
 
@@ -37,12 +38,13 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
 {
     set_default_size(420, 360);
     m_table.set_model(m_rows);
-    m_table.append_column("", m_columns.icon);
-    if (auto* iconRenderer = dynamic_cast<Gtk::CellRendererPixbuf*>(m_table.get_column_cell_renderer(0))) {
-        m_table.get_column(0)->clear_attributes(*iconRenderer);
-        m_table.get_column(0)->add_attribute(iconRenderer->property_gicon(), m_columns.icon);
-        iconRenderer->property_stock_size() = Gtk::ICON_SIZE_LARGE_TOOLBAR;
-    }
+    // The table owns its icon column and renderer.
+    auto* iconColumn = Gtk::manage(new Gtk::TreeViewColumn());
+    auto* iconRenderer = Gtk::manage(new Gtk::CellRendererPixbuf());
+    iconRenderer->property_stock_size() = Gtk::ICON_SIZE_LARGE_TOOLBAR;
+    iconColumn->pack_start(*iconRenderer, false);
+    iconColumn->add_attribute(iconRenderer->property_gicon(), m_columns.icon);
+    m_table.append_column(*iconColumn);
     m_table.append_column("Application", m_columns.name);
     m_table.set_headers_visible(false);
     m_table.get_accessible()->set_name("Ignored applications");
