@@ -1,6 +1,7 @@
 #include "pane/gtk/SettingsWindow.h"
 
-#include "platform/Platform.h"
+#include "pane/gtk/feedback/GtkFeedbackWindow.h"
+
 #include "shared/update/BundleInfo.h"
 
 #include <glibmm/main.h>
@@ -10,18 +11,6 @@
 namespace velmora {
 
 namespace {
-
-SettingsWindow::FeedbackOpener& feedbackOpener()
-{
-    static SettingsWindow::FeedbackOpener opener;
-    return opener;
-}
-
-SettingsWindow::SoundNamesProvider& soundNamesProvider()
-{
-    static SettingsWindow::SoundNamesProvider provider;
-    return provider;
-}
 
 // Brings a control in line with the controllers without its change signal
 // being taken for the user's.
@@ -42,18 +31,6 @@ void name(Gtk::Widget& widget, const std::string& accessibleName)
 }
 
 } // namespace
-
-// static
-void SettingsWindow::connectFeedbackOpener(FeedbackOpener opener)
-{
-    feedbackOpener() = std::move(opener);
-}
-
-// static
-void SettingsWindow::connectSoundNamesProvider(SoundNamesProvider provider)
-{
-    soundNamesProvider() = std::move(provider);
-}
 
 SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
 {
@@ -229,9 +206,8 @@ Gtk::Label& SettingsWindow::addLabel(const std::string& text, int row)
 void SettingsWindow::refreshSoundNames()
 {
     const std::string chosen = controller().feedbackSoundName();
-    std::vector<std::string> names;
-    if (soundNamesProvider())
-        names = soundNamesProvider()();
+    std::vector<std::string> names = controller().soundNames();
+    // A name stored by hand that no sound has any more still shows as chosen.
     if (std::find(names.begin(), names.end(), chosen) == names.end())
         names.insert(names.begin(), chosen);
     m_soundChooser.remove_all();
@@ -319,10 +295,7 @@ void SettingsWindow::on_website_clicked()
 
 void SettingsWindow::on_feedback_clicked()
 {
-    if (feedbackOpener())
-        feedbackOpener()(*this);
-    else
-        Platform::current().workspace().openURL(controller().feedbackMailLink());
+    showFeedbackWindow(this);
 }
 
 } // namespace velmora

@@ -35,15 +35,6 @@ public:
     static constexpr const char* kTestAlertTitle = "This is a test";
     static constexpr const char* kTestAlertMessage = "If this were an actual dialog, you would have to make a choice now.";
 
-    // Opens the feedback window over `parent`. Until one is connected, the
-    // feedback button opens the feedback mail link instead.
-    using FeedbackOpener = std::function<void(Gtk::Window& parent)>;
-    static void connectFeedbackOpener(FeedbackOpener opener);
-    // The names the sound chooser offers. Until a list is connected it
-    // offers the chosen sound alone.
-    using SoundNamesProvider = std::function<std::vector<std::string>()>;
-    static void connectSoundNamesProvider(SoundNamesProvider provider);
-
     // `pane` (not owned) outlives the window.
     explicit SettingsWindow(VelmoraPref& pane);
     ~SettingsWindow() override;
