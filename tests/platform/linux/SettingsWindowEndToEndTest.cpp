@@ -348,6 +348,20 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     EXPECT_FALSE(hasState(runSwitch.get(), ATSPI_STATE_CHECKED));
     EXPECT_TRUE(pumpUntil([&] { return agentPids().empty(); }, 10)) << "the agent still runs";
     screenshot("7-switched-off");
+
+    // An agent started some other way (at login, from a terminal) turns the switch on.
+    gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+    gchar* agentArgv[] = {const_cast<gchar*>(VELMORA_AGENT_PATH), nullptr};
+    GPid agent = 0;
+    EXPECT_TRUE(g_spawn_async(nullptr, agentArgv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent, nullptr));
+    g_strfreev(env);
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is running", 15)) << "the window did not follow the agent";
+    EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, true));
+    screenshot("8-started-elsewhere");
+    if (agent > 0) {
+        kill(agent, SIGKILL);
+        waitpid(agent, nullptr, 0);
+    }
 }
 
 } // namespace
