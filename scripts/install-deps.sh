@@ -17,8 +17,6 @@ packages+=(
   # Its tests: a private X server, window manager, buses and real dialogs.
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
-  # The settings window.
-  libgtkmm-3.0-dev
 )
 # Arguments are extra packages a target needs only for itself (e.g. clang
 # for `make fuzz`).
