@@ -251,9 +251,17 @@ void VelmoraBGController::closePrefpane()
     stopListening();
 }
 
+// static
+std::string VelmoraBGController::readmePath()
+{
+    // The installed Readme, or the source tree's for a program run from its build folder.
+    std::error_code error;
+    return std::filesystem::is_regular_file(VELMORA_README_PATH, error) ? VELMORA_README_PATH : VELMORA_SOURCE_README;
+}
+
 bool VelmoraBGController::helpButton()
 {
-    return Platform::current().workspace().openFile(std::string(VELMORA_DATADIR) + "/Readme.pdf");
+    return Platform::current().workspace().openFile(readmePath());
 }
 
 bool VelmoraBGController::visitWebsite()

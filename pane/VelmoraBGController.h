@@ -97,6 +97,9 @@ public:
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
 
+    // The Readme that the help button opens.
+    static std::string readmePath();
+
     // Actions. Each answers whether the desktop did what was asked.
     bool helpButton();
     bool visitWebsite();

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <ostream>
@@ -359,7 +360,13 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
         }
     }
     if (entries.empty()) {
-        m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
+        // A built-in entry whose application is not installed has no row,
+        // but it is on the list all the same.
+        const auto& builtIn = Table::immutableApps();
+        if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; }))
+            m_err << "velmora: \"" << name << "\" is built into the list of ignored applications and cannot be removed\n";
+        else
+            m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
         return kExitRefused;
     }
     std::string refusal;

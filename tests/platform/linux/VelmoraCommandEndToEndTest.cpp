@@ -200,8 +200,10 @@ TEST_F(VelmoraCommandEndToEndTest, StatusWithoutAnAgentAnswersNotRunningWithinTw
     auto status = velmora({"status"}, {{"DISPLAY", ""}});
     EXPECT_EQ(status.exitCode, 1) << status.err;
     EXPECT_EQ(status.out, "not running\n");
-    EXPECT_LT(status.seconds, 3.5);
+    // The 2 s wait for an answer, plus the start of a program (slow in a
+    // sanitizer build on a loaded machine).
     EXPECT_GT(status.seconds, 1.9);
+    EXPECT_LT(status.seconds, 5.0);
 }
 
 TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHelpStillWorks)
@@ -237,8 +239,9 @@ TEST_F(VelmoraCommandEndToEndTest, BadInputIsRefusedWithNothingWritten)
     EXPECT_EQ(missingValue.exitCode, 2);
     auto noSuchApp = velmora({"ignore", "add", "No Such Application Anywhere"});
     EXPECT_EQ(noSuchApp.exitCode, 3);
-    auto builtIn = velmora({"ignore", "remove", "Moneydance"});
+    auto builtIn = velmora({"ignore", "remove", "moneydance"});
     EXPECT_EQ(builtIn.exitCode, 3);
+    EXPECT_NE(builtIn.err.find("built into the list"), std::string::npos) << builtIn.err;
 
     EXPECT_EQ(storedFiles(), before);
 }
