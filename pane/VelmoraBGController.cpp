@@ -53,6 +53,7 @@ VelmoraBGController::VelmoraBGController(VelmoraPref* prefPane) : m_prefPane(pre
 {
     setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
     setKeysAffectingValueForKey("canChangeSettings", {"canRun", "shouldRun", "isRunning"});
+    setKeysAffectingValueForKey("runStateDescription", {"waitingForResponse", "shouldRun", "isRunning"});
 }
 
 const VelmoraBGController::Setting& VelmoraBGController::setting(const char* key) const
@@ -201,6 +202,17 @@ bool VelmoraBGController::canRun() const
 bool VelmoraBGController::canChangeSettings() const
 {
     return canRun() && m_shouldRun && isRunning();
+}
+
+std::string VelmoraBGController::runStateDescription() const
+{
+    if (m_waitingForResponse && m_shouldRun && !isRunning())
+        return "Velmora is starting…";
+    if (m_waitingForResponse && !m_shouldRun && isRunning())
+        return "Velmora is stopping…";
+    if (m_waitingForResponse)
+        return "Asking whether Velmora is running…";
+    return isRunning() ? "Velmora is running" : "Velmora is not running";
 }
 
 std::string VelmoraBGController::agentPath() const
