@@ -83,7 +83,15 @@ wait_for 10 gdbus call --session --timeout 1 -d org.a11y.Bus -o /org/a11y/bus -m
 gdbus call --session --timeout 2 -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Properties.Set \
   org.a11y.Status IsEnabled '<true>' >/dev/null
 
-openbox --sm-disable --config-file /dev/null >"$work/openbox.log" 2>&1 &
+# Its own few settings, not the machine's: new windows take the focus, and
+# the focus never follows the pointer the tests move.
+cat >"$work/openbox-rc.xml" <<'RC'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+</openbox_config>
+RC
+openbox --sm-disable --config-file "$work/openbox-rc.xml" >"$work/openbox.log" 2>&1 &
 pids+=($!)
 wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
