@@ -4,6 +4,8 @@
 #include <X11/extensions/XTest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace velmora::linux_desktop {
 
@@ -14,6 +16,20 @@ X11Pointer::X11Pointer(Display* display, SystemLog& log)
 {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     m_hasXTest = XTestQueryExtension(m_display, &eventBase, &errorBase, &major, &minor);
+    // XWayland may well report a move as done that the compositor never
+    // made, so the session's kind is believed before the server's answer.
+    if (isWaylandSession()) {
+        m_reportedUnmovable = true;
+        m_log.log(kCannotMoveLine);
+    }
+}
+
+// static
+bool X11Pointer::isWaylandSession()
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
 }
 
 void X11Pointer::moveTo(CGPoint point)
