@@ -147,10 +147,13 @@ def one_dialog(pointer, dialogs, number, seconds=5.0):
     dialogs.stdin.write("close\n")
     dialogs.stdin.flush()
     if mapped is None or moved is None:
+        print("  dialog %d: %s" % (number, "not mapped" if mapped is None else "the pointer did not move"))
         return None
     stamp, x, y, w, h = mapped
     (px, py) = moved[1]
     landed = x <= px < x + w and y <= py < y + h
+    if not landed:
+        print("  dialog %d: the pointer went to %d,%d, not into %d,%d %dx%d" % (number, px, py, x, y, w, h))
     return (moved[0] - stamp) * 1000.0, landed
 
 
@@ -256,18 +259,22 @@ def startup(build, runs=3):
     try:
         if not wait_registered(50, 180):
             sys.exit("desktop-bench: the 50 applications did not register")
-        time.sleep(2.0)
+        time.sleep(10.0)  # their own start-up is over
         load_before = load()
         times = []
         for _ in range(runs):
             started = time.monotonic()
             probe = subprocess.run([os.path.join(build, "velmora_startup_probe")], capture_output=True, text=True, timeout=120)
             words = probe.stdout.split()
-            if probe.returncode != 0 or len(words) < 8 or words[0] != "ready":
+            if probe.returncode != 0 or len(words) < 12 or words[0] != "ready":
                 sys.exit("desktop-bench: the start-up probe failed: " + probe.stderr)
             ms = (int(words[1]) / 1e6 - started) * 1000.0
             times.append(ms)
-            print("  run: %.0f ms to observe %s of %s applications (%s AT-SPI requests)" % (ms, words[3], words[5], words[7]))
+            exec_ms = (int(words[9]) / 1e6 - started) * 1000.0
+            desktop_ms = (int(words[11]) - int(words[9])) / 1000.0
+            agent_ms = (int(words[1]) - int(words[11])) / 1000.0
+            print("  run: %.0f ms to observe %s of %s applications (%s AT-SPI requests): %.0f ms to main, "
+                  "%.0f ms desktop backend, %.0f ms agent start-up" % (ms, words[3], words[5], words[7], exec_ms, desktop_ms, agent_ms))
             time.sleep(1.0)
         print("startup: 50 applications running; median %.0f ms over %d runs; load %s -> %s"
               % (statistics.median(times), runs, load_before, load()))
