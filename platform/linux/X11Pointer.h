@@ -44,6 +44,10 @@ private:
     unsigned long m_root; // the root window's id
     bool m_hasXTest{false};
     bool m_reportedUnmovable{false};
+    // The pointer's location as the server last told it.
+    bool m_knowsLast{false};
+    int m_lastX{0};
+    int m_lastY{0};
 };
 
 } // namespace velmora::linux_desktop
