@@ -11,19 +11,22 @@
 namespace velmora {
 
 // static
-std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity)
+std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity, Purpose purpose)
 {
 #if VELMORA_HAVE_LINUX_DESKTOP
-    linux_desktop::LinuxDesktop::Options options;
+    using linux_desktop::LinuxDesktop;
+    LinuxDesktop::Options options;
+    options.role = purpose == Purpose::Agent ? LinuxDesktop::Role::Agent : LinuxDesktop::Role::Pane;
     options.applicationDomain = applicationDomain;
     options.logIdentity = logIdentity;
     // The installed resources, or the source tree's for a program run from its build folder.
     std::error_code error;
     options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;
-    return linux_desktop::LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
+    return LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
 #else
     (void)applicationDomain;
     (void)logIdentity;
+    (void)purpose;
     std::fputs("velmora: built without the desktop backend\n", stderr);
     return nullptr;
 #endif

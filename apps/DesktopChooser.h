@@ -13,12 +13,18 @@ class DesktopChooser {
 public:
     DesktopChooser() = delete;
 
-    // The user's real desktop (an X display, the session bus and the
-    // accessibility bus, with user defaults for `applicationDomain` in the
-    // settings folder and login items as autostart entries), or null when
-    // any of them is missing or this build has no desktop backend. The
-    // reason for a null goes to standard error.
-    static std::unique_ptr<Platform> realDesktop(const std::string& applicationDomain, const std::string& logIdentity);
+    // The agent watches applications and moves the pointer; the pane only
+    // talks to the agent and edits the settings.
+    enum class Purpose { Agent, Pane };
+
+    // The user's real desktop (for the agent an X display, the session bus
+    // and the accessibility bus; for the pane the session bus), with user
+    // defaults for `applicationDomain` in the settings folder and login items
+    // as autostart entries, or null when any of them is missing or this
+    // build has no desktop backend. The reason for a null goes to standard
+    // error.
+    static std::unique_ptr<Platform> realDesktop(const std::string& applicationDomain, const std::string& logIdentity,
+        Purpose purpose = Purpose::Agent);
 };
 
 } // namespace velmora

@@ -1,15 +1,16 @@
 // The `velmora` command: the settings pane from a terminal.
+#include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
-#include "platform/sim/SimDesktop.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    // TODO(issue 6): install the real desktop backend here. Until it exists
-    // the command runs on a simulated desktop of its own and reaches no agent.
-    velmora::sim::SimDesktop desktop;
-    velmora::ScopedPlatform scoped(desktop);
     velmora::VelmoraCommand command(std::cout, std::cerr);
+    // The user's own desktop, where the agent runs; never a simulated one,
+    // whose agent and settings would not be the user's.
+    command.setDesktopProvider([] {
+        return velmora::DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", velmora::DesktopChooser::Purpose::Pane);
+    });
     return command.run({argv + 1, argv + argc});
 }

@@ -1,6 +1,8 @@
 #include "pane/VelmoraBGController.h"
 
 #include "pane/PaneWindow.h"
+#include "pane/SoundList.h"
+#include "pane/feedback/VLHXFeedbackController.h"
 #include "pane/VelmoraPref.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
@@ -255,6 +257,16 @@ bool VelmoraBGController::showUniversalAccess()
 std::string VelmoraBGController::accessibilityInstructions() const
 {
     return Platform::current().paneServices().accessibilityInstructions();
+}
+
+const std::vector<std::string>& VelmoraBGController::soundNames() const
+{
+    return SoundList::availableSoundsforPW();
+}
+
+void VelmoraBGController::sendFeedback()
+{
+    VLHXFeedbackController::showFeedback();
 }
 
 std::string VelmoraBGController::feedbackMailLink() const

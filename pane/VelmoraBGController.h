@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -59,6 +60,8 @@ public:
     void setPlaysSoundOnMove(bool plays);
     bool snapsToAlternateButton();
     void setSnapsToAlternateButton(bool alternate);
+    // What the sound chooser offers; built once per process.
+    const std::vector<std::string>& soundNames() const;
 
     // The setting as stored, after a first read has stored its default.
     Value valueOfSetting(const Setting& setting);
@@ -97,6 +100,8 @@ public:
     // and the pane shows accessibilityInstructions() instead.
     bool showUniversalAccess();
     std::string accessibilityInstructions() const;
+    // Opens the feedback window (one per process; an open one comes forward).
+    void sendFeedback();
     // The mail link that the feedback field shows.
     std::string feedbackMailLink() const;
 

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <ostream>
@@ -23,10 +24,11 @@ constexpr const char* kExitCodesText =
     "  0  success; for status: the agent is running\n"
     "  1  status: the agent is not running\n"
     "  2  bad arguments, an unknown key, or a value of the wrong type (nothing is written)\n"
-    "  3  refused: accessibility is off, the desktop toolkit is too old, no such application,\n"
+    "  3  refused: accessibility is off, the desktop toolkit is missing or too old, no such application,\n"
     "     or a built-in entry of the ignored list\n"
     "  4  the agent did not answer in time\n"
-        "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
+    "  5  no desktop session (session bus) to reach the agent and the settings on\n"
+    "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
 
 std::string formatValue(PreferenceType type, const Value& value)
 {
@@ -114,6 +116,9 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
         return kExitUsage;
     }
 
+    const bool usageOnly = app.get_subcommands().empty();
+    if (!usageOnly && !ensureDesktop())
+        return kExitNoDesktop;
     if (statusCommand->parsed())
         return status();
     if (startCommand->parsed())
@@ -138,6 +143,20 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     // TODO(issue 9): open the settings window instead.
     m_out << app.help();
     return kExitSuccess;
+}
+
+bool VelmoraCommand::ensureDesktop()
+{
+    if (Platform::isInstalled())
+        return true;
+    if (m_desktopProvider)
+        m_desktop = m_desktopProvider();
+    if (!m_desktop) {
+        m_err << "velmora: no desktop session to reach the agent and its settings on (is this a desktop login, with a session bus?)\n";
+        return false;
+    }
+    m_scopedDesktop = std::make_unique<ScopedPlatform>(*m_desktop);
+    return true;
 }
 
 void VelmoraCommand::askStatus()
@@ -180,7 +199,7 @@ bool VelmoraCommand::checkCanRun()
         return false;
     }
     if (!controller.canRun()) {
-        m_err << "velmora: the desktop toolkit is too old to run the agent.\n";
+        m_err << "velmora: the desktop toolkit (GTK 3 or later) is missing or too old to run the agent.\n";
         return false;
     }
     return true;
@@ -341,7 +360,13 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
         }
     }
     if (entries.empty()) {
-        m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
+        // A built-in entry whose application is not installed has no row,
+        // but it is on the list all the same.
+        const auto& builtIn = Table::immutableApps();
+        if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; }))
+            m_err << "velmora: \"" << name << "\" is built into the list of ignored applications and cannot be removed\n";
+        else
+            m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
         return kExitRefused;
     }
     std::string refusal;

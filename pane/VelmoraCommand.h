@@ -3,7 +3,11 @@
 #include "pane/PaneWindow.h"
 #include "pane/VelmoraPref.h"
 
+#include "platform/Platform.h"
+
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,7 @@ public:
     static constexpr int kExitUsage = 2;       // bad arguments, unknown key, value of the wrong type
     static constexpr int kExitRefused = 3;     // accessibility off, toolkit too old, no such application, built-in entry
     static constexpr int kExitNoAnswer = 4;    // the agent did not answer in time
+    static constexpr int kExitNoDesktop = 5;   // no desktop session to reach the agent and the settings on
 
     // How long `start` and `stop` wait for the agent's announcement or its
     // termination notice. The pane itself waits indefinitely; a command must
@@ -31,6 +36,13 @@ public:
     // Output goes to `out`, messages about failures to `err` (not owned).
     VelmoraCommand(std::ostream& out, std::ostream& err);
     ~VelmoraCommand() override;
+
+    // Where no platform is installed, a command that needs the desktop asks
+    // `provider` for one (help and usage do not) and keeps it installed until
+    // the command object goes; a null answer ends the command with
+    // kExitNoDesktop. The provider reports its own reasons.
+    using DesktopProvider = std::function<std::unique_ptr<Platform>()>;
+    void setDesktopProvider(DesktopProvider provider) { m_desktopProvider = std::move(provider); }
 
     // Runs one command line (without the program name); returns the exit code.
     int run(const std::vector<std::string>& arguments);
@@ -52,12 +64,18 @@ private:
     bool waitForAnswer(double timeout);
     // Refuses to touch the run switch when the controller would disable it.
     bool checkCanRun();
+    // A platform to run on: the installed one, or the provider's.
+    bool ensureDesktop();
 
     // PaneWindow: the terminal is the window; there is nothing to raise.
     void activateAndOrderFront() override { }
 
     std::ostream& m_out; // not owned
     std::ostream& m_err; // not owned
+    DesktopProvider m_desktopProvider;
+    // The controllers go before the desktop they use.
+    std::unique_ptr<Platform> m_desktop;
+    std::unique_ptr<ScopedPlatform> m_scopedDesktop;
     VelmoraPref m_pane;
 };
 

@@ -1,5 +1,6 @@
 #include "pane/VelmoraPref.h"
 
+#include "pane/SafariVersionChecker.h"
 #include "platform/Platform.h"
 
 namespace velmora {
@@ -21,7 +22,7 @@ void VelmoraPref::didSelect()
 {
     animateMouse();
     m_prefsController->setupUI();
-    // TODO(issue 9): warn about a toolkit version with known problems.
+    SafariVersionChecker::warnNeedSafariUpdate();
     m_ignoredAppsController->updateUI();
     std::weak_ptr<VelmoraPref*> weak = m_self;
     Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [weak] {

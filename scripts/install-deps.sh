@@ -8,6 +8,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev nlohmann-json3-dev libcli11-dev
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
+  # The settings window.
+  libgtkmm-3.0-dev
 )
 packages+=(
   # The real desktop backend.

@@ -126,12 +126,13 @@ AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
     , m_windows(windows)
     , m_ledger(m_buses.accessibility.share())
 {
-    m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));
-    for (const char* type : kEventTypes)
-        atspi_event_listener_register(m_listener.get(), type, nullptr);
-    for (const char* type : kCacheEventTypes)
-        atspi_event_listener_register(m_listener.get(), type, nullptr);
+    // Without the accessibility bus libatspi cannot start: it is not touched.
     if (m_buses.accessibility) {
+        m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));
+        for (const char* type : kEventTypes)
+            atspi_event_listener_register(m_listener.get(), type, nullptr);
+        for (const char* type : kCacheEventTypes)
+            atspi_event_listener_register(m_listener.get(), type, nullptr);
         // The registry announces applications joining and leaving as children
         // of the desktop. Subscribing to its signal alone (not to every
         // application's children-changed) keeps the agent asleep while
@@ -146,10 +147,12 @@ AtspiAccessibility::~AtspiAccessibility()
 {
     if (m_registrySubscription)
         g_dbus_connection_signal_unsubscribe(m_buses.accessibility.get(), m_registrySubscription);
-    for (const char* type : kEventTypes)
-        atspi_event_listener_deregister(m_listener.get(), type, nullptr);
-    for (const char* type : kCacheEventTypes)
-        atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+    if (m_listener) {
+        for (const char* type : kEventTypes)
+            atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+        for (const char* type : kCacheEventTypes)
+            atspi_event_listener_deregister(m_listener.get(), type, nullptr);
+    }
     m_dispatch.stop();
 }
 
@@ -357,7 +360,8 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
 
 bool AtspiAccessibility::isAPIEnabled()
 {
-    if (!m_buses.session)
+    // Switched on or not, without the bus nothing can be observed.
+    if (!m_buses.session || !m_buses.accessibility)
         return false;
     GErrorPtr error;
     GVariant* reply = g_dbus_connection_call_sync(m_buses.session.get(), "org.a11y.Bus", "/org/a11y/bus",
@@ -452,6 +456,8 @@ AXElement AtspiAccessibility::applicationElement(const std::string& bus)
 
 std::vector<pid_t> AtspiAccessibility::applicationPids()
 {
+    if (!m_buses.accessibility)
+        return {};
     refreshApplications();
     std::vector<pid_t> pids;
     for (const auto& [bus, record] : m_appsByBus)
@@ -469,6 +475,8 @@ pid_t AtspiAccessibility::activePid()
 
 AXElement AtspiAccessibility::createApplication(pid_t pid)
 {
+    if (!m_buses.accessibility)
+        return {};
     const AppRecord* record = applicationForPid(pid);
     if (!record)
         return {};

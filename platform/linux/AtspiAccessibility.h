@@ -48,7 +48,9 @@ public:
     using ApplicationHandler = std::function<void(pid_t pid, bool launched)>;
 
     // `windows` (borrowed, may be null) finds the application under a point.
-    // atspi_init() must have succeeded.
+    // atspi_init() must have succeeded, unless `buses.accessibility` is null:
+    // that form only answers that nothing can be observed (isAPIEnabled()
+    // false, no applications), for a program on a session without the bus.
     AtspiAccessibility(Buses buses, X11WindowLocator* windows);
     ~AtspiAccessibility() override;
     AtspiAccessibility(const AtspiAccessibility&) = delete;

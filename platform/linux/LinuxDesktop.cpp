@@ -4,8 +4,10 @@
 #include "platform/linux/CanberraSoundService.h"
 #include "platform/linux/DBusDistributedNotificationCenter.h"
 #include "platform/linux/GErrorPtr.h"
+#include "platform/linux/GioApplicationFinder.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/LinuxApplication.h"
+#include "platform/linux/LinuxPaneServices.h"
 #include "platform/linux/LinuxProcessManager.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/RoutingDomainStore.h"
@@ -22,6 +24,7 @@
 #include <atspi/atspi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace velmora::linux_desktop {
 
@@ -31,8 +34,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop);
     desktop->m_log = std::make_unique<SyslogSystemLog>(options.logIdentity);
 
+    const bool agent = options.role == Role::Agent;
     desktop->m_x11 = X11Connection::open();
-    if (!desktop->m_x11) {
+    if (!desktop->m_x11 && agent) {
         std::fputs("velmora: no X display\n", stderr);
         return nullptr;
     }
@@ -43,35 +47,42 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         return nullptr;
     }
     const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
-    if (address.empty()) {
+    if (address.empty() && agent) {
         std::fputs("velmora: no accessibility bus\n", stderr);
         return nullptr;
     }
-    desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, error.out()));
-    if (!desktop->m_accessibilityBus) {
-        std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
-        return nullptr;
+    if (!address.empty()) {
+        desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, error.out()));
+        if (!desktop->m_accessibilityBus && agent) {
+            std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
+            return nullptr;
+        }
     }
-    if (atspi_init() > 1) {
-        std::fputs("velmora: AT-SPI could not start\n", stderr);
-        return nullptr;
+    if (desktop->m_accessibilityBus) {
+        if (atspi_init() > 1) {
+            std::fputs("velmora: AT-SPI could not start\n", stderr);
+            return nullptr;
+        }
+        // Both budgets alike: libatspi would otherwise give every application it
+        // saw less than 15 s ago (all of them just after start-up, and the one
+        // whose dialog just opened) its long start-up grace per request.
+        atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
     }
-    // Both budgets alike: libatspi would otherwise give every application it
-    // saw less than 15 s ago (all of them just after start-up, and the one
-    // whose dialog just opened) its long start-up grace per request.
-    atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
 
-    Display* display = desktop->m_x11->display();
+    Display* display = desktop->m_x11 ? desktop->m_x11->display() : nullptr;
     desktop->m_runLoop = std::make_unique<GlibRunLoop>();
     desktop->m_localCenter = std::make_unique<NotificationCenter>();
-    desktop->m_windowLocator = std::make_unique<X11WindowLocator>(display);
+    if (display)
+        desktop->m_windowLocator = std::make_unique<X11WindowLocator>(display);
     desktop->m_accessibility = std::make_unique<AtspiAccessibility>(
         AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
-    desktop->m_pointer = std::make_unique<X11Pointer>(display, *desktop->m_log);
-    desktop->m_screens = std::make_unique<X11Screens>(display);
-    desktop->m_power = std::make_unique<X11DisplayPower>(display);
+    if (display) {
+        desktop->m_pointer = std::make_unique<X11Pointer>(display, *desktop->m_log);
+        desktop->m_screens = std::make_unique<X11Screens>(display);
+        desktop->m_power = std::make_unique<X11DisplayPower>(display);
+    }
     desktop->m_processes = std::make_unique<LinuxProcessManager>();
     desktop->m_workspace = std::make_unique<LinuxWorkspace>(*desktop->m_accessibility, *desktop->m_processes,
         desktop->m_power.get(), *desktop->m_runLoop);
@@ -84,6 +95,8 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
     desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
     desktop->m_alerts = std::make_unique<ZenityAlertService>();
+    desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
+    desktop->m_applicationFinder = std::make_unique<GioApplicationFinder>();
     return desktop;
 }
 
@@ -94,11 +107,37 @@ LinuxDesktop::~LinuxDesktop()
     // same process, and a later desktop (a test's, a restarted one) needs it.
     m_workspace.reset();
     m_accessibility.reset();
+    // Signals are sent from GDBus's worker thread: a short-lived program (the
+    // command) would otherwise end before its last order left.
+    if (m_sessionBus)
+        g_dbus_connection_flush_sync(m_sessionBus.get(), nullptr, nullptr);
 }
 
 Accessibility& LinuxDesktop::accessibility() { return *m_accessibility; }
-Pointer& LinuxDesktop::pointer() { return *m_pointer; }
-Screens& LinuxDesktop::screens() { return *m_screens; }
+namespace {
+
+[[noreturn]] void noDisplay(const char* what)
+{
+    std::fprintf(stderr, "velmora: %s used without an X display\n", what);
+    std::abort();
+}
+
+} // namespace
+
+Pointer& LinuxDesktop::pointer()
+{
+    if (!m_pointer)
+        noDisplay("the pointer");
+    return *m_pointer;
+}
+
+Screens& LinuxDesktop::screens()
+{
+    if (!m_screens)
+        noDisplay("the screens");
+    return *m_screens;
+}
+
 Workspace& LinuxDesktop::workspace() { return *m_workspace; }
 RunLoop& LinuxDesktop::runLoop() { return *m_runLoop; }
 NotificationCenter& LinuxDesktop::localNotificationCenter() { return *m_localCenter; }
@@ -109,5 +148,7 @@ ProcessManager& LinuxDesktop::processManager() { return *m_processes; }
 Application& LinuxDesktop::application() { return *m_application; }
 SystemLog& LinuxDesktop::systemLog() { return *m_log; }
 AlertService& LinuxDesktop::alerts() { return *m_alerts; }
+PaneServices& LinuxDesktop::paneServices() { return *m_paneServices; }
+ApplicationFinder& LinuxDesktop::applicationFinder() { return *m_applicationFinder; }
 
 } // namespace velmora::linux_desktop

@@ -13,8 +13,10 @@ namespace velmora::linux_desktop {
 class AtspiAccessibility;
 class CanberraSoundService;
 class DBusDistributedNotificationCenter;
+class GioApplicationFinder;
 class GlibRunLoop;
 class LinuxApplication;
+class LinuxPaneServices;
 class LinuxProcessManager;
 class LinuxWorkspace;
 class RoutingDomainStore;
@@ -33,7 +35,15 @@ class ZenityAlertService;
 // zenity for alerts.
 class LinuxDesktop final : public Platform {
 public:
+    // What the program needs of the desktop. The agent needs all of it. The
+    // pane (the `velmora` command, the settings window) reaches the agent
+    // over the session bus and the settings through files, so it needs only
+    // the session bus; the X display and the accessibility bus are used
+    // where they exist.
+    enum class Role { Agent, Pane };
+
     struct Options {
+        Role role{Role::Agent};
         std::string applicationDomain{"com.brightfen.velmora"};
         std::string logIdentity{"VelmoraBG"};
         // The program's resources: their "sounds" folder is searched first.
@@ -41,8 +51,8 @@ public:
     };
 
     // Null, with the reason on standard error, when there is no X display,
-    // no session bus or no accessibility bus: the caller then falls back to
-    // another desktop. `preferences` stores every domain but "loginwindow".
+    // no session bus or no accessibility bus (for Role::Pane: no session
+    // bus). `preferences` stores every domain but "loginwindow".
     static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options);
     ~LinuxDesktop() override;
     LinuxDesktop(const LinuxDesktop&) = delete;
@@ -62,6 +72,13 @@ public:
     Application& application() override;
     SystemLog& systemLog() override;
     AlertService& alerts() override;
+    PaneServices& paneServices() override;
+    ApplicationFinder& applicationFinder() override;
+
+    // Whether pointer() and screens() may be used: the agent's desktop always
+    // has them, the pane's only where it found an X display. Using them
+    // without one is a programming error and ends the process.
+    bool hasDisplay() const { return m_x11 != nullptr; }
 
     AtspiAccessibility& atspi() { return *m_accessibility; }
 
@@ -90,6 +107,8 @@ private:
     std::unique_ptr<CanberraSoundService> m_sounds;
     std::unique_ptr<LinuxApplication> m_application;
     std::unique_ptr<ZenityAlertService> m_alerts;
+    std::unique_ptr<LinuxPaneServices> m_paneServices;
+    std::unique_ptr<GioApplicationFinder> m_applicationFinder;
 };
 
 } // namespace velmora::linux_desktop

@@ -226,3 +226,48 @@ TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
 }
 
 } // namespace
+
+namespace {
+
+// The installed program has no platform until a command needs one; then it
+// asks for the real desktop and never falls back to another.
+TEST(VelmoraCommandDesktopTest, ACommandRunsOnTheProvidedDesktopAndFailsClearlyWithoutOne)
+{
+    ASSERT_FALSE(Platform::isInstalled());
+    std::ostringstream out, err;
+    {
+        int asked = 0;
+        VelmoraCommand command(out, err);
+        command.setDesktopProvider([&] {
+            ++asked;
+            return std::unique_ptr<Platform>();
+        });
+        EXPECT_EQ(command.run({"--help"}), VelmoraCommand::kExitSuccess);
+        EXPECT_EQ(command.run({}), VelmoraCommand::kExitSuccess);
+        EXPECT_EQ(asked, 0) << "help and usage need no desktop";
+        EXPECT_EQ(command.run({"set", "playsSoundOnMove", "true"}), VelmoraCommand::kExitNoDesktop);
+        EXPECT_EQ(asked, 1);
+        EXPECT_NE(err.str().find("no desktop session"), std::string::npos) << err.str();
+    }
+    EXPECT_FALSE(Platform::isInstalled());
+
+    sim::SimDesktop* provided = nullptr;
+    {
+        VelmoraCommand command(out, err);
+        command.setDesktopProvider([&] {
+            auto desktop = std::make_unique<sim::SimDesktop>();
+            provided = desktop.get();
+            return desktop;
+        });
+        EXPECT_EQ(command.run({"set", "playsSoundOnMove", "true"}), VelmoraCommand::kExitSuccess);
+        ASSERT_TRUE(provided);
+        ASSERT_TRUE(Platform::isInstalled());
+        EXPECT_EQ(&Platform::current(), provided);
+        auto domain = provided->standardUserDefaults().persistentDomainForName("com.brightfen.velmora");
+        ASSERT_TRUE(domain);
+        EXPECT_EQ(valueForKey(*domain, "playsSoundOnMove").integerValue(), 1);
+    }
+    EXPECT_FALSE(Platform::isInstalled()) << "the desktop goes with the command";
+}
+
+} // namespace

@@ -57,9 +57,18 @@ TEST(AtspiHiddenStateTest, AnApplicationWhoseOnlyWindowIsIconifiedIsHiddenAndNot
     EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AXValue(true); }, 5));
     EXPECT_EQ(session.read(app, "AXFrontmost"), AXValue(false));
 
-    XMapRaised(display, window);
+    // Brought back as a task bar would, through the window manager.
+    XEvent activate{};
+    activate.xclient.type = ClientMessage;
+    activate.xclient.window = window;
+    activate.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    activate.xclient.format = 32;
+    activate.xclient.data.l[0] = 2; // from a pager
+    activate.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &activate);
     XSync(display, False);
     EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AXValue(false); }, 5));
+    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXFrontmost") == AXValue(true); }, 5));
 }
 
 } // namespace

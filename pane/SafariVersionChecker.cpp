@@ -1,0 +1,52 @@
+#include "pane/SafariVersionChecker.h"
+
+#include "platform/Platform.h"
+
+#include <pugixml.hpp>
+
+namespace velmora {
+
+// static
+std::optional<std::string> SafariVersionChecker::safariDisplayVersion(const std::filesystem::path& metainfoDirectory)
+{
+    // Older packages install the same file under its former extension.
+    for (const char* extension : {".metainfo.xml", ".appdata.xml"}) {
+        pugi::xml_document document;
+        if (!document.load_file((metainfoDirectory / (std::string(kApplicationID) + extension)).c_str()))
+            continue;
+        pugi::xml_attribute version = document.select_node("/component/releases/release[1]/@version").attribute();
+        if (version)
+            return std::string(version.value());
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// static
+bool SafariVersionChecker::needToUpgradeSafari(const std::filesystem::path& metainfoDirectory)
+{
+    auto version = safariDisplayVersion(metainfoDirectory);
+    return version && (*version == "4.0" || *version == "4.0.1");
+}
+
+// static
+Alert SafariVersionChecker::upgradeAlert()
+{
+    const std::string name = kApplicationName;
+    return Alert{AlertStyle::Informational, "Please upgrade " + name,
+        "The version of " + name + " you are currently running is known to have issues with Velmora and other applications. "
+        "There is a new version of " + name + " available via Software Update.\n\n"
+        "Would you like to run Software Update now so you can upgrade " + name + "?\n",
+        {"Launch Software Update\u2026", "Not Now"}};
+}
+
+// static
+void SafariVersionChecker::warnNeedSafariUpdate(const std::filesystem::path& metainfoDirectory)
+{
+    if (!needToUpgradeSafari(metainfoDirectory))
+        return;
+    if (Platform::current().alerts().runModal(upgradeAlert()) == 0)
+        Platform::current().workspace().openURL(kSoftwareUpdateURL);
+}
+
+} // namespace velmora

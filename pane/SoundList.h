@@ -1,0 +1,42 @@
+#pragma once
+
+#include "agent/snapping/SoundLibrary.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The names the sound chooser offers for the agent's move sound. They come
+// from exactly the directories the agent's sound library searches, with the
+// file types it plays, so the agent finds a file for every regular file
+// listed here.
+class SoundList {
+public:
+    // The process's list: built on the first call from the program's
+    // resources and the XDG data directories, then kept unchanged for the
+    // life of the process. Main thread only.
+    static const std::vector<std::string>& availableSoundsforPW();
+
+    // A list over `library`'s directories, built on the first call of
+    // names() and kept.
+    explicit SoundList(SoundLibrary library) : m_library(std::move(library)) { }
+
+    const std::vector<std::string>& names();
+
+    // The names in `directories` (those that are missing or not directories
+    // are skipped; subdirectories are not entered): every entry whose
+    // extension is exactly one of `types` (case matters), without that
+    // extension, judged by its name alone. Duplicates stay; sorted by byte
+    // comparison.
+    static std::vector<std::string> soundNamesInDirectories(const std::vector<std::filesystem::path>& directories,
+        const std::vector<std::string>& types);
+
+private:
+    SoundLibrary m_library;
+    std::optional<std::vector<std::string>> m_names;
+};
+
+} // namespace velmora

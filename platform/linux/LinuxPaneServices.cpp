@@ -1,0 +1,150 @@
+#include "platform/linux/LinuxPaneServices.h"
+
+#include "platform/linux/GCharPtr.h"
+#include "platform/linux/GErrorPtr.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace velmora::linux_desktop {
+
+namespace {
+
+void startNewSession(gpointer)
+{
+    setsid();
+}
+
+bool spawnDetached(const std::vector<std::string>& argv)
+{
+    std::vector<gchar*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<gchar*>(arg.c_str()));
+    args.push_back(nullptr);
+    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib forks twice and reaps the
+    // intermediate child itself: the program ends up a child of init.
+    // Output goes nowhere, so a starter reading our output through a pipe is
+    // not kept waiting by the program holding that pipe open.
+    const auto flags = static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
+    GErrorPtr error;
+    return g_spawn_async(nullptr, args.data(), nullptr, flags, &startNewSession, nullptr, nullptr, error.out());
+}
+
+std::vector<std::string> currentDesktops()
+{
+    std::vector<std::string> names;
+    const char* value = g_getenv("XDG_CURRENT_DESKTOP");
+    if (!value)
+        return names;
+    gchar** parts = g_strsplit(value, ":", -1);
+    for (gchar** part = parts; *part; ++part) {
+        if (**part)
+            names.push_back(*part);
+    }
+    g_strfreev(parts);
+    return names;
+}
+
+std::optional<std::vector<std::string>> resolved(const LinuxPaneServices::SettingsPanel& panel)
+{
+    GCharPtr program(g_find_program_in_path(panel.argv.front().c_str()));
+    if (!program)
+        return std::nullopt;
+    std::vector<std::string> argv = panel.argv;
+    argv.front() = program.str();
+    return argv;
+}
+
+} // namespace
+
+// static
+const std::vector<LinuxPaneServices::SettingsPanel>& LinuxPaneServices::settingsPanels()
+{
+    static const std::vector<SettingsPanel> panels{
+        {{"gnome-control-center", "universal-access"}, {"GNOME", "Unity", "Budgie", "Pantheon"}},
+        {{"systemsettings", "kcm_access"}, {"KDE"}},
+        {{"systemsettings5", "kcm_access"}, {"KDE"}},
+        {{"cinnamon-settings", "accessibility"}, {"X-Cinnamon", "Cinnamon"}},
+        {{"mate-at-properties"}, {"MATE"}},
+        {{"xfce4-accessibility-settings"}, {"XFCE"}},
+    };
+    return panels;
+}
+
+LinuxPaneServices::LinuxPaneServices(std::vector<std::string> toolkitLibraries) : m_toolkitLibraries(std::move(toolkitLibraries))
+{
+}
+
+bool LinuxPaneServices::launchApplicationAtPath(const std::string& path)
+{
+    // Checked here so that a missing program answers false at once instead
+    // of failing later in the child.
+    if (path.empty() || !g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) || access(path.c_str(), X_OK) != 0)
+        return false;
+    return spawnDetached({path});
+}
+
+// static
+std::optional<std::vector<std::string>> LinuxPaneServices::accessibilitySettingsCommand()
+{
+    const auto desktops = currentDesktops();
+    auto belongsHere = [&](const SettingsPanel& panel) {
+        return std::any_of(panel.desktops.begin(), panel.desktops.end(),
+            [&](const std::string& name) { return std::find(desktops.begin(), desktops.end(), name) != desktops.end(); });
+    };
+    for (const auto& panel : settingsPanels()) {
+        if (belongsHere(panel)) {
+            if (auto argv = resolved(panel))
+                return argv;
+        }
+    }
+    for (const auto& panel : settingsPanels()) {
+        if (auto argv = resolved(panel))
+            return argv;
+    }
+    return std::nullopt;
+}
+
+bool LinuxPaneServices::openAccessibilitySettings()
+{
+    auto argv = accessibilitySettingsCommand();
+    return argv && spawnDetached(*argv);
+}
+
+std::string LinuxPaneServices::accessibilityInstructions()
+{
+    return "Velmora needs the desktop's support for assistive technologies (the accessibility bus).\n"
+           "Switch it on in the desktop's accessibility settings, or from a terminal:\n"
+           "    gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
+           "or, for the running session only:\n"
+           "    gdbus call --session -d org.a11y.Bus -o /org/a11y/bus \\\n"
+           "      -m org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>'\n"
+           "Applications started before the switch may need a restart.";
+}
+
+double LinuxPaneServices::toolkitVersionNumber()
+{
+    if (m_toolkitVersion)
+        return *m_toolkitVersion;
+    m_toolkitVersion = 0;
+    for (const auto& library : m_toolkitLibraries) {
+        // Never closed: a toolkit registers types and threads that cannot be
+        // unloaded, and the pane's own window may load it again.
+        void* handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
+        if (!handle)
+            continue;
+        using VersionPart = unsigned (*)();
+        auto major = reinterpret_cast<VersionPart>(dlsym(handle, "gtk_get_major_version"));
+        auto minor = reinterpret_cast<VersionPart>(dlsym(handle, "gtk_get_minor_version"));
+        if (major && minor) {
+            m_toolkitVersion = major() * 100.0 + minor();
+            break;
+        }
+    }
+    return *m_toolkitVersion;
+}
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/PaneServices.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::linux_desktop {
+
+// The pane's desktop services on Linux. Programs start detached: in a session
+// of their own (a terminal's hang-up or Ctrl-C does not reach them), with no
+// terminal for input or output, and reaped by GLib's intermediate child, so no
+// zombie is left behind however long the starter lives.
+class LinuxPaneServices final : public PaneServices {
+public:
+    // A desktop's own accessibility panel: the program (looked up on PATH),
+    // its arguments, and the desktop names ($XDG_CURRENT_DESKTOP) it belongs to.
+    struct SettingsPanel {
+        std::vector<std::string> argv;
+        std::vector<std::string> desktops;
+    };
+    static const std::vector<SettingsPanel>& settingsPanels();
+
+    // Libraries tried in turn for toolkitVersionNumber(); the first that
+    // loads answers. Tests name ones that do not exist.
+    explicit LinuxPaneServices(std::vector<std::string> toolkitLibraries = {"libgtk-3.so.0", "libgtk-4.so.1"});
+
+    bool launchApplicationAtPath(const std::string& path) override;
+    // The panel of the current desktop where it is installed, otherwise the
+    // first installed panel of any desktop.
+    bool openAccessibilitySettings() override;
+    std::string accessibilityInstructions() override;
+    // Read once from the toolkit library itself; the library stays loaded.
+    double toolkitVersionNumber() override;
+
+    // The command openAccessibilitySettings() would run, resolved on PATH;
+    // nothing when no panel is installed.
+    static std::optional<std::vector<std::string>> accessibilitySettingsCommand();
+
+private:
+    std::vector<std::string> m_toolkitLibraries;
+    std::optional<double> m_toolkitVersion;
+};
+
+} // namespace velmora::linux_desktop

@@ -1,0 +1,76 @@
+#include "pane/feedback/SystemProfile.h"
+
+#include "support/TemporaryDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace velmora {
+namespace {
+
+TEST(SystemProfileTest, TheDistributionIsNamedAsOsReleaseNamesIt)
+{
+    EXPECT_EQ(SystemProfile::distributionName("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+        "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(SystemProfile::distributionName("# comment=x\nNAME=Fedora\nVERSION='40 (Workstation \\\"Edition\\\")'\n"),
+        "Fedora 40 (Workstation \"Edition\")");
+    EXPECT_EQ(SystemProfile::distributionName("ID=arch\n"), "");
+}
+
+class SystemProfileCollectTest : public ::testing::Test {
+protected:
+    SystemProfileCollectTest()
+    {
+        m_sources.osReleasePath = (m_root / "os-release").string();
+        m_sources.procDirectory = m_root.string();
+        std::ofstream(m_root / "cpuinfo") << "processor\t: 0\nmodel name\t: Test CPU 3000\n";
+        std::ofstream(m_root / "meminfo") << "MemTotal:       16314536 kB\nMemFree: 1 kB\n";
+        m_snapshot.velmoraVersion = "1.2.3";
+        m_snapshot.settings = {{"ignoredApps", Value::Array{"Terminal"}}, {"playsSoundOnMove", 0}};
+        m_snapshot.screens = {Screen{{{0, 0}, {1920, 1080}}, 2.0f}, Screen{{{1920, 0}, {1280, 1024}}, 1.0f}};
+        m_snapshot.accessibilityEnabled = false;
+        m_snapshot.toolkitVersionNumber = 324;
+        m_snapshot.currentDesktop = "XFCE";
+        m_snapshot.sessionType = "x11";
+        m_snapshot.x11Display = ":0";
+    }
+
+    test::TemporaryDirectory m_directory;
+    std::filesystem::path m_root{m_directory.path()};
+    SystemProfile::Sources m_sources;
+    SystemProfile::Snapshot m_snapshot;
+};
+
+TEST_F(SystemProfileCollectTest, SummarisesTheMachineFromTheGivenSources)
+{
+    std::ofstream(m_sources.osReleasePath) << "PRETTY_NAME=\"Test Linux 1\"\n";
+    auto profile = SystemProfile::collect(m_snapshot, m_sources);
+    ASSERT_TRUE(profile);
+    for (const char* expected : {"  Version: 1.2.3\n", "    playsSoundOnMove: 0\n", "  Distribution: Test Linux 1\n",
+             "  Processor: Test CPU 3000, ", "  Memory: 16314536 kB\n", "  Desktop: XFCE\n", "  Session type: x11\n",
+             "  Display server: X11\n", "  Screens: 2\n    1920 x 1080 at (0, 0), scale 2\n    1280 x 1024 at (1920, 0), scale 1\n",
+             "  Accessibility bus: disabled\n", "  GTK: 3.24\n"})
+        EXPECT_NE(profile->find(expected), std::string::npos) << expected << " missing from:\n" << *profile;
+
+    m_snapshot.waylandDisplay = "wayland-0";
+    m_snapshot.toolkitVersionNumber = 0;
+    profile = SystemProfile::collect(m_snapshot, m_sources);
+    ASSERT_TRUE(profile);
+    EXPECT_NE(profile->find("  Display server: Wayland, with X11 clients through Xwayland\n"), std::string::npos);
+    EXPECT_NE(profile->find("  GTK: none\n"), std::string::npos);
+}
+
+TEST_F(SystemProfileCollectTest, MissingFilesReadAsUnknownAndStrayBytesDropTheProfile)
+{
+    auto profile = SystemProfile::collect(m_snapshot, SystemProfile::Sources{"/nonexistent/os-release", "/nonexistent"});
+    ASSERT_TRUE(profile);
+    EXPECT_NE(profile->find("  Distribution: unknown\n"), std::string::npos);
+    EXPECT_NE(profile->find("  Memory: unknown\n"), std::string::npos);
+
+    std::ofstream(m_sources.osReleasePath) << "PRETTY_NAME=\"Broken \xff\xfe Linux\"\n";
+    EXPECT_EQ(SystemProfile::collect(m_snapshot, m_sources), std::nullopt);
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,351 @@
+#include "pane/feedback/VLHXFeedbackController.h"
+
+#include "pane/feedback/FeedbackWindow.h"
+#include "platform/sim/SimDesktop.h"
+#include "shared/update/LoopbackHTTPServer.h"
+#include "shared/update/ScopedEnvironment.h"
+#include "shared/update/SimPumping.h"
+#include "support/TemporaryDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+
+namespace velmora {
+namespace {
+
+using test::LoopbackHTTPServer;
+using Fields = std::map<std::string, std::string>;
+
+// The fields of a multipart/form-data body, read independently of the
+// encoder: split at the boundary the header announces.
+Fields parseForm(const LoopbackHTTPServer::Request& request)
+{
+    const std::string prefix = "multipart/form-data; boundary=";
+    const std::string& type = request.headers.at("content-type");
+    EXPECT_EQ(type.rfind(prefix, 0), 0u) << type;
+    const std::string delimiter = "\r\n--" + type.substr(prefix.size());
+    const std::string& body = request.body;
+    EXPECT_TRUE(body.ends_with(delimiter + "--\r\n"));
+
+    Fields fields;
+    size_t at = body.find(delimiter);
+    while (at != std::string::npos) {
+        size_t next = body.find(delimiter, at + delimiter.size());
+        if (next == std::string::npos)
+            break;
+        std::string part = body.substr(at + delimiter.size(), next - at - delimiter.size());
+        size_t headEnd = part.find("\r\n\r\n");
+        std::string head = part.substr(0, headEnd);
+        size_t nameAt = head.find("name=\"") + 6;
+        fields[head.substr(nameAt, head.find('"', nameAt) - nameAt)] = part.substr(headEnd + 4);
+        at = next;
+    }
+    return fields;
+}
+
+// A port on the loopback interface where nothing listens.
+int closedPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+class RecordingWindow final : public FeedbackWindow {
+public:
+    explicit RecordingWindow(int& shows, int& orderOuts) : m_shows(shows), m_orderOuts(orderOuts) { }
+    void showWindow() override { ++m_shows; }
+    void orderOut() override { ++m_orderOuts; }
+
+private:
+    int& m_shows;
+    int& m_orderOuts;
+};
+
+class VLHXFeedbackControllerTest : public ::testing::Test {
+protected:
+    VLHXFeedbackControllerTest()
+    {
+        m_server.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
+        setFeedbackURL(m_server.url("/feedback"));
+        VLHXFeedbackController::setWindowFactory([this](VLHXFeedbackController&) {
+            return std::make_unique<RecordingWindow>(m_shows, m_orderOuts);
+        });
+    }
+    ~VLHXFeedbackControllerTest() override
+    {
+        VLHXFeedbackController::closeFeedback();
+        m_desktop.runPending();
+        VLHXFeedbackController::setWindowFactory(nullptr);
+    }
+
+    void setFeedbackURL(const std::string& url)
+    {
+        m_desktop.standardUserDefaults().setObject("HXFeedbackURL", url);
+        m_desktop.standardUserDefaults().synchronize();
+    }
+    VLHXFeedbackController* controller() { return VLHXFeedbackController::sharedController(); }
+    const std::vector<sim::SimAlertService::ShownAlert>& alerts() { return m_desktop.alerts().shown(); }
+
+    // Sends the open report and waits, in bounded real time, for the result.
+    void sendAndWaitForResult()
+    {
+        ASSERT_TRUE(controller());
+        auto began = std::chrono::steady_clock::now();
+        size_t before = alerts().size();
+        controller()->submitAction();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1)) << "sending blocks";
+        ASSERT_TRUE(test::runUntil(m_desktop, [&] { return alerts().size() > before; }, 15)) << "no result";
+        m_desktop.runPending();
+    }
+
+    // The fields of the last report; `count` reports should have arrived.
+    Fields receivedFields(size_t count = 1)
+    {
+        auto requests = m_server.requests();
+        EXPECT_EQ(requests.size(), count);
+        if (requests.empty())
+            return {};
+        auto& last = requests.back();
+        EXPECT_EQ(last.method, "POST");
+        EXPECT_EQ(last.path, "/feedback");
+        EXPECT_EQ(last.headers["content-length"], std::to_string(last.body.size()));
+        return parseForm(last);
+    }
+
+    test::ScopedEnvironment m_email{"EMAIL", std::string("ada@example.invalid")};
+    sim::SimDesktop m_desktop;
+    ScopedPlatform m_scoped{m_desktop};
+    LoopbackHTTPServer m_server;
+    int m_shows{0};
+    int m_orderOuts{0};
+};
+
+TEST_F(VLHXFeedbackControllerTest, AReportArrivesWithEveryFieldIntact)
+{
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    EXPECT_TRUE(alerts().empty()) << "a reachable server asks nothing";
+    EXPECT_EQ(m_shows, 1);
+    EXPECT_EQ(controller()->windowTitle(), "Velmora Feedback");
+    EXPECT_EQ(controller()->emailAddressChoices(), std::vector<std::string>{"ada@example.invalid"});
+    EXPECT_EQ(controller()->emailAddress(), "ada@example.invalid");
+
+    const std::string message = "Gr\u00fc\u00dfe \u2014 \u65e5\u672c\r\n--not a boundary\r\n\"quoted\" & <b>";
+    controller()->textViewDidChangeText(message);
+    controller()->setName("Ada \u00c6lfrida");
+    controller()->setEmailAddress("ada+velmora@example.invalid");
+    sendAndWaitForResult();
+
+    Fields fields = receivedFields();
+    EXPECT_EQ(fields, (Fields{{"feedbackType", "BUG"}, {"feedback", message}, {"appName", "Velmora"},
+                          {"bundleID", "com.brightfen.velmora.prefpane"}, {"version", "1.0.0"},
+                          {"systemProfile", "<systemProfile suppressed>"}, {"email", "ada+velmora@example.invalid"},
+                          {"name", "Ada \u00c6lfrida"}}));
+
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0].alert.title, "Thank you for your feedback!");
+    EXPECT_EQ(alerts()[0].alert.message, "Your feedback has been sent.");
+    EXPECT_EQ(alerts()[0].alert.buttons, std::vector<std::string>{"OK"});
+    EXPECT_FALSE(controller()) << "dismissing the result closes the window";
+    EXPECT_EQ(m_orderOuts, 1);
+}
+
+TEST_F(VLHXFeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
+{
+    m_desktop.standardUserDefaults().setObject("playsSoundOnMove", 1);
+    m_desktop.standardUserDefaults().synchronize();
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    controller()->switchSectionAction(VLHXFeedbackController::kSupportSection);
+    controller()->textViewDidChangeText("Where is the switch?");
+    controller()->setIncludeHardwareDetails(true);
+
+    controller()->submitAction();
+    EXPECT_TRUE(controller()->sending());
+    EXPECT_TRUE(controller()->progressAnimating());
+    EXPECT_TRUE(m_server.requests().empty()) << "the post waits for the profile";
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return !alerts().empty(); }, 15));
+    m_desktop.runPending();
+
+    Fields fields = receivedFields();
+    EXPECT_EQ(fields["feedbackType"], "SUPPORT");
+    EXPECT_EQ(fields["feedback"], "Where is the switch?");
+    const std::string& profile = fields["systemProfile"];
+    for (const char* expected : {"Velmora\n  Version: 1.0.0\n", "    playsSoundOnMove: 1\n", "  Distribution: ", "  Kernel: ",
+             "  Screens: 1\n    1440 x 900 at (0, 0), scale 1\n", "  Accessibility bus: enabled\n", "  GTK: 4.12\n"})
+        EXPECT_NE(profile.find(expected), std::string::npos) << expected << " missing from:\n" << profile;
+    EXPECT_EQ(alerts().back().alert.title, "Thank you for your feedback!");
+    EXPECT_FALSE(controller());
+}
+
+TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
+{
+    VLHXFeedbackController::showFeedback();
+    controller()->setName("Ada");
+    controller()->setIncludeContactInfo(false);
+    controller()->switchSectionAction(1);
+    sendAndWaitForResult();
+    Fields fields = receivedFields();
+    EXPECT_EQ(fields["feedbackType"], "FEATURE");
+    EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
+
+    VLHXFeedbackController::showFeedback();
+    EXPECT_TRUE(controller()->includeContactInfo()) << "a new window starts afresh";
+    controller()->setName("");
+    controller()->setEmailAddress("");
+    sendAndWaitForResult();
+    fields = receivedFields(2);
+    EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
+    EXPECT_EQ(fields.count("feedback"), 1u);
+}
+
+TEST_F(VLHXFeedbackControllerTest, AnUnreachableServerAsksFirst)
+{
+    setFeedbackURL("http://velmora-feedback.invalid/feedback");
+    m_desktop.alerts().answerNextWith(1);
+    VLHXFeedbackController::showFeedback();
+    ASSERT_EQ(alerts().size(), 1u);
+    const Alert& question = alerts()[0].alert;
+    EXPECT_EQ(question.title, "The feedback server cannot be reached");
+    EXPECT_EQ(question.message.rfind("velmora-feedback.invalid cannot be reached", 0), 0u) << question.message;
+    EXPECT_EQ(question.buttons, (std::vector<std::string>{"Proceed Anyway", "Cancel"}));
+    EXPECT_FALSE(controller()) << "cancel opens nothing";
+    EXPECT_EQ(m_shows, 0);
+
+    VLHXFeedbackController::showFeedback();
+    EXPECT_EQ(alerts().size(), 2u);
+    ASSERT_TRUE(controller()) << "proceeding anyway opens the window";
+
+    // Sending there fails like any unreachable address, with nothing hung.
+    sendAndWaitForResult();
+    EXPECT_EQ(alerts().back().alert.title, "An Error Occured");
+    EXPECT_FALSE(controller());
+}
+
+TEST_F(VLHXFeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
+{
+    setFeedbackURL("http://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    EXPECT_TRUE(alerts().empty());
+    controller()->textViewDidChangeText("lost");
+    sendAndWaitForResult();
+
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0].alert.title, "An Error Occured");
+    EXPECT_EQ(alerts()[0].alert.message, "There was a problem sending your feedback.  Please try again at another time");
+    ASSERT_FALSE(m_desktop.logLines().empty());
+    EXPECT_EQ(m_desktop.logLines().back().rfind("-[HXFeedback connection:didFailWithError:", 0), 0u) << m_desktop.logLines().back();
+    EXPECT_FALSE(controller());
+    EXPECT_EQ(m_orderOuts, 1);
+}
+
+TEST_F(VLHXFeedbackControllerTest, EachKindKeepsItsTextAndSupportWantsContact)
+{
+    VLHXFeedbackController::showFeedback();
+    VLHXFeedbackController& feedback = *controller();
+    const std::string bugTemplate = feedback.messageText();
+    EXPECT_EQ(bugTemplate.rfind("What went wrong?\n", 0), 0u);
+    EXPECT_EQ(feedback.insertionPoint(), std::string("What went wrong?\n").size()) << "typing starts on the second line";
+    EXPECT_FALSE(feedback.reportIsAvailableToSend());
+    for (int section = 0; section < VLHXFeedbackController::kSectionCount; ++section) {
+        EXPECT_FALSE(feedback.sectionString(section).empty());
+        EXPECT_EQ(feedback.sectionString(section).find("\n\n--\n\n"), std::string::npos);
+    }
+
+    feedback.textViewDidChangeText(bugTemplate + "It crashed.");
+    EXPECT_TRUE(feedback.reportIsAvailableToSend());
+    feedback.switchSectionAction(1);
+    EXPECT_FALSE(feedback.reportIsAvailableToSend());
+    EXPECT_EQ(feedback.messageText().rfind("What would you like Velmora to do?\n", 0), 0u);
+    feedback.textViewDidChangeText("Snap to Help buttons");
+    feedback.switchSectionAction(0);
+    EXPECT_EQ(feedback.messageText(), bugTemplate + "It crashed.");
+    feedback.switchSectionAction(1);
+    EXPECT_EQ(feedback.messageText(), "Snap to Help buttons");
+
+    feedback.setIncludeContactInfo(false);
+    feedback.switchSectionAction(VLHXFeedbackController::kSupportSection);
+    EXPECT_TRUE(feedback.includeContactInfo());
+    feedback.setIncludeContactInfo(false);
+    feedback.switchSectionAction(0);
+    EXPECT_FALSE(feedback.includeContactInfo()) << "switching away leaves it alone";
+}
+
+TEST_F(VLHXFeedbackControllerTest, AskingAgainReusesTheOpenWindowAndClosingStartsAfresh)
+{
+    VLHXFeedbackController::showFeedback();
+    VLHXFeedbackController* first = controller();
+    first->textViewDidChangeText("half written");
+    VLHXFeedbackController::showFeedback();
+    EXPECT_EQ(controller(), first);
+    EXPECT_EQ(controller()->messageText(), "half written");
+    EXPECT_EQ(m_shows, 2) << "an open window is brought forward";
+
+    VLHXFeedbackController::showFeedbackWithBugDetails(std::string("details of the crash"));
+    EXPECT_EQ(controller()->messageText(), "details of the crash");
+
+    controller()->windowWillClose();
+    EXPECT_FALSE(controller());
+    EXPECT_EQ(m_orderOuts, 1);
+    m_desktop.runPending();
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    EXPECT_EQ(controller()->messageText().rfind("What went wrong?\n", 0), 0u);
+    controller()->cancelAction();
+    EXPECT_FALSE(controller());
+    VLHXFeedbackController::closeFeedback(); // nothing open: nothing happens
+    EXPECT_EQ(m_orderOuts, 2);
+}
+
+TEST_F(VLHXFeedbackControllerTest, TheAddressComesFromTheInformationValuesUnlessTheUserOverridesIt)
+{
+    m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
+    EXPECT_EQ(VLHXFeedbackController::postURL(), "http://www.brightfen.com/velmora/feedback");
+    setFeedbackURL("http://127.0.0.1:1/other");
+    EXPECT_EQ(VLHXFeedbackController::postURL(), "http://127.0.0.1:1/other");
+
+    // Resources without the address (and without the strings table).
+    test::TemporaryDirectory resources;
+    std::ofstream(std::filesystem::path(resources.path()) / "Velmora-Info.plist")
+        << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleName</key><string>Velmora</string></dict></plist>";
+    test::ScopedEnvironment moved("VELMORA_RESOURCES", resources.path());
+    m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
+    EXPECT_EQ(VLHXFeedbackController::postURL(), std::nullopt);
+    VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller());
+    EXPECT_EQ(m_desktop.logLines().back(), "HXFeedbackURL not defined");
+
+    // Texts the table lacks show their keys.
+    setFeedbackURL(m_server.url("/feedback"));
+    EXPECT_EQ(VLHXFeedbackController::localizedString("Unreachable Explanation"), "Unreachable Explanation");
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    EXPECT_EQ(controller()->windowTitle(), "Title");
+}
+
+TEST_F(VLHXFeedbackControllerTest, WithoutAnEmailAddressTheChoicesAreEmpty)
+{
+    test::ScopedEnvironment noEmail("EMAIL", std::nullopt);
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    EXPECT_TRUE(controller()->emailAddressChoices().empty());
+    EXPECT_EQ(controller()->emailAddress(), "");
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,74 @@
+// Installed applications from desktop entries, as the ignored-applications
+// editor finds them.
+
+#include "platform/linux/GioApplicationFinder.h"
+#include "platform/linux/TestApplications.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+// Registered before any test: GIO reads the folders once per process.
+[[maybe_unused]] const ::testing::Environment* const kTestApplications = ::testing::AddGlobalTestEnvironment(new TestApplicationsEnvironment);
+
+class GioApplicationFinderTest : public ::testing::Test {
+protected:
+    GioApplicationFinder m_finder;
+};
+
+TEST_F(GioApplicationFinderTest, AnEntryIsFoundByItsIdentifierNameOrProgram)
+{
+    const std::string dialogs = dialogsEntryPath().string();
+    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kDialogsEntryId), dialogs);
+    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(std::string(kDialogsEntryId) + ".desktop"), dialogs);
+    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kSorterEntryId), sorterEntryPath().string());
+
+    EXPECT_EQ(m_finder.fullPathForApplication(kDialogsName), dialogs);
+    EXPECT_EQ(m_finder.fullPathForApplication("velmora test DIALOGS"), dialogs);
+    EXPECT_EQ(m_finder.fullPathForApplication(kDialogsEntryId), dialogs);
+    EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogs);
+
+    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier("velmora-no-such-entry"));
+    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier(""));
+    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier("../applications/velmora-test-dialogs"));
+    EXPECT_FALSE(m_finder.fullPathForApplication("No Such Program Anywhere"));
+    EXPECT_FALSE(m_finder.fullPathForApplication(""));
+}
+
+TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsRunningProgram)
+{
+    EXPECT_TRUE(m_finder.isBundleAtPath(dialogsEntryPath().string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath(dialogsEntryPath().string()), kDialogsEntryId);
+    // Below a subfolder the folder names join the ID with dashes.
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath(sorterEntryPath().string()), kSorterEntryId);
+
+    // An entry outside the applications folders is known by its file name.
+    char pattern[] = "/tmp/velmora-finder.XXXXXX";
+    const std::filesystem::path folder = mkdtemp(pattern);
+    writeEntry(folder / "loose.desktop", "Name=Loose Tool\nExec=true\n");
+    std::ofstream(folder / "notes.txt") << "not an application\n";
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "loose.desktop").string()), "loose");
+    EXPECT_EQ(m_finder.displayNameAtPath((folder / "loose.desktop").string()), "Loose Tool");
+
+    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "notes.txt").string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "notes.txt").string()), "");
+    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "missing.desktop").string()));
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(GioApplicationFinderTest, NamesAndIconsOfEntriesAndOfOtherFiles)
+{
+    EXPECT_EQ(m_finder.displayNameAtPath(dialogsEntryPath().string()), kDialogsName);
+    EXPECT_EQ(m_finder.displayNameAtPath("/opt/somewhere/Report Tool.bin"), "Report Tool");
+    EXPECT_EQ(m_finder.iconForFile(dialogsEntryPath().string()), "dialog-information");
+    EXPECT_EQ(m_finder.iconForFile(sorterEntryPath().string()), "/usr/share/pixmaps/card-sorter.png");
+    // A plain file gets its content type's icon; a missing one none.
+    EXPECT_FALSE(m_finder.iconForFile(DESKTOP_TESTS_DIR "/button-extents.py").empty());
+    EXPECT_EQ(m_finder.iconForFile("/nonexistent/velmora/file"), "");
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

@@ -1,0 +1,159 @@
+// What the pane asks of the desktop: starting programs detached, the
+// accessibility settings panel, the toolkit's version.
+
+#include "platform/linux/LinuxPaneServices.h"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+// Sets an environment variable for one scope (nullptr: unsets it).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = g_getenv(name))
+            m_old = old;
+        set(name, value);
+    }
+    ~ScopedEnv() { set(m_name.c_str(), m_old ? m_old->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    static void set(const char* name, const char* value)
+    {
+        if (value)
+            g_setenv(name, value, TRUE);
+        else
+            g_unsetenv(name);
+    }
+
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+class LinuxPaneServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/velmora-pane-services.XXXXXX";
+        m_folder = mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    std::filesystem::path script(const std::string& name, const std::string& body, bool executable = true)
+    {
+        const auto path = m_folder / name;
+        std::ofstream(path) << "#!/bin/sh\n" << body;
+        chmod(path.c_str(), executable ? 0755 : 0644);
+        return path;
+    }
+
+    // Waits for a file the started program writes; its contents.
+    std::string awaitFile(const std::filesystem::path& path, double seconds = 10)
+    {
+        const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(seconds * G_USEC_PER_SEC);
+        while (g_get_monotonic_time() < deadline) {
+            std::ifstream in(path);
+            std::stringstream text;
+            text << in.rdbuf();
+            if (text.str().find('\n') != std::string::npos)
+                return text.str();
+            g_usleep(20000);
+        }
+        return "";
+    }
+
+    std::filesystem::path m_folder;
+    LinuxPaneServices m_services;
+};
+
+TEST_F(LinuxPaneServicesTest, AProgramStartsInASessionOfItsOwnAndLeavesNoChildBehind)
+{
+    const auto report = m_folder / "report";
+    // Its pid, parent, session, and where its output goes.
+    const auto program = script("agent", "set -- $(cat /proc/$$/stat)\n"
+                                         "echo \"$1 $4 $6 $(readlink /proc/$$/fd/1)\" > " + report.string() + ".tmp\n"
+                                         "mv " + report.string() + ".tmp " + report.string() + "\n");
+    ASSERT_TRUE(m_services.launchApplicationAtPath(program));
+    std::istringstream fields(awaitFile(report));
+    pid_t pid = 0, parent = 0, session = 0;
+    std::string output;
+    fields >> pid >> parent >> session >> output;
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(session, pid);
+    EXPECT_NE(parent, getpid());
+    EXPECT_EQ(output, "/dev/null");
+    // GLib reaped the intermediate child; nothing is left for us to wait for.
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(LinuxPaneServicesTest, WhatCannotRunIsNotLaunched)
+{
+    EXPECT_FALSE(m_services.launchApplicationAtPath((m_folder / "missing").string()));
+    EXPECT_FALSE(m_services.launchApplicationAtPath(script("plain", "touch " + (m_folder / "ran").string() + "\n", false)));
+    EXPECT_FALSE(m_services.launchApplicationAtPath(m_folder.string()));
+    EXPECT_FALSE(m_services.launchApplicationAtPath(""));
+    g_usleep(200000);
+    EXPECT_FALSE(std::filesystem::exists(m_folder / "ran"));
+}
+
+TEST_F(LinuxPaneServicesTest, TheAccessibilityPanelOfTheCurrentDesktopOpens)
+{
+    const auto record = [&](const std::string& name) {
+        // Only shell built-ins: PATH holds nothing but these scripts.
+        return script(name, "echo \"${0##*/} $*\" > " + (m_folder / (name + ".args")).string() + "\n");
+    };
+    record("gnome-control-center");
+    record("mate-at-properties");
+    ScopedEnv path("PATH", m_folder.c_str());
+    {
+        ScopedEnv desktop("XDG_CURRENT_DESKTOP", "MATE");
+        ASSERT_TRUE(m_services.openAccessibilitySettings());
+        EXPECT_EQ(awaitFile(m_folder / "mate-at-properties.args"), "mate-at-properties \n");
+    }
+    {
+        // A desktop with no panel of its own: the first one installed.
+        ScopedEnv desktop("XDG_CURRENT_DESKTOP", "LXQt");
+        ASSERT_TRUE(m_services.openAccessibilitySettings());
+        EXPECT_EQ(awaitFile(m_folder / "gnome-control-center.args"), "gnome-control-center universal-access\n");
+    }
+    std::filesystem::remove(m_folder / "gnome-control-center");
+    std::filesystem::remove(m_folder / "mate-at-properties");
+    EXPECT_FALSE(LinuxPaneServices::accessibilitySettingsCommand());
+    EXPECT_FALSE(m_services.openAccessibilitySettings());
+}
+
+TEST_F(LinuxPaneServicesTest, TheToolkitVersionIsTheInstalledGtks)
+{
+    // GTK's own answer, from another process through its introspection data.
+    FILE* pipe = popen("/usr/bin/python3 -c \"import gi; gi.require_version('Gtk', '3.0'); from gi.repository import Gtk; "
+                       "print(Gtk.get_major_version() * 100 + Gtk.get_minor_version())\" 2>/dev/null", "r");
+    ASSERT_TRUE(pipe);
+    int expected = 0;
+    const int read = std::fscanf(pipe, "%d", &expected);
+    pclose(pipe);
+    ASSERT_EQ(read, 1) << "GTK 3 and its introspection data are needed here";
+    EXPECT_EQ(m_services.toolkitVersionNumber(), expected);
+
+    LinuxPaneServices none({"libvelmora-no-toolkit.so.0"});
+    EXPECT_EQ(none.toolkitVersionNumber(), 0);
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing

@@ -1,0 +1,300 @@
+// The installed programs on the real desktop: the `velmora` command and the
+// agent it starts, each its own process, with the settings, the autostart
+// entries and the session bus of a private XDG folder, and real zenity
+// dialogs whose expected pointer spots come from AT-SPI (button-extents.py).
+
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/TestApplications.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode{-1};
+    std::string out;
+    std::string err;
+    double seconds{0};
+};
+
+struct Spot {
+    int x{0};
+    int y{0};
+};
+
+std::string contentsOf(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class VelmoraCommandEndToEndTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/velmora-command-e2e.XXXXXX";
+        s_config = mkdtemp(pattern);
+    }
+    static void TearDownTestSuite()
+    {
+        // An agent a failed test left behind goes with the suite.
+        for (pid_t pid : agentPids())
+            kill(pid, SIGKILL);
+        fs::remove_all(s_config);
+    }
+
+    void SetUp() override
+    {
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display)
+            GTEST_FAIL() << "no X display: run through run-desktop-tests.sh";
+    }
+    void TearDown() override
+    {
+        if (!agentPids().empty())
+            velmora({"stop"});
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+
+    // Runs the built command with the suite's settings folder; `environment`
+    // sets (or, with an empty value, removes) further variables.
+    static Outcome velmora(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {})
+    {
+        gchar** env = g_get_environ();
+        env = g_environ_setenv(env, "XDG_CONFIG_HOME", s_config.c_str(), TRUE);
+        for (const auto& [name, value] : environment)
+            env = value.empty() ? g_environ_unsetenv(env, name.c_str()) : g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
+        std::vector<gchar*> argv{const_cast<gchar*>(VELMORA_COMMAND_PATH)};
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<gchar*>(argument.c_str()));
+        argv.push_back(nullptr);
+
+        Outcome outcome;
+        gchar* out = nullptr;
+        gchar* err = nullptr;
+        int status = 0;
+        const gint64 start = g_get_monotonic_time();
+        GErrorPtr error;
+        const bool ran = g_spawn_sync(nullptr, argv.data(), env, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &status, error.out());
+        outcome.seconds = static_cast<double>(g_get_monotonic_time() - start) / G_USEC_PER_SEC;
+        g_strfreev(env);
+        outcome.out = out ? out : "";
+        outcome.err = err ? err : "";
+        g_free(out);
+        g_free(err);
+        if (ran && WIFEXITED(status))
+            outcome.exitCode = WEXITSTATUS(status);
+        return outcome;
+    }
+
+    // The agents started with this suite's settings folder.
+    static std::vector<pid_t> agentPids()
+    {
+        std::vector<pid_t> pids;
+        const std::string marker = "XDG_CONFIG_HOME=" + s_config.string();
+        std::error_code error;
+        const fs::path agent = fs::canonical(VELMORA_AGENT_PATH, error);
+        for (const auto& entry : fs::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            std::error_code gone;
+            if (fs::read_symlink(entry.path() / "exe", gone) != agent)
+                continue;
+            const std::string environ = contentsOf(entry.path() / "environ");
+            std::istringstream variables(environ);
+            for (std::string variable; std::getline(variables, variable, '\0');) {
+                if (variable == marker)
+                    pids.push_back(std::stoi(name));
+            }
+        }
+        return pids;
+    }
+
+    static fs::path autostartEntry() { return s_config / "autostart" / "VelmoraBG.desktop"; }
+
+    // Every settings file of the suite with its contents.
+    static std::map<std::string, std::string> storedFiles()
+    {
+        std::map<std::string, std::string> files;
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(s_config, error)) {
+            if (entry.is_regular_file())
+                files[entry.path().string()] = contentsOf(entry.path());
+        }
+        return files;
+    }
+
+    void restPointer(Spot spot)
+    {
+        XTestFakeMotionEvent(m_display, -1, spot.x, spot.y, CurrentTime);
+        XSync(m_display, False);
+        pumpFor(0.05);
+    }
+
+    Spot pointer()
+    {
+        Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask);
+        return {x, y};
+    }
+
+    // 15 px in from the button's right edge, vertically centred, from the
+    // extents AT-SPI reports to any client (waits for the dialog to show it).
+    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label)
+    {
+        std::optional<Spot> spot;
+        pumpUntil([&] {
+            std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
+            FILE* pipe = popen(command.c_str(), "r");
+            if (!pipe)
+                return false;
+            int x = 0, y = 0, w = 0, h = 0;
+            int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
+            pclose(pipe);
+            if (read != 4 || w <= 0)
+                return false;
+            spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
+            return true;
+        }, 10);
+        return spot;
+    }
+
+    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
+    {
+        if (pumpUntil([&] {
+                Spot p = pointer();
+                return std::abs(p.x - spot.x) <= 1 && std::abs(p.y - spot.y) <= 1;
+            }, seconds))
+            return ::testing::AssertionSuccess();
+        Spot p = pointer();
+        return ::testing::AssertionFailure() << "the pointer rests at " << p.x << ", " << p.y << ", not at " << spot.x << ", " << spot.y;
+    }
+
+    static fs::path s_config;
+    Display* m_display{nullptr}; // owned
+};
+
+fs::path VelmoraCommandEndToEndTest::s_config;
+
+TEST_F(VelmoraCommandEndToEndTest, StatusWithoutAnAgentAnswersNotRunningWithinTwoSecondsAndNeedsNoDisplay)
+{
+    auto status = velmora({"status"}, {{"DISPLAY", ""}});
+    EXPECT_EQ(status.exitCode, 1) << status.err;
+    EXPECT_EQ(status.out, "not running\n");
+    // The 2 s wait for an answer, plus the start of a program (slow in a
+    // sanitizer build on a loaded machine).
+    EXPECT_GT(status.seconds, 1.9);
+    EXPECT_LT(status.seconds, 5.0);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHelpStillWorks)
+{
+    const std::map<std::string, std::string> noBus{{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/velmora-bus"}, {"DISPLAY", ""}};
+    const auto before = storedFiles();
+    auto status = velmora({"status"}, noBus);
+    EXPECT_EQ(status.exitCode, 5);
+    EXPECT_EQ(status.out, "");
+    EXPECT_NE(status.err.find("no desktop session"), std::string::npos) << status.err;
+    auto set = velmora({"set", "playsSoundOnMove", "true"}, noBus);
+    EXPECT_EQ(set.exitCode, 5);
+    EXPECT_EQ(storedFiles(), before);
+
+    auto help = velmora({"--help"}, noBus);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, BadInputIsRefusedWithNothingWritten)
+{
+    velmora({"get", "playsSoundOnMove"}); // the settings file exists from here on
+    const auto before = storedFiles();
+    ASSERT_FALSE(before.empty());
+
+    auto wrongType = velmora({"set", "snapToAlternateButtonInstead", "maybe"});
+    EXPECT_EQ(wrongType.exitCode, 2);
+    EXPECT_NE(wrongType.err.find("\"snapToAlternateButtonInstead\" expects"), std::string::npos) << wrongType.err;
+    auto unknownKey = velmora({"set", "snapToEverything", "true"});
+    EXPECT_EQ(unknownKey.exitCode, 2);
+    EXPECT_NE(unknownKey.err.find("\"snapToEverything\" is not a key"), std::string::npos) << unknownKey.err;
+    auto missingValue = velmora({"set", "playsSoundOnMove"});
+    EXPECT_EQ(missingValue.exitCode, 2);
+    auto noSuchApp = velmora({"ignore", "add", "No Such Application Anywhere"});
+    EXPECT_EQ(noSuchApp.exitCode, 3);
+    auto builtIn = velmora({"ignore", "remove", "moneydance"});
+    EXPECT_EQ(builtIn.exitCode, 3);
+    EXPECT_NE(builtIn.err.find("built into the list"), std::string::npos) << builtIn.err;
+
+    EXPECT_EQ(storedFiles(), before);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRealAgent)
+{
+    // Started, answering, and registered to start at login.
+    auto start = velmora({"start"});
+    ASSERT_EQ(start.exitCode, 0) << start.err;
+    EXPECT_EQ(start.out, "running\n");
+    EXPECT_EQ(agentPids().size(), 1u);
+    auto status = velmora({"status"});
+    EXPECT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_EQ(status.out, "running\n");
+    ASSERT_TRUE(fs::exists(autostartEntry()));
+    EXPECT_NE(contentsOf(autostartEntry()).find(fs::canonical(VELMORA_AGENT_PATH).string()), std::string::npos);
+
+    // The alternate button from the next dialog on.
+    auto set = velmora({"set", "snapToAlternateButtonInstead", "true"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(velmora({"get", "snapToAlternateButtonInstead"}).out, "true\n");
+    restPointer({20, 20});
+    {
+        Program entry({"zenity", "--entry", "--title=Alternate", "--text=Name"});
+        auto cancel = expectedSpot(entry.pid(), "Cancel");
+        ASSERT_TRUE(cancel);
+        EXPECT_TRUE(pointerReaches(*cancel));
+    }
+
+    // Ignored by its desktop entry: the agent knows the running zenity by it.
+    auto ignore = velmora({"ignore", "add", kDialogsName});
+    ASSERT_EQ(ignore.exitCode, 0) << ignore.err;
+    EXPECT_EQ(ignore.out, std::string("ignoring ") + kDialogsName + "\n");
+    EXPECT_NE(velmora({"ignore", "list"}).out.find(std::string(kDialogsName) + "\t" + kDialogsEntryId + "\tuser"), std::string::npos);
+    restPointer({20, 20});
+    {
+        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
+        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
+        pumpFor(1.5);
+        EXPECT_EQ(pointer().x, 20);
+        EXPECT_EQ(pointer().y, 20);
+    }
+
+    // Stopped: the agent is gone, and so is its login entry.
+    auto stop = velmora({"stop"});
+    ASSERT_EQ(stop.exitCode, 0) << stop.err;
+    EXPECT_EQ(stop.out, "not running\n");
+    EXPECT_TRUE(pumpUntil([] { return agentPids().empty(); }, 5));
+    EXPECT_FALSE(fs::exists(autostartEntry()));
+    status = velmora({"status"});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_EQ(status.out, "not running\n");
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing
