@@ -1,11 +1,18 @@
 // The `velmora` command: the settings pane from a terminal.
 #include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
+#if VELMORA_HAVE_SETTINGS_WINDOW
+#include "pane/gtk/runSettingsWindow.h"
+#endif
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+#if VELMORA_HAVE_SETTINGS_WINDOW
+    if (argc <= 1)
+        return velmora::runSettingsWindow(argc, argv);
+#endif
     velmora::VelmoraCommand command(std::cout, std::cerr);
     // The user's own desktop, where the agent runs; never a simulated one,
     // whose agent and settings would not be the user's.

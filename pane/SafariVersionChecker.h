@@ -11,10 +11,7 @@ namespace velmora {
 // Warns, each time the pane is shown, that an installed browser version is
 // known to misbehave with Velmora.
 //
-// The browser checked is the desktop's WebKit browser, "GNOME Web"
-// (org.gnome.Epiphany): it shares its engine, and with it its accessibility
-// tree, with the browser whose versions are known to misbehave, so it is the
-// one application where the same warning can apply. Its version is read the
+// The browser checked is "GNOME Web" (org.gnome.Epiphany). Its version is read the
 // way a bundle's display version is: from the application's installed
 // information file at a fixed place, here its AppStream metainfo, whose first
 // release is the installed one. Only the exact versions listed below warn.

@@ -53,6 +53,7 @@ VelmoraBGController::VelmoraBGController(VelmoraPref* prefPane) : m_prefPane(pre
 {
     setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
     setKeysAffectingValueForKey("canChangeSettings", {"canRun", "shouldRun", "isRunning"});
+    setKeysAffectingValueForKey("runStateDescription", {"waitingForResponse", "shouldRun", "isRunning"});
 }
 
 const VelmoraBGController::Setting& VelmoraBGController::setting(const char* key) const
@@ -203,6 +204,17 @@ bool VelmoraBGController::canChangeSettings() const
     return canRun() && m_shouldRun && isRunning();
 }
 
+std::string VelmoraBGController::runStateDescription() const
+{
+    if (m_waitingForResponse && m_shouldRun && !isRunning())
+        return "Velmora is starting…";
+    if (m_waitingForResponse && !m_shouldRun && isRunning())
+        return "Velmora is stopping…";
+    if (m_waitingForResponse)
+        return "Asking whether Velmora is running…";
+    return isRunning() ? "Velmora is running" : "Velmora is not running";
+}
+
 std::string VelmoraBGController::agentPath() const
 {
     std::filesystem::path program = Platform::current().application().bundlePath();
@@ -239,9 +251,17 @@ void VelmoraBGController::closePrefpane()
     stopListening();
 }
 
+// static
+std::string VelmoraBGController::readmePath()
+{
+    // The installed Readme, or the source tree's for a program run from its build folder.
+    std::error_code error;
+    return std::filesystem::is_regular_file(VELMORA_README_PATH, error) ? VELMORA_README_PATH : VELMORA_SOURCE_README;
+}
+
 bool VelmoraBGController::helpButton()
 {
-    return Platform::current().workspace().openFile(std::string(VELMORA_DATADIR) + "/Readme.pdf");
+    return Platform::current().workspace().openFile(readmePath());
 }
 
 bool VelmoraBGController::visitWebsite()

@@ -18,7 +18,8 @@ class VelmoraPref;
 //
 // Observable keys, besides the inherited ones: the seven settings properties,
 // "shouldRun", "waitingForResponse", "accessibilityAPIIsRunning", "canRun",
-// "canChangeSettings", "currentVersionString", "bundleNameWithVersionString".
+// "canChangeSettings", "runStateDescription", "currentVersionString",
+// "bundleNameWithVersionString".
 class VelmoraBGController : public BGAppController {
 public:
     // A settings property and the key it is stored under; the key's type and
@@ -81,6 +82,9 @@ public:
     bool accessibilityAPIIsRunning() const;
     bool canRun() const;
     bool canChangeSettings() const;
+    // The run state in a few words for the window, derived from the three
+    // flags: asking, starting, running, stopping or not running.
+    std::string runStateDescription() const;
 
     void startRunning();
     void stopRunning();
@@ -92,6 +96,9 @@ public:
     void closePrefpane();
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
+
+    // The Readme that the help button opens.
+    static std::string readmePath();
 
     // Actions. Each answers whether the desktop did what was asked.
     bool helpButton();

@@ -126,6 +126,12 @@ AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
     , m_windows(windows)
     , m_ledger(m_buses.accessibility.share())
 {
+    // While an application was frozen its focus changes could not be acted
+    // on: once it answers again, its active window is announced anew.
+    m_ledger.setRecoveryHandler([this](const std::string& bus) {
+        if (m_activeWindow && m_activeBus == bus)
+            enqueue({"window:activate", m_activeWindow.share(), 0, bus});
+    });
     // Without the accessibility bus libatspi cannot start: it is not touched.
     if (m_buses.accessibility) {
         m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr));
@@ -182,13 +188,17 @@ AXError AtspiAccessibility::request(const std::string& bus, const std::function<
     GErrorPtr error;
     AXError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
-    if (elapsedMs >= kHungAfterMs) {
-        m_ledger.markHung(bus);
-        if (error)
+    if (error) {
+        // Only a request that failed after waiting out its budget marks the
+        // application hung. One that answered slowly (a loaded machine, an
+        // application still starting) is alive, and its next dialog must
+        // still be snapped.
+        if (elapsedMs >= kHungAfterMs) {
+            m_ledger.markHung(bus);
             return AXError::CannotComplete;
-    }
-    if (error)
+        }
         return errorFor(error);
+    }
     return result;
 }
 

@@ -12,6 +12,7 @@ struct HungAppLedger::State {
     GObjectRef<GCancellable> cancellable;
     std::set<std::string> hung;
     int pings{0};
+    std::function<void(const std::string&)> onRecovered;
 };
 
 // What a ping in flight knows; it outlives the ledger when the ledger goes
@@ -88,6 +89,15 @@ void HungAppLedger::onPingDone(GObject* source, GAsyncResult* result, gpointer d
     // An answer, or a bus that no longer knows the name: either way nothing
     // is left to wait for.
     state->hung.erase(context->busName);
+    if (!error && state->onRecovered) {
+        auto handler = state->onRecovered;
+        handler(context->busName);
+    }
+}
+
+void HungAppLedger::setRecoveryHandler(std::function<void(const std::string& busName)> handler)
+{
+    m_state->onRecovered = std::move(handler);
 }
 
 } // namespace velmora::linux_desktop

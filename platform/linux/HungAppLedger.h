@@ -4,6 +4,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,6 +31,8 @@ public:
     void markHung(const std::string& busName);
     void forget(const std::string& busName);
     size_t hungCount() const;
+    // Called with an application's bus name when it answers a ping again.
+    void setRecoveryHandler(std::function<void(const std::string& busName)> handler);
     // Pings sent so far, for tests.
     int pingCount() const;
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace velmora;
 
 namespace {
@@ -197,6 +199,13 @@ TEST_F(VelmoraBGControllerTest, ActionsGoToTheDesktop)
     const std::string tail = "?subject=velmora-feedback:version_" + controller().currentVersionString();
     EXPECT_EQ(link.rfind("mailto:", 0), 0u);
     EXPECT_EQ(link.substr(link.size() - tail.size()), tail);
+
+    // Help opens the Readme that ships with the program: the installed one,
+    // or the source tree's in a build folder; either way a file that exists.
+    controller().helpButton();
+    ASSERT_EQ(desktop.openedFiles().size(), 1u);
+    EXPECT_EQ(desktop.openedFiles().front(), VelmoraBGController::readmePath());
+    EXPECT_TRUE(std::filesystem::is_regular_file(desktop.openedFiles().front())) << desktop.openedFiles().front();
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -232,6 +235,54 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
     frozen.signal(SIGCONT);
     ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
     EXPECT_EQ(m_session.title(frozenWindow), "Frozen");
+}
+
+TEST_F(AtspiAccessibilityTest, AThawedApplicationsActiveWindowIsAnnouncedAgain)
+{
+    Program frozen({"zenity", "--question", "--title=Thawing", "--text=later"});
+    AXElement window = m_session.waitForActiveWindow(frozen.pid());
+    ASSERT_TRUE(window);
+    std::vector<std::string> heard;
+    std::unique_ptr<AXObserver> observer;
+    ASSERT_EQ(ax().createObserver(frozen.pid(), [&](const AXElement&, const std::string& n) { heard.push_back(n); }, observer),
+        AXError::Success);
+    ASSERT_EQ(observer->addNotification(ax().createApplication(frozen.pid()), "AXFocusedWindowChanged"), AXError::Success);
+    observer->addToRunLoop();
+    pumpFor(0.3);
+
+    // Whatever focus change came while it was frozen could not be acted on.
+    frozen.signal(SIGSTOP);
+    AXValue value;
+    ASSERT_EQ(ax().copyAttributeValue(window, "AXPosition", value), AXError::CannotComplete);
+    heard.clear();
+    frozen.signal(SIGCONT);
+    ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
+    EXPECT_TRUE(pumpUntil([&] { return std::count(heard.begin(), heard.end(), "AXFocusedWindowChanged") > 0; }, 2))
+        << ::testing::PrintToString(heard);
+}
+
+TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
+{
+    Program slow({"zenity", "--question", "--title=Slow", "--text=busy"});
+    AXElement window = m_session.waitForActiveWindow(slow.pid());
+    ASSERT_TRUE(window);
+
+    // Busy for a little less than one request's budget, then answering.
+    const pid_t pid = slow.pid();
+    slow.signal(SIGSTOP);
+    std::thread waker([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(kHungAfterMs) + 20));
+        ::kill(pid, SIGCONT);
+    });
+    AXValue value;
+    AXError error = AXError::Success;
+    double ms = millisecondsOf([&] { error = ax().copyAttributeValue(window, "AXTitle", value); });
+    waker.join();
+    if (error != AXError::Success || ms < kHungAfterMs)
+        GTEST_SKIP() << "the machine did not produce a slow answer (" << ms << " ms, error " << static_cast<int>(error) << ")";
+
+    EXPECT_EQ(ax().ledger().hungCount(), 0u);
+    EXPECT_EQ(ax().copyAttributeValue(window, "AXRole", value), AXError::Success);
 }
 
 TEST_F(AtspiAccessibilityTest, AnApplicationKilledWhileWatchedLeavesNothingBehind)

@@ -1,0 +1,301 @@
+#include "pane/gtk/SettingsWindow.h"
+
+#include "pane/gtk/feedback/GtkFeedbackWindow.h"
+
+#include "shared/update/BundleInfo.h"
+
+#include <glibmm/main.h>
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+// Brings a control in line with the controllers without its change signal
+// being taken for the user's.
+class Refreshing {
+public:
+    explicit Refreshing(int& depth) : m_depth(depth) { ++m_depth; }
+    ~Refreshing() { --m_depth; }
+    Refreshing(const Refreshing&) = delete;
+    Refreshing& operator=(const Refreshing&) = delete;
+
+private:
+    int& m_depth;
+};
+
+void name(Gtk::Widget& widget, const std::string& accessibleName)
+{
+    widget.get_accessible()->set_name(accessibleName);
+}
+
+} // namespace
+
+SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
+{
+    set_title(kTitle);
+    set_border_width(18);
+    set_resizable(false);
+    set_icon_name("velmora");
+
+    // The run switch and what it reports.
+    name(m_runSwitch, "Run Velmora");
+    m_runLabel.set_mnemonic_widget(m_runSwitch);
+    m_status.set_xalign(0);
+    m_runRow.pack_start(m_runLabel, Gtk::PACK_SHRINK);
+    m_runRow.pack_start(m_runSwitch, Gtk::PACK_SHRINK);
+    m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
+    m_runSwitch.property_active().signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_run_switch_changed));
+
+    m_accessibilityInstructions.set_line_wrap(true);
+    m_accessibilityInstructions.set_max_width_chars(48);
+    m_accessibilityInstructions.set_xalign(0);
+    m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_EXPAND_WIDGET);
+    m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
+    m_accessibilityButton.set_valign(Gtk::ALIGN_CENTER);
+    m_accessibilityButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_accessibility_clicked));
+
+    // The settings, one a row.
+    m_settings.set_row_spacing(8);
+    m_settings.set_column_spacing(12);
+    int row = 0;
+    for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, "Snap to the Cancel button instead"},
+                                 {&m_snapBackSwitch, "Snap back after the dialog closes"},
+                                 {&m_soundSwitch, "Play a sound on each snap"}}) {
+        addLabel(text, row).set_mnemonic_widget(*control);
+        name(*control, text);
+        control->set_halign(Gtk::ALIGN_START);
+        m_settings.attach(*control, 1, row++);
+    }
+    addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
+    name(m_soundChooser, "Sound");
+    m_settings.attach(m_soundChooser, 1, row++);
+    m_soundChooser.signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_sound_chosen));
+    addLabel("Volume", row).set_mnemonic_widget(m_volume);
+    name(m_volume, "Volume");
+    m_volume.set_range(0.0, 1.0);
+    m_volume.set_increments(0.05, 0.1);
+    m_volume.set_draw_value(false);
+    m_volume.set_size_request(200, -1);
+    m_settings.attach(m_volume, 1, row++);
+    m_volume.signal_value_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_volume_changed));
+    addLabel("Check for updates daily", row).set_mnemonic_widget(m_dailyUpdatesSwitch);
+    name(m_dailyUpdatesSwitch, "Check for updates daily");
+    m_dailyUpdatesSwitch.set_halign(Gtk::ALIGN_START);
+    m_settings.attach(m_dailyUpdatesSwitch, 1, row++);
+
+    m_ignoredSummary.set_size_request(260, 32);
+    m_ignoredRow.pack_start(m_ignoredSummary, Gtk::PACK_EXPAND_WIDGET);
+    m_ignoredRow.pack_start(m_ignoredButton, Gtk::PACK_SHRINK);
+    m_ignoredButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_ignored_clicked));
+
+    for (auto* button : {&m_updatesButton, &m_helpButton, &m_websiteButton, &m_feedbackButton})
+        m_actions.pack_start(*button, Gtk::PACK_SHRINK);
+    m_actions.pack_start(m_testButton, Gtk::PACK_SHRINK);
+    m_testButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_test_clicked));
+    m_updatesButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_updates_clicked));
+    m_helpButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_help_clicked));
+    m_websiteButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_website_clicked));
+    m_feedbackButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_clicked));
+    m_feedbackButton.set_tooltip_text(controller().feedbackMailLink());
+    m_version.set_xalign(1);
+
+    m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_accessibilityRow, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_settings, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_ignoredRow, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_separator, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_actions, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_version, Gtk::PACK_SHRINK);
+    add(m_layout);
+    show_all_children();
+
+    // Bindings, by property name.
+    VelmoraBGController& c = controller();
+    bind(c, {"shouldRun", "canRun"}, [this] {
+        m_runSwitch.set_active(controller().shouldRun());
+        m_runSwitch.set_sensitive(controller().canRun());
+    });
+    bind(c, {"runStateDescription"}, [this] { m_status.set_text(controller().runStateDescription()); });
+    bind(c, {"accessibilityAPIIsRunning"}, [this] {
+        const bool off = !controller().accessibilityAPIIsRunning();
+        m_accessibilityInstructions.set_text(off ? controller().accessibilityInstructions() : "");
+        m_accessibilityRow.set_visible(off);
+    });
+    bindSettingSwitch(m_alternateSwitch, "snapsToAlternateButton");
+    bindSettingSwitch(m_snapBackSwitch, "snapsBackAfterDismiss");
+    bindSettingSwitch(m_soundSwitch, "playsSoundOnMove");
+    bindSettingSwitch(m_dailyUpdatesSwitch, "shouldCheckForUpdatesDaily");
+    bind(c, {"feedbackSoundName"}, [this] { refreshSoundNames(); });
+    bind(c, {"feedbackSoundVolume"}, [this] { m_volume.set_value(controller().feedbackSoundVolume()); });
+    bind(c, {"canChangeSettings", "playsSoundOnMove"}, [this] {
+        const bool enabled = controller().canChangeSettings();
+        for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{&m_alternateSwitch, &m_snapBackSwitch, &m_soundSwitch,
+                                                                       &m_dailyUpdatesSwitch, &m_ignoredButton})
+            control->set_sensitive(enabled);
+        m_soundChooser.set_sensitive(enabled && controller().playsSoundOnMove());
+        m_volume.set_sensitive(enabled && controller().playsSoundOnMove());
+    });
+    bind(c, {"bundleNameWithVersionString"}, [this] { m_version.set_text(controller().bundleNameWithVersionString()); });
+    bind(m_pane.ignoredAppsController(), {"ignoredAppsNames"},
+        [this] { m_ignoredSummary.set_text(m_pane.ignoredAppsController().ignoredAppsNames()); });
+
+    m_pane.setWindow(this);
+}
+
+SettingsWindow::~SettingsWindow()
+{
+    m_pane.setWindow(nullptr);
+}
+
+void SettingsWindow::activateAndOrderFront()
+{
+    present();
+}
+
+void SettingsWindow::on_show()
+{
+    Gtk::Window::on_show();
+    m_pane.didSelect();
+}
+
+void SettingsWindow::on_hide()
+{
+    m_pane.didUnselect();
+    Gtk::Window::on_hide();
+}
+
+void SettingsWindow::bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh)
+{
+    for (const auto& key : keys) {
+        m_observations.push_back(object.addObserver(key, [this, refresh](const std::string&) {
+            Refreshing scope(m_refreshing);
+            refresh();
+        }));
+    }
+    Refreshing scope(m_refreshing);
+    refresh();
+}
+
+void SettingsWindow::bindSettingSwitch(Gtk::Switch& control, const char* property)
+{
+    const VelmoraBGController::Setting* setting = nullptr;
+    for (const auto& s : VelmoraBGController::settings()) {
+        if (std::string(s.property) == property)
+            setting = &s;
+    }
+    if (!setting)
+        return;
+    bind(controller(), {property}, [this, &control, setting] { control.set_active(controller().valueOfSetting(*setting).boolValue()); });
+    control.property_active().signal_changed().connect([this, &control, setting] {
+        if (!m_refreshing)
+            controller().setValueOfSetting(*setting, Value(control.get_active()));
+    });
+}
+
+Gtk::Label& SettingsWindow::addLabel(const std::string& text, int row)
+{
+    auto label = std::make_unique<Gtk::Label>(text);
+    label->set_xalign(0);
+    m_settings.attach(*label, 0, row);
+    m_labels.push_back(std::move(label));
+    return *m_labels.back();
+}
+
+void SettingsWindow::refreshSoundNames()
+{
+    const std::string chosen = controller().feedbackSoundName();
+    std::vector<std::string> names = controller().soundNames();
+    // A name stored by hand that no sound has any more still shows as chosen.
+    if (std::find(names.begin(), names.end(), chosen) == names.end())
+        names.insert(names.begin(), chosen);
+    m_soundChooser.remove_all();
+    for (const auto& soundName : names)
+        m_soundChooser.append(soundName);
+    m_soundChooser.set_active_text(chosen);
+}
+
+void SettingsWindow::on_run_switch_changed()
+{
+    if (!m_refreshing)
+        controller().setShouldRun(m_runSwitch.get_active());
+}
+
+void SettingsWindow::on_sound_chosen()
+{
+    if (m_refreshing)
+        return;
+    const Glib::ustring chosen = m_soundChooser.get_active_text();
+    if (!chosen.empty())
+        controller().setFeedbackSoundName(chosen);
+}
+
+void SettingsWindow::on_volume_changed()
+{
+    if (!m_refreshing)
+        controller().setFeedbackSoundVolume(static_cast<float>(m_volume.get_value()));
+}
+
+void SettingsWindow::on_accessibility_clicked()
+{
+    // Where the desktop has no settings panel for it, the instructions
+    // beside the button are all there is.
+    controller().showUniversalAccess();
+}
+
+void SettingsWindow::on_ignored_clicked()
+{
+    if (!m_ignoredSheet)
+        m_ignoredSheet = std::make_unique<IgnoredApplicationsSheet>(*this, m_pane.ignoredAppsController());
+    m_ignoredSheet->showSheet();
+}
+
+void SettingsWindow::on_test_clicked()
+{
+    // A sheet over the window: the answer is dropped.
+    m_testAlert = std::make_unique<Gtk::MessageDialog>(*this, kTestAlertTitle, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_NONE, true);
+    m_testAlert->set_title(kTestAlertTitle);
+    m_testAlert->set_secondary_text(kTestAlertMessage);
+    m_testAlert->add_button("Cancel", Gtk::RESPONSE_CANCEL);
+    m_testAlert->add_button("OK", Gtk::RESPONSE_OK);
+    m_testAlert->set_default_response(Gtk::RESPONSE_OK);
+    m_testAlert->signal_response().connect([this](int) {
+        // Not from inside its own signal: the dialog goes once the handler returns.
+        Glib::signal_idle().connect_once([this] { m_testAlert.reset(); });
+        m_testAlert->hide();
+    });
+    m_testAlert->show();
+}
+
+void SettingsWindow::on_updates_clicked()
+{
+    if (!m_checker) {
+        const BundleInfo pane = BundleInfo::pane();
+        m_checker = std::make_unique<UpdateChecker>(pane);
+        m_checker->setAppcastURL(pane.appcastURL());
+        m_checker->setVersionString(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
+        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+        m_checker->setShouldShowFailureAlert(true);
+        m_checker->setShouldShowUpToDateAlert(true);
+        m_checker->setAlertService(&m_alerts);
+    }
+    m_checker->checkForUpdate();
+}
+
+void SettingsWindow::on_help_clicked()
+{
+    controller().helpButton();
+}
+
+void SettingsWindow::on_website_clicked()
+{
+    controller().visitWebsite();
+}
+
+void SettingsWindow::on_feedback_clicked()
+{
+    showFeedbackWindow(this);
+}
+
+} // namespace velmora

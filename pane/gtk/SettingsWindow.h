@@ -1,0 +1,108 @@
+#pragma once
+
+#include "pane/PaneWindow.h"
+#include "pane/VelmoraPref.h"
+#include "pane/gtk/GtkAlertService.h"
+#include "pane/gtk/IgnoredApplicationsSheet.h"
+#include "pane/gtk/PulsingButton.h"
+#include "pane/gtk/VerticallyAlignedLabel.h"
+#include "shared/update/UpdateChecker.h"
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/comboboxtext.h>
+#include <gtkmm/grid.h>
+#include <gtkmm/label.h>
+#include <gtkmm/messagedialog.h>
+#include <gtkmm/scale.h>
+#include <gtkmm/separator.h>
+#include <gtkmm/switch.h>
+#include <gtkmm/window.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The settings window: the pane's controls, each bound by property name to
+// the pane's controllers and refreshed when the property or one it derives
+// from changes. The window holds no state of its own.
+class SettingsWindow final : public Gtk::Window, public PaneWindow {
+public:
+    static constexpr const char* kTitle = "Velmora";
+    static constexpr const char* kTestAlertTitle = "This is a test";
+    static constexpr const char* kTestAlertMessage = "If this were an actual dialog, you would have to make a choice now.";
+
+    // `pane` (not owned) outlives the window.
+    explicit SettingsWindow(VelmoraPref& pane);
+    ~SettingsWindow() override;
+
+    // PaneWindow.
+    void activateAndOrderFront() override;
+
+protected:
+    void on_show() override;
+    void on_hide() override;
+
+private:
+    VelmoraBGController& controller() { return m_pane.prefsController(); }
+
+    // Calls `refresh` now and after every change of one of `keys`.
+    void bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh);
+    void bindSettingSwitch(Gtk::Switch& control, const char* property);
+    Gtk::Label& addLabel(const std::string& text, int row);
+    void refreshSoundNames();
+
+    void on_run_switch_changed();
+    void on_sound_chosen();
+    void on_volume_changed();
+    void on_accessibility_clicked();
+    void on_ignored_clicked();
+    void on_test_clicked();
+    void on_updates_clicked();
+    void on_help_clicked();
+    void on_website_clicked();
+    void on_feedback_clicked();
+
+    VelmoraPref& m_pane;
+    GtkAlertService m_alerts{*this};
+    std::unique_ptr<UpdateChecker> m_checker;
+    std::unique_ptr<IgnoredApplicationsSheet> m_ignoredSheet;
+    std::unique_ptr<Gtk::MessageDialog> m_testAlert;
+    // Set while controls are brought in line with the controllers, so that
+    // their change signals are not taken for the user's.
+    int m_refreshing{0};
+
+    Gtk::Box m_layout{Gtk::ORIENTATION_VERTICAL, 12};
+    Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    Gtk::Switch m_runSwitch;
+    Gtk::Label m_runLabel{"Run Velmora"};
+    Gtk::Label m_status;
+    Gtk::Box m_accessibilityRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    Gtk::Label m_accessibilityInstructions;
+    Gtk::Button m_accessibilityButton{"Open Accessibility Settings"};
+    Gtk::Grid m_settings;
+    Gtk::Switch m_alternateSwitch;
+    Gtk::Switch m_snapBackSwitch;
+    Gtk::Switch m_soundSwitch;
+    Gtk::ComboBoxText m_soundChooser;
+    Gtk::Scale m_volume{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::Switch m_dailyUpdatesSwitch;
+    Gtk::Box m_ignoredRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    VerticallyAlignedLabel m_ignoredSummary;
+    Gtk::Button m_ignoredButton{"Ignored Applications…"};
+    Gtk::Separator m_separator;
+    Gtk::Box m_actions{Gtk::ORIENTATION_HORIZONTAL, 6};
+    PulsingButton m_testButton{"Test Dialog"};
+    Gtk::Button m_updatesButton{"Check for Updates"};
+    Gtk::Button m_helpButton{"Help"};
+    Gtk::Button m_websiteButton{"Web Site"};
+    Gtk::Button m_feedbackButton{"Send Feedback…"};
+    Gtk::Label m_version;
+    std::vector<std::unique_ptr<Gtk::Label>> m_labels;
+    std::vector<NotificationObservation> m_observations;
+};
+
+} // namespace velmora

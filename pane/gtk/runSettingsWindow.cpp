@@ -1,0 +1,42 @@
+#include "pane/gtk/runSettingsWindow.h"
+
+#include "apps/DesktopChooser.h"
+#include "pane/gtk/SettingsWindow.h"
+
+#include <gtkmm/application.h>
+
+#include <cstdio>
+
+namespace velmora {
+
+int runSettingsWindow(int argc, char** argv)
+{
+    // GTK first: the desktop's run loop is GLib's default context, which
+    // the GTK main loop then drives.
+    auto application = Gtk::Application::create(argc, argv, "com.brightfen.velmora.settings");
+    std::unique_ptr<Platform> desktop;
+    if (!Platform::isInstalled()) {
+        desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
+        if (!desktop) {
+            std::fputs("velmora: the settings window needs a desktop session\n", stderr);
+            return 1;
+        }
+    }
+    std::unique_ptr<ScopedPlatform> scoped = desktop ? std::make_unique<ScopedPlatform>(*desktop) : nullptr;
+
+    VelmoraPref pane;
+    std::unique_ptr<SettingsWindow> window;
+    application->signal_activate().connect([&] {
+        if (!window) {
+            window = std::make_unique<SettingsWindow>(pane);
+            application->add_window(*window);
+        }
+        window->present();
+    });
+    const int status = application->run();
+    pane.prefsController().closePrefpane();
+    window.reset();
+    return status;
+}
+
+} // namespace velmora

@@ -1,0 +1,368 @@
+// The settings window used as a person would: the built `velmora` opened
+// without arguments, driven only through its own accessibility tree (the
+// interface the agent itself reads), with the real agent it starts, real
+// zenity dialogs, and a screenshot of each step kept under the build folder.
+
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/GObjectRef.h"
+#include "platform/linux/TestApplications.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <gtest/gtest.h>
+
+#include <atspi/atspi.h>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Node = GObjectRef<AtspiAccessible>;
+
+struct Spot {
+    int x{0};
+    int y{0};
+};
+
+std::string nameOf(AtspiAccessible* node)
+{
+    gchar* name = atspi_accessible_get_name(node, nullptr);
+    std::string text = name ? name : "";
+    g_free(name);
+    return text;
+}
+
+bool hasState(AtspiAccessible* node, AtspiStateType state)
+{
+    AtspiStateSet* states = atspi_accessible_get_state_set(node);
+    const bool has = states && atspi_state_set_contains(states, state);
+    if (states)
+        g_object_unref(states);
+    return has;
+}
+
+// The first showing node under `root`, depth first, that `matches`. Tables
+// are entered only when `intoTables`: a file chooser's lists are long.
+Node findNode(AtspiAccessible* root, const std::function<bool(AtspiAccessible*)>& matches, bool intoTables = false, int depth = 0)
+{
+    if (!root || depth > 30)
+        return {};
+    if (depth > 0 && !hasState(root, ATSPI_STATE_SHOWING))
+        return {};
+    if (matches(root))
+        return Node::retain(root);
+    const AtspiRole role = atspi_accessible_get_role(root, nullptr);
+    if (!intoTables && (role == ATSPI_ROLE_TABLE || role == ATSPI_ROLE_TREE_TABLE))
+        return {};
+    const int count = atspi_accessible_get_child_count(root, nullptr);
+    for (int i = 0; i < count; ++i) {
+        Node child = Node::adopt(atspi_accessible_get_child_at_index(root, i, nullptr));
+        if (Node found = findNode(child.get(), matches, intoTables, depth + 1))
+            return found;
+    }
+    return {};
+}
+
+class SettingsWindowEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display || !m_session.isReady())
+            GTEST_FAIL() << "no real desktop: run through run-desktop-tests.sh";
+        char pattern[] = "/tmp/velmora-window-e2e.XXXXXX";
+        m_config = mkdtemp(pattern);
+        m_screenshots = fs::path(VELMORA_SCREENSHOTS_DIR) / "settings-window";
+        fs::create_directories(m_screenshots);
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : agentPids())
+            kill(pid, SIGKILL);
+        if (m_window > 0) {
+            kill(m_window, SIGKILL);
+            waitpid(m_window, nullptr, 0);
+        }
+        if (m_display)
+            XCloseDisplay(m_display);
+        std::error_code error;
+        fs::remove_all(m_config, error);
+    }
+
+    // Opens the window as a person would: the command without arguments.
+    void openWindow()
+    {
+        gchar** env = g_get_environ();
+        env = g_environ_setenv(env, "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+        gchar* argv[] = {const_cast<gchar*>(VELMORA_COMMAND_PATH), nullptr};
+        GErrorPtr error;
+        g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &m_window, error.out());
+        g_strfreev(env);
+    }
+
+    Node application()
+    {
+        Node desktop = Node::adopt(atspi_get_desktop(0));
+        const int count = atspi_accessible_get_child_count(desktop.get(), nullptr);
+        for (int i = 0; i < count; ++i) {
+            Node app = Node::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+            if (app && static_cast<pid_t>(atspi_accessible_get_process_id(app.get(), nullptr)) == m_window)
+                return app;
+        }
+        return {};
+    }
+
+    // Waits for a showing node of that role whose name `matches`.
+    Node waitFor(AtspiRole role, const std::function<bool(const std::string&)>& matches, double seconds = 10)
+    {
+        Node found;
+        pumpUntil([&] {
+            Node app = application();
+            found = findNode(app.get(), [&](AtspiAccessible* node) {
+                return atspi_accessible_get_role(node, nullptr) == role && matches(nameOf(node));
+            }, role == ATSPI_ROLE_TABLE_CELL);
+            return static_cast<bool>(found);
+        }, seconds);
+        return found;
+    }
+    Node waitFor(AtspiRole role, const std::string& name, double seconds = 10)
+    {
+        return waitFor(role, [&](const std::string& n) { return n == name; }, seconds);
+    }
+    static std::function<bool(const std::string&)> containing(const std::string& part)
+    {
+        return [part](const std::string& name) { return name.find(part) != std::string::npos; };
+    }
+
+    bool waitForState(const Node& node, AtspiStateType state, bool wanted, double seconds = 10)
+    {
+        return pumpUntil([&] { return hasState(node.get(), state) == wanted; }, seconds);
+    }
+
+    // The control's own first action: press, toggle, click.
+    bool press(const Node& node)
+    {
+        AtspiAction* action = atspi_accessible_get_action_iface(node.get());
+        if (!action)
+            return false;
+        const bool done = atspi_action_do_action(action, 0, nullptr);
+        g_object_unref(action);
+        return done;
+    }
+
+    void screenshot(const std::string& step)
+    {
+        const std::string command = std::string(DESKTOP_TESTS_DIR "/screenshot.py '") + (m_screenshots / (step + ".png")).string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "no screenshot of " << step;
+    }
+
+    std::vector<pid_t> agentPids()
+    {
+        std::vector<pid_t> pids;
+        const std::string marker = "XDG_CONFIG_HOME=" + m_config.string();
+        std::error_code error;
+        const fs::path agent = fs::canonical(VELMORA_AGENT_PATH, error);
+        for (const auto& entry : fs::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            std::error_code gone;
+            if (name.find_first_not_of("0123456789") != std::string::npos || fs::read_symlink(entry.path() / "exe", gone) != agent)
+                continue;
+            std::ifstream in(entry.path() / "environ", std::ios::binary);
+            std::stringstream environ;
+            environ << in.rdbuf();
+            for (std::string variable; std::getline(environ, variable, '\0');) {
+                if (variable == marker)
+                    pids.push_back(std::stoi(name));
+            }
+        }
+        return pids;
+    }
+
+    void restPointer(Spot spot)
+    {
+        XTestFakeMotionEvent(m_display, -1, spot.x, spot.y, CurrentTime);
+        XSync(m_display, False);
+        pumpFor(0.05);
+    }
+    Spot pointer()
+    {
+        Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask);
+        return {x, y};
+    }
+    void pressKeys(std::initializer_list<KeySym> held, KeySym key)
+    {
+        for (KeySym k : held)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, k), True, CurrentTime);
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
+        for (KeySym k : held)
+            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, k), False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+    // 15 px in from the button's right edge, vertically centred, from the
+    // extents AT-SPI reports to any client.
+    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label)
+    {
+        std::optional<Spot> spot;
+        pumpUntil([&] {
+            std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
+            FILE* pipe = popen(command.c_str(), "r");
+            if (!pipe)
+                return false;
+            int x = 0, y = 0, w = 0, h = 0;
+            int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
+            pclose(pipe);
+            if (read != 4 || w <= 0)
+                return false;
+            spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
+            return true;
+        }, 10);
+        return spot;
+    }
+    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
+    {
+        if (pumpUntil([&] {
+                Spot p = pointer();
+                return std::abs(p.x - spot.x) <= 1 && std::abs(p.y - spot.y) <= 1;
+            }, seconds))
+            return ::testing::AssertionSuccess();
+        Spot p = pointer();
+        return ::testing::AssertionFailure() << "the pointer rests at " << p.x << ", " << p.y << ", not at " << spot.x << ", " << spot.y;
+    }
+
+    DesktopSession m_session;
+    Display* m_display{nullptr}; // owned
+    fs::path m_config;
+    fs::path m_screenshots;
+    GPid m_window{0};
+};
+
+TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAndSwitchesItOff)
+{
+    openWindow();
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+    const gint64 shown = g_get_monotonic_time();
+    // Nobody answers the status question: the window says so once it times out.
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 4));
+    EXPECT_LT(static_cast<double>(g_get_monotonic_time() - shown) / G_USEC_PER_SEC, 2.5);
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora");
+    ASSERT_TRUE(runSwitch);
+    ASSERT_TRUE(waitForState(runSwitch, ATSPI_STATE_SENSITIVE, true));
+    EXPECT_FALSE(hasState(runSwitch.get(), ATSPI_STATE_CHECKED));
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead");
+    ASSERT_TRUE(snapToCancel);
+    EXPECT_FALSE(hasState(snapToCancel.get(), ATSPI_STATE_SENSITIVE)) << "settings change only while the agent runs";
+    screenshot("1-not-running");
+
+    // On: the agent starts and answers.
+    ASSERT_TRUE(press(runSwitch));
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is running", 15)) << "the agent did not answer";
+    EXPECT_TRUE(hasState(runSwitch.get(), ATSPI_STATE_CHECKED));
+    EXPECT_EQ(agentPids().size(), 1u);
+    ASSERT_TRUE(waitForState(snapToCancel, ATSPI_STATE_SENSITIVE, true));
+    screenshot("2-running");
+
+    // Snap to the cancel button: the next real dialog is snapped onto "Cancel".
+    ASSERT_TRUE(press(snapToCancel));
+    ASSERT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, true));
+    pumpFor(0.5);
+    restPointer({20, 20});
+    {
+        Program entry({"zenity", "--entry", "--title=Alternate", "--text=Name"});
+        auto cancel = expectedSpot(entry.pid(), "Cancel");
+        ASSERT_TRUE(cancel);
+        EXPECT_TRUE(pointerReaches(*cancel));
+        screenshot("3-snapped-to-cancel");
+    }
+    ASSERT_TRUE(press(snapToCancel));
+    ASSERT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, false));
+
+    // The ignored applications: add the dialogs' desktop entry through the sheet.
+    Node ignoredButton = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Ignored Applications…");
+    ASSERT_TRUE(ignoredButton);
+    ASSERT_TRUE(press(ignoredButton));
+    Node add = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Add…");
+    ASSERT_TRUE(add) << "the sheet did not open";
+    // The built-in three are listed and cannot be removed.
+    EXPECT_FALSE(hasState(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Remove").get(), ATSPI_STATE_SENSITIVE));
+    ASSERT_TRUE(press(add));
+    Node exclude = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Exclude");
+    ASSERT_TRUE(exclude) << "the file chooser did not open";
+    pumpFor(0.5);
+    pressKeys({XK_Control_L}, XK_l);
+    Node location;
+    pumpUntil([&] {
+        location = findNode(application().get(), [](AtspiAccessible* node) {
+            return atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_TEXT && hasState(node, ATSPI_STATE_EDITABLE);
+        });
+        return static_cast<bool>(location);
+    }, 10);
+    ASSERT_TRUE(location) << "no location field in the file chooser";
+    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(location.get());
+    ASSERT_TRUE(editable);
+    EXPECT_TRUE(atspi_editable_text_set_text_contents(editable, dialogsEntryPath().c_str(), nullptr));
+    g_object_unref(editable);
+    pumpFor(0.3);
+    screenshot("4-choosing-an-application");
+    ASSERT_TRUE(press(exclude));
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, kDialogsName)) << "the chosen application is not in the list";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing(kDialogsName))) << "the summary does not name it";
+    screenshot("5-ignored-applications");
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Done")));
+    pumpFor(0.5);
+    restPointer({20, 20});
+    {
+        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
+        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
+        pumpFor(1.5);
+        Spot p = pointer();
+        EXPECT_EQ(p.x, 20);
+        EXPECT_EQ(p.y, 20);
+    }
+
+    // The test dialog: the agent snaps the pointer onto its "OK".
+    restPointer({20, 20});
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Test Dialog")));
+    auto ok = expectedSpot(m_window, "OK");
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(pointerReaches(*ok));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "This is a test"));
+    screenshot("6-test-dialog");
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
+
+    // Off: the agent quits.
+    ASSERT_TRUE(press(runSwitch));
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 15));
+    EXPECT_FALSE(hasState(runSwitch.get(), ATSPI_STATE_CHECKED));
+    EXPECT_TRUE(pumpUntil([&] { return agentPids().empty(); }, 10)) << "the agent still runs";
+    screenshot("7-switched-off");
+
+    // An agent started some other way (at login, from a terminal) turns the switch on.
+    gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+    gchar* agentArgv[] = {const_cast<gchar*>(VELMORA_AGENT_PATH), nullptr};
+    GPid agent = 0;
+    EXPECT_TRUE(g_spawn_async(nullptr, agentArgv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent, nullptr));
+    g_strfreev(env);
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is running", 15)) << "the window did not follow the agent";
+    EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, true));
+    screenshot("8-started-elsewhere");
+    if (agent > 0) {
+        kill(agent, SIGKILL);
+        waitpid(agent, nullptr, 0);
+    }
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing
