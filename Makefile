@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 PACKAGE_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan test test-unit test-asan test-desktop run demo install package test-package clean fuzz
+.PHONY: all deps build build-asan test test-unit test-asan test-desktop bench-desktop run demo install package test-package clean fuzz
 
 all: build
 
@@ -33,6 +33,13 @@ test-desktop: build
 	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 test: test-unit test-asan
+
+# The agent's costs on a private real desktop: snap latency against a minimal
+# AT-SPI listener, idle CPU and memory, start-up with 50 applications. Figures,
+# not pass/fail tests, so not part of `make test`. BENCH_DIALOGS sets the
+# number of dialogs each (default 24); BENCH=latency|idle|startup picks some.
+bench-desktop: build
+	tests/platform/linux/run-desktop-tests.sh bench/desktop/desktop-bench.py $(BUILD) $(BENCH)
 
 run: build
 	scripts/run-agent.sh $(BUILD)

@@ -55,6 +55,25 @@ GQuark roleQuark()
     return quark;
 }
 
+GQuark interfacesQuark()
+{
+    static GQuark quark = g_quark_from_static_string("velmora-interfaces");
+    return quark;
+}
+constexpr unsigned kInterfacesKnown = 1u;
+constexpr unsigned kHasComponent = 2u;
+constexpr unsigned kHasCollection = 4u;
+
+template <typename T>
+const T* readThisEvent(const std::vector<std::pair<GObjectRef<AtspiAccessible>, T>>& reads, AtspiAccessible* accessible)
+{
+    for (const auto& [object, value] : reads) {
+        if (object.get() == accessible)
+            return &value;
+    }
+    return nullptr;
+}
+
 struct StateSetRef {
     GObjectRef<AtspiStateSet> set;
     bool has(AtspiStateType state) const { return set && atspi_state_set_contains(set.get(), state); }
@@ -198,17 +217,39 @@ AXError AtspiAccessibility::errorFor(const GErrorPtr& error)
     return AXError::Failure;
 }
 
-GObjectRef<AtspiComponent> AtspiAccessibility::componentOf(AtspiAccessible* accessible)
+AXError AtspiAccessibility::interfacesOf(AtspiAccessible* accessible, unsigned& interfaces)
 {
-    // libatspi may have to ask the application for its interfaces first: a
-    // request of its own, so a frozen application costs one timeout here and
+    interfaces = GPOINTER_TO_UINT(g_object_get_qdata(G_OBJECT(accessible), interfacesQuark()));
+    if (interfaces & kInterfacesKnown)
+        return AXError::Success;
+    // A request of its own: a frozen application costs one timeout here and
     // the read that follows is refused at once.
-    GObjectRef<AtspiComponent> component;
-    request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
-        component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
+    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+        GArrayPtr names(atspi_accessible_get_interfaces(accessible));
+        interfaces = kInterfacesKnown;
+        for (guint i = 0; names && i < names->len; ++i) {
+            gchar* name = g_array_index(names.get(), gchar*, i);
+            if (g_strcmp0(name, "Component") == 0)
+                interfaces |= kHasComponent;
+            else if (g_strcmp0(name, "Collection") == 0)
+                interfaces |= kHasCollection;
+            g_free(name);
+        }
         return AXError::Success;
     });
-    return component;
+    if (result != AXError::Success)
+        return result;
+    g_object_set_qdata(G_OBJECT(accessible), interfacesQuark(), GUINT_TO_POINTER(interfaces));
+    return AXError::Success;
+}
+
+GObjectRef<AtspiComponent> AtspiAccessibility::componentOf(AtspiAccessible* accessible)
+{
+    // Once the interfaces are known libatspi answers this itself.
+    unsigned interfaces = 0;
+    if (interfacesOf(accessible, interfaces) != AXError::Success || !(interfaces & kHasComponent))
+        return {};
+    return GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
 }
 
 std::optional<AtspiRole> AtspiAccessibility::roleOf(AtspiAccessible* accessible)
@@ -241,6 +282,12 @@ std::optional<std::string> AtspiAccessibility::nameOf(AtspiAccessible* accessibl
 
 std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiAccessibility::childrenOf(AtspiAccessible* accessible)
 {
+    if (const auto* read = readThisEvent(m_eventReads.children, accessible)) {
+        std::vector<GObjectRef<AtspiAccessible>> copy;
+        for (const auto& child : *read)
+            copy.push_back(child.share());
+        return copy;
+    }
     const std::string bus = AtspiElement::busNameOf(accessible);
     int count = 0;
     if (request(bus, [&](GErrorPtr& error) {
@@ -260,19 +307,63 @@ std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiAccessibility::chil
         if (child)
             children.push_back(std::move(child));
     }
+    if (m_dispatching) {
+        std::vector<GObjectRef<AtspiAccessible>> kept;
+        for (const auto& child : children)
+            kept.push_back(child.share());
+        m_eventReads.children.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), std::move(kept));
+    }
     return children;
+}
+
+AXError AtspiAccessibility::stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states)
+{
+    if (const auto* read = readThisEvent(m_eventReads.states, accessible)) {
+        states = read->share();
+        return AXError::Success;
+    }
+    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+        states = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+        return states ? AXError::Success : AXError::CannotComplete;
+    });
+    if (result == AXError::Success && m_dispatching)
+        m_eventReads.states.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), states.share());
+    return result;
 }
 
 bool AtspiAccessibility::stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error)
 {
     StateSetRef states;
-    error = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
-        states.set = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
-        return states.set ? AXError::Success : AXError::CannotComplete;
-    });
+    error = stateSetOf(accessible, states.set);
     if (error == AXError::Success && states.has(ATSPI_STATE_DEFUNCT))
         error = AXError::InvalidUIElement;
     return error == AXError::Success && states.has(state);
+}
+
+AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& rect)
+{
+    if (const auto* read = readThisEvent(m_eventReads.extents, accessible)) {
+        rect = *read;
+        return AXError::Success;
+    }
+    const std::string bus = AtspiElement::busNameOf(accessible);
+    auto component = componentOf(accessible);
+    if (!component)
+        return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
+    AtspiRect* raw = nullptr;
+    AXError result = request(bus, [&](GErrorPtr& error) {
+        raw = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
+        return AXError::Success;
+    });
+    std::unique_ptr<AtspiRect, decltype(&g_free)> owned(raw, &g_free);
+    if (result != AXError::Success)
+        return result;
+    if (!raw)
+        return AXError::NoValue;
+    rect = *raw;
+    if (m_dispatching)
+        m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
+    return AXError::Success;
 }
 
 // --- Accessibility ----------------------------------------------------------
@@ -425,20 +516,15 @@ AXError AtspiAccessibility::copyAttributeNames(const AXElement& element, std::ve
     case AtspiElement::Kind::Object:
         break;
     }
-    // Derived from the role (asked once per object) and the interfaces the
-    // object announced when it was first seen: no further request.
+    // Derived from the role and the interfaces, each asked once per object.
     auto role = roleOf(e->accessible());
     if (!role)
         return m_ledger.isHung(e->busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
+    unsigned interfaces = 0;
+    if (AXError error = interfacesOf(e->accessible(), interfaces); error == AXError::CannotComplete)
+        return error;
     names = {"AXRole", "AXTitle", "AXDescription", "AXEnabled", "AXParent", "AXChildren", "AXTopLevelUIElement"};
-    GArrayPtr interfaces(atspi_accessible_get_interfaces(e->accessible()));
-    bool hasComponent = false;
-    for (guint i = 0; interfaces && i < interfaces->len; ++i) {
-        const char* name = g_array_index(interfaces.get(), gchar*, i);
-        hasComponent = hasComponent || g_strcmp0(name, "Component") == 0;
-        g_free(g_array_index(interfaces.get(), gchar*, i));
-    }
-    if (hasComponent) {
+    if (interfaces & kHasComponent) {
         names.push_back("AXPosition");
         names.push_back("AXSize");
     }
@@ -601,11 +687,7 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
     }
     if (attribute == "AXEnabled") {
         StateSetRef states;
-        AXError result = request(bus, [&](GErrorPtr&) {
-            states.set = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
-            return states.set ? AXError::Success : AXError::CannotComplete;
-        });
-        if (result != AXError::Success)
+        if (AXError result = stateSetOf(accessible, states.set); result != AXError::Success)
             return result;
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
@@ -613,24 +695,16 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         return AXError::Success;
     }
     if (attribute == "AXPosition" || attribute == "AXSize") {
-        auto component = componentOf(accessible);
-        if (!component)
-            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
-        AtspiRect* rect = nullptr;
-        AXError result = request(bus, [&](GErrorPtr& error) {
-            rect = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
-            return AXError::Success;
-        });
-        std::unique_ptr<AtspiRect, decltype(&g_free)> owned(rect, &g_free);
-        if (result != AXError::Success)
+        AtspiRect rect{};
+        if (AXError result = extentsOf(accessible, rect); result != AXError::Success)
             return result;
         // A window that is gone, or not on screen, reports a negative size.
-        if (!rect || rect->width < 0 || rect->height < 0)
+        if (rect.width < 0 || rect.height < 0)
             return AXError::NoValue;
         if (attribute == "AXPosition")
-            value = CGPoint{static_cast<float>(rect->x), static_cast<float>(rect->y)};
+            value = CGPoint{static_cast<float>(rect.x), static_cast<float>(rect.y)};
         else
-            value = CGSize{static_cast<float>(rect->width), static_cast<float>(rect->height)};
+            value = CGSize{static_cast<float>(rect.width), static_cast<float>(rect.height)};
         return AXError::Success;
     }
     if (attribute == "AXChildren") {
@@ -749,12 +823,12 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
     const std::string bus = AtspiElement::busNameOf(window);
     // One request for the whole window where the toolkit offers a search of
     // its own tree (GTK and most others do).
-    GObjectRef<AtspiCollection> collectionRef;
-    if (request(bus, [&](GErrorPtr&) {
-            collectionRef = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(window));
-            return AXError::Success;
-        }) == AXError::CannotComplete)
+    unsigned interfaces = 0;
+    if (interfacesOf(window, interfaces) == AXError::CannotComplete)
         return AXError::CannotComplete;
+    GObjectRef<AtspiCollection> collectionRef;
+    if (interfaces & kHasCollection)
+        collectionRef = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(window));
     AtspiCollection* collection = collectionRef.get();
     if (collection) {
         GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
@@ -777,8 +851,13 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
             return AXError::Success;
         });
         if (result == AXError::Success && matches) {
-            for (guint i = 0; i < matches->len; ++i)
-                buttons.push_back(GObjectRef<AtspiAccessible>::adopt(g_array_index(matches, AtspiAccessible*, i)));
+            for (guint i = 0; i < matches->len; ++i) {
+                auto* match = g_array_index(matches, AtspiAccessible*, i);
+                // The rule admits push buttons only: the role is known without asking.
+                if (match && !g_object_get_qdata(G_OBJECT(match), roleQuark()))
+                    g_object_set_qdata(G_OBJECT(match), roleQuark(), GINT_TO_POINTER(static_cast<int>(ATSPI_ROLE_PUSH_BUTTON) + 1));
+                buttons.push_back(GObjectRef<AtspiAccessible>::adopt(match));
+            }
             g_array_free(matches, TRUE);
             return AXError::Success;
         }
@@ -981,6 +1060,8 @@ void AtspiAccessibility::dispatchQueued()
     while (!m_queue.empty()) {
         QueuedEvent event = std::move(m_queue.front());
         m_queue.pop_front();
+        m_eventReads = EventReads{};
+        m_eventReads.requestsBefore = m_requestCount;
         const std::string& bus = event.bus;
         const std::string& type = event.type;
         if (type == "registry:add" || type == "registry:remove") {
@@ -1021,6 +1102,7 @@ void AtspiAccessibility::dispatchQueued()
             deliver(pid, "AXFocusedUIElementChanged", source);
         }
     }
+    m_eventReads = EventReads{};
     m_dispatching = false;
 }
 

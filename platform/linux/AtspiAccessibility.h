@@ -77,8 +77,10 @@ public:
     void setApplicationHandler(ApplicationHandler handler) { m_onApplication = std::move(handler); }
 
     HungAppLedger& ledger() { return m_ledger; }
-    // Requests sent to applications so far (cost measurements).
+    // Requests sent to applications so far (cost measurements), and while an
+    // event is being delivered, those sent for it so far.
     long requestCount() const { return m_requestCount; }
+    long requestsThisEvent() const { return m_dispatching ? m_requestCount - m_eventReads.requestsBefore : 0; }
 
     // For AtspiObserver.
     int addObserver(AtspiObserver& observer);
@@ -95,6 +97,20 @@ private:
         pid_t pid{0};
         GObjectRef<AtspiAccessible> root;
     };
+    // What was read while the current event is delivered. The engine reads
+    // some attributes more than once for one notification (a button's size,
+    // then its position and size; an application's windows for each of its
+    // questions), and nothing it reads changes between two reads of one
+    // delivery: events that arrive meanwhile wait their turn. Emptied between
+    // events; nothing is kept outside a delivery.
+    template <typename T>
+    using ReadsOf = std::vector<std::pair<GObjectRef<AtspiAccessible>, T>>;
+    struct EventReads {
+        ReadsOf<AtspiRect> extents;
+        ReadsOf<GObjectRef<AtspiStateSet>> states;
+        ReadsOf<std::vector<GObjectRef<AtspiAccessible>>> children;
+        long requestsBefore{0};
+    };
 
     // One guarded request to the application owning `bus`: refused at once
     // while the application is hung; marks it hung when the request ran out
@@ -108,6 +124,11 @@ private:
     std::optional<std::string> nameOf(AtspiAccessible* accessible);
     std::optional<std::vector<GObjectRef<AtspiAccessible>>> childrenOf(AtspiAccessible* accessible);
     bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error);
+    AXError stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states);
+    AXError extentsOf(AtspiAccessible* accessible, AtspiRect& rect);
+    // The interfaces an object offers (kHas* bits): asked of the application
+    // once per object, by libatspi, which keeps the answer.
+    AXError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
 
     AXError valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value);
     AXError valueForObject(const AtspiElement& element, const std::string& attribute, AXValue& value);
@@ -146,6 +167,7 @@ private:
     std::deque<QueuedEvent> m_queue;
     SourceGuard m_dispatch;
     bool m_dispatching{false};
+    EventReads m_eventReads;
     std::map<int, AtspiObserver*> m_observers; // not owned; each removes itself when destroyed
     int m_nextObserverId{1};
     std::map<std::string, AppRecord> m_appsByBus;

@@ -4,6 +4,8 @@
 #include <X11/extensions/XTest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace velmora::linux_desktop {
 
@@ -14,15 +16,30 @@ X11Pointer::X11Pointer(Display* display, SystemLog& log)
 {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     m_hasXTest = XTestQueryExtension(m_display, &eventBase, &errorBase, &major, &minor);
+    // XWayland may well report a move as done that the compositor never
+    // made, so the session's kind is believed before the server's answer.
+    if (isWaylandSession()) {
+        m_reportedUnmovable = true;
+        m_log.log(kCannotMoveLine);
+    }
+}
+
+// static
+bool X11Pointer::isWaylandSession()
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
 }
 
 void X11Pointer::moveTo(CGPoint point)
 {
     const int x = static_cast<int>(std::lround(point.x));
     const int y = static_cast<int>(std::lround(point.y));
-    int beforeX = 0, beforeY = 0;
-    unsigned int mask = 0;
-    const bool knewBefore = queryPointer(beforeX, beforeY, mask);
+    // Where the pointer was when last asked: the engine asks just before it
+    // moves, so asking again would only hold the move up by a round trip.
+    const bool knewBefore = m_knowsLast;
+    const int beforeX = m_lastX, beforeY = m_lastY;
 
     if (m_hasXTest)
         XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
@@ -32,10 +49,12 @@ void X11Pointer::moveTo(CGPoint point)
     XSync(m_display, False);
 
     int afterX = 0, afterY = 0;
-    if (!knewBefore || !queryPointer(afterX, afterY, mask) || m_reportedUnmovable)
+    unsigned int mask = 0;
+    if (m_reportedUnmovable || !queryPointer(afterX, afterY, mask) || !knewBefore)
         return;
     // A target off every screen is clamped by the server, so only a pointer
-    // that stayed exactly where it was says that we cannot move it.
+    // that stayed exactly where it was says that we cannot move it (one the
+    // user moved since it was last asked only delays the report).
     if ((afterX != x || afterY != y) && afterX == beforeX && afterY == beforeY) {
         m_reportedUnmovable = true;
         m_log.log(kCannotMoveLine);
@@ -64,7 +83,12 @@ bool X11Pointer::queryPointer(int& x, int& y, unsigned int& mask)
     Window rootReturn = 0, child = 0;
     Window root = m_root;
     int winX = 0, winY = 0;
-    return XQueryPointer(m_display, root, &rootReturn, &child, &x, &y, &winX, &winY, &mask);
+    if (!XQueryPointer(m_display, root, &rootReturn, &child, &x, &y, &winX, &winY, &mask))
+        return false;
+    m_knowsLast = true;
+    m_lastX = x;
+    m_lastY = y;
+    return true;
 }
 
 } // namespace velmora::linux_desktop

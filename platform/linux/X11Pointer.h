@@ -14,9 +14,10 @@ namespace velmora::linux_desktop {
 // ever presses a button.
 //
 // Under Wayland an X client cannot move the real pointer: the server accepts
-// the request and the pointer stays put. The first move that does not land is
-// reported with one log line; the agent keeps running (it still answers the
-// pane) and later moves are tried silently.
+// the request and the pointer stays put. A Wayland session is reported with
+// one log line when the pointer is made; elsewhere the first move that does
+// not land is. The agent keeps running (it still answers the pane) and later
+// moves are tried silently.
 class X11Pointer final : public Pointer {
 public:
     // Both borrowed; they outlive the pointer.
@@ -28,6 +29,8 @@ public:
 
     bool usesXTest() const { return m_hasXTest; }
     bool reportedUnmovable() const { return m_reportedUnmovable; }
+    // From the session's environment (WAYLAND_DISPLAY, XDG_SESSION_TYPE).
+    static bool isWaylandSession();
 
     static constexpr const char* kCannotMoveLine =
         "The pointer cannot be moved on this desktop (a Wayland session does not let programs move it); "
@@ -41,6 +44,10 @@ private:
     unsigned long m_root; // the root window's id
     bool m_hasXTest{false};
     bool m_reportedUnmovable{false};
+    // The pointer's location as the server last told it.
+    bool m_knowsLast{false};
+    int m_lastX{0};
+    int m_lastY{0};
 };
 
 } // namespace velmora::linux_desktop

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 namespace velmora::linux_desktop::testing {
 namespace {
 
@@ -67,6 +71,28 @@ TEST_F(X11PointerTest, AHeldButtonIsSeen)
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
     EXPECT_FALSE(pointer.anyButtonDown());
+}
+
+TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTried)
+{
+    // XWayland answers a move as if it were made: the session's kind decides.
+    for (const char* variable : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE"}) {
+        SCOPED_TRACE(variable);
+        const char* saved = std::getenv("XDG_SESSION_TYPE");
+        const std::string savedType = saved ? saved : "";
+        setenv(variable, std::string(variable) == "WAYLAND_DISPLAY" ? "wayland-0" : "wayland", 1);
+        RecordingLog log;
+        X11Pointer pointer(m_x11->display(), log);
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("XDG_SESSION_TYPE", savedType.c_str(), 1);
+        EXPECT_EQ(log.lines, std::vector<std::string>{X11Pointer::kCannotMoveLine});
+        EXPECT_TRUE(pointer.reportedUnmovable());
+        pointer.moveTo({40, 41});
+        pointer.moveTo({42, 43});
+        EXPECT_EQ(serverPointer(), std::make_pair(42, 43));
+        EXPECT_EQ(log.lines.size(), 1u);
+    }
+    EXPECT_FALSE(X11Pointer::isWaylandSession());
 }
 
 TEST_F(X11PointerTest, ScreensAreTheServersMonitorsWithThePrimaryFirst)
