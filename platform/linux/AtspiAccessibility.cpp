@@ -188,17 +188,17 @@ AXError AtspiAccessibility::request(const std::string& bus, const std::function<
     GErrorPtr error;
     AXError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
-    if (error) {
-        // Only a request that failed after waiting out its budget marks the
-        // application hung. One that answered slowly (a loaded machine, an
-        // application still starting) is alive, and its next dialog must
-        // still be snapped.
-        if (elapsedMs >= kHungAfterMs) {
-            m_ledger.markHung(bus);
-            return AXError::CannotComplete;
-        }
-        return errorFor(error);
+    // Only a request that failed after waiting out its budget marks the
+    // application hung. One that answered slowly (a loaded machine, an
+    // application still starting) is alive, and its next dialog must still
+    // be snapped. Some of libatspi's calls report no error, only an empty
+    // answer: their bodies say so by what they return.
+    if ((error || result != AXError::Success) && elapsedMs >= kHungAfterMs) {
+        m_ledger.markHung(bus);
+        return AXError::CannotComplete;
     }
+    if (error)
+        return errorFor(error);
     return result;
 }
 
@@ -226,6 +226,10 @@ AXError AtspiAccessibility::interfacesOf(AtspiAccessible* accessible, unsigned& 
     // the read that follows is refused at once.
     AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
         GArrayPtr names(atspi_accessible_get_interfaces(accessible));
+        // Every live object offers at least one: none is a failed request,
+        // and must not be remembered as the object's interfaces.
+        if (!names || names->len == 0)
+            return AXError::InvalidUIElement;
         interfaces = kInterfacesKnown;
         for (guint i = 0; names && i < names->len; ++i) {
             gchar* name = g_array_index(names.get(), gchar*, i);
