@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <atspi/atspi.h>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <optional>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +43,47 @@ inline bool pumpUntil(const std::function<bool()>& done, double seconds)
 inline void pumpFor(double seconds)
 {
     pumpUntil([] { return false; }, seconds);
+}
+
+// A spot on the screen, in X11 pixels.
+struct Spot {
+    int x{0};
+    int y{0};
+};
+
+// Where the pointer belongs on a button: 15 px in from its right edge,
+// vertically centred, from the extents AT-SPI reports to any client, not from
+// the agent's own reading. Waits up to 10 s for the dialog to show it.
+inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& label)
+{
+    std::optional<Spot> spot;
+    pumpUntil([&] {
+        std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe)
+            return false;
+        int x = 0, y = 0, w = 0, h = 0;
+        int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
+        pclose(pipe);
+        if (read != 4 || w <= 0)
+            return false;
+        spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
+        return true;
+    }, 10);
+    return spot;
+}
+
+// Whether the pointer, as `where` tells it, reaches `spot` (within a pixel)
+// in `seconds`, the loop served meanwhile.
+inline ::testing::AssertionResult pointerReachesSpot(const std::function<Spot()>& where, Spot spot, double seconds = 10)
+{
+    if (pumpUntil([&] {
+            Spot p = where();
+            return std::abs(p.x - spot.x) <= 1 && std::abs(p.y - spot.y) <= 1;
+        }, seconds))
+        return ::testing::AssertionSuccess();
+    Spot p = where();
+    return ::testing::AssertionFailure() << "the pointer rests at " << p.x << ", " << p.y << ", not at " << spot.x << ", " << spot.y;
 }
 
 // A program started for one test, killed (and reaped) when the test ends.

@@ -27,11 +27,6 @@ namespace fs = std::filesystem;
 
 using Node = GObjectRef<AtspiAccessible>;
 
-struct Spot {
-    int x{0};
-    int y{0};
-};
-
 std::string nameOf(AtspiAccessible* node)
 {
     gchar* name = atspi_accessible_get_name(node, nullptr);
@@ -211,35 +206,10 @@ protected:
         XSync(m_display, False);
     }
 
-    // 15 px in from the button's right edge, vertically centred, from the
-    // extents AT-SPI reports to any client.
-    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label)
-    {
-        std::optional<Spot> spot;
-        pumpUntil([&] {
-            std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
-            FILE* pipe = popen(command.c_str(), "r");
-            if (!pipe)
-                return false;
-            int x = 0, y = 0, w = 0, h = 0;
-            int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
-            pclose(pipe);
-            if (read != 4 || w <= 0)
-                return false;
-            spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
-            return true;
-        }, 10);
-        return spot;
-    }
+    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
     ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
     {
-        if (pumpUntil([&] {
-                Spot p = pointer();
-                return std::abs(p.x - spot.x) <= 1 && std::abs(p.y - spot.y) <= 1;
-            }, seconds))
-            return ::testing::AssertionSuccess();
-        Spot p = pointer();
-        return ::testing::AssertionFailure() << "the pointer rests at " << p.x << ", " << p.y << ", not at " << spot.x << ", " << spot.y;
+        return pointerReachesSpot([this] { return pointer(); }, spot, seconds);
     }
 
     DesktopSession m_session;
