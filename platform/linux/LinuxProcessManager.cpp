@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,10 +11,18 @@ namespace velmora::linux_desktop {
 
 namespace {
 
+// A process may be reaped between the opening of one of its files and the
+// read (which then fails with ESRCH): that reads as empty. A stream would
+// throw there instead, and take the agent down with the process.
 std::string readSmallFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    gchar* contents = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr))
+        return {};
+    std::string text(contents, length);
+    g_free(contents);
+    return text;
 }
 
 std::string lastComponent(const std::string& path)

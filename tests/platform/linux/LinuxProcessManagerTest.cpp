@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -33,6 +34,32 @@ TEST(LinuxProcessManagerTest, ListsOurProcessesByProgramNameAndAsksThemToQuit)
     ASSERT_EQ(waitpid(sleeper.pid(), &status, 0), sleeper.pid());
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_FALSE(manager.sendQuit(0));
+}
+
+// A process reaped while it is described fails the reads of its files
+// (ESRCH); a file that is a directory fails them the same way here.
+TEST(LinuxProcessManagerTest, AProcessWhoseFilesCannotBeReadIsLeftOutNotThrown)
+{
+    char pattern[] = "/tmp/velmora-proc.XXXXXX";
+    const std::filesystem::path root = mkdtemp(pattern);
+    std::filesystem::create_directories(root / "41" / "cmdline");
+    std::filesystem::create_directories(root / "41" / "comm");
+    std::filesystem::create_directories(root / "42");
+    {
+        std::ofstream cmdline(root / "42" / "cmdline", std::ios::binary);
+        cmdline << std::string("/usr/bin/zenity\0--info\0", 23);
+    }
+
+    LinuxProcessManager manager(root.string());
+    std::optional<ProcessRecord> unreadable;
+    EXPECT_NO_THROW(unreadable = manager.record(41));
+    EXPECT_FALSE(unreadable);
+    std::vector<ProcessRecord> all;
+    EXPECT_NO_THROW(all = manager.processes());
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].pid, 42);
+    EXPECT_EQ(all[0].name, "zenity");
+    std::filesystem::remove_all(root);
 }
 
 } // namespace
