@@ -15,6 +15,10 @@ namespace velmora::linux_desktop {
 
 namespace {
 
+// What the backend sees and does, for following a snap that did not happen:
+// G_MESSAGES_DEBUG=velmora-atspi prints it.
+#define VELMORA_TRACE(...) g_log("velmora-atspi", G_LOG_LEVEL_DEBUG, __VA_ARGS__)
+
 // Deeper than any dialog's layout nesting; bounds the cost of a pathological tree.
 constexpr int kMaxLayoutDepth = 8;
 // How far an element-at-point search descends.
@@ -129,6 +133,7 @@ AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
     // While an application was frozen its focus changes could not be acted
     // on: once it answers again, its active window is announced anew.
     m_ledger.setRecoveryHandler([this](const std::string& bus) {
+        VELMORA_TRACE("%s answers again", bus.c_str());
         if (m_activeWindow && m_activeBus == bus)
             enqueue({"window:activate", m_activeWindow.share(), 0, bus});
     });
@@ -179,7 +184,7 @@ std::string AtspiAccessibility::busAddress(GDBusConnection* sessionBus)
 
 // --- Guarded requests -------------------------------------------------------
 
-AXError AtspiAccessibility::request(const std::string& bus, const std::function<AXError(GErrorPtr& error)>& body)
+AXError AtspiAccessibility::request(const std::string& bus, const char* what, const std::function<AXError(GErrorPtr& error)>& body)
 {
     if (m_ledger.isHung(bus))
         return AXError::CannotComplete;
@@ -188,12 +193,14 @@ AXError AtspiAccessibility::request(const std::string& bus, const std::function<
     GErrorPtr error;
     AXError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
+    VELMORA_TRACE("%s of %s: %.2f ms%s", what, bus.c_str(), elapsedMs, error || result != AXError::Success ? ", failed" : "");
     // Only a request that failed after waiting out its budget marks the
     // application hung. One that answered slowly (a loaded machine, an
     // application still starting) is alive, and its next dialog must still
     // be snapped. Some of libatspi's calls report no error, only an empty
     // answer: their bodies say so by what they return.
     if ((error || result != AXError::Success) && elapsedMs >= kHungAfterMs) {
+        VELMORA_TRACE("%s: no answer after %.0f ms, taken as hung", bus.c_str(), elapsedMs);
         m_ledger.markHung(bus);
         return AXError::CannotComplete;
     }
@@ -224,7 +231,7 @@ AXError AtspiAccessibility::interfacesOf(AtspiAccessible* accessible, unsigned& 
         return AXError::Success;
     // A request of its own: a frozen application costs one timeout here and
     // the read that follows is refused at once.
-    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+    AXError result = request(AtspiElement::busNameOf(accessible), "interfaces", [&](GErrorPtr&) {
         GArrayPtr names(atspi_accessible_get_interfaces(accessible));
         // Every live object offers at least one: none is a failed request,
         // and must not be remembered as the object's interfaces.
@@ -262,7 +269,7 @@ std::optional<AtspiRole> AtspiAccessibility::roleOf(AtspiAccessible* accessible)
     if (gpointer cached = g_object_get_qdata(G_OBJECT(accessible), roleQuark()))
         return static_cast<AtspiRole>(GPOINTER_TO_INT(cached) - 1);
     AtspiRole role = ATSPI_ROLE_INVALID;
-    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr& error) {
+    AXError result = request(AtspiElement::busNameOf(accessible), "role", [&](GErrorPtr& error) {
         role = atspi_accessible_get_role(accessible, error.out());
         return AXError::Success;
     });
@@ -275,7 +282,7 @@ std::optional<AtspiRole> AtspiAccessibility::roleOf(AtspiAccessible* accessible)
 std::optional<std::string> AtspiAccessibility::nameOf(AtspiAccessible* accessible)
 {
     GCharPtr name;
-    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr& error) {
+    AXError result = request(AtspiElement::busNameOf(accessible), "name", [&](GErrorPtr& error) {
         name = GCharPtr(atspi_accessible_get_name(accessible, error.out()));
         return AXError::Success;
     });
@@ -294,7 +301,7 @@ std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiAccessibility::chil
     }
     const std::string bus = AtspiElement::busNameOf(accessible);
     int count = 0;
-    if (request(bus, [&](GErrorPtr& error) {
+    if (request(bus, "child count", [&](GErrorPtr& error) {
             count = atspi_accessible_get_child_count(accessible, error.out());
             return AXError::Success;
         }) != AXError::Success)
@@ -302,7 +309,7 @@ std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiAccessibility::chil
     std::vector<GObjectRef<AtspiAccessible>> children;
     for (int i = 0; i < count; ++i) {
         GObjectRef<AtspiAccessible> child;
-        AXError result = request(bus, [&](GErrorPtr& error) {
+        AXError result = request(bus, "child", [&](GErrorPtr& error) {
             child = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(accessible, i, error.out()));
             return AXError::Success;
         });
@@ -326,7 +333,7 @@ AXError AtspiAccessibility::stateSetOf(AtspiAccessible* accessible, GObjectRef<A
         states = read->share();
         return AXError::Success;
     }
-    AXError result = request(AtspiElement::busNameOf(accessible), [&](GErrorPtr&) {
+    AXError result = request(AtspiElement::busNameOf(accessible), "states", [&](GErrorPtr&) {
         states = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
         return states ? AXError::Success : AXError::CannotComplete;
     });
@@ -355,7 +362,7 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
     if (!component)
         return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
     AtspiRect* raw = nullptr;
-    AXError result = request(bus, [&](GErrorPtr& error) {
+    AXError result = request(bus, "extents", [&](GErrorPtr& error) {
         raw = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
         return AXError::Success;
     });
@@ -558,10 +565,18 @@ AXError AtspiAccessibility::copyAttributeValue(const AXElement& element, const s
             return value.isNone() ? AXError::NoValue : AXError::Success;
         }
         return AXError::AttributeUnsupported;
-    case AtspiElement::Kind::Application:
-        return valueForApplication(*e, attribute, value);
-    case AtspiElement::Kind::Object:
-        return valueForObject(*e, attribute, value);
+    case AtspiElement::Kind::Application: {
+        AXError result = valueForApplication(*e, attribute, value);
+        VELMORA_TRACE("%s of %s: error %d, %s", attribute.c_str(), e->busName().c_str(), static_cast<int>(result),
+            value.description().c_str());
+        return result;
+    }
+    case AtspiElement::Kind::Object: {
+        AXError result = valueForObject(*e, attribute, value);
+        if (result != AXError::Success)
+            VELMORA_TRACE("%s of an element of %s: error %d", attribute.c_str(), e->busName().c_str(), static_cast<int>(result));
+        return result;
+    }
     }
     return AXError::Failure;
 }
@@ -605,18 +620,20 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         value = AtspiElement::make(it->second.share());
         return AXError::Success;
     }
-    // The active window as the events told it answers without a request.
-    // With none known (the active window closed, or was deactivated last),
-    // the application's windows are asked.
-    if (attribute == "AXFrontmost" && m_activeWindow) {
-        value = ownsActive;
+    // The active window as the events told it answers without a request for
+    // the application that owns it. Any other is asked about its own windows:
+    // the events' word may be stale, as a frozen or killed application never
+    // announces losing the focus, and one just started may activate its
+    // window before it announces anything.
+    if (ownsActive && attribute == "AXFrontmost") {
+        value = true;
         return AXError::Success;
     }
-    if (attribute == "AXHidden" && ownsActive) {
+    if (ownsActive && attribute == "AXHidden") {
         value = false; // an active window is never iconified
         return AXError::Success;
     }
-    if (attribute == "AXFocusedWindow" && ownsActive) {
+    if (ownsActive && attribute == "AXFocusedWindow") {
         value = AtspiElement::make(m_activeWindow.share());
         return AXError::Success;
     }
@@ -643,8 +660,8 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         value = allIconified;
         return AXError::Success;
     }
-    // No activation seen yet for this application: ask its windows, and
-    // remember an active one for the events that follow.
+    // Ask its windows, and remember an active one for the events that follow:
+    // it is newer than any other application's claim.
     for (const auto& window : windows) {
         AXError error = AXError::Success;
         if (stateOf(window.get(), ATSPI_STATE_ACTIVE, error)) {
@@ -679,7 +696,7 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
     }
     if (attribute == "AXTitle" || attribute == "AXDescription") {
         GCharPtr text;
-        AXError result = request(bus, [&](GErrorPtr& error) {
+        AXError result = request(bus, "title", [&](GErrorPtr& error) {
             text = GCharPtr(attribute == "AXTitle" ? atspi_accessible_get_name(accessible, error.out())
                                                    : atspi_accessible_get_description(accessible, error.out()));
             return AXError::Success;
@@ -784,7 +801,7 @@ AXError AtspiAccessibility::visibleChildren(AtspiAccessible* accessible, std::ve
 
 AXError AtspiAccessibility::parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent)
 {
-    return request(bus, [&](GErrorPtr& error) {
+    return request(bus, "parent", [&](GErrorPtr& error) {
         parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(accessible, error.out()));
         return AXError::Success;
     });
@@ -849,7 +866,7 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
             ATSPI_Collection_MATCH_ALL, roles, ATSPI_Collection_MATCH_ANY, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
         g_array_unref(roles);
         GArray* matches = nullptr;
-        AXError result = request(bus, [&](GErrorPtr& error) {
+        AXError result = request(bus, "matches", [&](GErrorPtr& error) {
             matches = atspi_collection_get_matches(collection, rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
                 onlyDefault ? 1 : kMaxButtons, TRUE, error.out());
             return AXError::Success;
@@ -939,7 +956,7 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
             break;
         }
         GObjectRef<AtspiAccessible> child;
-        AXError error = request(bus, [&](GErrorPtr& gerror) {
+        AXError error = request(bus, "child at point", [&](GErrorPtr& gerror) {
             child = GObjectRef<AtspiAccessible>::adopt(
                 atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, gerror.out()));
             return AXError::Success;
@@ -1006,10 +1023,14 @@ AXError AtspiAccessibility::createObserver(pid_t pid, AXObserver::Callback callb
     if (!isAPIEnabled())
         return AXError::APIDisabled;
     AXElement app = createApplication(pid);
-    if (!app)
+    if (!app) {
+        VELMORA_TRACE("observer for %d: not on the accessibility bus yet", static_cast<int>(pid));
         return AXError::CannotComplete;
-    if (m_ledger.isHung(app.refAs<AtspiElement>()->busName()))
+    }
+    if (m_ledger.isHung(app.refAs<AtspiElement>()->busName())) {
+        VELMORA_TRACE("observer for %d: application hung", static_cast<int>(pid));
         return AXError::CannotComplete;
+    }
     observer = std::make_unique<AtspiObserver>(*this, pid, std::move(app), std::move(callback));
     return AXError::Success;
 }
@@ -1073,6 +1094,7 @@ void AtspiAccessibility::dispatchQueued()
             continue;
         }
         pid_t pid = pidForBus(bus, event.source.get());
+        VELMORA_TRACE("%s from %s (pid %d)", type.c_str(), bus.c_str(), static_cast<int>(pid));
         AXElement source = AtspiElement::make(event.source.share());
         if (type == "window:activate") {
             const bool appWasActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus;
@@ -1128,6 +1150,7 @@ pid_t AtspiAccessibility::processOfBusName(const std::string& bus)
 
 void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool joined)
 {
+    VELMORA_TRACE("%s %s the accessibility bus", bus.c_str(), joined ? "joined" : "left");
     pid_t pid = 0;
     if (joined) {
         // libatspi learns of the new application on its own connection, maybe
@@ -1165,6 +1188,7 @@ void AtspiAccessibility::deliver(pid_t pid, const std::string& notification, con
         if (observer->pid() == pid)
             ids.push_back(id);
     }
+    VELMORA_TRACE("%s for %d: %zu observer(s)", notification.c_str(), static_cast<int>(pid), ids.size());
     for (int id : ids) {
         auto it = m_observers.find(id);
         if (it != m_observers.end() && it->second->wants(notification, element))

@@ -115,7 +115,7 @@ private:
     // One guarded request to the application owning `bus`: refused at once
     // while the application is hung; marks it hung when the request ran out
     // of time. Returns what `body` returned, or CannotComplete.
-    AXError request(const std::string& bus, const std::function<AXError(GErrorPtr& error)>& body);
+    AXError request(const std::string& bus, const char* what, const std::function<AXError(GErrorPtr& error)>& body);
     static AXError errorFor(const GErrorPtr& error);
 
     // Reads with the guard applied; empty on failure.

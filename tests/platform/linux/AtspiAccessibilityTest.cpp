@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 namespace velmora::linux_desktop::testing {
@@ -259,6 +260,37 @@ TEST_F(AtspiAccessibilityTest, AThawedApplicationsActiveWindowIsAnnouncedAgain)
     ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
     EXPECT_TRUE(pumpUntil([&] { return std::count(heard.begin(), heard.end(), "AXFocusedWindowChanged") > 0; }, 2))
         << ::testing::PrintToString(heard);
+}
+
+// The focus moves on from a frozen application that cannot announce losing
+// it, to one whose activation has not been dispatched (a starting toolkit may
+// activate its window before it announces anything). The newcomer, asked
+// before any event is dispatched, is frontmost with its own window focused.
+TEST_F(AtspiAccessibilityTest, TheFocusLeavingAFrozenApplicationIsSeenByTheOneThatTookIt)
+{
+    Program frozen({"zenity", "--question", "--title=Left", "--text=frozen"});
+    ASSERT_TRUE(startQuestion(frozen));
+    EXPECT_EQ(m_session.read(ax().createApplication(frozen.pid()), "AXFrontmost").boolValue(), std::optional<bool>(true));
+    frozen.signal(SIGSTOP);
+
+    // Waited for out of process, the loop not run: nothing is dispatched.
+    Program taker({"zenity", "--info", "--title=Taker", "--text=mine"});
+    const std::string probe = std::string(DESKTOP_TESTS_DIR "/window-active.py ") + std::to_string(taker.pid());
+    bool active = false;
+    for (int i = 0; i < 100 && !active; ++i) {
+        active = std::system(probe.c_str()) == 0;
+        if (!active)
+            g_usleep(100 * 1000);
+    }
+    ASSERT_TRUE(active) << "the window manager gave the new dialog no focus";
+
+    AXElement app = ax().createApplication(taker.pid());
+    ASSERT_TRUE(app);
+    EXPECT_EQ(m_session.read(app, "AXFrontmost").boolValue(), std::optional<bool>(true));
+    AXValue focused = m_session.read(app, "AXFocusedWindow");
+    ASSERT_TRUE(focused.element());
+    EXPECT_EQ(m_session.title(*focused.element()), "Taker");
+    frozen.signal(SIGCONT);
 }
 
 TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
