@@ -53,7 +53,7 @@ struct Spot {
 
 // Where the pointer belongs on a button: 15 px in from its right edge,
 // vertically centred, from the extents AT-SPI reports to any client, not from
-// the agent's own reading. Waits up to 10 s for the dialog to show it.
+// the agent's own reading, once the dialog has taken the focus (up to 10 s).
 inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& label)
 {
     std::optional<Spot> spot;

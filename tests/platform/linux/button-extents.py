@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-# Prints "x y width height" of the push button labelled LABEL in the
-# application of process PID, read straight from AT-SPI: the end-to-end tests
-# compute where the pointer must land from this, not from the agent's code.
+# Prints "x y width height" of the push button labelled LABEL in the active
+# window of the application of process PID, read straight from AT-SPI: the
+# end-to-end tests compute where the pointer must land from this, not from the
+# agent's code. Exits 1 while there is no such window: before the window
+# manager has placed and focused a dialog, its toolkit reports where the
+# window was first put, not where it shows.
 #   button-extents.py PID LABEL
 import sys
 
@@ -29,11 +32,15 @@ def main():
         app = desktop.get_child_at_index(i)
         if app is None or app.get_process_id() != pid:
             continue
-        button = find(app, label)
-        if button:
-            e = button.get_extents(Atspi.CoordType.SCREEN)
-            print(e.x, e.y, e.width, e.height)
-            return 0
+        for j in range(app.get_child_count()):
+            window = app.get_child_at_index(j)
+            if window is None or not window.get_state_set().contains(Atspi.StateType.ACTIVE):
+                continue
+            button = find(window, label)
+            if button:
+                e = button.get_extents(Atspi.CoordType.SCREEN)
+                print(e.x, e.y, e.width, e.height)
+                return 0
     return 1
 
 
