@@ -4,6 +4,7 @@
 // zenity dialogs, and a screenshot of each step kept under the build folder.
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/XTestPointer.h"
 #include "platform/linux/GObjectRef.h"
 #include "platform/linux/TestApplications.h"
 
@@ -181,20 +182,8 @@ protected:
         return pids;
     }
 
-    void restPointer(Spot spot)
-    {
-        XTestFakeMotionEvent(m_display, -1, spot.x, spot.y, CurrentTime);
-        XSync(m_display, False);
-        pumpFor(0.05);
-    }
-    Spot pointer()
-    {
-        Window root = 0, child = 0;
-        int x = 0, y = 0, wx = 0, wy = 0;
-        unsigned mask = 0;
-        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask);
-        return {x, y};
-    }
+    void restPointer(Spot spot) { restPointerAt(m_display, spot); }
+    Spot pointer() { return pointerOf(m_display); }
     void pressKeys(std::initializer_list<KeySym> held, KeySym key)
     {
         for (KeySym k : held)

@@ -4,6 +4,7 @@
 // dialogs whose expected pointer spots come from AT-SPI (button-extents.py).
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/XTestPointer.h"
 #include "platform/linux/TestApplications.h"
 
 #include <X11/Xlib.h>
@@ -136,21 +137,8 @@ protected:
         return files;
     }
 
-    void restPointer(Spot spot)
-    {
-        XTestFakeMotionEvent(m_display, -1, spot.x, spot.y, CurrentTime);
-        XSync(m_display, False);
-        pumpFor(0.05);
-    }
-
-    Spot pointer()
-    {
-        Window root = 0, child = 0;
-        int x = 0, y = 0, wx = 0, wy = 0;
-        unsigned mask = 0;
-        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask);
-        return {x, y};
-    }
+    void restPointer(Spot spot) { restPointerAt(m_display, spot); }
+    Spot pointer() { return pointerOf(m_display); }
 
     std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
 
