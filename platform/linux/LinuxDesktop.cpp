@@ -80,7 +80,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
     if (display) {
         desktop->m_pointer = std::make_unique<X11Pointer>(display, *desktop->m_log);
-        desktop->m_screens = std::make_unique<X11Screens>(display);
+        desktop->m_screens = std::make_unique<X11Screens>(*desktop->m_x11);
         desktop->m_power = std::make_unique<X11DisplayPower>(display);
     }
     desktop->m_processes = std::make_unique<LinuxProcessManager>();

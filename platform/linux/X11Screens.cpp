@@ -37,12 +37,54 @@ float scaleFromResources(Display* display)
 
 } // namespace
 
-X11Screens::X11Screens(Display* display) : m_display(display)
+X11Screens::X11Screens(X11Connection& connection) : m_connection(connection), m_display(connection.display())
 {
     XrmInitialize();
+    // The layout is read once and again only after the server says it
+    // changed: the engine converts every pointer reading through it, and a
+    // query costs a round trip to a server that is busy drawing the very
+    // dialog being snapped to.
+    int errorBase = 0;
+    m_hasRandr = XRRQueryExtension(m_display, &m_randrEventBase, &errorBase);
+    if (m_hasRandr) {
+        XRRSelectInput(m_display, DefaultRootWindow(m_display),
+            RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    }
+    // A monitor defined by a client (a split wide screen) is announced only
+    // as the root window's configure event.
+    const Window root = DefaultRootWindow(m_display);
+    XSelectInput(m_display, root, StructureNotifyMask);
+    XFlush(m_display);
+    m_handler = m_connection.addEventHandler([this, root](const XEvent& event) {
+        if (m_hasRandr && (event.type == m_randrEventBase + RRScreenChangeNotify || event.type == m_randrEventBase + RRNotify)) {
+            XEvent copy = event;
+            XRRUpdateConfiguration(&copy);
+            m_cached.reset();
+        } else if (event.type == ConfigureNotify && event.xconfigure.window == root) {
+            m_cached.reset();
+        }
+    });
+}
+
+X11Screens::~X11Screens()
+{
+    m_connection.removeEventHandler(m_handler);
 }
 
 std::vector<Screen> X11Screens::screens()
+{
+    // What the server sent so far, without waiting on it.
+    m_connection.processEvents();
+    if (!m_cached)
+        m_cached = readScreens();
+    std::vector<Screen> result = *m_cached;
+    const float scale = mainScreenScaleFactor();
+    for (Screen& screen : result)
+        screen.scaleFactor = scale;
+    return result;
+}
+
+std::vector<Screen> X11Screens::readScreens()
 {
     std::vector<MonitorBox> boxes;
     Window root = DefaultRootWindow(m_display);
@@ -69,14 +111,12 @@ std::vector<Screen> X11Screens::screens()
             [](const MonitorBox& a, const MonitorBox& b) { return std::tie(a.y, a.x) < std::tie(b.y, b.x); });
     std::rotate(boxes.begin(), primary, primary + 1);
 
-    const float scale = mainScreenScaleFactor();
     const int bottom = boxes.front().y + boxes.front().height;
     std::vector<Screen> result;
     for (const MonitorBox& box : boxes) {
         Screen screen;
         screen.frame.origin = {static_cast<float>(box.x), static_cast<float>(bottom - (box.y + box.height))};
         screen.frame.size = {static_cast<float>(box.width), static_cast<float>(box.height)};
-        screen.scaleFactor = scale;
         result.push_back(screen);
     }
     return result;
@@ -89,8 +129,10 @@ float X11Screens::mainScreenScaleFactor()
         if (scale >= 1)
             return static_cast<float>(scale);
     }
-    float fromDpi = scaleFromResources(m_display);
-    return fromDpi >= 1.0f ? fromDpi : 1.0f;
+    // Xlib reads the resources once, when the connection opens: parsed once.
+    if (!m_resourceScale)
+        m_resourceScale = scaleFromResources(m_display);
+    return *m_resourceScale >= 1.0f ? *m_resourceScale : 1.0f;
 }
 
 } // namespace velmora::linux_desktop

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,7 @@ TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTr
 
 TEST_F(X11PointerTest, ScreensAreTheServersMonitorsWithThePrimaryFirst)
 {
-    X11Screens screens(m_x11->display());
+    X11Screens screens(*m_x11);
     auto list = screens.screens();
     ASSERT_EQ(list.size(), 1u); // the harness's Xvfb has one 1280 x 800 screen
     EXPECT_EQ(list[0].frame.origin, (NSPoint{0, 0}));
@@ -108,6 +109,42 @@ TEST_F(X11PointerTest, ScreensAreTheServersMonitorsWithThePrimaryFirst)
     EXPECT_EQ(screens.mainScreenScaleFactor(), 2.0f);
     unsetenv("GDK_SCALE");
     EXPECT_EQ(screens.mainScreenScaleFactor(), 1.0f);
+}
+
+// The layout is kept between readings: a monitor added or removed by another
+// client (a display settings tool) shows at the next reading all the same.
+TEST_F(X11PointerTest, ScreensFollowMonitorsAddedAndRemovedByOthers)
+{
+    X11Screens screens(*m_x11);
+    ASSERT_EQ(screens.screens().size(), 1u);
+
+    auto settings = X11Connection::open();
+    ASSERT_TRUE(settings);
+    Display* display = settings->display();
+    Window root = DefaultRootWindow(display);
+    XRRMonitorInfo* monitor = XRRAllocateMonitor(display, 0);
+    ASSERT_TRUE(monitor);
+    monitor->name = XInternAtom(display, "velmora-test-monitor", False);
+    monitor->x = 1280 - 400;
+    monitor->y = 0;
+    monitor->width = 400;
+    monitor->height = 300;
+    monitor->mwidth = 100;
+    monitor->mheight = 75;
+    XRRSetMonitor(display, root, monitor);
+    XSync(display, False);
+
+    std::vector<Screen> list;
+    EXPECT_TRUE(pumpUntil([&] { list = screens.screens(); return list.size() == 2; }, 2));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].frame.size, (CGSize{400, 300}));
+    // y counts up from the primary's bottom edge: 800 - 300.
+    EXPECT_EQ(list[1].frame.origin, (NSPoint{880, 500}));
+
+    XRRDeleteMonitor(display, root, monitor->name);
+    XSync(display, False);
+    XRRFreeMonitors(monitor);
+    EXPECT_TRUE(pumpUntil([&] { return screens.screens().size() == 1; }, 2));
 }
 
 } // namespace
