@@ -13,7 +13,7 @@ packages=(
 )
 packages+=(
   # The real desktop backend.
-  libatspi2.0-dev libx11-dev libxtst-dev libxrandr-dev libxext-dev libxss-dev libcanberra-dev
+  libatspi2.0-dev libx11-dev libxi-dev libxtst-dev libxrandr-dev libxext-dev libxss-dev libcanberra-dev
   # Its tests: a private X server, window manager, buses and real dialogs.
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0

@@ -79,7 +79,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_accessibility = std::make_unique<AtspiAccessibility>(
         AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
     if (display) {
-        desktop->m_pointer = std::make_unique<X11Pointer>(display, *desktop->m_log);
+        desktop->m_pointer = std::make_unique<X11Pointer>(*desktop->m_x11, *desktop->m_log);
         desktop->m_screens = std::make_unique<X11Screens>(*desktop->m_x11);
         desktop->m_power = std::make_unique<X11DisplayPower>(display);
     }

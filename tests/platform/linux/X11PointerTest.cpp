@@ -48,7 +48,7 @@ protected:
 
 TEST_F(X11PointerTest, AMoveLandsWhereTheServerSaysAndPressesNothing)
 {
-    X11Pointer pointer(m_x11->display(), m_log);
+    X11Pointer pointer(*m_x11, m_log);
     EXPECT_TRUE(pointer.usesXTest());
     pointer.moveTo({300.4f, 200.6f});
     EXPECT_EQ(serverPointer(), std::make_pair(300, 201));
@@ -63,7 +63,7 @@ TEST_F(X11PointerTest, AMoveLandsWhereTheServerSaysAndPressesNothing)
 
 TEST_F(X11PointerTest, AHeldButtonIsSeen)
 {
-    X11Pointer pointer(m_x11->display(), m_log);
+    X11Pointer pointer(*m_x11, m_log);
     pointer.moveTo({5, 5});
     Display* display = m_x11->display();
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
@@ -72,6 +72,47 @@ TEST_F(X11PointerTest, AHeldButtonIsSeen)
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
     EXPECT_FALSE(pointer.anyButtonDown());
+}
+
+// Readings are used again while no device reports input; here for as long as
+// the test runs, so that only the server's reports can make them fresh.
+TEST_F(X11PointerTest, InputFromAnyDeviceOrClientIsSeenAtTheNextReading)
+{
+    X11Pointer pointer(*m_x11, m_log, 60 * 1000);
+    pointer.moveTo({50, 60});
+    ASSERT_EQ(pointer.location(), (CGPoint{50, 60}));
+
+    // Another client's device: the hand on the mouse.
+    auto hand = X11Connection::open();
+    ASSERT_TRUE(hand);
+    Display* display = hand->display();
+    XTestFakeMotionEvent(display, -1, 70, 80, CurrentTime);
+    XSync(display, False);
+    EXPECT_TRUE(pumpUntil([&] { return pointer.location() == CGPoint{70, 80}; }, 2));
+
+    // A press and its release, the release while the press's grab holds.
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    EXPECT_TRUE(pumpUntil([&] { return pointer.anyButtonDown(); }, 2));
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    EXPECT_TRUE(pumpUntil([&] { return !pointer.anyButtonDown(); }, 2));
+}
+
+// A warp by another program reports no input: it shows once the reading is
+// older than its short reuse.
+TEST_F(X11PointerTest, AWarpByAnotherProgramIsSeenOnceTheReadingIsOld)
+{
+    X11Pointer pointer(*m_x11, m_log);
+    pointer.moveTo({90, 100});
+    ASSERT_EQ(pointer.location(), (CGPoint{90, 100}));
+    auto other = X11Connection::open();
+    ASSERT_TRUE(other);
+    Display* display = other->display();
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 110, 120);
+    XSync(display, False);
+    g_usleep((X11Pointer::kReadingReuseMs + 5) * 1000);
+    EXPECT_EQ(pointer.location(), (CGPoint{110, 120}));
 }
 
 TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTried)
@@ -83,7 +124,7 @@ TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTr
         const std::string savedType = saved ? saved : "";
         setenv(variable, std::string(variable) == "WAYLAND_DISPLAY" ? "wayland-0" : "wayland", 1);
         RecordingLog log;
-        X11Pointer pointer(m_x11->display(), log);
+        X11Pointer pointer(*m_x11, log);
         unsetenv("WAYLAND_DISPLAY");
         setenv("XDG_SESSION_TYPE", savedType.c_str(), 1);
         EXPECT_EQ(log.lines, std::vector<std::string>{X11Pointer::kCannotMoveLine});
