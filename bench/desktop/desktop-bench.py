@@ -287,7 +287,7 @@ def main():
         sys.exit("usage: desktop-bench.py BUILD_DIR [latency|idle|startup ...]")
     build = sys.argv[1]
     which = sys.argv[2:] or ["latency", "idle", "startup"]
-    rounds = int(os.environ.get("BENCH_DIALOGS", "24"))
+    rounds = int(os.environ.get("BENCH_DIALOGS", "40"))
     print("machine: %d cores; load %s" % (os.cpu_count(), load()), flush=True)
     for name in which:
         {"latency": lambda: latency(build, rounds), "idle": lambda: idle(build), "startup": lambda: startup(build)}[name]()
