@@ -95,8 +95,10 @@ void X11Pointer::moveTo(CGPoint point)
         XTestFakeMotionEvent(m_display, -1, x, y, CurrentTime);
     else
         XWarpPointer(m_display, None, m_root, 0, 0, 0, 0, x, y);
-    // Round trip: the next location() must already see the move.
+    // Round trip: the next location() must already see the move. A warp
+    // reports no input, so the reading before it is dropped here.
     XSync(m_display, False);
+    m_inputSinceLast = true;
 
     int afterX = 0, afterY = 0;
     unsigned int mask = 0;

@@ -45,6 +45,8 @@ public:
     bool anyButtonDown() override;
 
     bool usesXTest() const { return m_hasXTest; }
+    // Warps instead, as on a server without XTest (for tests).
+    void setUsesXTest(bool uses) { m_hasXTest = uses && m_hasXTest; }
     bool reportedUnmovable() const { return m_reportedUnmovable; }
     // From the session's environment (WAYLAND_DISPLAY, XDG_SESSION_TYPE).
     static bool isWaylandSession();

@@ -57,7 +57,20 @@ TEST_F(X11PointerTest, AMoveLandsWhereTheServerSaysAndPressesNothing)
 
     pointer.moveTo({17, 23});
     EXPECT_EQ(serverPointer(), std::make_pair(17, 23));
+    EXPECT_EQ(pointer.location(), (CGPoint{17, 23}));
     EXPECT_TRUE(m_log.lines.empty());
+    EXPECT_FALSE(pointer.reportedUnmovable());
+}
+
+// A server without XTest is warped, which reports no input: the pointer's own
+// move must still show at once, and is not taken for a refused one.
+TEST_F(X11PointerTest, AWarpedMoveIsSeenAtOnce)
+{
+    X11Pointer pointer(*m_x11, m_log, 60 * 1000);
+    pointer.setUsesXTest(false);
+    ASSERT_EQ((pointer.moveTo({31, 32}), pointer.location()), (CGPoint{31, 32}));
+    pointer.moveTo({33, 34});
+    EXPECT_EQ(pointer.location(), (CGPoint{33, 34}));
     EXPECT_FALSE(pointer.reportedUnmovable());
 }
 
