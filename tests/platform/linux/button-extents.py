@@ -8,9 +8,7 @@
 #   button-extents.py PID LABEL
 import sys
 
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi
+from atspi_apps import Atspi, active_windows, application
 
 
 def find(accessible, label, depth=0):
@@ -27,20 +25,15 @@ def find(accessible, label, depth=0):
 
 def main():
     pid, label = int(sys.argv[1]), sys.argv[2]
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is None or app.get_process_id() != pid:
-            continue
-        for j in range(app.get_child_count()):
-            window = app.get_child_at_index(j)
-            if window is None or not window.get_state_set().contains(Atspi.StateType.ACTIVE):
-                continue
-            button = find(window, label)
-            if button:
-                e = button.get_extents(Atspi.CoordType.SCREEN)
-                print(e.x, e.y, e.width, e.height)
-                return 0
+    app = application(pid)
+    if app is None:
+        return 1
+    for window in active_windows(app):
+        button = find(window, label)
+        if button:
+            e = button.get_extents(Atspi.CoordType.SCREEN)
+            print(e.x, e.y, e.width, e.height)
+            return 0
     return 1
 
 

@@ -1,26 +1,15 @@
 #!/usr/bin/python3
 # Exits 0 when a top-level of the application of process PID is active, as
-# AT-SPI tells any client; 1 otherwise. Asks nothing of other applications.
+# AT-SPI tells any client; 1 otherwise.
 #   window-active.py PID
 import sys
 
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi
+from atspi_apps import active_windows, application
 
 
 def main():
-    pid = int(sys.argv[1])
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is None or app.get_process_id() != pid:
-            continue
-        for j in range(app.get_child_count()):
-            window = app.get_child_at_index(j)
-            if window and window.get_state_set().contains(Atspi.StateType.ACTIVE):
-                return 0
-    return 1
+    app = application(int(sys.argv[1]))
+    return 0 if app is not None and any(True for _ in active_windows(app)) else 1
 
 
 sys.exit(main())
