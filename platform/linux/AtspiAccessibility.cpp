@@ -16,8 +16,13 @@ namespace velmora::linux_desktop {
 namespace {
 
 // What the backend sees and does, for following a snap that did not happen:
-// G_MESSAGES_DEBUG=velmora-atspi prints it.
-#define VELMORA_TRACE(...) g_log("velmora-atspi", G_LOG_LEVEL_DEBUG, __VA_ARGS__)
+// G_MESSAGES_DEBUG=velmora-atspi prints it. Switched off, its arguments
+// (some build strings) are not even evaluated on the agent's event path.
+#define VELMORA_TRACE(...)                                                                   \
+    do {                                                                                     \
+        if (!g_log_writer_default_would_drop(G_LOG_LEVEL_DEBUG, "velmora-atspi"))           \
+            g_log("velmora-atspi", G_LOG_LEVEL_DEBUG, __VA_ARGS__);                         \
+    } while (0)
 
 // Deeper than any dialog's layout nesting; bounds the cost of a pathological tree.
 constexpr int kMaxLayoutDepth = 8;
