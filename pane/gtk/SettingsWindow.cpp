@@ -285,12 +285,32 @@ void SettingsWindow::on_updates_clicked()
 
 void SettingsWindow::on_help_clicked()
 {
-    controller().helpButton();
+    if (!controller().helpButton())
+        showNotice("Velmora could not open its Readme",
+            "No program on this computer is set to open it. It is a plain text file: " + VelmoraBGController::readmePath());
 }
 
 void SettingsWindow::on_website_clicked()
 {
-    controller().visitWebsite();
+    if (!controller().visitWebsite())
+        showNotice("Velmora could not open its web site",
+            std::string("No web browser is set to open it. Its address is ") + VelmoraBGController::kWebsiteURL);
+}
+
+void SettingsWindow::showNotice(const std::string& title, const std::string& message)
+{
+    m_notice = std::make_unique<Gtk::MessageDialog>(*this, title, false, Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, true);
+    m_notice->set_title(title);
+    m_notice->set_secondary_text(message);
+    m_notice->signal_response().connect([this, shown = m_notice.get()](int) {
+        shown->hide();
+        // Not from inside its own signal, and not a newer notice.
+        Glib::signal_idle().connect_once([this, shown] {
+            if (m_notice.get() == shown)
+                m_notice.reset();
+        });
+    });
+    m_notice->show();
 }
 
 void SettingsWindow::on_feedback_clicked()

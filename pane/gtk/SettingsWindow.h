@@ -65,12 +65,15 @@ private:
     void on_help_clicked();
     void on_website_clicked();
     void on_feedback_clicked();
+    // An answer-less message over the window, shown without a nested loop.
+    void showNotice(const std::string& title, const std::string& message);
 
     VelmoraPref& m_pane;
     GtkAlertService m_alerts{*this};
     std::unique_ptr<UpdateChecker> m_checker;
     std::unique_ptr<IgnoredApplicationsSheet> m_ignoredSheet;
     std::unique_ptr<Gtk::MessageDialog> m_testAlert;
+    std::unique_ptr<Gtk::MessageDialog> m_notice;
     // Set while controls are brought in line with the controllers, so that
     // their change signals are not taken for the user's.
     int m_refreshing{0};

@@ -20,6 +20,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -94,10 +97,12 @@ protected:
     }
 
     // Opens the window as a person would: the command without arguments.
-    void openWindow()
+    void openWindow(const std::vector<std::pair<std::string, std::string>>& environment = {})
     {
         gchar** env = g_get_environ();
         env = g_environ_setenv(env, "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+        for (const auto& [variable, value] : environment)
+            env = g_environ_setenv(env, variable.c_str(), value.c_str(), TRUE);
         gchar* argv[] = {const_cast<gchar*>(VELMORA_COMMAND_PATH), nullptr};
         GErrorPtr error;
         g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &m_window, error.out());
@@ -321,6 +326,34 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
         kill(agent, SIGKILL);
         waitpid(agent, nullptr, 0);
     }
+}
+
+TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
+{
+    // The system's data with no applications in it: no viewer, no browser.
+    const fs::path data = m_config / "data";
+    const fs::path dirs = m_config / "system-data";
+    fs::create_directories(data);
+    fs::create_directories(dirs);
+    for (const auto& entry : fs::directory_iterator("/usr/share")) {
+        if (entry.path().filename() != "applications")
+            fs::create_symlink(entry.path(), dirs / entry.path().filename());
+    }
+    openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help")));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its Readme")) << "a failed Help said nothing";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("README.md"))) << "the notice does not say where the Readme is";
+    screenshot("help-without-a-viewer");
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
+    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [](AtspiAccessible* node) {
+        return nameOf(node) == "Velmora could not open its Readme";
+    }); }, 10)) << "the notice stayed after OK";
+
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its web site"));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("https://")));
 }
 
 } // namespace
