@@ -14,6 +14,9 @@ int main(int argc, char** argv)
         return velmora::runSettingsWindow(argc, argv);
 #endif
     velmora::VelmoraCommand command(std::cout, std::cerr);
+#if VELMORA_HAVE_SETTINGS_WINDOW
+    command.setWithoutCommandHelp("Without a command, opens the settings window.");
+#endif
     // The user's own desktop, where the agent runs; never a simulated one,
     // whose agent and settings would not be the user's.
     command.setDesktopProvider([] {

@@ -2,6 +2,7 @@
 
 #include "shared/update/CheckForUpdatesCommand.h"
 
+#include "pane/SoundList.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
@@ -27,7 +28,8 @@ constexpr const char* kExitCodesText =
     "  3  refused: accessibility is off, the desktop toolkit is missing or too old, no such application,\n"
     "     or a built-in entry of the ignored list\n"
     "  4  the agent did not answer in time\n"
-    "  5  no desktop session (session bus) to reach the agent and the settings on\n"
+    "  5  no desktop session: no session bus to reach the agent and the settings on,\n"
+    "     or (velmora alone) no display to open the settings window on\n"
     "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
 
 std::string formatValue(PreferenceType type, const Value& value)
@@ -80,9 +82,7 @@ VelmoraCommand::~VelmoraCommand()
 
 int VelmoraCommand::run(const std::vector<std::string>& arguments)
 {
-    CLI::App app{"Velmora moves the pointer onto the button that answers a new dialog.\n"
-                 "Without a command, prints this help.",
-        "velmora"};
+    CLI::App app{"Velmora moves the pointer onto the button that answers a new dialog.\n" + m_withoutCommandHelp, "velmora"};
     app.footer(kExitCodesText);
     app.require_subcommand(0, 1);
 
@@ -287,6 +287,18 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
             m_err << "; the keys are " << knownKeys();
         m_err << "\n";
         return kExitUsage;
+    }
+    // The agent stays silent for a name it cannot find; the window offers only
+    // names from this list, so a typing error here would go unnoticed.
+    if (keyName == VelmoraPreferences::kFeedbackSoundName) {
+        const auto& sounds = SoundList::availableSoundsforPW();
+        if (std::find(sounds.begin(), sounds.end(), text) == sounds.end()) {
+            m_err << "velmora: there is no sound named \"" << text << "\"; the sounds are ";
+            for (size_t i = 0; i < sounds.size(); ++i)
+                m_err << (i ? ", " : "") << sounds[i];
+            m_err << "\n";
+            return kExitUsage;
+        }
     }
     // Through the property's setter where there is one, so the value is
     // stored as the window stores it; the others straight into the domain.

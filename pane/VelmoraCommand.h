@@ -25,7 +25,7 @@ public:
     static constexpr int kExitUsage = 2;       // bad arguments, unknown key, value of the wrong type
     static constexpr int kExitRefused = 3;     // accessibility off, toolkit too old, no such application, built-in entry
     static constexpr int kExitNoAnswer = 4;    // the agent did not answer in time
-    static constexpr int kExitNoDesktop = 5;   // no desktop session to reach the agent and the settings on
+    static constexpr int kExitNoDesktop = 5;   // no desktop session: no session bus, or no display for the window
 
     // How long `start` and `stop` wait for the agent's announcement or its
     // termination notice. The pane itself waits indefinitely; a command must
@@ -43,6 +43,9 @@ public:
     // kExitNoDesktop. The provider reports its own reasons.
     using DesktopProvider = std::function<std::unique_ptr<Platform>()>;
     void setDesktopProvider(DesktopProvider provider) { m_desktopProvider = std::move(provider); }
+
+    // What the help says `velmora` alone does.
+    void setWithoutCommandHelp(std::string text) { m_withoutCommandHelp = std::move(text); }
 
     // Runs one command line (without the program name); returns the exit code.
     int run(const std::vector<std::string>& arguments);
@@ -73,6 +76,7 @@ private:
     std::ostream& m_out; // not owned
     std::ostream& m_err; // not owned
     DesktopProvider m_desktopProvider;
+    std::string m_withoutCommandHelp{"Without a command, prints this help."};
     // The controllers go before the desktop they use.
     std::unique_ptr<Platform> m_desktop;
     std::unique_ptr<ScopedPlatform> m_scopedDesktop;

@@ -1,8 +1,10 @@
 #include "pane/gtk/runSettingsWindow.h"
 
 #include "apps/DesktopChooser.h"
+#include "pane/VelmoraCommand.h"
 #include "pane/gtk/SettingsWindow.h"
 
+#include <gtk/gtk.h>
 #include <gtkmm/application.h>
 
 #include <cstdio>
@@ -11,6 +13,11 @@ namespace velmora {
 
 int runSettingsWindow(int argc, char** argv)
 {
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fputs("velmora: no display to open the settings window on (is this a graphical login?); "
+                   "`velmora --help` lists the commands that need none\n", stderr);
+        return VelmoraCommand::kExitNoDesktop;
+    }
     // GTK first: the desktop's run loop is GLib's default context, which
     // the GTK main loop then drives.
     auto application = Gtk::Application::create(argc, argv, "com.brightfen.velmora.settings");
@@ -19,7 +26,7 @@ int runSettingsWindow(int argc, char** argv)
         desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
         if (!desktop) {
             std::fputs("velmora: the settings window needs a desktop session\n", stderr);
-            return 1;
+            return VelmoraCommand::kExitNoDesktop;
         }
     }
     std::unique_ptr<ScopedPlatform> scoped = desktop ? std::make_unique<ScopedPlatform>(*desktop) : nullptr;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <strings.h>
 
@@ -110,7 +111,8 @@ bool isZeroOrOne(const Value& value)
 const std::vector<PreferenceKey>& VelmoraPreferences::keys()
 {
     static const std::vector<PreferenceKey> table {
-        {kFeedbackSoundVolume, PreferenceType::Real, Value(kDefaultFeedbackSoundVolume)},
+        // Louder than 1 plays at 1; a "50" meant as per cent would not be heard as meant.
+        {kFeedbackSoundVolume, PreferenceType::Real, Value(kDefaultFeedbackSoundVolume), std::pair{0.0, 1.0}},
         {kFeedbackSoundName, PreferenceType::String, Value("Bottle")},
         {kShouldCheckForUpdatesDaily, PreferenceType::Boolean, Value(true)},
         {kSnapbackCursor, PreferenceType::Flag, Value(false)},
@@ -167,7 +169,16 @@ VelmoraPreferences::Coercion VelmoraPreferences::valueFromText(std::string_view 
     const PreferenceKey* key = keyNamed(keyName);
     if (!key)
         return {std::nullopt, "\"" + std::string(keyName) + "\" is not a key of " + kDomain};
-    if (auto value = coerce(key->type, text))
+    std::optional<Value> value = coerce(key->type, text);
+    if (value && key->range) {
+        const auto [least, greatest] = *key->range;
+        if (value->doubleValue() < least || value->doubleValue() > greatest) {
+            char bounds[64];
+            std::snprintf(bounds, sizeof bounds, "a number from %g to %g", least, greatest);
+            return {std::nullopt, "\"" + key->name + "\" expects " + bounds + ", not \"" + std::string(text) + "\""};
+        }
+    }
+    if (value)
         return {std::move(value), {}};
     return {std::nullopt,
         "\"" + key->name + "\" expects " + typeDescription(key->type) + ", not \"" + std::string(text) + "\""};

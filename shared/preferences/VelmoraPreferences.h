@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -28,6 +29,8 @@ struct PreferenceKey {
     // What the pane stores the first time it finds the key absent; nothing
     // for keys without a default. The agent registers no defaults.
     std::optional<Value> paneDefault;
+    // For a Real key: the least and greatest value a person may set.
+    std::optional<std::pair<double, double>> range{};
 };
 
 // The one preferences domain that the agent and the pane share, and every
@@ -60,8 +63,9 @@ public:
 
     // A command-line text turned into the value to store for `key`.
     // Booleans and flags accept true, false, 1 and 0; a string array is
-    // written as comma-separated entries ("" is the empty list). On failure
-    // `value` is nothing and `error` names the key and the expected type.
+    // written as comma-separated entries ("" is the empty list); a number
+    // must lie in its key's range. On failure `value` is nothing and `error`
+    // names the key and the expected type.
     struct Coercion {
         std::optional<Value> value;
         std::string error;

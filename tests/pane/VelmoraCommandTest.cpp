@@ -48,6 +48,9 @@ TEST_F(VelmoraCommandTest, BadInputIsRefusedAndNothingIsWritten)
         {{"set", "snapToAlternateButtonInstead", "maybe"}, "\"snapToAlternateButtonInstead\" expects a boolean (true, false, 1 or 0)"},
         {{"set", "playsSoundOnMove", "2"}, "\"playsSoundOnMove\" expects a boolean"},
         {{"set", "feedbackSoundVolume", "loud"}, "\"feedbackSoundVolume\" expects a number"},
+        {{"set", "feedbackSoundVolume", "50"}, "\"feedbackSoundVolume\" expects a number from 0 to 1"},
+        {{"set", "feedbackSoundVolume", "-0.5"}, "from 0 to 1"},
+        {{"set", "feedbackSoundName", "Botle"}, "no sound named \"Botle\"; the sounds are Bottle, "},
         {{"set", "SoundToPlayIndex", "2.5"}, "\"SoundToPlayIndex\" expects an integer"},
         {{"set", "snapToAlternateButton", "true"}, "\"snapToAlternateButton\" is not a key"},
         {{"get", "QK.velmora.snapback"}, "\"QK.velmora.snapback\" is not a key"},
@@ -75,13 +78,16 @@ TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
 
     EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "0"}), 0);
     EXPECT_EQ(stored("snapToAlternateButtonInstead"), Value(0));
+    EXPECT_EQ(velmora({"set", "feedbackSoundVolume", "1"}), 0) << errors;
     EXPECT_EQ(velmora({"set", "feedbackSoundVolume", "0.5"}), 0);
     EXPECT_EQ(velmora({"get", "feedbackSoundVolume"}), 0);
     EXPECT_EQ(output, "0.5\n");
+    EXPECT_EQ(velmora({"set", "feedbackSoundName", "Glass"}), 0) << errors;
+    EXPECT_EQ(stored("feedbackSoundName"), Value("Glass"));
     EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "a.b.C, d.e.F"}), 0);
     EXPECT_EQ(velmora({"get", "QK.velmora.ignoredApps"}), 0);
     EXPECT_EQ(output, "a.b.C\nd.e.F\n");
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 4);
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 6) << "one reload order for each of the six writes";
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)

@@ -176,9 +176,14 @@ TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHe
     EXPECT_EQ(set.exitCode, 5);
     EXPECT_EQ(storedFiles(), before);
 
+    auto window = velmora({}, noBus);
+    EXPECT_EQ(window.exitCode, 5);
+    EXPECT_NE(window.err.find("no display to open the settings window on"), std::string::npos) << window.err;
+
     auto help = velmora({"--help"}, noBus);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+    EXPECT_NE(help.out.find("Without a command, opens the settings window"), std::string::npos) << help.out;
 }
 
 TEST_F(VelmoraCommandEndToEndTest, BadInputIsRefusedWithNothingWritten)
