@@ -29,7 +29,8 @@ public:
     // The name of the icon that stands for the file at `path`; "" for none.
     virtual std::string iconForFile(const std::string& path) = 0;
 
-    // Whether `path` opens as an application bundle (or desktop entry).
+    // Whether `path` opens as an application bundle (or desktop entry, or
+    // program).
     virtual bool isBundleAtPath(const std::string& path) = 0;
     // The bundle identifier of the bundle at `path`; "" when it has none or
     // is no bundle.

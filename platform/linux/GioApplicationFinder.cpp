@@ -63,6 +63,13 @@ std::optional<std::string> filenameOf(GAppInfo* info)
     return std::string(file);
 }
 
+// A program: an executable regular file, links followed.
+bool isProgram(const std::string& path)
+{
+    return !path.empty() && g_file_test(path.c_str(), G_FILE_TEST_IS_EXECUTABLE)
+        && g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR);
+}
+
 } // namespace
 
 std::optional<std::string> GioApplicationFinder::absolutePathForAppBundleWithIdentifier(const std::string& identifier)
@@ -101,6 +108,11 @@ std::optional<std::string> GioApplicationFinder::fullPathForApplication(const st
         if (found)
             break;
     }
+    // A program without a desktop entry, by the name its processes carry.
+    if (!found && name.find('/') == std::string::npos) {
+        if (GCharPtr program{g_find_program_in_path(name.c_str())}; program && isProgram(program.str()))
+            found = program.str();
+    }
     return found;
 }
 
@@ -115,6 +127,9 @@ std::string GioApplicationFinder::displayNameAtPath(const std::string& path)
         if (const char* name = g_app_info_get_display_name(G_APP_INFO(info.get())); name && *name)
             return name;
     }
+    // "python3.11" is a whole program name, not a name and an extension.
+    if (isProgram(path))
+        return std::filesystem::path(path).filename().string();
     return std::filesystem::path(path).stem().string();
 }
 
@@ -147,13 +162,13 @@ std::string GioApplicationFinder::iconForFile(const std::string& path)
 
 bool GioApplicationFinder::isBundleAtPath(const std::string& path)
 {
-    return static_cast<bool>(entryAtPath(path));
+    return entryAtPath(path) || isProgram(path);
 }
 
 std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path)
 {
-    if (!isBundleAtPath(path))
-        return "";
+    if (!entryAtPath(path))
+        return isProgram(path) ? std::filesystem::path(path).filename().string() : "";
     // An entry's ID is its path below an applications folder with "/"
     // turned into "-"; an entry elsewhere is known by its file name.
     std::error_code error;

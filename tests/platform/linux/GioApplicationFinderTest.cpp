@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -56,6 +58,32 @@ TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsR
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "notes.txt").string()));
     EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "notes.txt").string()), "");
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "missing.desktop").string()));
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
+{
+    char pattern[] = "/tmp/velmora-finder.XXXXXX";
+    const std::filesystem::path folder = mkdtemp(pattern);
+    const std::filesystem::path program = folder / "velmora-probe-2.1";
+    std::ofstream(program) << "#!/bin/sh\n";
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    std::ofstream(folder / "plain.sh") << "not executable\n";
+
+    EXPECT_TRUE(m_finder.isBundleAtPath(program.string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath(program.string()), "velmora-probe-2.1");
+    EXPECT_EQ(m_finder.displayNameAtPath(program.string()), "velmora-probe-2.1") << "the version is no extension";
+    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "plain.sh").string()));
+    EXPECT_FALSE(m_finder.isBundleAtPath(folder.string())) << "a folder is searchable, not a program";
+
+    // Found by name on PATH, after every desktop entry.
+    const std::string path = g_getenv("PATH") ? g_getenv("PATH") : "";
+    g_setenv("PATH", (folder.string() + ":" + path).c_str(), TRUE);
+    EXPECT_EQ(m_finder.fullPathForApplication("velmora-probe-2.1"), program.string());
+    EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogsEntryPath().string()) << "its entry comes first";
+    EXPECT_FALSE(m_finder.fullPathForApplication("plain.sh"));
+    EXPECT_FALSE(m_finder.fullPathForApplication(program.string())) << "a name, not a path";
+    g_setenv("PATH", path.c_str(), TRUE);
     std::filesystem::remove_all(folder);
 }
 

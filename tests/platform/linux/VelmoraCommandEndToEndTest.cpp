@@ -248,6 +248,24 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
         EXPECT_EQ(pointer().y, 20);
     }
 
+    // Ignored by its program, as a file chooser gives it: by the name its processes carry.
+    ASSERT_EQ(velmora({"ignore", "remove", kDialogsEntryId}).exitCode, 0);
+    gchar* zenity = g_find_program_in_path("zenity");
+    ASSERT_TRUE(zenity);
+    auto byProgram = velmora({"ignore", "add", zenity});
+    g_free(zenity);
+    ASSERT_EQ(byProgram.exitCode, 0) << byProgram.err;
+    EXPECT_EQ(byProgram.out, "ignoring zenity\n");
+    EXPECT_NE(velmora({"ignore", "list"}).out.find("\tzenity\tuser"), std::string::npos);
+    restPointer({20, 20});
+    {
+        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me too"});
+        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
+        pumpFor(1.5);
+        EXPECT_EQ(pointer().x, 20);
+        EXPECT_EQ(pointer().y, 20);
+    }
+
     // Stopped: the agent is gone, and so is its login entry.
     auto stop = velmora({"stop"});
     ASSERT_EQ(stop.exitCode, 0) << stop.err;
