@@ -234,19 +234,22 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
         EXPECT_TRUE(pointerReaches(*cancel));
     }
 
+    // A question dialog shown while the pointer rests aside: it stays there.
+    auto expectLeftAlone = [&](const std::string& text) {
+        restPointer({20, 20});
+        Program question({"zenity", "--question", "--title=Ignored", "--text=" + text});
+        ASSERT_TRUE(expectedSpot(question.pid(), "Yes")) << text;
+        pumpFor(1.5);
+        EXPECT_EQ(pointer().x, 20) << text;
+        EXPECT_EQ(pointer().y, 20) << text;
+    };
+
     // Ignored by its desktop entry: the agent knows the running zenity by it.
     auto ignore = velmora({"ignore", "add", kDialogsName});
     ASSERT_EQ(ignore.exitCode, 0) << ignore.err;
     EXPECT_EQ(ignore.out, std::string("ignoring ") + kDialogsName + "\n");
     EXPECT_NE(velmora({"ignore", "list"}).out.find(std::string(kDialogsName) + "\t" + kDialogsEntryId + "\tuser"), std::string::npos);
-    restPointer({20, 20});
-    {
-        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
-        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
-        pumpFor(1.5);
-        EXPECT_EQ(pointer().x, 20);
-        EXPECT_EQ(pointer().y, 20);
-    }
+    expectLeftAlone("Leave me");
 
     // Ignored by its program, as a file chooser gives it: by the name its processes carry.
     ASSERT_EQ(velmora({"ignore", "remove", kDialogsEntryId}).exitCode, 0);
@@ -257,14 +260,7 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     ASSERT_EQ(byProgram.exitCode, 0) << byProgram.err;
     EXPECT_EQ(byProgram.out, "ignoring zenity\n");
     EXPECT_NE(velmora({"ignore", "list"}).out.find("\tzenity\tuser"), std::string::npos);
-    restPointer({20, 20});
-    {
-        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me too"});
-        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
-        pumpFor(1.5);
-        EXPECT_EQ(pointer().x, 20);
-        EXPECT_EQ(pointer().y, 20);
-    }
+    expectLeftAlone("Leave me too");
 
     // Stopped: the agent is gone, and so is its login entry.
     auto stop = velmora({"stop"});
