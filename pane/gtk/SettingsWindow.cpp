@@ -48,12 +48,13 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
     m_runSwitch.property_active().signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_run_switch_changed));
 
+    // The button goes below, so the commands in the text keep whole lines.
     m_accessibilityInstructions.set_line_wrap(true);
-    m_accessibilityInstructions.set_max_width_chars(48);
+    m_accessibilityInstructions.set_max_width_chars(80);
     m_accessibilityInstructions.set_xalign(0);
-    m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_EXPAND_WIDGET);
+    m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_SHRINK);
     m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
-    m_accessibilityButton.set_valign(Gtk::ALIGN_CENTER);
+    m_accessibilityButton.set_halign(Gtk::ALIGN_START);
     m_accessibilityButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_accessibility_clicked));
 
     // The settings, one a row.

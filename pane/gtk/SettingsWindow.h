@@ -83,7 +83,7 @@ private:
     Gtk::Switch m_runSwitch;
     Gtk::Label m_runLabel{"Run Velmora"};
     Gtk::Label m_status;
-    Gtk::Box m_accessibilityRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    Gtk::Box m_accessibilityRow{Gtk::ORIENTATION_VERTICAL, 8};
     Gtk::Label m_accessibilityInstructions;
     Gtk::Button m_accessibilityButton{"Open Accessibility Settings"};
     Gtk::Grid m_settings;
