@@ -224,9 +224,26 @@ std::string VelmoraBGController::agentPath() const
 void VelmoraBGController::startRunning()
 {
     const std::string path = agentPath();
-    Platform::current().paneServices().launchApplicationAtPath(path);
+    // Cleared first, so that a second failure is announced as well.
+    setAgentLaunchFailure("");
+    // An agent that never started would never answer: the switch would wait
+    // for good, and the login item would start nothing at every login.
+    if (!Platform::current().paneServices().launchApplicationAtPath(path)) {
+        NSLog("could not launch the agent at " + path);
+        setAgentLaunchFailure("The agent, " + path + ", is missing or cannot run. Reinstalling Velmora should bring it back.");
+        setShouldRun(false);
+        return;
+    }
     LoginItemsSynchronizer::setAppLaunchesAtLogin(true, path);
     setWaitingForResponse(true);
+}
+
+void VelmoraBGController::setAgentLaunchFailure(const std::string& failure)
+{
+    if (failure == m_agentLaunchFailure)
+        return;
+    m_agentLaunchFailure = failure;
+    didChangeValueForKey("agentLaunchFailure");
 }
 
 void VelmoraBGController::stopRunning()

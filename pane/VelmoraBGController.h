@@ -19,7 +19,7 @@ class VelmoraPref;
 // Observable keys, besides the inherited ones: the seven settings properties,
 // "shouldRun", "waitingForResponse", "accessibilityAPIIsRunning", "canRun",
 // "canChangeSettings", "runStateDescription", "currentVersionString",
-// "bundleNameWithVersionString".
+// "bundleNameWithVersionString", "agentLaunchFailure".
 class VelmoraBGController : public BGAppController {
 public:
     // A settings property and the key it is stored under; the key's type and
@@ -88,6 +88,8 @@ public:
 
     void startRunning();
     void stopRunning();
+    // Why the last start could not launch the agent; "" after a launch.
+    const std::string& agentLaunchFailure() const { return m_agentLaunchFailure; }
     // The agent program, installed beside this program.
     std::string agentPath() const;
 
@@ -127,10 +129,12 @@ public:
 private:
     PaneWindow* window() const;
     const Setting& setting(const char* key) const;
+    void setAgentLaunchFailure(const std::string& failure);
 
     VelmoraPref* m_prefPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
+    std::string m_agentLaunchFailure;
 };
 
 } // namespace velmora

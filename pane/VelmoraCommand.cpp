@@ -229,6 +229,10 @@ int VelmoraCommand::start()
         return kExitRefused;
     }
     controller.setShouldRun(true);
+    if (!controller.agentLaunchFailure().empty()) {
+        m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
+        return kExitRefused;
+    }
     if (!waitForAnswer(kAgentAnswerTimeout)) {
         m_err << "velmora: the agent did not announce itself within " << kAgentAnswerTimeout
               << " seconds; it stays registered to start at login (`velmora stop` removes it)\n";

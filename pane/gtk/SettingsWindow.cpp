@@ -124,6 +124,10 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         m_accessibilityInstructions.set_text(off ? controller().accessibilityInstructions() : "");
         m_accessibilityRow.set_visible(off);
     });
+    bind(c, {"agentLaunchFailure"}, [this] {
+        if (!controller().agentLaunchFailure().empty())
+            showNotice("Velmora could not start its agent", controller().agentLaunchFailure());
+    });
     bindSettingSwitch(m_alternateSwitch, "snapsToAlternateButton");
     bindSettingSwitch(m_snapBackSwitch, "snapsBackAfterDismiss");
     bindSettingSwitch(m_soundSwitch, "playsSoundOnMove");

@@ -165,6 +165,33 @@ TEST_F(VelmoraBGControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLogi
     EXPECT_FALSE(controller().shouldRun());
 }
 
+TEST_F(VelmoraBGControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWithoutALoginItem)
+{
+    desktop.paneServices().setLaunchHandler([](const std::string&) { return false; });
+    showPaneWithoutAgent();
+    const std::string agent = "/opt/velmora/bin/VelmoraBG";
+    recordChanges({"agentLaunchFailure"});
+
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        controller().setShouldRun(true);
+        EXPECT_EQ(desktop.paneServices().launches().size(), static_cast<size_t>(attempt));
+        EXPECT_FALSE(controller().shouldRun());
+        EXPECT_FALSE(controller().waitingForResponse());
+        EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
+        EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
+        EXPECT_NE(controller().agentLaunchFailure().find(agent), std::string::npos) << controller().agentLaunchFailure();
+    }
+    // Each failure is announced, the second after the first was cleared.
+    EXPECT_EQ(recorded().size(), 3u);
+
+    desktop.paneServices().setLaunchHandler([](const std::string&) { return true; });
+    controller().setShouldRun(true);
+    EXPECT_EQ(controller().agentLaunchFailure(), "");
+    EXPECT_TRUE(controller().waitingForResponse());
+    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
+}
+
 TEST_F(VelmoraBGControllerTest, WithoutAWindowARunningReplyLeavesTheSwitchAlone)
 {
     pane.setWindow(nullptr);

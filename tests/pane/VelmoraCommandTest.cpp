@@ -143,11 +143,19 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_TRUE(desktop.paneServices().launches().empty());
     EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 
+    // There, but it does not run.
     desktop.setAPIEnabled(true);
+    desktop.paneServices().setLaunchHandler([](const std::string&) { return false; });
+    EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
+    EXPECT_NE(errors.find("could not start the agent"), std::string::npos) << errors;
+    EXPECT_EQ(output, "");
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+
     desktop.removeFile(kAgentPath);
+    const size_t launches = desktop.paneServices().launches().size();
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find(kAgentPath), std::string::npos) << errors;
-    EXPECT_TRUE(desktop.paneServices().launches().empty());
+    EXPECT_EQ(desktop.paneServices().launches().size(), launches);
 }
 
 TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnError)
