@@ -103,12 +103,17 @@ bool BGAppController::noItsNot()
 
 void BGAppController::setPrefOfKey(const std::string& key, const Value& value)
 {
-    Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
+    const bool written = Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
         if (!domain)
             domain.emplace();
         (*domain)[key] = value;
         return true;
     });
+    if (!written) {
+        ++m_failedPreferenceWrites;
+        didChangeValueForKey("failedPreferenceWrites");
+        return;
+    }
     sendMustUpdatePrefs();
 }
 

@@ -15,7 +15,7 @@ namespace velmora {
 // its access to that program's preferences domain. Knows nothing of the
 // product: subclasses name the notifications, the domain and the version.
 //
-// Observable keys: "hasLoaded", "isRunning".
+// Observable keys: "hasLoaded", "isRunning", "failedPreferenceWrites".
 class BGAppController : public KeyValueObservable, public ExternalPreferencesSynchronizer {
 public:
     // How long a status query waits for an answer before the program is taken
@@ -53,9 +53,12 @@ public:
 
     // ExternalPreferencesSynchronizer. Reads see the domain as last read or
     // written by this process; startListening() re-reads it from the store.
+    // A write that fails (a read-only or full disk) is counted, and sends no
+    // reload order: there is nothing new to read.
     void setPrefOfKey(const std::string& key, const Value& value) override;
     Value prefForKey(const std::string& key) override;
     bool prefHasKey(const std::string& key) override;
+    int failedPreferenceWrites() const { return m_failedPreferenceWrites; }
 
     // Providers; the base values are placeholders.
     virtual std::string askForStatusNotificationName() const { return "askForStatusNotificationName"; }
@@ -69,6 +72,7 @@ public:
 
 private:
     bool m_hasLoaded{false};
+    int m_failedPreferenceWrites{0};
     bool m_isRunning{false};
     std::vector<NotificationObservation> m_distributedObservations;
     // Status time-outs still pending; destroying one cancels it.

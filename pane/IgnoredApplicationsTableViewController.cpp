@@ -228,15 +228,24 @@ void IgnoredApplicationsTableViewController::removeApplication()
     const std::string entry = *selected;
     if (isImmutable(entry))
         return;
+    removeEntry(entry);
+}
+
+bool IgnoredApplicationsTableViewController::removeEntry(const std::string& entry)
+{
+    if (isImmutable(entry))
+        return false;
+    bool held = false;
     for (const char* key : {kIgnoredAppsKey, kLegacyIgnoredAppsKey}) {
         Value stored = m_prefsSetter.prefForKey(key);
         Value::Array list = stored.array() ? *stored.array() : Value::Array{};
-        std::erase(list, Value(entry));
+        held = std::erase(list, Value(entry)) > 0 || held;
         m_prefsSetter.setPrefOfKey(key, list);
     }
     m_selectedRow = kNoSelection;
     reloadData();
     notifyBindingsOfChangeInList();
+    return held;
 }
 
 void IgnoredApplicationsTableViewController::updateUI()

@@ -79,6 +79,10 @@ public:
     bool addAppWithPath(const std::string& path, Value::Array& exclusionList);
     // Removes the selected entry from both keys, unless it is built in.
     void removeApplication();
+    // Removes `entry` from both keys as removeApplication() would, also when
+    // it has no row (its application is gone); answers whether either key
+    // held it. Built-in entries are refused.
+    bool removeEntry(const std::string& entry);
 
     void updateUI();
     void notifyBindingsOfChangeInList();

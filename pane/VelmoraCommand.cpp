@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <strings.h>
@@ -30,6 +31,7 @@ constexpr const char* kExitCodesText =
     "  4  the agent did not answer in time\n"
     "  5  no desktop session: no session bus to reach the agent and the settings on,\n"
     "     or (velmora alone) no display to open the settings window on\n"
+    "  6  the settings file could not be written (a read-only or full disk); nothing changed\n"
     "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
 
 std::string formatValue(PreferenceType type, const Value& value)
@@ -140,7 +142,7 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
         (result.exitCode == CheckForUpdatesCommand::kExitFailure ? m_err : m_out) << result.text;
         return result.exitCode;
     }
-    // TODO(issue 9): open the settings window instead.
+    // `velmora` alone where the program has no settings window.
     m_out << app.help();
     return kExitSuccess;
 }
@@ -202,6 +204,15 @@ bool VelmoraCommand::checkCanRun()
         m_err << "velmora: the desktop toolkit (GTK 3 or later) is missing or too old to run the agent.\n";
         return false;
     }
+    return true;
+}
+
+bool VelmoraCommand::writesFailedSince(int failedBefore)
+{
+    if (m_pane.prefsController().failedPreferenceWrites() == failedBefore)
+        return false;
+    m_err << "velmora: the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
+             "nothing changed. Is the disk full or the folder read-only?\n";
     return true;
 }
 
@@ -306,21 +317,43 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
     }
     // Through the property's setter where there is one, so the value is
     // stored as the window stores it; the others straight into the domain.
+    const int failedBefore = controller.failedPreferenceWrites();
     if (const auto* setting = VelmoraBGController::settingForKey(keyName))
         controller.setValueOfSetting(*setting, *coercion.value);
     else
         controller.setPrefOfKey(keyName, *coercion.value);
-    return kExitSuccess;
+    return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
+}
+
+std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
+{
+    std::vector<std::string> entries;
+    for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
+        Value stored = m_pane.prefsController().prefForKey(key);
+        for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
+            if (item.string() && std::find(entries.begin(), entries.end(), *item.string()) == entries.end())
+                entries.push_back(*item.string());
+        }
+    }
+    return entries;
 }
 
 int VelmoraCommand::ignoreList()
 {
     auto& table = m_pane.ignoredAppsController();
+    const auto& builtIn = Table::immutableApps();
+    auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
+    std::vector<std::string> listed;
     for (const auto& row : table.data()) {
         const std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
-        const auto& builtIn = Table::immutableApps();
-        bool isBuiltIn = std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end();
-        m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn ? "built-in" : "user") << "\n";
+        listed.push_back(entry);
+        m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn(entry) ? "built-in" : "user") << "\n";
+    }
+    // The window shows only installed applications; here the rest can be
+    // seen, and removed.
+    for (const auto& entry : storedIgnoreEntries()) {
+        if (!isBuiltIn(entry) && std::find(listed.begin(), listed.end(), entry) == listed.end())
+            m_out << entry << "\t" << entry << "\tnot installed\n";
     }
     return kExitSuccess;
 }
@@ -335,12 +368,20 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
         path = finder.absolutePathForAppBundleWithIdentifier(name);
     if (!path)
         path = finder.fullPathForApplication(name);
+    constexpr const char* kInstalledMeans = " (a desktop entry in an applications folder, or a program on PATH)";
     if (!path) {
-        m_err << "velmora: no installed application \"" << name << "\"\n";
+        std::error_code error;
+        if (name.find('/') != std::string::npos && std::filesystem::exists(name, error))
+            m_err << "velmora: " << name << " is not an installed application" << kInstalledMeans << "\n";
+        else
+            m_err << "velmora: no installed application \"" << name << "\"\n";
         return kExitRefused;
     }
     auto& table = m_pane.ignoredAppsController();
+    const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
     if (table.addApplicationsAtPaths({*path})) {
+        if (writesFailedSince(failedBefore))
+            return kExitNotWritten;
         m_out << "ignoring " << finder.displayNameAtPath(*path) << "\n";
         return kExitSuccess;
     }
@@ -349,7 +390,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
         return kExitRefused;
     }
     if (!finder.isBundleAtPath(*path)) {
-        m_err << "velmora: " << *path << " is not an application that can be ignored\n";
+        m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
         return kExitRefused;
     }
     m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
@@ -375,15 +416,22 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
                 entries.push_back(entryOf(row));
         }
     }
+    const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
     if (entries.empty()) {
         // A built-in entry whose application is not installed has no row,
         // but it is on the list all the same.
         const auto& builtIn = Table::immutableApps();
-        if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; }))
+        if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; })) {
             m_err << "velmora: \"" << name << "\" is built into the list of ignored applications and cannot be removed\n";
-        else
+            return kExitRefused;
+        }
+        // So has an entry whose application was removed since.
+        const auto stored = storedIgnoreEntries();
+        if (std::find(stored.begin(), stored.end(), name) == stored.end() || !table.removeEntry(name)) {
             m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
-        return kExitRefused;
+            return kExitRefused;
+        }
+        return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
     }
     std::string refusal;
     bool removed = false;
@@ -405,7 +453,7 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
         m_err << "velmora: " << refusal << "\n";
         return kExitRefused;
     }
-    return kExitSuccess;
+    return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
 }
 
 } // namespace velmora

@@ -26,6 +26,7 @@ public:
     static constexpr int kExitRefused = 3;     // accessibility off, toolkit too old, no such application, built-in entry
     static constexpr int kExitNoAnswer = 4;    // the agent did not answer in time
     static constexpr int kExitNoDesktop = 5;   // no desktop session: no session bus, or no display for the window
+    static constexpr int kExitNotWritten = 6;  // the settings file could not be written
 
     // How long `start` and `stop` wait for the agent's announcement or its
     // termination notice. The pane itself waits indefinitely; a command must
@@ -67,6 +68,10 @@ private:
     bool waitForAnswer(double timeout);
     // Refuses to touch the run switch when the controller would disable it.
     bool checkCanRun();
+    // Every entry of the ignored list under either key, once each.
+    std::vector<std::string> storedIgnoreEntries();
+    // Whether a settings write failed after `failedBefore` failures; says so.
+    bool writesFailedSince(int failedBefore);
     // A platform to run on: the installed one, or the provider's.
     bool ensureDesktop();
 

@@ -124,6 +124,11 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         m_accessibilityInstructions.set_text(off ? controller().accessibilityInstructions() : "");
         m_accessibilityRow.set_visible(off);
     });
+    bind(c, {"failedPreferenceWrites"}, [this] {
+        if (controller().failedPreferenceWrites() > 0)
+            showNotice("Velmora could not save the change",
+                "Its settings file (in ~/.config/velmora) could not be written: is the disk full or the folder read-only?");
+    });
     bind(c, {"agentLaunchFailure"}, [this] {
         if (!controller().agentLaunchFailure().empty())
             showNotice("Velmora could not start its agent", controller().agentLaunchFailure());

@@ -160,17 +160,13 @@ std::string GioApplicationFinder::iconForFile(const std::string& path)
     return text.str();
 }
 
-bool GioApplicationFinder::isBundleAtPath(const std::string& path)
-{
-    return entryAtPath(path) || isProgram(path);
-}
-
-std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path)
+// An entry's ID is its path below an applications folder with "/" turned
+// into "-"; an entry elsewhere is known by its file name, a program by its
+// file name. "" for anything else.
+std::string GioApplicationFinder::identifierAtPath(const std::string& path)
 {
     if (!entryAtPath(path))
         return isProgram(path) ? std::filesystem::path(path).filename().string() : "";
-    // An entry's ID is its path below an applications folder with "/"
-    // turned into "-"; an entry elsewhere is known by its file name.
     std::error_code error;
     const std::filesystem::path entry = std::filesystem::weakly_canonical(path, error);
     for (const auto& folder : applicationFolders()) {
@@ -183,6 +179,19 @@ std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path
         return withoutSuffix(id);
     }
     return withoutSuffix(entry.filename().string());
+}
+
+// Only what the ignored list can show again, and so remove again: an entry
+// or program whose identifier leads back to an installed application.
+bool GioApplicationFinder::isBundleAtPath(const std::string& path)
+{
+    const std::string id = identifierAtPath(path);
+    return !id.empty() && (absolutePathForAppBundleWithIdentifier(id) || fullPathForApplication(id));
+}
+
+std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path)
+{
+    return isBundleAtPath(path) ? identifierAtPath(path) : "";
 }
 
 std::optional<uint32_t> GioApplicationFinder::fileTypeAtPath(const std::string&)

@@ -10,8 +10,10 @@ namespace velmora::linux_desktop {
 // desktop-file ID without ".desktop" (the form the workspace gives running
 // applications), its display name the entry's Name. A program (an executable
 // file) counts as an application too, known by its file name, which is the
-// name the workspace gives its processes. Creator codes and file type codes do
-// not exist here: those lookups answer nothing.
+// name the workspace gives its processes. An entry or program counts only
+// when its identifier leads back to an installed application, so that what is
+// put on the ignored list can be shown and removed again. Creator codes and
+// file type codes do not exist here: those lookups answer nothing.
 class GioApplicationFinder final : public ApplicationFinder {
 public:
     std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string& identifier) override;
@@ -28,6 +30,9 @@ public:
     bool isBundleAtPath(const std::string& path) override;
     std::string bundleIdentifierAtPath(const std::string& path) override;
     std::optional<uint32_t> fileTypeAtPath(const std::string& path) override;
+
+private:
+    static std::string identifierAtPath(const std::string& path);
 };
 
 } // namespace velmora::linux_desktop

@@ -1,6 +1,7 @@
 #include "pane/ControlProtocolScene.h"
 #include "agent/snapping/AppsObservers.h"
 #include "pane/VelmoraCommand.h"
+#include "platform/sim/MemoryDomainStore.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,40 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     EXPECT_EQ(velmora({"ignore", "remove", "text editor"}), 0) << errors;
     EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{}));
     EXPECT_EQ(velmora({"ignore", "remove", "Text Editor"}), VelmoraCommand::kExitRefused);
+
+    // An application removed from the machine since: listed, and removable.
+    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
+    EXPECT_EQ(velmora({"ignore", "list"}), 0);
+    EXPECT_EQ(output, "V2C\tV2C\tbuilt-in\norg.gone.App\torg.gone.App\tnot installed\n");
+    EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), 0) << errors;
+    EXPECT_EQ(stored("QK.velmora.ignoredApps"), Value(Value::Array{}));
+    EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), VelmoraCommand::kExitRefused);
+}
+
+TEST_F(VelmoraCommandTest, AFailedWriteIsAnErrorAndOrdersNoReload)
+{
+    desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
+    const int reloads = delivered(ZQK_VelmoraMustUpdatePrefsNotification);
+    auto& store = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
+    store.setWritesFail(true);
+    const std::vector<std::vector<std::string>> writes{
+        {"set", "playsSoundOnMove", "true"},
+        {"ignore", "add", "org.v2c.V2C"},
+        {"ignore", "remove", "Text Editor"},
+    };
+    desktop.applicationFinder().install("/usr/share/applications/v2c.desktop", "V2C", "org.v2c.V2C");
+    for (const auto& write : writes) {
+        SCOPED_TRACE(write[0] + " " + write[1]);
+        EXPECT_EQ(velmora(write), VelmoraCommand::kExitNotWritten);
+        EXPECT_NE(errors.find("could not be written; nothing changed"), std::string::npos) << errors;
+        EXPECT_EQ(output, "") << "no success is reported";
+    }
+    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), reloads);
+    store.setWritesFail(false);
+    EXPECT_EQ(velmora({"get", "playsSoundOnMove"}), 0);
+    EXPECT_EQ(output, "false\n");
+    EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{"org.gnome.TextEditor"}));
 }
 
 // The command against a running agent's tracker: a setting is re-read before

@@ -47,13 +47,20 @@ TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsR
     // Below a subfolder the folder names join the ID with dashes.
     EXPECT_EQ(m_finder.bundleIdentifierAtPath(sorterEntryPath().string()), kSorterEntryId);
 
-    // An entry outside the applications folders is known by its file name.
+    // An entry outside the applications folders is known by its file name,
+    // and counts only as a copy of an installed one: the list could not show
+    // anything else again.
     char pattern[] = "/tmp/velmora-finder.XXXXXX";
     const std::filesystem::path folder = mkdtemp(pattern);
+    const std::filesystem::path copy = folder / (std::string(kDialogsEntryId) + ".desktop");
+    std::filesystem::copy_file(dialogsEntryPath(), copy);
+    EXPECT_TRUE(m_finder.isBundleAtPath(copy.string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath(copy.string()), kDialogsEntryId);
     writeEntry(folder / "loose.desktop", "Name=Loose Tool\nExec=true\n");
-    std::ofstream(folder / "notes.txt") << "not an application\n";
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "loose.desktop").string()), "loose");
+    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "loose.desktop").string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "loose.desktop").string()), "");
     EXPECT_EQ(m_finder.displayNameAtPath((folder / "loose.desktop").string()), "Loose Tool");
+    std::ofstream(folder / "notes.txt") << "not an application\n";
 
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "notes.txt").string()));
     EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "notes.txt").string()), "");
@@ -70,15 +77,18 @@ TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
     std::filesystem::permissions(program, std::filesystem::perms::owner_all);
     std::ofstream(folder / "plain.sh") << "not executable\n";
 
-    EXPECT_TRUE(m_finder.isBundleAtPath(program.string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath(program.string()), "velmora-probe-2.1");
     EXPECT_EQ(m_finder.displayNameAtPath(program.string()), "velmora-probe-2.1") << "the version is no extension";
-    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "plain.sh").string()));
-    EXPECT_FALSE(m_finder.isBundleAtPath(folder.string())) << "a folder is searchable, not a program";
+    // Off PATH its name leads nowhere, so the list could not show it again.
+    EXPECT_FALSE(m_finder.isBundleAtPath(program.string()));
+    EXPECT_FALSE(m_finder.fullPathForApplication("velmora-probe-2.1"));
 
-    // Found by name on PATH, after every desktop entry.
+    // On PATH: found by name, after every desktop entry.
     const std::string path = g_getenv("PATH") ? g_getenv("PATH") : "";
     g_setenv("PATH", (folder.string() + ":" + path).c_str(), TRUE);
+    EXPECT_TRUE(m_finder.isBundleAtPath(program.string()));
+    EXPECT_EQ(m_finder.bundleIdentifierAtPath(program.string()), "velmora-probe-2.1");
+    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "plain.sh").string()));
+    EXPECT_FALSE(m_finder.isBundleAtPath(folder.string())) << "a folder is searchable, not a program";
     EXPECT_EQ(m_finder.fullPathForApplication("velmora-probe-2.1"), program.string());
     EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogsEntryPath().string()) << "its entry comes first";
     EXPECT_FALSE(m_finder.fullPathForApplication("plain.sh"));
