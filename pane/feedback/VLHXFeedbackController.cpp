@@ -112,6 +112,12 @@ void VLHXFeedbackController::closeFeedback()
     std::shared_ptr<VLHXFeedbackController> closing(std::move(shared));
     if (closing->m_window)
         closing->m_window->orderOut();
+    // A modal alert's nested loop runs whole passes: the controller waiting
+    // for its answer goes only once the alert has returned.
+    if (closing->m_alertRunning) {
+        closing->m_keptForAlert = closing;
+        return;
+    }
     // The controller may be on the stack here (its alert, its connection or
     // its window called): it is freed once this pass of the loop is over.
     Platform::current().runLoop().performAtEndOfPass([closing] { });
@@ -345,7 +351,14 @@ void VLHXFeedbackController::sendingFailed(const NSError& error)
 void VLHXFeedbackController::displayAlertMessage(const std::string& message, const std::string& informativeText, AlertStyle style)
 {
     setProgressAnimating(false);
+    m_alertRunning = true;
     Platform::current().alerts().runModal(Alert{style, message, informativeText, {"OK"}});
+    m_alertRunning = false;
+    if (m_keptForAlert) {
+        // Closed while the alert was up: nothing is left to do but go.
+        Platform::current().runLoop().performAtEndOfPass([kept = std::move(m_keptForAlert)] { });
+        return;
+    }
     alertDidEnd();
 }
 

@@ -145,6 +145,9 @@ private:
     std::vector<std::string> m_emailAddressChoices;
     bool m_sending{false};
     bool m_progressAnimating{false};
+    bool m_alertRunning{false};
+    // Set by a close during the alert; released once the alert returns.
+    std::shared_ptr<VLHXFeedbackController> m_keptForAlert;
     std::string m_windowTitle;
 
     // The profiler's one result, set by the worker and taken on the run loop.

@@ -270,10 +270,13 @@ void SettingsWindow::on_test_clicked()
     m_testAlert->add_button("Cancel", Gtk::RESPONSE_CANCEL);
     m_testAlert->add_button("OK", Gtk::RESPONSE_OK);
     m_testAlert->set_default_response(Gtk::RESPONSE_OK);
-    m_testAlert->signal_response().connect([this](int) {
-        // Not from inside its own signal: the dialog goes once the handler returns.
-        Glib::signal_idle().connect_once([this] { m_testAlert.reset(); });
-        m_testAlert->hide();
+    m_testAlert->signal_response().connect([this, shown = m_testAlert.get()](int) {
+        shown->hide();
+        // Not from inside its own signal, and not a newer test dialog.
+        Glib::signal_idle().connect_once([this, shown] {
+            if (m_testAlert.get() == shown)
+                m_testAlert.reset();
+        });
     });
     m_testAlert->show();
 }

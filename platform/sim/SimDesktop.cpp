@@ -76,6 +76,11 @@ void SimDesktop::advance(double seconds)
     m_runLoop->advance(seconds);
 }
 
+void SimDesktop::runNestedPass()
+{
+    m_runLoop->runNestedPass();
+}
+
 void SimDesktop::runPending()
 {
     m_runLoop->runPending();

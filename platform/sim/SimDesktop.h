@@ -159,6 +159,8 @@ public:
     void advance(double seconds);
     // Runs what is due now (queued deliveries, end-of-pass work, zero-delay calls).
     void runPending();
+    // See SimRunLoop::runNestedPass().
+    void runNestedPass();
 
     // --- Applications -----------------------------------------------------
     // Starts an application: it appears among the running ones and the

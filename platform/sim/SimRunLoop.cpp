@@ -134,6 +134,12 @@ void SimRunLoop::advance(double seconds)
     m_now = std::max(m_now, target);
 }
 
+void SimRunLoop::runNestedPass()
+{
+    while (dispatchNext(m_now)) { }
+    runEndOfPass();
+}
+
 size_t SimRunLoop::scheduledCount() const
 {
     return static_cast<size_t>(std::count_if(m_queue.begin(), m_queue.end(),

@@ -45,6 +45,9 @@ public:
     void advance(double seconds);
     // Runs what is due now, including work that became due meanwhile.
     void runPending() { advance(0); }
+    // What the nested loop of a modal alert does: runs what is due now and
+    // the end-of-pass work, also from inside a dispatch.
+    void runNestedPass();
 
     // Items still scheduled (invalidated timers not counted).
     size_t scheduledCount() const;

@@ -254,6 +254,30 @@ TEST_F(VLHXFeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
     EXPECT_EQ(m_orderOuts, 1);
 }
 
+TEST_F(VLHXFeedbackControllerTest, AWindowClosedUnderItsResultAlertGoesOnlyOnceTheAlertIsAnswered)
+{
+    setFeedbackURL("http://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    controller()->textViewDidChangeText("closed early");
+    bool closed = false;
+    m_desktop.alerts().whileShowing = [&](const Alert&) {
+        // What the alert's nested loop delivers: the window closed from its
+        // title bar, and the end of that pass.
+        controller()->windowWillClose();
+        m_desktop.runNestedPass();
+        closed = true;
+    };
+    sendAndWaitForResult();
+    m_desktop.alerts().whileShowing = nullptr;
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(controller());
+    EXPECT_EQ(m_orderOuts, 1);
+    m_desktop.runPending();
+    VLHXFeedbackController::showFeedback();
+    EXPECT_TRUE(controller()) << "a new window opens afresh";
+}
+
 TEST_F(VLHXFeedbackControllerTest, EachKindKeepsItsTextAndSupportWantsContact)
 {
     VLHXFeedbackController::showFeedback();
