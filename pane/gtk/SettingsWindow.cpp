@@ -270,15 +270,7 @@ void SettingsWindow::on_test_clicked()
     m_testAlert->add_button("Cancel", Gtk::RESPONSE_CANCEL);
     m_testAlert->add_button("OK", Gtk::RESPONSE_OK);
     m_testAlert->set_default_response(Gtk::RESPONSE_OK);
-    m_testAlert->signal_response().connect([this, shown = m_testAlert.get()](int) {
-        shown->hide();
-        // Not from inside its own signal, and not a newer test dialog.
-        Glib::signal_idle().connect_once([this, shown] {
-            if (m_testAlert.get() == shown)
-                m_testAlert.reset();
-        });
-    });
-    m_testAlert->show();
+    showWithoutNestedLoop(m_testAlert);
 }
 
 void SettingsWindow::on_updates_clicked()
@@ -315,15 +307,20 @@ void SettingsWindow::showNotice(const std::string& title, const std::string& mes
     m_notice = std::make_unique<Gtk::MessageDialog>(*this, title, false, Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, true);
     m_notice->set_title(title);
     m_notice->set_secondary_text(message);
-    m_notice->signal_response().connect([this, shown = m_notice.get()](int) {
+    showWithoutNestedLoop(m_notice);
+}
+
+void SettingsWindow::showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& slot)
+{
+    slot->signal_response().connect([&slot, shown = slot.get()](int) {
         shown->hide();
-        // Not from inside its own signal, and not a newer notice.
-        Glib::signal_idle().connect_once([this, shown] {
-            if (m_notice.get() == shown)
-                m_notice.reset();
+        // Not from inside its own signal, and not a newer dialog in its place.
+        Glib::signal_idle().connect_once([&slot, shown] {
+            if (slot.get() == shown)
+                slot.reset();
         });
     });
-    m_notice->show();
+    slot->show();
 }
 
 void SettingsWindow::on_feedback_clicked()

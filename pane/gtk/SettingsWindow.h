@@ -67,6 +67,10 @@ private:
     void on_feedback_clicked();
     // An answer-less message over the window, shown without a nested loop.
     void showNotice(const std::string& title, const std::string& message);
+    // Shows the dialog in `slot` (a member) and lets it go once answered:
+    // a click can come in over the accessibility bus, which serves nothing
+    // else until the click's handler returns, so no dialog runs its own loop.
+    void showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& slot);
 
     VelmoraPref& m_pane;
     GtkAlertService m_alerts{*this};
