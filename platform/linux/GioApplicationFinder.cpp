@@ -185,13 +185,15 @@ std::string GioApplicationFinder::identifierAtPath(const std::string& path)
 // or program whose identifier leads back to an installed application.
 bool GioApplicationFinder::isBundleAtPath(const std::string& path)
 {
-    const std::string id = identifierAtPath(path);
-    return !id.empty() && (absolutePathForAppBundleWithIdentifier(id) || fullPathForApplication(id));
+    return !bundleIdentifierAtPath(path).empty();
 }
 
 std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path)
 {
-    return isBundleAtPath(path) ? identifierAtPath(path) : "";
+    std::string id = identifierAtPath(path);
+    if (id.empty() || absolutePathForAppBundleWithIdentifier(id) || fullPathForApplication(id))
+        return id;
+    return "";
 }
 
 std::optional<uint32_t> GioApplicationFinder::fileTypeAtPath(const std::string&)
