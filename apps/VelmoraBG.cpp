@@ -77,7 +77,8 @@ int runOnRealDesktop(Platform& desktop)
 {
     ScopedPlatform scoped(desktop);
     VelmoraBGAppDelegate delegate;
-    delegate.awakeFromNib();
+    if (!delegate.awakeFromNib())
+        return delegate.anotherAgentRuns() ? 0 : 1;
     desktop.runLoop().run();
     return 0;
 }

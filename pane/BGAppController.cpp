@@ -27,9 +27,9 @@ void BGAppController::startListening()
     setHasLoaded(true);
     // Pick up what the agent wrote since this pane last looked.
     Platform::current().standardUserDefaults().synchronize();
-    checkForVersionChange();
+    if (!m_queryOnly)
+        checkForVersionChange();
     setupNotifications();
-    askForStatus();
     std::erase_if(m_pendingTimeouts, [](const auto& timer) { return !timer->isValid(); });
     m_pendingTimeouts.push_back(Platform::current().runLoop().scheduleTimer(kStatusTimeout, TimerRepeats::No, [this] { noItsNot(); }));
     didChangeValueForKey("isRunning");
@@ -42,50 +42,66 @@ void BGAppController::stopListening()
 
 void BGAppController::checkForVersionChange()
 {
-    bool quitDue = false;
-    Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
-        if (!domain) {
-            domain.emplace();
-            quitDue = true;
-        }
-        const Value& stored = valueForKey(*domain, kCurrentVersionKey);
-        const std::string current = currentVersionString();
-        if (stored.string() && *stored.string() == current)
+    auto& defaults = Platform::current().standardUserDefaults();
+    // A missing or unreadable file reads as no domain; writing the version
+    // into it would create or replace the file for nothing.
+    auto domain = defaults.persistentDomainForName(prefsDomain());
+    if (!domain)
+        return;
+    const std::string current = currentVersionString();
+    const Value& stored = valueForKey(*domain, kCurrentVersionKey);
+    if (stored.string() && *stored.string() == current)
+        return;
+    defaults.updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& latest) {
+        if (!latest)
             return false;
-        if (!stored.isNull())
-            quitDue = true;
-        (*domain)[kCurrentVersionKey] = current;
+        (*latest)[kCurrentVersionKey] = current;
         return true;
     });
-    if (quitDue)
-        sendMustQuit();
 }
 
 void BGAppController::setupNotifications()
 {
-    auto& distributed = Platform::current().distributedNotificationCenter();
-    m_distributedObservations.push_back(distributed.addObserver(statusReturned(), [this](const std::string&) { yesItsRunning(); }));
-    m_distributedObservations.push_back(distributed.addObserver(willQuitNotificationName(), [this](const std::string&) { noItsNot(); }));
+    m_agentWatch = Platform::current().agentChannel().watch({
+        .appeared = [this] { agentAppeared(); },
+        .vanished = [this] { agentVanished(); },
+    });
 }
 
 void BGAppController::turnOffNotifications()
 {
-    m_distributedObservations.clear();
+    m_agentWatch.reset();
 }
 
-void BGAppController::askForStatus()
+void BGAppController::agentVanished()
 {
-    Platform::current().distributedNotificationCenter().postNotificationName(askForStatusNotificationName());
+    // The bus has answered: a time-out left from the question would later
+    // end a start's wait as if the agent had answered.
+    m_pendingTimeouts.clear();
+    noItsNot();
+}
+
+void BGAppController::agentAppeared()
+{
+    yesItsRunning();
+    if (m_queryOnly)
+        return;
+    Platform::current().agentChannel().requestVersion([this, alive = std::weak_ptr<int>(m_lifetime)](std::optional<std::string> version) {
+        if (alive.expired() || !version || *version == currentVersionString())
+            return;
+        NSLog("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
+        sendMustQuit();
+    });
 }
 
 void BGAppController::sendMustQuit()
 {
-    Platform::current().distributedNotificationCenter().postNotificationName(mustQuitNotificationName());
+    Platform::current().agentChannel().orderQuit();
 }
 
 void BGAppController::sendMustUpdatePrefs()
 {
-    Platform::current().distributedNotificationCenter().postNotificationName(mustUpdatePrefsNotificationName());
+    Platform::current().agentChannel().orderReload();
 }
 
 bool BGAppController::yesItsRunning()

@@ -117,11 +117,6 @@ public:
     bool yesItsRunning() override;
     bool noItsNot() override;
 
-    std::string askForStatusNotificationName() const override { return "ZQK_VelmoraAreYouRunning"; }
-    std::string statusReturned() const override { return "ZQK_VelmoraIsRunningNotification"; }
-    std::string mustQuitNotificationName() const override { return "ZQK_VelmoraMustQuitNotification"; }
-    std::string willQuitNotificationName() const override { return "ZQK_VelmoraWillTerminate"; }
-    std::string mustUpdatePrefsNotificationName() const override { return "ZQK_VelmoraMustUpdatePrefsNotification"; }
     std::string prefsDomain() const override { return VelmoraPreferences::kDomain; }
     std::string currentVersionString() const override;
     std::string bundleNameWithVersionString() const override;

@@ -89,7 +89,7 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     app.require_subcommand(0, 1);
 
     std::string key, value, name;
-    auto* statusCommand = app.add_subcommand("status", "Ask the agent whether it runs (waits up to 2 s); prints \"running\" or \"not running\"");
+    auto* statusCommand = app.add_subcommand("status", "Say whether the agent runs (it holds its name on the session bus); prints \"running\" or \"not running\"");
     auto* startCommand = app.add_subcommand("start", "Start the agent and start it at login; waits for its announcement");
     auto* stopCommand = app.add_subcommand("stop", "Stop the agent and no longer start it at login; waits for it to end");
     auto* getCommand = app.add_subcommand("get", "Print the value of a setting (a first read stores its default)");
@@ -218,6 +218,8 @@ bool VelmoraCommand::writesFailedSince(int failedBefore)
 
 int VelmoraCommand::status()
 {
+    // Only asks: a status check never stops an agent of another version.
+    m_pane.prefsController().setQueryOnly(true);
     askStatus();
     bool running = m_pane.prefsController().isRunning();
     m_out << (running ? "running" : "not running") << "\n";
@@ -244,7 +246,7 @@ int VelmoraCommand::start()
         m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
         return kExitRefused;
     }
-    if (!waitForAnswer(kAgentAnswerTimeout)) {
+    if (!waitForAnswer(kAgentAnswerTimeout) || !controller.isRunning()) {
         m_err << "velmora: the agent did not announce itself within " << kAgentAnswerTimeout
               << " seconds; it stays registered to start at login (`velmora stop` removes it)\n";
         return kExitNoAnswer;
@@ -267,7 +269,7 @@ int VelmoraCommand::stop()
     if (!checkCanRun())
         return kExitRefused;
     controller.setShouldRun(false);
-    if (!waitForAnswer(kAgentAnswerTimeout)) {
+    if (!waitForAnswer(kAgentAnswerTimeout) || controller.isRunning()) {
         m_err << "velmora: the agent did not confirm that it quit within " << kAgentAnswerTimeout << " seconds\n";
         return kExitNoAnswer;
     }

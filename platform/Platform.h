@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/AgentChannel.h"
 #include "platform/AlertService.h"
 #include "platform/ApplicationFinder.h"
 #include "platform/DistributedNotificationCenter.h"
@@ -31,6 +32,7 @@ public:
     virtual RunLoop& runLoop() = 0;
     virtual NotificationCenter& localNotificationCenter() = 0;
     virtual DistributedNotificationCenter& distributedNotificationCenter() = 0;
+    virtual AgentChannel& agentChannel() = 0;
     virtual UserDefaults& standardUserDefaults() = 0;
     virtual SoundService& sounds() = 0;
     virtual ProcessManager& processManager() = 0;

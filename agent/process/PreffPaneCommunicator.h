@@ -12,13 +12,14 @@ inline constexpr const char* ZQK_VelmoraWillTerminate = "ZQK_VelmoraWillTerminat
 inline constexpr const char* ZQK_VelmoraMustUpdatePrefsNotification = "ZQK_VelmoraMustUpdatePrefsNotification";
 
 // The agent's communicator with the settings pane.
-class PreffPaneCommunicator final : public QuitNotificationWatcher {
+class PreffPaneCommunicator : public QuitNotificationWatcher {
 public:
     std::string askForStatusNotificationName() const override { return ZQK_VelmoraAreYouRunning; }
     std::string statusReturned() const override { return ZQK_VelmoraIsRunningNotification; }
     std::string mustQuitNotificationName() const override { return ZQK_VelmoraMustQuitNotification; }
     std::string willQuitNotificationName() const override { return ZQK_VelmoraWillTerminate; }
     std::string mustUpdatePrefsNotificationName() const override { return ZQK_VelmoraMustUpdatePrefsNotification; }
+    std::string versionString() const override { return VELMORA_VERSION; }
 };
 
 } // namespace velmora

@@ -5,13 +5,21 @@
 
 namespace velmora {
 
+AgentChannel::ClaimResult QuitNotificationWatcher::claimName()
+{
+    auto outcome = Platform::current().agentChannel().claim(versionString(),
+        {.quit = [this] { mustQuit(); }, .reload = [this] { requestPreferencesUpdate(); }});
+    m_claim = std::move(outcome.claim);
+    return outcome.result;
+}
+
 void QuitNotificationWatcher::setup()
 {
     auto& platform = Platform::current();
     auto& distributed = platform.distributedNotificationCenter();
     m_observations.push_back(distributed.addObserver(mustQuitNotificationName(), [this](const std::string&) { mustQuit(); }));
     m_observations.push_back(distributed.addObserver(askForStatusNotificationName(), [this](const std::string&) { answerAmRunning(); }));
-    m_observations.push_back(distributed.addObserver(mustUpdatePrefsNotificationName(), [this](const std::string&) { updatePreferences(); }));
+    m_observations.push_back(distributed.addObserver(mustUpdatePrefsNotificationName(), [this](const std::string&) { requestPreferencesUpdate(); }));
     m_observations.push_back(platform.localNotificationCenter().addObserver(kNSApplicationWillTerminateNotification, nullptr,
         [this](const Notification&) { appWillQuit(); }));
     distributed.postNotificationName(statusReturned());
@@ -36,8 +44,16 @@ void QuitNotificationWatcher::appWillQuit()
     Platform::current().distributedNotificationCenter().postNotificationName(willQuitNotificationName());
 }
 
+void QuitNotificationWatcher::requestPreferencesUpdate()
+{
+    if (preferencesUpdatePending())
+        return;
+    m_pendingUpdate = Platform::current().runLoop().scheduleTimer(0, TimerRepeats::No, [this] { updatePreferences(); });
+}
+
 void QuitNotificationWatcher::updatePreferences()
 {
+    m_pendingUpdate.reset();
     auto& platform = Platform::current();
     platform.standardUserDefaults().synchronize();
     platform.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated, this);

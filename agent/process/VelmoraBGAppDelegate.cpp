@@ -5,6 +5,7 @@
 #include "agent/snapping/AppsObservers.h"
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/MouseMoveListener.h"
+#include "platform/Platform.h"
 #include "shared/update/TimedUpdateChecker.h"
 
 namespace velmora {
@@ -22,11 +23,27 @@ VelmoraBGAppDelegate::~VelmoraBGAppDelegate()
     m_updateChecker.reset();
 }
 
-void VelmoraBGAppDelegate::awakeFromNib()
+bool VelmoraBGAppDelegate::awakeFromNib()
 {
     if (m_awoken)
-        return;
+        return m_started;
     m_awoken = true;
+
+    // First of all: a second agent would snap every dialog twice.
+    m_communicator = std::make_unique<PreffPaneCommunicator>();
+    switch (m_communicator->claimName()) {
+    case AgentChannel::ClaimResult::Owned:
+        break;
+    case AgentChannel::ClaimResult::HeldByAnother:
+        m_anotherAgentRuns = true;
+        NSLog("another agent is already running; this one ends");
+        m_communicator.reset();
+        return false;
+    case AgentChannel::ClaimResult::Failed:
+        NSLog("the session bus did not give this agent its name; it ends");
+        m_communicator.reset();
+        return false;
+    }
 
     // An older generation must be gone before our first observer exists.
     OldBGAppKiller::killOldVelmoraBG();
@@ -41,8 +58,9 @@ void VelmoraBGAppDelegate::awakeFromNib()
     m_mouseMoveListener = std::make_unique<MouseMoveListener>();
 
     // Last: announcing "running" tells the pane everything is in place.
-    m_communicator = std::make_unique<PreffPaneCommunicator>();
     m_communicator->setup();
+    m_started = true;
+    return true;
 }
 
 } // namespace velmora

@@ -21,8 +21,12 @@ public:
     VelmoraBGAppDelegate& operator=(const VelmoraBGAppDelegate&) = delete;
 
     // The start-up sequence. Runs once, on the main thread, before the run
-    // loop dispatches anything; a second call does nothing.
-    void awakeFromNib();
+    // loop dispatches anything; a second call does nothing. False when this
+    // agent must end at once: another one already runs (which is no error),
+    // or the session would not give it the agent's name; the log says which.
+    bool awakeFromNib();
+    // Why the last awakeFromNib() returned false.
+    bool anotherAgentRuns() const { return m_anotherAgentRuns; }
 
     AppsObservers* appsObservers() const { return m_appsObservers.get(); }
     FeedbackSound* feedbackSound() const { return m_feedbackSound.get(); }
@@ -32,6 +36,8 @@ public:
 
 private:
     bool m_awoken{false};
+    bool m_started{false};
+    bool m_anotherAgentRuns{false};
     std::unique_ptr<AppsObservers> m_appsObservers;
     std::unique_ptr<FeedbackSound> m_feedbackSound;
     std::unique_ptr<MouseMoveListener> m_mouseMoveListener;

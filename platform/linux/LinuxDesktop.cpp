@@ -2,6 +2,7 @@
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/CanberraSoundService.h"
+#include "platform/linux/DBusAgentChannel.h"
 #include "platform/linux/DBusDistributedNotificationCenter.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/GioApplicationFinder.h"
@@ -87,6 +88,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_workspace = std::make_unique<LinuxWorkspace>(*desktop->m_accessibility, *desktop->m_processes,
         desktop->m_power.get(), *desktop->m_runLoop);
     desktop->m_distributed = std::make_unique<DBusDistributedNotificationCenter>(desktop->m_sessionBus.share());
+    desktop->m_agentChannel = std::make_unique<DBusAgentChannel>(desktop->m_sessionBus.share());
     desktop->m_preferences = std::move(preferences);
     desktop->m_loginItems = std::make_unique<XdgAutostartDomainStore>();
     desktop->m_store = std::make_unique<RoutingDomainStore>(*desktop->m_preferences);
@@ -94,6 +96,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_defaults = std::make_unique<UserDefaults>(*desktop->m_store, options.applicationDomain);
     desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
     desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
+    // The agent lives until the session ends, which tells it so by signal.
+    if (agent)
+        desktop->m_application->terminateOnSignals(*desktop->m_log);
     desktop->m_alerts = std::make_unique<ZenityAlertService>();
     desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
     desktop->m_applicationFinder = std::make_unique<GioApplicationFinder>();
@@ -142,6 +147,7 @@ Workspace& LinuxDesktop::workspace() { return *m_workspace; }
 RunLoop& LinuxDesktop::runLoop() { return *m_runLoop; }
 NotificationCenter& LinuxDesktop::localNotificationCenter() { return *m_localCenter; }
 DistributedNotificationCenter& LinuxDesktop::distributedNotificationCenter() { return *m_distributed; }
+AgentChannel& LinuxDesktop::agentChannel() { return *m_agentChannel; }
 UserDefaults& LinuxDesktop::standardUserDefaults() { return *m_defaults; }
 SoundService& LinuxDesktop::sounds() { return *m_sounds; }
 ProcessManager& LinuxDesktop::processManager() { return *m_processes; }

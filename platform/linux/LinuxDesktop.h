@@ -12,6 +12,7 @@ namespace velmora::linux_desktop {
 
 class AtspiAccessibility;
 class CanberraSoundService;
+class DBusAgentChannel;
 class DBusDistributedNotificationCenter;
 class GioApplicationFinder;
 class GlibRunLoop;
@@ -66,6 +67,7 @@ public:
     RunLoop& runLoop() override;
     NotificationCenter& localNotificationCenter() override;
     DistributedNotificationCenter& distributedNotificationCenter() override;
+    AgentChannel& agentChannel() override;
     UserDefaults& standardUserDefaults() override;
     SoundService& sounds() override;
     ProcessManager& processManager() override;
@@ -100,6 +102,7 @@ private:
     std::unique_ptr<LinuxProcessManager> m_processes;
     std::unique_ptr<LinuxWorkspace> m_workspace;
     std::unique_ptr<DBusDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<DBusAgentChannel> m_agentChannel;
     std::unique_ptr<PersistentDomainStore> m_preferences;
     std::unique_ptr<XdgAutostartDomainStore> m_loginItems;
     std::unique_ptr<RoutingDomainStore> m_store;

@@ -2,6 +2,7 @@
 
 #include "platform/sim/MemoryDomainStore.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimAgentChannel.h"
 #include "platform/sim/SimApplication.h"
 #include "platform/sim/SimDistributedNotificationCenter.h"
 #include "platform/sim/SimNotificationBus.h"
@@ -45,6 +46,7 @@ SimDesktop::SimDesktop(PersistentDomainStore* store, std::string applicationDoma
     m_application = std::make_unique<SimApplication>(*m_localCenter, *m_runLoop);
     m_workspace = std::make_unique<SimWorkspace>(*this, *m_application);
     m_distributed = std::make_unique<SimDistributedNotificationCenter>(bus ? std::move(bus) : std::make_shared<SimNotificationBus>(), *m_runLoop);
+    m_agentChannel = std::make_unique<SimAgentChannel>(m_distributed->bus(), *m_runLoop);
     m_defaults = std::make_unique<UserDefaults>(*m_store, m_applicationDomain);
     m_sounds = std::make_unique<SimSoundService>(*m_runLoop);
     m_processes = std::make_unique<SimProcessManager>(*this);
@@ -60,6 +62,7 @@ Workspace& SimDesktop::workspace() { return *m_workspace; }
 RunLoop& SimDesktop::runLoop() { return *m_runLoop; }
 NotificationCenter& SimDesktop::localNotificationCenter() { return *m_localCenter; }
 DistributedNotificationCenter& SimDesktop::distributedNotificationCenter() { return *m_distributed; }
+AgentChannel& SimDesktop::agentChannel() { return *m_agentChannel; }
 UserDefaults& SimDesktop::standardUserDefaults() { return *m_defaults; }
 SoundService& SimDesktop::sounds() { return *m_sounds; }
 ProcessManager& SimDesktop::processManager() { return *m_processes; }
@@ -348,6 +351,16 @@ const std::vector<std::string>& SimDesktop::openedURLs() const
 const std::vector<std::string>& SimDesktop::postedDistributedNotifications() const
 {
     return m_distributed->posted();
+}
+
+SimNotificationBus& SimDesktop::sessionBus()
+{
+    return *m_distributed->bus();
+}
+
+const std::vector<std::string>& SimDesktop::agentOrdersSent() const
+{
+    return m_agentChannel->ordersSent();
 }
 
 PersistentDomainStore& SimDesktop::domainStore()

@@ -21,6 +21,7 @@ class SimPointer;
 class SimScreens;
 class SimWorkspace;
 class SimDistributedNotificationCenter;
+class SimAgentChannel;
 class SimSoundService;
 class SimProcessManager;
 class SimApplication;
@@ -142,6 +143,7 @@ public:
     RunLoop& runLoop() override;
     NotificationCenter& localNotificationCenter() override;
     DistributedNotificationCenter& distributedNotificationCenter() override;
+    AgentChannel& agentChannel() override;
     UserDefaults& standardUserDefaults() override;
     SoundService& sounds() override;
     ProcessManager& processManager() override;
@@ -236,6 +238,10 @@ public:
     bool terminated() const;
     const std::vector<std::string>& openedFiles() const;
     const std::vector<std::string>& openedURLs() const;
+    // The session bus this desktop is on (shared with the desktops given it).
+    SimNotificationBus& sessionBus();
+    // The orders this desktop sent to the agent's name, in order.
+    const std::vector<std::string>& agentOrdersSent() const;
     // Distributed notifications this desktop posted, in order.
     const std::vector<std::string>& postedDistributedNotifications() const;
     // The store behind the user defaults, and their domain.
@@ -267,6 +273,7 @@ private:
     std::unique_ptr<SimScreens> m_screens;
     std::unique_ptr<SimWorkspace> m_workspace;
     std::unique_ptr<SimDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<SimAgentChannel> m_agentChannel;
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<SimSoundService> m_sounds;
     std::unique_ptr<SimProcessManager> m_processes;

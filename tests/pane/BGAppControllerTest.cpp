@@ -2,6 +2,7 @@
 #include "pane/ControlProtocolScene.h"
 #include "pane/PaneWindow.h"
 #include "pane/VelmoraPref.h"
+#include "platform/sim/SimNotificationBus.h"
 
 #include <gtest/gtest.h>
 
@@ -31,35 +32,39 @@ protected:
     VelmoraPref pane;
 };
 
-TEST_F(BGAppControllerTest, WithoutAnAnswerTheTimeOutReportsNotRunning)
+TEST_F(BGAppControllerTest, NoAgentIsKnownAtOnceAndAStuckBusEndsTheWaitAfterTwoSeconds)
 {
     storeCurrentVersion();
     controller().setupUI();
     EXPECT_TRUE(controller().waitingForResponse());
     EXPECT_FALSE(controller().canRun());
+    desktop.runPending();
+    EXPECT_FALSE(controller().isRunning());
+    EXPECT_FALSE(controller().waitingForResponse()) << "the bus said no holder: nothing to wait for";
 
+    // A bus that never answers: the time-out decides.
+    desktop.sessionBus().setAnswersWatchers(false);
+    controller().setupUI();
     desktop.advance(1.9);
     EXPECT_TRUE(controller().waitingForResponse()) << "the time-out came early";
     desktop.advance(0.2);
     EXPECT_FALSE(controller().isRunning());
     EXPECT_FALSE(controller().waitingForResponse());
     EXPECT_FALSE(controller().shouldRun());
-    EXPECT_EQ(delivered(ZQK_VelmoraAreYouRunning), 1);
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 0);
+    EXPECT_EQ(quitOrders(), 0);
 }
 
 TEST_F(BGAppControllerTest, AnAnswerCancelsEveryPendingTimeOut)
 {
     storeCurrentVersion();
     startAgent();
-    desktop.runPending(); // the announcement went out before the pane listened
+    desktop.runPending();
     controller().setupUI();
-    controller().setupUI(); // shown twice: two queries, two time-outs
+    controller().setupUI(); // shown twice: two watches, two time-outs
     desktop.advance(0.5);
     EXPECT_TRUE(controller().isRunning());
     EXPECT_TRUE(controller().shouldRun());
     EXPECT_FALSE(controller().waitingForResponse());
-    EXPECT_EQ(delivered(ZQK_VelmoraAreYouRunning), 2);
     EXPECT_GE(window.raised, 1);
 
     desktop.advance(5);
@@ -68,7 +73,7 @@ TEST_F(BGAppControllerTest, AnAnswerCancelsEveryPendingTimeOut)
     EXPECT_TRUE(desktop.paneServices().launches().empty()) << "the switch followed the agent and must not launch";
 }
 
-TEST_F(BGAppControllerTest, ALateAnnouncementStillTurnsThePaneToRunning)
+TEST_F(BGAppControllerTest, AnAgentStartedElsewhereOrKilledIsFollowedWithoutAQuery)
 {
     storeCurrentVersion();
     controller().setupUI();
@@ -80,78 +85,57 @@ TEST_F(BGAppControllerTest, ALateAnnouncementStillTurnsThePaneToRunning)
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning());
     EXPECT_TRUE(controller().shouldRun());
-    EXPECT_EQ(delivered(ZQK_VelmoraAreYouRunning), 1) << "no query is needed for an announcement";
     EXPECT_TRUE(desktop.paneServices().launches().empty());
+
+    // Killed: no goodbye, but its name goes with it.
+    agents.clear();
+    desktop.runPending();
+    EXPECT_FALSE(controller().isRunning());
+    EXPECT_FALSE(controller().shouldRun());
+    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
 }
 
-TEST_F(BGAppControllerTest, VersionCheckOrdersAnOldAgentToQuit)
+TEST_F(BGAppControllerTest, AnnouncementsFromAnyoneButTheNameHolderAreNotBelieved)
 {
-    // First opening on an account without the domain.
-    controller().checkForVersionChange();
+    storeCurrentVersion();
+    controller().setupUI();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 1);
-    EXPECT_EQ(stored("currentVersion"), Value(controller().currentVersionString()));
+    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraIsRunningNotification);
+    desktop.advance(3);
+    EXPECT_FALSE(controller().isRunning());
+}
 
-    // Same version: nothing written, nothing sent.
-    desktop.standardUserDefaults().updatePersistentDomain(kDomain, [](std::optional<Value::Dictionary>& domain) {
-        (*domain)["marker"] = 1;
-        return true;
-    });
-    controller().checkForVersionChange();
-    desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 1);
-
-    // After an update: the stored version differs.
+TEST_F(BGAppControllerTest, OnlyAnAgentThatSaysItIsAnotherVersionIsToldToQuit)
+{
+    // The file says another version, the agent says ours: it stays.
     desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", "0.9"}, {"playsSoundOnMove", 1}}, kDomain);
-    controller().checkForVersionChange();
-    desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 2);
-    EXPECT_EQ(stored("currentVersion"), Value(controller().currentVersionString()));
+    startAgent();
+    controller().setupUI();
+    desktop.advance(1);
+    EXPECT_FALSE(desktop.terminated());
+    EXPECT_EQ(quitOrders(), 0);
+    EXPECT_EQ(stored("currentVersion"), Value(controller().currentVersionString())) << "the pane records its own version";
     EXPECT_EQ(stored("playsSoundOnMove"), Value(1)) << "the other keys must survive";
 
-    // A domain without the key only gets the key.
-    desktop.standardUserDefaults().setPersistentDomain({{"playsSoundOnMove", 1}}, kDomain);
-    controller().checkForVersionChange();
-    desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 2);
-    EXPECT_EQ(stored("currentVersion"), Value(controller().currentVersionString()));
-}
-
-TEST_F(BGAppControllerTest, OpeningAfterAnUpdateStopsTheRunningAgent)
-{
-    desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", "0.9"}}, kDomain);
-    startAgent();
-    desktop.runPending();
+    // No settings file at all: no quit, and no file made just for the version.
+    desktop.standardUserDefaults().removePersistentDomainForName(kDomain);
     controller().setupUI();
-    desktop.advance(3);
+    desktop.advance(1);
+    EXPECT_FALSE(desktop.terminated());
+    EXPECT_FALSE(storedDomain());
+
+    // An agent left from before an update says its old version: it goes.
+    agents.clear();
+    startAgent("0.9");
+    desktop.advance(1);
+    EXPECT_EQ(quitOrders(), 1);
     EXPECT_TRUE(desktop.terminated());
     EXPECT_FALSE(controller().isRunning());
     EXPECT_FALSE(controller().shouldRun());
     EXPECT_FALSE(controller().waitingForResponse());
 }
 
-TEST_F(BGAppControllerTest, OneQuitOrderReachesTwoAgentsAndTheSecondNoticeChangesNothing)
-{
-    storeCurrentVersion();
-    startAgent();
-    startAgent();
-    controller().setupUI();
-    desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 4); // two announcements, two answers
-    ASSERT_TRUE(controller().isRunning());
-
-    std::vector<std::string> changes;
-    auto observation = controller().addObserver("isRunning", [&](const std::string& key) { changes.push_back(key); });
-    controller().setShouldRun(false);
-    desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustQuitNotification), 1);
-    EXPECT_GE(delivered(ZQK_VelmoraWillTerminate), 2); // both agents took the order
-    EXPECT_EQ(changes.size(), 1u) << "later notices must not flip the state again";
-    EXPECT_FALSE(controller().isRunning());
-    EXPECT_FALSE(controller().waitingForResponse());
-}
-
-TEST_F(BGAppControllerTest, StopListeningDropsTheSubscriptionsHidingDoesNot)
+TEST_F(BGAppControllerTest, StopListeningDropsTheWatchHidingDoesNot)
 {
     storeCurrentVersion();
     pane.didSelect();
@@ -162,7 +146,7 @@ TEST_F(BGAppControllerTest, StopListeningDropsTheSubscriptionsHidingDoesNot)
     EXPECT_TRUE(controller().isRunning()) << "a hidden pane still listens";
 
     controller().closePrefpane();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraWillTerminate);
+    agents.clear();
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning());
 }
@@ -173,7 +157,7 @@ TEST_F(BGAppControllerTest, EachWriteKeepsTheOtherKeysAndSendsOneReloadOrder)
     controller().setPrefOfKey("SoundToPlayIndex", 3);
     controller().setPrefOfKey("feedbackSoundName", "Glass");
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 2);
+    EXPECT_EQ(reloadOrders(), 2);
     EXPECT_EQ(stored("currentVersion"), Value(controller().currentVersionString()));
     EXPECT_EQ(stored("SoundToPlayIndex"), Value(3));
     EXPECT_EQ(controller().prefForKey("feedbackSoundName"), Value("Glass"));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,10 +13,21 @@
 
 namespace velmora::scenes {
 
+// An agent that says it is another version than the pane.
+class OtherVersionAgent final : public PreffPaneCommunicator {
+public:
+    explicit OtherVersionAgent(std::string version) : m_version(std::move(version)) { }
+    std::string versionString() const override { return m_version; }
+
+private:
+    std::string m_version;
+};
+
 // A simulated desktop on which both halves of the control protocol run: the
 // pane under test and, when a test starts one, agents (communicators), all
-// sharing one distributed centre and one preferences store. Every control
-// notification is counted as it is delivered.
+// sharing one session bus and one preferences store. Every broadcast control
+// notification is counted as it is delivered, every order to the agent's
+// name as it is sent.
 class ControlProtocolScene : public ::testing::Test {
 protected:
     static constexpr const char* kDomain = "com.brightfen.velmora";
@@ -42,10 +54,16 @@ protected:
     // Deliveries of a control notification so far.
     int delivered(const std::string& name) { return m_delivered[name]; }
 
-    // An agent that has finished starting: subscribed, and its announcement posted.
-    PreffPaneCommunicator& startAgent()
+    // Orders the pane sent to the agent's name.
+    int reloadOrders() { return std::ranges::count(desktop.agentOrdersSent(), std::string("reload")); }
+    int quitOrders() { return std::ranges::count(desktop.agentOrdersSent(), std::string("quit")); }
+
+    // An agent that has finished starting: its name held, subscribed, and its
+    // announcement posted. `version` empty: the pane's own.
+    PreffPaneCommunicator& startAgent(const std::string& version = {})
     {
-        agents.push_back(std::make_unique<PreffPaneCommunicator>());
+        agents.push_back(version.empty() ? std::make_unique<PreffPaneCommunicator>() : std::make_unique<OtherVersionAgent>(version));
+        EXPECT_EQ(agents.back()->claimName(), AgentChannel::ClaimResult::Owned) << "another agent holds the name";
         agents.back()->setup();
         return *agents.back();
     }

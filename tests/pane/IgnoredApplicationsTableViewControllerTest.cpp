@@ -93,7 +93,7 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, EntriesUnderBothKeysShowOnceA
     desktop.runPending();
     EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"Moneydance"}));
     EXPECT_EQ(stored(Table::kLegacyIgnoredAppsKey), Value(Value::Array{}));
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 2) << "one order per key written";
+    EXPECT_EQ(reloadOrders(), 2) << "one order per key written";
     EXPECT_EQ(table.selectedRow(), Table::kNoSelection);
     EXPECT_EQ(changes, (std::vector<std::string>{"canRemoveSelectedRow", "ignoredAppsNames"}));
     EXPECT_EQ(table.numberOfRows(), 3);
@@ -110,7 +110,7 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, BuiltInEntriesCannotBeRemoved
         "The application \"V2C\" is known to not work well with Velmora. It should not be removed from this list.");
     table.removeApplication();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 0);
+    EXPECT_EQ(reloadOrders(), 0);
     EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"Moneydance", "V2C", "Address Book"}));
 
     table.selectRow(Table::kNoSelection);
@@ -137,12 +137,12 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, AddingWritesOnceForTheWholeCh
         "/home/u/notes.txt", "/nowhere", "/usr/share/applications/org.gnome.Calculator.desktop"}));
     desktop.runPending();
     EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"org.gnome.TextEditor", "org.gnome.Calculator"}));
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1);
+    EXPECT_EQ(reloadOrders(), 1);
 
     changes.clear();
     EXPECT_FALSE(table.addApplicationsAtPaths({"/usr/share/applications/org.gnome.TextEditor.desktop"}));
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1) << "nothing new: nothing written";
+    EXPECT_EQ(reloadOrders(), 1) << "nothing new: nothing written";
     EXPECT_EQ(changes, (std::vector<std::string>{"canRemoveSelectedRow", "ignoredAppsNames"})) << "but the table is reloaded";
 }
 

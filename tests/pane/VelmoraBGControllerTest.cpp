@@ -63,7 +63,7 @@ TEST_F(VelmoraBGControllerTest, FirstReadsStoreTheDefaultsEachWithOneReloadOrder
     EXPECT_FALSE(controller().playsSoundOnMove());
     EXPECT_FALSE(controller().snapsToAlternateButton());
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 7);
+    EXPECT_EQ(reloadOrders(), 7);
     EXPECT_EQ(stored("QK.velmora.snapbackCursor"), Value(false)) << "a default is stored as a boolean";
     EXPECT_EQ(stored("feedbackSoundVolume"), Value(static_cast<double>(13.0f / 34.0f)));
 
@@ -71,7 +71,7 @@ TEST_F(VelmoraBGControllerTest, FirstReadsStoreTheDefaultsEachWithOneReloadOrder
     controller().feedbackSoundVolume();
     controller().snapsToAlternateButton();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 7);
+    EXPECT_EQ(reloadOrders(), 7);
 }
 
 TEST_F(VelmoraBGControllerTest, BooleanSettingsAreStoredAsIntegersAndReadBackAlike)
@@ -82,7 +82,7 @@ TEST_F(VelmoraBGControllerTest, BooleanSettingsAreStoredAsIntegersAndReadBackAli
     controller().setShouldCheckForUpdatesDaily(false);
     controller().setFeedbackSoundVolume(0.75f);
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 5) << "one order per change";
+    EXPECT_EQ(reloadOrders(), 5) << "one order per change";
     EXPECT_EQ(stored("QK.velmora.snapbackCursor"), Value(1));
     EXPECT_EQ(stored("playsSoundOnMove"), Value(1));
     EXPECT_EQ(stored("snapToAlternateButtonInstead"), Value(1));
@@ -195,8 +195,8 @@ TEST_F(VelmoraBGControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWit
 TEST_F(VelmoraBGControllerTest, WithoutAWindowARunningReplyLeavesTheSwitchAlone)
 {
     pane.setWindow(nullptr);
-    controller().setupUI();
     startAgent();
+    controller().setupUI();
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning());
     EXPECT_TRUE(controller().waitingForResponse());

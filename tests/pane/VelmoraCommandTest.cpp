@@ -66,14 +66,14 @@ TEST_F(VelmoraCommandTest, BadInputIsRefusedAndNothingIsWritten)
         EXPECT_EQ(output, "");
     }
     EXPECT_EQ(storedDomain(), before);
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 0);
+    EXPECT_EQ(reloadOrders(), 0);
 }
 
 TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
 {
     EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
     EXPECT_EQ(stored("snapToAlternateButtonInstead"), Value(1)) << "stored as the switch in the window stores it";
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1);
+    EXPECT_EQ(reloadOrders(), 1);
     EXPECT_EQ(velmora({"get", "snapToAlternateButtonInstead"}), 0);
     EXPECT_EQ(output, "true\n");
 
@@ -88,7 +88,7 @@ TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
     EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "a.b.C, d.e.F"}), 0);
     EXPECT_EQ(velmora({"get", "QK.velmora.ignoredApps"}), 0);
     EXPECT_EQ(output, "a.b.C\nd.e.F\n");
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 6) << "one reload order for each of the six writes";
+    EXPECT_EQ(reloadOrders(), 6) << "one reload order for each of the six writes";
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
@@ -98,23 +98,40 @@ TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
     EXPECT_EQ(stored("feedbackSoundName"), Value("Bottle"));
     EXPECT_EQ(velmora({"get", "QK.velmora.snapbackCursor"}), 0);
     EXPECT_EQ(output, "false\n");
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 2);
+    EXPECT_EQ(reloadOrders(), 2);
     // Keys without a default stay absent.
     EXPECT_EQ(velmora({"get", "ignoredApps"}), 0);
     EXPECT_EQ(output, "");
     EXPECT_TRUE(stored("ignoredApps").isNull());
 }
 
-TEST_F(VelmoraCommandTest, StatusWaitsTwoSecondsForAnAnswer)
+TEST_F(VelmoraCommandTest, StatusAnswersFromTheBusAndChangesNothing)
 {
+    // No agent: the bus says so at once; no settings file is made.
+    desktop.standardUserDefaults().removePersistentDomainForName(kDomain);
     const double asked = desktop.now();
     EXPECT_EQ(velmora({"status"}), VelmoraCommand::kExitNotRunning);
     EXPECT_EQ(output, "not running\n");
-    EXPECT_NEAR(desktop.now() - asked, BGAppController::kStatusTimeout, 0.01);
+    EXPECT_LT(desktop.now() - asked, 0.05);
+    EXPECT_FALSE(storedDomain());
 
-    startAgent();
+    // An agent of another version, and a file that says yet another: a query
+    // stops neither, and writes nothing.
+    desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", "0.8"}}, kDomain);
+    startAgent("0.9");
     EXPECT_EQ(velmora({"status"}), 0);
     EXPECT_EQ(output, "running\n");
+    desktop.advance(1);
+    EXPECT_FALSE(desktop.terminated());
+    EXPECT_EQ(stored("currentVersion"), Value("0.8"));
+    EXPECT_TRUE(desktop.agentOrdersSent().empty());
+
+    // The file gone under a running agent is no version change either.
+    agents.clear();
+    startAgent();
+    desktop.standardUserDefaults().removePersistentDomainForName(kDomain);
+    EXPECT_EQ(velmora({"status"}), 0);
+    EXPECT_FALSE(desktop.terminated());
 }
 
 TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnouncement)
@@ -178,7 +195,7 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     EXPECT_EQ(stored("ignoredApps"), Value(Value::Array{"org.gnome.TextEditor"}));
     EXPECT_EQ(velmora({"ignore", "add", "org.gnome.TextEditor"}), 0);
     EXPECT_NE(output.find("already ignored"), std::string::npos);
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 1);
+    EXPECT_EQ(reloadOrders(), 1);
     EXPECT_EQ(velmora({"ignore", "add", "Paint"}), VelmoraCommand::kExitRefused);
 
     EXPECT_EQ(velmora({"ignore", "list"}), 0);
@@ -203,7 +220,7 @@ TEST_F(VelmoraCommandTest, AFailedWriteIsAnErrorAndOrdersNoReload)
 {
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
-    const int reloads = delivered(ZQK_VelmoraMustUpdatePrefsNotification);
+    const int reloads = reloadOrders();
     auto& store = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
     store.setWritesFail(true);
     const std::vector<std::vector<std::string>> writes{
@@ -218,7 +235,7 @@ TEST_F(VelmoraCommandTest, AFailedWriteIsAnErrorAndOrdersNoReload)
         EXPECT_NE(errors.find("could not be written; nothing changed"), std::string::npos) << errors;
         EXPECT_EQ(output, "") << "no success is reported";
     }
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), reloads);
+    EXPECT_EQ(reloadOrders(), reloads);
     store.setWritesFail(false);
     EXPECT_EQ(velmora({"get", "playsSoundOnMove"}), 0);
     EXPECT_EQ(output, "false\n");
@@ -270,8 +287,7 @@ TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
         EXPECT_EQ(velmora(command), 0);
         EXPECT_NE(output.find(command[command.size() - 2]), std::string::npos) << output;
     }
-    EXPECT_EQ(delivered(ZQK_VelmoraMustUpdatePrefsNotification), 0);
-    EXPECT_EQ(delivered(ZQK_VelmoraAreYouRunning), 0);
+    EXPECT_TRUE(desktop.agentOrdersSent().empty());
 }
 
 } // namespace

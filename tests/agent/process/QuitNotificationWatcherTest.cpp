@@ -43,12 +43,14 @@ TEST_F(QuitNotificationWatcherTest, EndingForAnyOtherReasonIsAnnounced)
     EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 1);
 }
 
-TEST_F(QuitNotificationWatcherTest, ReloadOrderRereadsAndPostsOneLocalUpdate)
+TEST_F(QuitNotificationWatcherTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
 {
     auto& agent = startAgent();
-    std::vector<const void*> senders;
-    auto updates = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr,
-        [&](const Notification& n) { senders.push_back(n.object); });
+    int updates = 0;
+    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification& n) {
+        EXPECT_EQ(n.object, &agent);
+        ++updates;
+    });
 
     // Another process changes a key behind the agent's back.
     desktop.standardUserDefaults().updatePersistentDomain(kDomain, [](std::optional<Value::Dictionary>& domain) {
@@ -57,11 +59,53 @@ TEST_F(QuitNotificationWatcherTest, ReloadOrderRereadsAndPostsOneLocalUpdate)
         (*domain)["snapToAlternateButtonInstead"] = 1;
         return true;
     });
+    desktop.agentChannel().orderReload();
+    desktop.runPending();
+    EXPECT_EQ(updates, 1);
+    EXPECT_TRUE(desktop.standardUserDefaults().boolForKey("snapToAlternateButtonInstead"));
     desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
     desktop.runPending();
-    ASSERT_EQ(senders.size(), 1u);
-    EXPECT_EQ(senders[0], &agent);
-    EXPECT_TRUE(desktop.standardUserDefaults().boolForKey("snapToAlternateButtonInstead"));
+    EXPECT_EQ(updates, 2);
+
+    desktop.agentChannel().orderQuit();
+    desktop.runPending();
+    EXPECT_TRUE(desktop.terminated());
+    EXPECT_GE(delivered(ZQK_VelmoraWillTerminate), 1);
+}
+
+TEST_F(QuitNotificationWatcherTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheLoop)
+{
+    startAgent();
+    int updates = 0;
+    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    for (int i = 0; i < 10000; ++i) {
+        desktop.agentChannel().orderReload();
+        desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
+    }
+    desktop.runPending();
+    EXPECT_EQ(updates, 1) << "one reload however many orders wait";
+
+    // An order after the reload is a change the agent has not seen yet.
+    desktop.agentChannel().orderReload();
+    desktop.runPending();
+    EXPECT_EQ(updates, 2);
+}
+
+TEST_F(QuitNotificationWatcherTest, OneAgentHoldsTheNameUntilItGoes)
+{
+    startAgent();
+    PreffPaneCommunicator second;
+    EXPECT_EQ(second.claimName(), AgentChannel::ClaimResult::HeldByAnother);
+    // The second one's orders handlers never run: quitting reaches the first only.
+    desktop.agentChannel().orderQuit();
+    desktop.runPending();
+    EXPECT_TRUE(desktop.terminated());
+
+    // Gone (its termination took it away): the name is free for the next one.
+    desktop.runPending();
+    ASSERT_TRUE(agents.empty());
+    PreffPaneCommunicator third;
+    EXPECT_EQ(third.claimName(), AgentChannel::ClaimResult::Owned);
 }
 
 TEST_F(QuitNotificationWatcherTest, DestroyedAgentTakesNoMoreOrders)
@@ -71,6 +115,7 @@ TEST_F(QuitNotificationWatcherTest, DestroyedAgentTakesNoMoreOrders)
     agents.clear();
     desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
     desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustQuitNotification);
+    desktop.agentChannel().orderQuit();
     desktop.runPending();
     EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 1);
     EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
@@ -79,17 +124,6 @@ TEST_F(QuitNotificationWatcherTest, DestroyedAgentTakesNoMoreOrders)
     desktop.application().terminate();
     desktop.runPending();
     EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
-}
-
-TEST_F(QuitNotificationWatcherTest, BothSidesNameTheProtocolAlike)
-{
-    PreffPaneCommunicator agent;
-    VelmoraBGController pane;
-    EXPECT_EQ(agent.askForStatusNotificationName(), pane.askForStatusNotificationName());
-    EXPECT_EQ(agent.statusReturned(), pane.statusReturned());
-    EXPECT_EQ(agent.mustQuitNotificationName(), pane.mustQuitNotificationName());
-    EXPECT_EQ(agent.willQuitNotificationName(), pane.willQuitNotificationName());
-    EXPECT_EQ(agent.mustUpdatePrefsNotificationName(), pane.mustUpdatePrefsNotificationName());
 }
 
 } // namespace

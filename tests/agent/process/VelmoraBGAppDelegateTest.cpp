@@ -99,4 +99,26 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
     EXPECT_EQ(gaveUp, 1);
 }
 
+TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)
+{
+    SimApp& editor = desktop.addRunningApp("Editor", "org.example.Editor");
+    VelmoraBGAppDelegate first;
+    ASSERT_TRUE(first.awakeFromNib());
+
+    VelmoraBGAppDelegate second;
+    EXPECT_FALSE(second.awakeFromNib());
+    EXPECT_TRUE(second.anotherAgentRuns());
+    EXPECT_EQ(second.appsObservers(), nullptr);
+    EXPECT_EQ(second.communicator(), nullptr);
+    EXPECT_NE(std::find(desktop.logLines().begin(), desktop.logLines().end(), "another agent is already running; this one ends"),
+        desktop.logLines().end());
+
+    // Only the first one snaps.
+    auto dialog = editor.addDialog("Save changes?", {500, 300});
+    desktop.activate(editor);
+    desktop.focusWindow(editor, dialog);
+    desktop.advance(0.5);
+    EXPECT_EQ(desktop.pointerMoves().size(), 1u);
+}
+
 } // namespace

@@ -33,6 +33,7 @@ public:
     RunLoop& runLoop() override { return m_desktop.runLoop(); }
     NotificationCenter& localNotificationCenter() override { return m_desktop.localNotificationCenter(); }
     DistributedNotificationCenter& distributedNotificationCenter() override { return m_desktop.distributedNotificationCenter(); }
+    AgentChannel& agentChannel() override { return m_desktop.agentChannel(); }
     UserDefaults& standardUserDefaults() override { return m_desktop.standardUserDefaults(); }
     SoundService& sounds() override { return m_desktop.sounds(); }
     ProcessManager& processManager() override { return m_desktop.processManager(); }
