@@ -19,6 +19,8 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     options.role = purpose == Purpose::Agent ? LinuxDesktop::Role::Agent : LinuxDesktop::Role::Pane;
     options.applicationDomain = applicationDomain;
     options.logIdentity = logIdentity;
+    // At login the agent may come before the accessibility bus: it waits.
+    options.waitsForAccessibilityBus = purpose == Purpose::Agent;
     // The installed resources, or the source tree's for a program run from its build folder.
     std::error_code error;
     options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;

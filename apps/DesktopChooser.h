@@ -22,7 +22,8 @@ public:
     // defaults for `applicationDomain` in the settings folder and login items
     // as autostart entries, or null when any of them is missing or this
     // build has no desktop backend. The reason for a null goes to standard
-    // error.
+    // error. The agent's desktop does not count the accessibility bus as
+    // missing: it waits for it, and follows it when it restarts.
     static std::unique_ptr<Platform> realDesktop(const std::string& applicationDomain, const std::string& logIdentity,
         Purpose purpose = Purpose::Agent);
 };

@@ -49,8 +49,8 @@ public:
 
     // `windows` (borrowed, may be null) finds the application under a point.
     // atspi_init() must have succeeded, unless `buses.accessibility` is null:
-    // that form only answers that nothing can be observed (isAPIEnabled()
-    // false, no applications), for a program on a session without the bus.
+    // that form, the pane's, never touches libatspi or the registry. It sees
+    // no applications, and isAPIEnabled() reports the desktop's switch only.
     AtspiAccessibility(Buses buses, X11WindowLocator* windows);
     ~AtspiAccessibility() override;
     AtspiAccessibility(const AtspiAccessibility&) = delete;

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/AccessibilityBusWatch.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/CanberraSoundService.h"
 #include "platform/linux/DBusAgentChannel.h"
@@ -24,8 +25,12 @@
 
 #include <atspi/atspi.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
 
 namespace velmora::linux_desktop {
 
@@ -47,16 +52,21 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         std::fprintf(stderr, "velmora: no session bus: %s\n", error.message().c_str());
         return nullptr;
     }
-    const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
-    if (address.empty() && agent) {
-        std::fputs("velmora: no accessibility bus\n", stderr);
-        return nullptr;
-    }
-    if (!address.empty()) {
+    // The pane reaches the agent and the settings without the accessibility
+    // bus, and must answer even while the registry on it does not: it never
+    // joins the bus, nor starts libatspi.
+    if (agent && options.waitsForAccessibilityBus) {
+        desktop->m_accessibilityBus = AccessibilityBusWatch::waitForBus(desktop->m_sessionBus.share(), *desktop->m_log);
+    } else if (agent) {
+        const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
+        if (address.empty()) {
+            std::fputs("velmora: no accessibility bus\n", stderr);
+            return nullptr;
+        }
         desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, error.out()));
-        if (!desktop->m_accessibilityBus && agent) {
+        if (!desktop->m_accessibilityBus) {
             std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
             return nullptr;
         }
@@ -70,6 +80,10 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         // saw less than 15 s ago (all of them just after start-up, and the one
         // whose dialog just opened) its long start-up grace per request.
         atspi_set_timeout(kAtspiTimeoutSettingMs, kAtspiTimeoutSettingMs);
+    }
+    if (desktop->m_accessibilityBus && options.waitsForAccessibilityBus) {
+        desktop->m_busClosedHandler = g_signal_connect(desktop->m_accessibilityBus.get(), "closed",
+            G_CALLBACK(&LinuxDesktop::onAccessibilityBusClosed), desktop.get());
     }
 
     Display* display = desktop->m_x11 ? desktop->m_x11->display() : nullptr;
@@ -107,6 +121,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
 
 LinuxDesktop::~LinuxDesktop()
 {
+    if (m_busClosedHandler)
+        g_signal_handler_disconnect(m_accessibilityBus.get(), m_busClosedHandler);
+    m_busReturn.reset();
     // Everything that holds AT-SPI objects goes first. libatspi itself is
     // left running: after atspi_exit() it cannot be started again in the
     // same process, and a later desktop (a test's, a restarted one) needs it.
@@ -116,6 +133,50 @@ LinuxDesktop::~LinuxDesktop()
     // command) would otherwise end before its last order left.
     if (m_sessionBus)
         g_dbus_connection_flush_sync(m_sessionBus.get(), nullptr, nullptr);
+}
+
+namespace {
+
+// libatspi keeps the connection it made at atspi_init() for the life of the
+// process, and cannot be started again: after atspi_exit() the registry's
+// object it keeps stays behind, disposed, and every request to the registry
+// fails. A new process image (same pid, same arguments) is the only way onto
+// a new bus. The session bus connection goes with the old image, and with it
+// any name the agent owns, before the new image asks for it.
+void startAnew(SystemLog& log, GDBusConnection* sessionBus)
+{
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> arguments;
+    for (std::string argument; std::getline(cmdline, argument, '\0');)
+        arguments.push_back(argument);
+    if (arguments.empty()) {
+        log.log("cannot start anew: the program's arguments cannot be read");
+        return;
+    }
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    // Orders already sent (an answer to the pane) leave before the image goes.
+    if (sessionBus)
+        g_dbus_connection_flush_sync(sessionBus, nullptr, nullptr);
+    execv("/proc/self/exe", argv.data());
+    log.log(std::string("cannot start anew: ") + g_strerror(errno));
+}
+
+} // namespace
+
+// static
+void LinuxDesktop::onAccessibilityBusClosed(GDBusConnection*, gboolean, GError*, gpointer data)
+{
+    auto* self = static_cast<LinuxDesktop*>(data);
+    if (self->m_busReturn)
+        return;
+    self->m_log->log("the accessibility bus has gone: no application can be watched until it comes back");
+    self->m_busReturn = std::make_unique<AccessibilityBusWatch>(self->m_sessionBus.share(), [self](GObjectRef<GDBusConnection>) {
+        self->m_log->log("the accessibility bus is back: starting anew to watch applications on it");
+        startAnew(*self->m_log, self->m_sessionBus.get());
+    });
 }
 
 Accessibility& LinuxDesktop::accessibility() { return *m_accessibility; }

@@ -10,6 +10,7 @@
 
 namespace velmora::linux_desktop {
 
+class AccessibilityBusWatch;
 class AtspiAccessibility;
 class CanberraSoundService;
 class DBusAgentChannel;
@@ -39,8 +40,8 @@ public:
     // What the program needs of the desktop. The agent needs all of it. The
     // pane (the `velmora` command, the settings window) reaches the agent
     // over the session bus and the settings through files, so it needs only
-    // the session bus; the X display and the accessibility bus are used
-    // where they exist.
+    // the session bus; the X display is used where it exists. Its
+    // accessibility() sees no application and only reports the switch.
     enum class Role { Agent, Pane };
 
     struct Options {
@@ -49,11 +50,16 @@ public:
         std::string logIdentity{"VelmoraBG"};
         // The program's resources: their "sounds" folder is searched first.
         std::string resourcesDirectory;
+        // The agent's own process: create() waits for the accessibility bus
+        // (logging that it waits) instead of failing without it, and once
+        // the bus has gone, the process starts itself anew when it returns.
+        bool waitsForAccessibilityBus{false};
     };
 
     // Null, with the reason on standard error, when there is no X display,
     // no session bus or no accessibility bus (for Role::Pane: no session
-    // bus). `preferences` stores every domain but "loginwindow".
+    // bus; the pane never uses the accessibility bus). `preferences` stores
+    // every domain but "loginwindow".
     static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options);
     ~LinuxDesktop() override;
     LinuxDesktop(const LinuxDesktop&) = delete;
@@ -87,6 +93,8 @@ public:
 private:
     LinuxDesktop() = default;
 
+    static void onAccessibilityBusClosed(GDBusConnection*, gboolean remotePeerVanished, GError* error, gpointer data);
+
     // Declared in the order of construction; destroyed in reverse.
     std::unique_ptr<SyslogSystemLog> m_log;
     std::unique_ptr<X11Connection> m_x11;
@@ -112,6 +120,9 @@ private:
     std::unique_ptr<ZenityAlertService> m_alerts;
     std::unique_ptr<LinuxPaneServices> m_paneServices;
     std::unique_ptr<GioApplicationFinder> m_applicationFinder;
+    // While the accessibility bus is gone: waits for its return.
+    std::unique_ptr<AccessibilityBusWatch> m_busReturn;
+    gulong m_busClosedHandler{0};
 };
 
 } // namespace velmora::linux_desktop

@@ -32,6 +32,9 @@ work=$(mktemp -d -t velmora-desktop.XXXXXX)
 pids=()
 cleanup() {
   local status=$?
+  # The accessibility bus lives in a session of its own (a test may have
+  # restarted it): stopped by pid, not as a child of this script.
+  "$here/accessibility-bus.sh" stop || true
   # Newest first: the window manager and the bus launcher before the buses
   # and the X server they talk to.
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
@@ -71,17 +74,32 @@ read -r -t 15 display_number <&5 || { echo "run-desktop-tests: Xvfb did not star
 exec 5<&-
 export DISPLAY=":$display_number"
 
-dbus-daemon --session --nofork --nopidfile --print-address=6 6>"$work/bus-address" >"$work/dbus.log" 2>&1 &
+# Nothing is started on demand (no service folders): the tests start the
+# accessibility bus themselves, and one started behind their back could not
+# be taken away by the tests that take it away.
+cat >"$work/session.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$work/runtime</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/session.conf" --nofork --nopidfile --print-address=6 6>"$work/bus-address" >"$work/dbus.log" 2>&1 &
 pids+=($!)
 wait_for 10 test -s "$work/bus-address"
 DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus-address")
 export DBUS_SESSION_BUS_ADDRESS
 
-"$launcher" --launch-immediately >"$work/atspi.log" 2>&1 &
-pids+=($!)
-wait_for 10 gdbus call --session --timeout 1 -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress
-gdbus call --session --timeout 2 -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Properties.Set \
-  org.a11y.Status IsEnabled '<true>' >/dev/null
+export VELMORA_TEST_ATSPI_STATE=$work VELMORA_TEST_ATSPI_LAUNCHER=$launcher
+"$here/accessibility-bus.sh" start
 
 # Its own few settings, not the machine's: new windows take the focus, and
 # the focus never follows the pointer the tests move.
