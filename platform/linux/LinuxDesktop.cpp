@@ -157,9 +157,16 @@ void startAnew(SystemLog& log, GDBusConnection* sessionBus)
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    // Orders already sent (an answer to the pane) leave before the image goes.
-    if (sessionBus)
+    if (sessionBus) {
+        // The agent's name is given back now, not when the bus daemon gets
+        // round to the closed connection: the new image must not find it
+        // still taken, by itself, and end as a second agent would.
+        if (GVariant* reply = g_dbus_connection_call_sync(sessionBus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "ReleaseName", g_variant_new("(s)", DBusAgentChannel::kBusName), nullptr, G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, nullptr))
+            g_variant_unref(reply);
+        // Orders already sent (an answer to the pane) leave before the image goes.
         g_dbus_connection_flush_sync(sessionBus, nullptr, nullptr);
+    }
     execv("/proc/self/exe", argv.data());
     log.log(std::string("cannot start anew: ") + g_strerror(errno));
 }
