@@ -28,7 +28,8 @@ class URLConnection;
 // freed when it closes, so each new window starts afresh.
 //
 // Observable keys: "messageText", "insertionPoint", "currentSection",
-// "includeContactInfo", "reportIsAvailableToSend", "includeHardwareDetails",
+// "includeContactInfo" (off until the user turns it on, or asks for
+// support), "reportIsAvailableToSend", "includeHardwareDetails",
 // "name", "emailAddress", "emailAddressChoices", "sending",
 // "progressAnimating", "windowTitle".
 class VLHXFeedbackController final : public KeyValueObservable, private URLConnectionDelegate {
@@ -142,7 +143,8 @@ private:
     std::string m_messageText;
     size_t m_insertionPoint{0};
     int m_currentSection{0};
-    bool m_includeContactInfo{true};
+    // Name and e-mail leave the machine only when the user asks for it.
+    bool m_includeContactInfo{false};
     bool m_reportIsAvailableToSend{false};
     bool m_includeHardwareDetails{false};
     std::string m_name;

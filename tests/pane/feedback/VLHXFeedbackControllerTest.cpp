@@ -146,6 +146,7 @@ TEST_F(VLHXFeedbackControllerTest, AReportArrivesWithEveryFieldIntact)
 
     const std::string message = "Gr\u00fc\u00dfe \u2014 \u65e5\u672c\r\n--not a boundary\r\n\"quoted\" & <b>";
     controller()->textViewDidChangeText(message);
+    controller()->setIncludeContactInfo(true);
     controller()->setName("Ada \u00c6lfrida");
     controller()->setEmailAddress("ada+velmora@example.invalid");
     sendAndWaitForResult();
@@ -192,11 +193,12 @@ TEST_F(VLHXFeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
     EXPECT_FALSE(controller());
 }
 
-TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
+TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenTheUserTicksTheBoxAndFillsThemIn)
 {
     VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller()->includeContactInfo()) << "name and e-mail are not sent unless asked for";
     controller()->setName("Ada");
-    controller()->setIncludeContactInfo(false);
+    EXPECT_EQ(controller()->emailAddress(), "ada@example.invalid");
     controller()->switchSectionAction(1);
     sendAndWaitForResult();
     Fields fields = receivedFields();
@@ -204,7 +206,12 @@ TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
     EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
 
     VLHXFeedbackController::showFeedback();
-    EXPECT_TRUE(controller()->includeContactInfo()) << "a new window starts afresh";
+    controller()->setIncludeContactInfo(true);
+    controller()->windowWillClose();
+    m_desktop.runPending();
+    VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller()->includeContactInfo()) << "a new window starts afresh";
+    controller()->setIncludeContactInfo(true);
     controller()->setName("");
     controller()->setEmailAddress("");
     sendAndWaitForResult();
