@@ -38,8 +38,10 @@ public:
     {
         GError* error = nullptr;
         gchar* folder = g_dir_make_tmp("velmora-test-tls.XXXXXX", &error);
-        if (!folder)
+        if (!folder) {
+            g_clear_error(&error);
             throw std::runtime_error("loopback server: no folder for the test certificate");
+        }
         m_folder = folder;
         g_free(folder);
         certificateFile = (m_folder / (name + ".pem")).string();
@@ -114,7 +116,7 @@ LoopbackHTTPServer::LoopbackHTTPServer(Transport transport)
     if (m_transport != Transport::Cleartext) {
         const TestCertificate& files = certificateFor(m_transport);
         GError* error = nullptr;
-        m_certificate = g_tls_certificate_new_from_files(files.certificateFile.c_str(), files.keyFile.c_str(), &error);
+        m_certificate.reset(g_tls_certificate_new_from_files(files.certificateFile.c_str(), files.keyFile.c_str(), &error));
         if (!m_certificate || !g_tls_backend_supports_tls(g_tls_backend_get_default())) {
             g_clear_error(&error);
             throw std::runtime_error("loopback server: no TLS in GIO (is glib-networking installed?)");
@@ -147,8 +149,11 @@ LoopbackHTTPServer::~LoopbackHTTPServer()
     ::close(m_listener);
     ::close(m_wakePipe[0]);
     ::close(m_wakePipe[1]);
-    if (m_certificate)
-        g_object_unref(m_certificate);
+}
+
+void LoopbackHTTPServer::ObjectUnref::operator()(void* object) const
+{
+    g_object_unref(object);
 }
 
 void LoopbackHTTPServer::route(const std::string& path, Response response)
@@ -221,7 +226,7 @@ void LoopbackHTTPServer::handle(int fd)
     if (m_transport == Transport::Cleartext) {
         client->stream = G_IO_STREAM(plain);
     } else {
-        client->stream = G_IO_STREAM(g_tls_server_connection_new(G_IO_STREAM(plain), static_cast<GTlsCertificate*>(m_certificate), nullptr));
+        client->stream = G_IO_STREAM(g_tls_server_connection_new(G_IO_STREAM(plain), static_cast<GTlsCertificate*>(m_certificate.get()), nullptr));
         g_object_unref(plain);
         // A client that does not trust us ends the handshake; nothing more to do.
         if (!client->stream || !g_tls_connection_handshake(G_TLS_CONNECTION(client->stream), nullptr, nullptr))

@@ -67,7 +67,10 @@ private:
     void handle(int client);
 
     Transport m_transport;
-    void* m_certificate{nullptr}; // a GTlsCertificate we hold a reference to; null for cleartext
+    struct ObjectUnref {
+        void operator()(void* object) const;
+    };
+    std::unique_ptr<void, ObjectUnref> m_certificate; // the GTlsCertificate; null for cleartext
     std::optional<ScopedEnvironment> m_trust;
     int m_listener{-1};
     int m_wakePipe[2]{-1, -1};
