@@ -4,9 +4,10 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 PACKAGE_BUILD ?= build-package
+PLAIN_BUILD ?= build-plain
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan test test-unit test-asan test-desktop bench-desktop run demo install package test-package clean fuzz
+.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop bench-desktop run demo install package test-package clean fuzz
 
 all: build
 
@@ -14,11 +15,11 @@ deps:
 	@scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_LINUX_DESKTOP=ON >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_LINUX_DESKTOP=ON -DVELMORA_WERROR=ON >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DVELMORA_LINUX_DESKTOP=ON >/dev/null
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DVELMORA_LINUX_DESKTOP=ON -DVELMORA_WERROR=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 test-unit: build
@@ -69,13 +70,19 @@ install: build
 package:
 	@scripts/install-deps.sh dpkg-dev file
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
-		-DCMAKE_INSTALL_PREFIX=/usr -DVELMORA_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $(PACKAGE_CMAKE_FLAGS) >/dev/null
+		-DCMAKE_INSTALL_PREFIX=/usr -DVELMORA_BENCH=OFF -DVELMORA_WERROR=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $(PACKAGE_CMAKE_FLAGS) >/dev/null
 	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target VelmoraBG velmora
 	cd $(PACKAGE_BUILD) && cpack
+
+# What a packager runs: a plain Release build (CMake's -O3, no project
+# flags) of the two programs must compile, warnings allowed.
+build-plain: deps
+	cmake -S . -B $(PLAIN_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(PLAIN_BUILD) -j$(JOBS) --target VelmoraBG velmora
 
 # Installs the .deb system-wide, checks it, and removes it again (as root).
 test-package:
 	scripts/test-package.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD) $(PLAIN_BUILD)

@@ -18,6 +18,11 @@ packages+=(
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
 )
+packages+=(
+  # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and
+  # their certificates made at test time.
+  glib-networking openssl python3
+)
 # Arguments are extra packages a target needs only for itself (e.g. clang
 # for `make fuzz`).
 packages+=("$@")

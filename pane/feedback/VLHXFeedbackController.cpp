@@ -7,6 +7,7 @@
 #include "shared/preferences/PlistFileDomainStore.h"
 #include "shared/update/BundleInfo.h"
 #include "shared/update/URLConnection.h"
+#include "shared/update/URLRequest.h"
 
 #include <chrono>
 
@@ -71,9 +72,15 @@ void VLHXFeedbackController::showFeedback()
 // static
 void VLHXFeedbackController::showFeedbackWithBugDetails(const std::optional<std::string>& details)
 {
+    std::optional<std::string> configured = configuredURL();
+    if (!configured) {
+        NSLog("HXFeedbackURL not defined");
+        return;
+    }
     std::optional<std::string> url = postURL();
     if (!url) {
-        NSLog("HXFeedbackURL not defined");
+        Platform::current().alerts().runModal(Alert{AlertStyle::Critical, localizedString("Feedback Address Not Secure"),
+            stringWithFormat(localizedString("Insecure Address Explanation"), *configured), {"OK"}});
         return;
     }
     std::optional<NetworkReachability::Host> host = NetworkReachability::hostOfURL(*url);
@@ -93,13 +100,26 @@ void VLHXFeedbackController::showFeedbackWithBugDetails(const std::optional<std:
 }
 
 // static
-std::optional<std::string> VLHXFeedbackController::postURL()
+std::optional<std::string> VLHXFeedbackController::configuredURL()
 {
     std::string url = Platform::current().standardUserDefaults().stringForKey(kFeedbackURLKey);
     if (url.empty())
         url = BundleInfo::pane().objectForInfoDictionaryKey(BundleInfo::kHXFeedbackURL);
     if (url.empty())
         return std::nullopt;
+    return url;
+}
+
+// static
+std::optional<std::string> VLHXFeedbackController::postURL()
+{
+    std::optional<std::string> url = configuredURL();
+    if (!url)
+        return std::nullopt;
+    if (URLRequest::schemeOfURL(*url) != "https") {
+        NSLog("HXFeedbackURL refused: " + *url + " is not an https address, and a report is sent only encrypted");
+        return std::nullopt;
+    }
     return url;
 }
 
@@ -323,8 +343,9 @@ void VLHXFeedbackController::postFeedback(const std::optional<std::string>& syst
 {
     std::optional<std::string> url = postURL();
     if (!url) {
-        // The address was taken away while the window was open.
-        NSLog("HXFeedbackURL not defined");
+        // The address was taken away (or made insecure) while the window was open.
+        if (!configuredURL())
+            NSLog("HXFeedbackURL not defined");
         sendingFailed(NSError(URLConnection::kNSURLErrorDomain, URLConnection::kNSURLErrorBadURL, "HXFeedbackURL not defined"));
         return;
     }

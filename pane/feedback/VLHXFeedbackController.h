@@ -28,7 +28,8 @@ class URLConnection;
 // freed when it closes, so each new window starts afresh.
 //
 // Observable keys: "messageText", "insertionPoint", "currentSection",
-// "includeContactInfo", "reportIsAvailableToSend", "includeHardwareDetails",
+// "includeContactInfo" (off until the user turns it on, or asks for
+// support), "reportIsAvailableToSend", "includeHardwareDetails",
 // "name", "emailAddress", "emailAddressChoices", "sending",
 // "progressAnimating", "windowTitle".
 class VLHXFeedbackController final : public KeyValueObservable, private URLConnectionDelegate {
@@ -56,10 +57,15 @@ public:
     // Asks first when the feedback server cannot be reached; then makes the
     // shared controller if there is none, shows its window and, when
     // `details` are given, puts them in as the message. Nothing opens when
-    // no feedback address is configured (logged "HXFeedbackURL not defined").
+    // no feedback address is configured (logged "HXFeedbackURL not defined")
+    // or when it is not an https one (an alert says why).
     static void showFeedbackWithBugDetails(const std::optional<std::string>& details);
     // The user default "HXFeedbackURL" when it holds a string, else the
     // pane's information value; nothing when neither has one.
+    static std::optional<std::string> configuredURL();
+    // The configured address when it is an https one: a report (message,
+    // contact details, system profile) travels only encrypted. Nothing
+    // otherwise; a refused address is logged with the reason.
     static std::optional<std::string> postURL();
     // Closes the window and frees the shared controller; nothing without one.
     static void closeFeedback();
@@ -137,7 +143,8 @@ private:
     std::string m_messageText;
     size_t m_insertionPoint{0};
     int m_currentSection{0};
-    bool m_includeContactInfo{true};
+    // Name and e-mail leave the machine only when the user asks for it.
+    bool m_includeContactInfo{false};
     bool m_reportIsAvailableToSend{false};
     bool m_includeHardwareDetails{false};
     std::string m_name;

@@ -35,8 +35,12 @@ std::optional<size_t> ZenityAlertService::runModal(const Alert& alert)
         return std::nullopt;
     // zenity's own answers: OK (exit 0), Cancel (exit 1, nothing printed),
     // and extra buttons (exit 1, their label printed).
+    // zenity reads --text as Pango markup, and Debian 12's has no switch to
+    // turn that off; the text (a feed's version string, say) is escaped so
+    // that it shows as written and cannot become a link.
+    const GCharPtr text(g_markup_escape_text(alert.message.c_str(), static_cast<gssize>(alert.message.size())));
     std::vector<std::string> args{"zenity", alert.buttons.size() == 1 ? "--info" : "--question", "--no-wrap",
-        "--title=" + alert.title, "--text=" + alert.message, "--ok-label=" + alert.buttons[0]};
+        "--title=" + alert.title, "--text=" + text.str(), "--ok-label=" + alert.buttons[0]};
     if (alert.style == AlertStyle::Critical)
         args.push_back("--icon-name=dialog-warning");
     if (alert.buttons.size() > 1)

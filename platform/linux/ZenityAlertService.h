@@ -10,7 +10,8 @@ namespace velmora::linux_desktop {
 // Alerts as zenity dialogs: a separate process, so the agent (which has no
 // toolkit of its own) shows a real window that any desktop brings to the
 // front. runModal spins a nested GLib loop until the dialog closes, so the
-// agent's other sources are served meanwhile.
+// agent's other sources are served meanwhile. The message shows as plain
+// text: markup in it is not interpreted.
 class ZenityAlertService final : public AlertService {
 public:
     ZenityAlertService() = default;

@@ -47,7 +47,7 @@ std::string BundleInfo::appcastURL() const
     std::string host = objectForInfoDictionaryKey(kVLUpdateHost);
     if (host.empty())
         return {};
-    return "http://" + host + kAppcastPath;
+    return "https://" + host + kAppcastPath;
 }
 
 } // namespace velmora

@@ -44,7 +44,7 @@ public:
     // "" unless the key holds a string.
     std::string objectForInfoDictionaryKey(const std::string& key) const;
 
-    // "http://<VLUpdateHost>/velmora/download/assets/VelmoraAppcast.xml";
+    // "https://<VLUpdateHost>/velmora/download/assets/VelmoraAppcast.xml";
     // "" when no host is given.
     std::string appcastURL() const;
 

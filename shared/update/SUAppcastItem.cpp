@@ -1,5 +1,7 @@
 #include "shared/update/SUAppcastItem.h"
 
+#include "shared/update/URLRequest.h"
+
 #include <curl/curl.h>
 
 #include <cstring>
@@ -51,7 +53,7 @@ std::unique_ptr<SUAppcastItem> SUAppcastItem::initWithDictionary(const Value::Di
     if (date.type() == Value::Type::Integer)
         item->m_date = static_cast<std::time_t>(date.integerValue());
     item->m_itemDescription = textIn(dictionary, "description");
-    item->m_fileURL = URLWithString(addingPercentEscapes(*url));
+    item->m_fileURL = webURLWithString(addingPercentEscapes(*url));
     item->m_DSASignature = textIn(*enclosure, "sparkle:dsaSignature");
     item->m_versionString = *version;
     item->m_minimumSystemVersion = textIn(dictionary, "sparkle:minimumSystemVersion");
@@ -59,9 +61,9 @@ std::unique_ptr<SUAppcastItem> SUAppcastItem::initWithDictionary(const Value::Di
     item->m_displayVersionString = shortVersion ? *shortVersion : *version;
 
     if (const std::string* link = stringIn(dictionary, "sparkle:releaseNotesLink"))
-        item->m_releaseNotesURL = URLWithString(*link);
+        item->m_releaseNotesURL = webURLWithString(*link);
     else if (item->m_itemDescription.rfind("http://", 0) == 0)
-        item->m_releaseNotesURL = URLWithString(item->m_itemDescription);
+        item->m_releaseNotesURL = webURLWithString(item->m_itemDescription);
     return item;
 }
 
@@ -79,6 +81,20 @@ std::string SUAppcastItem::URLWithString(const std::string& text)
             return {};
     }
     return text;
+}
+
+// static
+bool SUAppcastItem::isWebURL(const std::string& url)
+{
+    std::string scheme = URLRequest::schemeOfURL(url);
+    return scheme == "http" || scheme == "https";
+}
+
+// static
+std::string SUAppcastItem::webURLWithString(const std::string& text)
+{
+    std::string url = URLWithString(text);
+    return isWebURL(url) ? url : std::string();
 }
 
 // static

@@ -26,14 +26,17 @@ public:
     void setDate(std::optional<std::time_t> value) { m_date = value; }
     const std::string& itemDescription() const { return m_itemDescription; }
     void setItemDescription(std::string value) { m_itemDescription = std::move(value); }
-    // "" when the item names no usable release-notes address.
+    // "" when the item names no usable release-notes address. Only http and
+    // https addresses are taken from a feed: it is opened in the browser, and
+    // a feed must not make us open a local file or run a script.
     const std::string& releaseNotesURL() const { return m_releaseNotesURL; }
     void setReleaseNotesURL(std::string value) { m_releaseNotesURL = std::move(value); }
     const std::string& DSASignature() const { return m_DSASignature; }
     void setDSASignature(std::string value) { m_DSASignature = std::move(value); }
     const std::string& minimumSystemVersion() const { return m_minimumSystemVersion; }
     void setMinimumSystemVersion(std::string value) { m_minimumSystemVersion = std::move(value); }
-    // The enclosure's address, percent-escaped; "" when it is not a URL.
+    // The enclosure's address, percent-escaped; "" when it is not an http or
+    // https URL.
     const std::string& fileURL() const { return m_fileURL; }
     void setFileURL(std::string value) { m_fileURL = std::move(value); }
     const std::string& versionString() const { return m_versionString; }
@@ -44,6 +47,10 @@ public:
 
     // An absolute address made from text, or "" when the text is not one.
     static std::string URLWithString(const std::string& text);
+    // Whether the address is an absolute http or https one.
+    static bool isWebURL(const std::string& url);
+    // URLWithString, but "" for any scheme other than http and https.
+    static std::string webURLWithString(const std::string& text);
     // Characters not allowed in an address written as %XX of their UTF-8 bytes.
     static std::string addingPercentEscapes(const std::string& text);
     // "Program_1.2.zip" -> "1.2.zip" -> "1.2": the last path component loses

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -34,6 +35,17 @@ long milliseconds(double seconds)
 }
 
 } // namespace
+
+// static
+std::optional<std::string> URLConnection::certificateAuthoritiesFile()
+{
+    // The curl command's own variables, in its order.
+    for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+        if (const char* path = std::getenv(name); path && *path)
+            return std::string(path);
+    }
+    return std::nullopt;
+}
 
 struct URLConnection::Transfer {
     // Declaration order is teardown order in reverse: the easy handle leaves
@@ -108,8 +120,14 @@ URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& d
 
     curl_easy_setopt(easy, CURLOPT_URL, request.url().c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // Feed and feedback travel encrypted, redirects included: a redirect to
+    // http ends the exchange instead of downgrading it.
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (std::optional<std::string> authorities = certificateAuthoritiesFile())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, authorities->c_str());
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaximumRedirects);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, milliseconds(request.timeoutInterval()));
@@ -256,7 +274,7 @@ NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage)
         break;
     case CURLE_UNSUPPORTED_PROTOCOL:
         nsCode = URLConnection::kNSURLErrorUnsupportedURL;
-        description = "Only http and https addresses are supported.";
+        description = "Only https addresses are supported; an http address or a redirect to one is refused.";
         break;
     case CURLE_FILESIZE_EXCEEDED:
         nsCode = URLConnection::kNSURLErrorDataLengthExceedsMaximum;
@@ -277,6 +295,7 @@ NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage)
         break;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
         nsCode = URLConnection::kNSURLErrorSecureConnectionFailed;
         description = "A secure connection to the server could not be made.";
         break;

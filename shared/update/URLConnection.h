@@ -16,7 +16,10 @@ class Timer;
 // While the exchange lasts, a run-loop timer moves it on every kPumpInterval
 // seconds; between pumps nothing happens and no thread is used.
 //
-// Redirects (http and https only, at most kMaximumRedirects) are followed.
+// Only https is spoken, with the server's certificate and name checked;
+// redirects (to https only, at most kMaximumRedirects) are followed. An http
+// address, or a redirect to one, fails with kNSURLErrorUnsupportedURL; a
+// certificate that does not check out, with kNSURLErrorSecureConnectionFailed.
 // The HTTP status is not judged here: an error page is a body like any other
 // (statusCode() tells the caller). The body is capped: once more than
 // `maximumBodySize` bytes would arrive, the exchange fails with
@@ -49,6 +52,11 @@ public:
     // reaches the delegate later, from the run loop, never from this call.
     static std::unique_ptr<URLConnection> connectionWithRequest(const URLRequest& request, URLConnectionDelegate& delegate,
         size_t maximumBodySize = kDefaultMaximumBodySize);
+
+    // The file of certificate authorities to trust instead of the system's:
+    // $CURL_CA_BUNDLE, else $SSL_CERT_FILE, as the curl command reads them
+    // (a private server, or a test's own authority); nothing when neither is set.
+    static std::optional<std::string> certificateAuthoritiesFile();
 
     // Cancels a running exchange silently.
     ~URLConnection();

@@ -14,6 +14,10 @@ public:
 
     const std::string& url() const { return m_url; }
 
+    // An absolute address's scheme in lower case ("https"); "" when the text
+    // is not an absolute address.
+    static std::string schemeOfURL(const std::string& url);
+
     const std::string& HTTPMethod() const { return m_method; }
     void setHTTPMethod(std::string method) { m_method = std::move(method); }
 

@@ -222,7 +222,9 @@ void UpdateChecker::noUpdateFound()
 
 void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item)
 {
-    if (!item->releaseNotesURL().empty()) {
+    // Items may be made by hand as well as by the feed reader: only a web
+    // page is ever offered to the browser.
+    if (SUAppcastItem::isWebURL(item->releaseNotesURL())) {
         m_offeredItem = item;
         std::string title = format("An updated version of %@ is available!", {appName()});
         std::string message = format(

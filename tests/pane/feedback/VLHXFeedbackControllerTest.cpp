@@ -146,6 +146,7 @@ TEST_F(VLHXFeedbackControllerTest, AReportArrivesWithEveryFieldIntact)
 
     const std::string message = "Gr\u00fc\u00dfe \u2014 \u65e5\u672c\r\n--not a boundary\r\n\"quoted\" & <b>";
     controller()->textViewDidChangeText(message);
+    controller()->setIncludeContactInfo(true);
     controller()->setName("Ada \u00c6lfrida");
     controller()->setEmailAddress("ada+velmora@example.invalid");
     sendAndWaitForResult();
@@ -192,11 +193,12 @@ TEST_F(VLHXFeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
     EXPECT_FALSE(controller());
 }
 
-TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
+TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenTheUserTicksTheBoxAndFillsThemIn)
 {
     VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller()->includeContactInfo()) << "name and e-mail are not sent unless asked for";
     controller()->setName("Ada");
-    controller()->setIncludeContactInfo(false);
+    EXPECT_EQ(controller()->emailAddress(), "ada@example.invalid");
     controller()->switchSectionAction(1);
     sendAndWaitForResult();
     Fields fields = receivedFields();
@@ -204,7 +206,12 @@ TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
     EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
 
     VLHXFeedbackController::showFeedback();
-    EXPECT_TRUE(controller()->includeContactInfo()) << "a new window starts afresh";
+    controller()->setIncludeContactInfo(true);
+    controller()->windowWillClose();
+    m_desktop.runPending();
+    VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller()->includeContactInfo()) << "a new window starts afresh";
+    controller()->setIncludeContactInfo(true);
     controller()->setName("");
     controller()->setEmailAddress("");
     sendAndWaitForResult();
@@ -215,7 +222,7 @@ TEST_F(VLHXFeedbackControllerTest, ContactDetailsGoOnlyWhenWantedAndFilledIn)
 
 TEST_F(VLHXFeedbackControllerTest, AnUnreachableServerAsksFirst)
 {
-    setFeedbackURL("http://velmora-feedback.invalid/feedback");
+    setFeedbackURL("https://velmora-feedback.invalid/feedback");
     m_desktop.alerts().answerNextWith(1);
     VLHXFeedbackController::showFeedback();
     ASSERT_EQ(alerts().size(), 1u);
@@ -238,7 +245,7 @@ TEST_F(VLHXFeedbackControllerTest, AnUnreachableServerAsksFirst)
 
 TEST_F(VLHXFeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
 {
-    setFeedbackURL("http://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
+    setFeedbackURL("https://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
     VLHXFeedbackController::showFeedback();
     ASSERT_TRUE(controller());
     EXPECT_TRUE(alerts().empty());
@@ -256,7 +263,7 @@ TEST_F(VLHXFeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
 
 TEST_F(VLHXFeedbackControllerTest, AWindowClosedUnderItsResultAlertGoesOnlyOnceTheAlertIsAnswered)
 {
-    setFeedbackURL("http://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
+    setFeedbackURL("https://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
     VLHXFeedbackController::showFeedback();
     ASSERT_TRUE(controller());
     controller()->textViewDidChangeText("closed early");
@@ -339,9 +346,9 @@ TEST_F(VLHXFeedbackControllerTest, AskingAgainReusesTheOpenWindowAndClosingStart
 TEST_F(VLHXFeedbackControllerTest, TheAddressComesFromTheInformationValuesUnlessTheUserOverridesIt)
 {
     m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
-    EXPECT_EQ(VLHXFeedbackController::postURL(), "http://www.brightfen.com/velmora/feedback");
-    setFeedbackURL("http://127.0.0.1:1/other");
-    EXPECT_EQ(VLHXFeedbackController::postURL(), "http://127.0.0.1:1/other");
+    EXPECT_EQ(VLHXFeedbackController::postURL(), "https://www.brightfen.com/velmora/feedback");
+    setFeedbackURL("https://127.0.0.1:1/other");
+    EXPECT_EQ(VLHXFeedbackController::postURL(), "https://127.0.0.1:1/other");
 
     // Resources without the address (and without the strings table).
     test::TemporaryDirectory resources;
@@ -360,6 +367,45 @@ TEST_F(VLHXFeedbackControllerTest, TheAddressComesFromTheInformationValuesUnless
     VLHXFeedbackController::showFeedback();
     ASSERT_TRUE(controller());
     EXPECT_EQ(controller()->windowTitle(), "Title");
+}
+
+TEST_F(VLHXFeedbackControllerTest, AReportGoesOnlyEncryptedAndOnlyToAServerWeTrust)
+{
+    // An override to cleartext is refused before any window opens, and says why.
+    LoopbackHTTPServer cleartext(LoopbackHTTPServer::Transport::Cleartext);
+    cleartext.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
+    setFeedbackURL(cleartext.url("/feedback"));
+    EXPECT_EQ(VLHXFeedbackController::postURL(), std::nullopt);
+    VLHXFeedbackController::showFeedback();
+    EXPECT_FALSE(controller());
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0].alert.title, "Feedback cannot be sent to this address");
+    EXPECT_NE(alerts()[0].alert.message.find(cleartext.url("/feedback") + " does not begin with https://"), std::string::npos)
+        << alerts()[0].alert.message;
+    EXPECT_NE(m_desktop.logLines().back().find("is not an https address"), std::string::npos) << m_desktop.logLines().back();
+
+    // A window opened before the address was made insecure sends nothing.
+    setFeedbackURL(m_server.url("/feedback"));
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    setFeedbackURL(cleartext.url("/feedback"));
+    sendAndWaitForResult();
+    EXPECT_EQ(alerts().back().alert.title, "An Error Occured");
+
+    // A server whose certificate nobody vouches for gets nothing either.
+    LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
+    untrusted.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
+    setFeedbackURL(untrusted.url("/feedback"));
+    VLHXFeedbackController::showFeedback();
+    ASSERT_TRUE(controller());
+    controller()->textViewDidChangeText("secret");
+    sendAndWaitForResult();
+    EXPECT_EQ(alerts().back().alert.title, "An Error Occured");
+    EXPECT_NE(m_desktop.logLines().back().find("secure connection"), std::string::npos) << m_desktop.logLines().back();
+
+    EXPECT_TRUE(cleartext.requests().empty());
+    EXPECT_TRUE(untrusted.requests().empty());
+    EXPECT_TRUE(m_server.requests().empty());
 }
 
 TEST_F(VLHXFeedbackControllerTest, WithoutAnEmailAddressTheChoicesAreEmpty)

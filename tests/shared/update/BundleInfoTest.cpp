@@ -17,12 +17,12 @@ TEST(BundleInfoTest, ReadsTheShippedInformationValues)
     BundleInfo agent = BundleInfo::agent();
     EXPECT_EQ(agent.objectForInfoDictionaryKey(BundleInfo::kCFBundleName), "VelmoraBG");
     EXPECT_FALSE(agent.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion).empty());
-    EXPECT_EQ(agent.appcastURL().rfind("http://", 0), 0u);
+    EXPECT_EQ(agent.appcastURL().rfind("https://", 0), 0u);
     EXPECT_NE(agent.appcastURL().find("/velmora/download/assets/VelmoraAppcast.xml"), std::string::npos);
 
     BundleInfo pane = BundleInfo::pane();
     EXPECT_EQ(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleName), "Velmora");
-    EXPECT_FALSE(pane.objectForInfoDictionaryKey(BundleInfo::kHXFeedbackURL).empty());
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(BundleInfo::kHXFeedbackURL).rfind("https://", 0), 0u) << "reports travel encrypted";
     EXPECT_EQ(pane.appcastURL(), agent.appcastURL());
 }
 
@@ -42,7 +42,7 @@ TEST(BundleInfoTest, ATestOrPackagerCanPointElsewhere)
         EXPECT_EQ(BundleInfo::resourceDirectory(), directory.string());
         BundleInfo pane = BundleInfo::pane();
         EXPECT_EQ(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion), "7.0");
-        EXPECT_EQ(pane.appcastURL(), "http://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
+        EXPECT_EQ(pane.appcastURL(), "https://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
         // Not a string: reads as absent.
         EXPECT_EQ(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleName), "");
         // No file for the agent there: every value absent, no address.

@@ -76,6 +76,39 @@ TEST_F(CheckForUpdatesCommandTest, Failures)
     EXPECT_FALSE(unconfigured.text.empty());
 }
 
+TEST_F(CheckForUpdatesCommandTest, AHostileFeedOrServerGetsNoFurtherThanAFailure)
+{
+    // Links to a local file and to a script.
+    serveFeed("<item><sparkle:releaseNotesLink>file:///etc/passwd</sparkle:releaseNotesLink>"
+              "<enclosure url=\"javascript:alert(1)//V_9.1.zip\"/></item>"
+              "<item><sparkle:releaseNotesLink>javascript:alert(1)</sparkle:releaseNotesLink>"
+              "<enclosure url=\"https://files.invalid/V_9.0.zip\"/></item>");
+    auto hostile = CheckForUpdatesCommand::run(paneInfo(), 5);
+    EXPECT_EQ(hostile.exitCode, 1) << hostile.text;
+    EXPECT_EQ(hostile.text.find("Release notes:"), std::string::npos) << hostile.text;
+    EXPECT_EQ(hostile.text.find("javascript:"), std::string::npos) << hostile.text;
+    EXPECT_EQ(hostile.text.find("file:"), std::string::npos) << hostile.text;
+
+    // A redirect to cleartext is not followed.
+    LoopbackHTTPServer cleartext(LoopbackHTTPServer::Transport::Cleartext);
+    cleartext.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::redirect(cleartext.url(BundleInfo::kAppcastPath)));
+    auto downgraded = CheckForUpdatesCommand::run(paneInfo(), 5);
+    EXPECT_EQ(downgraded.exitCode, 1) << downgraded.text;
+    EXPECT_NE(m_desktop.logLines().back().find("Only https"), std::string::npos) << m_desktop.logLines().back();
+    EXPECT_TRUE(cleartext.requests().empty());
+
+    // A server whose certificate nobody vouches for.
+    LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
+    untrusted.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+    BundleInfo impostor(Value::Dictionary{{BundleInfo::kCFBundleName, Value("Velmora")}, {BundleInfo::kCFBundleVersion, Value("1.2")},
+        {BundleInfo::kVLUpdateHost, Value(untrusted.hostAndPort())}});
+    auto unverified = CheckForUpdatesCommand::run(impostor, 5);
+    EXPECT_EQ(unverified.exitCode, 1) << unverified.text;
+    EXPECT_NE(m_desktop.logLines().back().find("secure connection"), std::string::npos) << m_desktop.logLines().back();
+    EXPECT_TRUE(untrusted.requests().empty());
+}
+
 TEST_F(CheckForUpdatesCommandTest, ReadsThePanesInstalledValues)
 {
     serveFeed(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"));

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "shared/update/ScopedEnvironment.h"
+
 #include <atomic>
 #include <map>
+#include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,8 +18,16 @@ namespace velmora::test {
 // each path with a canned response and records every request it received.
 // It runs on its own thread from construction to destruction; every wait in
 // it is bounded, so a test can neither hang on it nor leave it behind.
+//
+// It speaks https (GIO's TLS) with a certificate for 127.0.0.1 made for the
+// test run by `openssl req -x509`. A trusted server names that certificate in
+// $CURL_CA_BUNDLE while it lives, so the code under test trusts it as it
+// would trust a real authority; an untrusted one has a certificate of its own
+// that nothing trusts. A cleartext server speaks plain http.
 class LoopbackHTTPServer {
 public:
+    enum class Transport { TrustedTLS, UntrustedTLS, Cleartext };
+
     struct Response {
         int status{200};
         std::string reason{"OK"};
@@ -33,14 +45,14 @@ public:
         std::string body;
     };
 
-    LoopbackHTTPServer();
+    explicit LoopbackHTTPServer(Transport transport = Transport::TrustedTLS);
     ~LoopbackHTTPServer();
     LoopbackHTTPServer(const LoopbackHTTPServer&) = delete;
     LoopbackHTTPServer& operator=(const LoopbackHTTPServer&) = delete;
 
     // Unknown paths get 404 with a small HTML page.
     void route(const std::string& path, Response response);
-    // "http://127.0.0.1:<port><path>"
+    // "https://127.0.0.1:<port><path>" ("http://" for a cleartext server)
     std::string url(const std::string& path) const;
     // "127.0.0.1:<port>"
     std::string hostAndPort() const;
@@ -50,9 +62,16 @@ public:
     static Response redirect(const std::string& location, int status = 302);
 
 private:
+    struct Client;
     void serve();
     void handle(int client);
 
+    Transport m_transport;
+    struct ObjectUnref {
+        void operator()(void* object) const;
+    };
+    std::unique_ptr<void, ObjectUnref> m_certificate; // the GTlsCertificate; null for cleartext
+    std::optional<ScopedEnvironment> m_trust;
     int m_listener{-1};
     int m_wakePipe[2]{-1, -1};
     int m_port{0};
@@ -60,7 +79,7 @@ private:
     mutable std::mutex m_mutex; // routes and requests: the test thread reads what the server writes
     std::map<std::string, Response> m_routes;
     std::vector<Request> m_requests;
-    std::vector<int> m_stalled;
+    std::vector<std::unique_ptr<Client>> m_stalled;
     std::thread m_thread;
 };
 

@@ -109,6 +109,33 @@ TEST_F(SUAppcastParseTest, ReleaseNotesAddressFallsBackToAPlainHttpDescription)
     EXPECT_EQ((*items)[2]->releaseNotesURL(), "");
 }
 
+TEST_F(SUAppcastParseTest, OnlyWebAddressesAreTakenFromAFeed)
+{
+    // What a hostile feed could ask the browser (or a download) to open.
+    auto items = parse(appcastDocument(
+        "<item><sparkle:releaseNotesLink>file:///etc/passwd</sparkle:releaseNotesLink>"
+        "<enclosure url=\"file:///etc/Velmora_1.zip\"/></item>"
+        "<item><sparkle:releaseNotesLink>javascript:alert(document.cookie)</sparkle:releaseNotesLink>"
+        "<enclosure url=\"javascript:alert(1)//Velmora_2.zip\"/></item>"
+        "<item><sparkle:releaseNotesLink>data:text/html,&lt;script&gt;x()&lt;/script&gt;</sparkle:releaseNotesLink>"
+        "<enclosure url=\"smb://host/share/Velmora_3.zip\"/></item>"
+        "<item><sparkle:releaseNotesLink>HTTPS://notes.invalid/4.html</sparkle:releaseNotesLink>"
+        "<enclosure url=\"https://files.invalid/Velmora_4.zip\"/></item>"));
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ((*items)[i]->releaseNotesURL(), "") << i;
+        EXPECT_EQ((*items)[i]->fileURL(), "") << i;
+    }
+    EXPECT_EQ((*items)[0]->versionString(), "1") << "the item stays; only its links go";
+    EXPECT_EQ((*items)[3]->releaseNotesURL(), "HTTPS://notes.invalid/4.html");
+    EXPECT_EQ((*items)[3]->fileURL(), "https://files.invalid/Velmora_4.zip");
+
+    EXPECT_TRUE(SUAppcastItem::isWebURL("http://notes.invalid/"));
+    for (const char* other : {"file:///etc/passwd", "javascript:alert(1)", "/etc/passwd", "", "ftp://files.invalid/x"})
+        EXPECT_FALSE(SUAppcastItem::isWebURL(other)) << other;
+}
+
 TEST_F(SUAppcastParseTest, UnreadableDatesLeaveTheItemUndatedAndSortLast)
 {
     auto items = parse(appcastDocument(

@@ -2,6 +2,7 @@
 
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/RecordingConnectionDelegate.h"
+#include "shared/update/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,58 @@ TEST_F(URLConnectionTest, UnreachableAndMalformedAddressesFailLater)
     ASSERT_TRUE(pumpUntilFinished(*bad));
     ASSERT_TRUE(malformed.error);
     EXPECT_EQ(malformed.error->code(), URLConnection::kNSURLErrorUnsupportedURL);
+}
+
+TEST_F(URLConnectionTest, OnlyTrustedHttpsIsSpokenAndARedirectCannotDowngradeIt)
+{
+    LoopbackHTTPServer cleartext(LoopbackHTTPServer::Transport::Cleartext);
+    cleartext.route("/feed", LoopbackHTTPServer::ok("<rss/>"));
+
+    RecordingConnectionDelegate plain;
+    auto direct = URLConnection::connectionWithRequest(URLRequest(cleartext.url("/feed")), plain);
+    ASSERT_TRUE(pumpUntilFinished(*direct));
+    ASSERT_TRUE(plain.error);
+    EXPECT_EQ(plain.error->code(), URLConnection::kNSURLErrorUnsupportedURL);
+    EXPECT_NE(plain.error->localizedDescription().find("Only https"), std::string::npos) << plain.error->localizedDescription();
+
+    m_server.route("/downgrade", LoopbackHTTPServer::redirect(cleartext.url("/feed")));
+    auto redirected = start("/downgrade");
+    ASSERT_TRUE(pumpUntilFinished(*redirected));
+    ASSERT_TRUE(m_delegate.error);
+    EXPECT_EQ(m_delegate.error->code(), URLConnection::kNSURLErrorUnsupportedURL);
+    EXPECT_EQ(m_delegate.body, "");
+    EXPECT_EQ(m_server.requests().size(), 1u);
+    EXPECT_TRUE(cleartext.requests().empty()) << "nothing went out in the clear";
+
+    LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
+    untrusted.route("/feed", LoopbackHTTPServer::ok("<rss/>"));
+    RecordingConnectionDelegate impostor;
+    auto unverified = URLConnection::connectionWithRequest(URLRequest(untrusted.url("/feed")), impostor);
+    ASSERT_TRUE(pumpUntilFinished(*unverified));
+    ASSERT_TRUE(impostor.error);
+    EXPECT_EQ(impostor.error->code(), URLConnection::kNSURLErrorSecureConnectionFailed);
+    EXPECT_TRUE(untrusted.requests().empty()) << "no request reaches a server we cannot verify";
+}
+
+TEST_F(URLConnectionTest, TheAuthoritiesToTrustComeFromTheCurlVariables)
+{
+    test::ScopedEnvironment bundle("CURL_CA_BUNDLE", std::nullopt);
+    test::ScopedEnvironment file("SSL_CERT_FILE", std::nullopt);
+    EXPECT_EQ(URLConnection::certificateAuthoritiesFile(), std::nullopt);
+    {
+        test::ScopedEnvironment certFile("SSL_CERT_FILE", std::string("/tmp/b.pem"));
+        EXPECT_EQ(URLConnection::certificateAuthoritiesFile(), "/tmp/b.pem");
+        test::ScopedEnvironment curlBundle("CURL_CA_BUNDLE", std::string("/tmp/a.pem"));
+        EXPECT_EQ(URLConnection::certificateAuthoritiesFile(), "/tmp/a.pem");
+    }
+
+    // Without them, the system's authorities decide: they do not know the
+    // test server's certificate.
+    m_server.route("/feed", LoopbackHTTPServer::ok("<rss/>"));
+    auto connection = start("/feed");
+    ASSERT_TRUE(pumpUntilFinished(*connection));
+    ASSERT_TRUE(m_delegate.error);
+    EXPECT_EQ(m_delegate.error->code(), URLConnection::kNSURLErrorSecureConnectionFailed);
 }
 
 TEST_F(URLConnectionTest, CancelledOrDestroyedConnectionsStaySilent)

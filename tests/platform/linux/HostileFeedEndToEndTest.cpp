@@ -1,0 +1,151 @@
+// `velmora check-for-updates`, the built program, against an update server on
+// 127.0.0.1 that means harm (hostile-feed-server.py): a feed whose links name
+// a local file and a script, a redirect to cleartext, and a certificate the
+// program has no reason to trust.
+
+#include "platform/linux/GErrorPtr.h"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kServerStartMs = 60000; // python and openssl on a busy machine
+constexpr const char* kCommandTimeout = "60";
+
+struct Outcome {
+    int exitCode{-1};
+    std::string out;
+};
+
+class HostileFeedEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/velmora-hostile-feed.XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        m_folder = pattern;
+        fs::create_directory(m_folder / "resources");
+
+        const std::string folder = m_folder.string();
+        const gchar* argv[] = {"timeout", "150", DESKTOP_TESTS_DIR "/hostile-feed-server.py", folder.c_str(), nullptr};
+        int in = -1;
+        int out = -1;
+        GErrorPtr error;
+        ASSERT_TRUE(g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+            &m_server, &in, &out, nullptr, error.out()));
+        m_serverInput = in;
+        // "ready TLS_PORT CLEARTEXT_PORT CERTIFICATE_FILE\n"
+        std::string line;
+        const gint64 deadline = g_get_monotonic_time() + kServerStartMs * 1000LL;
+        while (line.find('\n') == std::string::npos && g_get_monotonic_time() < deadline) {
+            pollfd p{out, POLLIN, 0};
+            if (poll(&p, 1, 200) <= 0)
+                continue;
+            char buffer[256];
+            ssize_t n = read(out, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            line.append(buffer, static_cast<size_t>(n));
+        }
+        close(out);
+        char certificate[512] = {};
+        ASSERT_EQ(std::sscanf(line.c_str(), "ready %d %d %511s", &m_tlsPort, &m_cleartextPort, certificate), 3)
+            << "the server did not start: \"" << line << "\"";
+        m_certificate = certificate;
+    }
+    void TearDown() override
+    {
+        // Closing its input ends the server; `timeout` ends it in any case.
+        if (m_serverInput >= 0)
+            close(m_serverInput);
+        if (m_server > 0)
+            waitpid(m_server, nullptr, 0);
+        fs::remove_all(m_folder);
+    }
+
+    // Runs the built command with the pane's values pointing at `updateHost`.
+    Outcome checkForUpdates(const std::string& updateHost, const std::map<std::string, std::string>& environment)
+    {
+        std::ofstream(m_folder / "resources" / "Velmora-Info.plist")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>CFBundleName</key><string>Velmora</string><key>CFBundleVersion</key><string>1.0</string>"
+               "<key>VLUpdateHost</key><string>" + updateHost + "</string></dict></plist>\n";
+        gchar** env = g_get_environ();
+        env = g_environ_setenv(env, "VELMORA_RESOURCES", (m_folder / "resources").c_str(), TRUE);
+        env = g_environ_unsetenv(env, "CURL_CA_BUNDLE");
+        env = g_environ_unsetenv(env, "SSL_CERT_FILE");
+        for (const auto& [name, value] : environment)
+            env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
+        const gchar* argv[] = {"timeout", kCommandTimeout, VELMORA_COMMAND_PATH, "check-for-updates", nullptr};
+        Outcome outcome;
+        gchar* out = nullptr;
+        gchar* err = nullptr;
+        int status = 0;
+        GErrorPtr error;
+        if (g_spawn_sync(nullptr, const_cast<gchar**>(argv), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, &err, &status, error.out())
+            && WIFEXITED(status))
+            outcome.exitCode = WEXITSTATUS(status);
+        outcome.out = std::string(out ? out : "") + std::string(err ? err : "");
+        g_free(out);
+        g_free(err);
+        g_strfreev(env);
+        return outcome;
+    }
+    std::string tlsHost() const { return "127.0.0.1:" + std::to_string(m_tlsPort); }
+    std::map<std::string, std::string> trusting() const { return {{"CURL_CA_BUNDLE", m_certificate}}; }
+    bool cleartextWasAsked() const { return fs::exists(m_folder / "cleartext.log"); }
+
+    fs::path m_folder;
+    GPid m_server{0};
+    int m_serverInput{-1};
+    int m_tlsPort{0};
+    int m_cleartextPort{0};
+    std::string m_certificate;
+};
+
+TEST_F(HostileFeedEndToEndTest, ATrustedServerIsHeardButItsNonWebLinksAreNot)
+{
+    // The set-up works: a fair feed from the trusted server is offered.
+    Outcome fair = checkForUpdates(tlsHost() + "/benign", trusting());
+    EXPECT_EQ(fair.exitCode, 10) << fair.out;
+    EXPECT_NE(fair.out.find("Release notes: https://notes.invalid/9.5.html"), std::string::npos) << fair.out;
+
+    Outcome hostile = checkForUpdates(tlsHost(), trusting());
+    EXPECT_EQ(hostile.exitCode, 1) << hostile.out;
+    EXPECT_NE(hostile.out.find("is incomplete"), std::string::npos) << hostile.out;
+    for (const char* link : {"file:", "javascript:", "Release notes:"})
+        EXPECT_EQ(hostile.out.find(link), std::string::npos) << link << " in:\n" << hostile.out;
+    EXPECT_FALSE(cleartextWasAsked());
+}
+
+TEST_F(HostileFeedEndToEndTest, ARedirectToCleartextAndAnUntrustedCertificateFailTheCheck)
+{
+    Outcome downgraded = checkForUpdates(tlsHost() + "/to-http", trusting());
+    EXPECT_EQ(downgraded.exitCode, 1) << downgraded.out;
+    EXPECT_FALSE(cleartextWasAsked()) << "the redirect to http was followed";
+
+    Outcome untrusted = checkForUpdates(tlsHost() + "/benign", {});
+    EXPECT_EQ(untrusted.exitCode, 1) << untrusted.out;
+    EXPECT_EQ(untrusted.out.find("Release notes:"), std::string::npos) << untrusted.out;
+
+    // Cleartext itself is not spoken, even when it is all there is.
+    Outcome plain = checkForUpdates("127.0.0.1:" + std::to_string(m_cleartextPort), trusting());
+    EXPECT_EQ(plain.exitCode, 1) << plain.out;
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing
