@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <strings.h>
 
 namespace velmora {
@@ -328,10 +329,11 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
 {
     std::vector<std::string> entries;
+    std::set<std::string> seen;
     for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
         Value stored = m_pane.prefsController().prefForKey(key);
         for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
-            if (item.string() && std::find(entries.begin(), entries.end(), *item.string()) == entries.end())
+            if (item.string() && seen.insert(*item.string()).second)
                 entries.push_back(*item.string());
         }
     }
@@ -343,16 +345,16 @@ int VelmoraCommand::ignoreList()
     auto& table = m_pane.ignoredAppsController();
     const auto& builtIn = Table::immutableApps();
     auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
-    std::vector<std::string> listed;
+    std::set<std::string> listed;
     for (const auto& row : table.data()) {
         const std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
-        listed.push_back(entry);
+        listed.insert(entry);
         m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn(entry) ? "built-in" : "user") << "\n";
     }
     // The window shows only installed applications; here the rest can be
     // seen, and removed.
     for (const auto& entry : storedIgnoreEntries()) {
-        if (!isBuiltIn(entry) && std::find(listed.begin(), listed.end(), entry) == listed.end())
+        if (!isBuiltIn(entry) && !listed.contains(entry))
             m_out << entry << "\t" << entry << "\tnot installed\n";
     }
     return kExitSuccess;
@@ -378,22 +380,25 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
         return kExitRefused;
     }
     auto& table = m_pane.ignoredAppsController();
+    if (!table.entryForPath(*path)) {
+        if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
+            m_err << "velmora: " << *path << " has no identifier to put on the list\n";
+        else if (finder.isBundleAtPath(*path))
+            m_err << "velmora: the identifier of " << *path << " is not text the settings file can hold\n";
+        else
+            m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
+        return kExitRefused;
+    }
+    // Whether it was added or found on the list, it is decided under the
+    // store's lock; only a failed write is a failure.
     const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
-    if (table.addApplicationsAtPaths({*path})) {
-        if (writesFailedSince(failedBefore))
-            return kExitNotWritten;
+    const bool added = table.addApplicationsAtPaths({*path});
+    if (writesFailedSince(failedBefore))
+        return kExitNotWritten;
+    if (added)
         m_out << "ignoring " << finder.displayNameAtPath(*path) << "\n";
-        return kExitSuccess;
-    }
-    if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty()) {
-        m_err << "velmora: " << *path << " has no identifier to put on the list\n";
-        return kExitRefused;
-    }
-    if (!finder.isBundleAtPath(*path)) {
-        m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
-        return kExitRefused;
-    }
-    m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
+    else
+        m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
     return kExitSuccess;
 }
 
