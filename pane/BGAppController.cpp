@@ -119,18 +119,29 @@ bool BGAppController::noItsNot()
 
 void BGAppController::setPrefOfKey(const std::string& key, const Value& value)
 {
-    const bool written = Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
-        if (!domain)
-            domain.emplace();
-        (*domain)[key] = value;
+    updatePrefs([&](Value::Dictionary& prefs) {
+        prefs[key] = value;
         return true;
+    });
+}
+
+bool BGAppController::updatePrefs(const PrefsEdit& edit)
+{
+    bool changed = false;
+    const bool written = Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
+        Value::Dictionary prefs = domain ? std::move(*domain) : Value::Dictionary{};
+        changed = edit(prefs);
+        domain = std::move(prefs);
+        return changed;
     });
     if (!written) {
         ++m_failedPreferenceWrites;
         didChangeValueForKey("failedPreferenceWrites");
-        return;
+        return false;
     }
-    sendMustUpdatePrefs();
+    if (changed)
+        sendMustUpdatePrefs();
+    return true;
 }
 
 Value BGAppController::prefForKey(const std::string& key)

@@ -67,6 +67,7 @@ public:
     // A write that fails (a read-only or full disk) is counted, and sends no
     // reload order: there is nothing new to read.
     void setPrefOfKey(const std::string& key, const Value& value) override;
+    bool updatePrefs(const PrefsEdit& edit) override;
     Value prefForKey(const std::string& key) override;
     bool prefHasKey(const std::string& key) override;
     int failedPreferenceWrites() const { return m_failedPreferenceWrites; }

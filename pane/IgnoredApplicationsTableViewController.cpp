@@ -111,15 +111,17 @@ Value::Dictionary IgnoredApplicationsTableViewController::buildDictionaryForBund
 
 int IgnoredApplicationsTableViewController::numberOfRows()
 {
-    return static_cast<int>(data().size());
+    // The table asks this first, then for each cell: the rows are rebuilt
+    // here, once, not for every cell.
+    reloadData();
+    return static_cast<int>(m_rows.size());
 }
 
 Value IgnoredApplicationsTableViewController::objectValueForTableColumn(const std::string& identifier, int row)
 {
-    auto rows = data();
-    if (row < 0 || row >= static_cast<int>(rows.size()))
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return {};
-    return valueForKey(rows[row], identifier);
+    return valueForKey(m_rows[row], identifier);
 }
 
 std::string IgnoredApplicationsTableViewController::toolTipForCell(const std::string& identifier, int row)
@@ -169,35 +171,63 @@ std::string IgnoredApplicationsTableViewController::ignoredAppsNames()
     auto rows = data();
     if (rows.empty())
         return "(set Velmora to not work in certain applications)";
-    std::vector<std::string> names;
+    std::set<std::string> named;
+    std::string summary;
     for (const auto& row : rows) {
         const std::string& name = stringForKey(row, kApplicationName);
-        if (std::find(names.begin(), names.end(), name) == names.end())
-            names.push_back(name);
+        if (named.insert(name).second)
+            summary += (summary.empty() ? "" : ", ") + name;
     }
-    std::string summary;
-    for (const auto& name : names)
-        summary += (summary.empty() ? "" : ", ") + name;
     return summary;
 }
 
 bool IgnoredApplicationsTableViewController::addApplicationsAtPaths(const std::vector<std::string>& paths)
 {
-    Value stored = m_prefsSetter.prefForKey(kIgnoredAppsKey);
-    Value::Array list = stored.array() ? *stored.array() : Value::Array{};
-    bool added = false;
+    // The applications are looked up first; the list itself is read, added
+    // to and written back in one locked step, so an entry another process
+    // adds or removes meanwhile is neither lost nor brought back.
+    std::vector<std::string> chosen;
     for (const auto& path : paths) {
-        if (addAppWithPath(path, list))
-            added = true;
+        if (auto entry = entryForPath(path))
+            chosen.push_back(std::move(*entry));
     }
-    if (added)
-        m_prefsSetter.setPrefOfKey(kIgnoredAppsKey, list);
+    bool added = false;
+    if (!chosen.empty()) {
+        const bool written = m_prefsSetter.updatePrefs([&](Value::Dictionary& prefs) {
+            added = false;
+            Value& stored = prefs[kIgnoredAppsKey];
+            Value::Array list = stored.array() ? std::move(*stored.array()) : Value::Array{};
+            std::set<std::string> present;
+            for (const auto& item : list) {
+                if (const std::string* text = item.string())
+                    present.insert(*text);
+            }
+            for (const auto& entry : chosen) {
+                if (present.insert(entry).second) {
+                    list.push_back(entry);
+                    added = true;
+                }
+            }
+            stored = std::move(list);
+            return added;
+        });
+        added = added && written;
+    }
     reloadData();
     notifyBindingsOfChangeInList();
     return added;
 }
 
 bool IgnoredApplicationsTableViewController::addAppWithPath(const std::string& path, Value::Array& exclusionList)
+{
+    auto entry = entryForPath(path);
+    if (!entry || std::find(exclusionList.begin(), exclusionList.end(), Value(*entry)) != exclusionList.end())
+        return false;
+    exclusionList.push_back(*entry);
+    return true;
+}
+
+std::optional<std::string> IgnoredApplicationsTableViewController::entryForPath(const std::string& path)
 {
     auto& finder = Platform::current().applicationFinder();
     std::string entry;
@@ -206,18 +236,16 @@ bool IgnoredApplicationsTableViewController::addAppWithPath(const std::string& p
     } else {
         auto fileType = finder.fileTypeAtPath(path);
         if (!fileType || *fileType != kApplicationFileType)
-            return false;
+            return std::nullopt;
         std::string candidate = NSFileTypeForHFSTypeCode(Platform::current().workspace().creatorCodeOfFileAtPath(path));
         if (buildDictionaryForBundleIdentifier(candidate).empty())
-            return false;
+            return std::nullopt;
         entry = candidate;
     }
-    if (entry.empty())
-        return false;
-    if (std::find(exclusionList.begin(), exclusionList.end(), Value(entry)) != exclusionList.end())
-        return false;
-    exclusionList.push_back(entry);
-    return true;
+    // What the settings file cannot hold would make the write fail.
+    if (entry.empty() || !VelmoraPreferences::isStorableText(entry))
+        return std::nullopt;
+    return entry;
 }
 
 void IgnoredApplicationsTableViewController::removeApplication()
@@ -235,13 +263,18 @@ bool IgnoredApplicationsTableViewController::removeEntry(const std::string& entr
 {
     if (isImmutable(entry))
         return false;
+    // Both keys in one locked step, each written only if it held the entry.
     bool held = false;
-    for (const char* key : {kIgnoredAppsKey, kLegacyIgnoredAppsKey}) {
-        Value stored = m_prefsSetter.prefForKey(key);
-        Value::Array list = stored.array() ? *stored.array() : Value::Array{};
-        held = std::erase(list, Value(entry)) > 0 || held;
-        m_prefsSetter.setPrefOfKey(key, list);
-    }
+    m_prefsSetter.updatePrefs([&](Value::Dictionary& prefs) {
+        held = false;
+        for (const char* key : {kIgnoredAppsKey, kLegacyIgnoredAppsKey}) {
+            auto it = prefs.find(key);
+            if (it == prefs.end() || !it->second.array())
+                continue;
+            held = std::erase(*it->second.array(), Value(entry)) > 0 || held;
+        }
+        return held;
+    });
     m_selectedRow = kNoSelection;
     reloadData();
     notifyBindingsOfChangeInList();

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,9 @@ public:
     Value::Dictionary dictionaryForBundleIdentifier(const std::string& entry);
     Value::Dictionary buildDictionaryForBundleIdentifier(const std::string& entry) const;
 
-    // Table data source and delegate.
+    // Table data source and delegate. numberOfRows() rebuilds the rows; the
+    // cells are read from the rows as last built (as a table asks: the count
+    // first, then the cells).
     int numberOfRows();
     Value objectValueForTableColumn(const std::string& identifier, int row);
     std::string toolTipForCell(const std::string& identifier, int row);
@@ -70,18 +73,25 @@ public:
     bool canRemoveSelectedRow();
 
     // Adds what the chooser returned (the front end runs the chooser and
-    // calls nothing when it was cancelled). One write for the whole choice,
-    // none when nothing new was chosen; the table is reloaded either way.
-    // Answers whether anything was added.
+    // calls nothing when it was cancelled). One locked read-modify-write of
+    // the stored list for the whole choice (entries other processes add or
+    // remove meanwhile are kept as they left them), no write when nothing
+    // new was chosen; the table is reloaded either way. Answers whether
+    // anything was added; a failed write counts with the settings controller.
     bool addApplicationsAtPaths(const std::vector<std::string>& paths);
-    // Appends the entry for the application at `path` unless the list holds
-    // it already; answers whether it appended.
+    // Appends the entry for the application at `path` unless `exclusionList`
+    // holds it already; answers whether it appended. Stores nothing.
     bool addAppWithPath(const std::string& path, Value::Array& exclusionList);
+    // The entry that adding the application at `path` would store; nothing
+    // when it is no application that the list could show again, or when its
+    // entry is text the settings file cannot hold.
+    std::optional<std::string> entryForPath(const std::string& path);
     // Removes the selected entry from both keys, unless it is built in.
     void removeApplication();
     // Removes `entry` from both keys as removeApplication() would, also when
-    // it has no row (its application is gone); answers whether either key
-    // held it. Built-in entries are refused.
+    // it has no row (its application is gone), in one locked
+    // read-modify-write; answers whether either key held it as stored then.
+    // Built-in entries are refused.
     bool removeEntry(const std::string& entry);
 
     void updateUI();

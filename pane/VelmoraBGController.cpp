@@ -64,8 +64,13 @@ const VelmoraBGController::Setting& VelmoraBGController::setting(const char* key
 Value VelmoraBGController::valueOfSetting(const Setting& setting)
 {
     if (!prefHasKey(setting.key)) {
-        if (const auto* key = VelmoraPreferences::keyNamed(setting.key); key && key->paneDefault)
-            setPrefOfKey(setting.key, *key->paneDefault);
+        // Absent as last read; stored only if still absent under the lock,
+        // so a value another process set meanwhile is not overwritten.
+        if (const auto* key = VelmoraPreferences::keyNamed(setting.key); key && key->paneDefault) {
+            updatePrefs([&](Value::Dictionary& prefs) {
+                return prefs.emplace(setting.key, *key->paneDefault).second;
+            });
+        }
     }
     return prefForKey(setting.key);
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <strings.h>
 
 namespace velmora {
@@ -25,7 +26,8 @@ constexpr const char* kExitCodesText =
     "Exit codes:\n"
     "  0  success; for status: the agent is running\n"
     "  1  status: the agent is not running\n"
-    "  2  bad arguments, an unknown key, or a value of the wrong type (nothing is written)\n"
+    "  2  bad arguments, an unknown key, a value of the wrong type, or text the settings file cannot hold\n"
+    "     (not UTF-8, control characters); nothing is written\n"
     "  3  refused: accessibility is off, the desktop toolkit is missing or too old, no such application,\n"
     "     or a built-in entry of the ignored list\n"
     "  4  the agent did not answer in time\n"
@@ -330,10 +332,11 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
 {
     std::vector<std::string> entries;
+    std::set<std::string> seen;
     for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
         Value stored = m_pane.prefsController().prefForKey(key);
         for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
-            if (item.string() && std::find(entries.begin(), entries.end(), *item.string()) == entries.end())
+            if (item.string() && seen.insert(*item.string()).second)
                 entries.push_back(*item.string());
         }
     }
@@ -345,16 +348,16 @@ int VelmoraCommand::ignoreList()
     auto& table = m_pane.ignoredAppsController();
     const auto& builtIn = Table::immutableApps();
     auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
-    std::vector<std::string> listed;
+    std::set<std::string> listed;
     for (const auto& row : table.data()) {
         const std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
-        listed.push_back(entry);
+        listed.insert(entry);
         m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn(entry) ? "built-in" : "user") << "\n";
     }
     // The window shows only installed applications; here the rest can be
     // seen, and removed.
     for (const auto& entry : storedIgnoreEntries()) {
-        if (!isBuiltIn(entry) && std::find(listed.begin(), listed.end(), entry) == listed.end())
+        if (!isBuiltIn(entry) && !listed.contains(entry))
             m_out << entry << "\t" << entry << "\tnot installed\n";
     }
     return kExitSuccess;
@@ -380,22 +383,25 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
         return kExitRefused;
     }
     auto& table = m_pane.ignoredAppsController();
+    if (!table.entryForPath(*path)) {
+        if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
+            m_err << "velmora: " << *path << " has no identifier to put on the list\n";
+        else if (finder.isBundleAtPath(*path))
+            m_err << "velmora: the identifier of " << *path << " is not text the settings file can hold\n";
+        else
+            m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
+        return kExitRefused;
+    }
+    // Whether it was added or found on the list, it is decided under the
+    // store's lock; only a failed write is a failure.
     const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
-    if (table.addApplicationsAtPaths({*path})) {
-        if (writesFailedSince(failedBefore))
-            return kExitNotWritten;
+    const bool added = table.addApplicationsAtPaths({*path});
+    if (writesFailedSince(failedBefore))
+        return kExitNotWritten;
+    if (added)
         m_out << "ignoring " << finder.displayNameAtPath(*path) << "\n";
-        return kExitSuccess;
-    }
-    if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty()) {
-        m_err << "velmora: " << *path << " has no identifier to put on the list\n";
-        return kExitRefused;
-    }
-    if (!finder.isBundleAtPath(*path)) {
-        m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
-        return kExitRefused;
-    }
-    m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
+    else
+        m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
     return kExitSuccess;
 }
 

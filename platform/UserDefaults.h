@@ -28,6 +28,10 @@ public:
     // "" unless the stored value is a string.
     std::string stringForKey(const std::string& key);
 
+    // Replaces the key's value whole at the next synchronize(). A value made
+    // from one read before (a list with an entry added) would undo another
+    // process's change made since: edit such values with
+    // updatePersistentDomain() instead.
     void setObject(const std::string& key, Value value);
     void removeObject(const std::string& key);
 
@@ -41,7 +45,9 @@ public:
     void removePersistentDomainForName(const std::string& name);
     // A locked read-modify-write of a domain straight in the store; the cache
     // sees the result. This is how a single key is written without losing a
-    // concurrent writer's change to another key.
+    // concurrent writer's change to another key, and how a list or
+    // dictionary is edited without losing one to the same key: `change`
+    // sees the domain as stored now, not as last read.
     bool updatePersistentDomain(const std::string& name, const PersistentDomainStore::Change& change);
 
 private:

@@ -66,13 +66,25 @@ AppsObservers::~AppsObservers()
 
 void AppsObservers::normaliseIgnoredApps()
 {
-    std::set<std::string> merged(std::begin(kAlwaysIgnoredApps), std::end(kAlwaysIgnoredApps));
-    for (auto& entry : ignoredApps())
-        merged.insert(std::move(entry));
-    // The legacy key stays as it is: the pane's editor still removes entries from it.
+    // Read, merged and written back in one locked step: an entry the pane or
+    // the velmora command adds or removes meanwhile is neither lost nor
+    // brought back.
     auto& defaults = Platform::current().standardUserDefaults();
-    defaults.setObject(VelmoraPreferences::kIgnoredApps, Value::Array(merged.begin(), merged.end()));
-    defaults.synchronize();
+    defaults.updatePersistentDomain(defaults.applicationDomain(), [](std::optional<Value::Dictionary>& domain) {
+        if (!domain)
+            domain.emplace();
+        std::vector<std::string> entries;
+        appendStrings(valueForKey(*domain, VelmoraPreferences::kOldIgnoredApps), entries);
+        appendStrings(valueForKey(*domain, VelmoraPreferences::kIgnoredApps), entries);
+        std::set<std::string> merged(std::begin(kAlwaysIgnoredApps), std::end(kAlwaysIgnoredApps));
+        merged.insert(entries.begin(), entries.end());
+        // The legacy key stays as it is: the pane's editor still removes entries from it.
+        Value list(Value::Array(merged.begin(), merged.end()));
+        if (valueForKey(*domain, VelmoraPreferences::kIgnoredApps) == list)
+            return false;
+        (*domain)[VelmoraPreferences::kIgnoredApps] = std::move(list);
+        return true;
+    });
 }
 
 void AppsObservers::reloadObservers()

@@ -2,6 +2,8 @@
 
 #include "platform/ApplicationFinder.h"
 
+#include <memory>
+
 namespace velmora::linux_desktop {
 
 // Installed applications as the desktop entries GIO knows
@@ -14,12 +16,25 @@ namespace velmora::linux_desktop {
 // when its identifier leads back to an installed application, so that what is
 // put on the ignored list can be shown and removed again. Creator codes and
 // file type codes do not exist here: those lookups answer nothing.
+//
+// Lookups consult an index of every installed entry (its names, ID, file,
+// display name and icon), built with one listing of the entries and kept
+// until GIO reports that the installed applications changed, and a list of
+// the file names in the folders of PATH, kept until PATH or one of those
+// folders changes (changes are reported while the main loop runs). So
+// resolving a list of thousands of entries costs one listing, not a search
+// of every entry and every PATH folder per entry.
 class GioApplicationFinder final : public ApplicationFinder {
 public:
+    GioApplicationFinder();
+    ~GioApplicationFinder() override;
+    GioApplicationFinder(const GioApplicationFinder&) = delete;
+    GioApplicationFinder& operator=(const GioApplicationFinder&) = delete;
+
     std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string& identifier) override;
-    // An entry's Name, then its ID, then its program's file name; an exact
-    // match first, then one that differs only in case; last, a program of
-    // that name on PATH.
+    // The first installed entry (in GIO's order) whose Name, display name,
+    // ID or program's file name is `name`; failing that, the first one whose
+    // differs only in case; last, a program of that name on PATH.
     std::optional<std::string> fullPathForApplication(const std::string& name) override;
     std::optional<std::string> pathForCreatorCode(uint32_t creator) override;
 
@@ -31,8 +46,24 @@ public:
     std::string bundleIdentifierAtPath(const std::string& path) override;
     std::optional<uint32_t> fileTypeAtPath(const std::string& path) override;
 
+    // How often the installed entries have been listed to build the index.
+    int listingCount() const { return m_listingCount; }
+
 private:
+    struct Index;
+    struct Programs;
+
     static std::string identifierAtPath(const std::string& path);
+    const Index& index();
+    const Programs& programs();
+    void dropPrograms();
+
+    std::unique_ptr<Index> m_index; // built on first use; dropped when applications change
+    std::unique_ptr<Programs> m_programs; // likewise, for PATH
+    bool m_programsChanged{false};
+    int m_listingCount{0};
+    void* m_monitor{nullptr}; // a GAppInfoMonitor, owned
+    unsigned long m_monitorHandler{0};
 };
 
 } // namespace velmora::linux_desktop

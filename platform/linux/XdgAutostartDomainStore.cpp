@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -30,10 +31,12 @@ struct StrvDeleter {
     void operator()(gchar** strv) const { g_strfreev(strv); }
 };
 
-// An advisory lock on a file of ours, held for the life of the object.
+// An advisory lock on a file of ours, held for the life of the object. A
+// symbolic link in the lock's place is not followed: the lock is not held,
+// rather than a file created where the link points.
 class FileLock {
 public:
-    explicit FileLock(const std::string& path) : m_fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    explicit FileLock(const std::string& path) : m_fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
     {
         if (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0) {
             close(m_fd);
@@ -53,27 +56,69 @@ private:
     int m_fd{-1};
 };
 
-// The program of an Exec line: its first word after unquoting.
+// The shell command through which a program whose path holds '%' is
+// started: `sh -c 'exec "$0"' PROGRAM`.
+constexpr const char* kExecThroughShell = "exec \"$0\"";
+
+// An argument of an Exec line with its field codes undone: "%%" is a
+// literal percent sign; any other field code stands for files or URLs,
+// which a login item is not given, and goes.
+std::string withoutFieldCodes(const std::string& argument)
+{
+    std::string out;
+    for (size_t i = 0; i < argument.size(); ++i) {
+        if (argument[i] != '%') {
+            out += argument[i];
+        } else if (i + 1 < argument.size()) {
+            if (argument[++i] == '%')
+                out += '%';
+        }
+    }
+    return out;
+}
+
+// The program an Exec line starts: its first word after unquoting and
+// undoing field codes, or the program our own `sh -c 'exec "$0"' PROGRAM`
+// form starts.
 std::string programOfExec(const std::string& exec)
 {
     gchar** argv = nullptr;
     if (!g_shell_parse_argv(exec.c_str(), nullptr, &argv, nullptr))
         return {};
     std::unique_ptr<gchar*, StrvDeleter> owned(argv);
-    return argv[0] ? std::string(argv[0]) : std::string();
+    std::vector<std::string> words;
+    for (gchar** word = argv; *word; ++word)
+        words.push_back(withoutFieldCodes(*word));
+    if (words.size() == 4 && (words[0] == "sh" || words[0] == "/bin/sh") && words[1] == "-c" && words[2] == kExecThroughShell)
+        return words[3];
+    return words.empty() ? std::string() : words[0];
 }
 
 // Exec quoting of the desktop entry format: one double-quoted argument with
-// '"', '`', '$' and '\' escaped by a backslash.
+// '"', '`', '$' and '\' escaped by a backslash, and '%' doubled (a single
+// one starts a field code). The key file escapes the result once more.
 std::string quoteForExec(const std::string& argument)
 {
     std::string out = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
             out += '\\';
+        else if (c == '%')
+            out += '%';
         out += c;
     }
     return out + "\"";
+}
+
+// The Exec line that starts `program`. A path with '%' in it is passed to
+// sh rather than named first: GLib (2.74, Debian 12's) looks for the first
+// word's program without undoing "%%", finds nothing, and ignores the whole
+// entry, so a desktop that starts login items through GIO would skip it.
+std::string execLineFor(const std::string& program)
+{
+    if (program.find('%') == std::string::npos)
+        return quoteForExec(program);
+    return "sh -c " + quoteForExec(kExecThroughShell) + " " + quoteForExec(program);
 }
 
 struct ListedFile {
@@ -127,7 +172,7 @@ bool writeNewEntry(const fs::path& directory, const std::string& program, std::s
     KeyFilePtr file(g_key_file_new());
     g_key_file_set_string(file.get(), kGroup, "Type", "Application");
     g_key_file_set_string(file.get(), kGroup, "Name", fs::path(program).filename().c_str());
-    g_key_file_set_string(file.get(), kGroup, "Exec", quoteForExec(program).c_str());
+    g_key_file_set_string(file.get(), kGroup, "Exec", execLineFor(program).c_str());
     g_key_file_set_boolean(file.get(), kGroup, "X-GNOME-Autostart-enabled", TRUE);
     gsize length = 0;
     GCharPtr data(g_key_file_to_data(file.get(), &length, nullptr));

@@ -9,7 +9,8 @@ namespace velmora::linux_desktop {
 // The login-items domain ("loginwindow") kept as XDG autostart entries, one
 // desktop file per item in "<config>/autostart/". The domain reads as
 // { "AutoLaunchedApplicationDictionary": [entry, ...] } where each entry is
-// { "Path": the entry's program (first word of Exec), "Hide": false,
+// { "Path": the program the entry starts (the first word of Exec, unquoted,
+//   "%%" read as "%"), "Hide": false,
 //   "AutostartFile": the desktop file's name }, ordered by the files' age
 // (oldest first, so an added item stands last) and then by name. Entries that
 // are switched off (Hidden=true, or X-GNOME-Autostart-enabled=false) do not
@@ -20,6 +21,12 @@ namespace velmora::linux_desktop {
 // ours, and nothing else is touched, so another program's entry is never
 // rewritten. Other keys of the domain are not stored. Our own processes
 // serialise updates with an advisory lock; other programs do not take it.
+//
+// A new file's Exec line quotes and escapes the program by freedesktop.org's
+// desktop-entry rules for Exec (double quotes; '"', '`', '$', '\' escaped; '%' as
+// "%%"). A program whose path holds '%' is started as
+// `sh -c 'exec "$0"' PROGRAM`, which GLib 2.74 launches correctly where it
+// would drop an entry naming the program first; reading takes PROGRAM back.
 class XdgAutostartDomainStore final : public PersistentDomainStore {
 public:
     static constexpr const char* kDomain = "loginwindow";

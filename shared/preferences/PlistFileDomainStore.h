@@ -3,6 +3,7 @@
 #include "platform/PersistentDomainStore.h"
 
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -17,18 +18,41 @@ namespace velmora {
 // to the rename, so read-modify-writes of any number of processes that use
 // this class serialise and none is lost.
 //
-// A file that exists but cannot be read or parsed, or whose root is not a
-// dictionary, is logged and read as absent. It is never overwritten: the next
-// update() first renames it to "<file>.corrupt" (or ".corrupt.1", ".corrupt.2"
-// ... when that name is taken) and fails if it cannot.
+// A file that exists but cannot be read or parsed, whose root is not a
+// dictionary, that is larger than kMaxFileSize or nests arrays and
+// dictionaries deeper than kMaxNesting, is logged and read as absent. It is
+// never overwritten: the next update() first renames it to "<file>.corrupt"
+// (or ".corrupt.1", ".corrupt.2" ... when that name is taken) and fails if it
+// cannot. The limits are checked before the file is parsed, so neither a huge
+// nor a deeply nested file costs more than reading its bytes once.
 //
 // Values that a Value cannot hold (data, dates) are dropped when read, and
-// nulls are dropped when written.
+// nulls are dropped when written. Strings that XML cannot carry (not UTF-8,
+// or with control characters other than tab, line feed and carriage return)
+// are refused when written: update() fails, writing nothing, so no writer
+// can make the file invalid. Such strings in a file written before are left
+// out when read, and the next update() keeps the file as it was aside first,
+// as it does a damaged one.
+//
+// The lock file and temporary files are opened without following symbolic
+// links: a link planted in their place makes the update fail, never write
+// where the link points.
 class PlistFileDomainStore final : public PersistentDomainStore {
 public:
     // $XDG_CONFIG_HOME/velmora when XDG_CONFIG_HOME is an absolute path,
     // else ~/.config/velmora.
     static std::string defaultDirectory();
+
+    // Larger files are not read (settings take a few KiB; ten thousand
+    // ignored applications about 600 KiB).
+    static constexpr size_t kMaxFileSize = 4 * 1024 * 1024;
+    // Deeper files are not read, and deeper values not written; the
+    // settings nest three levels at most.
+    static constexpr int kMaxNesting = 64;
+
+    // Whether `text` can be stored as a string or a key: UTF-8 with no
+    // control character other than tab, line feed and carriage return.
+    static bool isStorableText(std::string_view text);
 
     PlistFileDomainStore();
     // `directory` is created (mode 0700, with any missing parents) on the

@@ -1,5 +1,7 @@
 #include "shared/preferences/VelmoraPreferences.h"
 
+#include "shared/preferences/PlistFileDomainStore.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -164,11 +166,25 @@ bool VelmoraPreferences::accepts(const PreferenceKey& key, const Value& value)
 }
 
 // static
+bool VelmoraPreferences::isStorableText(std::string_view text)
+{
+    return PlistFileDomainStore::isStorableText(text);
+}
+
+// static
 VelmoraPreferences::Coercion VelmoraPreferences::valueFromText(std::string_view keyName, std::string_view text)
 {
+    if (!isStorableText(keyName))
+        return {std::nullopt, "a key name must be UTF-8 text without control characters"};
     const PreferenceKey* key = keyNamed(keyName);
     if (!key)
         return {std::nullopt, "\"" + std::string(keyName) + "\" is not a key of " + kDomain};
+    // Quoted back only once it is known to be printable.
+    if (!isStorableText(text)) {
+        return {std::nullopt,
+            "\"" + key->name + "\" cannot hold this value: the settings file takes only UTF-8 text without control characters "
+            "(tab and line breaks aside)"};
+    }
     std::optional<Value> value = coerce(key->type, text);
     if (value && key->range) {
         const auto [least, greatest] = *key->range;

@@ -61,11 +61,17 @@ public:
     // for Real, only strings inside a StringArray.
     static bool accepts(const PreferenceKey& key, const Value& value);
 
+    // Whether a string can be stored in the settings file: UTF-8 without
+    // control characters other than tab, line feed and carriage return
+    // (the store refuses anything else).
+    static bool isStorableText(std::string_view text);
+
     // A command-line text turned into the value to store for `key`.
     // Booleans and flags accept true, false, 1 and 0; a string array is
     // written as comma-separated entries ("" is the empty list); a number
-    // must lie in its key's range. On failure `value` is nothing and `error`
-    // names the key and the expected type.
+    // must lie in its key's range; text must be storable (isStorableText).
+    // On failure `value` is nothing and `error` names the key and what it
+    // expects.
     struct Coercion {
         std::optional<Value> value;
         std::string error;

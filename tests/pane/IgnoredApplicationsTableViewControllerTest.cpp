@@ -1,6 +1,7 @@
 #include "pane/ControlProtocolScene.h"
 #include "pane/IgnoredApplicationsTableViewController.h"
 #include "pane/VelmoraBGController.h"
+#include "platform/sim/MemoryDomainStore.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,16 @@ protected:
         return it == entries.end() ? Table::kNoSelection : static_cast<int>(it - entries.begin());
     }
 
+    // Another process's change, straight into the store: this process's
+    // defaults do not see it until they read again.
+    void anotherProcessStores(const char* key, Value::Array entries)
+    {
+        desktop.domainStore().update(kDomain, [&](std::optional<Value::Dictionary>& domain) {
+            (*domain)[key] = entries;
+            return true;
+        });
+    }
+
     VelmoraBGController prefs;
     Table table{prefs};
     std::vector<std::string> changes;
@@ -93,7 +104,7 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, EntriesUnderBothKeysShowOnceA
     desktop.runPending();
     EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"Moneydance"}));
     EXPECT_EQ(stored(Table::kLegacyIgnoredAppsKey), Value(Value::Array{}));
-    EXPECT_EQ(reloadOrders(), 2) << "one order per key written";
+    EXPECT_EQ(reloadOrders(), 1) << "both keys in one write, one order";
     EXPECT_EQ(table.selectedRow(), Table::kNoSelection);
     EXPECT_EQ(changes, (std::vector<std::string>{"canRemoveSelectedRow", "ignoredAppsNames"}));
     EXPECT_EQ(table.numberOfRows(), 3);
@@ -184,6 +195,112 @@ TEST_F(IgnoredApplicationsTableViewControllerTest, ResolvedEntriesAreLookedUpOnc
     table.data();
     EXPECT_EQ(desktop.applicationFinder().lookupCount(), beforeCached);
     EXPECT_GT(perBuild, 0);
+}
+
+TEST_F(IgnoredApplicationsTableViewControllerTest, AddingKeepsWhatAnotherProcessChangedMeanwhile)
+{
+    installEditor();
+    desktop.applicationFinder().install("/usr/share/applications/org.gnome.Calculator.desktop", "Calculator", "org.gnome.Calculator");
+    storeList(Table::kIgnoredAppsKey, {"org.gnome.TextEditor"});
+    table.updateUI(); // the list as this process last read it
+
+    // Meanwhile another `velmora` removes the editor and adds something else.
+    anotherProcessStores(Table::kIgnoredAppsKey, {"org.other.Added"});
+
+    EXPECT_TRUE(table.addApplicationsAtPaths({"/usr/share/applications/org.gnome.Calculator.desktop"}));
+    EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"org.other.Added", "org.gnome.Calculator"}))
+        << "neither lost nor brought back";
+}
+
+TEST_F(IgnoredApplicationsTableViewControllerTest, RemovingKeepsWhatAnotherProcessAddedMeanwhile)
+{
+    installEditor();
+    storeList(Table::kIgnoredAppsKey, {"org.gnome.TextEditor", "Moneydance"});
+    storeList(Table::kLegacyIgnoredAppsKey, {"org.gnome.TextEditor"});
+    table.updateUI();
+    anotherProcessStores(Table::kIgnoredAppsKey, {"org.gnome.TextEditor", "Moneydance", "org.other.Added"});
+    anotherProcessStores(Table::kLegacyIgnoredAppsKey, {"org.gnome.TextEditor", "org.other.Legacy"});
+
+    EXPECT_TRUE(table.removeEntry("org.gnome.TextEditor"));
+    desktop.runPending();
+    EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"Moneydance", "org.other.Added"}));
+    EXPECT_EQ(stored(Table::kLegacyIgnoredAppsKey), Value(Value::Array{"org.other.Legacy"}));
+    EXPECT_EQ(reloadOrders(), 1) << "both keys in one write";
+
+    // Gone meanwhile: nothing to write, and the answer says so.
+    anotherProcessStores(Table::kIgnoredAppsKey, {"Moneydance"});
+    EXPECT_FALSE(table.removeEntry("org.other.Added"));
+    desktop.runPending();
+    EXPECT_EQ(reloadOrders(), 1);
+}
+
+TEST_F(IgnoredApplicationsTableViewControllerTest, AnEntryAnotherProcessAddedMeanwhileIsNotAddedTwice)
+{
+    installEditor();
+    table.updateUI();
+    anotherProcessStores(Table::kIgnoredAppsKey, {"org.gnome.TextEditor"});
+    EXPECT_FALSE(table.addApplicationsAtPaths({"/usr/share/applications/org.gnome.TextEditor.desktop"}));
+    desktop.runPending();
+    EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"org.gnome.TextEditor"}));
+    EXPECT_EQ(reloadOrders(), 0);
+}
+
+TEST_F(IgnoredApplicationsTableViewControllerTest, AFailedWriteAddsNothingAndIsCounted)
+{
+    installEditor();
+    auto& store = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
+    store.setWritesFail(true);
+    EXPECT_FALSE(table.addApplicationsAtPaths({"/usr/share/applications/org.gnome.TextEditor.desktop"}));
+    EXPECT_EQ(prefs.failedPreferenceWrites(), 1);
+    store.setWritesFail(false);
+    desktop.runPending();
+    EXPECT_EQ(reloadOrders(), 0);
+    EXPECT_TRUE(stored(Table::kIgnoredAppsKey).isNull());
+}
+
+TEST_F(IgnoredApplicationsTableViewControllerTest, AnEntryTheSettingsFileCannotHoldIsNotOffered)
+{
+    desktop.applicationFinder().install("/usr/share/applications/bad.desktop", "Bad", "org.bad\x01" "App");
+    EXPECT_FALSE(table.entryForPath("/usr/share/applications/bad.desktop"));
+    EXPECT_FALSE(table.addApplicationsAtPaths({"/usr/share/applications/bad.desktop"}));
+    EXPECT_EQ(prefs.failedPreferenceWrites(), 0);
+    installEditor();
+    EXPECT_EQ(table.entryForPath("/usr/share/applications/org.gnome.TextEditor.desktop"), "org.gnome.TextEditor");
+}
+
+// The cost of showing the list grows with its length, not its square: each
+// entry is looked up a fixed number of times per build, and the table's
+// cells are read from the rows built for its count.
+TEST_F(IgnoredApplicationsTableViewControllerTest, ListingLooksEachEntryUpAFixedNumberOfTimes)
+{
+    installEditor();
+    auto lookupsToList = [&](int entries) {
+        Value::Array list{"org.gnome.TextEditor"};
+        for (int i = 0; i < entries; ++i)
+            list.push_back("org.example.Gone" + std::to_string(i));
+        storeList(Table::kIgnoredAppsKey, list);
+        table.data(); // the installed editor's row is cached from here on
+        const int before = desktop.applicationFinder().lookupCount();
+        table.data();
+        return desktop.applicationFinder().lookupCount() - before;
+    };
+    // The three built-ins, not installed here, are looked up too.
+    const int few = lookupsToList(1000);
+    const int many = lookupsToList(4000);
+    const int perEntry = few / 1003;
+    EXPECT_EQ(few, perEntry * 1003);
+    EXPECT_EQ(many, perEntry * 4003);
+    EXPECT_GE(perEntry, 1);
+    EXPECT_LE(perEntry, 3);
+
+    const int rows = table.numberOfRows();
+    const int beforeCells = desktop.applicationFinder().lookupCount();
+    for (int row = 0; row < rows; ++row) {
+        table.objectValueForTableColumn(Table::kApplicationName, row);
+        table.objectValueForTableColumn(Table::kBundleIcon, row);
+    }
+    EXPECT_EQ(desktop.applicationFinder().lookupCount(), beforeCells) << "cells are read from the rows as built";
+    EXPECT_EQ(table.objectValueForTableColumn(Table::kApplicationName, 0), Value("Text Editor"));
 }
 
 } // namespace

@@ -108,5 +108,27 @@ TEST_F(GioApplicationFinderTest, NamesAndIconsOfEntriesAndOfOtherFiles)
     EXPECT_EQ(m_finder.iconForFile("/nonexistent/velmora/file"), "");
 }
 
+// What the ignored list costs to show: looking up thousands of entries
+// lists the installed applications once, not once (or twice) per entry.
+TEST_F(GioApplicationFinderTest, ManyLookupsShareOneListingOfTheInstalledApplications)
+{
+    for (int i = 0; i < 2000; ++i) {
+        const std::string name = "org.example.Gone" + std::to_string(i);
+        EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier(name));
+        EXPECT_FALSE(m_finder.fullPathForApplication(name));
+    }
+    EXPECT_EQ(m_finder.listingCount(), 1);
+    // The same answers as before for what is installed.
+    EXPECT_EQ(m_finder.fullPathForApplication("velmora test DIALOGS"), dialogsEntryPath().string());
+    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kSorterEntryId), sorterEntryPath().string());
+    EXPECT_EQ(m_finder.displayNameAtPath(dialogsEntryPath().string()), kDialogsName);
+    EXPECT_EQ(m_finder.iconForFile(sorterEntryPath().string()), "/usr/share/pixmaps/card-sorter.png");
+    gchar* sh = g_find_program_in_path("sh");
+    ASSERT_TRUE(sh);
+    EXPECT_EQ(m_finder.fullPathForApplication("sh"), std::string(sh)) << "a program on PATH";
+    g_free(sh);
+    EXPECT_EQ(m_finder.listingCount(), 1);
+}
+
 } // namespace
 } // namespace velmora::linux_desktop::testing

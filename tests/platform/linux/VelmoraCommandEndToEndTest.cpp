@@ -6,12 +6,14 @@
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/XTestPointer.h"
 #include "platform/linux/TestApplications.h"
+#include "shared/preferences/PlistFileDomainStore.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -430,6 +433,211 @@ TEST_F(VelmoraCommandEndToEndTest, TheAgentEndsCleanlyOnTerminationSignals)
         EXPECT_EQ(velmora({"status"}).exitCode, 1);
     }
     fs::remove(autostartEntry());
+}
+
+// A folder of the test's own, removed with it.
+class PrivateFolder {
+public:
+    PrivateFolder()
+    {
+        char pattern[] = "/tmp/velmora-command-private.XXXXXX";
+        m_path = mkdtemp(pattern);
+    }
+    ~PrivateFolder() { fs::remove_all(m_path); }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// One shell running `velmora` commands one after another, started at once
+// with the others, each command's exit code, name and output logged.
+class CommandWorker {
+public:
+    CommandWorker(const fs::path& folder, const std::string& name, const std::vector<std::vector<std::string>>& commands,
+        const std::map<std::string, std::string>& environment)
+        : m_log(folder / (name + ".log"))
+    {
+        const fs::path script = folder / (name + ".sh");
+        std::ofstream out(script);
+        out << "#!/bin/sh\n";
+        for (const auto& command : commands) {
+            std::string words;
+            for (const auto& word : command)
+                words += " '" + word + "'";
+            out << "output=$(\"$VELMORA\"" << words << " 2>&1); echo \"$?" << words << " => $output\" >>'" << m_log.string() << "'\n";
+        }
+        out.close();
+        fs::permissions(script, fs::perms::owner_all);
+
+        gchar** env = g_get_environ();
+        env = g_environ_setenv(env, "VELMORA", VELMORA_COMMAND_PATH, TRUE);
+        for (const auto& [variable, value] : environment)
+            env = g_environ_setenv(env, variable.c_str(), value.c_str(), TRUE);
+        const std::string scriptPath = script.string();
+        gchar* argv[] = {const_cast<gchar*>("/bin/sh"), const_cast<gchar*>(scriptPath.c_str()), nullptr};
+        GErrorPtr error;
+        if (!g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &m_pid, error.out()))
+            m_pid = -1;
+        g_strfreev(env);
+    }
+
+    // Waits for the shell; the log's lines, one per command.
+    std::vector<std::string> finish()
+    {
+        int status = 0;
+        if (m_pid > 0)
+            waitpid(m_pid, &status, 0);
+        std::vector<std::string> lines;
+        std::ifstream in(m_log);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line[0] >= '0' && line[0] <= '9')
+                lines.push_back(line);
+            else if (!lines.empty())
+                lines.back() += "\n" + line; // a message of several lines
+        }
+        return lines;
+    }
+
+private:
+    fs::path m_log;
+    GPid m_pid{-1};
+};
+
+TEST_F(VelmoraCommandEndToEndTest, CommandsEditingTheIgnoredListAtOnceLoseNothingAndReportTruly)
+{
+    // Installed applications of the test's own, and settings of its own.
+    PrivateFolder data, config, work;
+    constexpr int kEach = 30;
+    constexpr int kPreset = 20;
+    auto entryId = [](const std::string& group, int n) { return "velmora-race-" + group + "-" + std::to_string(n); };
+    for (const std::string group : {"a", "b", "c", "p"}) {
+        for (int n = 1; n <= kEach; ++n)
+            writeEntry(data.path() / "applications" / (entryId(group, n) + ".desktop"), "Name=Race " + group + " " + std::to_string(n) + "\nExec=true\n");
+    }
+    // Entries on the list before the race begins, some of them to be removed.
+    Value::Array preset;
+    for (int n = 1; n <= kPreset; ++n)
+        preset.push_back(entryId("p", n));
+    PlistFileDomainStore store((config.path() / "velmora").string());
+    ASSERT_TRUE(store.update("com.brightfen.velmora", [&](std::optional<Value::Dictionary>& domain) {
+        domain = Value::Dictionary{{"ignoredApps", preset}};
+        return true;
+    }));
+
+    // Two processes add; a third removes and adds, each command on its own
+    // entry, all at the same time.
+    std::vector<std::vector<std::string>> addsA, addsB, mixed;
+    for (int n = 1; n <= kEach; ++n) {
+        addsA.push_back({"ignore", "add", entryId("a", n)});
+        addsB.push_back({"ignore", "add", entryId("b", n)});
+    }
+    constexpr int kRemoved = 15;
+    for (int n = 1; n <= kRemoved; ++n) {
+        mixed.push_back({"ignore", "remove", entryId("p", n)});
+        mixed.push_back({"ignore", "add", entryId("c", n)});
+    }
+    const std::map<std::string, std::string> environment{{"XDG_DATA_HOME", data.path().string()}, {"XDG_CONFIG_HOME", config.path().string()}};
+    std::vector<std::unique_ptr<CommandWorker>> workers;
+    workers.push_back(std::make_unique<CommandWorker>(work.path(), "adds-a", addsA, environment));
+    workers.push_back(std::make_unique<CommandWorker>(work.path(), "adds-b", addsB, environment));
+    workers.push_back(std::make_unique<CommandWorker>(work.path(), "mixed", mixed, environment));
+
+    // Every command said it did what it was asked.
+    size_t commands = 0;
+    for (auto& worker : workers) {
+        for (const auto& line : worker->finish()) {
+            ++commands;
+            EXPECT_EQ(line.rfind("0 ", 0), 0u) << line;
+            EXPECT_TRUE(line.find("=> ignoring Race ") != std::string::npos || line.find(" 'remove' ") != std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(commands, addsA.size() + addsB.size() + mixed.size());
+
+    // And it is so: nothing lost, nothing brought back, nothing twice.
+    std::set<std::string> expected;
+    for (int n = 1; n <= kEach; ++n) {
+        expected.insert(entryId("a", n));
+        expected.insert(entryId("b", n));
+    }
+    for (int n = 1; n <= kRemoved; ++n)
+        expected.insert(entryId("c", n));
+    for (int n = kRemoved + 1; n <= kPreset; ++n)
+        expected.insert(entryId("p", n));
+    auto domain = store.read("com.brightfen.velmora");
+    ASSERT_TRUE(domain);
+    const Value::Array* stored = valueForKey(*domain, "ignoredApps").array();
+    ASSERT_TRUE(stored);
+    std::set<std::string> storedEntries;
+    for (const auto& item : *stored)
+        storedEntries.insert(item.description());
+    EXPECT_EQ(storedEntries, expected);
+    EXPECT_EQ(stored->size(), expected.size()) << "an entry stored twice";
+
+    // As the command lists them.
+    auto list = velmora({"ignore", "list"}, environment);
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    std::set<std::string> listed;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t first = line.find('\t'), second = line.find('\t', first + 1);
+        if (line.substr(second + 1) == "user")
+            listed.insert(line.substr(first + 1, second - first - 1));
+    }
+    EXPECT_EQ(listed, expected);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, ADeeplyNestedSettingsFileIsSetAsideNotACrash)
+{
+    PrivateFolder config;
+    const fs::path folder = config.path() / "velmora";
+    fs::create_directories(folder);
+    const fs::path file = folder / "com.brightfen.velmora.plist";
+    // 50,000 nested arrays, 750 KB: once enough to overflow the stack.
+    constexpr int kLevels = 50000;
+    std::string nested = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict><key>ignoredApps</key>";
+    for (int i = 0; i < kLevels; ++i)
+        nested += "<array>";
+    for (int i = 0; i < kLevels; ++i)
+        nested += "</array>";
+    nested += "</dict>\n</plist>\n";
+    std::ofstream(file) << nested;
+
+    const std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", config.path().string()}};
+    auto get = velmora({"get", "playsSoundOnMove"}, environment);
+    EXPECT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(get.out, "false\n");
+    EXPECT_NE(get.err.find("nested deeper than"), std::string::npos) << get.err;
+    // Kept whole beside a fresh file, as any damaged one.
+    EXPECT_TRUE(contentsOf(fs::path(file.string() + ".corrupt")) == nested) << "not kept whole"; // 750 KB: not printed
+    EXPECT_NE(contentsOf(file).find("playsSoundOnMove"), std::string::npos);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, TextTheSettingsFileCannotHoldIsRefusedAndALinkedLockIsNotFollowed)
+{
+    PrivateFolder config;
+    const std::map<std::string, std::string> environment{{"XDG_CONFIG_HOME", config.path().string()}};
+    ASSERT_EQ(velmora({"set", "ignoredApps", "Mail"}, environment).exitCode, 0);
+    const auto before = contentsOf(config.path() / "velmora" / "com.brightfen.velmora.plist");
+
+    for (const std::string text : {"Mail,Fin\x01" "der", "Mail,Caf\xe9"}) {
+        auto set = velmora({"set", "ignoredApps", text}, environment);
+        EXPECT_EQ(set.exitCode, 2);
+        EXPECT_NE(set.err.find("only UTF-8 text without control characters"), std::string::npos) << set.err;
+    }
+    EXPECT_EQ(contentsOf(config.path() / "velmora" / "com.brightfen.velmora.plist"), before);
+
+    // A link planted in place of the lock: the write fails, and says so,
+    // rather than create the file the link points to.
+    const fs::path lock = config.path() / "velmora" / "com.brightfen.velmora.plist.lock";
+    const fs::path target = config.path() / "planted";
+    fs::remove(lock);
+    fs::create_symlink(target, lock);
+    auto set = velmora({"set", "playsSoundOnMove", "true"}, environment);
+    EXPECT_EQ(set.exitCode, 6);
+    EXPECT_NE(set.err.find("symbolic link"), std::string::npos) << set.err;
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(contentsOf(config.path() / "velmora" / "com.brightfen.velmora.plist"), before);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <gio/gdesktopappinfo.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -128,6 +131,87 @@ TEST_F(XdgAutostartDomainStoreTest, TheRouterSendsLoginItemsToAutostartAndTheRes
     ASSERT_TRUE(loginItems);
     EXPECT_EQ(valueForKey(*loginItems, "AutoLaunchedApplicationDictionary").array()->size(), 1u);
     EXPECT_EQ(memory.domains.count("loginwindow"), 0u);
+}
+
+// Adds a login item for `program` and answers the new entry's file name.
+std::string addLoginItem(XdgAutostartDomainStore& store, const std::string& program)
+{
+    std::string file;
+    store.update("loginwindow", [&](std::optional<Value::Dictionary>& domain) {
+        (*domain)["AutoLaunchedApplicationDictionary"].array()->push_back(Value::Dictionary{{"Path", program}, {"Hide", false}});
+        return true;
+    });
+    const auto domain = store.read("loginwindow");
+    for (const auto& entry : *valueForKey(*domain, "AutoLaunchedApplicationDictionary").array()) {
+        if (valueForKey(*entry.dictionary(), "Path").description() == program)
+            file = valueForKey(*entry.dictionary(), "AutostartFile").description();
+    }
+    return file;
+}
+
+TEST_F(XdgAutostartDomainStoreTest, AnInstallPathWithPercentAndQuotesStartsTheRightProgramAndReadsBack)
+{
+    // An agent installed where every character the Exec rules single out
+    // appears: a space, '%', '"', '$', '`', '\'.
+    const fs::path folder = m_config / "opt" / "100% \"sure\" $HOME `x` back\\slash";
+    fs::create_directories(folder);
+    const fs::path program = folder / "VelmoraBG";
+    const fs::path ran = m_config / "ran";
+    std::ofstream(program) << "#!/bin/sh\nprintf '%s' \"$0\" > '" << ran.string() << "'\n";
+    fs::permissions(program, fs::perms::owner_all);
+
+    XdgAutostartDomainStore store(m_config.string());
+    const std::string file = addLoginItem(store, program.string());
+    ASSERT_EQ(file, "VelmoraBG.desktop");
+    const std::string text = contents(file);
+    EXPECT_NE(text.find("100%% "), std::string::npos) << "a literal '%' is written \"%%\": " << text;
+    EXPECT_EQ(text.find("100% "), std::string::npos) << text;
+
+    // Read back as the program it is, so the login-items code finds its own.
+    auto items = list(store);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(pathOf(items[1]), program.string());
+
+    // And GIO, as a desktop starting login items does, starts that program.
+    auto* info = g_desktop_app_info_new_from_filename((m_config / "autostart" / file).c_str());
+    ASSERT_TRUE(info) << "GIO ignores the entry: " << text;
+    ASSERT_TRUE(g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, nullptr));
+    g_object_unref(info);
+    for (int i = 0; i < 500 && !fs::exists(ran); ++i)
+        g_usleep(10000);
+    std::ifstream in(ran);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), program.string());
+}
+
+TEST_F(XdgAutostartDomainStoreTest, AnOrdinaryInstallPathKeepsItsPlainExecLine)
+{
+    XdgAutostartDomainStore store(m_config.string());
+    const std::string file = addLoginItem(store, "/usr/bin/VelmoraBG");
+    EXPECT_NE(contents(file).find("\nExec=\"/usr/bin/VelmoraBG\"\n"), std::string::npos) << contents(file);
+}
+
+TEST_F(XdgAutostartDomainStoreTest, FieldCodesAreUndoneWhenAnEntryIsRead)
+{
+    write("percent.desktop", "[Desktop Entry]\nType=Application\nExec=\"/opt/50%% off/tool\" --files %U\n");
+    XdgAutostartDomainStore store(m_config.string());
+    std::vector<std::string> paths;
+    for (const auto& item : list(store))
+        paths.push_back(pathOf(item));
+    EXPECT_NE(std::find(paths.begin(), paths.end(), "/opt/50% off/tool"), paths.end()) << ::testing::PrintToString(paths);
+}
+
+TEST_F(XdgAutostartDomainStoreTest, ALinkInPlaceOfTheLockIsNotFollowed)
+{
+    fs::create_directories(m_config / "velmora");
+    const fs::path target = m_config / "planted";
+    fs::create_symlink(target, m_config / "velmora" / "loginwindow.lock");
+    XdgAutostartDomainStore store(m_config.string());
+    EXPECT_FALSE(store.update("loginwindow", [](std::optional<Value::Dictionary>& domain) {
+        (*domain)["AutoLaunchedApplicationDictionary"].array()->push_back(Value::Dictionary{{"Path", "/usr/bin/x"}, {"Hide", false}});
+        return true;
+    }));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(m_config / "autostart" / "x.desktop"));
 }
 
 } // namespace

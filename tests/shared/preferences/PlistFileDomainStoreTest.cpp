@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <plist/plist.h>
+
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <csignal>
 #include <filesystem>
 #include <optional>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -424,6 +429,269 @@ TEST_F(PlistFileDomainStoreTest, ReaderNeverSeesAPartlyWrittenFile)
     EXPECT_TRUE(children.allSucceeded());
     EXPECT_GT(wholeReads, 10); // the reader really ran alongside the writer
     EXPECT_EQ(valueForKey(*m_store.read(kDomain), "generation"), Value(kWrites));
+}
+
+// Runs `work` on a thread with a small stack: recursion that grows with the
+// file, not with a fixed limit, would overflow it.
+void onSmallStack(const std::function<void()>& work)
+{
+    constexpr size_t kStack = 256 * 1024;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStack);
+    pthread_t thread;
+    auto* job = new std::function<void()>(work);
+    ASSERT_EQ(pthread_create(&thread, &attributes, [](void* argument) -> void* {
+        std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(argument));
+        (*owned)();
+        return nullptr;
+    }, job), 0);
+    pthread_attr_destroy(&attributes);
+    pthread_join(thread, nullptr);
+}
+
+std::string xmlWithNestedArrays(int levels)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict><key>list</key>";
+    for (int i = 0; i < levels; ++i)
+        xml += "<array>";
+    for (int i = 0; i < levels; ++i)
+        xml += "</array>";
+    return xml + "</dict>\n</plist>\n";
+}
+
+// A binary property list: a dictionary {"list": A1} where each array Ai
+// holds A(i+1) and the last one is empty.
+std::string binaryWithNestedArrays(int levels)
+{
+    std::string objects;
+    std::vector<uint32_t> offsets;
+    const auto ref = [](uint32_t n) { return std::string{static_cast<char>(n >> 16), static_cast<char>(n >> 8), static_cast<char>(n)}; };
+    // 0: the root dictionary, 1: its key, 2...: the arrays.
+    offsets.push_back(8 + objects.size());
+    objects += "\xD1" + ref(1) + ref(2);
+    offsets.push_back(8 + objects.size());
+    objects += "\x54list";
+    for (int i = 0; i < levels; ++i) {
+        offsets.push_back(8 + objects.size());
+        objects += i + 1 < levels ? "\xA1" + ref(static_cast<uint32_t>(i + 3)) : std::string("\xA0");
+    }
+    std::string file = "bplist00" + objects;
+    const uint64_t tableOffset = file.size();
+    for (uint32_t offset : offsets)
+        file += std::string{static_cast<char>(offset >> 24), static_cast<char>(offset >> 16), static_cast<char>(offset >> 8), static_cast<char>(offset)};
+    std::string trailer(32, '\0');
+    trailer[6] = 4; // offset size
+    trailer[7] = 3; // reference size
+    for (int i = 0; i < 8; ++i) {
+        trailer[8 + i] = static_cast<char>(static_cast<uint64_t>(offsets.size()) >> (56 - 8 * i));
+        trailer[24 + i] = static_cast<char>(tableOffset >> (56 - 8 * i));
+    }
+    return file + trailer;
+}
+
+TEST_F(PlistFileDomainStoreTest, DeeplyNestedFilesAreUnreadableWithoutOverflowingTheStackAndKeptAside)
+{
+    // 50,000 levels, 750 KB, as the report had it; once a crash at start.
+    for (const std::string& deep : {xmlWithNestedArrays(50000), binaryWithNestedArrays(50000)}) {
+        SCOPED_TRACE(deep.substr(0, 8));
+        writeWholeFile(domainFile(), deep);
+        ::testing::internal::CaptureStderr();
+        onSmallStack([&] { EXPECT_FALSE(PlistFileDomainStore(m_dir.path()).read(kDomain).has_value()); });
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("nested deeper than 64 levels"), std::string::npos) << log;
+
+        ::testing::internal::CaptureStderr();
+        bool stored = false;
+        onSmallStack([&] { stored = put(m_store, "fresh", Value(true)); });
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(stored);
+        EXPECT_TRUE(readWholeFile(domainFile() + ".corrupt") == deep) << "not kept whole";
+        EXPECT_EQ(m_store.read(kDomain), (Value::Dictionary{{"fresh", Value(true)}}));
+        std::filesystem::remove(domainFile() + ".corrupt");
+    }
+}
+
+TEST_F(PlistFileDomainStoreTest, NestingUpToTheLimitReadsInBothFormats)
+{
+    const int limit = PlistFileDomainStore::kMaxNesting;
+    // The root dictionary is one level.
+    for (const std::string& file : {xmlWithNestedArrays(limit - 1), binaryWithNestedArrays(limit - 1)}) {
+        writeWholeFile(domainFile(), file);
+        auto read = m_store.read(kDomain);
+        ASSERT_TRUE(read.has_value()) << file.substr(0, 8);
+        int depth = 1; // the root dictionary
+        for (const Value* level = &valueForKey(*read, "list"); level; ++depth) {
+            ASSERT_TRUE(level->array());
+            level = level->array()->empty() ? nullptr : &level->array()->front();
+        }
+        EXPECT_EQ(depth, limit) << file.substr(0, 8);
+    }
+    for (const std::string& file : {xmlWithNestedArrays(limit), binaryWithNestedArrays(limit)}) {
+        writeWholeFile(domainFile(), file);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(m_store.read(kDomain).has_value()) << file.substr(0, 8);
+        ::testing::internal::GetCapturedStderr();
+    }
+
+    // Nor can anything deeper be written.
+    std::filesystem::remove(domainFile());
+    Value deep = Value::Array{}; // within the root dictionary: limit - 1 arrays
+    for (int i = 2; i < limit; ++i)
+        deep = Value::Array{deep};
+    EXPECT_TRUE(put(m_store, "deep", deep));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(put(m_store, "deeper", Value::Array{deep}));
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("nesting deeper than 64 levels"), std::string::npos) << log;
+    EXPECT_EQ(valueForKey(*m_store.read(kDomain), "deep"), deep);
+}
+
+TEST_F(PlistFileDomainStoreTest, WhatOtherWritersPutInAValidFileStillReads)
+{
+    // Comments, a DOCTYPE with an internal subset, CDATA, entities: all
+    // libplist reads, so must the nesting check.
+    writeWholeFile(domainFile(),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist [ <!ELEMENT plist ANY> ]>\n"
+        "<!-- <array><array> in a comment -->\n"
+        "<plist version=\"1.0\">\n<dict>\n"
+        "  <key>a</key><string><![CDATA[<dict> & </array>]]> &amp; <!-- x --></string>\n"
+        "  <key>b</key><array><true/><integer>3</integer><dict/></array>\n"
+        "</dict>\n</plist>\n");
+    EXPECT_EQ(m_store.read(kDomain), (Value::Dictionary{{"a", Value("<dict> & </array> & ")},
+                                         {"b", Value(Value::Array{Value(true), Value(3), Value(Value::Dictionary{})})}}));
+
+    // And binary property lists, as libplist writes them.
+    plist_t root = plist_new_dict();
+    plist_t list = plist_new_array();
+    plist_array_append_item(list, plist_new_string("Mail"));
+    plist_array_append_item(list, plist_new_dict());
+    plist_dict_set_item(root, "list", list);
+    char* binary = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &binary, &length);
+    writeWholeFile(domainFile(), std::string(binary, length));
+    plist_to_bin_free(binary);
+    plist_free(root);
+    EXPECT_EQ(m_store.read(kDomain), (Value::Dictionary{{"list", Value(Value::Array{Value("Mail"), Value(Value::Dictionary{})})}}));
+}
+
+TEST_F(PlistFileDomainStoreTest, AFileOverTheSizeLimitIsNotParsedAndIsKeptAsideWhole)
+{
+    // Valid, but of a million keys' size: not read at all, never deleted.
+    std::string big = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><string>";
+    big += std::string(PlistFileDomainStore::kMaxFileSize, 'x');
+    big += "</string></dict></plist>";
+    writeWholeFile(domainFile(), big);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(m_store.read(kDomain).has_value());
+    EXPECT_FALSE(m_store.read(kDomain).has_value());
+    std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("larger than 4 MiB"), std::string::npos) << log;
+    EXPECT_EQ(log.find("unreadable"), log.rfind("unreadable")) << "logged once while the file stays the same: " << log;
+
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(put(m_store, "fresh", Value(true)));
+    log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(".corrupt"), std::string::npos) << log;
+    EXPECT_TRUE(readWholeFile(domainFile() + ".corrupt") == big) << "not kept whole";
+    EXPECT_EQ(m_store.read(kDomain), (Value::Dictionary{{"fresh", Value(true)}}));
+}
+
+TEST_F(PlistFileDomainStoreTest, OnlyTextXmlCanCarryIsStorable)
+{
+    for (std::string_view text : {"", "Mail", "tab\tline\nreturn\r", "\xc3\xa9t\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+             "\xef\xbf\xbd", "\xed\x9f\xbf"}) {
+        EXPECT_TRUE(PlistFileDomainStore::isStorableText(text)) << text;
+    }
+    for (std::string_view text : {std::string_view("a\0b", 3), std::string_view("\x01"), std::string_view("bell\x07"),
+             std::string_view("esc\x1b[0m"), std::string_view("del\x7f"), std::string_view("\xc2\x85"), // NEL, a C1 control
+             std::string_view("\xe9t\xe9"), // Latin-1
+             std::string_view("\xc3"), std::string_view("\xc0\xaf"), std::string_view("\xed\xa0\x80"), // cut short, overlong, surrogate
+             std::string_view("\xef\xbf\xbe"), std::string_view("\xf4\x90\x80\x80"), std::string_view("\xff")}) {
+        EXPECT_FALSE(PlistFileDomainStore::isStorableText(text)) << ::testing::PrintToString(std::string(text));
+    }
+}
+
+TEST_F(PlistFileDomainStoreTest, TextXmlCannotCarryIsRefusedAndNothingIsWritten)
+{
+    ASSERT_TRUE(put(m_store, "name", Value("Mail")));
+    const std::string before = readWholeFile(domainFile());
+    for (const Value& bad : {Value("Fin\x01" "der"), Value("Caf\xe9"), Value(Value::Array{Value("ok"), Value("no\x1b")}),
+             Value(Value::Dictionary{{"key\x02", Value(1)}})}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(put(m_store, "name", bad)) << bad.description();
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("not UTF-8 or holds control characters"), std::string::npos) << log;
+        EXPECT_EQ(readWholeFile(domainFile()), before);
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(put(m_store, "bad\x03key", Value(1)));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readWholeFile(domainFile()), before);
+}
+
+TEST_F(PlistFileDomainStoreTest, RawControlCharactersAnEarlierVersionWroteAreLeftOutAndTheFileKeptAside)
+{
+    // As the store wrote them before it refused them: raw, an invalid file.
+    const std::string written =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>ignoredApps</key>\n\t<array>\n\t\t<string>Mail</string>\n\t\t<string>Fin\x01" "der</string>\n"
+        "\t\t<string>Caf\xe9</string>\n\t</array>\n\t<key>bad\x02</key>\n\t<true/>\n"
+        "\t<key>playsSoundOnMove</key>\n\t<true/>\n</dict>\n</plist>\n";
+    writeWholeFile(domainFile(), written);
+    ::testing::internal::CaptureStderr();
+    auto read = m_store.read(kDomain);
+    std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(read, (Value::Dictionary{{"ignoredApps", Value(Value::Array{Value("Mail")})}, {"playsSoundOnMove", Value(true)}}));
+    EXPECT_NE(log.find("holds 3 string(s)"), std::string::npos) << log;
+
+    // The next write keeps the file as it was, whole, and writes a valid one.
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(put(m_store, "fresh", Value(true)));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readWholeFile(domainFile() + ".corrupt"), written);
+    const std::string now = readWholeFile(domainFile());
+    EXPECT_EQ(now.find('\x01'), std::string::npos);
+    EXPECT_EQ(now.find('\xe9'), std::string::npos);
+    EXPECT_EQ(m_store.read(kDomain), (Value::Dictionary{{"ignoredApps", Value(Value::Array{Value("Mail")})},
+                                         {"playsSoundOnMove", Value(true)}, {"fresh", Value(true)}}));
+    ASSERT_TRUE(put(m_store, "fresher", Value(true)));
+    EXPECT_FALSE(std::filesystem::exists(domainFile() + ".corrupt.1")) << "set aside once only";
+}
+
+TEST_F(PlistFileDomainStoreTest, ALinkInPlaceOfTheLockIsNotFollowed)
+{
+    ASSERT_TRUE(put(m_store, "k", Value(1)));
+    const std::string before = readWholeFile(domainFile());
+    const std::string lock = domainFile() + ".lock";
+    const std::string target = m_dir.file("planted");
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(target, lock);
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(put(m_store, "k", Value(2)));
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("symbolic link"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(target)) << "the link was followed";
+    EXPECT_EQ(readWholeFile(domainFile()), before);
+
+    // Nor does a link to an existing file get that file truncated or locked.
+    writeWholeFile(target, "precious");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(put(m_store, "k", Value(3)));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readWholeFile(target), "precious");
+}
+
+TEST_F(PlistFileDomainStoreTest, ANamedPipeInPlaceOfTheFileDoesNotHangAReader)
+{
+    ASSERT_EQ(::mkfifo(domainFile().c_str(), 0600), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(m_store.read(kDomain).has_value());
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("not a regular file"), std::string::npos) << log;
 }
 
 } // namespace
