@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 #include <sstream>
 
@@ -79,16 +81,15 @@ TEST(PreferenceTransactionsTest, AnEditWritesOnlyWhatItChangedAndOrdersOneReload
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
     VelmoraBGController controller;
-    int orders = 0;
-    auto counter = desktop.distributedNotificationCenter().addObserver(controller.mustUpdatePrefsNotificationName(),
-        [&](const std::string&) { ++orders; });
+    const auto& sent = desktop.agentOrdersSent();
+    auto reloads = [&] { return std::count(sent.begin(), sent.end(), std::string("reload")); };
 
     auto& memory = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
     const int writes = memory.writeCount();
     EXPECT_TRUE(controller.updatePrefs([](Value::Dictionary&) { return false; }));
     desktop.runPending();
     EXPECT_EQ(memory.writeCount(), writes);
-    EXPECT_EQ(orders, 0);
+    EXPECT_EQ(reloads(), 0);
 
     EXPECT_TRUE(controller.updatePrefs([](Value::Dictionary& prefs) {
         prefs["ignoredApps"] = Value::Array{"Mail"};
@@ -97,7 +98,7 @@ TEST(PreferenceTransactionsTest, AnEditWritesOnlyWhatItChangedAndOrdersOneReload
     }));
     desktop.runPending();
     EXPECT_EQ(memory.writeCount(), writes + 1);
-    EXPECT_EQ(orders, 1);
+    EXPECT_EQ(reloads(), 1);
     EXPECT_EQ(controller.prefForKey("ignoredApps"), Value(Value::Array{"Mail"}));
 
     memory.setWritesFail(true);
@@ -107,7 +108,7 @@ TEST(PreferenceTransactionsTest, AnEditWritesOnlyWhatItChangedAndOrdersOneReload
     }));
     desktop.runPending();
     EXPECT_EQ(controller.failedPreferenceWrites(), 1);
-    EXPECT_EQ(orders, 1) << "a failed write orders no reload";
+    EXPECT_EQ(reloads(), 1) << "a failed write orders no reload";
     EXPECT_EQ(controller.prefForKey("ignoredApps"), Value(Value::Array{"Mail"}));
 }
 
