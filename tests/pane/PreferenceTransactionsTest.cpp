@@ -4,7 +4,7 @@
 // process changed between this process's last read and its write is kept.
 
 #include "agent/snapping/AppsObservers.h"
-#include "pane/ControlProtocolScene.h"
+#include "pane/CommandScene.h"
 #include "pane/VelmoraBGController.h"
 #include "pane/VelmoraCommand.h"
 #include "platform/sim/MemoryDomainStore.h"
@@ -136,21 +136,7 @@ TEST(PreferenceTransactionsTest, TheAgentMergesTheBuiltInsIntoTheListAsStoredWhe
     EXPECT_EQ(store.inner().writeCount(), writes);
 }
 
-class CommandTransactionsTest : public scenes::ControlProtocolScene {
-protected:
-    int velmora(std::vector<std::string> arguments)
-    {
-        std::ostringstream out, err;
-        int code = VelmoraCommand(out, err).run(arguments);
-        desktop.runPending();
-        output = out.str();
-        errors = err.str();
-        return code;
-    }
-
-    std::string output;
-    std::string errors;
-};
+class CommandTransactionsTest : public scenes::CommandScene { };
 
 TEST_F(CommandTransactionsTest, SetRefusesTextTheSettingsFileCannotHold)
 {

@@ -1,4 +1,4 @@
-#include "pane/ControlProtocolScene.h"
+#include "pane/CommandScene.h"
 #include "agent/snapping/AppsObservers.h"
 #include "pane/VelmoraCommand.h"
 #include "platform/sim/MemoryDomainStore.h"
@@ -12,7 +12,7 @@ using namespace velmora;
 
 namespace {
 
-class VelmoraCommandTest : public scenes::ControlProtocolScene {
+class VelmoraCommandTest : public scenes::CommandScene {
 protected:
     static constexpr const char* kAgentPath = "/opt/velmora/bin/VelmoraBG";
 
@@ -22,20 +22,6 @@ protected:
         desktop.addFile(kAgentPath);
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", VelmoraBGController().currentVersionString()}}, kDomain);
     }
-
-    // Runs one command line as a fresh `velmora` process would.
-    int velmora(std::vector<std::string> arguments)
-    {
-        std::ostringstream out, err;
-        int code = VelmoraCommand(out, err).run(arguments);
-        desktop.runPending();
-        output = out.str();
-        errors = err.str();
-        return code;
-    }
-
-    std::string output;
-    std::string errors;
 };
 
 TEST_F(VelmoraCommandTest, BadInputIsRefusedAndNothingIsWritten)
