@@ -11,12 +11,18 @@ void MouseMover::moveMouseToPoint(CGPoint point)
     Platform::current().pointer().moveTo(point);
 }
 
-CGPoint MouseMover::centerMouseOnElementWithOrigin(CGPoint origin, CGSize size)
+CGPoint MouseMover::snapPointOnElement(CGPoint origin, CGSize size)
 {
     const float scale = Platform::current().screens().mainScreenScaleFactor();
     CGPoint target;
     target.y = origin.y + 0.5f * size.height;
     target.x = origin.x + size.width - kInsetFromRightEdge * scale;
+    return target;
+}
+
+CGPoint MouseMover::centerMouseOnElementWithOrigin(CGPoint origin, CGSize size)
+{
+    const CGPoint target = snapPointOnElement(origin, size);
     moveMouseToPoint(target);
     return target;
 }

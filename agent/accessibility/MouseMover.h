@@ -19,7 +19,9 @@ public:
 
     // Vertically centred, kInsetFromRightEdge x scale left of the right edge
     // (not clamped: a button narrower than the inset puts the pointer left of
-    // its origin). Moves the pointer there and returns the point.
+    // its origin).
+    static CGPoint snapPointOnElement(CGPoint origin, CGSize size);
+    // Moves the pointer to snapPointOnElement() and returns the point.
     static CGPoint centerMouseOnElementWithOrigin(CGPoint origin, CGSize size);
 };
 

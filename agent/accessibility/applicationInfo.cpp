@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace velmora {
 
@@ -156,6 +157,29 @@ AXElement applicationInfo::elementRefAtCarbonPoint(CarbonPoint point)
     if (ax().copyElementAtPosition(systemWide, static_cast<float>(point.h), static_cast<float>(point.v), result) != AXError::Success)
         return {};
     return result;
+}
+
+bool applicationInfo::elementIsGone(const AXElement& element)
+{
+    if (!element)
+        return false;
+    // Its enabled state is what every backend has to ask the element itself.
+    AXValue value;
+    return ax().copyAttributeValue(element, "AXEnabled", value) == AXError::InvalidUIElement;
+}
+
+bool applicationInfo::elementIsHidden(const AXElement& element)
+{
+    std::optional<bool> showing = valueOfExistingAttribute("AXShowing", element).boolValue();
+    return showing.has_value() && !*showing;
+}
+
+pid_t applicationInfo::pidOfElement(const AXElement& element)
+{
+    pid_t pid = -1;
+    if (!element || ax().getPid(element, pid) != AXError::Success || pid <= 0)
+        return -1;
+    return pid;
 }
 
 int applicationInfo::appWithPIDIsFrontmost(pid_t pid)

@@ -49,6 +49,16 @@ public:
     // The element at a point, asked of the whole desktop (x = h, y = v).
     static AXElement elementRefAtCarbonPoint(CarbonPoint point);
 
+    // Whether the backend reports the element itself as gone (its window
+    // destroyed, its application off the bus), as opposed to merely not
+    // answering: a hung application's element is not gone.
+    static bool elementIsGone(const AXElement& element);
+    // Whether the element is known to be off screen: hidden, unmapped or
+    // scrolled away. Unknown counts as showing.
+    static bool elementIsHidden(const AXElement& element);
+    // The process owning an element; -1 when that cannot be told.
+    static pid_t pidOfElement(const AXElement& element);
+
     // 1 or 0; -1 when the application or the attribute is missing.
     static int appWithPIDIsFrontmost(pid_t pid);
     static int appWithPIDIsHidden(pid_t pid);

@@ -25,6 +25,9 @@ constexpr int kToleratedDrift = 2;
 
 constexpr const char* kSnapToAlternateButtonInstead = "snapToAlternateButtonInstead";
 constexpr const char* kButtonRole = "AXButton";
+constexpr const char* kStandardWindowSubrole = "AXStandardWindow";
+// Narrower or lower than this, a button is a placeholder, not something to click.
+constexpr float kSmallestButtonSide = 2.0f;
 
 using GCharPtr = std::unique_ptr<gchar, decltype(&g_free)>;
 
@@ -118,9 +121,11 @@ void FocusedWindowObserver::respondToNotification(const std::string& notificatio
 
 void FocusedWindowObserver::checkWindows()
 {
-    const CarbonPoint startingPosition = currentGlobalMouse();
     if (m_displaysAsleep)
         return;
+    // May put the pointer back from a dialog that just went away.
+    Platform::current().localNotificationCenter().post(kFocusedWindowCheckWillStart, this);
+    const CarbonPoint startingPosition = currentGlobalMouse();
 
     std::optional<bool> hidden = applicationInfo::valueOfExistingAttribute("AXHidden", appRef()).boolValue();
     if (hidden.value_or(false) && !m_firstTime)
@@ -142,12 +147,8 @@ void FocusedWindowObserver::newFocusedWindow(const AXElement& window, CarbonPoin
 {
     const NSPoint startingLocation = currentMouseLocation();
 
-    AXElement button = refToCenterOnInWindow(window);
-    if (!button)
-        return;
-    std::optional<CGPoint> origin = applicationInfo::valueOfExistingAttribute("AXPosition", button).pointValue();
-    std::optional<CGSize> size = applicationInfo::valueOfExistingAttribute("AXSize", button).sizeValue();
-    if (!origin || !size)
+    std::optional<Choice> choice = chooseButton(window);
+    if (!choice)
         return;
 
     // A held button means a click or drag in progress: moving the pointer
@@ -166,8 +167,8 @@ void FocusedWindowObserver::newFocusedWindow(const AXElement& window, CarbonPoin
         || std::abs(current.h - startingPosition.h) > kToleratedDrift)
         return;
 
-    const CGPoint target = MouseMover::centerMouseOnElementWithOrigin(*origin, *size);
-    if (!(target == convertGlobalPointToCGPoint(startingLocation))) {
+    MouseMover::moveMouseToPoint(choice->spot);
+    if (!(choice->spot == convertGlobalPointToCGPoint(startingLocation))) {
         Value::Dictionary userInfo;
         userInfo[kStartingMouseLocation] = NSStringFromPoint(startingLocation);
         userInfo[kEndingMouseLocation] = NSStringFromPoint(currentMouseLocation());
@@ -203,15 +204,62 @@ std::string FocusedWindowObserver::description() const
 
 AXElement FocusedWindowObserver::refToCenterOnInWindow(const AXElement& window)
 {
+    std::optional<Choice> choice = chooseButton(window);
+    return choice ? choice->button : AXElement{};
+}
+
+std::optional<FocusedWindowObserver::Choice> FocusedWindowObserver::chooseButton(const AXElement& window)
+{
+    // A document or main window may hold a button labelled like a cancel
+    // button (a hidden "Close" of a search bar, say) that answers nothing.
+    const AXValue subrole = applicationInfo::valueOfExistingAttribute("AXSubrole", window);
+    const bool cancelMayAnswer = !(subrole.string() && *subrole.string() == kStandardWindowSubrole);
+    auto cancelRule = [&] { return cancelMayAnswer ? cancelButtonForWindow(window) : AXElement{}; };
+    auto defaultRule = [&] { return defaultButtonForWindow(window); };
+
     // Read at every call: the pane may have changed it since the last snap.
-    if (Platform::current().standardUserDefaults().boolForKey(kSnapToAlternateButtonInstead)) {
-        if (AXElement cancel = cancelButtonForWindow(window))
-            return cancel;
-        return defaultButtonForWindow(window);
+    const bool preferCancel = Platform::current().standardUserDefaults().boolForKey(kSnapToAlternateButtonInstead);
+    for (int rule = 0; rule < 2; ++rule) {
+        const bool cancelTurn = (rule == 0) == preferCancel;
+        AXElement button = cancelTurn ? cancelRule() : defaultRule();
+        if (!button)
+            continue;
+        if (std::optional<CGPoint> spot = snapPointOnButton(button, window))
+            return Choice{std::move(button), *spot};
     }
-    if (AXElement button = defaultButtonForWindow(window))
-        return button;
-    return cancelButtonForWindow(window);
+    return std::nullopt;
+}
+
+std::optional<CGPoint> FocusedWindowObserver::snapPointOnButton(const AXElement& button, const AXElement& window)
+{
+    std::optional<CGPoint> origin = applicationInfo::valueOfExistingAttribute("AXPosition", button).pointValue();
+    std::optional<CGSize> size = applicationInfo::valueOfExistingAttribute("AXSize", button).sizeValue();
+    // Toolkits report a widget that is not laid out as 0 x 0 or 1 x 1 at an
+    // extreme position; warping there lands in a screen corner.
+    if (!origin || !size || size->width < kSmallestButtonSide || size->height < kSmallestButtonSide)
+        return std::nullopt;
+    if (applicationInfo::elementIsHidden(button))
+        return std::nullopt;
+    const CGPoint spot = MouseMover::snapPointOnElement(*origin, *size);
+
+    std::optional<CGPoint> windowOrigin = applicationInfo::valueOfExistingAttribute("AXPosition", window).pointValue();
+    std::optional<CGSize> windowSize = applicationInfo::valueOfExistingAttribute("AXSize", window).sizeValue();
+    if (windowOrigin && windowSize && windowSize->width > 0 && windowSize->height > 0
+        && (spot.x < windowOrigin->x || spot.y < windowOrigin->y || spot.x >= windowOrigin->x + windowSize->width
+            || spot.y >= windowOrigin->y + windowSize->height))
+        return std::nullopt;
+
+    const std::vector<Screen> screens = Platform::current().screens().screens();
+    if (screens.empty())
+        return spot; // nothing to tell on and off screen apart
+    const NSPoint global = convertCGPointToGlobalPoint(spot);
+    for (const Screen& screen : screens) {
+        const NSRect& f = screen.frame;
+        if (global.x >= f.origin.x && global.x < f.origin.x + f.size.width && global.y > f.origin.y
+            && global.y <= f.origin.y + f.size.height)
+            return spot;
+    }
+    return std::nullopt;
 }
 
 AXElement FocusedWindowObserver::defaultButtonForWindow(const AXElement& window)

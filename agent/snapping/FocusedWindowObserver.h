@@ -34,7 +34,13 @@ public:
     std::string description() const;
 
     // Button choice: which button, if any, answers a newly focused window.
+    // Only a button the pointer can really be put on is chosen (see
+    // snapPointOnButton); a standard window is never answered by its cancel
+    // button, which there is a guess by label, not the window's own answer.
     AXElement refToCenterOnInWindow(const AXElement& window);
+    // Where the pointer goes on `button` of `window`; none when the button is
+    // hidden, has no area, or the spot is outside the window or off every screen.
+    std::optional<CGPoint> snapPointOnButton(const AXElement& button, const AXElement& window);
     AXElement defaultButtonForWindow(const AXElement& window);
     AXElement cancelButtonForWindow(const AXElement& window);
     AXElement enabledElementOfType(const std::string& attribute, const AXElement& window);
@@ -51,7 +57,12 @@ public:
     bool displaysAsleep() const { return m_displaysAsleep; }
 
 private:
+    struct Choice {
+        AXElement button;
+        CGPoint spot;
+    };
     FocusedWindowObserver() = default;
+    std::optional<Choice> chooseButton(const AXElement& window);
     // Both progress-dialog layouts end the same way: a "Replace" button, else "Continue".
     AXElement replaceOrContinueButtonIn(const AXElement& container);
 

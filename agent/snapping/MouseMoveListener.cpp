@@ -39,6 +39,26 @@ void MouseMoveListener::setupObservers()
         [this](const Notification& n) { watcherReportedElementDeleted(n); });
     m_buttonGoneAfterMoveObservation = center.addObserver(QK_VL_OldDefaultButtonGoneAfterMouseMoved, nullptr,
         [this](const Notification& n) { watcherReportedElementInvalid(n); });
+    m_checkWillStartObservation = center.addObserver(kFocusedWindowCheckWillStart, nullptr,
+        [this](const Notification&) { focusedWindowCheckWillStart(); });
+    m_terminateObservation = Platform::current().workspace().notificationCenter().addObserver(
+        kNSWorkspaceDidTerminateApplicationNotification, nullptr, [this](const Notification& n) { applicationTerminated(n); });
+}
+
+void MouseMoveListener::focusedWindowCheckWillStart()
+{
+    if (m_watchers.empty() || !m_watchers.front().watcher)
+        return;
+    m_watchers.front().watcher->reportIfElementGone();
+}
+
+void MouseMoveListener::applicationTerminated(const Notification& notification)
+{
+    if (m_watchers.empty() || !m_watchers.front().watcher)
+        return;
+    std::optional<ApplicationInfo> info = ApplicationInfo::fromRecord(notification.userInfo);
+    if (info)
+        m_watchers.front().watcher->applicationTerminated(info->pid);
 }
 
 void MouseMoveListener::mouseWasMoved(const Notification& notification)
@@ -81,8 +101,8 @@ void MouseMoveListener::watcherReportedElementDeleted(const Notification& notifi
 
     Platform& platform = Platform::current();
     bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
-        && platform.workspace().activeApplication().has_value()
-        && pointerStillNear(record.endingMouseLocation);
+        && pointerStillNear(record.endingMouseLocation)
+        && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
     if (snapBack) {
         MouseMover::moveMouseToPoint(convertGlobalPointToCGPoint(starting));
         platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);

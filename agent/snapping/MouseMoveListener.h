@@ -13,6 +13,8 @@ namespace velmora {
 // The snap-back coordinator: starts a watcher for every snap, and when the
 // snapped-to button goes away under the resting pointer, puts the pointer
 // back where it was before the snap (if the user wants that). One per agent.
+// A button goes away with its window or its application; either is decided
+// before the engine answers the next focused window, never after.
 class MouseMoveListener {
 public:
     // One snap: the two pointer-location texts exactly as the snap
@@ -41,7 +43,14 @@ public:
     void watcherReportedMouseMoved(const Notification& notification);
     void watcherReportedElementInvalid(const Notification& notification);
     // QK_VL_OldDefaultButtonGone: snap back if allowed, then forget the snap.
+    // Allowed: switched on, the pointer still near the spot, and some
+    // application active, unless the button's own application has quit
+    // (the focus may then rest on nothing the desktop reports).
     void watcherReportedElementDeleted(const Notification& notification);
+    // The engine is about to answer a newly focused window.
+    void focusedWindowCheckWillStart();
+    // An application quit (workspace notification).
+    void applicationTerminated(const Notification& notification);
 
     // The position of the first record whose watcher is that very object;
     // kNSNotFound when there is none.
@@ -64,6 +73,8 @@ private:
     NotificationObservation m_userMovedObservation;
     NotificationObservation m_buttonGoneObservation;
     NotificationObservation m_buttonGoneAfterMoveObservation;
+    NotificationObservation m_checkWillStartObservation;
+    NotificationObservation m_terminateObservation;
 };
 
 } // namespace velmora

@@ -9,6 +9,11 @@ inline constexpr const char* QK_VL_UserMovedMouse = "QK_VL_UserMovedMouse";
 inline constexpr const char* QK_VL_OldDefaultButtonGone = "QK_VL_OldDefaultButtonGone";
 inline constexpr const char* QK_VL_OldDefaultButtonGoneAfterMouseMoved = "QK_VL_OldDefaultButtonGoneAfterMouseMoved";
 
+// Posted on the local centre before the engine looks for a newly focused
+// window's button: a pending snap-back whose button is gone is decided first,
+// so the next snap starts from where the pointer was put back.
+inline constexpr const char* kFocusedWindowCheckWillStart = "VelmoraFocusedWindowCheckWillStart";
+
 // User-info keys of QK_VL_movedMouseToPoint: pointer-location texts.
 inline constexpr const char* kStartingMouseLocation = "startingMouseLocation";
 inline constexpr const char* kEndingMouseLocation = "endingMouseLocation";

@@ -38,6 +38,7 @@ UIElementUnderPointWatcher::~UIElementUnderPointWatcher()
 void UIElementUnderPointWatcher::initWithUIElement(AXElement element)
 {
     m_ref = std::move(element);
+    m_pid = applicationInfo::pidOfElement(m_ref);
     m_timer = Platform::current().runLoop().scheduleTimer(kPollInterval, TimerRepeats::Yes, [this] { updateCurrentUIElement(); });
 }
 
@@ -48,6 +49,33 @@ void UIElementUnderPointWatcher::stopTimer()
 }
 
 void UIElementUnderPointWatcher::updateCurrentUIElement()
+{
+    poll(false);
+}
+
+void UIElementUnderPointWatcher::reportIfElementGone()
+{
+    if (isPolling() && (m_applicationTerminated || applicationInfo::elementIsGone(m_ref)))
+        poll(true);
+}
+
+void UIElementUnderPointWatcher::applicationTerminated(pid_t pid)
+{
+    if (pid <= 0 || pid != m_pid)
+        return;
+    m_applicationTerminated = true;
+    if (isPolling())
+        poll(true);
+}
+
+bool UIElementUnderPointWatcher::applicationGone()
+{
+    if (!m_applicationTerminated && m_pid > 0 && !applicationInfo::uiElementForPID(m_pid))
+        m_applicationTerminated = true;
+    return m_applicationTerminated;
+}
+
+void UIElementUnderPointWatcher::poll(bool knownGone)
 {
     CarbonPoint current = convertGlobalPointToCarbonPoint(currentMouseLocation());
     int32_t dh = std::abs(static_cast<int32_t>(current.h) - static_cast<int32_t>(m_startingMouseLocation.h));
@@ -65,16 +93,22 @@ void UIElementUnderPointWatcher::updateCurrentUIElement()
         return;
     }
 
-    AXElement underPointer = applicationInfo::elementRefAtCarbonPoint(current);
-    if (!underPointer)
-        return; // the next tick asks again
-
-    // Positions, not identity: whatever sits where the button sits is the
-    // button; a button that cannot say where it is has gone with its dialog.
-    auto foundPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, underPointer).pointValue();
-    auto watchedPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, m_ref).pointValue();
-    if (foundPosition && watchedPosition && *foundPosition == *watchedPosition)
-        return;
+    if (!knownGone) {
+        AXElement underPointer = applicationInfo::elementRefAtCarbonPoint(current);
+        if (!underPointer) {
+            // Nothing readable there: the application may be gone with its
+            // windows, or just slow to answer. Only the first is an answer.
+            if (!applicationInfo::elementIsGone(m_ref))
+                return; // the next tick asks again
+        } else {
+            // Positions, not identity: whatever sits where the button sits is the
+            // button; a button that cannot say where it is has gone with its dialog.
+            auto foundPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, underPointer).pointValue();
+            auto watchedPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, m_ref).pointValue();
+            if (foundPosition && watchedPosition && *foundPosition == *watchedPosition)
+                return;
+        }
+    }
 
     center.post(m_mouseAlreadyMoved ? QK_VL_OldDefaultButtonGoneAfterMouseMoved : QK_VL_OldDefaultButtonGone, this);
     stopTimer();

@@ -6,14 +6,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <sys/types.h>
 
 namespace velmora {
 
 // Follows one snapped-to element while the pointer rests on it. Each poll
 // reports at most one of three things on the local centre, with the watcher
 // as the object: the pointer left the snap box (QK_VL_UserMovedMouse), or
-// the element is no longer under the pointer (QK_VL_OldDefaultButtonGone, or
-// QK_VL_OldDefaultButtonGoneAfterMouseMoved once the pointer had left).
+// the element is no longer under the pointer or is gone altogether (its
+// window destroyed, its application quit): QK_VL_OldDefaultButtonGone, or
+// QK_VL_OldDefaultButtonGoneAfterMouseMoved once the pointer had left.
 // A watcher stops polling when it reports, and never polls once stopped.
 class UIElementUnderPointWatcher {
 public:
@@ -36,6 +38,13 @@ public:
 
     // One poll; the timer calls it.
     void updateCurrentUIElement();
+    // Reports at once, as a poll would, if the element is gone for certain;
+    // otherwise leaves it to the polls. For decisions that must come after
+    // this one, such as answering the next focused window.
+    void reportIfElementGone();
+    // The application with that process quit: if it owned the element, the
+    // element is gone and that is reported at once.
+    void applicationTerminated(pid_t pid);
 
     // Ends polling for good. Safe from inside a poll: the timer handle is
     // kept (invalid) until destruction, as its callback may be on the stack.
@@ -46,11 +55,16 @@ public:
     CarbonPoint startingMouseLocation() const { return m_startingMouseLocation; }
     const AXElement& element() const { return m_ref; }
     bool mouseAlreadyMoved() const { return m_mouseAlreadyMoved; }
+    // The element's process; -1 when unknown.
+    pid_t pid() const { return m_pid; }
+    // Whether the element's application has quit (as far as known now).
+    bool applicationGone();
 
 private:
     UIElementUnderPointWatcher() = default;
     // Keeps the element and starts the poll timer.
     void initWithUIElement(AXElement element);
+    void poll(bool knownGone);
 
     AXElement m_ref;
     CarbonPoint m_startingMouseLocation;
@@ -58,6 +72,8 @@ private:
     // is never polled (the callback holds a plain `this`).
     std::unique_ptr<Timer> m_timer;
     bool m_mouseAlreadyMoved{false};
+    pid_t m_pid{-1};
+    bool m_applicationTerminated{false};
 };
 
 } // namespace velmora

@@ -541,12 +541,13 @@ AXError AtspiAccessibility::copyAttributeNames(const AXElement& element, std::ve
     unsigned interfaces = 0;
     if (AXError error = interfacesOf(e->accessible(), interfaces); error == AXError::CannotComplete)
         return error;
-    names = {"AXRole", "AXTitle", "AXDescription", "AXEnabled", "AXParent", "AXChildren", "AXTopLevelUIElement"};
+    names = {"AXRole", "AXTitle", "AXDescription", "AXEnabled", "AXShowing", "AXParent", "AXChildren", "AXTopLevelUIElement"};
     if (interfaces & kHasComponent) {
         names.push_back("AXPosition");
         names.push_back("AXSize");
     }
     if (AtspiRoleMap::isWindow(*role)) {
+        names.push_back("AXSubrole");
         names.push_back("AXDefaultButton");
         names.push_back("AXCancelButton");
     }
@@ -722,6 +723,24 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         value = states.has(ATSPI_STATE_ENABLED) && states.has(ATSPI_STATE_SENSITIVE);
         return AXError::Success;
     }
+    if (attribute == "AXShowing") {
+        StateSetRef states;
+        if (AXError result = stateSetOf(accessible, states.set); result != AXError::Success)
+            return result;
+        if (states.has(ATSPI_STATE_DEFUNCT))
+            return AXError::InvalidUIElement;
+        value = states.has(ATSPI_STATE_SHOWING) && states.has(ATSPI_STATE_VISIBLE);
+        return AXError::Success;
+    }
+    if (attribute == "AXSubrole") {
+        auto role = roleOf(accessible);
+        if (!role)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::InvalidUIElement;
+        if (!AtspiRoleMap::isWindow(*role))
+            return AXError::AttributeUnsupported;
+        value = AtspiRoleMap::windowSubrole(*role);
+        return AXError::Success;
+    }
     if (attribute == "AXPosition" || attribute == "AXSize") {
         AtspiRect rect{};
         if (AXError result = extentsOf(accessible, rect); result != AXError::Success)
@@ -863,6 +882,9 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
         AtspiRole pushButton = ATSPI_ROLE_PUSH_BUTTON;
         g_array_append_val(roles, pushButton);
         GArray* stateList = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+        // A button not on screen (a hidden bar's, another page's) answers nothing.
+        AtspiStateType showing = ATSPI_STATE_SHOWING;
+        g_array_append_val(stateList, showing);
         if (onlyDefault) {
             AtspiStateType isDefault = ATSPI_STATE_IS_DEFAULT;
             g_array_append_val(stateList, isDefault);
@@ -908,8 +930,10 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
         for (auto it = children->rbegin(); it != children->rend(); ++it) {
             auto role = roleOf(it->get());
             if (role && *role == ATSPI_ROLE_PUSH_BUTTON) {
-                AXError error = AXError::Success;
-                if (!onlyDefault || stateOf(it->get(), ATSPI_STATE_IS_DEFAULT, error))
+                StateSetRef states;
+                if (stateSetOf(it->get(), states.set) == AXError::CannotComplete)
+                    return AXError::CannotComplete;
+                if (states.has(ATSPI_STATE_SHOWING) && (!onlyDefault || states.has(ATSPI_STATE_IS_DEFAULT)))
                     buttons.push_back(it->share());
             } else if (role) {
                 pending.push_back(it->share());

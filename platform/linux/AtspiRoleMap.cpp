@@ -103,6 +103,12 @@ bool AtspiRoleMap::isWindow(AtspiRole role)
 }
 
 // static
+const char* AtspiRoleMap::windowSubrole(AtspiRole role)
+{
+    return role == ATSPI_ROLE_FRAME ? "AXStandardWindow" : "AXDialog";
+}
+
+// static
 bool AtspiRoleMap::isLayoutOnly(AtspiRole role, bool hasName)
 {
     switch (role) {

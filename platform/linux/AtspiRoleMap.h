@@ -15,6 +15,10 @@ public:
 
     // Top-level windows: what an application's "AXWindows" lists.
     static bool isWindow(AtspiRole role);
+    // A window's kind: "AXStandardWindow" for a document or main window (a
+    // frame), "AXDialog" for every other top-level, as toolkits give dialogs,
+    // alerts and file choosers their own roles.
+    static const char* windowSubrole(AtspiRole role);
 
     // Containers that exist only for layout and are skipped in "AXChildren"
     // and "AXParent", so a dialog's buttons read as the dialog's children as

@@ -29,7 +29,8 @@ protected:
 
     static NodePtr addButton(const NodePtr& parent, const std::string& title, bool enabled = true, CGSize size = kButtonSize)
     {
-        return parent->addButton(title, {300, 300}, size, enabled);
+        // Inside every window addWindow() makes by default.
+        return parent->addButton(title, {300, 250}, size, enabled);
     }
     static NodePtr makeDefault(const NodePtr& window, const NodePtr& button)
     {
@@ -109,6 +110,77 @@ TEST_F(ButtonChoiceTest, PreferenceOrdersDefaultAndCancelRules)
     NodePtr checkBoxCancel = app.addWindow("Odd");
     makeCancel(checkBoxCancel, checkBoxCancel->addChild("AXCheckBox"))->setEnabled(true);
     EXPECT_TRUE(observer->refToCenterOnInWindow(checkBoxCancel->element()).isEmpty());
+}
+
+TEST_F(ButtonChoiceTest, OnlyAButtonThePointerCanLandOnIsChosen)
+{
+    SimApp& app = desktop.launch("Editor");
+    auto observer = observe(app);
+
+    // Toolkits' placeholders for a button that is not laid out: the pointer
+    // would be warped into a screen corner.
+    struct Placeholder {
+        const char* what;
+        CGPoint origin;
+        CGSize size;
+    };
+    for (const Placeholder& p : {Placeholder{"0 x 0 at the origin", {0, 0}, {0, 0}},
+             Placeholder{"1 x 1 far off", {-2147483648.0f, -2147483648.0f}, {1, 1}},
+             Placeholder{"no height", {300, 250}, {80, 0}}}) {
+        Dialog d = buildSaveDialog(app);
+        d.defaultButton->setFrame(p.origin, p.size);
+        // The next rule's button still answers the dialog.
+        EXPECT_EQ(observer->refToCenterOnInWindow(d.window->element()), d.cancelButton->element()) << p.what;
+        d.cancelButton->setFrame(p.origin, p.size);
+        EXPECT_TRUE(observer->refToCenterOnInWindow(d.window->element()).isEmpty()) << p.what;
+    }
+
+    // Hidden by its toolkit, wherever it claims to be.
+    Dialog hidden = buildSaveDialog(app);
+    hidden.defaultButton->setAttribute("AXShowing", false);
+    EXPECT_EQ(observer->refToCenterOnInWindow(hidden.window->element()), hidden.cancelButton->element());
+    hidden.defaultButton->setAttribute("AXShowing", true);
+    EXPECT_EQ(observer->refToCenterOnInWindow(hidden.window->element()), hidden.defaultButton->element());
+
+    // Outside its window's frame (scrolled away), or off every screen.
+    Dialog outside = buildSaveDialog(app);
+    outside.defaultButton->setFrame({450, 250}, kButtonSize); // the spot falls right of the frame
+    outside.cancelButton->setFrame({300, 70}, kButtonSize);   // above it
+    EXPECT_TRUE(observer->refToCenterOnInWindow(outside.window->element()).isEmpty());
+    Dialog offScreen = buildSaveDialog(app);
+    offScreen.window->setFrame({1300, 100}, {400, 200});
+    offScreen.defaultButton->setFrame({1500, 150}, kButtonSize);
+    offScreen.cancelButton->setFrame({1350, 150}, kButtonSize);
+    EXPECT_EQ(observer->refToCenterOnInWindow(offScreen.window->element()), offScreen.cancelButton->element());
+    desktop.setScreens({Screen{NSRect{{0, 0}, {1440, 900}}, 1.0f}, Screen{NSRect{{1440, 0}, {1440, 900}}, 1.0f}});
+    EXPECT_EQ(observer->refToCenterOnInWindow(offScreen.window->element()), offScreen.defaultButton->element());
+}
+
+TEST_F(ButtonChoiceTest, AStandardWindowIsNeverAnsweredByItsCancelButton)
+{
+    SimApp& app = desktop.launch("Editor");
+    auto observer = observe(app);
+    for (bool preferCancel : {false, true}) {
+        SCOPED_TRACE(preferCancel ? "cancel preferred" : "default preferred");
+        preferAlternateButton(preferCancel);
+        // A main window whose only candidate is a button labelled like a cancel.
+        NodePtr main = app.addWindow("Untitled");
+        main->setAttribute("AXSubrole", "AXStandardWindow");
+        makeCancel(main, addButton(main, "Close"));
+        EXPECT_TRUE(observer->refToCenterOnInWindow(main->element()).isEmpty());
+        // Its real default button still answers it.
+        NodePtr find = makeDefault(main, addButton(main, "Find"));
+        EXPECT_EQ(observer->refToCenterOnInWindow(main->element()), find->element());
+
+        // A dialog, or a window of unknown kind, keeps both rules.
+        for (const char* subrole : {"AXDialog", ""}) {
+            NodePtr window = app.addWindow("Question");
+            if (*subrole)
+                window->setAttribute("AXSubrole", subrole);
+            NodePtr close = makeCancel(window, addButton(window, "Close"));
+            EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), close->element()) << subrole;
+        }
+    }
 }
 
 TEST_F(ButtonChoiceTest, TitleSearchTakesDirectButtonChildrenIgnoringCase)

@@ -19,6 +19,8 @@ constexpr CGPoint kButtonOrigin{300, 400};
 constexpr CGSize kButtonSize{80, 20};
 // 15 points left of the right edge, vertically centred, at scale 1.
 constexpr CGPoint kSnapTarget{365, 410};
+// Window frames hold their buttons 100 points in from their top-left corner.
+constexpr CGSize kWindowSize{400, 200};
 
 // The user's hand while the agent waits on the mouse buttons: at the first
 // poll the pointer travels by `drift`. Everything else is the simulated desktop.
@@ -89,7 +91,7 @@ protected:
     // A window whose default button is at `origin`, not yet focused.
     static NodePtr buildDialog(SimApp& app, const std::string& title, CGPoint origin = kButtonOrigin)
     {
-        NodePtr window = app.addWindow(title);
+        NodePtr window = app.addWindow(title, {origin.x - 100, origin.y - 100}, kWindowSize);
         NodePtr button = window->addButton("OK", origin, kButtonSize);
         window->setAttribute("AXDefaultButton", button->element());
         return window;
@@ -158,7 +160,7 @@ TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterCom
 TEST_F(FocusedWindowObserverTest, WindowIsSeenEvenWhenItHasNoButton)
 {
     SimApp& app = launchObserved("Notes");
-    NodePtr plain = app.addWindow("Plain");
+    NodePtr plain = app.addWindow("Plain", {kButtonOrigin.x - 100, kButtonOrigin.y - 100}, kWindowSize);
     focus(app, plain);
     EXPECT_EQ(observer->lastFocusedWindow(), plain->element());
 

@@ -1,4 +1,5 @@
 #include "agent/snapping/MouseMoveListener.h"
+#include "agent/snapping/FocusedWindowObserver.h"
 
 #include "agent/accessibility/MouseMover.h"
 #include "agent/snapping/SnapNotifications.h"
@@ -372,6 +373,91 @@ TEST_F(MouseMoveListenerTest, AnythingAtTheButtonsPositionCountsAsTheButton)
     label->setFrame({dialog.button->position().x + 1, dialog.button->position().y}, {199, 60});
     m_desktop.advance(kPoll);
     EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+}
+
+TEST_F(MouseMoveListenerTest, AButtonGoneWithNothingReadableInItsPlaceIsGoneButAHungOneIsNot)
+{
+    setSnapBack(true);
+    // Right of the document: once the dialog closes, bare screen is under the pointer.
+    Dialog dialog = buildSaveDialog({1000, 100});
+    snapTo(dialog.snapPoint);
+
+    // A frozen application answers nothing, about the point or the button:
+    // that is no answer, and the watch goes on.
+    m_app.hung = true;
+    m_desktop.advance(1.0);
+    EXPECT_TRUE(m_log.entries().empty());
+    m_app.hung = false;
+
+    m_desktop.closeWindow(m_app, dialog.window);
+    m_desktop.advance(kPoll);
+    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
+}
+
+TEST_F(MouseMoveListenerTest, AnApplicationQuittingWithItsDialogPutsThePointerBackAtOnce)
+{
+    setSnapBack(true);
+    Dialog dialog = buildSaveDialog();
+    snapTo(dialog.snapPoint);
+
+    // Nothing is active afterwards: the focus went with the application.
+    m_desktop.terminate(m_app.info.pid);
+    m_desktop.runPending();
+    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 1u);
+    EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
+    EXPECT_TRUE(m_listener->watchers().empty());
+}
+
+TEST_F(MouseMoveListenerTest, AnotherApplicationQuittingLeavesTheWatchAlone)
+{
+    setSnapBack(true);
+    sim::SimApp& other = m_desktop.launch("Other");
+    Dialog dialog = buildSaveDialog();
+    snapTo(dialog.snapPoint);
+    m_desktop.terminate(other.info.pid);
+    m_desktop.advance(1.0);
+    EXPECT_TRUE(m_log.entries().empty());
+    EXPECT_EQ(m_listener->watchers().size(), 1u);
+}
+
+// The dialog closes and its main window takes the focus in the same pass,
+// and that window has a button of its own: the pointer goes back first, and
+// the next snap starts from there, not from the dead button's spot.
+TEST_F(MouseMoveListenerTest, FocusMovingOnFirstStillPutsThePointerBackBeforeTheNextSnap)
+{
+    setSnapBack(true);
+    auto observer = FocusedWindowObserver::initWithAppWithPID(m_app.info.pid);
+    ASSERT_NE(observer, nullptr);
+    observer->setAppInfo(m_app.info);
+    observer->checkWindows(); // the document, seen without a button
+    std::shared_ptr<sim::SimNode> document = m_app.windows.front();
+    auto find = document->addButton("Find", {900, 700}, {100, 40});
+    document->setAttribute("AXDefaultButton", find->element());
+
+    std::vector<std::string> order;
+    std::vector<std::string> snapStarts;
+    auto snaps = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseToPoint, nullptr, [&](const Notification& n) {
+        order.push_back("snap");
+        snapStarts.push_back(*valueForKey(n.userInfo, kStartingMouseLocation).string());
+    });
+    auto backs = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+        [&](const Notification&) { order.push_back("back"); });
+
+    auto dialog = m_app.addWindow("Save", {200, 200}, {400, 200});
+    auto save = dialog->addButton("Save", {380, 320}, {200, 60});
+    dialog->setAttribute("AXDefaultButton", save->element());
+    m_desktop.focusWindow(m_app, dialog, true);
+    m_desktop.runPending();
+    ASSERT_EQ(m_desktop.pointer().location(), (CGPoint{565, 350}));
+
+    m_desktop.closeWindow(m_app, dialog); // the document is focused at once
+    m_desktop.runPending();
+    EXPECT_EQ(order, (std::vector<std::string>{"snap", "back", "snap"}));
+    const std::string resting = NSStringFromPoint(convertCGPointToGlobalPoint(kRestingPointer));
+    EXPECT_EQ(snapStarts, (std::vector<std::string>{resting, resting}));
+    EXPECT_EQ(m_desktop.pointer().location(), (CGPoint{985, 720}));
 }
 
 TEST_F(MouseMoveListenerTest, ReportFromAnUnknownWatcherIsLoggedAndIgnored)
