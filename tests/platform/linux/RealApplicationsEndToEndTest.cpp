@@ -63,8 +63,8 @@ protected:
         return *m_app;
     }
 
-    // A saved document: its editor's default answer to closing it changed
-    // (save) writes it in place and quits, with no file chooser.
+    // A document already on disk: closed with changes, its editor's default
+    // answer (save) writes it in place and quits, with no file chooser.
     fs::path document()
     {
         fs::path path = m_home / "notes.txt";
