@@ -17,6 +17,8 @@ packages+=(
   # Its tests: a private X server, window manager, buses and real dialogs.
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
+  # Real applications for the end-to-end tests: a GTK 3 and a Qt 5 editor.
+  mousepad featherpad
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <functional>
 #include <memory>
@@ -73,6 +74,15 @@ inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& labe
     return spot;
 }
 
+// Whether a window of the program (with `roles`, one of those AT-SPI role
+// names, e.g. "dialog") is active within `seconds`, as any client sees it;
+// the loop is served meanwhile.
+inline bool windowActive(pid_t pid, const std::string& roles = "", double seconds = 20)
+{
+    const std::string probe = std::string(DESKTOP_TESTS_DIR "/window-active.py ") + std::to_string(pid) + " " + roles;
+    return pumpUntil([&] { return std::system(probe.c_str()) == 0; }, seconds);
+}
+
 // Whether the pointer, as `where` tells it, reaches `spot` (within a pixel)
 // in `seconds`, the loop served meanwhile.
 inline ::testing::AssertionResult pointerReachesSpot(const std::function<Spot()>& where, Spot spot, double seconds = 10)
@@ -110,6 +120,16 @@ public:
     {
         if (m_pid > 0)
             ::kill(m_pid, sig);
+    }
+    // Whether it ended by itself within `seconds` (then it is reaped).
+    bool waitForExit(double seconds)
+    {
+        if (m_pid <= 0)
+            return true;
+        const bool ended = pumpUntil([&] { return waitpid(m_pid, nullptr, WNOHANG) == m_pid; }, seconds);
+        if (ended)
+            m_pid = 0;
+        return ended;
     }
     void kill(int sig)
     {

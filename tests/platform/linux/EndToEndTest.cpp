@@ -2,15 +2,9 @@
 // here wrote (zenity, GTK 3), the pointer of the X server, expected spots
 // computed from the buttons' extents as AT-SPI itself reports them.
 
-#include "agent/snapping/AppsObservers.h"
-#include "agent/snapping/FeedbackSound.h"
-#include "agent/snapping/MouseMoveListener.h"
 #include "agent/snapping/SnapNotifications.h"
+#include "platform/linux/AgentOnDesktop.h"
 #include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/DesktopSession.h"
-#include "platform/linux/LinuxDesktop.h"
-#include "shared/preferences/PlistFileDomainStore.h"
-#include "shared/preferences/VelmoraPreferences.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -35,75 +29,8 @@ namespace {
 // before, costs two more.
 constexpr long kMostRequestsPerSnap = 13;
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public AgentOnDesktopTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        char pattern[] = "/tmp/velmora-e2e.XXXXXX";
-        s_prefs = mkdtemp(pattern);
-        LinuxDesktop::Options options;
-        options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
-        s_desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(s_prefs.string()), options).release();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_desktop;
-        s_desktop = nullptr;
-        std::filesystem::remove_all(s_prefs);
-    }
-
-    void SetUp() override
-    {
-        if (!s_desktop)
-            GTEST_FAIL() << "no real desktop: run through run-desktop-tests.sh";
-        m_scoped = std::make_unique<ScopedPlatform>(*s_desktop);
-        setPreference(VelmoraPreferences::kSnapbackCursor, false);
-        setPreference(VelmoraPreferences::kSnapToAlternateButtonInstead, false);
-        setPreference(VelmoraPreferences::kIgnoredApps, Value::Array{});
-        restPointer({20, 20});
-    }
-    void TearDown() override
-    {
-        stopAgent();
-        m_scoped.reset();
-    }
-
-    // What the agent's start-up builds, in its order.
-    void startAgent()
-    {
-        m_tracker = std::make_unique<AppsObservers>();
-        m_sound = std::make_unique<FeedbackSound>();
-        m_listener = std::make_unique<MouseMoveListener>();
-    }
-    void stopAgent()
-    {
-        m_tracker.reset();
-        m_sound.reset();
-        m_listener.reset();
-    }
-
-    void setPreference(const std::string& key, Value value)
-    {
-        UserDefaults& defaults = s_desktop->standardUserDefaults();
-        defaults.setObject(key, std::move(value));
-        defaults.synchronize();
-    }
-
-    void restPointer(CGPoint point)
-    {
-        s_desktop->pointer().moveTo(point);
-        pumpFor(0.05);
-    }
-
-    CGPoint pointer() { return s_desktop->pointer().location(); }
-
-    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
-
-    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
-    {
-        return pointerReachesSpot([this] { CGPoint p = pointer(); return Spot{static_cast<int>(p.x), static_cast<int>(p.y)}; }, spot, seconds);
-    }
-
     void pressReturn()
     {
         Display* display = XOpenDisplay(nullptr);
@@ -113,17 +40,7 @@ protected:
         XTestFakeKeyEvent(display, code, False, CurrentTime);
         XCloseDisplay(display);
     }
-
-    static LinuxDesktop* s_desktop; // owned by the suite
-    static std::filesystem::path s_prefs;
-    std::unique_ptr<ScopedPlatform> m_scoped;
-    std::unique_ptr<AppsObservers> m_tracker;
-    std::unique_ptr<FeedbackSound> m_sound;
-    std::unique_ptr<MouseMoveListener> m_listener;
 };
-
-LinuxDesktop* EndToEndTest::s_desktop = nullptr;
-std::filesystem::path EndToEndTest::s_prefs;
 
 TEST_F(EndToEndTest, ADialogOfAnApplicationStartedAfterTheAgentSnapsToItsDefaultButton)
 {

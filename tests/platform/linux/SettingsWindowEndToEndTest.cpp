@@ -189,16 +189,6 @@ protected:
 
     void restPointer(Spot spot) { restPointerAt(m_display, spot); }
     Spot pointer() { return pointerOf(m_display); }
-    void pressKeys(std::initializer_list<KeySym> held, KeySym key)
-    {
-        for (KeySym k : held)
-            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, k), True, CurrentTime);
-        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), True, CurrentTime);
-        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, key), False, CurrentTime);
-        for (KeySym k : held)
-            XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, k), False, CurrentTime);
-        XSync(m_display, False);
-    }
 
     std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
     ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
@@ -265,7 +255,7 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     Node exclude = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Exclude");
     ASSERT_TRUE(exclude) << "the file chooser did not open";
     pumpFor(0.5);
-    pressKeys({XK_Control_L}, XK_l);
+    pressKeys(m_display, {XK_Control_L}, XK_l);
     Node location;
     pumpUntil([&] {
         location = findNode(application().get(), [](AtspiAccessible* node) {

@@ -8,6 +8,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <initializer_list>
+#include <string>
+
 namespace velmora::linux_desktop::testing {
 
 // The pointer of the X server, moved there as a hand would (an XTest motion)
@@ -26,6 +29,36 @@ inline Spot pointerOf(Display* display)
     unsigned mask = 0;
     XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask);
     return {x, y};
+}
+
+// A key pressed with `held` keys down, as on a keyboard.
+inline void pressKeys(Display* display, std::initializer_list<KeySym> held, KeySym key)
+{
+    for (KeySym k : held)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, k), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    for (KeySym k : held)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, k), False, CurrentTime);
+    XSync(display, False);
+}
+
+// Lower-case letters, digits and spaces only: their keys need no modifier
+// on any layout the test desktop gets.
+inline void typeText(Display* display, const std::string& text)
+{
+    for (char c : text) {
+        const char name[2] = {c, 0};
+        pressKeys(display, {}, c == ' ' ? XStringToKeysym("space") : XStringToKeysym(name));
+    }
+}
+
+// A click of the first button wherever the pointer rests.
+inline void clickPointer(Display* display)
+{
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
 }
 
 } // namespace velmora::linux_desktop::testing

@@ -1,0 +1,106 @@
+#pragma once
+
+// The agent's engine run inside the test process on the private desktop, as
+// its start-up builds it, with settings of a folder of the suite's own: what
+// the end-to-end tests of the engine share.
+
+#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/FeedbackSound.h"
+#include "agent/snapping/MouseMoveListener.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace velmora::linux_desktop::testing {
+
+class AgentOnDesktopTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/velmora-e2e.XXXXXX";
+        s_prefs = mkdtemp(pattern);
+        LinuxDesktop::Options options;
+        options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
+        s_desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(s_prefs.string()), options).release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_desktop;
+        s_desktop = nullptr;
+        std::filesystem::remove_all(s_prefs);
+    }
+
+    void SetUp() override
+    {
+        if (!s_desktop)
+            GTEST_FAIL() << "no real desktop: run through run-desktop-tests.sh";
+        m_scoped = std::make_unique<ScopedPlatform>(*s_desktop);
+        setPreference(VelmoraPreferences::kSnapbackCursor, false);
+        setPreference(VelmoraPreferences::kSnapToAlternateButtonInstead, false);
+        setPreference(VelmoraPreferences::kIgnoredApps, Value::Array{});
+        restPointer({20, 20});
+    }
+    void TearDown() override
+    {
+        stopAgent();
+        m_scoped.reset();
+    }
+
+    // What the agent's start-up builds, in its order.
+    void startAgent()
+    {
+        m_tracker = std::make_unique<AppsObservers>();
+        m_sound = std::make_unique<FeedbackSound>();
+        m_listener = std::make_unique<MouseMoveListener>();
+    }
+    void stopAgent()
+    {
+        m_tracker.reset();
+        m_sound.reset();
+        m_listener.reset();
+    }
+
+    void setPreference(const std::string& key, Value value)
+    {
+        UserDefaults& defaults = s_desktop->standardUserDefaults();
+        defaults.setObject(key, std::move(value));
+        defaults.synchronize();
+    }
+
+    void restPointer(CGPoint point)
+    {
+        s_desktop->pointer().moveTo(point);
+        pumpFor(0.05);
+    }
+
+    CGPoint pointer() { return s_desktop->pointer().location(); }
+    Spot pointerSpot()
+    {
+        CGPoint p = pointer();
+        return Spot{static_cast<int>(p.x), static_cast<int>(p.y)};
+    }
+
+    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
+
+    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
+    {
+        return pointerReachesSpot([this] { return pointerSpot(); }, spot, seconds);
+    }
+
+    inline static LinuxDesktop* s_desktop = nullptr; // owned by the suite
+    inline static std::filesystem::path s_prefs;
+    std::unique_ptr<ScopedPlatform> m_scoped;
+    std::unique_ptr<AppsObservers> m_tracker;
+    std::unique_ptr<FeedbackSound> m_sound;
+    std::unique_ptr<MouseMoveListener> m_listener;
+};
+
+} // namespace velmora::linux_desktop::testing
