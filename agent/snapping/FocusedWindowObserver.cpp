@@ -62,6 +62,12 @@ bool isCopyOrTrash(const std::string& title)
     return title == "Copy" || title == "Trash";
 }
 
+// Wayland desktops give positions relative to the element's window only.
+bool positionsRelativeToWindow(const AXElement& window)
+{
+    return applicationInfo::valueOfExistingAttribute("AXWindowRelativePositions", window).boolValue().value_or(false);
+}
+
 bool endsWith(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -167,7 +173,14 @@ void FocusedWindowObserver::newFocusedWindow(const AXElement& window, CarbonPoin
         || std::abs(current.h - startingPosition.h) > kToleratedDrift)
         return;
 
-    MouseMover::moveMouseToPoint(choice->spot);
+    if (choice->inWindow) {
+        if (!platform.pointer().moveToInWindow(window, choice->spot))
+            return;
+    } else {
+        if (!platform.pointer().abilities().movesOnScreen)
+            return;
+        MouseMover::moveMouseToPoint(choice->spot);
+    }
     if (!(choice->spot == convertGlobalPointToCGPoint(startingLocation))) {
         Value::Dictionary userInfo;
         userInfo[kStartingMouseLocation] = NSStringFromPoint(startingLocation);
@@ -225,7 +238,7 @@ std::optional<FocusedWindowObserver::Choice> FocusedWindowObserver::chooseButton
         if (!button)
             continue;
         if (std::optional<CGPoint> spot = snapPointOnButton(button, window))
-            return Choice{std::move(button), *spot};
+            return Choice{std::move(button), *spot, positionsRelativeToWindow(window)};
     }
     return std::nullopt;
 }
@@ -242,14 +255,18 @@ std::optional<CGPoint> FocusedWindowObserver::snapPointOnButton(const AXElement&
         return std::nullopt;
     const CGPoint spot = MouseMover::snapPointOnElement(*origin, *size);
 
-    std::optional<CGPoint> windowOrigin = applicationInfo::valueOfExistingAttribute("AXPosition", window).pointValue();
+    // A window whose positions are its own has its origin at (0, 0), and where
+    // it is on the screens is not known.
+    const bool inWindow = positionsRelativeToWindow(window);
+    std::optional<CGPoint> windowOrigin = inWindow ? CGPoint{0, 0}
+                                                   : applicationInfo::valueOfExistingAttribute("AXPosition", window).pointValue();
     std::optional<CGSize> windowSize = applicationInfo::valueOfExistingAttribute("AXSize", window).sizeValue();
     if (windowOrigin && windowSize && windowSize->width > 0 && windowSize->height > 0
         && (spot.x < windowOrigin->x || spot.y < windowOrigin->y || spot.x >= windowOrigin->x + windowSize->width
             || spot.y >= windowOrigin->y + windowSize->height))
         return std::nullopt;
 
-    const std::vector<Screen> screens = Platform::current().screens().screens();
+    const std::vector<Screen> screens = inWindow ? std::vector<Screen>{} : Platform::current().screens().screens();
     if (screens.empty())
         return spot; // nothing to tell on and off screen apart
     const NSPoint global = convertCGPointToGlobalPoint(spot);

@@ -40,6 +40,7 @@ public:
     AXElement refToCenterOnInWindow(const AXElement& window);
     // Where the pointer goes on `button` of `window`; none when the button is
     // hidden, has no area, or the spot is outside the window or off every screen.
+    // In the window's own coordinates when its positions are given that way.
     std::optional<CGPoint> snapPointOnButton(const AXElement& button, const AXElement& window);
     AXElement defaultButtonForWindow(const AXElement& window);
     AXElement cancelButtonForWindow(const AXElement& window);
@@ -60,6 +61,7 @@ private:
     struct Choice {
         AXElement button;
         CGPoint spot;
+        bool inWindow; // the spot is in the window's own coordinates
     };
     FocusedWindowObserver() = default;
     std::optional<Choice> chooseButton(const AXElement& window);

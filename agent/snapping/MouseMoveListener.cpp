@@ -73,6 +73,16 @@ void MouseMoveListener::mouseWasMoved(const Notification& notification)
         return;
 
     clearOldWatcher();
+    // Where the pointer cannot be read, whether the user moved it cannot be
+    // told either: putting it back could undo the user's own move.
+    Platform& platform = Platform::current();
+    if (!platform.pointer().abilities().readsPosition) {
+        if (!m_toldSnapBackUnavailable && platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)) {
+            m_toldSnapBackUnavailable = true;
+            NSLog(kSnapBackUnavailableMessage);
+        }
+        return;
+    }
     auto watcher = UIElementUnderPointWatcher::initWithPointOverUIElement(ending);
     if (!watcher)
         return;

@@ -25,6 +25,11 @@ public:
         std::unique_ptr<UIElementUnderPointWatcher> watcher;
     };
 
+    // Logged once, at the first snap with snap-back on, on a desktop that
+    // does not let programs read the pointer.
+    static constexpr const char* kSnapBackUnavailableMessage =
+        "The pointer cannot be put back on this desktop: it does not let programs read where the pointer is";
+
     // How far, in whole points along either axis, the pointer may have
     // drifted from where the snap left it and still be put back: well inside
     // the watcher's box, so a nudged pointer ends the watch but stays put.
@@ -69,6 +74,7 @@ private:
     bool pointerStillNear(const std::string& endingMouseLocation) const;
 
     std::vector<SnapRecord> m_watchers;
+    bool m_toldSnapBackUnavailable{false};
     NotificationObservation m_movedToObservation;
     NotificationObservation m_userMovedObservation;
     NotificationObservation m_buttonGoneObservation;

@@ -548,6 +548,8 @@ AXError AtspiAccessibility::copyAttributeNames(const AXElement& element, std::ve
     }
     if (AtspiRoleMap::isWindow(*role)) {
         names.push_back("AXSubrole");
+        if (!m_windows)
+            names.push_back("AXWindowRelativePositions");
         names.push_back("AXDefaultButton");
         names.push_back("AXCancelButton");
     }
@@ -730,6 +732,14 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
         value = states.has(ATSPI_STATE_SHOWING) && states.has(ATSPI_STATE_VISIBLE);
+        return AXError::Success;
+    }
+    if (attribute == "AXWindowRelativePositions") {
+        // Without X11 nothing tells where a window is: toolkits then give
+        // every extent relative to its window.
+        if (m_windows)
+            return AXError::AttributeUnsupported;
+        value = true;
         return AXError::Success;
     }
     if (attribute == "AXSubrole") {

@@ -31,7 +31,9 @@ class X11WindowLocator;
 // - "AXChildren" and "AXParent" skip layout-only containers (AtspiRoleMap);
 // - "AXDefaultButton" is the window's push button in the is-default state,
 //   "AXCancelButton" its push button labelled as the toolkit labels its
-//   cancel, no or close answer in the user's language.
+//   cancel, no or close answer in the user's language;
+// - without an X11 window locator (a Wayland session) windows say
+//   "AXWindowRelativePositions": extents are then their window's own.
 //
 // Every request to an application carries kAtspiCallMs; one that runs out
 // puts the application in the hung ledger and every later request to it

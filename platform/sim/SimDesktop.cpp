@@ -291,6 +291,11 @@ void SimDesktop::setMouseButtonDown(bool down)
     m_pointer->setButtonDown(down);
 }
 
+void SimDesktop::setPointerAbilities(PointerAbilities abilities)
+{
+    m_pointer->setAbilities(abilities);
+}
+
 const std::vector<SimDesktop::PointerMove>& SimDesktop::pointerMoves() const
 {
     return m_pointer->moves();

@@ -220,7 +220,10 @@ public:
     // The user holds a mouse button, released `seconds` (virtual) from now.
     void holdMouseButton(double seconds);
     void setMouseButtonDown(bool down);
-    struct PointerMove { double time; CGPoint from; CGPoint to; };
+    // What the pointer lets the program do (default: everything on screen).
+    void setPointerAbilities(PointerAbilities abilities);
+    // `window`: set for a move made in a window's own coordinates.
+    struct PointerMove { double time; CGPoint from; CGPoint to; AXElement window; };
     // Warps made by the program, in order.
     const std::vector<PointerMove>& pointerMoves() const;
     // Button events the program produced; a pure move produces none.

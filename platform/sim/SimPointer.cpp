@@ -8,8 +8,19 @@ SimPointer::SimPointer(SimRunLoop& runLoop, CGPoint start) : m_runLoop(runLoop),
 
 void SimPointer::moveTo(CGPoint point)
 {
-    m_moves.push_back({m_runLoop.now(), m_location, point});
+    if (!m_abilities.movesOnScreen)
+        return;
+    m_moves.push_back({m_runLoop.now(), m_location, point, {}});
     m_location = point;
+}
+
+bool SimPointer::moveToInWindow(const AXElement& window, CGPoint point)
+{
+    if (!m_abilities.movesInWindow || !window)
+        return false;
+    m_moves.push_back({m_runLoop.now(), m_location, point, window});
+    m_location = point;
+    return true;
 }
 
 bool SimPointer::anyButtonDown()

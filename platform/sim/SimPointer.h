@@ -20,11 +20,16 @@ public:
     explicit SimPointer(SimRunLoop& runLoop, CGPoint start = {});
 
     // Pointer overrides.
+    PointerAbilities abilities() override { return m_abilities; }
     void moveTo(CGPoint point) override;
+    // Recorded like a global move, with the window; the location becomes the
+    // point (the simulated windows of such a desktop sit at the origin).
+    bool moveToInWindow(const AXElement& window, CGPoint point) override;
     CGPoint location() override { return m_location; }
     bool anyButtonDown() override;
 
     void userMoves(CGPoint point) { m_location = point; }
+    void setAbilities(PointerAbilities abilities) { m_abilities = abilities; }
     void holdButton(double seconds);
     void setButtonDown(bool down);
 
@@ -35,6 +40,7 @@ private:
     SimRunLoop& m_runLoop; // not owned
     CGPoint m_location;
     std::vector<Move> m_moves;
+    PointerAbilities m_abilities;
     double m_releaseTime{-1}; // a held button is down while the clock is before this
     bool m_buttonDown{false};
     int m_buttonEvents{0};    // stays 0: the program never clicks

@@ -261,6 +261,41 @@ TEST_F(FocusedWindowObserverTest, HiddenOrBackgroundApplications)
     EXPECT_EQ(snaps(), 2u);
 }
 
+// A Wayland desktop: positions are each window's own, the pointer is put
+// into the window, and where the window is on the screens is unknown.
+TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
+{
+    desktop.setPointerAbilities({.movesOnScreen = false, .movesInWindow = true, .readsPosition = false});
+    desktop.setScreens({Screen{NSRect{{0, 0}, {200, 200}}, 1.0f}}); // smaller than the spot's coordinates
+    SimApp& app = launchObserved("Editor");
+    auto relativeDialog = [&](const std::string& title, CGPoint buttonOrigin) {
+        // Placed anywhere: only its size counts in its own coordinates.
+        NodePtr window = buildDialog(app, title, buttonOrigin);
+        window->setFrame({5000, 5000}, {400, 200});
+        window->setAttribute("AXWindowRelativePositions", true);
+        return window;
+    };
+
+    NodePtr window = relativeDialog("Save", {300, 150});
+    focus(app, window);
+    ASSERT_EQ(snaps(), 1u);
+    EXPECT_EQ(desktop.pointerMoves()[0].to, (CGPoint{365, 160}));
+    EXPECT_EQ(desktop.pointerMoves()[0].window, window->element());
+    EXPECT_EQ(posted.size(), 1u);
+
+    // Outside the window's own frame: no move.
+    focus(app, relativeDialog("Scrolled", {300, 250}));
+    EXPECT_EQ(snaps(), 1u);
+    // A window in global coordinates cannot be snapped by this pointer.
+    focus(app, buildDialog(app, "Global", {50, 50}));
+    EXPECT_EQ(snaps(), 1u);
+
+    // Nor can a pointer that moves only on screen snap a window of the first kind.
+    desktop.setPointerAbilities({});
+    focus(app, relativeDialog("Again", {300, 150}));
+    EXPECT_EQ(snaps(), 1u);
+}
+
 TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingButStillChecksTheBundle)
 {
     SimApp& app = launchObserved("Keynote");

@@ -460,6 +460,27 @@ TEST_F(MouseMoveListenerTest, FocusMovingOnFirstStillPutsThePointerBackBeforeThe
     EXPECT_EQ(m_desktop.pointer().location(), (CGPoint{985, 720}));
 }
 
+TEST_F(MouseMoveListenerTest, WhereThePointerCannotBeReadNothingIsWatchedAndThatIsLoggedOnce)
+{
+    m_desktop.setPointerAbilities({.movesOnScreen = true, .movesInWindow = true, .readsPosition = false});
+    const size_t logBefore = m_desktop.logLines().size();
+    setSnapBack(false);
+    Dialog first = buildSaveDialog();
+    snapTo(first.snapPoint);
+    EXPECT_TRUE(m_listener->watchers().empty());
+    EXPECT_EQ(m_desktop.logLines().size(), logBefore); // nothing asked for, nothing missed
+
+    setSnapBack(true);
+    for (CGPoint origin : {CGPoint{200, 200}, CGPoint{600, 500}}) {
+        m_desktop.userMovesPointer(kRestingPointer);
+        Dialog dialog = buildSaveDialog(origin);
+        snapTo(dialog.snapPoint);
+        EXPECT_TRUE(m_listener->watchers().empty());
+    }
+    ASSERT_EQ(m_desktop.logLines().size(), logBefore + 1);
+    EXPECT_EQ(m_desktop.logLines().back(), MouseMoveListener::kSnapBackUnavailableMessage);
+}
+
 TEST_F(MouseMoveListenerTest, ReportFromAnUnknownWatcherIsLoggedAndIgnored)
 {
     Dialog dialog = buildSaveDialog();
