@@ -19,11 +19,11 @@ struct VariantUnref {
 };
 using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
 
+// The text of a reply's first value: a string or an object path.
 std::string firstString(GVariant* tuple)
 {
-    const char* text = nullptr;
-    g_variant_get_child(tuple, 0, "&s", &text);
-    return text ? text : "";
+    VariantPtr value(g_variant_get_child_value(tuple, 0));
+    return g_variant_get_string(value.get(), nullptr);
 }
 
 } // namespace
@@ -94,7 +94,8 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     // move into another window needs a stream, and a session, of its own.
     if (m_session && !(m_session->window == window))
         closeSession();
-    if (!m_session && !openSession(window)) {
+    const bool opens = !m_session;
+    if (opens && !openSession(window)) {
         reportTrouble(m_failure);
         return false;
     }
@@ -105,6 +106,9 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     }
     m_last = point;
     m_troubleReported = false;
+    if (opens)
+        m_settle = linux_desktop::SourceGuard::timeout(kSettleMs, onSettled, this,
+                                                       "velmora: repeat the move once the new window settled");
     m_idleClose = linux_desktop::SourceGuard::timeout(static_cast<guint>(m_idleCloseMs), onIdle, this,
                                                       "velmora: close the idle remote-desktop session");
     return true;
@@ -194,6 +198,7 @@ void MutterRemoteDesktopPointer::closeSession()
 void MutterRemoteDesktopPointer::dropSession()
 {
     m_idleClose.stop();
+    m_settle.stop();
     m_session.reset();
 }
 
@@ -201,6 +206,18 @@ void MutterRemoteDesktopPointer::dropSession()
 gboolean MutterRemoteDesktopPointer::onIdle(gpointer self)
 {
     static_cast<MutterRemoteDesktopPointer*>(self)->closeSession();
+    return G_SOURCE_REMOVE;
+}
+
+// static
+gboolean MutterRemoteDesktopPointer::onSettled(gpointer self)
+{
+    auto* pointer = static_cast<MutterRemoteDesktopPointer*>(self);
+    pointer->m_settle.stop();
+    if (pointer->m_session && !pointer->move(pointer->m_last)) {
+        pointer->reportTrouble(pointer->m_failure);
+        pointer->closeSession();
+    }
     return G_SOURCE_REMOVE;
 }
 
@@ -222,7 +239,7 @@ GVariant* MutterRemoteDesktopPointer::call(const char* name, const std::string& 
                                                   G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr,
                                                   error.out());
     if (!reply) {
-        gchar* remote = g_dbus_error_get_remote_error(error.get());
+        gchar* remote = error ? g_dbus_error_get_remote_error(error.get()) : nullptr;
         m_failure = std::string(interface) + "." + method + ": " + (remote ? remote : error.message());
         g_free(remote);
     }

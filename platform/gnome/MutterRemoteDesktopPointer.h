@@ -30,6 +30,12 @@ namespace velmora::gnome {
 // the coordinates of the window it moved in (0, 0 before the first move),
 // and anyButtonDown() is always false. Global moves are not possible.
 //
+// Mutter animates a new window for about 250 ms, and a move made meanwhile
+// lands up to a few pixels off; the first events of a new session's device
+// may also reach the pointer without the window under it being told. So the
+// last move into a window is made once more kSettleMs after its session
+// opened. A user who moves the mouse within that moment is overruled once.
+//
 // Mutter missing, restarted or refusing a call: one log line until a move
 // succeeds again, the session is dropped, and the next move opens a new one.
 class MutterRemoteDesktopPointer final : public Pointer {
@@ -38,6 +44,7 @@ public:
     // Each call to mutter. It answers in a millisecond or two; a compositor
     // that takes longer is hung, and the agent must not hang with it.
     static constexpr int kCallTimeoutMs = 500;
+    static constexpr int kSettleMs = 300;
 
     // The connection is shared for the pointer's life; the log is borrowed
     // and outlives the pointer.
@@ -77,12 +84,14 @@ private:
     GVariant* call(const char* name, const std::string& path, const char* interface, const char* method,
                    GVariant* parameters, const char* replyType);
     static gboolean onIdle(gpointer self);
+    static gboolean onSettled(gpointer self);
 
     linux_desktop::GObjectRef<GDBusConnection> m_bus;
     SystemLog& m_log;
     int m_idleCloseMs;
     std::unique_ptr<Session> m_session;
     linux_desktop::SourceGuard m_idleClose;
+    linux_desktop::SourceGuard m_settle;
     // Mutter leaving the bus (a crash, a restart) takes the session with it.
     std::unique_ptr<DBusSignalSubscription> m_ownerChanges;
     CGPoint m_last;

@@ -4,13 +4,15 @@
 #   active                       the dialog has become the active window
 #   button TITLE X Y W H         a button's area in the window's coordinates
 #   enter TITLE X Y              the pointer entered a button, at X, Y within it
+#   motion TITLE X Y             it moved within a button, to X, Y
 # and ends when stdin closes.
 import sys
 
 import gi
 
+gi.require_version("Gdk", "3.0")
 gi.require_version("Gtk", "3.0")
-from gi.repository import GLib, Gtk  # noqa: E402
+from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 
 def main():
@@ -21,7 +23,9 @@ def main():
     buttons = {}
     for name, response in (("Cancel", Gtk.ResponseType.CANCEL), ("Save", Gtk.ResponseType.OK)):
         button = dialog.add_button(name, response)
+        button.add_events(Gdk.EventMask.POINTER_MOTION_MASK)
         button.connect("enter-notify-event", lambda _b, event, n=name: say("enter", n, round(event.x), round(event.y)))
+        button.connect("motion-notify-event", lambda _b, event, n=name: say("motion", n, round(event.x), round(event.y)))
         buttons[name] = button
     dialog.set_default_response(Gtk.ResponseType.OK)
     buttons["Save"].grab_focus()

@@ -1,0 +1,208 @@
+// The pointer moved through mutter on a private headless GNOME Wayland
+// desktop (run-gnome-wayland-tests.sh): a real GTK 3 dialog says where the
+// pointer entered its buttons.
+
+#include "platform/gnome/MutterRemoteDesktopPointer.h"
+
+#include "platform/linux/GObjectRef.h"
+#include "tests/platform/gnome/EnterDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora::gnome {
+namespace {
+
+using testing::Area;
+using testing::EnterDialog;
+using testing::enteredAt;
+using testing::pumpFor;
+using testing::pumpUntil;
+
+class RecordingLog final : public SystemLog {
+public:
+    void log(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+// Stands for the dialog's accessible window: the pointer only tells windows apart.
+class WindowRef final : public AXElementRef {
+public:
+    explicit WindowRef(int id) : m_id(id) { }
+    bool isEqual(const AXElementRef& other) const override
+    {
+        auto* window = dynamic_cast<const WindowRef*>(&other);
+        return window && window->m_id == m_id;
+    }
+    size_t hash() const override { return static_cast<size_t>(m_id); }
+
+private:
+    int m_id;
+};
+
+AXElement windowNumbered(int id)
+{
+    return AXElement(std::make_shared<WindowRef>(id));
+}
+
+// The spot the agent aims at: 15 px in from the right edge, vertically centred.
+CGPoint snapSpot(const Area& button)
+{
+    return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
+}
+
+int mutterCtl(const char* verb)
+{
+    const char* ctl = std::getenv("VELMORA_TEST_MUTTER_CTL");
+    return ctl ? std::system((std::string(ctl) + " " + verb).c_str()) : -1;
+}
+
+// Whether mutter still has the remote-desktop session object at that path.
+bool mutterHasSession(GDBusConnection* bus, const std::string& path)
+{
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path.c_str(),
+                                                  "org.freedesktop.DBus.Properties", "Get",
+                                                  g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"),
+                                                  G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
+    if (error)
+        g_error_free(error);
+    if (reply)
+        g_variant_unref(reply);
+    return reply != nullptr;
+}
+
+class MutterRemoteDesktopPointerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("VELMORA_TEST_MUTTER_CTL"))
+            GTEST_FAIL() << "no private GNOME desktop: run through run-gnome-wayland-tests.sh";
+        m_bus = linux_desktop::GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+        ASSERT_TRUE(m_bus);
+        ASSERT_LE(atspi_init(), 1);
+    }
+
+    // Moves the pointer to the default button's snap spot in an open dialog
+    // as the agent would, at once when it has become active; expects it to
+    // enter Save and to come to rest exactly on the spot.
+    void expectSnapOntoSave(MutterRemoteDesktopPointer& pointer, EnterDialog& dialog, const AXElement& window)
+    {
+        ASSERT_TRUE(dialog.waitForActive()) << "the dialog never became active";
+        const auto save = dialog.accessibleButton("Save");
+        ASSERT_TRUE(save) << "no Save button in the accessible tree";
+        // What GTK lays out is what AT-SPI reports: window coordinates.
+        EXPECT_TRUE(dialog.has("button Save " + std::to_string(save->x) + " " + std::to_string(save->y) + " " +
+                               std::to_string(save->width) + " " + std::to_string(save->height)));
+
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(pointer.moveToInWindow(window, snapSpot(*save)));
+        const double moveMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(pointer.location(), snapSpot(*save));
+
+        const auto entered = dialog.waitForLine("enter ", 3000);
+        ASSERT_TRUE(entered) << "the pointer entered no button";
+        EXPECT_EQ(entered->rfind("enter Save ", 0), 0u) << *entered;
+        pumpFor(MutterRemoteDesktopPointer::kSettleMs + 200);
+        std::string last;
+        for (const auto& line : dialog.lines())
+            if (line.rfind("enter Save ", 0) == 0 || line.rfind("motion Save ", 0) == 0)
+                last = line;
+        std::printf("move %.1f ms (session %s), first %s, rests at %s\n", moveMs, pointer.sessionPath().c_str(),
+                    entered->c_str(), last.c_str());
+        const auto at = enteredAt(last);
+        ASSERT_TRUE(at);
+        EXPECT_EQ(at->first, save->width - 15);
+        EXPECT_NEAR(at->second, save->height / 2.0, 1.0);
+        EXPECT_FALSE(dialog.waitForLine("enter Cancel", 0));
+    }
+
+    linux_desktop::GObjectRef<GDBusConnection> m_bus;
+    RecordingLog m_log;
+};
+
+TEST_F(MutterRemoteDesktopPointerTest, PutsThePointerOnTheDefaultButtonAndClosesTheSessionWhenIdle)
+{
+    ASSERT_TRUE(MutterRemoteDesktopPointer::available(m_bus.get()));
+    // Longer than a snap's check takes (kSettleMs and a little more).
+    constexpr int idleCloseMs = 800;
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log, idleCloseMs);
+    EXPECT_EQ(pointer.sessionPath(), "") << "a session before any move";
+
+    EnterDialog dialog;
+    expectSnapOntoSave(pointer, dialog, windowNumbered(1));
+    const std::string session = pointer.sessionPath();
+    ASSERT_NE(session, "");
+    EXPECT_TRUE(mutterHasSession(m_bus.get(), session));
+
+    // Moves keep it open; idleness closes it, in mutter too (no indicator left).
+    ASSERT_TRUE(pointer.moveToInWindow(windowNumbered(1), {10, 10}));
+    pumpFor(idleCloseMs - 200);
+    EXPECT_EQ(pointer.sessionPath(), session);
+    EXPECT_TRUE(pumpUntil([&] { return pointer.sessionPath().empty(); }, 400));
+    EXPECT_TRUE(pumpUntil([&] { return !mutterHasSession(m_bus.get(), session); }, 1000));
+    EXPECT_TRUE(m_log.lines.empty()) << m_log.lines.front();
+}
+
+TEST_F(MutterRemoteDesktopPointerTest, AnotherWindowGetsASessionOfItsOwn)
+{
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
+    EnterDialog first;
+    expectSnapOntoSave(pointer, first, windowNumbered(1));
+    const std::string firstSession = pointer.sessionPath();
+    ASSERT_NE(firstSession, "");
+    EnterDialog second("Discard changes?");
+    expectSnapOntoSave(pointer, second, windowNumbered(2));
+    EXPECT_NE(pointer.sessionPath(), "");
+    EXPECT_NE(pointer.sessionPath(), firstSession);
+    EXPECT_TRUE(pumpUntil([&] { return !mutterHasSession(m_bus.get(), firstSession); }, 1000));
+}
+
+TEST_F(MutterRemoteDesktopPointerTest, ScreenMovesAreLeftUndoneWithOneLine)
+{
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
+    const PointerAbilities abilities = pointer.abilities();
+    EXPECT_FALSE(abilities.movesOnScreen);
+    EXPECT_TRUE(abilities.movesInWindow);
+    EXPECT_FALSE(abilities.readsPosition);
+    pointer.moveTo({100, 100});
+    pointer.moveTo({200, 200});
+    EXPECT_EQ(m_log.lines.size(), 1u);
+    EXPECT_EQ(pointer.sessionPath(), "") << "a session for a move it cannot make";
+}
+
+// Last: it restarts the compositor that every other test's dialogs run on.
+TEST_F(MutterRemoteDesktopPointerTest, ZMutterGoneAndBackCostsOneLineThenMovesWorkAgain)
+{
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
+    {
+        EnterDialog dialog; // dies with its compositor
+        expectSnapOntoSave(pointer, dialog, windowNumbered(1));
+        ASSERT_NE(pointer.sessionPath(), "");
+        ASSERT_EQ(mutterCtl("kill"), 0);
+    }
+    EXPECT_TRUE(pumpUntil([&] { return pointer.sessionPath().empty(); }, 2000)) << "the dead session is kept";
+    EXPECT_FALSE(MutterRemoteDesktopPointer::available(m_bus.get()));
+    // Moves while it is away fail at once, every time, and say so once.
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(pointer.moveToInWindow(windowNumbered(1), {10, 10}));
+    EXPECT_FALSE(pointer.moveToInWindow(windowNumbered(1), {10, 10}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2 * MutterRemoteDesktopPointer::kCallTimeoutMs));
+    EXPECT_EQ(pointer.sessionPath(), "");
+    ASSERT_EQ(m_log.lines.size(), 1u);
+    std::printf("logged: %s\n", m_log.lines.front().c_str());
+
+    ASSERT_EQ(mutterCtl("start"), 0);
+    ASSERT_TRUE(MutterRemoteDesktopPointer::available(m_bus.get()));
+    EnterDialog dialog;
+    expectSnapOntoSave(pointer, dialog, windowNumbered(2));
+    EXPECT_EQ(m_log.lines.size(), 1u);
+}
+
+} // namespace
+} // namespace velmora::gnome
