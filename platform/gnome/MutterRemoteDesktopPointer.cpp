@@ -191,7 +191,7 @@ void MutterRemoteDesktopPointer::closeSession()
     // compositor must not hold it. Mutter also ends the session of a
     // client that leaves the bus.
     g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, m_session->remoteDesktopPath.c_str(), kRemoteDesktopSession,
-                           "Stop", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
+                           "Stop", nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
     dropSession();
 }
 

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,23 @@ bool mutterHasSession(GDBusConnection* bus, const std::string& path)
     if (reply)
         g_variant_unref(reply);
     return reply != nullptr;
+}
+
+// How many remote-desktop sessions mutter has (the harness's keyboard keeps one).
+int mutterSessionCount(GDBusConnection* bus)
+{
+    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
+                                                  "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
+                                                  G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    if (!reply)
+        return -1;
+    const char* xml = nullptr;
+    g_variant_get(reply, "(&s)", &xml);
+    int count = 0;
+    for (const char* at = xml; (at = std::strstr(at, "<node name=")); ++at)
+        ++count;
+    g_variant_unref(reply);
+    return count;
 }
 
 class MutterRemoteDesktopPointerTest : public ::testing::Test {
@@ -174,6 +192,22 @@ TEST_F(MutterRemoteDesktopPointerTest, ScreenMovesAreLeftUndoneWithOneLine)
     pointer.moveTo({200, 200});
     EXPECT_EQ(m_log.lines.size(), 1u);
     EXPECT_EQ(pointer.sessionPath(), "") << "a session for a move it cannot make";
+}
+
+TEST_F(MutterRemoteDesktopPointerTest, MutterRefusingTheMoveCostsOneLineAndLeavesNoSession)
+{
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
+    const int sessionsBefore = mutterSessionCount(m_bus.get());
+    ASSERT_GE(sessionsBefore, 1);
+    // No window has the focus, so mutter has none to record.
+    EXPECT_FALSE(pointer.moveToInWindow(windowNumbered(1), {10, 10}));
+    EXPECT_FALSE(pointer.moveToInWindow(windowNumbered(1), {10, 10}));
+    EXPECT_EQ(pointer.sessionPath(), "");
+    ASSERT_EQ(m_log.lines.size(), 1u);
+    EXPECT_NE(m_log.lines.front().find("RecordWindow"), std::string::npos) << m_log.lines.front();
+    // The half-made sessions are stopped, not left to show an indicator.
+    EXPECT_TRUE(pumpUntil([&] { return mutterSessionCount(m_bus.get()) == sessionsBefore; }, 1000))
+        << mutterSessionCount(m_bus.get()) << " sessions, " << sessionsBefore << " before";
 }
 
 // Last: it restarts the compositor that every other test's dialogs run on.
