@@ -32,6 +32,7 @@ struct MutterRemoteDesktopPointer::Session {
     AXElement window; // the one its stream records
     std::string remoteDesktopPath;
     std::string streamPath;
+    bool started{false};
     // Mutter closes a session itself when the recorded window goes.
     std::unique_ptr<DBusSignalSubscription> closed;
 };
@@ -170,6 +171,7 @@ bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
         closeSession();
         return false;
     }
+    m_session->started = true;
     return true;
 }
 
@@ -187,11 +189,17 @@ void MutterRemoteDesktopPointer::closeSession()
 {
     if (!m_session)
         return;
-    // Not waited for: the agent has no use for the answer, and a hung
-    // compositor must not hold it. Mutter also ends the session of a
-    // client that leaves the bus.
-    g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, m_session->remoteDesktopPath.c_str(), kRemoteDesktopSession,
-                           "Stop", nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
+    // Not waited for: the agent has no use for the answers, and a hung
+    // compositor must not hold it. Mutter stops only a started session and
+    // would keep a half-made one for as long as this connection lives, so
+    // that one is started first (for a moment, with nothing recorded).
+    // Calls on one connection arrive in order.
+    const char* path = m_session->remoteDesktopPath.c_str();
+    if (!m_session->started)
+        g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, path, kRemoteDesktopSession, "Start", nullptr, nullptr,
+                               G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
+    g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, path, kRemoteDesktopSession, "Stop", nullptr, nullptr,
+                           G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
     dropSession();
 }
 
