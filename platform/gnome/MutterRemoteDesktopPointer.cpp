@@ -3,6 +3,8 @@
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/TimeBudgets.h"
 
+#include <utility>
+
 namespace velmora::gnome {
 
 namespace {
@@ -107,9 +109,11 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     }
     m_last = point;
     m_troubleReported = false;
-    if (opens)
+    if (opens) {
+        m_settledOnce = false;
         m_settle = linux_desktop::SourceGuard::timeout(kSettleMs, onSettled, this,
                                                        "velmora: repeat the move once the new window settled");
+    }
     m_idleClose = linux_desktop::SourceGuard::timeout(static_cast<guint>(m_idleCloseMs), onIdle, this,
                                                       "velmora: close the idle remote-desktop session");
     return true;
@@ -222,13 +226,19 @@ gboolean MutterRemoteDesktopPointer::onSettled(gpointer self)
 {
     auto* pointer = static_cast<MutterRemoteDesktopPointer*>(self);
     pointer->m_settle.stop();
-    if (pointer->m_session && !pointer->move(pointer->m_last)) {
+    if (!pointer->m_session)
+        return G_SOURCE_REMOVE;
+    if (!pointer->move(pointer->m_last)) {
         pointer->reportTrouble(pointer->m_failure);
         pointer->closeSession();
+    } else if (!std::exchange(pointer->m_settledOnce, true)) {
+        pointer->m_settle = linux_desktop::SourceGuard::timeout(kSettleAgainMs - kSettleMs, onSettled, pointer,
+                                                                "velmora: repeat the move once more");
     }
     return G_SOURCE_REMOVE;
 }
 
+// static
 void MutterRemoteDesktopPointer::reportTrouble(const std::string& what)
 {
     if (m_troubleReported)
