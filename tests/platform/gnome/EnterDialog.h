@@ -42,6 +42,87 @@ struct Area {
     int x{0}, y{0}, width{0}, height{0};
 };
 
+namespace detail {
+
+inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& name)
+{
+    gchar* nodeName = atspi_accessible_get_name(node, nullptr);
+    const bool match = atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nodeName && name == nodeName;
+    g_free(nodeName);
+    if (match) {
+        AtspiComponent* component = atspi_accessible_get_component_iface(node);
+        AtspiRect* rect = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
+        std::optional<Area> area;
+        if (rect)
+            area = Area{rect->x, rect->y, rect->width, rect->height};
+        g_free(rect);
+        if (component)
+            g_object_unref(component);
+        return area;
+    }
+    std::optional<Area> found;
+    const int count = atspi_accessible_get_child_count(node, nullptr);
+    for (int i = 0; i < count && !found; ++i) {
+        AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
+        if (!child)
+            continue;
+        found = findButton(child, name);
+        g_object_unref(child);
+    }
+    return found;
+}
+
+// Calls the function with each accessible application of the process until it returns true.
+inline bool forApplicationOf(int pid, const std::function<bool(AtspiAccessible*)>& function)
+{
+    bool done = false;
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    const int count = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int i = 0; i < count && !done; ++i) {
+        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+        if (application && static_cast<int>(atspi_accessible_get_process_id(application, nullptr)) == pid)
+            done = function(application);
+        if (application)
+            g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    return done;
+}
+
+} // namespace detail
+
+// A button of a process's windows as its accessible tree gives it: window
+// coordinates, which is all GTK 3 on Wayland has.
+inline std::optional<Area> accessibleButtonOf(int pid, const std::string& name)
+{
+    std::optional<Area> found;
+    detail::forApplicationOf(pid, [&](AtspiAccessible* application) {
+        found = detail::findButton(application, name);
+        return found.has_value();
+    });
+    return found;
+}
+
+// Whether one of the process's windows is the active one.
+inline bool hasActiveWindow(int pid)
+{
+    return detail::forApplicationOf(pid, [](AtspiAccessible* application) {
+        bool active = false;
+        const int count = atspi_accessible_get_child_count(application, nullptr);
+        for (int i = 0; i < count && !active; ++i) {
+            AtspiAccessible* window = atspi_accessible_get_child_at_index(application, i, nullptr);
+            if (!window)
+                continue;
+            AtspiStateSet* states = atspi_accessible_get_state_set(window);
+            active = states && atspi_state_set_contains(states, ATSPI_STATE_ACTIVE);
+            if (states)
+                g_object_unref(states);
+            g_object_unref(window);
+        }
+        return active;
+    });
+}
+
 class EnterDialog {
 public:
     explicit EnterDialog(const std::string& title = "Save changes?")
@@ -104,54 +185,9 @@ public:
     }
     const std::vector<std::string>& lines() const { return m_lines; }
 
-    // The button as the dialog's accessible tree gives it: window
-    // coordinates, which is all GTK 3 on Wayland has.
-    std::optional<Area> accessibleButton(const std::string& name) const
-    {
-        std::optional<Area> found;
-        AtspiAccessible* desktop = atspi_get_desktop(0);
-        const int count = atspi_accessible_get_child_count(desktop, nullptr);
-        for (int i = 0; i < count && !found; ++i) {
-            AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-            if (application && static_cast<int>(atspi_accessible_get_process_id(application, nullptr)) == pid())
-                found = findButton(application, name);
-            if (application)
-                g_object_unref(application);
-        }
-        g_object_unref(desktop);
-        return found;
-    }
+    std::optional<Area> accessibleButton(const std::string& name) const { return accessibleButtonOf(pid(), name); }
 
 private:
-    static std::optional<Area> findButton(AtspiAccessible* node, const std::string& name)
-    {
-        gchar* nodeName = atspi_accessible_get_name(node, nullptr);
-        const bool match = atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nodeName && name == nodeName;
-        g_free(nodeName);
-        if (match) {
-            AtspiComponent* component = atspi_accessible_get_component_iface(node);
-            AtspiRect* rect = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
-            std::optional<Area> area;
-            if (rect)
-                area = Area{rect->x, rect->y, rect->width, rect->height};
-            if (rect)
-                g_free(rect);
-            if (component)
-                g_object_unref(component);
-            return area;
-        }
-        std::optional<Area> found;
-        const int count = atspi_accessible_get_child_count(node, nullptr);
-        for (int i = 0; i < count && !found; ++i) {
-            AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
-            if (!child)
-                continue;
-            found = findButton(child, name);
-            g_object_unref(child);
-        }
-        return found;
-    }
-
     void readLine()
     {
         g_data_input_stream_read_line_async(m_stdout.get(), G_PRIORITY_DEFAULT, m_cancel.get(), onLine, this);

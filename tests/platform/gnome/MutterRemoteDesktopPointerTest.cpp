@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,40 @@ int mutterSessionCount(GDBusConnection* bus)
         ++count;
     g_variant_unref(reply);
     return count;
+}
+
+// A left click wherever the pointer is, from a remote-desktop session of the test's own.
+void clickWhereThePointerIs(GDBusConnection* bus)
+{
+    constexpr guint32 kLeftButton = 272; // evdev BTN_LEFT
+    const auto call = [bus](const char* path, const char* method, GVariant* parameters, const char* reply) {
+        GError* error = nullptr;
+        GVariant* answer = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path,
+                                                       std::strcmp(method, "CreateSession") == 0
+                                                           ? "org.gnome.Mutter.RemoteDesktop"
+                                                           : "org.gnome.Mutter.RemoteDesktop.Session",
+                                                       method, parameters, reply ? G_VARIANT_TYPE(reply) : nullptr,
+                                                       G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
+        if (error) {
+            ADD_FAILURE() << method << ": " << error->message;
+            g_error_free(error);
+        }
+        return answer;
+    };
+    GVariant* created = call("/org/gnome/Mutter/RemoteDesktop", "CreateSession", nullptr, "(o)");
+    ASSERT_TRUE(created);
+    const char* path = nullptr;
+    g_variant_get(created, "(&o)", &path);
+    const auto send = [&](const char* method, GVariant* parameters) {
+        if (GVariant* answer = call(path, method, parameters, nullptr))
+            g_variant_unref(answer);
+    };
+    send("Start", nullptr);
+    pumpFor(100); // a new device's first events may go astray
+    send("NotifyPointerButton", g_variant_new("(ib)", kLeftButton, TRUE));
+    send("NotifyPointerButton", g_variant_new("(ib)", kLeftButton, FALSE));
+    send("Stop", nullptr);
+    g_variant_unref(created);
 }
 
 class MutterRemoteDesktopPointerTest : public ::testing::Test {
@@ -220,6 +255,35 @@ TEST_F(MutterRemoteDesktopPointerTest, MutterRefusingTheMoveCostsOneLineAndLeave
     // The half-made sessions are stopped, not left to show an indicator.
     EXPECT_TRUE(pumpUntil([&] { return mutterSessionCount(m_bus.get()) == sessionsBefore; }, 1000))
         << mutterSessionCount(m_bus.get()) << " sessions, " << sessionsBefore << " before";
+}
+
+// zenity's question, answered by a click where the pointer was put: it says
+// Yes (exit 0) only if the pointer rests on its Yes button.
+TEST_F(MutterRemoteDesktopPointerTest, ZenityQuestionIsAnsweredByAClickWhereThePointerWent)
+{
+    MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
+    GError* error = nullptr;
+    linux_desktop::GObjectRef<GSubprocess> zenity = linux_desktop::GObjectRef<GSubprocess>::adopt(
+        g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, &error, "zenity", "--question", "--text=Overwrite the file?", nullptr));
+    ASSERT_TRUE(zenity) << error->message;
+    bool exited = false;
+    g_subprocess_wait_async(zenity.get(), nullptr, [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; },
+                            &exited);
+    const int pid = std::stoi(g_subprocess_get_identifier(zenity.get()));
+    std::optional<Area> yes;
+    ASSERT_TRUE(pumpUntil([&] { return testing::hasActiveWindow(pid) && (yes = testing::accessibleButtonOf(pid, "Yes")); }, 10000))
+        << "zenity never showed an active window with a Yes button";
+    ASSERT_TRUE(pointer.moveToInWindow(windowNumbered(1), snapSpot(*yes)));
+    pumpFor(MutterRemoteDesktopPointer::kSettleAgainMs + 100);
+    clickWhereThePointerIs(m_bus.get());
+    const bool answered = pumpUntil([&] { return exited; }, 3000);
+    if (!answered) {
+        g_subprocess_force_exit(zenity.get());
+        pumpUntil([&] { return exited; }, 3000);
+    }
+    ASSERT_TRUE(answered) << "the click answered nothing";
+    EXPECT_TRUE(g_subprocess_get_if_exited(zenity.get()));
+    EXPECT_EQ(g_subprocess_get_exit_status(zenity.get()), 0) << "zenity was answered No";
 }
 
 // Last: it restarts the compositor that every other test's dialogs run on.
