@@ -214,18 +214,25 @@ TEST_F(MutterRemoteDesktopPointerTest, PutsThePointerOnTheDefaultButtonAndCloses
     EXPECT_TRUE(m_log.lines.empty()) << m_log.lines.front();
 }
 
-TEST_F(MutterRemoteDesktopPointerTest, AnotherWindowGetsASessionOfItsOwn)
+TEST_F(MutterRemoteDesktopPointerTest, AnotherWindowGetsASessionOfItsOwnThatEndsWithIt)
 {
     MutterRemoteDesktopPointer pointer(m_bus.get(), m_log);
     EnterDialog first;
     expectSnapOntoSave(pointer, first, windowNumbered(1));
     const std::string firstSession = pointer.sessionPath();
     ASSERT_NE(firstSession, "");
-    EnterDialog second("Discard changes?");
-    expectSnapOntoSave(pointer, second, windowNumbered(2));
-    EXPECT_NE(pointer.sessionPath(), "");
-    EXPECT_NE(pointer.sessionPath(), firstSession);
+    auto second = std::make_unique<EnterDialog>("Discard changes?");
+    expectSnapOntoSave(pointer, *second, windowNumbered(2));
+    const std::string secondSession = pointer.sessionPath();
+    EXPECT_NE(secondSession, "");
+    EXPECT_NE(secondSession, firstSession);
     EXPECT_TRUE(pumpUntil([&] { return !mutterHasSession(m_bus.get(), firstSession); }, 1000));
+
+    // Its window gone, mutter ends the session recording it, and so does the pointer.
+    second.reset();
+    EXPECT_TRUE(pumpUntil([&] { return pointer.sessionPath().empty(); }, 2000)) << "the ended session is kept";
+    EXPECT_FALSE(mutterHasSession(m_bus.get(), secondSession));
+    EXPECT_TRUE(m_log.lines.empty()) << m_log.lines.front();
 }
 
 TEST_F(MutterRemoteDesktopPointerTest, ScreenMovesAreLeftUndoneWithOneLine)
