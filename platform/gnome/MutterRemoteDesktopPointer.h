@@ -34,9 +34,9 @@ namespace velmora::gnome {
 // lands up to a few pixels off; the first events of a new session's device
 // may also reach the pointer without the window under it being told. So the
 // last move into a window is made again kSettleMs and kSettleAgainMs after
-// its session opened: on a loaded machine the animation's last frame comes
-// late (a pixel off at 300 ms was seen with both cores busy). A user who
-// moves the mouse within that moment is overruled.
+// its session opened, the second for a loaded machine, where the
+// animation's last frame comes late. A user who moves the mouse within that
+// moment is overruled.
 //
 // Mutter missing, restarted or refusing a call: one log line until a move
 // succeeds again, the session is dropped, and the next move opens a new one.
