@@ -7,7 +7,7 @@ PACKAGE_BUILD ?= build-package
 PLAIN_BUILD ?= build-plain
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop bench-desktop run demo install package test-package clean fuzz
+.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop test-gnome bench-desktop run demo install package test-package clean fuzz
 
 all: build
 
@@ -29,9 +29,14 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j$(JOBS)
 
-# Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus).
+# Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus; and the
+# GNOME Wayland one, headless mutter with PipeWire).
 test-desktop: build
 	cd $(BUILD) && ctest --output-on-failure -L desktop
+
+# Only the GNOME Wayland tests (part of test-desktop and test).
+test-gnome: build
+	cd $(BUILD) && ctest --output-on-failure -R '^gnome-wayland$$'
 
 test: test-unit test-asan
 

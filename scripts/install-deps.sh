@@ -19,6 +19,9 @@ packages+=(
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
   # Real applications for the end-to-end tests: a GTK 3 and a Qt 5 editor.
   mousepad featherpad
+  # The GNOME Wayland tests: headless mutter, and PipeWire for its screen
+  # casts (no session manager: nothing needs the streams linked).
+  mutter pipewire
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and

@@ -1,0 +1,233 @@
+#pragma once
+
+// The GTK 3 dialog of enter-dialog.py, run under the private Wayland desktop,
+// with what it says on stdout and its default button as AT-SPI sees it.
+
+#include "platform/linux/GObjectRef.h"
+
+#include <atspi/atspi.h>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velmora::gnome::testing {
+
+// Runs the thread's main context (the pointer's signals and timeouts) until
+// the condition holds or the time is up.
+inline bool pumpUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        while (g_main_context_iteration(nullptr, FALSE)) { }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+inline void pumpFor(int milliseconds)
+{
+    pumpUntil([] { return false; }, milliseconds);
+}
+
+struct Area {
+    int x{0}, y{0}, width{0}, height{0};
+};
+
+namespace detail {
+
+inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& name)
+{
+    gchar* nodeName = atspi_accessible_get_name(node, nullptr);
+    const bool match = atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nodeName && name == nodeName;
+    g_free(nodeName);
+    if (match) {
+        AtspiComponent* component = atspi_accessible_get_component_iface(node);
+        AtspiRect* rect = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
+        std::optional<Area> area;
+        if (rect)
+            area = Area{rect->x, rect->y, rect->width, rect->height};
+        g_free(rect);
+        if (component)
+            g_object_unref(component);
+        return area;
+    }
+    std::optional<Area> found;
+    const int count = atspi_accessible_get_child_count(node, nullptr);
+    for (int i = 0; i < count && !found; ++i) {
+        AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
+        if (!child)
+            continue;
+        found = findButton(child, name);
+        g_object_unref(child);
+    }
+    return found;
+}
+
+// Calls the function with each accessible application of the process until it returns true.
+inline bool forApplicationOf(int pid, const std::function<bool(AtspiAccessible*)>& function)
+{
+    bool done = false;
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    const int count = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int i = 0; i < count && !done; ++i) {
+        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+        if (application && static_cast<int>(atspi_accessible_get_process_id(application, nullptr)) == pid)
+            done = function(application);
+        if (application)
+            g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    return done;
+}
+
+} // namespace detail
+
+// A button of a process's windows as its accessible tree gives it: window
+// coordinates, which is all GTK 3 on Wayland has.
+inline std::optional<Area> accessibleButtonOf(int pid, const std::string& name)
+{
+    std::optional<Area> found;
+    detail::forApplicationOf(pid, [&](AtspiAccessible* application) {
+        found = detail::findButton(application, name);
+        return found.has_value();
+    });
+    return found;
+}
+
+// Whether one of the process's windows is the active one.
+inline bool hasActiveWindow(int pid)
+{
+    return detail::forApplicationOf(pid, [](AtspiAccessible* application) {
+        bool active = false;
+        const int count = atspi_accessible_get_child_count(application, nullptr);
+        for (int i = 0; i < count && !active; ++i) {
+            AtspiAccessible* window = atspi_accessible_get_child_at_index(application, i, nullptr);
+            if (!window)
+                continue;
+            AtspiStateSet* states = atspi_accessible_get_state_set(window);
+            active = states && atspi_state_set_contains(states, ATSPI_STATE_ACTIVE);
+            if (states)
+                g_object_unref(states);
+            g_object_unref(window);
+        }
+        return active;
+    });
+}
+
+class EnterDialog {
+public:
+    explicit EnterDialog(const std::string& title = "Save changes?")
+    {
+        GError* error = nullptr;
+        m_process = Ref<GSubprocess>::adopt(g_subprocess_new(
+            static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_PIPE), &error,
+            "/usr/bin/python3", DIALOG_SCRIPT, title.c_str(), nullptr));
+        if (!m_process) {
+            ADD_FAILURE() << "cannot start the dialog: " << error->message;
+            g_error_free(error);
+            return;
+        }
+        m_stdout = Ref<GDataInputStream>::adopt(g_data_input_stream_new(g_subprocess_get_stdout_pipe(m_process.get())));
+        readLine();
+    }
+    EnterDialog(const EnterDialog&) = delete;
+    EnterDialog& operator=(const EnterDialog&) = delete;
+    ~EnterDialog()
+    {
+        if (!m_process)
+            return;
+        // Its stdin closing ends it; a dialog that lost its compositor is gone already.
+        g_output_stream_close(g_subprocess_get_stdin_pipe(m_process.get()), nullptr, nullptr);
+        if (!pumpUntil([this] { return m_eof; }, 3000))
+            g_subprocess_force_exit(m_process.get());
+        g_cancellable_cancel(m_cancel.get());
+        pumpFor(20); // a read's callback still queued runs while this object lives
+        g_subprocess_wait(m_process.get(), nullptr, nullptr);
+    }
+
+    int pid() const
+    {
+        const char* id = m_process ? g_subprocess_get_identifier(m_process.get()) : nullptr;
+        return id ? std::stoi(id) : 0;
+    }
+
+    bool waitForActive(int timeoutMs = 10000)
+    {
+        return pumpUntil([this] { return has("active"); }, timeoutMs);
+    }
+    // The first line that starts with the prefix, waiting for it.
+    std::optional<std::string> waitForLine(const std::string& prefix, int timeoutMs)
+    {
+        std::optional<std::string> found;
+        pumpUntil([&] {
+            for (const auto& line : m_lines)
+                if (line.rfind(prefix, 0) == 0)
+                    return (found = line), true;
+            return false;
+        }, timeoutMs);
+        return found;
+    }
+    bool has(const std::string& line) const
+    {
+        for (const auto& seen : m_lines)
+            if (seen == line)
+                return true;
+        return false;
+    }
+    const std::vector<std::string>& lines() const { return m_lines; }
+
+    std::optional<Area> accessibleButton(const std::string& name) const { return accessibleButtonOf(pid(), name); }
+
+private:
+    void readLine()
+    {
+        g_data_input_stream_read_line_async(m_stdout.get(), G_PRIORITY_DEFAULT, m_cancel.get(), onLine, this);
+    }
+    static void onLine(GObject* source, GAsyncResult* result, gpointer self)
+    {
+        GError* error = nullptr;
+        gchar* line = g_data_input_stream_read_line_finish(G_DATA_INPUT_STREAM(source), result, nullptr, &error);
+        if (error) {
+            // Cancelled: the dialog object may be gone; touch nothing.
+            g_error_free(error);
+            return;
+        }
+        auto* dialog = static_cast<EnterDialog*>(self);
+        if (!line) {
+            dialog->m_eof = true;
+            return;
+        }
+        dialog->m_lines.emplace_back(line);
+        g_free(line);
+        dialog->readLine();
+    }
+
+    template<typename T> using Ref = linux_desktop::GObjectRef<T>;
+    Ref<GSubprocess> m_process;
+    Ref<GDataInputStream> m_stdout;
+    Ref<GCancellable> m_cancel{Ref<GCancellable>::adopt(g_cancellable_new())};
+    std::vector<std::string> m_lines;
+    bool m_eof{false};
+};
+
+// "enter Save 76 17" -> {76, 17}
+inline std::optional<std::pair<int, int>> enteredAt(const std::string& line)
+{
+    std::istringstream words(line);
+    std::string verb, name;
+    int x = 0, y = 0;
+    if (!(words >> verb >> name >> x >> y))
+        return std::nullopt;
+    return std::make_pair(x, y);
+}
+
+} // namespace velmora::gnome::testing

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs a program on a private GNOME Wayland desktop: mutter as a headless
+# Wayland compositor with one virtual monitor (no X server at all), PipeWire
+# (mutter's screen-cast and remote-desktop interfaces need it), a session bus
+# and the accessibility bus, with private XDG folders. Everything started
+# here is stopped on exit.
+#
+#   run-gnome-wayland-tests.sh PROGRAM [ARGS...]
+#
+# The program finds mutter's pid in $VELMORA_TEST_MUTTER_PID_FILE and can
+# restart it with `$VELMORA_TEST_MUTTER_CTL restart`.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 PROGRAM [ARGS...]" >&2
+  exit 2
+fi
+
+here=$(cd "$(dirname "$0")" && pwd)
+session_name=run-gnome-wayland-tests
+# shellcheck source=../linux/private-session.sh
+. "$here/../linux/private-session.sh"
+session_require mutter pipewire dbus-daemon gdbus /usr/bin/python3
+session_begin
+# mutter runs in a session of its own (a test may kill and restart it).
+session_stop_extra() { "$here/mutter-ctl.sh" stop; }
+unset DISPLAY
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=wayland-velmora
+# GTK and GIO must not look for an X server or a portal.
+export GDK_BACKEND=wayland GTK_USE_PORTAL=0
+
+session_start_bus
+session_start_accessibility
+
+pipewire >"$work/pipewire.log" 2>&1 &
+session_track $!
+session_wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"
+
+export VELMORA_TEST_MUTTER_PID_FILE=$work/mutter.pid VELMORA_TEST_MUTTER_CTL=$here/mutter-ctl.sh
+export VELMORA_TEST_MUTTER_LOG=$work/mutter.log
+"$here/mutter-ctl.sh" start
+
+# Under headless mutter no window becomes active until a keyboard exists: a
+# remote-desktop session of its own presses a key once and stays open.
+/usr/bin/python3 "$here/keyboard-device.py" >"$work/keyboard.log" 2>&1 &
+session_track $!
+session_wait_for 10 grep -q ready "$work/keyboard.log"
+
+session_lsan_options
+session_run "$@"

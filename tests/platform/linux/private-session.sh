@@ -1,0 +1,125 @@
+# Sourced by the scripts that run a program on a private desktop
+# (run-desktop-tests.sh on X11, ../gnome/run-gnome-wayland-tests.sh on
+# Wayland): what both need besides the display server itself. The sourcing
+# script sets `set -euo pipefail` and names itself in $session_name.
+#
+#   session_begin                 a work folder, private XDG folders, the exit trap
+#   session_track PID             stopped on exit, newest first
+#   session_start_bus             a private session bus, exported
+#   session_start_accessibility   the accessibility bus and its registry
+#   session_wait_for SECONDS CMD  polls CMD until it succeeds
+#
+# A sourcing script may define session_stop_extra, run first on exit, for
+# what it started outside its own children.
+
+session_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+session_pids=()
+
+session_wait_for() { # seconds, command...
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    if [ $SECONDS -ge $deadline ]; then
+      echo "$session_name: timed out waiting for: $*" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+session_atspi_launcher() {
+  local candidate
+  for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+    [ -x "$candidate" ] && echo "$candidate" && return 0
+  done
+  return 1
+}
+
+# Names the tools and files missing, and fails, when any is.
+session_require() { # tool...
+  local missing=() tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+  done
+  session_atspi_launcher >/dev/null || missing+=(at-spi-bus-launcher)
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "$session_name: missing ${missing[*]} (scripts/install-deps.sh installs them)" >&2
+    exit 1
+  fi
+}
+
+session_track() { session_pids+=("$1"); }
+
+session_cleanup() {
+  local status=$?
+  if declare -F session_stop_extra >/dev/null; then session_stop_extra || true; fi
+  # The accessibility bus lives in a session of its own (a test may have
+  # restarted it): stopped by pid, not as a child of this script.
+  [ -n "${VELMORA_TEST_ATSPI_STATE:-}" ] && "$session_here/accessibility-bus.sh" stop || true
+  # Newest first: clients before the buses and servers they talk to.
+  local i pid
+  for ((i = ${#session_pids[@]} - 1; i >= 0; i--)); do
+    kill "${session_pids[$i]}" 2>/dev/null || true
+  done
+  for pid in "${session_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+  exit $status
+}
+
+session_begin() {
+  work=$(mktemp -d -t "velmora-$session_name.XXXXXX")
+  trap session_cleanup EXIT INT TERM
+  mkdir -p "$work/config" "$work/data" "$work/cache" "$work/runtime"
+  chmod 700 "$work/runtime"
+  export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+  export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=0 GTK_A11Y=atspi
+  unset SESSION_MANAGER
+}
+
+session_start_bus() {
+  # Nothing is started on demand (no service folders): the tests start the
+  # accessibility bus themselves, and one started behind their back could not
+  # be taken away by the tests that take it away.
+  cat >"$work/session.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$work/runtime</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+  dbus-daemon --config-file="$work/session.conf" --nofork --nopidfile --print-address=6 6>"$work/bus-address" >"$work/dbus.log" 2>&1 &
+  session_track $!
+  session_wait_for 10 test -s "$work/bus-address"
+  DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus-address")
+  export DBUS_SESSION_BUS_ADDRESS
+}
+
+session_start_accessibility() {
+  VELMORA_TEST_ATSPI_LAUNCHER=$(session_atspi_launcher)
+  export VELMORA_TEST_ATSPI_STATE=$work VELMORA_TEST_ATSPI_LAUNCHER
+  "$session_here/accessibility-bus.sh" start
+}
+
+# Libraries of the desktop keep some allocations for the life of the process.
+session_lsan_options() {
+  export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$session_here/lsan.supp:print_suppressions=0"
+}
+
+# Runs the program and leaves with its status.
+session_run() {
+  local status
+  set +e
+  "$@"
+  status=$?
+  set -e
+  exit $status
+}
