@@ -17,6 +17,7 @@
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11DisplayPower.h"
+#include "platform/linux/UnknownScreens.h"
 #include "platform/linux/X11Pointer.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowLocator.h"
@@ -41,8 +42,12 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_log = std::make_unique<SyslogSystemLog>(options.logIdentity);
 
     const bool agent = options.role == Role::Agent;
-    desktop->m_x11 = X11Connection::open();
-    if (!desktop->m_x11 && agent) {
+    if (agent && !options.chosenBecause.empty())
+        desktop->m_log->log(options.chosenBecause);
+    const bool wayland = static_cast<bool>(options.waylandPointer);
+    if (!wayland)
+        desktop->m_x11 = X11Connection::open();
+    if (!desktop->m_x11 && !wayland && agent) {
         std::fputs("velmora: no X display\n", stderr);
         return nullptr;
     }
@@ -93,7 +98,10 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         desktop->m_windowLocator = std::make_unique<X11WindowLocator>(display);
     desktop->m_accessibility = std::make_unique<AtspiAccessibility>(
         AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
-    if (display) {
+    if (wayland) {
+        desktop->m_pointer = options.waylandPointer(desktop->m_sessionBus.get(), *desktop->m_log);
+        desktop->m_screens = std::make_unique<UnknownScreens>();
+    } else if (display) {
         desktop->m_pointer = std::make_unique<X11Pointer>(*desktop->m_x11, *desktop->m_log);
         desktop->m_screens = std::make_unique<X11Screens>(*desktop->m_x11);
         desktop->m_power = std::make_unique<X11DisplayPower>(display);

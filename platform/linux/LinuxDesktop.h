@@ -5,6 +5,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,9 +55,16 @@ public:
         // (logging that it waits) instead of failing without it, and once
         // the bus has gone, the process starts itself anew when it returns.
         bool waitsForAccessibilityBus{false};
+        // A Wayland compositor's way of moving the pointer, over the session
+        // bus. When set there is no X display: the pointer is this one, the
+        // screens are unknown, and windows' positions are their own.
+        std::function<std::unique_ptr<Pointer>(GDBusConnection* session, SystemLog& log)> waylandPointer;
+        // Which desktop was chosen and why: the agent's first log line.
+        std::string chosenBecause;
     };
 
-    // Null, with the reason on standard error, when there is no X display,
+    // Null, with the reason on standard error, when there is no X display
+    // (and no Wayland pointer was given),
     // no session bus or no accessibility bus (for Role::Pane: no session
     // bus; the pane never uses the accessibility bus). `preferences` stores
     // every domain but "loginwindow".
@@ -86,7 +94,7 @@ public:
     // Whether pointer() and screens() may be used: the agent's desktop always
     // has them, the pane's only where it found an X display. Using them
     // without one is a programming error and ends the process.
-    bool hasDisplay() const { return m_x11 != nullptr; }
+    bool hasDisplay() const { return m_pointer != nullptr; }
 
     AtspiAccessibility& atspi() { return *m_accessibility; }
 
@@ -104,8 +112,8 @@ private:
     std::unique_ptr<NotificationCenter> m_localCenter;
     std::unique_ptr<X11WindowLocator> m_windowLocator;
     std::unique_ptr<AtspiAccessibility> m_accessibility;
-    std::unique_ptr<X11Pointer> m_pointer;
-    std::unique_ptr<X11Screens> m_screens;
+    std::unique_ptr<Pointer> m_pointer;
+    std::unique_ptr<Screens> m_screens;
     std::unique_ptr<X11DisplayPower> m_power;
     std::unique_ptr<LinuxProcessManager> m_processes;
     std::unique_ptr<LinuxWorkspace> m_workspace;
