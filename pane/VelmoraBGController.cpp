@@ -139,6 +139,11 @@ void VelmoraBGController::setSnapsBackAfterDismiss(bool snapsBack)
     didChangeValueForKey("snapsBackAfterDismiss");
 }
 
+std::string VelmoraBGController::snapBackUnavailableReason()
+{
+    return Platform::current().paneServices().snapBackUnavailableReason();
+}
+
 int VelmoraBGController::soundToPlay()
 {
     return static_cast<int>(valueOfSetting(setting(Keys::kSoundToPlayIndex)).integerValue());

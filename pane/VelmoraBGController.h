@@ -55,6 +55,9 @@ public:
     void setShouldCheckForUpdatesDaily(bool check);
     bool snapsBackAfterDismiss();
     void setSnapsBackAfterDismiss(bool snapsBack);
+    // Why snap-back cannot work on this desktop; "" where it can. The window
+    // greys the setting and says why.
+    std::string snapBackUnavailableReason();
     int soundToPlay();
     void setSoundToPlay(int index);
     bool playsSoundOnMove();

@@ -25,6 +25,10 @@ public:
     // sentences for a person; never empty.
     virtual std::string accessibilityInstructions() = 0;
 
+    // Why this desktop cannot put the pointer back after a snap, in a
+    // sentence for a person; "" where it can.
+    virtual std::string snapBackUnavailableReason() = 0;
+
     // The desktop toolkit's version as one number, major * 100 + minor
     // (3.24 gives 324); 0 when no toolkit is installed.
     virtual double toolkitVersionNumber() = 0;

@@ -15,6 +15,7 @@ public:
     bool openAccessibilitySettings() override { return false; }
     std::string accessibilityInstructions() override { return "Switch on the desktop's support for assistive technologies."; }
     double toolkitVersionNumber() override { return 0; }
+    std::string snapBackUnavailableReason() override { return {}; }
 };
 
 class NoApplicationFinder final : public ApplicationFinder {

@@ -69,6 +69,12 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         control->set_halign(Gtk::ALIGN_START);
         m_settings.attach(*control, 1, row++);
     }
+    m_snapBackUnavailable.set_no_show_all(true); // shown only with a reason
+    m_snapBackUnavailable.set_line_wrap(true);
+    m_snapBackUnavailable.set_max_width_chars(48);
+    m_snapBackUnavailable.set_xalign(0);
+    m_snapBackUnavailable.get_style_context()->add_class("dim-label");
+    m_settings.attach(m_snapBackUnavailable, 1, row++);
     addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
     name(m_soundChooser, "Sound");
     m_settings.attach(m_soundChooser, 1, row++);
@@ -144,6 +150,13 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{&m_alternateSwitch, &m_snapBackSwitch, &m_soundSwitch,
                                                                        &m_dailyUpdatesSwitch, &m_ignoredButton})
             control->set_sensitive(enabled);
+        const std::string snapBackUnavailable = controller().snapBackUnavailableReason();
+        m_snapBackUnavailable.set_text(snapBackUnavailable);
+        m_snapBackUnavailable.set_visible(!snapBackUnavailable.empty());
+        if (!snapBackUnavailable.empty()) {
+            m_snapBackSwitch.set_sensitive(false);
+            m_snapBackSwitch.get_accessible()->set_description(snapBackUnavailable);
+        }
         m_soundChooser.set_sensitive(enabled && controller().playsSoundOnMove());
         m_volume.set_sensitive(enabled && controller().playsSoundOnMove());
     });

@@ -93,6 +93,7 @@ private:
     Gtk::Grid m_settings;
     Gtk::Switch m_alternateSwitch;
     Gtk::Switch m_snapBackSwitch;
+    Gtk::Label m_snapBackUnavailable; // why the switch is greyed, where it is
     Gtk::Switch m_soundSwitch;
     Gtk::ComboBoxText m_soundChooser;
     Gtk::Scale m_volume{Gtk::ORIENTATION_HORIZONTAL};

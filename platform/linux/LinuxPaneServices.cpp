@@ -2,6 +2,7 @@
 
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
+#include "platform/linux/X11Pointer.h"
 
 #include <glib.h>
 
@@ -123,6 +124,14 @@ std::string LinuxPaneServices::accessibilityInstructions()
            "    gdbus call --session -d org.a11y.Bus -o /org/a11y/bus \\\n"
            "      -m org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>'\n"
            "Applications started before the switch may need a restart.";
+}
+
+std::string LinuxPaneServices::snapBackUnavailableReason()
+{
+    if (!X11Pointer::isWaylandSession())
+        return {};
+    return "A Wayland desktop does not let programs see where the pointer is, so Velmora cannot tell whether you "
+           "moved it after a snap, and leaves it where it is.";
 }
 
 double LinuxPaneServices::toolkitVersionNumber()

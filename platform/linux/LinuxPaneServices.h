@@ -33,6 +33,9 @@ public:
     std::string accessibilityInstructions() override;
     // Read once from the toolkit library itself; the library stays loaded.
     double toolkitVersionNumber() override;
+    // From the session's kind: every Wayland desktop keeps the pointer's
+    // position from programs.
+    std::string snapBackUnavailableReason() override;
 
     // The command openAccessibilitySettings() would run, resolved on PATH;
     // nothing when no panel is installed.

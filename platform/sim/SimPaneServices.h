@@ -19,6 +19,7 @@ public:
     bool openAccessibilitySettings() override;
     std::string accessibilityInstructions() override;
     double toolkitVersionNumber() override { return m_toolkitVersionNumber; }
+    std::string snapBackUnavailableReason() override { return m_snapBackUnavailableReason; }
 
     // Without a handler every launch succeeds and starts nothing.
     void setLaunchHandler(LaunchHandler handler) { m_launchHandler = std::move(handler); }
@@ -28,6 +29,7 @@ public:
     int accessibilitySettingsOpenCount() const { return m_accessibilitySettingsOpenCount; }
 
     void setToolkitVersionNumber(double number) { m_toolkitVersionNumber = number; }
+    void setSnapBackUnavailableReason(std::string reason) { m_snapBackUnavailableReason = std::move(reason); }
 
 private:
     LaunchHandler m_launchHandler;
@@ -35,6 +37,7 @@ private:
     bool m_hasAccessibilitySettings{true};
     int m_accessibilitySettingsOpenCount{0};
     double m_toolkitVersionNumber{412}; // a current toolkit, 4.12
+    std::string m_snapBackUnavailableReason;
 };
 
 } // namespace velmora::sim

@@ -321,6 +321,23 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, false));
 }
 
+TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
+{
+    openWindow({{"XDG_SESSION_TYPE", "wayland"}});
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora");
+    ASSERT_TRUE(press(runSwitch));
+    // With the agent running every other setting can be changed ...
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead");
+    ASSERT_TRUE(waitForState(snapToCancel, ATSPI_STATE_SENSITIVE, true, 20));
+    // ... but not this one, and the window says why.
+    Node snapBack = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap back after the dialog closes");
+    ASSERT_TRUE(snapBack);
+    EXPECT_FALSE(hasState(snapBack.get(), ATSPI_STATE_SENSITIVE));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("does not let programs see where the pointer is")));
+    screenshot("snap-back-on-wayland");
+}
+
 TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
 {
     // The system's data with no applications in it: no viewer, no browser.
