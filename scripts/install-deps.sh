@@ -19,6 +19,9 @@ packages+=(
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
   # Real applications for the end-to-end tests: a GTK 3 and a Qt 5 editor.
   mousepad featherpad
+  # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
+  # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
+  gir1.2-gtk-4.0 gnome-text-editor gtk-4-examples
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and
