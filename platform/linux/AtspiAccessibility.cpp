@@ -841,7 +841,8 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
             return result;
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
-        value = states.has(ATSPI_STATE_ENABLED) && states.has(ATSPI_STATE_SENSITIVE);
+        // GTK 4 never sets ENABLED: SENSITIVE alone tells there.
+        value = states.has(ATSPI_STATE_SENSITIVE) && (states.has(ATSPI_STATE_ENABLED) || followsGtk4(bus));
         return AXError::Success;
     }
     if (attribute == "AXShowing") {

@@ -11,7 +11,9 @@ namespace velmora::linux_desktop {
 // What GTK 4 (4.8, Debian 12) tells AT-SPI differently from GTK 3 and Qt,
 // measured on the private desktop (README, "Which button is the default, per
 // toolkit"), and the rules the backend follows for it. Pure logic: the
-// backend reads, this decides.
+// backend reads, this decides. Besides what is below, GTK 4.8 never sets the
+// ENABLED state (SENSITIVE tells), SHOWING only on windows, and ACTIVE on a
+// window only in the events that announce it, not in its state set.
 class Gtk4Conventions {
 public:
     // Whether an application reporting this toolkit (atspi toolkit name and
