@@ -805,6 +805,28 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         if (error == AXError::CannotComplete)
             return error;
     }
+    // GTK 4 keeps ACTIVE out of its windows' state sets: the window manager
+    // tells which window is active, matched by process and title.
+    if (followsGtk4(app.busName()) && m_windows) {
+        auto active = m_windows->activeClient();
+        const pid_t pid = active ? pidForBus(app.busName(), app.accessible()) : 0;
+        for (const auto& window : windows) {
+            if (!active || active->pid != pid)
+                break;
+            auto title = nameOf(window.get());
+            if (!title)
+                return m_ledger.isHung(app.busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
+            if (*title != active->title && windows.size() > 1)
+                continue;
+            m_activeWindow = window.share();
+            m_activeBus = app.busName();
+            if (attribute == "AXFrontmost")
+                value = true;
+            else
+                value = AtspiElement::make(window.share());
+            return AXError::Success;
+        }
+    }
     if (attribute == "AXFrontmost") {
         value = false;
         return AXError::Success;

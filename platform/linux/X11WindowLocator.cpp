@@ -76,7 +76,31 @@ std::string textProperty(Display* display, Window window, Atom property, Atom ty
     return text;
 }
 
+std::string titleOf(Display* display, Window window)
+{
+    const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", True);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
+    std::string title = utf8 != None ? textProperty(display, window, netWmName, utf8) : std::string();
+    if (title.empty())
+        title = textProperty(display, window, XA_WM_NAME, XA_STRING);
+    return title;
+}
+
 } // namespace
+
+std::optional<X11WindowLocator::ActiveClient> X11WindowLocator::activeClient()
+{
+    const Atom activeAtom = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", True);
+    const Atom netWmPid = XInternAtom(m_display, "_NET_WM_PID", True);
+    const auto active = longsProperty(m_display, DefaultRootWindow(m_display), activeAtom, XA_WINDOW, 1);
+    if (active.empty() || active.front() == None || netWmPid == None)
+        return std::nullopt;
+    const auto window = static_cast<Window>(active.front());
+    ActiveClient client{pidProperty(m_display, window, netWmPid), titleOf(m_display, window)};
+    if (client.pid <= 0)
+        return std::nullopt;
+    return client;
+}
 
 std::optional<X11WindowLocator::ClientWindow> X11WindowLocator::clientWindowOf(pid_t pid, const std::string& title)
 {
@@ -84,8 +108,6 @@ std::optional<X11WindowLocator::ClientWindow> X11WindowLocator::clientWindowOf(p
     const Atom clientList = XInternAtom(m_display, "_NET_CLIENT_LIST", True);
     const Atom netWmPid = XInternAtom(m_display, "_NET_WM_PID", True);
     const Atom activeAtom = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", True);
-    const Atom netWmName = XInternAtom(m_display, "_NET_WM_NAME", True);
-    const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", True);
     const Atom frameAtom = XInternAtom(m_display, "_GTK_FRAME_EXTENTS", True);
     if (clientList == None || netWmPid == None)
         return std::nullopt;
@@ -97,10 +119,7 @@ std::optional<X11WindowLocator::ClientWindow> X11WindowLocator::clientWindowOf(p
         if (pidProperty(m_display, window, netWmPid) != pid)
             continue;
         ofProcess.push_back(window);
-        std::string name = utf8 != None ? textProperty(m_display, window, netWmName, utf8) : std::string();
-        if (name.empty())
-            name = textProperty(m_display, window, XA_WM_NAME, XA_STRING);
-        if (name == title)
+        if (titleOf(m_display, window) == title)
             titled.push_back(window);
     }
     const std::vector<Window>& candidates = titled.empty() ? ofProcess : titled;

@@ -32,6 +32,14 @@ public:
     // a window manager that lists its clients.
     std::optional<ClientWindow> clientWindowOf(pid_t pid, const std::string& title);
 
+    // The process and title of the window manager's active window
+    // (_NET_ACTIVE_WINDOW); none when no window is active.
+    struct ActiveClient {
+        pid_t pid{0};
+        std::string title;
+    };
+    std::optional<ActiveClient> activeClient();
+
     // The _NET_WM_PID of the topmost client window containing the point; 0
     // when the point shows the bare desktop or the window names no process.
     pid_t pidOfWindowAt(int x, int y);

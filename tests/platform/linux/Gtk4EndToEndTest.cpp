@@ -143,6 +143,22 @@ INSTANTIATE_TEST_SUITE_P(Gtk4, Gtk4DialogEndToEndTest,
         Gtk4Dialog{"HeaderBarDefaultResponseSave", "headerbar", false, "Save"}),
     [](const ::testing::TestParamInfo<Gtk4Dialog>& info) { return std::string(info.param.name); });
 
+// The agent program started while a GTK 4 dialog is already active, so it
+// has heard no activation: GTK 4 keeps ACTIVE out of its windows' state
+// sets, and the window manager tells which window is active.
+TEST_F(Gtk4EndToEndTest, ADialogAlreadyOpenWhenTheAgentProgramStartsSnaps)
+{
+    Program& app = start("/usr/bin/python3 " DESKTOP_TESTS_DIR "/gtk4-dialog.py response");
+    auto spot = gtk4Spot(app.pid(), "Save");
+    ASSERT_TRUE(spot) << "no active GTK 4 dialog with a button Save";
+    pumpFor(0.3);
+    restPointer({static_cast<float>(kStart.x), static_cast<float>(kStart.y)});
+    Program agent({VELMORA_AGENT_PATH});
+    EXPECT_TRUE(pointerReaches(*spot, kAppSeconds));
+    ASSERT_TRUE(pumpUntil([&] { return !entered().empty(); }, 5)) << "the dialog saw the pointer enter none of its buttons";
+    EXPECT_EQ(entered(), std::vector<std::string>{"Save"});
+}
+
 // gnome-text-editor (libadwaita) closed with changes: its main window leaves
 // the pointer alone, its "Save Changes?" dialog is snapped to Save, and a
 // click there saves the document and quits; the pointer goes back.
