@@ -420,28 +420,37 @@ bool AtspiAccessibility::followsGtk4(const std::string& bus)
 {
     if (auto known = m_gtk4ByBus.find(bus); known != m_gtk4ByBus.end())
         return known->second;
-    auto app = m_appsByBus.find(bus);
-    if (app == m_appsByBus.end()) {
-        refreshApplications();
-        app = m_appsByBus.find(bus);
-    }
-    // Unknown yet: taken as not GTK 4, and asked again next time.
-    if (app == m_appsByBus.end())
+    if (!m_buses.accessibility || bus.empty())
         return false;
-    AtspiAccessible* root = app->second.root.get();
-    GCharPtr name, version;
-    // libatspi keeps both answers with the application.
-    if (request(bus, "toolkit name", [&](GErrorPtr& error) {
-            name = GCharPtr(atspi_accessible_get_toolkit_name(root, error.out()));
+    // Calls of our own: libatspi's reads of these properties do not keep to
+    // the timeout it is given. GTK 3's bridge has no GetAll: one Get each.
+    auto property = [&](const char* what, std::string& text) {
+        return request(bus, what, [&](GErrorPtr& error) {
+            GVariant* reply = g_dbus_connection_call_sync(m_buses.accessibility.get(), bus.c_str(),
+                "/org/a11y/atspi/accessible/root", "org.freedesktop.DBus.Properties", "Get",
+                g_variant_new("(ss)", "org.a11y.atspi.Application", what), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                kAtspiCallMs, nullptr, error.out());
+            if (!reply)
+                return AXError::CannotComplete;
+            GVariant* value = nullptr;
+            g_variant_get(reply, "(v)", &value);
+            if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING))
+                text = g_variant_get_string(value, nullptr);
+            g_variant_unref(value);
+            g_variant_unref(reply);
             return AXError::Success;
-        }) != AXError::Success
-        || request(bus, "toolkit version", [&](GErrorPtr& error) {
-               version = GCharPtr(atspi_accessible_get_toolkit_version(root, error.out()));
-               return AXError::Success;
-           }) != AXError::Success)
+        });
+    };
+    std::string name, version;
+    AXError result = property("ToolkitName", name);
+    if (result == AXError::Success)
+        result = property("Version", version);
+    // A hung application is asked again once it answers; one that answers
+    // without saying is no GTK 4 (which says).
+    if (result == AXError::CannotComplete && m_ledger.isHung(bus))
         return false;
-    const bool gtk4 = Gtk4Conventions::appliesTo(name.str(), version.str());
-    VELMORA_TRACE("%s: toolkit %s %s%s", bus.c_str(), name.str().c_str(), version.str().c_str(), gtk4 ? " (GTK 4 conventions)" : "");
+    const bool gtk4 = Gtk4Conventions::appliesTo(name, version);
+    VELMORA_TRACE("%s: toolkit %s %s%s", bus.c_str(), name.c_str(), version.c_str(), gtk4 ? " (GTK 4 conventions)" : "");
     m_gtk4ByBus[bus] = gtk4;
     return gtk4;
 }
@@ -807,12 +816,9 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
     }
     // GTK 4 keeps ACTIVE out of its windows' state sets: the window manager
     // tells which window is active, matched by process and title.
-    if (followsGtk4(app.busName()) && m_windows) {
-        auto active = m_windows->activeClient();
-        const pid_t pid = active ? pidForBus(app.busName(), app.accessible()) : 0;
+    auto active = followsGtk4(app.busName()) && m_windows ? m_windows->activeClient() : std::nullopt;
+    if (active && active->pid == pidForBus(app.busName(), app.accessible())) {
         for (const auto& window : windows) {
-            if (!active || active->pid != pid)
-                break;
             auto title = nameOf(window.get());
             if (!title)
                 return m_ledger.isHung(app.busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
@@ -1015,14 +1021,14 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
     // GTK 4 never sets SHOWING below its windows: its buttons are sorted out
     // by their area instead.
     const bool gtk4 = followsGtk4(bus);
-    AXError result = AXError::Success;
     if (AXError error = collectPushButtons(window, buttons, onlyDefault, !gtk4); error != AXError::Success)
-        result = error;
-    if (result == AXError::Success && gtk4 && m_dispatching) {
+        return error;
+    // Their extents are placed through this window: no walk up to it.
+    if (gtk4 && m_dispatching) {
         for (const auto& button : buttons)
             m_eventReads.windowOfButton.emplace_back(button.share(), GObjectRef<AtspiAccessible>::retain(window));
     }
-    return result;
+    return AXError::Success;
 }
 
 AXError AtspiAccessibility::collectPushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons,
