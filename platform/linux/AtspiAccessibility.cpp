@@ -815,9 +815,11 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
             return error;
     }
     // GTK 4 keeps ACTIVE out of its windows' state sets: the window manager
-    // tells which window is active, matched by process and title.
-    auto active = followsGtk4(app.busName()) && m_windows ? m_windows->activeClient() : std::nullopt;
-    if (active && active->pid == pidForBus(app.busName(), app.accessible())) {
+    // tells which window is active, matched by process and title. Asked of
+    // the X server first, so that only the application owning the active
+    // window is asked its toolkit.
+    auto active = m_windows ? m_windows->activeClient() : std::nullopt;
+    if (active && active->pid == pidForBus(app.busName(), app.accessible()) && followsGtk4(app.busName())) {
         for (const auto& window : windows) {
             auto title = nameOf(window.get());
             if (!title)
