@@ -380,6 +380,13 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
         // when asked for the screen): placed through its X window.
         if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_WINDOW, rect); result != AXError::Success)
             return result;
+        // Without X11 there is no window position to add: extents stay the
+        // window's own, as every toolkit gives them there.
+        if (!m_windows) {
+            if (m_dispatching)
+                m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
+            return AXError::Success;
+        }
         auto window = windowOf(accessible);
         if (!window)
             return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::NoValue;
@@ -1202,7 +1209,9 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
 {
     const std::string bus = AtspiElement::busNameOf(start);
     AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
-    if (followsGtk4(bus)) {
+    if (followsGtk4(bus) && !m_windows) {
+        coordinates = ATSPI_COORD_TYPE_WINDOW;
+    } else if (followsGtk4(bus)) {
         // Asked in its window's terms, as GTK 4 answers.
         auto window = windowOf(start);
         auto origin = window ? windowOrigin(window.get()) : std::nullopt;
