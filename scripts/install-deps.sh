@@ -22,6 +22,9 @@ packages+=(
   # The GNOME Wayland tests: headless mutter, and PipeWire for its screen
   # casts (no session manager: nothing needs the streams linked).
   mutter pipewire
+  # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
+  # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
+  gir1.2-gtk-4.0 gnome-text-editor gtk-4-examples
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and

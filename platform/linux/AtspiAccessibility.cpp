@@ -3,6 +3,7 @@
 #include "platform/linux/AtspiObserver.h"
 #include "platform/linux/AtspiRoleMap.h"
 #include "platform/linux/GCharPtr.h"
+#include "platform/linux/Gtk4Conventions.h"
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11WindowLocator.h"
 
@@ -31,9 +32,10 @@ constexpr int kMaxPointDepth = 32;
 // At most this many buttons are compared by label for the cancel button.
 constexpr int kMaxButtons = 64;
 
-constexpr std::array<const char*, 7> kEventTypes = {
+// GTK 4 announces a dialog taking the focus only by its active state.
+constexpr std::array<const char*, 8> kEventTypes = {
     "window:activate", "window:deactivate", "window:create", "window:destroy",
-    "window:minimize", "window:restore", "object:state-changed:focused",
+    "window:minimize", "window:restore", "object:state-changed:focused", "object:state-changed:active",
 };
 
 // Events listened to only so that libatspi keeps its cache of names and
@@ -113,11 +115,18 @@ const std::vector<std::string>& cancelLabels()
         std::vector<std::string> out;
         for (const char* label : {"_Cancel", "_No", "_Close"}) {
             out.push_back(foldLabel(dgettext("gtk30", label)));
+            out.push_back(foldLabel(dgettext("gtk40", label)));
             out.push_back(foldLabel(label));
         }
         return out;
     }();
     return labels;
+}
+
+bool declines(const std::string& label)
+{
+    const auto& labels = cancelLabels();
+    return std::find(labels.begin(), labels.end(), foldLabel(label)) != labels.end();
 }
 
 AXValue elementArray(const std::vector<GObjectRef<AtspiAccessible>>& list)
@@ -363,12 +372,46 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
         return AXError::Success;
     }
     const std::string bus = AtspiElement::busNameOf(accessible);
+    if (!followsGtk4(bus)) {
+        if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_SCREEN, rect); result != AXError::Success)
+            return result;
+    } else {
+        // GTK 4 answers relative to the window whatever is asked (and warns
+        // when asked for the screen): placed through its X window.
+        if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_WINDOW, rect); result != AXError::Success)
+            return result;
+        // Without X11 there is no window position to add: extents stay the
+        // window's own, as every toolkit gives them there.
+        if (!m_windows) {
+            if (m_dispatching)
+                m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
+            return AXError::Success;
+        }
+        auto window = windowOf(accessible);
+        if (!window)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::NoValue;
+        auto origin = windowOrigin(window.get());
+        if (!origin)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::NoValue;
+        if (rect.width >= 0 && rect.height >= 0) {
+            rect.x += origin->first;
+            rect.y += origin->second;
+        }
+    }
+    if (m_dispatching)
+        m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect)
+{
+    const std::string bus = AtspiElement::busNameOf(accessible);
     auto component = componentOf(accessible);
     if (!component)
         return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::AttributeUnsupported;
     AtspiRect* raw = nullptr;
     AXError result = request(bus, "extents", [&](GErrorPtr& error) {
-        raw = atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
+        raw = atspi_component_get_extents(component.get(), type, error.out());
         return AXError::Success;
     });
     std::unique_ptr<AtspiRect, decltype(&g_free)> owned(raw, &g_free);
@@ -377,9 +420,103 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
     if (!raw)
         return AXError::NoValue;
     rect = *raw;
-    if (m_dispatching)
-        m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
     return AXError::Success;
+}
+
+bool AtspiAccessibility::followsGtk4(const std::string& bus)
+{
+    if (auto known = m_gtk4ByBus.find(bus); known != m_gtk4ByBus.end())
+        return known->second;
+    if (!m_buses.accessibility || bus.empty())
+        return false;
+    // Calls of our own: libatspi's reads of these properties do not keep to
+    // the timeout it is given. GTK 3's bridge has no GetAll: one Get each.
+    auto property = [&](const char* what, std::string& text) {
+        return request(bus, what, [&](GErrorPtr& error) {
+            GVariant* reply = g_dbus_connection_call_sync(m_buses.accessibility.get(), bus.c_str(),
+                "/org/a11y/atspi/accessible/root", "org.freedesktop.DBus.Properties", "Get",
+                g_variant_new("(ss)", "org.a11y.atspi.Application", what), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                kAtspiCallMs, nullptr, error.out());
+            if (!reply)
+                return AXError::CannotComplete;
+            GVariant* value = nullptr;
+            g_variant_get(reply, "(v)", &value);
+            if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING))
+                text = g_variant_get_string(value, nullptr);
+            g_variant_unref(value);
+            g_variant_unref(reply);
+            return AXError::Success;
+        });
+    };
+    std::string name, version;
+    AXError result = property("ToolkitName", name);
+    if (result == AXError::Success)
+        result = property("Version", version);
+    // A hung application is asked again once it answers; one that answers
+    // without saying is no GTK 4 (which says).
+    if (result == AXError::CannotComplete && m_ledger.isHung(bus))
+        return false;
+    const bool gtk4 = Gtk4Conventions::appliesTo(name, version);
+    VELMORA_TRACE("%s: toolkit %s %s%s", bus.c_str(), name.c_str(), version.c_str(), gtk4 ? " (GTK 4 conventions)" : "");
+    m_gtk4ByBus[bus] = gtk4;
+    return gtk4;
+}
+
+std::optional<std::string> AtspiAccessibility::shownNameOf(AtspiAccessible* accessible)
+{
+    auto name = nameOf(accessible);
+    if (name && followsGtk4(AtspiElement::busNameOf(accessible)))
+        return Gtk4Conventions::plainName(*name);
+    return name;
+}
+
+bool AtspiAccessibility::isShown(const std::string& bus, AtspiStateSet* states)
+{
+    if (!states || !atspi_state_set_contains(states, ATSPI_STATE_VISIBLE))
+        return false;
+    return atspi_state_set_contains(states, ATSPI_STATE_SHOWING) || followsGtk4(bus);
+}
+
+GObjectRef<AtspiAccessible> AtspiAccessibility::windowOf(AtspiAccessible* accessible)
+{
+    if (const auto* read = readThisEvent(m_eventReads.windowOfButton, accessible))
+        return read->share();
+    const std::string bus = AtspiElement::busNameOf(accessible);
+    auto current = GObjectRef<AtspiAccessible>::retain(accessible);
+    for (int depth = 0; depth < kMaxPointDepth; ++depth) {
+        auto role = roleOf(current.get());
+        if (!role)
+            return {};
+        if (AtspiRoleMap::isWindow(*role))
+            return current;
+        GObjectRef<AtspiAccessible> parent;
+        if (parentOf(bus, current.get(), parent) != AXError::Success || !parent)
+            return {};
+        current = std::move(parent);
+    }
+    return {};
+}
+
+std::optional<std::pair<int, int>> AtspiAccessibility::windowOrigin(AtspiAccessible* window)
+{
+    if (const auto* read = readThisEvent(m_eventReads.windowOrigins, window))
+        return *read;
+    const std::string bus = AtspiElement::busNameOf(window);
+    std::optional<std::pair<int, int>> origin;
+    AtspiRect own{};
+    auto title = nameOf(window);
+    const pid_t pid = pidForBus(bus, window);
+    if (m_windows && title && pid > 0 && rawExtentsOf(window, ATSPI_COORD_TYPE_WINDOW, own) == AXError::Success) {
+        if (auto client = m_windows->clientWindowOf(pid, *title)) {
+            auto margin = Gtk4Conventions::windowMargin(client->frameExtents, client->width, client->height, own.width, own.height);
+            origin = std::make_pair(client->x + margin.left, client->y + margin.top);
+        }
+    }
+    VELMORA_TRACE("window \"%s\" of %s: origin %s", title ? title->c_str() : "?", bus.c_str(),
+        origin ? (std::to_string(origin->first) + ", " + std::to_string(origin->second)).c_str() : "not found");
+    if (m_dispatching && !m_ledger.isHung(bus))
+        m_eventReads.windowOrigins.emplace_back(GObjectRef<AtspiAccessible>::retain(window), origin);
+    return origin;
 }
 
 // --- Accessibility ----------------------------------------------------------
@@ -686,6 +823,27 @@ AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const s
         if (error == AXError::CannotComplete)
             return error;
     }
+    // GTK 4 keeps ACTIVE out of its windows' state sets: the window manager
+    // tells which window is active, matched by process and title. Asked of
+    // the X server first, so that only the application owning the active
+    // window is asked its toolkit.
+    auto active = m_windows ? m_windows->activeClient() : std::nullopt;
+    if (active && active->pid == pidForBus(app.busName(), app.accessible()) && followsGtk4(app.busName())) {
+        for (const auto& window : windows) {
+            auto title = nameOf(window.get());
+            if (!title)
+                return m_ledger.isHung(app.busName()) ? AXError::CannotComplete : AXError::InvalidUIElement;
+            if (*title != active->title && windows.size() > 1)
+                continue;
+            m_activeWindow = window.share();
+            m_activeBus = app.busName();
+            if (attribute == "AXFrontmost")
+                value = true;
+            else
+                value = AtspiElement::make(window.share());
+            return AXError::Success;
+        }
+    }
     if (attribute == "AXFrontmost") {
         value = false;
         return AXError::Success;
@@ -713,7 +871,7 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         });
         if (result != AXError::Success)
             return result;
-        value = text.str();
+        value = attribute == "AXTitle" && followsGtk4(bus) ? Gtk4Conventions::plainName(text.str()) : text.str();
         return AXError::Success;
     }
     if (attribute == "AXEnabled") {
@@ -722,7 +880,8 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
             return result;
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
-        value = states.has(ATSPI_STATE_ENABLED) && states.has(ATSPI_STATE_SENSITIVE);
+        // GTK 4 never sets ENABLED: SENSITIVE alone tells there.
+        value = states.has(ATSPI_STATE_SENSITIVE) && (states.has(ATSPI_STATE_ENABLED) || followsGtk4(bus));
         return AXError::Success;
     }
     if (attribute == "AXShowing") {
@@ -731,7 +890,7 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
             return result;
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
-        value = states.has(ATSPI_STATE_SHOWING) && states.has(ATSPI_STATE_VISIBLE);
+        value = isShown(bus, states.set.get());
         return AXError::Success;
     }
     if (attribute == "AXWindowRelativePositions") {
@@ -878,6 +1037,23 @@ AXError AtspiAccessibility::visibleParent(AtspiAccessible* accessible, AXElement
 AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault)
 {
     const std::string bus = AtspiElement::busNameOf(window);
+    // GTK 4 never sets SHOWING below its windows: its buttons are sorted out
+    // by their area instead.
+    const bool gtk4 = followsGtk4(bus);
+    if (AXError error = collectPushButtons(window, buttons, onlyDefault, !gtk4); error != AXError::Success)
+        return error;
+    // Their extents are placed through this window: no walk up to it.
+    if (gtk4 && m_dispatching) {
+        for (const auto& button : buttons)
+            m_eventReads.windowOfButton.emplace_back(button.share(), GObjectRef<AtspiAccessible>::retain(window));
+    }
+    return AXError::Success;
+}
+
+AXError AtspiAccessibility::collectPushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons,
+    bool onlyDefault, bool onlyShowing)
+{
+    const std::string bus = AtspiElement::busNameOf(window);
     // One request for the whole window where the toolkit offers a search of
     // its own tree (GTK and most others do).
     unsigned interfaces = 0;
@@ -894,7 +1070,8 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
         GArray* stateList = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
         // A button not on screen (a hidden bar's, another page's) answers nothing.
         AtspiStateType showing = ATSPI_STATE_SHOWING;
-        g_array_append_val(stateList, showing);
+        if (onlyShowing)
+            g_array_append_val(stateList, showing);
         if (onlyDefault) {
             AtspiStateType isDefault = ATSPI_STATE_IS_DEFAULT;
             g_array_append_val(stateList, isDefault);
@@ -943,7 +1120,7 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
                 StateSetRef states;
                 if (stateSetOf(it->get(), states.set) == AXError::CannotComplete)
                     return AXError::CannotComplete;
-                if (states.has(ATSPI_STATE_SHOWING) && (!onlyDefault || states.has(ATSPI_STATE_IS_DEFAULT)))
+                if ((!onlyShowing || states.has(ATSPI_STATE_SHOWING)) && (!onlyDefault || states.has(ATSPI_STATE_IS_DEFAULT)))
                     buttons.push_back(it->share());
             } else if (role) {
                 pending.push_back(it->share());
@@ -957,6 +1134,8 @@ AXError AtspiAccessibility::pushButtons(AtspiAccessible* window, std::vector<GOb
 
 AXError AtspiAccessibility::defaultButton(AtspiAccessible* window, AXElement& button)
 {
+    if (followsGtk4(AtspiElement::busNameOf(window)))
+        return gtk4DefaultButton(window, button);
     std::vector<GObjectRef<AtspiAccessible>> buttons;
     if (AXError error = pushButtons(window, buttons, true); error != AXError::Success)
         return error;
@@ -965,20 +1144,71 @@ AXError AtspiAccessibility::defaultButton(AtspiAccessible* window, AXElement& bu
     return AXError::Success;
 }
 
+bool AtspiAccessibility::hasArea(AtspiAccessible* button, AXError& error)
+{
+    AtspiRect rect{};
+    error = extentsOf(button, rect);
+    if (error == AXError::NoValue || error == AXError::AttributeUnsupported)
+        error = AXError::Success;
+    return error == AXError::Success && rect.width > 0 && rect.height > 0;
+}
+
+AXError AtspiAccessibility::gtk4DefaultButton(AtspiAccessible* window, AXElement& button)
+{
+    // Only a dialog's buttons answer it; in a main window the focus is just
+    // where the user works.
+    auto role = roleOf(window);
+    if (!role)
+        return AXError::CannotComplete;
+    if (*role != ATSPI_ROLE_DIALOG && *role != ATSPI_ROLE_ALERT && *role != ATSPI_ROLE_FILE_CHOOSER)
+        return AXError::Success;
+    std::vector<GObjectRef<AtspiAccessible>> buttons;
+    if (AXError error = pushButtons(window, buttons, false); error != AXError::Success)
+        return error;
+    std::vector<Gtk4Conventions::Button> facts;
+    for (const auto& candidate : buttons) {
+        Gtk4Conventions::Button fact;
+        auto name = shownNameOf(candidate.get());
+        if (!name)
+            return AXError::CannotComplete;
+        fact.name = *name;
+        AXError error = AXError::Success;
+        fact.focused = stateOf(candidate.get(), ATSPI_STATE_FOCUSED, error);
+        if (error == AXError::CannotComplete)
+            return error;
+        fact.hasArea = hasArea(candidate.get(), error);
+        if (error == AXError::CannotComplete)
+            return error;
+        facts.push_back(std::move(fact));
+    }
+    if (auto chosen = Gtk4Conventions::defaultButton(facts, declines)) {
+        VELMORA_TRACE("GTK 4 default button: \"%s\"%s", facts[*chosen].name.c_str(), facts[*chosen].focused ? " (focused)" : " (last)");
+        button = AtspiElement::make(std::move(buttons[*chosen]));
+    }
+    return AXError::Success;
+}
+
 AXError AtspiAccessibility::cancelButton(AtspiAccessible* window, AXElement& button)
 {
     std::vector<GObjectRef<AtspiAccessible>> buttons;
     if (AXError error = pushButtons(window, buttons, false); error != AXError::Success)
         return error;
-    const auto& labels = cancelLabels();
+    const bool gtk4 = followsGtk4(AtspiElement::busNameOf(window));
     for (auto& candidate : buttons) {
-        auto name = nameOf(candidate.get());
+        auto name = shownNameOf(candidate.get());
         if (!name)
             return AXError::CannotComplete;
-        if (std::find(labels.begin(), labels.end(), foldLabel(*name)) != labels.end()) {
-            button = AtspiElement::make(std::move(candidate));
-            return AXError::Success;
+        if (!declines(*name))
+            continue;
+        // GTK 4 keeps buttons of rows not laid out (0 x 0) among the rest.
+        AXError error = AXError::Success;
+        if (gtk4 && !hasArea(candidate.get(), error)) {
+            if (error == AXError::CannotComplete)
+                return error;
+            continue;
         }
+        button = AtspiElement::make(std::move(candidate));
+        return AXError::Success;
     }
     return AXError::Success;
 }
@@ -988,6 +1218,19 @@ AXError AtspiAccessibility::cancelButton(AtspiAccessible* window, AXElement& but
 AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXElement& result)
 {
     const std::string bus = AtspiElement::busNameOf(start);
+    AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
+    if (followsGtk4(bus) && !m_windows) {
+        coordinates = ATSPI_COORD_TYPE_WINDOW;
+    } else if (followsGtk4(bus)) {
+        // Asked in its window's terms, as GTK 4 answers.
+        auto window = windowOf(start);
+        auto origin = window ? windowOrigin(window.get()) : std::nullopt;
+        if (!origin)
+            return m_ledger.isHung(bus) ? AXError::CannotComplete : AXError::NoValue;
+        x -= origin->first;
+        y -= origin->second;
+        coordinates = ATSPI_COORD_TYPE_WINDOW;
+    }
     auto current = GObjectRef<AtspiAccessible>::retain(start);
     for (int depth = 0; depth < kMaxPointDepth; ++depth) {
         auto component = componentOf(current.get());
@@ -999,7 +1242,7 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
         GObjectRef<AtspiAccessible> child;
         AXError error = request(bus, "child at point", [&](GErrorPtr& gerror) {
             child = GObjectRef<AtspiAccessible>::adopt(
-                atspi_component_get_accessible_at_point(component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, gerror.out()));
+                atspi_component_get_accessible_at_point(component.get(), x, y, coordinates, gerror.out()));
             return AXError::Success;
         });
         if (error != AXError::Success)
@@ -1040,8 +1283,9 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
             continue;
         CGPoint p = *position.pointValue();
         CGSize s = *size.sizeValue();
-        AXError showing = AXError::Success;
-        if (x < p.x || y < p.y || x >= p.x + s.width || y >= p.y + s.height || !stateOf(window.get(), ATSPI_STATE_SHOWING, showing))
+        StateSetRef states;
+        if (x < p.x || y < p.y || x >= p.x + s.width || y >= p.y + s.height || stateSetOf(window.get(), states.set) != AXError::Success
+            || !(states.has(ATSPI_STATE_SHOWING) || (followsGtk4(appRef->busName()) && states.has(ATSPI_STATE_VISIBLE))))
             continue;
         return deepestAt(window.get(), ix, iy, result);
     }
@@ -1137,7 +1381,23 @@ void AtspiAccessibility::dispatchQueued()
         pid_t pid = pidForBus(bus, event.source.get());
         VELMORA_TRACE("%s from %s (pid %d)", type.c_str(), bus.c_str(), static_cast<int>(pid));
         AXElement source = AtspiElement::make(event.source.share());
-        if (type == "window:activate") {
+        std::string effective = type;
+        if (type == "window:activate" || type == "window:deactivate" || type == "object:state-changed:active") {
+            // GTK 4 announces a frame's activation both ways and a dialog's
+            // only by its active state: that one is followed, alone. Other
+            // toolkits' active states (menus, items) are not windows taking
+            // the focus.
+            const bool gtk4 = followsGtk4(bus);
+            if ((type == "object:state-changed:active") != gtk4)
+                continue;
+            if (gtk4) {
+                auto role = roleOf(event.source.get());
+                if (role && !AtspiRoleMap::isWindow(*role))
+                    continue;
+                effective = event.detail1 ? "window:activate" : "window:deactivate";
+            }
+        }
+        if (effective == "window:activate") {
             const bool appWasActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus;
             m_activeWindow = event.source.share();
             m_activeBus = bus;
@@ -1145,7 +1405,7 @@ void AtspiAccessibility::dispatchQueued()
                 deliver(pid, "AXApplicationActivated", applicationElement(bus));
             deliver(pid, "AXFocusedWindowChanged", source);
             deliver(pid, "AXMainWindowChanged", source);
-        } else if (type == "window:deactivate") {
+        } else if (effective == "window:deactivate") {
             if (m_activeWindow && m_activeWindow.get() == event.source.get())
                 m_activeWindow.reset();
             // A dialog taking the focus from its own application's window
@@ -1208,6 +1468,7 @@ void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool jo
         m_appsByBus.erase(bus);
         m_ledger.forget(bus);
         m_focusedByBus.erase(bus);
+        m_gtk4ByBus.erase(bus);
         if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)
             m_activeWindow.reset();
         if (m_activeBus == bus)

@@ -33,7 +33,12 @@ class X11WindowLocator;
 //   "AXCancelButton" its push button labelled as the toolkit labels its
 //   cancel, no or close answer in the user's language;
 // - without an X11 window locator (a Wayland session) windows say
-//   "AXWindowRelativePositions": extents are then their window's own.
+//   "AXWindowRelativePositions": extents are then their window's own;
+// - GTK 4 applications (by the toolkit their application reports) follow
+//   Gtk4Conventions: their dialogs' default button is chosen by its rule,
+//   their window-relative extents are placed on the screen through the X
+//   window, their doubled button names are read as shown, and their windows'
+//   activation is taken from the active state's changes.
 //
 // Every request to an application carries kAtspiCallMs; one that runs out
 // puts the application in the hung ledger and every later request to it
@@ -111,6 +116,10 @@ private:
         ReadsOf<AtspiRect> extents;
         ReadsOf<GObjectRef<AtspiStateSet>> states;
         ReadsOf<std::vector<GObjectRef<AtspiAccessible>>> children;
+        // GTK 4: where each window's own origin lies on the screen, and the
+        // window each button found in a window search belongs to.
+        ReadsOf<std::optional<std::pair<int, int>>> windowOrigins;
+        ReadsOf<GObjectRef<AtspiAccessible>> windowOfButton;
         long requestsBefore{0};
     };
 
@@ -128,6 +137,21 @@ private:
     bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error);
     AXError stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states);
     AXError extentsOf(AtspiAccessible* accessible, AtspiRect& rect);
+    // One uncached, guarded extents request in the toolkit's own terms.
+    AXError rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect);
+    // Whether the application owning `bus` follows GTK 4's conventions: its
+    // toolkit's name and version, asked once per application.
+    bool followsGtk4(const std::string& bus);
+    // The name as the user reads it (GTK 4's doubled names made single).
+    std::optional<std::string> shownNameOf(AtspiAccessible* accessible);
+    // Whether a toolkit shows the object: SHOWING and VISIBLE; GTK 4 never
+    // sets SHOWING below its windows, so VISIBLE there (an unmapped widget
+    // reads 0 x 0, which the engine refuses to land on).
+    bool isShown(const std::string& bus, AtspiStateSet* states);
+    // GTK 4: the top-level window of an object (itself for a window), and
+    // where that window's own origin lies on the screen, from its X window.
+    GObjectRef<AtspiAccessible> windowOf(AtspiAccessible* accessible);
+    std::optional<std::pair<int, int>> windowOrigin(AtspiAccessible* window);
     // The interfaces an object offers (kHas* bits): asked of the application
     // once per object, by libatspi, which keeps the answer.
     AXError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
@@ -142,6 +166,11 @@ private:
     AXError defaultButton(AtspiAccessible* window, AXElement& button);
     AXError cancelButton(AtspiAccessible* window, AXElement& button);
     AXError pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault);
+    AXError collectPushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, bool onlyDefault,
+        bool onlyShowing);
+    AXError gtk4DefaultButton(AtspiAccessible* window, AXElement& button);
+    // GTK 4: whether a button found in `window` has an area on screen.
+    bool hasArea(AtspiAccessible* button, AXError& error);
     AXError deepestAt(AtspiAccessible* start, int x, int y, AXElement& result);
 
     // The application directory: bus name <-> process.
@@ -187,6 +216,8 @@ private:
     std::string m_activeBus;
     std::map<std::string, GObjectRef<AtspiAccessible>> m_focusedByBus;
     ApplicationHandler m_onApplication;
+    // Per application, until it leaves: whether it follows GTK 4's conventions.
+    std::map<std::string, bool> m_gtk4ByBus;
     long m_requestCount{0};
 };
 

@@ -41,7 +41,111 @@ pid_t pidProperty(Display* display, Window window, Atom property)
     return pid;
 }
 
+// A property of 32-bit items (Xlib hands them over as longs).
+std::vector<unsigned long> longsProperty(Display* display, Window window, Atom property, Atom type, long most)
+{
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> items;
+    if (property != None
+        && XGetWindowProperty(display, window, property, 0, most, False, type, &actual, &format, &count, &after, &data) == Success
+        && data && format == 32) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        items.assign(values, values + count);
+    }
+    if (data)
+        XFree(data);
+    return items;
+}
+
+std::string textProperty(Display* display, Window window, Atom property, Atom type)
+{
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (property != None
+        && XGetWindowProperty(display, window, property, 0, 1024, False, type, &actual, &format, &count, &after, &data) == Success
+        && data && format == 8)
+        text.assign(reinterpret_cast<const char*>(data), count);
+    if (data)
+        XFree(data);
+    return text;
+}
+
+std::string titleOf(Display* display, Window window)
+{
+    const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", True);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
+    std::string title = utf8 != None ? textProperty(display, window, netWmName, utf8) : std::string();
+    if (title.empty())
+        title = textProperty(display, window, XA_WM_NAME, XA_STRING);
+    return title;
+}
+
 } // namespace
+
+std::optional<X11WindowLocator::ActiveClient> X11WindowLocator::activeClient()
+{
+    const Atom activeAtom = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", True);
+    const Atom netWmPid = XInternAtom(m_display, "_NET_WM_PID", True);
+    const auto active = longsProperty(m_display, DefaultRootWindow(m_display), activeAtom, XA_WINDOW, 1);
+    if (active.empty() || active.front() == None || netWmPid == None)
+        return std::nullopt;
+    const auto window = static_cast<Window>(active.front());
+    ActiveClient client{pidProperty(m_display, window, netWmPid), titleOf(m_display, window)};
+    if (client.pid <= 0)
+        return std::nullopt;
+    return client;
+}
+
+std::optional<X11WindowLocator::ClientWindow> X11WindowLocator::clientWindowOf(pid_t pid, const std::string& title)
+{
+    Window root = DefaultRootWindow(m_display);
+    const Atom clientList = XInternAtom(m_display, "_NET_CLIENT_LIST", True);
+    const Atom netWmPid = XInternAtom(m_display, "_NET_WM_PID", True);
+    const Atom activeAtom = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", True);
+    const Atom frameAtom = XInternAtom(m_display, "_GTK_FRAME_EXTENTS", True);
+    if (clientList == None || netWmPid == None)
+        return std::nullopt;
+    const auto active = longsProperty(m_display, root, activeAtom, XA_WINDOW, 1);
+    const Window activeWindow = active.empty() ? None : static_cast<Window>(active.front());
+    std::vector<Window> ofProcess, titled;
+    for (unsigned long item : longsProperty(m_display, root, clientList, XA_WINDOW, 4096)) {
+        const auto window = static_cast<Window>(item);
+        if (pidProperty(m_display, window, netWmPid) != pid)
+            continue;
+        ofProcess.push_back(window);
+        if (titleOf(m_display, window) == title)
+            titled.push_back(window);
+    }
+    const std::vector<Window>& candidates = titled.empty() ? ofProcess : titled;
+    Window chosen = None;
+    if (candidates.size() == 1)
+        chosen = candidates.front();
+    for (Window window : candidates) {
+        if (window == activeWindow)
+            chosen = window;
+    }
+    if (chosen == None)
+        return std::nullopt;
+    XWindowAttributes attributes;
+    Window child = None;
+    ClientWindow client;
+    if (!XGetWindowAttributes(m_display, chosen, &attributes)
+        || !XTranslateCoordinates(m_display, chosen, root, 0, 0, &client.x, &client.y, &child))
+        return std::nullopt;
+    client.width = attributes.width;
+    client.height = attributes.height;
+    const auto frame = longsProperty(m_display, chosen, frameAtom, XA_CARDINAL, 4);
+    if (frame.size() == 4)
+        client.frameExtents = Gtk4Conventions::FrameExtents{static_cast<int>(frame[0]), static_cast<int>(frame[1]),
+            static_cast<int>(frame[2]), static_cast<int>(frame[3])};
+    return client;
+}
 
 X11WindowLocator::X11WindowLocator(Display* display) : m_display(display) { }
 
