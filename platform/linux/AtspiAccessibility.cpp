@@ -874,23 +874,17 @@ AXError AtspiAccessibility::valueForObject(const AtspiElement& element, const st
         value = attribute == "AXTitle" && followsGtk4(bus) ? Gtk4Conventions::plainName(text.str()) : text.str();
         return AXError::Success;
     }
-    if (attribute == "AXEnabled") {
+    if (attribute == "AXEnabled" || attribute == "AXShowing") {
         StateSetRef states;
         if (AXError result = stateSetOf(accessible, states.set); result != AXError::Success)
             return result;
+        // What the engine takes for an element gone with its window.
         if (states.has(ATSPI_STATE_DEFUNCT))
             return AXError::InvalidUIElement;
-        // GTK 4 never sets ENABLED: SENSITIVE alone tells there.
-        value = states.has(ATSPI_STATE_SENSITIVE) && (states.has(ATSPI_STATE_ENABLED) || followsGtk4(bus));
-        return AXError::Success;
-    }
-    if (attribute == "AXShowing") {
-        StateSetRef states;
-        if (AXError result = stateSetOf(accessible, states.set); result != AXError::Success)
-            return result;
-        if (states.has(ATSPI_STATE_DEFUNCT))
-            return AXError::InvalidUIElement;
-        value = isShown(bus, states.set.get());
+        if (attribute == "AXShowing")
+            value = isShown(bus, states.set.get());
+        else // GTK 4 never sets ENABLED: SENSITIVE alone tells there.
+            value = states.has(ATSPI_STATE_SENSITIVE) && (states.has(ATSPI_STATE_ENABLED) || followsGtk4(bus));
         return AXError::Success;
     }
     if (attribute == "AXWindowRelativePositions") {

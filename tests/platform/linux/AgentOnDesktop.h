@@ -12,12 +12,17 @@
 #include "shared/preferences/PlistFileDomainStore.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
+#include <X11/Xlib.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace velmora::linux_desktop::testing {
 
@@ -101,6 +106,58 @@ protected:
     std::unique_ptr<AppsObservers> m_tracker;
     std::unique_ptr<FeedbackSound> m_sound;
     std::unique_ptr<MouseMoveListener> m_listener;
+};
+
+// An agent on the desktop and one application at a time, started with a home
+// and settings of its own: nothing restored from an earlier run, nothing
+// saved for the next. The application is killed at the end, whatever happened.
+class ApplicationOnDesktopTest : public AgentOnDesktopTest {
+protected:
+    void SetUp() override
+    {
+        AgentOnDesktopTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        m_display = XOpenDisplay(nullptr);
+        ASSERT_TRUE(m_display);
+        char pattern[] = "/tmp/velmora-application.XXXXXX";
+        m_home = mkdtemp(pattern);
+    }
+    void TearDown() override
+    {
+        m_app.reset();
+        if (m_display)
+            XCloseDisplay(m_display);
+        if (!m_home.empty())
+            std::filesystem::remove_all(m_home);
+        AgentOnDesktopTest::TearDown();
+    }
+
+    // `env` and the private folders, to put before a command.
+    std::vector<std::string> privateEnvironment() const
+    {
+        return {"env", "HOME=" + m_home.string(), "XDG_CONFIG_HOME=" + (m_home / "config").string(),
+            "XDG_DATA_HOME=" + (m_home / "data").string(), "XDG_CACHE_HOME=" + (m_home / "cache").string()};
+    }
+    Program& start(const std::vector<std::string>& argv)
+    {
+        std::vector<std::string> command = privateEnvironment();
+        command.insert(command.end(), argv.begin(), argv.end());
+        m_app = std::make_unique<Program>(command);
+        return *m_app;
+    }
+
+    static std::string contentsOf(const std::filesystem::path& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    Display* m_display{nullptr}; // owned
+    std::filesystem::path m_home;
+    std::unique_ptr<Program> m_app;
 };
 
 } // namespace velmora::linux_desktop::testing

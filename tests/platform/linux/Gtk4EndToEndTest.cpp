@@ -29,43 +29,16 @@ constexpr Spot kStart{20, 20};
 // GTK 4 applications start slowly on a busy machine.
 constexpr double kAppSeconds = 20;
 
-std::string contentsOf(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class Gtk4EndToEndTest : public AgentOnDesktopTest {
+class Gtk4EndToEndTest : public ApplicationOnDesktopTest {
 protected:
-    void SetUp() override
-    {
-        AgentOnDesktopTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        m_display = XOpenDisplay(nullptr);
-        ASSERT_TRUE(m_display);
-        char pattern[] = "/tmp/velmora-gtk4.XXXXXX";
-        m_home = mkdtemp(pattern);
-    }
-    void TearDown() override
-    {
-        m_app.reset();
-        if (m_display)
-            XCloseDisplay(m_display);
-        if (!m_home.empty())
-            fs::remove_all(m_home);
-        AgentOnDesktopTest::TearDown();
-    }
-
-    // Started with a home and settings of its own, its output kept in a file.
+    // Its output kept in a file.
     Program& start(const std::string& command)
     {
         m_output = m_home / "output.txt";
-        const std::string line = "exec env HOME=" + m_home.string() + " XDG_CONFIG_HOME=" + (m_home / "config").string()
-            + " XDG_DATA_HOME=" + (m_home / "data").string() + " XDG_CACHE_HOME=" + (m_home / "cache").string() + " "
-            + command + " >" + m_output.string() + " 2>/dev/null";
+        std::string line = "exec";
+        for (const std::string& word : privateEnvironment())
+            line += " " + word;
+        line += " " + command + " >" + m_output.string() + " 2>/dev/null";
         m_app = std::make_unique<Program>(std::vector<std::string>{"sh", "-c", line});
         return *m_app;
     }
@@ -104,10 +77,7 @@ protected:
         return labels;
     }
 
-    Display* m_display{nullptr}; // owned
-    fs::path m_home;
     fs::path m_output;
-    std::unique_ptr<Program> m_app;
 };
 
 // A dialog of tests/platform/linux/gtk4-dialog.py, the preference, and the

@@ -29,38 +29,14 @@ constexpr double kSnapBackSeconds = 0.5;
 // Real applications start slowly on a busy machine.
 constexpr double kAppSeconds = 20;
 
-class RealApplicationsEndToEndTest : public AgentOnDesktopTest {
+class RealApplicationsEndToEndTest : public ApplicationOnDesktopTest {
 protected:
     void SetUp() override
     {
-        AgentOnDesktopTest::SetUp();
+        ApplicationOnDesktopTest::SetUp();
         if (HasFatalFailure())
             return;
-        m_display = XOpenDisplay(nullptr);
-        ASSERT_TRUE(m_display);
-        char pattern[] = "/tmp/velmora-real-apps.XXXXXX";
-        m_home = mkdtemp(pattern);
         setPreference(VelmoraPreferences::kSnapbackCursor, true);
-    }
-    void TearDown() override
-    {
-        m_app.reset(); // killed, whatever happened
-        if (m_display)
-            XCloseDisplay(m_display);
-        if (!m_home.empty())
-            fs::remove_all(m_home);
-        AgentOnDesktopTest::TearDown();
-    }
-
-    // Started with a home and settings of its own: nothing restored from an
-    // earlier run, nothing saved for the next.
-    Program& start(std::vector<std::string> argv)
-    {
-        std::vector<std::string> command{"env", "HOME=" + m_home.string(), "XDG_CONFIG_HOME=" + (m_home / "config").string(),
-            "XDG_DATA_HOME=" + (m_home / "data").string(), "XDG_CACHE_HOME=" + (m_home / "cache").string()};
-        command.insert(command.end(), argv.begin(), argv.end());
-        m_app = std::make_unique<Program>(command);
-        return *m_app;
     }
 
     // A document already on disk: closed with changes, its editor's default
@@ -72,13 +48,6 @@ protected:
         return path;
     }
 
-    static std::string contentsOf(const fs::path& path)
-    {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
 
     // The pointer stays put while the main window opens and takes the
     // focus: it has no button that answers anything.
@@ -142,10 +111,6 @@ protected:
         EXPECT_TRUE(app.waitForExit(kAppSeconds)) << editor << " did not quit when answered";
         EXPECT_NE(contentsOf(file).find("typed here"), std::string::npos) << "the click did not answer save: " << contentsOf(file);
     }
-
-    Display* m_display{nullptr}; // owned
-    fs::path m_home;
-    std::unique_ptr<Program> m_app;
 };
 
 TEST_F(RealApplicationsEndToEndTest, Gtk3EditorMainWindowIsLeftAloneAndItsQuitDialogSnapsBack)
