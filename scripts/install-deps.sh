@@ -24,7 +24,7 @@ packages+=(
   mutter pipewire
   # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
   # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
-  gir1.2-gtk-4.0 gnome-text-editor gtk-4-examples
+  gir1.2-gtk-4.0 gir1.2-adw-1 gnome-text-editor gtk-4-examples
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and

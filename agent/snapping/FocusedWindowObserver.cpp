@@ -255,11 +255,13 @@ std::optional<CGPoint> FocusedWindowObserver::snapPointOnButton(const AXElement&
         return std::nullopt;
     const CGPoint spot = MouseMover::snapPointOnElement(*origin, *size);
 
-    // A window whose positions are its own has its origin at (0, 0), and where
-    // it is on the screens is not known.
+    // A window whose positions are its own gives its frame in those too: at
+    // (0, 0), or inset where its surface keeps a margin (a client-drawn
+    // shadow). Where it is on the screens is not known.
     const bool inWindow = positionsRelativeToWindow(window);
-    std::optional<CGPoint> windowOrigin = inWindow ? CGPoint{0, 0}
-                                                   : applicationInfo::valueOfExistingAttribute("AXPosition", window).pointValue();
+    std::optional<CGPoint> windowOrigin = applicationInfo::valueOfExistingAttribute("AXPosition", window).pointValue();
+    if (inWindow && !windowOrigin)
+        windowOrigin = CGPoint{0, 0};
     std::optional<CGSize> windowSize = applicationInfo::valueOfExistingAttribute("AXSize", window).sizeValue();
     if (windowOrigin && windowSize && windowSize->width > 0 && windowSize->height > 0
         && (spot.x < windowOrigin->x || spot.y < windowOrigin->y || spot.x >= windowOrigin->x + windowSize->width

@@ -181,6 +181,8 @@ bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
 
 bool MutterRemoteDesktopPointer::move(CGPoint point)
 {
+    g_log("velmora-mutter", G_LOG_LEVEL_DEBUG, "move to %.1f, %.1f in %s", static_cast<double>(point.x),
+          static_cast<double>(point.y), m_session->streamPath.c_str());
     VariantPtr moved(call(kRemoteDesktopName, m_session->remoteDesktopPath, kRemoteDesktopSession,
                           "NotifyPointerMotionAbsolute",
                           g_variant_new("(sdd)", m_session->streamPath.c_str(), static_cast<double>(point.x),
@@ -238,7 +240,6 @@ gboolean MutterRemoteDesktopPointer::onSettled(gpointer self)
     return G_SOURCE_REMOVE;
 }
 
-// static
 void MutterRemoteDesktopPointer::reportTrouble(const std::string& what)
 {
     if (m_troubleReported)

@@ -380,9 +380,15 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
         // when asked for the screen): placed through its X window.
         if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_WINDOW, rect); result != AXError::Success)
             return result;
-        // Without X11 there is no window position to add: extents stay the
-        // window's own, as every toolkit gives them there.
+        // Without X11 there is no window position to add: extents stay
+        // relative to the window, counted from its surface's corner as other
+        // toolkits count them there.
         if (!m_windows) {
+            const auto margin = surfaceMargin(bus, accessible);
+            if (rect.width >= 0 && rect.height >= 0) {
+                rect.x += margin.left;
+                rect.y += margin.top;
+            }
             if (m_dispatching)
                 m_eventReads.extents.emplace_back(GObjectRef<AtspiAccessible>::retain(accessible), rect);
             return AXError::Success;
@@ -517,6 +523,27 @@ std::optional<std::pair<int, int>> AtspiAccessibility::windowOrigin(AtspiAccessi
     if (m_dispatching && !m_ledger.isHung(bus))
         m_eventReads.windowOrigins.emplace_back(GObjectRef<AtspiAccessible>::retain(window), origin);
     return origin;
+}
+
+Gtk4Conventions::Margin AtspiAccessibility::surfaceMargin(const std::string& bus, AtspiAccessible* any)
+{
+    if (auto known = m_surfaceMarginByBus.find(bus); known != m_surfaceMarginByBus.end())
+        return known->second;
+    // The theme follows the library the application loaded: its memory map
+    // tells, read once per application (a local file, no call to it).
+    bool libadwaita = false;
+    if (const pid_t pid = pidForBus(bus, any); pid > 0) {
+        gchar* text = nullptr;
+        gsize length = 0;
+        if (g_file_get_contents(("/proc/" + std::to_string(pid) + "/maps").c_str(), &text, &length, nullptr)) {
+            GCharPtr maps(text);
+            libadwaita = Gtk4Conventions::mapsLibadwaita(std::string_view(maps.get(), length));
+        }
+    }
+    const auto margin = Gtk4Conventions::waylandSurfaceMargin(libadwaita);
+    VELMORA_TRACE("%s: GTK 4 surface margin %d, %d%s", bus.c_str(), margin.left, margin.top, libadwaita ? " (libadwaita)" : "");
+    m_surfaceMarginByBus[bus] = margin;
+    return margin;
 }
 
 // --- Accessibility ----------------------------------------------------------
@@ -1214,6 +1241,9 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
     const std::string bus = AtspiElement::busNameOf(start);
     AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
     if (followsGtk4(bus) && !m_windows) {
+        const auto margin = surfaceMargin(bus, start);
+        x -= margin.left;
+        y -= margin.top;
         coordinates = ATSPI_COORD_TYPE_WINDOW;
     } else if (followsGtk4(bus)) {
         // Asked in its window's terms, as GTK 4 answers.
@@ -1463,6 +1493,7 @@ void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool jo
         m_ledger.forget(bus);
         m_focusedByBus.erase(bus);
         m_gtk4ByBus.erase(bus);
+        m_surfaceMarginByBus.erase(bus);
         if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)
             m_activeWindow.reset();
         if (m_activeBus == bus)

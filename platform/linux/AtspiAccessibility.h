@@ -4,6 +4,7 @@
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/GObjectRef.h"
+#include "platform/linux/Gtk4Conventions.h"
 #include "platform/linux/HungAppLedger.h"
 #include "platform/linux/SourceGuard.h"
 
@@ -152,6 +153,9 @@ private:
     // where that window's own origin lies on the screen, from its X window.
     GObjectRef<AtspiAccessible> windowOf(AtspiAccessible* accessible);
     std::optional<std::pair<int, int>> windowOrigin(AtspiAccessible* window);
+    // GTK 4 without X11: where its windows' own origin lies in their
+    // surfaces, which is where window-relative moves are counted from.
+    Gtk4Conventions::Margin surfaceMargin(const std::string& bus, AtspiAccessible* any);
     // The interfaces an object offers (kHas* bits): asked of the application
     // once per object, by libatspi, which keeps the answer.
     AXError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
@@ -218,6 +222,7 @@ private:
     ApplicationHandler m_onApplication;
     // Per application, until it leaves: whether it follows GTK 4's conventions.
     std::map<std::string, bool> m_gtk4ByBus;
+    std::map<std::string, Gtk4Conventions::Margin> m_surfaceMarginByBus;
     long m_requestCount{0};
 };
 

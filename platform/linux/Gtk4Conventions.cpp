@@ -66,4 +66,14 @@ Gtk4Conventions::Margin Gtk4Conventions::windowMargin(const std::optional<FrameE
     return margin;
 }
 
+Gtk4Conventions::Margin Gtk4Conventions::waylandSurfaceMargin(bool libadwaita)
+{
+    return libadwaita ? Margin{61, 55} : Margin{14, 12};
+}
+
+bool Gtk4Conventions::mapsLibadwaita(std::string_view maps)
+{
+    return maps.find("/libadwaita-1.so") != std::string_view::npos;
+}
+
 } // namespace velmora::linux_desktop

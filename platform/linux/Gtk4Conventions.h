@@ -56,6 +56,17 @@ public:
         int left{0}, right{0}, top{0}, bottom{0};
     };
     static Margin windowMargin(const std::optional<FrameExtents>& frameExtents, int xWidth, int xHeight, int width, int height);
+
+    // Where a window's own top-left corner lies inside its Wayland surface,
+    // in whose coordinates the compositor takes window-relative pointer
+    // moves. GTK 4 draws its shadow in that margin, as wide as the theme
+    // makes it, and nothing a client can read tells how wide. The defaults
+    // of Debian 12, measured: GTK 4.8 keeps 14 (12 for message dialogs, so
+    // the spot lands 2 px off there) and 12 above; libadwaita 1.2, whose
+    // shadows are wider, 61 and 55.
+    static Margin waylandSurfaceMargin(bool libadwaita);
+    // Whether a process's memory map (/proc/PID/maps) holds libadwaita.
+    static bool mapsLibadwaita(std::string_view maps);
 };
 
 } // namespace velmora::linux_desktop

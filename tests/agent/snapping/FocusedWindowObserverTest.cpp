@@ -268,10 +268,11 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     desktop.setPointerAbilities({.movesOnScreen = false, .movesInWindow = true, .readsPosition = false});
     desktop.setScreens({Screen{NSRect{{0, 0}, {200, 200}}, 1.0f}}); // smaller than the spot's coordinates
     SimApp& app = launchObserved("Editor");
-    auto relativeDialog = [&](const std::string& title, CGPoint buttonOrigin) {
-        // Placed anywhere: only its size counts in its own coordinates.
+    // In its own coordinates a window is at (0, 0), or inset by the margin
+    // its surface keeps round it; the screens do not count.
+    auto relativeDialog = [&](const std::string& title, CGPoint buttonOrigin, CGPoint windowOrigin = {0, 0}) {
         NodePtr window = buildDialog(app, title, buttonOrigin);
-        window->setFrame({5000, 5000}, {400, 200});
+        window->setFrame(windowOrigin, {400, 200});
         window->setAttribute("AXWindowRelativePositions", true);
         return window;
     };
@@ -286,14 +287,19 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     // Outside the window's own frame: no move.
     focus(app, relativeDialog("Scrolled", {300, 250}));
     EXPECT_EQ(snaps(), 1u);
+    // Below its size, but inside a frame inset by its surface's margin.
+    focus(app, relativeDialog("Shadowed", {340, 220}, {60, 55}));
+    ASSERT_EQ(snaps(), 2u);
+    EXPECT_EQ(desktop.pointerMoves()[1].to, (CGPoint{405, 230}));
+    desktop.userMovesPointer(kRestingPointer);
     // A window in global coordinates cannot be snapped by this pointer.
     focus(app, buildDialog(app, "Global", {50, 50}));
-    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(snaps(), 2u);
 
     // Nor can a pointer that moves only on screen snap a window of the first kind.
     desktop.setPointerAbilities({});
     focus(app, relativeDialog("Again", {300, 150}));
-    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(snaps(), 2u);
 }
 
 TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingButStillChecksTheBundle)

@@ -47,13 +47,16 @@ namespace detail {
 inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& name)
 {
     gchar* nodeName = atspi_accessible_get_name(node, nullptr);
-    const bool match = atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nodeName && name == nodeName;
+    // GTK 4 doubles a plain label in the name ("Save Save").
+    const bool match = atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON && nodeName
+                       && (name == nodeName || name + " " + name == nodeName);
     g_free(nodeName);
     if (match) {
         AtspiComponent* component = atspi_accessible_get_component_iface(node);
         AtspiRect* rect = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
         std::optional<Area> area;
-        if (rect)
+        // libadwaita keeps a hidden second row of its buttons, 0 x 0.
+        if (rect && rect->width > 0 && rect->height > 0)
             area = Area{rect->x, rect->y, rect->width, rect->height};
         g_free(rect);
         if (component)
@@ -125,12 +128,14 @@ inline bool hasActiveWindow(int pid)
 
 class EnterDialog {
 public:
-    explicit EnterDialog(const std::string& title = "Save changes?")
+    // `script` says the same lines as enter-dialog.py; `kind` is its second argument.
+    explicit EnterDialog(const std::string& title = "Save changes?", const char* script = DIALOG_SCRIPT,
+                         const char* kind = nullptr)
     {
         GError* error = nullptr;
         m_process = Ref<GSubprocess>::adopt(g_subprocess_new(
             static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_PIPE), &error,
-            "/usr/bin/python3", DIALOG_SCRIPT, title.c_str(), nullptr));
+            "/usr/bin/python3", script, title.c_str(), kind, nullptr));
         if (!m_process) {
             ADD_FAILURE() << "cannot start the dialog: " << error->message;
             g_error_free(error);

@@ -28,6 +28,9 @@ unset DISPLAY
 export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=wayland-velmora
 # GTK and GIO must not look for an X server or a portal.
 export GDK_BACKEND=wayland GTK_USE_PORTAL=0
+# GTK 4's GL renderer stalls on this GPU-less compositor after its first
+# frame (the window never becomes active); its software one does not.
+export GSK_RENDERER=cairo
 
 session_start_bus
 session_start_accessibility

@@ -1,0 +1,61 @@
+#pragma once
+
+// The agent as installed, run on the private GNOME desktop with its log
+// (stderr) in a file; stopped with SIGTERM (SIGKILL after 3 s) at the end.
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velmora::gnome::testing {
+
+class AgentProcess {
+public:
+    explicit AgentProcess(const std::filesystem::path& log) : m_log(log)
+    {
+        m_pid = fork();
+        if (m_pid == 0) {
+            std::FILE* out = std::freopen(log.c_str(), "w", stderr);
+            if (!out)
+                _exit(127);
+            execl(VELMORA_AGENT_PATH, VELMORA_AGENT_PATH, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+    ~AgentProcess()
+    {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 300 && waitpid(m_pid, &status, WNOHANG) == 0; ++i)
+            usleep(10000);
+        if (waitpid(m_pid, &status, WNOHANG) == 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, &status, 0);
+        }
+    }
+
+    pid_t pid() const { return m_pid; }
+
+    std::string log() const
+    {
+        std::ifstream in(m_log);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+private:
+    std::filesystem::path m_log;
+    pid_t m_pid{-1};
+};
+
+} // namespace velmora::gnome::testing
