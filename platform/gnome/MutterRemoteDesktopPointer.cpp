@@ -49,8 +49,10 @@ MutterRemoteDesktopPointer::MutterRemoteDesktopPointer(GDBusConnection* session,
         kRemoteDesktopName, [this](GVariant* parameters) {
             const char* oldOwner = nullptr;
             g_variant_get_child(parameters, 1, "&s", &oldOwner);
-            if (!m_session || !oldOwner || !*oldOwner)
+            if (!oldOwner || !*oldOwner)
                 return;
+            // Said with no session open too: a compositor mostly goes long
+            // after the last move, and the user should learn why none follow.
             reportTrouble("mutter left the session bus");
             dropSession();
         });

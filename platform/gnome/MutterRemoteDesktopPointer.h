@@ -38,8 +38,9 @@ namespace velmora::gnome {
 // animation's last frame comes late. A user who moves the mouse within that
 // moment is overruled.
 //
-// Mutter missing, restarted or refusing a call: one log line until a move
-// succeeds again, the session is dropped, and the next move opens a new one.
+// Mutter missing, leaving the bus (session open or not), restarted or
+// refusing a call: one log line until a move succeeds again, the session is
+// dropped, and the next move opens a new one.
 class MutterRemoteDesktopPointer final : public Pointer {
 public:
     static constexpr int kIdleCloseMs = 2000;
