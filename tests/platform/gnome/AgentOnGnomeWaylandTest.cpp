@@ -4,6 +4,7 @@
 // compositor going away and coming back.
 
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
+#include "tests/platform/gnome/AgentProcess.h"
 #include "tests/platform/gnome/EnterDialog.h"
 
 #include <gtest/gtest.h>
@@ -24,70 +25,6 @@ namespace velmora::gnome::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-class AgentProcess {
-public:
-    explicit AgentProcess(const fs::path& log) : m_log(log)
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            std::FILE* out = std::freopen(log.c_str(), "w", stderr);
-            if (!out)
-                _exit(127);
-            execl(VELMORA_AGENT_PATH, VELMORA_AGENT_PATH, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    AgentProcess(const AgentProcess&) = delete;
-    AgentProcess& operator=(const AgentProcess&) = delete;
-    ~AgentProcess()
-    {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 300 && waitpid(m_pid, &status, WNOHANG) == 0; ++i)
-            usleep(10000);
-        if (waitpid(m_pid, &status, WNOHANG) == 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, &status, 0);
-        }
-    }
-
-    std::string log() const
-    {
-        std::ifstream in(m_log);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // Not exited, nor a zombie waiting to be reaped.
-    bool running() const
-    {
-        int status = 0;
-        return m_pid > 0 && waitpid(m_pid, &status, WNOHANG) == 0;
-    }
-
-    // User and system time the process has used so far.
-    std::chrono::milliseconds cpuTime() const
-    {
-        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // The name in parentheses may hold spaces; the fields after it do not.
-        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-        std::string skip;
-        for (int field = 3; field < 14; ++field)
-            fields >> skip;
-        long long user = 0, system = 0;
-        fields >> user >> system;
-        return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
-    }
-
-private:
-    fs::path m_log;
-    pid_t m_pid{-1};
-};
 
 int mutterCtl(const char* verb)
 {
@@ -148,19 +85,9 @@ protected:
         ASSERT_TRUE(save);
         const int spotX = save->width - 15;
         const int spotY = save->height / 2;
-        auto lastOnSave = [&dialog] {
-            std::string last;
-            for (const auto& line : dialog.lines())
-                if (line.rfind("enter Save ", 0) == 0 || line.rfind("motion Save ", 0) == 0)
-                    last = line;
-            return last;
-        };
-        const bool rests = pumpUntil([&] {
-            const auto at = enteredAt(lastOnSave());
-            return at && at->first == spotX && std::abs(at->second - spotY) <= 1;
-        }, 5000);
-        EXPECT_TRUE(rests) << "last seen on Save: '" << lastOnSave() << "', spot " << spotX << ", " << spotY << "\n"
-                           << agent.log();
+        EXPECT_TRUE(dialog.waitToRestAt("Save", spotX, spotY, 1, 5000))
+            << "last seen on Save: '" << dialog.lastOn("Save") << "', spot " << spotX << ", " << spotY << "\n"
+            << agent.log();
         EXPECT_FALSE(dialog.waitForLine("enter Cancel", 0));
     }
 

@@ -3,10 +3,12 @@
 // The agent as installed, run on the private GNOME desktop with its log
 // (stderr) in a file; stopped with SIGTERM (SIGKILL after 3 s) at the end.
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -43,7 +45,27 @@ public:
         }
     }
 
-    pid_t pid() const { return m_pid; }
+    // Not exited, nor a zombie waiting to be reaped.
+    bool running() const
+    {
+        int status = 0;
+        return m_pid > 0 && waitpid(m_pid, &status, WNOHANG) == 0;
+    }
+
+    // User and system time the process has used so far.
+    std::chrono::milliseconds cpuTime() const
+    {
+        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // The name in parentheses may hold spaces; the fields after it do not.
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string skip;
+        for (int field = 3; field < 14; ++field)
+            fields >> skip;
+        long long user = 0, system = 0;
+        fields >> user >> system;
+        return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
+    }
 
     std::string log() const
     {

@@ -192,6 +192,27 @@ public:
 
     std::optional<Area> accessibleButton(const std::string& name) const { return accessibleButtonOf(pid(), name); }
 
+    // The last place the dialog saw the pointer on the button: its last
+    // enter or motion line, empty while it has seen none.
+    std::string lastOn(const std::string& name) const
+    {
+        std::string last;
+        for (const auto& line : m_lines)
+            if (line.rfind("enter " + name + " ", 0) == 0 || line.rfind("motion " + name + " ", 0) == 0)
+                last = line;
+        return last;
+    }
+    // Waits until the pointer was last seen on the button within `slack` of (x, y).
+    bool waitToRestAt(const std::string& name, int x, int y, int slack, int timeoutMs)
+    {
+        return pumpUntil([&] {
+            std::istringstream words(lastOn(name));
+            std::string verb, button;
+            int atX = 0, atY = 0;
+            return (words >> verb >> button >> atX >> atY) && std::abs(atX - x) <= slack && std::abs(atY - y) <= slack;
+        }, timeoutMs);
+    }
+
 private:
     void readLine()
     {

@@ -53,22 +53,12 @@ TEST_P(Gtk4OnGnomeWaylandTest, ThePointerRestsOnTheDefaultButtonAtTheAgentsSpot)
     ASSERT_TRUE(save);
     const int spotX = save->x + save->width - 15;
     const int spotY = save->y + save->height / 2;
-    auto lastOnSave = [&dialog] {
-        std::string last;
-        for (const auto& line : dialog.lines())
-            if (line.rfind("enter Save ", 0) == 0 || line.rfind("motion Save ", 0) == 0)
-                last = line;
-        return last;
-    };
-    const bool rests = pumpUntil([&] {
-        const auto at = enteredAt(lastOnSave());
-        return at && std::abs(at->first - spotX) <= 1 && std::abs(at->second - spotY) <= 1;
-    }, 5000);
+    const bool rests = dialog.waitToRestAt("Save", spotX, spotY, 1, 5000);
     std::string said;
     for (const auto& line : dialog.lines())
         said += line + "\n";
-    EXPECT_TRUE(rests) << "last seen on Save: '" << lastOnSave() << "', spot " << spotX << ", " << spotY << "\n"
-                       << "the dialog said:\n" << said << s_agent->log();
+    EXPECT_TRUE(rests) << "last seen on Save: '" << dialog.lastOn("Save") << "', spot " << spotX << ", " << spotY
+                       << "\nthe dialog said:\n" << said << s_agent->log();
     EXPECT_FALSE(dialog.waitForLine("enter Cancel", 0));
 }
 

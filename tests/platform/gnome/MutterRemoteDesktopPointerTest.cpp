@@ -164,20 +164,10 @@ protected:
         // The repeated moves are made by now; what the dialog says about the
         // last of them may still be on its way through a busy machine.
         pumpFor(MutterRemoteDesktopPointer::kSettleAgainMs + 100);
-        const auto lastOnSave = [&dialog] {
-            std::string last;
-            for (const auto& line : dialog.lines())
-                if (line.rfind("enter Save ", 0) == 0 || line.rfind("motion Save ", 0) == 0)
-                    last = line;
-            return last;
-        };
         const int spotX = save->width - 15;
         const int spotY = save->height / 2;
-        pumpUntil([&] {
-            const auto at = enteredAt(lastOnSave());
-            return at && at->first == spotX && std::abs(at->second - spotY) <= 1;
-        }, 3000);
-        const std::string last = lastOnSave();
+        dialog.waitToRestAt("Save", spotX, spotY, 1, 3000);
+        const std::string last = dialog.lastOn("Save");
         std::printf("move %.1f ms (session %s), first %s, rests at %s\n", moveMs, pointer.sessionPath().c_str(),
                     entered->c_str(), last.c_str());
         const auto at = enteredAt(last);
