@@ -1,0 +1,246 @@
+#!/usr/bin/python3
+# One desktop's half of `make bench-wayland` (wayland-bench.py runs it on the
+# private X11 desktop, then on the private GNOME Wayland one):
+#
+#   latency  VelmoraBG running, dialogs of snap-dialogs.py shown one at a
+#            time: from the dialog's window being mapped, and from its
+#            becoming active, to the pointer entering its default button,
+#            all three instants taken by the dialog's own process
+#   idle     desktop-bench.py's idle measure (10 applications open, 30 s)
+#
+# Before each dialog the pointer is parked in the bottom-left corner, away
+# from where dialogs open: with XTest on X11, with a remote-desktop session
+# of the bench's own on Wayland (relative moves need no screen cast). Lines
+# starting with "result " are for the driver.
+#
+#   snap-bench.py BUILD_DIR [latency|idle ...]
+# BENCH_DIALOGS: dialogs counted (default 24; one more warms up).
+# BENCH_TRACE=1: the agent runs with G_MESSAGES_DEBUG=velmora-atspi and its
+# log is kept, its path printed.
+import importlib.util
+import os
+import select
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DIALOGS = os.path.join(HERE, "snap-dialogs.py")
+SPOT_FROM_RIGHT = 15
+# How long a dialog is watched after its map: past the agent's settling moves on Wayland.
+WATCH_AFTER_MAP = 1.2
+
+spec = importlib.util.spec_from_file_location("desktop_bench", os.path.join(HERE, "desktop-bench.py"))
+desktop_bench = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(desktop_bench)
+
+
+def on_wayland():
+    return bool(os.environ.get("WAYLAND_DISPLAY")) and not os.environ.get("DISPLAY")
+
+
+class X11Park:
+    def __init__(self):
+        self.pointer = desktop_bench.Pointer()
+
+    def park(self):
+        self.pointer.move((0, 799))
+
+    def close(self):
+        pass
+
+
+class MutterPark:
+    NAME = "org.gnome.Mutter.RemoteDesktop"
+    TIMEOUT_MS = 2000
+
+    def __init__(self):
+        from gi.repository import Gio, GLib
+        self.GLib = GLib
+        self.Gio = Gio
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        (self.session,) = self.call("/org/gnome/Mutter/RemoteDesktop", self.NAME, "CreateSession", None, "(o)").unpack()
+        self.call(self.session, self.NAME + ".Session", "Start")
+
+    def call(self, path, interface, method, args=None, reply=None):
+        return self.bus.call_sync(self.NAME, path, interface, method, args,
+                                  self.GLib.VariantType(reply) if reply else None,
+                                  self.Gio.DBusCallFlags.NONE, self.TIMEOUT_MS, None)
+
+    def park(self):
+        # Mutter keeps the pointer on the monitor: a move this far ends in the corner.
+        self.call(self.session, self.NAME + ".Session", "NotifyPointerMotionRelative",
+                  self.GLib.Variant("(dd)", (-10000.0, 10000.0)))
+
+    def close(self):
+        self.call(self.session, self.NAME + ".Session", "Stop")
+
+
+class Lines:
+    """A child's stdout read line by line without blocking past a deadline."""
+
+    def __init__(self, process):
+        self.fd = process.stdout.fileno()
+        self.buffer = b""
+
+    def next(self, deadline):
+        while b"\n" not in self.buffer:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            ready, _, _ = select.select([self.fd], [], [], left)
+            if not ready:
+                return None
+            chunk = os.read(self.fd, 65536)
+            if not chunk:
+                return None
+            self.buffer += chunk
+        line, self.buffer = self.buffer.split(b"\n", 1)
+        return line.decode()
+
+    def drain(self):
+        while self.next(time.monotonic()) is not None:
+            pass
+
+
+def one_dialog(park, dialogs, lines, number, seconds=5.0):
+    """Shows dialog `number`; returns what its process saw: the instants of
+    its map, its activation, the first entry into Save, the pointer at the
+    agent's spot on Save, and the first button entered."""
+    park.park()
+    time.sleep(0.3)
+    lines.drain()
+    send(dialogs, "show %d" % number)
+    seen = {"mapped": None, "active": None, "save": None, "spot": None, "first": None}
+    deadline = time.monotonic() + seconds
+    while True:
+        done = seen["mapped"] is not None and seen["save"] is not None and seen["spot"] is not None
+        line = lines.next(min(deadline, seen["mapped"] + WATCH_AFTER_MAP) if done else deadline)
+        if line is None:
+            break
+        words = line.split()
+        if len(words) < 3 or int(words[1]) != number:
+            continue
+        stamp = float(words[-1])
+        if words[0] in ("mapped", "active") and seen[words[0]] is None:
+            seen[words[0]] = stamp
+            if words[0] == "mapped":
+                deadline = min(deadline, stamp + WATCH_AFTER_MAP + 2.0)
+        elif words[0] in ("enter", "motion"):
+            name, x, y, w, h = words[2], int(words[3]), int(words[4]), int(words[5]), int(words[6])
+            if words[0] == "enter" and seen["first"] is None:
+                seen["first"] = name
+            if name == "Save" and words[0] == "enter" and seen["save"] is None:
+                seen["save"] = stamp
+            if name == "Save" and seen["spot"] is None and abs(x - (w - SPOT_FROM_RIGHT)) <= 1 and abs(y - h // 2) <= 1:
+                seen["spot"] = stamp
+    send(dialogs, "close")
+    return seen
+
+
+def start_agent(build, log_path):
+    env = dict(os.environ)
+    if os.environ.get("BENCH_TRACE"):
+        env["G_MESSAGES_DEBUG"] = "velmora-atspi"
+    log = open(log_path, "w")
+    agent = subprocess.Popen([os.path.join(build, "VelmoraBG")], stdout=subprocess.DEVNULL, stderr=log, env=env)
+    log.close()
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        with open(log_path) as f:
+            for line in f:
+                if "Desktop: " in line:
+                    print("  agent:", line[line.index("Desktop: "):].strip())
+                    return agent
+        time.sleep(0.1)
+    print("  agent: no desktop line in its log within 10 s")
+    return agent
+
+
+def summary(values):
+    return statistics.median(values), desktop_bench.percentile(values, 95)
+
+
+def send(process, command):
+    process.stdin.write((command + "\n").encode())
+    process.stdin.flush()
+
+
+def latency(build, rounds):
+    desktop = "wayland" if on_wayland() else "x11"
+    park = MutterPark() if desktop == "wayland" else X11Park()
+    logs = tempfile.mkdtemp(prefix="velmora-snap-bench.")
+    dialogs = subprocess.Popen([DIALOGS], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    lines = Lines(dialogs)
+    agent = None
+    try:
+        if lines.next(time.monotonic() + 20) != "ready":
+            sys.exit("snap-bench: the dialog program did not start")
+        desktop_bench.wait_registered(1, 20)
+        agent = start_agent(build, os.path.join(logs, "agent.log"))
+        time.sleep(2.0)  # the agent looks at the running applications first
+        load_before = desktop_bench.load()
+        from_map, from_active, to_spot = [], [], []
+        misses = off_spot = 0
+        for number in range(rounds + 1):
+            seen = one_dialog(park, dialogs, lines, number)
+            time.sleep(0.5)
+            if number == 0:  # first-time costs (fonts, caches) are not the snap's
+                continue
+            problem = None
+            if seen["mapped"] is None or seen["active"] is None:
+                problem = "not mapped or never active"
+            elif seen["save"] is None:
+                problem = "the pointer never entered Save" + (" (entered %s)" % seen["first"] if seen["first"] else "")
+            elif seen["first"] != "Save":
+                problem = "the pointer entered %s first" % seen["first"]
+            if problem:
+                misses += 1
+                print("  dialog %d: %s" % (number, problem))
+                continue
+            from_map.append((seen["save"] - seen["mapped"]) * 1000.0)
+            from_active.append((seen["save"] - seen["active"]) * 1000.0)
+            if seen["spot"] is None:
+                off_spot += 1
+            else:
+                to_spot.append((seen["spot"] - seen["mapped"]) * 1000.0)
+        print("latency (%s): pointer entering Save, %d dialogs; load %s -> %s"
+              % (desktop, rounds, load_before, desktop_bench.load()))
+        for name, values in (("from map", from_map), ("from active", from_active), ("map to spot", to_spot)):
+            if not values:
+                print("  %-12s no dialog snapped" % name)
+                continue
+            median, p95 = summary(values)
+            print("  %-12s n=%d median %.1f ms  p95 %.1f ms  min %.1f  max %.1f"
+                  % (name, len(values), median, p95, min(values), max(values)))
+            print("result %s %s %.3f %.3f %d" % (desktop, name.replace(" ", "-"), median, p95, len(values)))
+        print("  misses (no entry into Save, or another button entered first): %d; "
+              "entered Save but never at the agent's spot: %d" % (misses, off_spot))
+        print("result %s misses %d %d" % (desktop, misses, off_spot))
+    finally:
+        send(dialogs, "quit")
+        desktop_bench.stop_all([p for p in (agent, dialogs) if p])
+        park.close()
+        if os.environ.get("BENCH_TRACE"):
+            print("  agent log kept: %s" % os.path.join(logs, "agent.log"))
+        else:
+            shutil.rmtree(logs, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit("usage: snap-bench.py BUILD_DIR [latency|idle ...]")
+    build = sys.argv[1]
+    which = sys.argv[2:] or ["latency", "idle"]
+    rounds = int(os.environ.get("BENCH_DIALOGS", "24"))
+    print("machine: %d cores; load %s" % (os.cpu_count(), desktop_bench.load()), flush=True)
+    for name in which:
+        {"latency": lambda: latency(build, rounds), "idle": lambda: desktop_bench.idle(build)}[name]()
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
