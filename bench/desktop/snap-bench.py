@@ -16,9 +16,11 @@
 #   snap-bench.py BUILD_DIR [latency|idle ...]
 # BENCH_DIALOGS: dialogs counted (default 24; one more warms up).
 # BENCH_TRACE=1: the agent runs with G_MESSAGES_DEBUG=velmora-atspi and its
-# log is kept, its path printed.
+# log is kept, its path printed; each dialog's instants are printed, and on
+# Wayland its calls to mutter, timed from the map by dbus-monitor.
 import importlib.util
 import os
+import re
 import select
 import shutil
 import statistics
@@ -88,10 +90,7 @@ class Lines:
 
     def next(self, deadline):
         while b"\n" not in self.buffer:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                return None
-            ready, _, _ = select.select([self.fd], [], [], left)
+            ready, _, _ = select.select([self.fd], [], [], max(0.0, deadline - time.monotonic()))
             if not ready:
                 return None
             chunk = os.read(self.fd, 65536)
@@ -104,6 +103,46 @@ class Lines:
     def drain(self):
         while self.next(time.monotonic()) is not None:
             pass
+
+
+class MutterCalls:
+    """The agent's calls to mutter on the session bus as dbus-monitor sees
+    them: (method, sent, answered), in CLOCK_MONOTONIC seconds."""
+
+    PATTERN = re.compile(r"(method call|method return|error) time=([0-9.]+) sender=(\S+) -> "
+                         r"destination=(\S+) serial=(\d+)(?: reply_serial=(\d+))?(?:.*member=(\w+))?")
+
+    def __init__(self):
+        self.monitor = subprocess.Popen(["dbus-monitor", "--session"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.lines = Lines(self.monitor)
+        self.pending = {}
+        self.calls = []
+        # dbus-monitor stamps with the wall clock.
+        self.offset = time.time() - time.monotonic()
+
+    def take(self):
+        while True:
+            line = self.lines.next(time.monotonic())
+            if line is None:
+                return
+            m = self.PATTERN.match(line)
+            if not m:
+                continue
+            kind, stamp, sender, destination, serial, reply, member = m.groups()
+            stamp = float(stamp) - self.offset
+            if kind == "method call" and "Mutter" in line:
+                self.pending[(sender, serial)] = len(self.calls)
+                self.calls.append([member, stamp, None])
+            elif kind != "method call" and (destination, reply) in self.pending:
+                self.calls[self.pending.pop((destination, reply))][2] = stamp
+
+    def between(self, start, end):
+        self.take()
+        return [c for c in self.calls if start <= c[1] <= end]
+
+    def close(self):
+        self.monitor.kill()
+        self.monitor.wait()
 
 
 def one_dialog(park, dialogs, lines, number, seconds=5.0):
@@ -146,7 +185,9 @@ def start_agent(build, log_path):
     if os.environ.get("BENCH_TRACE"):
         env["G_MESSAGES_DEBUG"] = "velmora-atspi"
     log = open(log_path, "w")
-    agent = subprocess.Popen([os.path.join(build, "VelmoraBG")], stdout=subprocess.DEVNULL, stderr=log, env=env)
+    # GLib's default log writer sends debug lines to stdout.
+    agent = subprocess.Popen([os.path.join(build, "VelmoraBG")], stdout=log if "G_MESSAGES_DEBUG" in env else subprocess.DEVNULL,
+                             stderr=log, env=env)
     log.close()
     deadline = time.monotonic() + 10
     while time.monotonic() < deadline:
@@ -176,6 +217,7 @@ def latency(build, rounds):
     dialogs = subprocess.Popen([DIALOGS], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     lines = Lines(dialogs)
     agent = None
+    calls = MutterCalls() if desktop == "wayland" and os.environ.get("BENCH_TRACE") else None
     try:
         if lines.next(time.monotonic() + 20) != "ready":
             sys.exit("snap-bench: the dialog program did not start")
@@ -188,6 +230,14 @@ def latency(build, rounds):
         for number in range(rounds + 1):
             seen = one_dialog(park, dialogs, lines, number)
             time.sleep(0.5)
+            if os.environ.get("BENCH_TRACE"):
+                print("  dialog %d: %s" % (number, "  ".join("%s %s" % (k, "%.6f" % v if isinstance(v, float) else v)
+                                                           for k, v in seen.items())))
+                if calls and seen["mapped"] is not None:
+                    t0 = seen["mapped"]
+                    print("    mutter, ms from the map: %s" % ", ".join(
+                        "%s %.1f-%s" % (member, (sent - t0) * 1000.0, "%.1f" % ((answered - t0) * 1000.0) if answered else "?")
+                        for member, sent, answered in calls.between(t0, t0 + WATCH_AFTER_MAP)))
             if number == 0:  # first-time costs (fonts, caches) are not the snap's
                 continue
             problem = None
@@ -224,6 +274,8 @@ def latency(build, rounds):
         send(dialogs, "quit")
         desktop_bench.stop_all([p for p in (agent, dialogs) if p])
         park.close()
+        if calls:
+            calls.close()
         if os.environ.get("BENCH_TRACE"):
             print("  agent log kept: %s" % os.path.join(logs, "agent.log"))
         else:
