@@ -180,6 +180,35 @@ def one_dialog(park, dialogs, lines, number, seconds=5.0):
     return seen
 
 
+def trace(number, seen, calls, stages):
+    """Prints a dialog's instants and, on Wayland, the agent's calls to
+    mutter; adds the stages of its snap to `stages`."""
+    print("  dialog %d: %s" % (number, "  ".join("%s %s" % (k, "%.6f" % v if isinstance(v, float) else v)
+                                               for k, v in seen.items())))
+    if not calls or seen["mapped"] is None:
+        return
+    t0 = seen["mapped"]
+    made = calls.between(t0, t0 + WATCH_AFTER_MAP)
+    print("    mutter, ms from the map: %s" % ", ".join(
+        "%s %.1f-%s" % (member, (sent - t0) * 1000.0, "%.1f" % ((answered - t0) * 1000.0) if answered else "?")
+        for member, sent, answered in made))
+    first = {}
+    for member, sent, answered in made:
+        first.setdefault(member, (sent, answered))
+    if seen["active"] is None or seen["save"] is None or "CreateSession" not in first or "Start" not in first \
+            or "NotifyPointerMotionAbsolute" not in first or None in first["Start"] + first["NotifyPointerMotionAbsolute"]:
+        return
+    move = first["NotifyPointerMotionAbsolute"]
+    for name, value in (("map to active (mutter)", seen["active"] - t0),
+                        ("active to the first call", first["CreateSession"][0] - seen["active"]),
+                        ("session open, all calls", first["Start"][1] - first["CreateSession"][0]),
+                        ("  of which Start", first["Start"][1] - first["Start"][0]),
+                        ("Start answered to the move", move[0] - first["Start"][1]),
+                        ("move call answered", move[1] - move[0]),
+                        ("answered to the enter event", seen["save"] - move[1])):
+        stages.setdefault(name, []).append(value * 1000.0)
+
+
 def start_agent(build, log_path):
     env = dict(os.environ)
     if os.environ.get("BENCH_TRACE"):
@@ -226,18 +255,13 @@ def latency(build, rounds):
         time.sleep(2.0)  # the agent looks at the running applications first
         load_before = desktop_bench.load()
         from_map, from_active, to_spot = [], [], []
-        misses = off_spot = 0
+        stages = {}
+        misses = off_first = never_spot = 0
         for number in range(rounds + 1):
             seen = one_dialog(park, dialogs, lines, number)
             time.sleep(0.5)
             if os.environ.get("BENCH_TRACE"):
-                print("  dialog %d: %s" % (number, "  ".join("%s %s" % (k, "%.6f" % v if isinstance(v, float) else v)
-                                                           for k, v in seen.items())))
-                if calls and seen["mapped"] is not None:
-                    t0 = seen["mapped"]
-                    print("    mutter, ms from the map: %s" % ", ".join(
-                        "%s %.1f-%s" % (member, (sent - t0) * 1000.0, "%.1f" % ((answered - t0) * 1000.0) if answered else "?")
-                        for member, sent, answered in calls.between(t0, t0 + WATCH_AFTER_MAP)))
+                trace(number, seen, calls, stages if number > 0 else {})
             if number == 0:  # first-time costs (fonts, caches) are not the snap's
                 continue
             problem = None
@@ -254,9 +278,11 @@ def latency(build, rounds):
             from_map.append((seen["save"] - seen["mapped"]) * 1000.0)
             from_active.append((seen["save"] - seen["active"]) * 1000.0)
             if seen["spot"] is None:
-                off_spot += 1
+                never_spot += 1
             else:
                 to_spot.append((seen["spot"] - seen["mapped"]) * 1000.0)
+            if seen["spot"] != seen["save"]:
+                off_first += 1
         print("latency (%s): pointer entering Save, %d dialogs; load %s -> %s"
               % (desktop, rounds, load_before, desktop_bench.load()))
         for name, values in (("from map", from_map), ("from active", from_active), ("map to spot", to_spot)):
@@ -267,9 +293,14 @@ def latency(build, rounds):
             print("  %-12s n=%d median %.1f ms  p95 %.1f ms  min %.1f  max %.1f"
                   % (name, len(values), median, p95, min(values), max(values)))
             print("result %s %s %.3f %.3f %d" % (desktop, name.replace(" ", "-"), median, p95, len(values)))
-        print("  misses (no entry into Save, or another button entered first): %d; "
-              "entered Save but never at the agent's spot: %d" % (misses, off_spot))
-        print("result %s misses %d %d" % (desktop, misses, off_spot))
+        print("  misses (no entry into Save, or another button entered first): %d; entered Save off the "
+              "agent's spot first: %d, never at it: %d" % (misses, off_first, never_spot))
+        print("result %s misses %d %d %d" % (desktop, misses, off_first, never_spot))
+        if stages:
+            print("  where the time went on Wayland, medians over %d dialogs (mutter's calls as dbus-monitor sees them):"
+                  % len(stages["active to the first call"]))
+            for name, values in stages.items():
+                print("    %-30s %.1f ms (p95 %.1f)" % (name, statistics.median(values), desktop_bench.percentile(values, 95)))
     finally:
         send(dialogs, "quit")
         desktop_bench.stop_all([p for p in (agent, dialogs) if p])

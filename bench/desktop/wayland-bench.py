@@ -60,8 +60,8 @@ def main():
               % (name.replace("-", " "), wm, xm, wm / xm, wp, xp, wp / xp))
     for desktop, results in (("X11", x11), ("Wayland", wayland)):
         if "misses" in results:
-            print("  misses on %s: %s (entered Save but never at the spot: %s)"
-                  % (desktop, results["misses"][0], results["misses"][1]))
+            print("  misses on %s: %s (entered Save off the agent's spot first: %s, never at it: %s)"
+                  % ((desktop,) + tuple(results["misses"][:3])))
 
 
 if __name__ == "__main__":
