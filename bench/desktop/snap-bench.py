@@ -18,7 +18,7 @@
 # BENCH_TRACE=1: the agent runs with G_MESSAGES_DEBUG=velmora-atspi and its
 # log is kept, its path printed; each dialog's instants are printed, and on
 # Wayland its calls to mutter, timed from the map by dbus-monitor.
-import importlib.util
+import importlib.machinery
 import os
 import re
 import select
@@ -28,6 +28,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DIALOGS = os.path.join(HERE, "snap-dialogs.py")
@@ -35,9 +36,11 @@ SPOT_FROM_RIGHT = 15
 # How long a dialog is watched after its map: past the agent's settling moves on Wayland.
 WATCH_AFTER_MAP = 1.2
 
-spec = importlib.util.spec_from_file_location("desktop_bench", os.path.join(HERE, "desktop-bench.py"))
-desktop_bench = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(desktop_bench)
+# desktop-bench.py's name is no module name: loaded from its path.
+_loader = importlib.machinery.SourceFileLoader("desktop_bench", os.path.join(HERE, "desktop-bench.py"))
+desktop_bench = types.ModuleType(_loader.name)
+desktop_bench.__file__ = _loader.path
+_loader.exec_module(desktop_bench)
 
 
 def on_wayland():
