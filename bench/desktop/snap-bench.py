@@ -156,7 +156,7 @@ def one_dialog(park, dialogs, lines, number, seconds=5.0):
     time.sleep(0.3)
     lines.drain()
     send(dialogs, "show %d" % number)
-    seen = {"mapped": None, "active": None, "save": None, "spot": None, "first": None}
+    seen = {"mapped": None, "active": None, "save": None, "spot": None, "first": None, "entered at": None}
     deadline = time.monotonic() + seconds
     while True:
         done = seen["mapped"] is not None and seen["save"] is not None and seen["spot"] is not None
@@ -177,6 +177,7 @@ def one_dialog(park, dialogs, lines, number, seconds=5.0):
                 seen["first"] = name
             if name == "Save" and words[0] == "enter" and seen["save"] is None:
                 seen["save"] = stamp
+                seen["entered at"] = "%d,%d (spot %d,%d)" % (x, y, w - SPOT_FROM_RIGHT, h // 2)
             if name == "Save" and seen["spot"] is None and abs(x - (w - SPOT_FROM_RIGHT)) <= 1 and abs(y - h // 2) <= 1:
                 seen["spot"] = stamp
     send(dialogs, "close")
@@ -286,6 +287,8 @@ def latency(build, rounds):
                 to_spot.append((seen["spot"] - seen["mapped"]) * 1000.0)
             if seen["spot"] != seen["save"]:
                 off_first += 1
+                print("  dialog %d: the pointer entered Save at %s, %s" % (number, seen["entered at"], (
+                    "at the spot %.0f ms later" % ((seen["spot"] - seen["save"]) * 1000.0) if seen["spot"] else "never at the spot")))
         print("latency (%s): pointer entering Save, %d dialogs; load %s -> %s"
               % (desktop, rounds, load_before, desktop_bench.load()))
         for name, values in (("from map", from_map), ("from active", from_active), ("map to spot", to_spot)):
