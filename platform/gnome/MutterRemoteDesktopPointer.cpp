@@ -33,6 +33,7 @@ std::string firstString(GVariant* tuple)
 struct MutterRemoteDesktopPointer::Session {
     AXElement window; // the one its stream records
     std::string remoteDesktopPath;
+    std::string screenCastPath;
     std::string streamPath;
     bool started{false};
     // Mutter closes a session itself when the recorded window goes.
@@ -55,17 +56,26 @@ MutterRemoteDesktopPointer::MutterRemoteDesktopPointer(GDBusConnection* session,
             // after the last move, and the user should learn why none follow.
             reportTrouble("mutter left the session bus");
             dropSession();
+            m_prepared.reset();
         });
+    m_prepare = linux_desktop::SourceGuard::idle(onPrepare, this, "velmora: make a remote-desktop session ahead");
 }
 
 MutterRemoteDesktopPointer::~MutterRemoteDesktopPointer()
 {
+    // The one made ahead was never started: it ends with the connection, and
+    // stopping it now would have to start it first.
     closeSession();
 }
 
 std::string MutterRemoteDesktopPointer::sessionPath() const
 {
     return m_session ? m_session->remoteDesktopPath : std::string();
+}
+
+std::string MutterRemoteDesktopPointer::preparedSessionPath() const
+{
+    return m_prepared ? m_prepared->remoteDesktopPath : std::string();
 }
 
 // static
@@ -112,6 +122,8 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     m_last = point;
     m_troubleReported = false;
     if (opens) {
+        // Off the snap's path: the next new window's session.
+        m_prepare = linux_desktop::SourceGuard::idle(onPrepare, this, "velmora: make a remote-desktop session ahead");
         m_settledOnce = false;
         m_settle = linux_desktop::SourceGuard::timeout(kSettleMs, onSettled, this,
                                                        "velmora: repeat the move once the new window settled");
@@ -121,35 +133,36 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     return true;
 }
 
-bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
+std::unique_ptr<MutterRemoteDesktopPointer::Session> MutterRemoteDesktopPointer::makeSession()
 {
     VariantPtr created(call(kRemoteDesktopName, kRemoteDesktopPath, kRemoteDesktopName, "CreateSession", nullptr, "(o)"));
     if (!created)
-        return false;
+        return nullptr;
     auto session = std::make_unique<Session>();
-    session->window = window;
     session->remoteDesktopPath = firstString(created.get());
-    // From here on a failure leaves a session in mutter that must be stopped.
-    m_session = std::move(session);
-    const std::string path = m_session->remoteDesktopPath;
-    m_session->closed = std::make_unique<DBusSignalSubscription>(
+    const std::string path = session->remoteDesktopPath;
+    // Mutter closes a session itself when the recorded window goes.
+    session->closed = std::make_unique<DBusSignalSubscription>(
         m_bus.get(), kRemoteDesktopName, kRemoteDesktopSession, "Closed", path, nullptr, [this, path](GVariant*) {
             if (m_session && m_session->remoteDesktopPath == path)
                 dropSession();
+            if (m_prepared && m_prepared->remoteDesktopPath == path)
+                m_prepared.reset();
         });
 
+    // From here on a failure leaves a session in mutter that must be stopped.
     VariantPtr id(call(kRemoteDesktopName, path, "org.freedesktop.DBus.Properties", "Get",
                        g_variant_new("(ss)", kRemoteDesktopSession, "SessionId"), "(v)"));
     if (!id) {
-        closeSession();
-        return false;
+        stopSession(*session);
+        return nullptr;
     }
     VariantPtr idValue(g_variant_get_child_value(id.get(), 0));
     VariantPtr idText(g_variant_get_variant(idValue.get()));
     if (!g_variant_is_of_type(idText.get(), G_VARIANT_TYPE_STRING)) {
         m_failure = "mutter gave a remote-desktop session id that is not text";
-        closeSession();
-        return false;
+        stopSession(*session);
+        return nullptr;
     }
     GVariantBuilder properties;
     g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
@@ -157,14 +170,24 @@ bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
     VariantPtr cast(call(kScreenCastName, kScreenCastPath, kScreenCastName, "CreateSession",
                          g_variant_new("(a{sv})", &properties), "(o)"));
     if (!cast) {
-        closeSession();
-        return false;
+        stopSession(*session);
+        return nullptr;
     }
+    session->screenCastPath = firstString(cast.get());
+    return session;
+}
+
+bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
+{
+    m_session = m_prepared ? std::move(m_prepared) : makeSession();
+    if (!m_session)
+        return false;
+    m_session->window = window;
     // No window id: the focused window, the one whose accessible positions
     // the engine has just read.
     GVariantBuilder none;
     g_variant_builder_init(&none, G_VARIANT_TYPE_VARDICT);
-    VariantPtr stream(call(kScreenCastName, firstString(cast.get()), kScreenCastSession, "RecordWindow",
+    VariantPtr stream(call(kScreenCastName, m_session->screenCastPath, kScreenCastSession, "RecordWindow",
                            g_variant_new("(a{sv})", &none), "(o)"));
     if (!stream) {
         closeSession();
@@ -172,7 +195,8 @@ bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
     }
     m_session->streamPath = firstString(stream.get());
     // Starting the remote desktop session starts its screen cast too.
-    VariantPtr started(call(kRemoteDesktopName, path, kRemoteDesktopSession, "Start", nullptr, nullptr));
+    VariantPtr started(call(kRemoteDesktopName, m_session->remoteDesktopPath, kRemoteDesktopSession, "Start", nullptr,
+                            nullptr));
     if (!started) {
         closeSession();
         return false;
@@ -197,18 +221,23 @@ void MutterRemoteDesktopPointer::closeSession()
 {
     if (!m_session)
         return;
+    stopSession(*m_session);
+    dropSession();
+}
+
+void MutterRemoteDesktopPointer::stopSession(const Session& session)
+{
     // Not waited for: the agent has no use for the answers, and a hung
     // compositor must not hold it. Mutter stops only a started session and
     // would keep a half-made one for as long as this connection lives, so
     // that one is started first (for a moment, with nothing recorded).
     // Calls on one connection arrive in order.
-    const char* path = m_session->remoteDesktopPath.c_str();
-    if (!m_session->started)
+    const char* path = session.remoteDesktopPath.c_str();
+    if (!session.started)
         g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, path, kRemoteDesktopSession, "Start", nullptr, nullptr,
                                G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
     g_dbus_connection_call(m_bus.get(), kRemoteDesktopName, path, kRemoteDesktopSession, "Stop", nullptr, nullptr,
                            G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, nullptr, nullptr);
-    dropSession();
 }
 
 void MutterRemoteDesktopPointer::dropSession()
@@ -216,6 +245,17 @@ void MutterRemoteDesktopPointer::dropSession()
     m_idleClose.stop();
     m_settle.stop();
     m_session.reset();
+}
+
+// static
+gboolean MutterRemoteDesktopPointer::onPrepare(gpointer self)
+{
+    auto* pointer = static_cast<MutterRemoteDesktopPointer*>(self);
+    pointer->m_prepare.stop();
+    // Quietly: a move that finds none makes its own, and says why it failed.
+    if (!pointer->m_prepared)
+        pointer->m_prepared = pointer->makeSession();
+    return G_SOURCE_REMOVE;
 }
 
 // static

@@ -38,6 +38,11 @@ namespace velmora::gnome {
 // animation's last frame comes late. A user who moves the mouse within that
 // moment is overruled.
 //
+// What can be made before the window is known (the remote-desktop session
+// and its screen cast, not started, so nothing shows for it) is made ahead,
+// at start and again after each session opens: a move into a new window
+// then costs only its stream and the start.
+//
 // Mutter missing, leaving the bus (session open or not), restarted or
 // refusing a call: one log line until a move succeeds again, the session is
 // dropped, and the next move opens a new one.
@@ -69,6 +74,8 @@ public:
 
     // The open session's remote-desktop object path, empty when none is open.
     std::string sessionPath() const;
+    // The one made ahead for the next new window, empty when there is none.
+    std::string preparedSessionPath() const;
 
     static constexpr const char* kNoGlobalMovesLine =
         "The pointer is moved through mutter, which moves it only within a window; a move to a screen point "
@@ -77,7 +84,11 @@ public:
 private:
     struct Session;
 
+    // A session made up to its screen cast, not started; null on failure.
+    std::unique_ptr<Session> makeSession();
     bool openSession(const AXElement& window);
+    // Tells mutter to stop a session without waiting for its answer.
+    void stopSession(const Session& session);
     bool move(CGPoint point);
     // Tells mutter to stop the session without waiting for its answer.
     void closeSession();
@@ -89,11 +100,14 @@ private:
                    GVariant* parameters, const char* replyType);
     static gboolean onIdle(gpointer self);
     static gboolean onSettled(gpointer self);
+    static gboolean onPrepare(gpointer self);
 
     linux_desktop::GObjectRef<GDBusConnection> m_bus;
     SystemLog& m_log;
     int m_idleCloseMs;
     std::unique_ptr<Session> m_session;
+    std::unique_ptr<Session> m_prepared;
+    linux_desktop::SourceGuard m_prepare;
     linux_desktop::SourceGuard m_idleClose;
     linux_desktop::SourceGuard m_settle;
     bool m_settledOnce{false};
