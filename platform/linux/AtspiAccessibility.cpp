@@ -4,6 +4,7 @@
 #include "platform/linux/AtspiRoleMap.h"
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/Gtk4Conventions.h"
+#include "platform/linux/QtConventions.h"
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11WindowLocator.h"
 
@@ -375,6 +376,13 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
     if (!followsGtk4(bus)) {
         if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_SCREEN, rect); result != AXError::Success)
             return result;
+        // Without X11 these are the window's own (GTK 3's and Qt's), Qt's
+        // counted from inside its decoration.
+        if (!m_windows && rect.width >= 0 && rect.height >= 0) {
+            const auto margin = surfaceMargin(bus, accessible);
+            rect.x += margin.left;
+            rect.y += margin.top;
+        }
     } else {
         // GTK 4 answers relative to the window whatever is asked (and warns
         // when asked for the screen): placed through its X window.
@@ -429,12 +437,12 @@ AXError AtspiAccessibility::rawExtentsOf(AtspiAccessible* accessible, AtspiCoord
     return AXError::Success;
 }
 
-bool AtspiAccessibility::followsGtk4(const std::string& bus)
+AtspiAccessibility::Toolkit AtspiAccessibility::toolkitOf(const std::string& bus)
 {
-    if (auto known = m_gtk4ByBus.find(bus); known != m_gtk4ByBus.end())
+    if (auto known = m_toolkitByBus.find(bus); known != m_toolkitByBus.end())
         return known->second;
     if (!m_buses.accessibility || bus.empty())
-        return false;
+        return Toolkit::Other;
     // Calls of our own: libatspi's reads of these properties do not keep to
     // the timeout it is given. GTK 3's bridge has no GetAll: one Get each.
     auto property = [&](const char* what, std::string& text) {
@@ -461,11 +469,14 @@ bool AtspiAccessibility::followsGtk4(const std::string& bus)
     // A hung application is asked again once it answers; one that answers
     // without saying is no GTK 4 (which says).
     if (result == AXError::CannotComplete && m_ledger.isHung(bus))
-        return false;
-    const bool gtk4 = Gtk4Conventions::appliesTo(name, version);
-    VELMORA_TRACE("%s: toolkit %s %s%s", bus.c_str(), name.c_str(), version.c_str(), gtk4 ? " (GTK 4 conventions)" : "");
-    m_gtk4ByBus[bus] = gtk4;
-    return gtk4;
+        return Toolkit::Other;
+    const Toolkit toolkit = Gtk4Conventions::appliesTo(name, version) ? Toolkit::Gtk4
+                            : QtConventions::appliesTo(name)          ? Toolkit::Qt
+                                                                      : Toolkit::Other;
+    VELMORA_TRACE("%s: toolkit %s %s%s", bus.c_str(), name.c_str(), version.c_str(),
+        toolkit == Toolkit::Gtk4 ? " (GTK 4 conventions)" : "");
+    m_toolkitByBus[bus] = toolkit;
+    return toolkit;
 }
 
 std::optional<std::string> AtspiAccessibility::shownNameOf(AtspiAccessible* accessible)
@@ -529,19 +540,30 @@ Gtk4Conventions::Margin AtspiAccessibility::surfaceMargin(const std::string& bus
 {
     if (auto known = m_surfaceMarginByBus.find(bus); known != m_surfaceMarginByBus.end())
         return known->second;
-    // The theme follows the library the application loaded: its memory map
-    // tells, read once per application (a local file, no call to it).
-    bool libadwaita = false;
+    const Toolkit toolkit = toolkitOf(bus);
+    if (toolkit == Toolkit::Other)
+        return {};
+    // GTK 4's theme follows the library the application loaded, Qt's
+    // decoration the platform it runs on: its memory map tells, read once
+    // per application (a local file, no call to it).
+    bool libadwaita = false, qtOnWayland = false;
     if (const pid_t pid = pidForBus(bus, any); pid > 0) {
         gchar* text = nullptr;
         gsize length = 0;
         if (g_file_get_contents(("/proc/" + std::to_string(pid) + "/maps").c_str(), &text, &length, nullptr)) {
             GCharPtr maps(text);
-            libadwaita = Gtk4Conventions::mapsLibadwaita(std::string_view(maps.get(), length));
+            const std::string_view map(maps.get(), length);
+            libadwaita = Gtk4Conventions::mapsLibadwaita(map);
+            qtOnWayland = QtConventions::mapsWaylandPlatform(map);
         }
     }
-    const auto margin = Gtk4Conventions::waylandSurfaceMargin(libadwaita);
-    VELMORA_TRACE("%s: GTK 4 surface margin %d, %d%s", bus.c_str(), margin.left, margin.top, libadwaita ? " (libadwaita)" : "");
+    Gtk4Conventions::Margin margin;
+    if (toolkit == Toolkit::Gtk4)
+        margin = Gtk4Conventions::waylandSurfaceMargin(libadwaita);
+    else if (qtOnWayland)
+        margin = QtConventions::waylandSurfaceMargin();
+    VELMORA_TRACE("%s: surface margin %d, %d%s", bus.c_str(), margin.left, margin.top,
+        toolkit == Toolkit::Qt ? (qtOnWayland ? " (Qt on Wayland)" : " (Qt on X11)") : libadwaita ? " (libadwaita)" : "");
     m_surfaceMarginByBus[bus] = margin;
     return margin;
 }
@@ -1240,11 +1262,12 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
 {
     const std::string bus = AtspiElement::busNameOf(start);
     AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
-    if (followsGtk4(bus) && !m_windows) {
+    if (!m_windows) {
         const auto margin = surfaceMargin(bus, start);
         x -= margin.left;
         y -= margin.top;
-        coordinates = ATSPI_COORD_TYPE_WINDOW;
+        if (followsGtk4(bus))
+            coordinates = ATSPI_COORD_TYPE_WINDOW;
     } else if (followsGtk4(bus)) {
         // Asked in its window's terms, as GTK 4 answers.
         auto window = windowOf(start);
@@ -1492,7 +1515,7 @@ void AtspiAccessibility::applicationJoinedOrLeft(const std::string& bus, bool jo
         m_appsByBus.erase(bus);
         m_ledger.forget(bus);
         m_focusedByBus.erase(bus);
-        m_gtk4ByBus.erase(bus);
+        m_toolkitByBus.erase(bus);
         m_surfaceMarginByBus.erase(bus);
         if (m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == bus)
             m_activeWindow.reset();

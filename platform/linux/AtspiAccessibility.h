@@ -35,6 +35,10 @@ class X11WindowLocator;
 //   cancel, no or close answer in the user's language;
 // - without an X11 window locator (a Wayland session) windows say
 //   "AXWindowRelativePositions": extents are then their window's own;
+// - without it, extents are counted from the corner of the window's Wayland
+//   surface, where the compositor counts window-relative pointer moves from:
+//   GTK 4 and Qt count from inside their client-side decorations, which
+//   surfaceMargin() adds back;
 // - GTK 4 applications (by the toolkit their application reports) follow
 //   Gtk4Conventions: their dialogs' default button is chosen by its rule,
 //   their window-relative extents are placed on the screen through the X
@@ -140,9 +144,12 @@ private:
     AXError extentsOf(AtspiAccessible* accessible, AtspiRect& rect);
     // One uncached, guarded extents request in the toolkit's own terms.
     AXError rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect);
-    // Whether the application owning `bus` follows GTK 4's conventions: its
-    // toolkit's name and version, asked once per application.
-    bool followsGtk4(const std::string& bus);
+    // The toolkit of the application owning `bus`, by the name and version
+    // it reports, asked once per application.
+    enum class Toolkit { Other, Gtk4, Qt };
+    Toolkit toolkitOf(const std::string& bus);
+    // Whether the application owning `bus` follows GTK 4's conventions.
+    bool followsGtk4(const std::string& bus) { return toolkitOf(bus) == Toolkit::Gtk4; }
     // The name as the user reads it (GTK 4's doubled names made single).
     std::optional<std::string> shownNameOf(AtspiAccessible* accessible);
     // Whether a toolkit shows the object: SHOWING and VISIBLE; GTK 4 never
@@ -153,8 +160,9 @@ private:
     // where that window's own origin lies on the screen, from its X window.
     GObjectRef<AtspiAccessible> windowOf(AtspiAccessible* accessible);
     std::optional<std::pair<int, int>> windowOrigin(AtspiAccessible* window);
-    // GTK 4 without X11: where its windows' own origin lies in their
-    // surfaces, which is where window-relative moves are counted from.
+    // Without X11: where an application's windows' own origin lies in their
+    // surfaces, which is where window-relative moves are counted from (none
+    // but for GTK 4, and for Qt on Wayland rather than XWayland).
     Gtk4Conventions::Margin surfaceMargin(const std::string& bus, AtspiAccessible* any);
     // The interfaces an object offers (kHas* bits): asked of the application
     // once per object, by libatspi, which keeps the answer.
@@ -220,8 +228,8 @@ private:
     std::string m_activeBus;
     std::map<std::string, GObjectRef<AtspiAccessible>> m_focusedByBus;
     ApplicationHandler m_onApplication;
-    // Per application, until it leaves: whether it follows GTK 4's conventions.
-    std::map<std::string, bool> m_gtk4ByBus;
+    // Per application, until it leaves: its toolkit.
+    std::map<std::string, Toolkit> m_toolkitByBus;
     std::map<std::string, Gtk4Conventions::Margin> m_surfaceMarginByBus;
     long m_requestCount{0};
 };
