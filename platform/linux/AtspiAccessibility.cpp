@@ -636,6 +636,11 @@ void AtspiAccessibility::refreshApplications()
 
 const AtspiAccessibility::AppRecord* AtspiAccessibility::applicationForPid(pid_t pid)
 {
+    // A process may have two: Qt 6 with GTK's platform theme also starts
+    // GTK's own bridge, which has no windows but GTK's file dialogs. The one
+    // whose window is active speaks for the process.
+    if (auto active = m_appsByBus.find(m_activeBus); active != m_appsByBus.end() && active->second.pid == pid)
+        return &active->second;
     for (int attempt = 0; attempt < 2; ++attempt) {
         for (const auto& [bus, record] : m_appsByBus) {
             if (record.pid == pid)
@@ -795,6 +800,15 @@ AXError AtspiAccessibility::windowsOf(const AtspiElement& app, std::vector<GObje
 
 AXError AtspiAccessibility::valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value)
 {
+    // A process may have two applications (see applicationForPid()): the
+    // one whose window is active answers for the other too.
+    if (!m_activeBus.empty() && m_activeBus != app.busName()) {
+        auto active = m_appsByBus.find(m_activeBus);
+        if (active != m_appsByBus.end() && active->second.pid == pidForBus(app.busName(), app.accessible())) {
+            const AXElement speaker = applicationElement(m_activeBus);
+            return valueForApplication(*speaker.refAs<AtspiElement>(), attribute, value);
+        }
+    }
     if (m_ledger.isHung(app.busName()))
         return AXError::CannotComplete;
     const bool ownsActive = m_activeWindow && AtspiElement::busNameOf(m_activeWindow.get()) == app.busName();
