@@ -25,6 +25,9 @@ packages+=(
   # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
   # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
   gir1.2-gtk-4.0 gir1.2-adw-1 gnome-text-editor gtk-4-examples
+  # Qt 5 and Qt 6 message boxes, on Wayland as Debian's Qt runs there when
+  # its Wayland plugin is installed.
+  python3-pyqt5 qtwayland5 python3-pyqt6 qt6-wayland
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and
