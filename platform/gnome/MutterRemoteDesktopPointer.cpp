@@ -122,8 +122,11 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     m_last = point;
     m_troubleReported = false;
     if (opens) {
-        // Off the snap's path: the next new window's session.
-        m_prepare = linux_desktop::SourceGuard::idle(onPrepare, this, "velmora: make a remote-desktop session ahead");
+        // The next new window's session, once this one's moves are made:
+        // mutter, busy drawing the new window, may take 100 ms to answer
+        // before, and the agent would wait with it.
+        m_prepare = linux_desktop::SourceGuard::timeout(kSettleAgainMs + 100, onPrepare, this,
+                                                        "velmora: make a remote-desktop session ahead");
         m_settledOnce = false;
         m_settle = linux_desktop::SourceGuard::timeout(kSettleMs, onSettled, this,
                                                        "velmora: repeat the move once the new window settled");

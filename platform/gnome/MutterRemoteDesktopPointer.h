@@ -40,8 +40,8 @@ namespace velmora::gnome {
 //
 // What can be made before the window is known (the remote-desktop session
 // and its screen cast, not started, so nothing shows for it) is made ahead,
-// at start and again after each session opens: a move into a new window
-// then costs only its stream and the start.
+// at start and again once a new session's moves are made: a move into a new
+// window then costs only its stream and the start.
 //
 // Mutter missing, leaving the bus (session open or not), restarted or
 // refusing a call: one log line until a move succeeds again, the session is
