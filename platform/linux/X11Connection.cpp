@@ -3,6 +3,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
+#include <csignal>
+#include <set>
+
 namespace velmora::linux_desktop {
 
 void XDisplayDeleter::operator()(Display* display) const
@@ -13,7 +16,19 @@ void XDisplayDeleter::operator()(Display* display) const
 namespace {
 
 XErrorHandler s_previousHandler = nullptr;
+XIOErrorHandler s_previousIOHandler = nullptr;
 int s_absorbedErrors = 0;
+// The connections whose loss the process outlives.
+std::set<Display*> s_survivable;
+
+int onXIOError(Display* display)
+{
+    // Xlib's own handler prints its complaint (and, before libX11 1.7,
+    // exits): the owner of a survivable connection says it in its own words.
+    if (s_survivable.count(display))
+        return 0;
+    return s_previousIOHandler ? s_previousIOHandler(display) : 0;
+}
 
 int onXError(Display* display, XErrorEvent* error)
 {
@@ -55,6 +70,32 @@ X11Connection::X11Connection(XDisplayPtr display) : m_display(std::move(display)
 X11Connection::~X11Connection()
 {
     m_source.stop();
+    s_survivable.erase(m_display.get());
+}
+
+void X11Connection::survivesServerLoss(std::function<void()> onLost)
+{
+    m_onLost = std::move(onLost);
+    if (!s_previousIOHandler)
+        s_previousIOHandler = XSetIOErrorHandler(onXIOError);
+    s_survivable.insert(m_display.get());
+    XSetIOErrorExitHandler(m_display.get(), &X11Connection::onServerLost, this);
+    // A write to the server's closed socket would otherwise end the process
+    // by SIGPIPE before Xlib sees the break.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// static
+void X11Connection::onServerLost(Display*, void* data)
+{
+    auto* self = static_cast<X11Connection*>(data);
+    if (self->m_lost)
+        return;
+    self->m_lost = true;
+    // The hung-up socket stays readable: watching it would spin.
+    self->m_source.stop();
+    if (self->m_onLost)
+        self->m_onLost();
 }
 
 int X11Connection::addEventHandler(EventHandler handler)
@@ -72,7 +113,7 @@ void X11Connection::removeEventHandler(int id)
 void X11Connection::processEvents()
 {
     Display* display = m_display.get();
-    while (XPending(display) > 0) {
+    while (!m_lost && XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         // A handler may remove itself (or another): look each one up anew.

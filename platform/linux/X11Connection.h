@@ -39,14 +39,24 @@ public:
     // How many errors the handler absorbed (for tests and diagnostics).
     static int absorbedErrorCount();
 
+    // Lets the process outlive the server (Xlib ends it by default): once the
+    // connection breaks, requests on it fail at once, no event is read, and
+    // `onLost` runs once, from inside the Xlib call that found the break, so
+    // it must not call Xlib. Destroy the connection afterwards, outside.
+    void survivesServerLoss(std::function<void()> onLost);
+    bool lost() const { return m_lost; }
+
 private:
     explicit X11Connection(XDisplayPtr display);
     static gboolean onReadable(gint fd, GIOCondition condition, gpointer data);
+    static void onServerLost(Display* display, void* data);
 
     XDisplayPtr m_display;
     SourceGuard m_source;
     std::map<int, EventHandler> m_handlers;
     int m_nextHandlerId{1};
+    std::function<void()> m_onLost;
+    bool m_lost{false};
 };
 
 } // namespace velmora::linux_desktop

@@ -86,7 +86,37 @@ std::string titleOf(Display* display, Window window)
     return title;
 }
 
+// The ancestor of `window` just below the root: the window manager's frame.
+Window topLevelOf(Display* display, Window window)
+{
+    for (size_t depth = 0; depth < kMaxWindowsVisited; ++depth) {
+        Window root = None, parent = None, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, window, &root, &parent, &children, &count))
+            return None;
+        if (children)
+            XFree(children);
+        if (parent == None || parent == root)
+            return window;
+        window = parent;
+    }
+    return None;
+}
+
 } // namespace
+
+bool X11WindowLocator::listsClientOf(pid_t pid)
+{
+    const Atom clientList = XInternAtom(m_display, "_NET_CLIENT_LIST", True);
+    const Atom netWmPid = XInternAtom(m_display, "_NET_WM_PID", True);
+    if (clientList == None || netWmPid == None)
+        return false;
+    for (unsigned long item : longsProperty(m_display, DefaultRootWindow(m_display), clientList, XA_WINDOW, 4096)) {
+        if (pidProperty(m_display, static_cast<Window>(item), netWmPid) == pid)
+            return true;
+    }
+    return false;
+}
 
 std::optional<X11WindowLocator::ActiveClient> X11WindowLocator::activeClient()
 {
@@ -140,10 +170,13 @@ std::optional<X11WindowLocator::ClientWindow> X11WindowLocator::clientWindowOf(p
         return std::nullopt;
     client.width = attributes.width;
     client.height = attributes.height;
-    const auto frame = longsProperty(m_display, chosen, frameAtom, XA_CARDINAL, 4);
-    if (frame.size() == 4)
-        client.frameExtents = Gtk4Conventions::FrameExtents{static_cast<int>(frame[0]), static_cast<int>(frame[1]),
-            static_cast<int>(frame[2]), static_cast<int>(frame[3])};
+    const Window frame = topLevelOf(m_display, chosen);
+    if (frame == None || !XTranslateCoordinates(m_display, frame, root, 0, 0, &client.frameX, &client.frameY, &child))
+        return std::nullopt;
+    const auto extents = longsProperty(m_display, chosen, frameAtom, XA_CARDINAL, 4);
+    if (extents.size() == 4)
+        client.frameExtents = Gtk4Conventions::FrameExtents{static_cast<int>(extents[0]), static_cast<int>(extents[1]),
+            static_cast<int>(extents[2]), static_cast<int>(extents[3])};
     return client;
 }
 

@@ -25,12 +25,19 @@ public:
         int width{0};
         int height{0};
         std::optional<Gtk4Conventions::FrameExtents> frameExtents;
+        // The corner of the window manager's frame around it (its top-level
+        // below the root), invisible borders included, in root coordinates;
+        // the client's own corner when nothing frames it.
+        int frameX{0};
+        int frameY{0};
     };
     // The window manager's client window of process `pid` titled `title`
     // (_NET_WM_NAME, else WM_NAME). Of several alike, the active one; of
     // several titled otherwise, the only one or the active one. None without
     // a window manager that lists its clients.
     std::optional<ClientWindow> clientWindowOf(pid_t pid, const std::string& title);
+    // Whether the window manager lists a client window of process `pid`.
+    bool listsClientOf(pid_t pid);
 
     // The process and title of the window manager's active window
     // (_NET_ACTIVE_WINDOW); none when no window is active.
