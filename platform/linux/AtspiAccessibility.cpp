@@ -7,6 +7,7 @@
 #include "platform/linux/QtConventions.h"
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11WindowLocator.h"
+#include "platform/linux/XWaylandWindows.h"
 
 #include <libintl.h>
 
@@ -140,9 +141,10 @@ AXValue elementArray(const std::vector<GObjectRef<AtspiAccessible>>& list)
 
 } // namespace
 
-AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows)
+AtspiAccessibility::AtspiAccessibility(Buses buses, X11WindowLocator* windows, XWaylandWindows* xwayland)
     : m_buses(std::move(buses))
     , m_windows(windows)
+    , m_xwayland(xwayland)
     , m_ledger(m_buses.accessibility.share())
 {
     // While an application was frozen its focus changes could not be acted
@@ -377,11 +379,17 @@ AXError AtspiAccessibility::extentsOf(AtspiAccessible* accessible, AtspiRect& re
         if (AXError result = rawExtentsOf(accessible, ATSPI_COORD_TYPE_SCREEN, rect); result != AXError::Success)
             return result;
         // Without X11 these are the window's own (GTK 3's and Qt's), Qt's
-        // counted from inside its decoration.
+        // counted from inside its decoration; but an X client's are the X
+        // screen's, placed in its frame.
         if (!m_windows && rect.width >= 0 && rect.height >= 0) {
-            const auto margin = surfaceMargin(bus, accessible);
-            rect.x += margin.left;
-            rect.y += margin.top;
+            if (auto frame = xwaylandFrameOf(accessible)) {
+                rect.x -= frame->first;
+                rect.y -= frame->second;
+            } else {
+                const auto margin = surfaceMargin(bus, accessible);
+                rect.x += margin.left;
+                rect.y += margin.top;
+            }
         }
     } else {
         // GTK 4 answers relative to the window whatever is asked (and warns
@@ -533,6 +541,35 @@ std::optional<std::pair<int, int>> AtspiAccessibility::windowOrigin(AtspiAccessi
         origin ? (std::to_string(origin->first) + ", " + std::to_string(origin->second)).c_str() : "not found");
     if (m_dispatching && !m_ledger.isHung(bus))
         m_eventReads.windowOrigins.emplace_back(GObjectRef<AtspiAccessible>::retain(window), origin);
+    return origin;
+}
+
+std::optional<std::pair<int, int>> AtspiAccessibility::xwaylandFrameOf(AtspiAccessible* accessible)
+{
+    if (m_windows || !m_xwayland)
+        return std::nullopt;
+    const std::string bus = AtspiElement::busNameOf(accessible);
+    const pid_t pid = pidForBus(bus, accessible);
+    // Asked of the X server first: a Wayland client's windows are never walked.
+    auto* windows = m_xwayland->windows();
+    if (pid <= 0 || !windows || !windows->listsClientOf(pid))
+        return std::nullopt;
+    auto window = windowOf(accessible);
+    if (!window)
+        return std::nullopt;
+    if (const auto* read = readThisEvent(m_eventReads.frameOrigins, window.get()))
+        return *read;
+    std::optional<std::pair<int, int>> origin;
+    auto title = nameOf(window.get());
+    windows = m_xwayland->windows();
+    if (title && windows) {
+        if (auto client = windows->clientWindowOf(pid, *title))
+            origin = std::make_pair(client->frameX, client->frameY);
+    }
+    VELMORA_TRACE("X window \"%s\" of %s: frame %s", title ? title->c_str() : "?", bus.c_str(),
+        origin ? (std::to_string(origin->first) + ", " + std::to_string(origin->second)).c_str() : "not found");
+    if (m_dispatching && !m_ledger.isHung(bus))
+        m_eventReads.frameOrigins.emplace_back(GObjectRef<AtspiAccessible>::retain(window.get()), origin);
     return origin;
 }
 
@@ -1277,9 +1314,10 @@ AXError AtspiAccessibility::deepestAt(AtspiAccessible* start, int x, int y, AXEl
     const std::string bus = AtspiElement::busNameOf(start);
     AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
     if (!m_windows) {
-        const auto margin = surfaceMargin(bus, start);
-        x -= margin.left;
-        y -= margin.top;
+        const auto frame = followsGtk4(bus) ? std::nullopt : xwaylandFrameOf(start);
+        const auto margin = frame ? Gtk4Conventions::Margin{} : surfaceMargin(bus, start);
+        x += frame ? frame->first : -margin.left;
+        y += frame ? frame->second : -margin.top;
         if (followsGtk4(bus))
             coordinates = ATSPI_COORD_TYPE_WINDOW;
     } else if (followsGtk4(bus)) {

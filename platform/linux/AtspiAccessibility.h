@@ -22,6 +22,7 @@ namespace velmora::linux_desktop {
 
 class AtspiObserver;
 class X11WindowLocator;
+class XWaylandWindows;
 
 // The accessibility interface of the desktop over AT-SPI2 (libatspi), in the
 // engine's vocabulary:
@@ -38,7 +39,9 @@ class X11WindowLocator;
 // - without it, extents are counted from the corner of the window's Wayland
 //   surface, where the compositor counts window-relative pointer moves from:
 //   GTK 4 and Qt count from inside their client-side decorations, which
-//   surfaceMargin() adds back;
+//   surfaceMargin() adds back; X clients' windows (XWayland, when
+//   `xwayland` is given) are counted from the window manager's frame, where
+//   the compositor counts them;
 // - GTK 4 applications (by the toolkit their application reports) follow
 //   Gtk4Conventions: their dialogs' default button is chosen by its rule,
 //   their window-relative extents are placed on the screen through the X
@@ -63,7 +66,9 @@ public:
     // atspi_init() must have succeeded, unless `buses.accessibility` is null:
     // that form, the pane's, never touches libatspi or the registry. It sees
     // no applications, and isAPIEnabled() reports the desktop's switch only.
-    AtspiAccessibility(Buses buses, X11WindowLocator* windows);
+    // `xwayland` (borrowed, may be null) places X clients' windows in a
+    // Wayland session, where `windows` is null.
+    AtspiAccessibility(Buses buses, X11WindowLocator* windows, XWaylandWindows* xwayland = nullptr);
     ~AtspiAccessibility() override;
     AtspiAccessibility(const AtspiAccessibility&) = delete;
     AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -125,6 +130,8 @@ private:
         // window each button found in a window search belongs to.
         ReadsOf<std::optional<std::pair<int, int>>> windowOrigins;
         ReadsOf<GObjectRef<AtspiAccessible>> windowOfButton;
+        // XWayland: where each X client window's frame lies on the X screen.
+        ReadsOf<std::optional<std::pair<int, int>>> frameOrigins;
         long requestsBefore{0};
     };
 
@@ -164,6 +171,10 @@ private:
     // surfaces, which is where window-relative moves are counted from (none
     // but for GTK 4, and for Qt on Wayland rather than XWayland).
     Gtk4Conventions::Margin surfaceMargin(const std::string& bus, AtspiAccessible* any);
+    // In a Wayland session: the X screen position of the frame around the X
+    // client window holding `accessible`, from which the compositor counts
+    // window-relative moves; none for a Wayland client, or without XWayland.
+    std::optional<std::pair<int, int>> xwaylandFrameOf(AtspiAccessible* accessible);
     // The interfaces an object offers (kHas* bits): asked of the application
     // once per object, by libatspi, which keeps the answer.
     AXError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
@@ -204,6 +215,7 @@ private:
 
     Buses m_buses;
     X11WindowLocator* m_windows; // not owned
+    XWaylandWindows* m_xwayland; // not owned
     HungAppLedger m_ledger;
     GObjectRef<AtspiEventListener> m_listener;
     guint m_registrySubscription{0};

@@ -21,6 +21,7 @@
 #include "platform/linux/X11Pointer.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowLocator.h"
+#include "platform/linux/XWaylandWindows.h"
 #include "platform/linux/XdgAutostartDomainStore.h"
 #include "platform/linux/ZenityAlertService.h"
 
@@ -96,8 +97,12 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_localCenter = std::make_unique<NotificationCenter>();
     if (display)
         desktop->m_windowLocator = std::make_unique<X11WindowLocator>(display);
+    const char* xwaylandDisplay = std::getenv("DISPLAY");
+    if (wayland && agent && xwaylandDisplay && *xwaylandDisplay)
+        desktop->m_xwayland = std::make_unique<XWaylandWindows>(xwaylandDisplay, *desktop->m_log);
     desktop->m_accessibility = std::make_unique<AtspiAccessibility>(
-        AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get());
+        AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get(),
+        desktop->m_xwayland.get());
     if (wayland) {
         desktop->m_pointer = options.waylandPointer(desktop->m_sessionBus.get(), *desktop->m_log);
         desktop->m_screens = std::make_unique<UnknownScreens>();

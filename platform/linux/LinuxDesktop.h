@@ -29,6 +29,7 @@ class X11DisplayPower;
 class X11Pointer;
 class X11Screens;
 class X11WindowLocator;
+class XWaylandWindows;
 class XdgAutostartDomainStore;
 class ZenityAlertService;
 
@@ -56,8 +57,9 @@ public:
         // the bus has gone, the process starts itself anew when it returns.
         bool waitsForAccessibilityBus{false};
         // A Wayland compositor's way of moving the pointer, over the session
-        // bus. When set there is no X display: the pointer is this one, the
-        // screens are unknown, and windows' positions are their own.
+        // bus. When set the X display, if any, is XWayland's, which only
+        // places X clients' windows: the pointer is this one, the screens
+        // are unknown, and windows' positions are their own.
         std::function<std::unique_ptr<Pointer>(GDBusConnection* session, SystemLog& log)> waylandPointer;
         // Which desktop was chosen and why: the agent's first log line.
         std::string chosenBecause;
@@ -111,6 +113,7 @@ private:
     std::unique_ptr<GlibRunLoop> m_runLoop;
     std::unique_ptr<NotificationCenter> m_localCenter;
     std::unique_ptr<X11WindowLocator> m_windowLocator;
+    std::unique_ptr<XWaylandWindows> m_xwayland;
     std::unique_ptr<AtspiAccessibility> m_accessibility;
     std::unique_ptr<Pointer> m_pointer;
     std::unique_ptr<Screens> m_screens;
