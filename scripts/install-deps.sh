@@ -22,6 +22,8 @@ packages+=(
   # The GNOME Wayland tests: headless mutter, and PipeWire for its screen
   # casts (no session manager: nothing needs the streams linked).
   mutter pipewire
+  # XWayland, for X clients on that desktop (VELMORA_TEST_XWAYLAND=1).
+  xwayland
   # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
   # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
   gir1.2-gtk-4.0 gir1.2-adw-1 gnome-text-editor gtk-4-examples

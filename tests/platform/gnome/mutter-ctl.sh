@@ -2,6 +2,12 @@
 # Starts, kills and restarts the private desktop's compositor: mutter,
 # headless, Wayland only, one 1280x800 virtual monitor. It runs in a session
 # of its own so that a test can kill it as a crash would and start another.
+# With VELMORA_TEST_XWAYLAND=1 it also serves X clients through XWayland: the
+# display it chose is written to $VELMORA_TEST_MUTTER_PID_FILE.display and
+# its cookie (a new one each start) to .xauthority, the file X clients are
+# given, and
+# the accessibility bus is announced on its root window (AT_SPI_BUS), where
+# X clients look for it, as a GNOME session does.
 #
 #   mutter-ctl.sh start     starts it, waits for its socket and its bus names
 #   mutter-ctl.sh kill      SIGKILL, waits until it and its bus names are gone
@@ -40,11 +46,58 @@ end() { # signal
     wait_for 5 gone "$pid"
   fi
   rm -f "$pid_file" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY.lock"
+  # XWayland outlives mutter a moment: the next mutter would find its display
+  # taken and choose another.
+  if [ -s "$pid_file.xwayland" ]; then
+    local xwayland_pid
+    xwayland_pid=$(cat "$pid_file.xwayland")
+    if ! wait_for 5 gone "$xwayland_pid"; then
+      kill -KILL "$xwayland_pid" 2>/dev/null || true
+      wait_for 5 gone "$xwayland_pid"
+    fi
+    rm -f "$pid_file.xwayland"
+  fi
+  # mutter takes a display whose lock names a live process for taken, and a
+  # killed mutter may linger unreaped (its parent is not ours to reap): its
+  # locks are dropped so that the next one gets the same display.
+  if [ -s "$pid_file.display" ]; then
+    local number lock
+    number=$(sed 's/^://' "$pid_file.display")
+    for lock in "/tmp/.X$number-lock" "/tmp/.X$((number + 1))-lock"; do
+      [ "$(tr -d ' \n' 2>/dev/null <"$lock")" = "$pid" ] && rm -f "$lock"
+    done
+  fi
   wait_for 5 names_gone
 }
 
+xwayland=${VELMORA_TEST_XWAYLAND:-0}
+
+# mutter says which display it gave XWayland: "Using public X11 display :N".
+display_since() { # log line to start from
+  tail -n "+$1" "$log" | sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' | head -n1 | grep .
+}
+
+# Its cookie, which X clients need: mutter makes one per start.
+xauthority() {
+  local newest
+  newest=$(ls -t "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n1)
+  [ -n "$newest" ] && echo "$newest"
+}
+
+announce_accessibility_bus() { # display
+  local address
+  address=$(gdbus call --session --timeout 1 -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress \
+    | sed -n "s/^('\(.*\)',)$/\1/p")
+  [ -n "$address" ] && DISPLAY=$1 xprop -root -f AT_SPI_BUS 8s -set AT_SPI_BUS "$address"
+}
+
 start() {
-  setsid mutter --headless --wayland --no-x11 --wayland-display "$WAYLAND_DISPLAY" \
+  local x11=--no-x11 from
+  [ "$xwayland" = 1 ] && x11=
+  from=1
+  [ -f "$log" ] && from=$(($(wc -l <"$log") + 1))
+  # shellcheck disable=SC2086 # $x11 is one word or none
+  setsid mutter --headless --wayland $x11 --wayland-display "$WAYLAND_DISPLAY" \
     --virtual-monitor 1280x800 >>"$log" 2>&1 </dev/null &
   echo $! >"$pid_file"
   if ! wait_for 20 name_owned org.gnome.Mutter.RemoteDesktop || ! wait_for 5 name_owned org.gnome.Mutter.ScreenCast \
@@ -52,6 +105,23 @@ start() {
     tail -n 20 "$log" >&2
     return 1
   fi
+  [ "$xwayland" = 1 ] || return 0
+  local display
+  if ! wait_for 10 display_since "$from" || ! display=$(display_since "$from") || ! wait_for 5 xauthority \
+     || ! XAUTHORITY=$(xauthority) DISPLAY=$display wait_for 10 xprop -root -notype _NET_SUPPORTING_WM_CHECK \
+     || ! XAUTHORITY=$(xauthority) announce_accessibility_bus "$display"; then
+    echo "mutter-ctl: XWayland did not come up" >&2
+    tail -n 20 "$log" >&2
+    return 1
+  fi
+  if [ -s "$pid_file.display" ] && [ "$(cat "$pid_file.display")" != "$display" ]; then
+    echo "mutter-ctl: XWayland moved from display $(cat "$pid_file.display") to $display" >&2
+    return 1
+  fi
+  echo "$display" >"$pid_file.display"
+  ps -o pid=,comm= --ppid "$(cat "$pid_file")" | awk '$2 == "Xwayland" { print $1; exit }' >"$pid_file.xwayland"
+  cp "$(xauthority)" "$pid_file.xauthority.new"
+  mv -f "$pid_file.xauthority.new" "$pid_file.xauthority"
 }
 
 case ${1:-} in

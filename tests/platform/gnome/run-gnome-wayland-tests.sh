@@ -8,7 +8,10 @@
 #   run-gnome-wayland-tests.sh PROGRAM [ARGS...]
 #
 # The program finds mutter's pid in $VELMORA_TEST_MUTTER_PID_FILE and can
-# restart it with `$VELMORA_TEST_MUTTER_CTL restart`.
+# restart it with `$VELMORA_TEST_MUTTER_CTL restart`. With
+# VELMORA_TEST_XWAYLAND=1 mutter also runs XWayland, whose display is then
+# $DISPLAY, with $XAUTHORITY (X clients need GDK_BACKEND=x11 or
+# QT_QPA_PLATFORM=xcb).
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -21,6 +24,7 @@ session_name=run-gnome-wayland-tests
 # shellcheck source=../linux/private-session.sh
 . "$here/../linux/private-session.sh"
 session_require mutter pipewire dbus-daemon gdbus /usr/bin/python3
+[ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ] && session_require Xwayland xprop
 session_begin
 # mutter runs in a session of its own (a test may kill and restart it).
 session_stop_extra() { "$here/mutter-ctl.sh" stop; }
@@ -42,6 +46,11 @@ session_wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"
 export VELMORA_TEST_MUTTER_PID_FILE=$work/mutter.pid VELMORA_TEST_MUTTER_CTL=$here/mutter-ctl.sh
 export VELMORA_TEST_MUTTER_LOG=$work/mutter.log
 "$here/mutter-ctl.sh" start
+if [ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ]; then
+  DISPLAY=$(cat "$VELMORA_TEST_MUTTER_PID_FILE.display")
+  XAUTHORITY=$VELMORA_TEST_MUTTER_PID_FILE.xauthority
+  export DISPLAY XAUTHORITY
+fi
 
 # Under headless mutter no window becomes active until a keyboard exists: a
 # remote-desktop session of its own presses a key once and stays open.
