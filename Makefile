@@ -36,7 +36,7 @@ test-desktop: build
 
 # Only the GNOME Wayland tests (part of test-desktop and test).
 test-gnome: build
-	cd $(BUILD) && ctest --output-on-failure -R '^gnome-wayland$$'
+	cd $(BUILD) && ctest --output-on-failure -R '^gnome-(wayland|xwayland)$$'
 
 test: test-unit test-asan
 
