@@ -109,15 +109,18 @@ bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint
     // move into another window needs a stream, and a session, of its own.
     if (m_session && !(m_session->window == window))
         closeSession();
-    const bool opens = !m_session;
-    if (opens && !openSession(window)) {
-        reportTrouble(m_failure);
-        return false;
-    }
-    if (!move(point)) {
-        reportTrouble(m_failure);
+    bool opens = !m_session;
+    if ((opens && !openSession(window)) || !move(point)) {
+        // The session may have gone under us before mutter's word of it was
+        // read (its window closed, the one made ahead dropped): once more,
+        // with a new one.
         closeSession();
-        return false;
+        opens = true;
+        if (!openSession(window) || !move(point)) {
+            reportTrouble(m_failure);
+            closeSession();
+            return false;
+        }
     }
     m_last = point;
     m_troubleReported = false;
@@ -276,7 +279,8 @@ gboolean MutterRemoteDesktopPointer::onSettled(gpointer self)
     if (!pointer->m_session)
         return G_SOURCE_REMOVE;
     if (!pointer->move(pointer->m_last)) {
-        pointer->reportTrouble(pointer->m_failure);
+        // Its window has gone (mutter closes the session with it), or mutter
+        // has, which its leaving the bus reports: nothing to tell here.
         pointer->closeSession();
     } else if (!std::exchange(pointer->m_settledOnce, true)) {
         pointer->m_settle = linux_desktop::SourceGuard::timeout(kSettleAgainMs - kSettleMs, onSettled, pointer,

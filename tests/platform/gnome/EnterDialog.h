@@ -202,6 +202,17 @@ public:
                 last = line;
         return last;
     }
+    // Expects the pointer to come to rest on the button within 1 px of (x, y),
+    // in the coordinates the dialog reports; says what it saw if not.
+    void expectRestsAt(const std::string& name, int x, int y, const std::string& agentLog)
+    {
+        const bool rests = waitToRestAt(name, x, y, 1, 5000);
+        std::string said;
+        for (const auto& line : m_lines)
+            said += line + "\n";
+        EXPECT_TRUE(rests) << "last seen on " << name << ": '" << lastOn(name) << "', spot " << x << ", " << y
+                           << "\nthe dialog said:\n" << said << agentLog;
+    }
     // Waits until the pointer was last seen on the button within `slack` of (x, y).
     bool waitToRestAt(const std::string& name, int x, int y, int slack, int timeoutMs)
     {
