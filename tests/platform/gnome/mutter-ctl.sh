@@ -18,16 +18,9 @@ set -euo pipefail
 pid_file=${VELMORA_TEST_MUTTER_PID_FILE:?run through run-gnome-wayland-tests.sh}
 log=${VELMORA_TEST_MUTTER_LOG:?run through run-gnome-wayland-tests.sh}
 
-wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1)); shift
-  until "$@" >/dev/null 2>&1; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "mutter-ctl: timed out waiting for: $*" >&2
-      return 1
-    fi
-    sleep 0.05
-  done
-}
+wait_for_who=mutter-ctl
+# shellcheck source=../linux/wait-for.sh
+. "$(dirname "$0")/../linux/wait-for.sh"
 
 name_owned() {
   gdbus call --session --timeout 1 -d org.freedesktop.DBus -o /org/freedesktop/DBus \

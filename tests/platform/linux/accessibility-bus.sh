@@ -14,16 +14,9 @@ set -euo pipefail
 state=${VELMORA_TEST_ATSPI_STATE:?run through run-desktop-tests.sh}
 launcher=${VELMORA_TEST_ATSPI_LAUNCHER:?run through run-desktop-tests.sh}
 
-wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1)); shift
-  until "$@" >/dev/null 2>&1; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "accessibility-bus: timed out waiting for: $*" >&2
-      return 1
-    fi
-    sleep 0.05
-  done
-}
+wait_for_who=accessibility-bus
+# shellcheck source=wait-for.sh
+. "$(dirname "$0")/wait-for.sh"
 
 launcher_owned() {
   gdbus call --session --timeout 1 -d org.freedesktop.DBus -o /org/freedesktop/DBus \

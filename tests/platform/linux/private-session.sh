@@ -15,16 +15,9 @@
 session_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 session_pids=()
 
-session_wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1)); shift
-  until "$@" >/dev/null 2>&1; do
-    if [ $SECONDS -ge $deadline ]; then
-      echo "$session_name: timed out waiting for: $*" >&2
-      return 1
-    fi
-    sleep 0.1
-  done
-}
+# shellcheck source=wait-for.sh
+. "$session_here/wait-for.sh"
+session_wait_for() { wait_for_who=$session_name wait_for "$@"; }
 
 session_atspi_launcher() {
   local candidate
