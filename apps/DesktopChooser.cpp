@@ -5,6 +5,7 @@
 
 #if VELMORA_HAVE_LINUX_DESKTOP
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
+#include "platform/gnome/ShellExtensionPointer.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11Pointer.h"
@@ -18,10 +19,17 @@ namespace velmora {
 #if VELMORA_HAVE_LINUX_DESKTOP
 namespace {
 
+bool isGnome()
+{
+    const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
+    return desktops && std::string(desktops).find("GNOME") != std::string::npos;
+}
+
 // Picks how the agent moves the pointer, by asking the session what it offers.
 void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
 {
     using gnome::MutterRemoteDesktopPointer;
+    using gnome::ShellExtensionPointer;
     const char* display = std::getenv("DISPLAY");
     const std::string x11 = std::string("X11 (display ") + (display ? display : "none") + ")";
     if (!linux_desktop::X11Pointer::isWaylandSession()) {
@@ -30,10 +38,22 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
     }
     linux_desktop::GErrorPtr error;
     auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
-    if (session && MutterRemoteDesktopPointer::available(session.get())) {
-        options.chosenBecause = "Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus";
-        options.waylandPointer = [](GDBusConnection* bus, SystemLog& log) -> std::unique_ptr<Pointer> {
-            return std::make_unique<MutterRemoteDesktopPointer>(bus, log);
+    const bool extension = session && ShellExtensionPointer::available(session.get());
+    if (extension || (session && MutterRemoteDesktopPointer::available(session.get()))) {
+        options.chosenBecause = extension
+            ? "Desktop: GNOME on Wayland: Velmora's GNOME Shell extension is on the session bus"
+            : "Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus "
+              "(Velmora's GNOME Shell extension is not, so the pointer cannot be read)";
+        // Both ways, whichever is there at the moment: the extension may be
+        // enabled, or the shell restarted, while the agent runs.
+        options.waylandPointer = [](GDBusConnection* bus, SystemLog& log, Accessibility& accessibility) {
+            auto pointer = std::make_unique<ShellExtensionPointer>(bus, log, accessibility, [bus, &log] {
+                return std::make_unique<MutterRemoteDesktopPointer>(bus, log);
+            });
+            linux_desktop::LinuxDesktop::Options::WaylandPointer made;
+            made.surfaces = pointer.get();
+            made.pointer = std::move(pointer);
+            return made;
         };
         return;
     }
@@ -56,6 +76,15 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     options.waitsForAccessibilityBus = purpose == Purpose::Agent;
     if (purpose == Purpose::Agent)
         chooseDesktop(options);
+    else if (linux_desktop::X11Pointer::isWaylandSession() && isGnome()) {
+        options.waylandPointerReadable = [] {
+            linux_desktop::GErrorPtr error;
+            auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(
+                g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+            return gnome::ShellExtensionPointer::available(session.get());
+        };
+        options.waylandPointerHowToEnable = gnome::ShellExtensionPointer::kHowToEnable;
+    }
     // The installed resources, or the source tree's for a program run from its build folder.
     std::error_code error;
     options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;

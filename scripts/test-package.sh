@@ -23,6 +23,8 @@ readonly kFiles=(
   /usr/share/velmora/Velmora-Info.plist
   /usr/share/velmora/VelmoraBG-Info.plist
   /usr/share/velmora/demo/scenario.json
+  /usr/share/gnome-shell/extensions/velmora@brightfen.com/metadata.json
+  /usr/share/gnome-shell/extensions/velmora@brightfen.com/extension.js
 )
 
 failures=0

@@ -6,6 +6,7 @@
 #include "platform/linux/Gtk4Conventions.h"
 #include "platform/linux/QtConventions.h"
 #include "platform/linux/TimeBudgets.h"
+#include "platform/linux/SurfaceLocator.h"
 #include "platform/linux/X11WindowLocator.h"
 #include "platform/linux/XWaylandWindows.h"
 
@@ -1360,10 +1361,20 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
     result.reset();
     if (!e)
         return AXError::IllegalArgument;
-    const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+    int ix = static_cast<int>(x), iy = static_cast<int>(y);
     AXElement app = element;
     if (e->kind() == AtspiElement::Kind::SystemWide) {
         pid_t pid = m_windows ? m_windows->pidOfWindowAt(ix, iy) : 0;
+        if (!m_windows && m_surfaces) {
+            // A screen point, asked of windows whose positions are their own.
+            if (auto surface = m_surfaces->surfaceAt(ix, iy)) {
+                pid = surface->pid;
+                ix -= surface->x;
+                iy -= surface->y;
+                x = static_cast<float>(ix);
+                y = static_cast<float>(iy);
+            }
+        }
         app = pid > 0 ? createApplication(pid) : AXElement();
         if (!app)
             return AXError::NoValue;

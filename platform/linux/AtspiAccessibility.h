@@ -21,6 +21,7 @@
 namespace velmora::linux_desktop {
 
 class AtspiObserver;
+class SurfaceLocator;
 class X11WindowLocator;
 class XWaylandWindows;
 
@@ -70,6 +71,9 @@ public:
     // Wayland session, where `windows` is null.
     AtspiAccessibility(Buses buses, X11WindowLocator* windows, XWaylandWindows* xwayland = nullptr);
     ~AtspiAccessibility() override;
+    // Finds the window under a point where `windows` cannot (borrowed, may
+    // be null): a Wayland compositor that tells.
+    void setSurfaceLocator(SurfaceLocator* surfaces) { m_surfaces = surfaces; }
     AtspiAccessibility(const AtspiAccessibility&) = delete;
     AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
 
@@ -215,6 +219,7 @@ private:
 
     Buses m_buses;
     X11WindowLocator* m_windows; // not owned
+    SurfaceLocator* m_surfaces{nullptr}; // not owned
     XWaylandWindows* m_xwayland; // not owned
     HungAppLedger m_ledger;
     GObjectRef<AtspiEventListener> m_listener;

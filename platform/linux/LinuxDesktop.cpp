@@ -104,7 +104,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         AtspiAccessibility::Buses{desktop->m_sessionBus.share(), desktop->m_accessibilityBus.share()}, desktop->m_windowLocator.get(),
         desktop->m_xwayland.get());
     if (wayland) {
-        desktop->m_pointer = options.waylandPointer(desktop->m_sessionBus.get(), *desktop->m_log);
+        auto made = options.waylandPointer(desktop->m_sessionBus.get(), *desktop->m_log, *desktop->m_accessibility);
+        desktop->m_pointer = std::move(made.pointer);
+        desktop->m_accessibility->setSurfaceLocator(made.surfaces);
         desktop->m_screens = std::make_unique<UnknownScreens>();
     } else if (display) {
         desktop->m_pointer = std::make_unique<X11Pointer>(*desktop->m_x11, *desktop->m_log);
@@ -128,6 +130,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         desktop->m_application->terminateOnSignals(*desktop->m_log);
     desktop->m_alerts = std::make_unique<ZenityAlertService>();
     desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
+    desktop->m_paneServices->setWaylandPointerReading({options.waylandPointerReadable, options.waylandPointerHowToEnable});
     desktop->m_applicationFinder = std::make_unique<GioApplicationFinder>();
     return desktop;
 }

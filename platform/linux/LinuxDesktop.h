@@ -23,6 +23,7 @@ class LinuxPaneServices;
 class LinuxProcessManager;
 class LinuxWorkspace;
 class RoutingDomainStore;
+class SurfaceLocator;
 class SyslogSystemLog;
 class X11Connection;
 class X11DisplayPower;
@@ -60,7 +61,18 @@ public:
         // bus. When set the X display, if any, is XWayland's, which only
         // places X clients' windows: the pointer is this one, the screens
         // are unknown, and windows' positions are their own.
-        std::function<std::unique_ptr<Pointer>(GDBusConnection* session, SystemLog& log)> waylandPointer;
+        // `accessibility` tells an element's process; a pointer that also
+        // knows which window is under a point says so in `surfaces`.
+        struct WaylandPointer {
+            std::unique_ptr<Pointer> pointer;
+            SurfaceLocator* surfaces{nullptr}; // within `pointer`, or null
+        };
+        std::function<WaylandPointer(GDBusConnection* session, SystemLog& log, Accessibility& accessibility)>
+            waylandPointer;
+        // For the settings window: whether the compositor tells where the
+        // pointer is, and how to make it.
+        std::function<bool()> waylandPointerReadable;
+        std::string waylandPointerHowToEnable;
         // Which desktop was chosen and why: the agent's first log line.
         std::string chosenBecause;
     };

@@ -128,10 +128,13 @@ std::string LinuxPaneServices::accessibilityInstructions()
 
 std::string LinuxPaneServices::snapBackUnavailableReason()
 {
-    if (!X11Pointer::isWaylandSession())
+    if (!X11Pointer::isWaylandSession() || (m_reading.pointerReadable && m_reading.pointerReadable()))
         return {};
-    return "A Wayland desktop does not let programs see where the pointer is, so Velmora cannot tell whether you "
-           "moved it after a snap, and leaves it where it is.";
+    std::string reason = "A Wayland desktop does not let programs see where the pointer is, so Velmora cannot tell "
+                         "whether you moved it after a snap, and leaves it where it is.";
+    if (!m_reading.howToEnable.empty())
+        reason += " " + m_reading.howToEnable;
+    return reason;
 }
 
 double LinuxPaneServices::toolkitVersionNumber()

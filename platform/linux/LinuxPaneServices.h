@@ -2,6 +2,7 @@
 
 #include "platform/PaneServices.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,9 +34,16 @@ public:
     std::string accessibilityInstructions() override;
     // Read once from the toolkit library itself; the library stays loaded.
     double toolkitVersionNumber() override;
-    // From the session's kind: every Wayland desktop keeps the pointer's
-    // position from programs.
+    // From the session's kind: a Wayland desktop keeps the pointer's
+    // position from programs, unless `pointerReadable` (set by whoever picks
+    // the desktop's backends) says its compositor tells; `howToEnable` is
+    // added to the reason when the compositor could be made to.
     std::string snapBackUnavailableReason() override;
+    struct WaylandPointerReading {
+        std::function<bool()> pointerReadable;
+        std::string howToEnable;
+    };
+    void setWaylandPointerReading(WaylandPointerReading reading) { m_reading = std::move(reading); }
 
     // The command openAccessibilitySettings() would run, resolved on PATH;
     // nothing when no panel is installed.
@@ -44,6 +52,7 @@ public:
 private:
     std::vector<std::string> m_toolkitLibraries;
     std::optional<double> m_toolkitVersion;
+    WaylandPointerReading m_reading;
 };
 
 } // namespace velmora::linux_desktop
