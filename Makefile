@@ -30,13 +30,13 @@ test-asan: build-asan
 		ctest --output-on-failure -j$(JOBS)
 
 # Only the tests on a private real desktop (Xvfb, AT-SPI, D-Bus; and the
-# GNOME Wayland one, headless mutter with PipeWire).
+# GNOME Wayland ones, headless mutter or GNOME Shell with PipeWire).
 test-desktop: build
 	cd $(BUILD) && ctest --output-on-failure -L desktop
 
 # Only the GNOME Wayland tests (part of test-desktop and test).
 test-gnome: build
-	cd $(BUILD) && ctest --output-on-failure -R '^gnome-(wayland|xwayland)$$'
+	cd $(BUILD) && ctest --output-on-failure -R '^gnome-(wayland|xwayland|shell-wayland)$$'
 
 test: test-unit test-asan
 

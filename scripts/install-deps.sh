@@ -24,6 +24,9 @@ packages+=(
   mutter pipewire
   # XWayland, for X clients on that desktop (VELMORA_TEST_XWAYLAND=1).
   xwayland
+  # GNOME Shell in mutter's place, with the project's extension
+  # (VELMORA_TEST_COMPOSITOR=gnome-shell).
+  gnome-shell
   # GTK 4: its introspection data for the tests' own dialogs, a libadwaita
   # editor, and GTK's demos (whose dialogs the rule for GTK 4 was taken from).
   gir1.2-gtk-4.0 gir1.2-adw-1 gnome-text-editor gtk-4-examples

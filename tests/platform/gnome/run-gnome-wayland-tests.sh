@@ -12,6 +12,11 @@
 # VELMORA_TEST_XWAYLAND=1 mutter also runs XWayland, whose display is then
 # $DISPLAY, with $XAUTHORITY (X clients need GDK_BACKEND=x11 or
 # QT_QPA_PLATFORM=xcb).
+#
+# With VELMORA_TEST_COMPOSITOR=gnome-shell the compositor is headless GNOME
+# Shell with the project's extension (platform/gnome/shell-extension), on a
+# private system bus of its own besides. VELMORA_TEST_COMPOSITOR (mutter
+# unless set) is exported for the tests.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -25,6 +30,21 @@ session_name=run-gnome-wayland-tests
 . "$here/../linux/private-session.sh"
 session_require mutter pipewire dbus-daemon gdbus /usr/bin/python3
 [ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ] && session_require Xwayland xprop
+export VELMORA_TEST_COMPOSITOR=${VELMORA_TEST_COMPOSITOR:-mutter}
+case $VELMORA_TEST_COMPOSITOR in
+mutter) ;;
+gnome-shell)
+  session_require gnome-shell
+  if [ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ]; then
+    echo "$session_name: VELMORA_TEST_XWAYLAND=1 runs with mutter only, not gnome-shell" >&2
+    exit 2
+  fi
+  ;;
+*)
+  echo "$session_name: VELMORA_TEST_COMPOSITOR is mutter or gnome-shell, not $VELMORA_TEST_COMPOSITOR" >&2
+  exit 2
+  ;;
+esac
 session_begin
 # mutter runs in a session of its own (a test may kill and restart it).
 session_stop_extra() { "$here/mutter-ctl.sh" stop; }
@@ -38,6 +58,28 @@ export GSK_RENDERER=cairo
 
 session_start_bus
 session_start_accessibility
+if [ "$VELMORA_TEST_COMPOSITOR" = gnome-shell ]; then
+  session_start_system_bus
+  # GNOME Shell finds the extension among the user's, and takes what it
+  # enables from its settings, which the memory backend cannot be given
+  # ahead: mutter-ctl.sh starts it, alone, on this keyfile. Left out: the
+  # welcome dialog (modal, for a user other than root with GNOME Tour
+  # installed) and notification banners (it tells at each start that the
+  # screen cannot lock, and root that it is root), which lie over windows
+  # at the top of the screen.
+  mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions" "$XDG_CONFIG_HOME/glib-2.0/settings"
+  ln -s "$(cd "$here/../../../platform/gnome/shell-extension" && pwd)" \
+    "$XDG_DATA_HOME/gnome-shell/extensions/velmora@brightfen.com"
+  cat >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<KEYFILE
+[org/gnome/shell]
+enabled-extensions=['velmora@brightfen.com']
+disable-user-extensions=false
+welcome-dialog-last-shown-version='999'
+
+[org/gnome/desktop/notifications]
+show-banners=false
+KEYFILE
+fi
 
 pipewire >"$work/pipewire.log" 2>&1 &
 session_track $!

@@ -6,6 +6,7 @@
 #   session_begin                 a work folder, private XDG folders, the exit trap
 #   session_track PID             stopped on exit, newest first
 #   session_start_bus             a private session bus, exported
+#   session_start_system_bus      a private system bus, exported
 #   session_start_accessibility   the accessibility bus and its registry
 #   session_wait_for SECONDS CMD  polls CMD until it succeeds
 #
@@ -70,15 +71,16 @@ session_begin() {
   unset SESSION_MANAGER
 }
 
-session_start_bus() {
-  # Nothing is started on demand (no service folders): the tests start the
-  # accessibility bus themselves, and one started behind their back could not
-  # be taken away by the tests that take it away.
-  cat >"$work/session.conf" <<CONF
+# A bus config of TYPE (session, system) listening in the runtime folder.
+# Nothing is started on demand (no service folders): the tests start the
+# accessibility bus themselves, and one started behind their back could not
+# be taken away by the tests that take it away.
+session_bus_config() { # type
+  cat <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
+  <type>$1</type>
   <keep_umask/>
   <listen>unix:dir=$work/runtime</listen>
   <auth>EXTERNAL</auth>
@@ -89,11 +91,30 @@ session_start_bus() {
   </policy>
 </busconfig>
 CONF
-  dbus-daemon --config-file="$work/session.conf" --nofork --nopidfile --print-address=6 6>"$work/bus-address" >"$work/dbus.log" 2>&1 &
+}
+
+# Prints the address of a new private bus of TYPE, tracked for the exit.
+session_bus_daemon() { # type
+  session_bus_config "$1" >"$work/$1-bus.conf"
+  dbus-daemon --config-file="$work/$1-bus.conf" --nofork --nopidfile --print-address=6 \
+    6>"$work/$1-bus-address" >"$work/$1-bus.log" 2>&1 &
   session_track $!
-  session_wait_for 10 test -s "$work/bus-address"
-  DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus-address")
+  session_wait_for 10 test -s "$work/$1-bus-address"
+}
+
+session_start_bus() {
+  session_bus_daemon session
+  DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/session-bus-address")
   export DBUS_SESSION_BUS_ADDRESS
+}
+
+# GNOME Shell asks logind for the session over the system bus and dies at
+# start without one; an empty bus is enough (it only warns that logind and
+# polkit are not there). The host's bus, if any, is not ours to touch.
+session_start_system_bus() {
+  session_bus_daemon system
+  DBUS_SYSTEM_BUS_ADDRESS=$(head -n1 "$work/system-bus-address")
+  export DBUS_SYSTEM_BUS_ADDRESS
 }
 
 session_start_accessibility() {
