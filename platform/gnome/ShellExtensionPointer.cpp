@@ -164,6 +164,20 @@ std::optional<linux_desktop::SurfaceLocator::Surface> ShellExtensionPointer::sur
     return Surface{static_cast<pid_t>(pid), static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top))};
 }
 
+std::optional<pid_t> ShellExtensionPointer::focusedProcess()
+{
+    if (!m_present)
+        return std::nullopt;
+    VariantPtr reply(call("FocusedProcess", nullptr, "(u)"));
+    if (!reply)
+        return std::nullopt;
+    guint32 pid = 0;
+    g_variant_get(reply.get(), "(u)", &pid);
+    if (pid == 0)
+        return std::nullopt;
+    return static_cast<pid_t>(pid);
+}
+
 GVariant* ShellExtensionPointer::call(const char* method, GVariant* parameters, const char* replyType)
 {
     linux_desktop::GErrorPtr error;

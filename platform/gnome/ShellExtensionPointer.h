@@ -59,6 +59,7 @@ public:
     bool anyButtonDown() override;
 
     std::optional<Surface> surfaceAt(int x, int y) override;
+    std::optional<pid_t> focusedProcess() override;
 
 private:
     struct Reading {

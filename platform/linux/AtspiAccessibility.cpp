@@ -724,6 +724,11 @@ std::vector<pid_t> AtspiAccessibility::applicationPids()
 
 pid_t AtspiAccessibility::activePid()
 {
+    // Between a window going and the next one hearing it has the focus, only
+    // the compositor knows where the focus went (an application that quit
+    // with its window leaves nothing active here meanwhile).
+    if (m_activeBus.empty() && !m_windows && m_surfaces)
+        return m_surfaces->focusedProcess().value_or(0);
     if (m_activeBus.empty())
         return 0;
     auto it = m_pidsByBus.find(m_activeBus);

@@ -6,8 +6,8 @@
 namespace velmora::linux_desktop {
 
 // What only a Wayland compositor knows of its windows: whose window shows at
-// a point of the screen, and where that window's surface (the corner its
-// accessibility positions count from) lies.
+// a point of the screen, where that window's surface (the corner its
+// accessibility positions count from) lies, and whose window has the focus.
 class SurfaceLocator {
 public:
     virtual ~SurfaceLocator() = default;
@@ -19,6 +19,9 @@ public:
     };
     // None when no window shows there, or the compositor cannot tell now.
     virtual std::optional<Surface> surfaceAt(int x, int y) = 0;
+    // The process whose window has the focus; none when no window has it,
+    // or the compositor cannot tell now.
+    virtual std::optional<pid_t> focusedProcess() = 0;
 };
 
 } // namespace velmora::linux_desktop

@@ -32,6 +32,9 @@ const INTERFACE = `
       <arg type="d" name="originX" direction="out"/>
       <arg type="d" name="originY" direction="out"/>
     </method>
+    <method name="FocusedProcess">
+      <arg type="u" name="pid" direction="out"/>
+    </method>
     <property name="Version" type="u" access="read"/>
   </interface>
 </node>`;
@@ -39,8 +42,49 @@ const INTERFACE = `
 const BUTTONS = Clutter.ModifierType.BUTTON1_MASK | Clutter.ModifierType.BUTTON2_MASK |
     Clutter.ModifierType.BUTTON3_MASK | Clutter.ModifierType.BUTTON4_MASK | Clutter.ModifierType.BUTTON5_MASK;
 
-function warp(x, y) {
-    Clutter.get_default_backend().get_default_seat().warp_pointer(Math.round(x), Math.round(y));
+// A virtual pointer of its own, as a real mouse would: clients hear the move
+// (a warp of the seat's pointer moves it silently).
+let pointerDevice = null;
+
+// The seat takes the move in its own thread: the answer waits until the
+// pointer is there, so that whoever reads it next sees where it went.
+const LANDING_TIMEOUT_MS = 100;
+
+function moveThen(x, y, done) {
+    pointerDevice.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
+    const landed = () => {
+        const [atX, atY] = global.get_pointer();
+        return Math.abs(atX - x) < 1 && Math.abs(atY - y) < 1;
+    };
+    if (landed()) {
+        done();
+        return;
+    }
+    const deadline = GLib.get_monotonic_time() + LANDING_TIMEOUT_MS * 1000;
+    GLib.timeout_add(GLib.PRIORITY_HIGH, 1, () => {
+        if (!landed() && GLib.get_monotonic_time() < deadline)
+            return GLib.SOURCE_CONTINUE;
+        done();
+        return GLib.SOURCE_REMOVE;
+    });
+}
+
+// The shell animates a window as it maps; a move made meanwhile is picked
+// against the moving window, and its client may not hear of the pointer
+// until it moves again. So the move is made once more when the window has
+// settled, unless the pointer has left the spot by then.
+const ANIMATED = ['scale-x', 'scale-y', 'translation-x', 'translation-y'];
+
+function moveAgainWhenSettled(window, x, y) {
+    const actor = window.get_compositor_private();
+    if (!actor || !ANIMATED.some(property => actor.get_transition(property)))
+        return;
+    const id = actor.connect('transitions-completed', () => {
+        actor.disconnect(id);
+        const [atX, atY] = global.get_pointer();
+        if (pointerDevice && Math.abs(atX - x) < 1 && Math.abs(atY - y) < 1)
+            pointerDevice.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
+    });
 }
 
 // A window's own coordinates start at its surface's corner, shadow included:
@@ -55,22 +99,31 @@ class ShellPointer {
         return 1;
     }
 
-    MoveInFocusedWindow(pid, x, y) {
+    MoveInFocusedWindowAsync([pid, x, y], invocation) {
         const window = global.display.get_focus_window();
-        if (!window || (pid !== 0 && window.get_pid() !== pid))
-            return false;
+        if (!window || (pid !== 0 && window.get_pid() !== pid)) {
+            invocation.return_value(new GLib.Variant('(b)', [false]));
+            return;
+        }
         const [left, top] = origin(window);
-        warp(left + x, top + y);
-        return true;
+        moveThen(left + x, top + y, () => invocation.return_value(new GLib.Variant('(b)', [true])));
+        moveAgainWhenSettled(window, left + x, top + y);
     }
 
-    MoveTo(x, y) {
-        warp(x, y);
+    MoveToAsync([x, y], invocation) {
+        moveThen(x, y, () => invocation.return_value(null));
     }
 
     Pointer() {
         const [x, y, mods] = global.get_pointer();
         return [x, y, (mods & BUTTONS) !== 0];
+    }
+
+    // The process of the window with the focus: the shell hands the focus
+    // on the moment a window goes, before its client hears of it; 0 for none.
+    FocusedProcess() {
+        const window = global.display.get_focus_window();
+        return window ? Math.max(window.get_pid(), 0) : 0;
     }
 
     // The topmost window under a point on screen, and where its own
@@ -93,6 +146,8 @@ class ShellPointer {
 
 class Extension {
     enable() {
+        pointerDevice = Clutter.get_default_backend().get_default_seat()
+            .create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
         this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE, new ShellPointer());
         this._object.export(Gio.DBus.session, OBJECT_PATH);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
@@ -103,6 +158,7 @@ class Extension {
         Gio.bus_unown_name(this._nameId);
         this._object.unexport();
         this._object = null;
+        pointerDevice = null;
     }
 }
 

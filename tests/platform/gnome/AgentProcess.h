@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,21 @@
 #include <unistd.h>
 
 namespace velmora::gnome::testing {
+
+// Whether the private desktop is GNOME Shell with Velmora's extension, where
+// the agent moves the pointer through the extension, or mutter alone.
+inline bool underGnomeShell()
+{
+    const char* compositor = std::getenv("VELMORA_TEST_COMPOSITOR");
+    return compositor && std::string(compositor) == "gnome-shell";
+}
+
+// The agent's first line on this desktop.
+inline const char* expectedDesktopLine()
+{
+    return underGnomeShell() ? "Desktop: GNOME on Wayland: Velmora's GNOME Shell extension is on the session bus"
+                             : "Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus";
+}
 
 class AgentProcess {
 public:

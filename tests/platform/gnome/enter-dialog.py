@@ -5,7 +5,8 @@
 #   button TITLE X Y W H         a button's area in the window's coordinates
 #   enter TITLE X Y              the pointer entered a button, at X, Y within it
 #   motion TITLE X Y             it moved within a button, to X, Y
-# and ends when stdin closes.
+# and ends when stdin closes. With a second argument "window" it is a plain
+# window without buttons instead (it says only "active").
 import sys
 
 import gi
@@ -15,8 +16,23 @@ gi.require_version("Gtk", "3.0")
 from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 
+def plain_window(title):
+    window = Gtk.Window(title=title)
+    window.set_default_size(600, 400)
+    window.add(Gtk.Label(label="Nothing to answer here."))
+    window.connect("notify::is-active", lambda w, _p: w.is_active() and say("active"))
+    window.connect("destroy", lambda _w: Gtk.main_quit())
+    GLib.io_add_watch(GLib.IOChannel.unix_new(0), GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP,
+                      lambda *_a: Gtk.main_quit())
+    window.show_all()
+    Gtk.main()
+
+
 def main():
     title = sys.argv[1] if len(sys.argv) > 1 else "Save changes?"
+    if len(sys.argv) > 2 and sys.argv[2] == "window":
+        plain_window(title)
+        return
     dialog = Gtk.Dialog(title=title)
     dialog.set_default_size(360, 140)
     dialog.get_content_area().add(Gtk.Label(label="Your changes will be lost."))
