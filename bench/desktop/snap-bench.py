@@ -8,7 +8,7 @@
 #            all three instants taken by the dialog's own process
 #   idle     desktop-bench.py's idle measure (10 applications open, 30 s)
 #
-# Before each dialog the pointer is parked in the bottom-left corner, away
+# Before each dialog the pointer is parked near the bottom-right corner, away
 # from where dialogs open: with XTest on X11, with a remote-desktop session
 # of the bench's own on Wayland (relative moves need no screen cast). Lines
 # starting with "result " are for the driver.
@@ -52,7 +52,7 @@ class X11Park:
         self.pointer = desktop_bench.Pointer()
 
     def park(self):
-        self.pointer.move((0, 799))
+        self.pointer.move((1239, 759))
 
     def close(self):
         pass
@@ -76,9 +76,12 @@ class MutterPark:
                                   self.Gio.DBusCallFlags.NONE, self.TIMEOUT_MS, None)
 
     def park(self):
-        # Mutter keeps the pointer on the monitor: a move this far ends in the corner.
-        self.call(self.session, self.NAME + ".Session", "NotifyPointerMotionRelative",
-                  self.GLib.Variant("(dd)", (-10000.0, 10000.0)))
+        # Mutter keeps the pointer on the monitor: a move this far ends in the
+        # corner, and the pointer is then taken off it (GNOME Shell opens its
+        # overview at a pointer pushed into a corner).
+        for dx, dy in ((10000.0, 10000.0), (-40.0, -40.0)):
+            self.call(self.session, self.NAME + ".Session", "NotifyPointerMotionRelative",
+                      self.GLib.Variant("(dd)", (dx, dy)))
 
     def close(self):
         self.call(self.session, self.NAME + ".Session", "Stop")
@@ -216,7 +219,7 @@ def trace(number, seen, calls, stages):
 def start_agent(build, log_path):
     env = dict(os.environ)
     if os.environ.get("BENCH_TRACE"):
-        env["G_MESSAGES_DEBUG"] = "velmora-atspi"
+        env["G_MESSAGES_DEBUG"] = "velmora-atspi velmora-shell"
     log = open(log_path, "w")
     # GLib's default log writer sends debug lines to stdout.
     agent = subprocess.Popen([os.path.join(build, "VelmoraBG")], stdout=log if "G_MESSAGES_DEBUG" in env else subprocess.DEVNULL,

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 # `make bench-wayland`: the agent's snap latency on the private X11 desktop
 # and then on the private GNOME Wayland desktop, under mutter alone (moves
-# through its remote desktop) and under GNOME Shell with Velmora's extension,
-# the same GTK 3 dialog timed the same way in each (snap-bench.py), their
+# through its remote desktop) and under GNOME Shell with Velmora's extension
+# and without it (through mutter's remote desktop there too), the same GTK 3
+# dialog timed the same way in each (snap-bench.py), their
 # ratios to X11, and the agent's idle cost on Wayland. A figure, not a
 # pass/fail test.
 #
@@ -21,6 +22,8 @@ DESKTOPS = {
     "x11": (os.path.join(ROOT, "tests", "platform", "linux", "run-desktop-tests.sh"), {}),
     "mutter": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "mutter"}),
     "gnome-shell": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "gnome-shell"}),
+    # The same shell with the extension disabled: the agent moves through mutter's interfaces there.
+    "gnome-shell-rd": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "gnome-shell", "VELMORA_TEST_SHELL_EXTENSION": "0"}),
 }
 RATIO_TARGET = 1.5
 # Generous: 25 dialogs at under 5 s each, 30 s idle, and each desktop's start.
@@ -56,7 +59,8 @@ def main():
     build = os.path.abspath(sys.argv[1])
     x11 = run("x11", build, ["latency"])
     waylands = [("mutter", run("mutter", build, ["latency", "idle"])),
-                ("gnome-shell", run("gnome-shell", build, ["latency", "idle"]))]
+                ("gnome-shell", run("gnome-shell", build, ["latency", "idle"])),
+                ("gnome-shell-rd", run("gnome-shell-rd", build, ["latency"]))]
     for desktop, wayland in waylands:
         print("== %s / X11 (target: at most %.1f)" % (desktop, RATIO_TARGET))
         for name in ("from-map", "from-active", "map-to-spot"):

@@ -181,10 +181,13 @@ std::optional<pid_t> ShellExtensionPointer::focusedProcess()
 GVariant* ShellExtensionPointer::call(const char* method, GVariant* parameters, const char* replyType)
 {
     linux_desktop::GErrorPtr error;
+    const gint64 start = g_get_monotonic_time();
     GVariant* reply = g_dbus_connection_call_sync(m_bus.get(), kBusName, kObjectPath, kInterface, method, parameters,
                                                   replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                                   G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr,
                                                   error.out());
+    g_log("velmora-shell", G_LOG_LEVEL_DEBUG, "%s: %.2f ms, from %.6f", method, (g_get_monotonic_time() - start) / 1000.0,
+          start / 1e6);
     if (reply) {
         m_troubleReported = false;
         return reply;

@@ -724,11 +724,14 @@ std::vector<pid_t> AtspiAccessibility::applicationPids()
 
 pid_t AtspiAccessibility::activePid()
 {
-    // Between a window going and the next one hearing it has the focus, only
-    // the compositor knows where the focus went (an application that quit
-    // with its window leaves nothing active here meanwhile).
-    if (m_activeBus.empty() && !m_windows && m_surfaces)
-        return m_surfaces->focusedProcess().value_or(0);
+    // The compositor, where it tells, as X11's window manager is asked: the
+    // accessibility events lag behind it (between a window going and the
+    // next one hearing it has the focus, an application that quits with its
+    // window would still be the active one here).
+    if (!m_windows && m_surfaces) {
+        if (auto focused = m_surfaces->focusedProcess())
+            return *focused;
+    }
     if (m_activeBus.empty())
         return 0;
     auto it = m_pidsByBus.find(m_activeBus);
@@ -1368,6 +1371,10 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
         return AXError::IllegalArgument;
     int ix = static_cast<int>(x), iy = static_cast<int>(y);
     AXElement app = element;
+    // The compositor named the window there: shown, whatever states the
+    // application has yet told of it (a window just shown may still read as
+    // not showing for a moment).
+    bool vouched = false;
     if (e->kind() == AtspiElement::Kind::SystemWide) {
         pid_t pid = m_windows ? m_windows->pidOfWindowAt(ix, iy) : 0;
         if (!m_windows && m_surfaces) {
@@ -1378,6 +1385,7 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
                 iy -= surface->y;
                 x = static_cast<float>(ix);
                 y = static_cast<float>(iy);
+                vouched = true;
             }
         }
         app = pid > 0 ? createApplication(pid) : AXElement();
@@ -1390,6 +1398,7 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
     std::vector<GObjectRef<AtspiAccessible>> windows;
     if (AXError error = windowsOf(*appRef, windows); error != AXError::Success)
         return error;
+    std::optional<GObjectRef<AtspiAccessible>> unshown;
     for (const auto& window : windows) {
         AXValue position, size;
         AXElement windowElement = AtspiElement::make(window.share());
@@ -1399,11 +1408,18 @@ AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, floa
         CGPoint p = *position.pointValue();
         CGSize s = *size.sizeValue();
         StateSetRef states;
-        if (x < p.x || y < p.y || x >= p.x + s.width || y >= p.y + s.height || stateSetOf(window.get(), states.set) != AXError::Success
-            || !(states.has(ATSPI_STATE_SHOWING) || (followsGtk4(appRef->busName()) && states.has(ATSPI_STATE_VISIBLE))))
+        if (x < p.x || y < p.y || x >= p.x + s.width || y >= p.y + s.height)
             continue;
+        if (stateSetOf(window.get(), states.set) != AXError::Success
+            || !(states.has(ATSPI_STATE_SHOWING) || (followsGtk4(appRef->busName()) && states.has(ATSPI_STATE_VISIBLE)))) {
+            if (vouched && !unshown)
+                unshown = window.share();
+            continue;
+        }
         return deepestAt(window.get(), ix, iy, result);
     }
+    if (unshown)
+        return deepestAt(unshown->get(), ix, iy, result);
     return AXError::NoValue;
 }
 

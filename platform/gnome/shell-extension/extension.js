@@ -69,21 +69,43 @@ function moveThen(x, y, done) {
     });
 }
 
-// The shell animates a window as it maps; a move made meanwhile is picked
-// against the moving window, and its client may not hear of the pointer
-// until it moves again. So the move is made once more when the window has
-// settled, unless the pointer has left the spot by then.
-const ANIMATED = ['scale-x', 'scale-y', 'translation-x', 'translation-y'];
+// The shell animates a window as it maps, and its client hears of the
+// pointer as the moving window passes under it: where that was, not where
+// the pointer rests once the window has settled. So the move is made once
+// more when the window's animation ends (one that is running, or starts
+// soon: the window may be focused before it is shown), unless the pointer
+// has left the spot by then.
+const SETTLE_WATCH_MS = 1000;
 
 function moveAgainWhenSettled(window, x, y) {
     const actor = window.get_compositor_private();
-    if (!actor || !ANIMATED.some(property => actor.get_transition(property)))
+    if (!actor)
         return;
-    const id = actor.connect('transitions-completed', () => {
-        actor.disconnect(id);
+    let destroyed = false;
+    let timeoutId = 0;
+    const stop = () => {
+        if (timeoutId)
+            GLib.source_remove(timeoutId);
+        timeoutId = 0;
+        if (!destroyed) {
+            actor.disconnect(settledId);
+            actor.disconnect(destroyId);
+        }
+    };
+    const settledId = actor.connect('transitions-completed', () => {
+        stop();
         const [atX, atY] = global.get_pointer();
         if (pointerDevice && Math.abs(atX - x) < 1 && Math.abs(atY - y) < 1)
             pointerDevice.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
+    });
+    const destroyId = actor.connect('destroy', () => {
+        destroyed = true;
+        stop();
+    });
+    timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, SETTLE_WATCH_MS, () => {
+        timeoutId = 0;
+        stop();
+        return GLib.SOURCE_REMOVE;
     });
 }
 

@@ -11,7 +11,9 @@
 # restart it with `$VELMORA_TEST_MUTTER_CTL restart`. With
 # VELMORA_TEST_XWAYLAND=1 mutter also runs XWayland, whose display is then
 # $DISPLAY, with $XAUTHORITY (X clients need GDK_BACKEND=x11 or
-# QT_QPA_PLATFORM=xcb).
+# QT_QPA_PLATFORM=xcb). Under GNOME Shell, VELMORA_TEST_ANIMATIONS=false
+# turns its window animations off, as the user's setting does, and
+# VELMORA_TEST_SHELL_EXTENSION=0 leaves the extension disabled.
 #
 # With VELMORA_TEST_COMPOSITOR=gnome-shell the compositor is headless GNOME
 # Shell with the project's extension (platform/gnome/shell-extension), on a
@@ -72,12 +74,15 @@ if [ "$VELMORA_TEST_COMPOSITOR" = gnome-shell ]; then
     "$XDG_DATA_HOME/gnome-shell/extensions/velmora@brightfen.com"
   cat >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile" <<KEYFILE
 [org/gnome/shell]
-enabled-extensions=['velmora@brightfen.com']
+enabled-extensions=$([ "${VELMORA_TEST_SHELL_EXTENSION:-1}" = 0 ] && echo "@as []" || echo "['velmora@brightfen.com']")
 disable-user-extensions=false
 welcome-dialog-last-shown-version='999'
 
 [org/gnome/desktop/notifications]
 show-banners=false
+
+[org/gnome/desktop/interface]
+enable-animations=${VELMORA_TEST_ANIMATIONS:-true}
 KEYFILE
 fi
 

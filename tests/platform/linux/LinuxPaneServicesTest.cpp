@@ -155,5 +155,27 @@ TEST_F(LinuxPaneServicesTest, TheToolkitVersionIsTheInstalledGtks)
     EXPECT_EQ(none.toolkitVersionNumber(), 0);
 }
 
+TEST_F(LinuxPaneServicesTest, SnapBackIsGreyedOnWaylandUnlessTheCompositorTellsWhereThePointerIs)
+{
+    ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    {
+        ScopedEnv x11("XDG_SESSION_TYPE", "x11");
+        EXPECT_EQ(m_services.snapBackUnavailableReason(), "");
+    }
+    ScopedEnv wayland("XDG_SESSION_TYPE", "wayland");
+    EXPECT_NE(m_services.snapBackUnavailableReason(), "");
+
+    bool readable = false;
+    int asked = 0;
+    m_services.setWaylandPointerReading({[&] { ++asked; return readable; }, "Enable the extension."});
+    const std::string reason = m_services.snapBackUnavailableReason();
+    EXPECT_NE(reason.find("cannot tell"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("Enable the extension."), std::string::npos) << reason;
+    // Asked each time: the extension may be enabled while the window is open.
+    readable = true;
+    EXPECT_EQ(m_services.snapBackUnavailableReason(), "");
+    EXPECT_EQ(asked, 2);
+}
+
 } // namespace
 } // namespace velmora::linux_desktop::testing
