@@ -35,6 +35,11 @@ packages+=(
   python3-pyqt5 qtwayland5 python3-pyqt6 qt6-wayland
 )
 packages+=(
+  # The KDE Wayland tests: headless KWin, and the protocol files of KDE's
+  # Wayland extensions (the fake-input probe reads its interface from them).
+  kwin-wayland plasma-wayland-protocols
+)
+packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and
   # their certificates made at test time.
   glib-networking openssl python3
