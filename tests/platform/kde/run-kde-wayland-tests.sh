@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs a program on a private KDE Plasma Wayland desktop: kwin_wayland as a
+# headless compositor with one 1280x800 virtual output (no X server at all),
+# a session bus and the accessibility bus, with private XDG folders.
+# Everything started here is stopped on exit.
+#
+#   run-kde-wayland-tests.sh PROGRAM [ARGS...]
+#
+# The program finds KWin's pid in $VELMORA_TEST_KWIN_PID_FILE and can restart
+# it with `$VELMORA_TEST_KWIN_CTL restart`.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: $0 PROGRAM [ARGS...]" >&2
+  exit 2
+fi
+
+here=$(cd "$(dirname "$0")" && pwd)
+session_name=run-kde-wayland-tests
+# shellcheck source=../linux/private-session.sh
+. "$here/../linux/private-session.sh"
+session_require kwin_wayland dbus-daemon gdbus /usr/bin/python3
+session_begin
+# KWin runs in a session of its own (a test may kill and restart it).
+session_stop_extra() { "$here/kwin-ctl.sh" stop; }
+unset DISPLAY
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE WAYLAND_DISPLAY=wayland-velmora
+export GDK_BACKEND=wayland GTK_USE_PORTAL=0 QT_QPA_PLATFORM=wayland
+
+# Debian's kwin_wayland carries cap_sys_resource, which a container's bounding
+# set may lack: exec then fails with EPERM. A copy has no file capabilities
+# (KWin only raises its RLIMIT_NOFILE with it).
+kwin_binary=$(command -v kwin_wayland)
+if ! "$kwin_binary" --version >/dev/null 2>&1; then
+  cp "$kwin_binary" "$work/kwin_wayland"
+  kwin_binary=$work/kwin_wayland
+fi
+
+session_start_bus
+session_start_accessibility
+
+export VELMORA_TEST_KWIN_PID_FILE=$work/kwin.pid VELMORA_TEST_KWIN_CTL=$here/kwin-ctl.sh
+export VELMORA_TEST_KWIN_LOG=$work/kwin.log VELMORA_TEST_KWIN_BINARY=$kwin_binary
+"$here/kwin-ctl.sh" start
+
+session_lsan_options
+session_run "$@"
