@@ -38,6 +38,8 @@ packages+=(
   # The KDE Wayland tests: headless KWin, and the protocol files of KDE's
   # Wayland extensions (the fake-input probe reads its interface from them).
   kwin-wayland plasma-wayland-protocols
+  # kbuildsycoca5: KWin finds who may use fake-input in KService's cache.
+  libkf5service-bin
 )
 packages+=(
   # The update and feedback tests' https servers on 127.0.0.1: GIO's TLS, and

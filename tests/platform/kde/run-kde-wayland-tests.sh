@@ -19,7 +19,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 session_name=run-kde-wayland-tests
 # shellcheck source=../linux/private-session.sh
 . "$here/../linux/private-session.sh"
-session_require kwin_wayland dbus-daemon gdbus /usr/bin/python3
+session_require kwin_wayland kbuildsycoca5 dbus-daemon gdbus /usr/bin/python3
 session_begin
 # KWin runs in a session of its own (a test may kill and restart it).
 session_stop_extra() { "$here/kwin-ctl.sh" stop; }
@@ -35,6 +35,22 @@ if ! "$kwin_binary" --version >/dev/null 2>&1; then
   cp "$kwin_binary" "$work/kwin_wayland"
   kwin_binary=$work/kwin_wayland
 fi
+
+# KWin offers its fake-input protocol only to a client whose executable
+# (/proc/PID/exe) is the Exec of a desktop entry listing it in
+# X-KDE-Wayland-Interfaces, found through KService's cache, which it does not
+# rebuild for entries added later: the probe's interpreter gets one, cached
+# before KWin starts.
+mkdir -p "$XDG_DATA_HOME/applications"
+cat >"$XDG_DATA_HOME/applications/velmora-fake-input-probe.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Velmora fake-input probe
+Exec=$(readlink -f /usr/bin/python3)
+NoDisplay=true
+X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
+ENTRY
+timeout 30 kbuildsycoca5 --noincremental >"$work/kbuildsycoca5.log" 2>&1
 
 session_start_bus
 session_start_accessibility
