@@ -7,7 +7,7 @@ PACKAGE_BUILD ?= build-package
 PLAIN_BUILD ?= build-plain
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop test-gnome bench-desktop bench-wayland run demo install package test-package clean fuzz
+.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop test-gnome test-kde bench-desktop bench-wayland run demo install package test-package clean fuzz
 
 all: build
 
@@ -37,6 +37,10 @@ test-desktop: build
 # Only the GNOME Wayland tests (part of test-desktop and test).
 test-gnome: build
 	cd $(BUILD) && ctest --output-on-failure -R '^gnome-(wayland|xwayland|shell-wayland)$$'
+
+# Only the KDE Plasma Wayland tests (part of test-desktop and test).
+test-kde: build
+	cd $(BUILD) && ctest --output-on-failure -R '^kde-wayland(-unauthorised)?$$'
 
 test: test-unit test-asan
 

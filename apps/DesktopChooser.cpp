@@ -6,6 +6,8 @@
 #if VELMORA_HAVE_LINUX_DESKTOP
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
 #include "platform/gnome/ShellExtensionPointer.h"
+#include "platform/kde/KWinPointer.h"
+#include "platform/kde/KWinScript.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11Pointer.h"
@@ -23,6 +25,12 @@ bool isGnome()
 {
     const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
     return desktops && std::string(desktops).find("GNOME") != std::string::npos;
+}
+
+bool isKde()
+{
+    const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
+    return desktops && std::string(desktops).find("KDE") != std::string::npos;
 }
 
 // Picks how the agent moves the pointer, by asking the session what it offers.
@@ -53,6 +61,16 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
             linux_desktop::LinuxDesktop::Options::WaylandPointer made;
             made.surfaces = pointer.get();
             made.pointer = std::move(pointer);
+            return made;
+        };
+        return;
+    }
+    if (session && isKde() && kde::KWinScript::available(session.get())) {
+        options.chosenBecause = "Desktop: KDE Plasma on Wayland: KWin is on the session bus";
+        options.waylandPointer = [](GDBusConnection*, SystemLog& log, Accessibility& accessibility) {
+            linux_desktop::LinuxDesktop::Options::WaylandPointer made;
+            made.pointer = std::make_unique<kde::KWinPointer>(log, accessibility);
+            made.qtDrawsDecorations = false;
             return made;
         };
         return;

@@ -14,6 +14,9 @@ packages=(
 packages+=(
   # The real desktop backend.
   libatspi2.0-dev libx11-dev libxi-dev libxtst-dev libxrandr-dev libxext-dev libxss-dev libcanberra-dev
+  # KDE on Wayland: a Wayland client for KWin's fake-input protocol, made
+  # from its description in KDE's protocol files.
+  libwayland-dev plasma-wayland-protocols
   # Its tests: a private X server, window manager, buses and real dialogs.
   xvfb openbox at-spi2-core dbus dbus-x11 libglib2.0-bin x11-utils zenity sound-theme-freedesktop
   python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
@@ -35,9 +38,9 @@ packages+=(
   python3-pyqt5 qtwayland5 python3-pyqt6 qt6-wayland
 )
 packages+=(
-  # The KDE Wayland tests: headless KWin, and the protocol files of KDE's
-  # Wayland extensions (the fake-input probe reads its interface from them).
-  kwin-wayland plasma-wayland-protocols
+  # The KDE Wayland tests: headless KWin (the fake-input probe reads the
+  # protocol's interface from KDE's protocol files, installed for the build).
+  kwin-wayland
   # kbuildsycoca5: KWin finds who may use fake-input in KService's cache.
   libkf5service-bin
 )

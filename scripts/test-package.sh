@@ -23,6 +23,7 @@ readonly kFiles=(
   /usr/share/velmora/Velmora-Info.plist
   /usr/share/velmora/VelmoraBG-Info.plist
   /usr/share/velmora/demo/scenario.json
+  /usr/share/applications/com.brightfen.velmora.agent.desktop
   /usr/share/gnome-shell/extensions/velmora@brightfen.com/metadata.json
   /usr/share/gnome-shell/extensions/velmora@brightfen.com/extension.js
 )

@@ -1,5 +1,6 @@
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
 
+#include "platform/linux/BusNameOwner.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/TimeBudgets.h"
 
@@ -81,18 +82,7 @@ std::string MutterRemoteDesktopPointer::preparedSessionPath() const
 // static
 bool MutterRemoteDesktopPointer::available(GDBusConnection* session)
 {
-    if (!session)
-        return false;
-    linux_desktop::GErrorPtr error;
-    VariantPtr reply(g_dbus_connection_call_sync(session, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                 "org.freedesktop.DBus", "NameHasOwner",
-                                                 g_variant_new("(s)", kRemoteDesktopName), G_VARIANT_TYPE("(b)"),
-                                                 G_DBUS_CALL_FLAGS_NONE, linux_desktop::kBusCallMs, nullptr,
-                                                 error.out()));
-    gboolean owned = FALSE;
-    if (reply)
-        g_variant_get(reply.get(), "(b)", &owned);
-    return owned;
+    return linux_desktop::busNameHasOwner(session, kRemoteDesktopName);
 }
 
 void MutterRemoteDesktopPointer::moveTo(CGPoint)

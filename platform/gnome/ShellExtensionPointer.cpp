@@ -1,5 +1,6 @@
 #include "platform/gnome/ShellExtensionPointer.h"
 
+#include "platform/linux/BusNameOwner.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/TimeBudgets.h"
 
@@ -16,19 +17,6 @@ struct VariantUnref {
 };
 using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
 
-bool nameHasOwner(GDBusConnection* session, const char* name)
-{
-    linux_desktop::GErrorPtr error;
-    VariantPtr reply(g_dbus_connection_call_sync(session, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                 "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
-                                                 G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-                                                 linux_desktop::kBusCallMs, nullptr, error.out()));
-    gboolean owned = FALSE;
-    if (reply)
-        g_variant_get(reply.get(), "(b)", &owned);
-    return owned;
-}
-
 } // namespace
 
 ShellExtensionPointer::ShellExtensionPointer(GDBusConnection* session, SystemLog& log, Accessibility& accessibility,
@@ -39,7 +27,7 @@ ShellExtensionPointer::ShellExtensionPointer(GDBusConnection* session, SystemLog
     , m_makeFallback(std::move(makeFallback))
 {
     // Known now, not at the watch's first word: the first snap may come before.
-    m_present = nameHasOwner(session, kBusName);
+    m_present = linux_desktop::busNameHasOwner(session, kBusName);
     m_watch = g_bus_watch_name_on_connection(session, kBusName, G_BUS_NAME_WATCHER_FLAGS_NONE, onAppeared, onVanished,
                                              this, nullptr);
 }
@@ -52,7 +40,7 @@ ShellExtensionPointer::~ShellExtensionPointer()
 // static
 bool ShellExtensionPointer::available(GDBusConnection* session)
 {
-    return session && nameHasOwner(session, kBusName);
+    return linux_desktop::busNameHasOwner(session, kBusName);
 }
 
 // static

@@ -598,7 +598,7 @@ Gtk4Conventions::Margin AtspiAccessibility::surfaceMargin(const std::string& bus
     Gtk4Conventions::Margin margin;
     if (toolkit == Toolkit::Gtk4)
         margin = Gtk4Conventions::waylandSurfaceMargin(libadwaita);
-    else if (qtOnWayland)
+    else if (qtOnWayland && m_qtDrawsDecorations)
         margin = QtConventions::waylandSurfaceMargin();
     VELMORA_TRACE("%s: surface margin %d, %d%s", bus.c_str(), margin.left, margin.top,
         toolkit == Toolkit::Qt ? (qtOnWayland ? " (Qt on Wayland)" : " (Qt on X11)") : libadwaita ? " (libadwaita)" : "");

@@ -74,6 +74,10 @@ public:
     // Finds the window under a point where `windows` cannot (borrowed, may
     // be null): a Wayland compositor that tells.
     void setSurfaceLocator(SurfaceLocator* surfaces) { m_surfaces = surfaces; }
+    // Whether Qt on Wayland draws its own title bar and border, counted
+    // inside its positions: where the compositor does not decorate windows
+    // (mutter); KWin draws them outside the window's surface.
+    void setQtDrawsDecorations(bool draws) { m_qtDrawsDecorations = draws; }
     AtspiAccessibility(const AtspiAccessibility&) = delete;
     AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
 
@@ -220,6 +224,7 @@ private:
     Buses m_buses;
     X11WindowLocator* m_windows; // not owned
     SurfaceLocator* m_surfaces{nullptr}; // not owned
+    bool m_qtDrawsDecorations{true};
     XWaylandWindows* m_xwayland; // not owned
     HungAppLedger m_ledger;
     GObjectRef<AtspiEventListener> m_listener;

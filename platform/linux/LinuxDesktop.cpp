@@ -107,6 +107,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         auto made = options.waylandPointer(desktop->m_sessionBus.get(), *desktop->m_log, *desktop->m_accessibility);
         desktop->m_pointer = std::move(made.pointer);
         desktop->m_accessibility->setSurfaceLocator(made.surfaces);
+        desktop->m_accessibility->setQtDrawsDecorations(made.qtDrawsDecorations);
         desktop->m_screens = std::make_unique<UnknownScreens>();
     } else if (display) {
         desktop->m_pointer = std::make_unique<X11Pointer>(*desktop->m_x11, *desktop->m_log);

@@ -66,6 +66,8 @@ public:
         struct WaylandPointer {
             std::unique_ptr<Pointer> pointer;
             SurfaceLocator* surfaces{nullptr}; // within `pointer`, or null
+            // Whether the compositor leaves Qt to draw its own decorations.
+            bool qtDrawsDecorations{true};
         };
         std::function<WaylandPointer(GDBusConnection* session, SystemLog& log, Accessibility& accessibility)>
             waylandPointer;

@@ -46,15 +46,6 @@ public:
     }
 };
 
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 class AgentOnGnomeWaylandTest : public ::testing::Test {
 protected:
     void SetUp() override

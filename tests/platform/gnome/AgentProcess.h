@@ -14,6 +14,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace velmora::gnome::testing {
 
@@ -23,6 +24,15 @@ inline bool underGnomeShell()
 {
     const char* compositor = std::getenv("VELMORA_TEST_COMPOSITOR");
     return compositor && std::string(compositor) == "gnome-shell";
+}
+
+inline std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 // The agent's first line on this desktop.

@@ -7,7 +7,9 @@
 #   run-kde-wayland-tests.sh PROGRAM [ARGS...]
 #
 # The program finds KWin's pid in $VELMORA_TEST_KWIN_PID_FILE and can restart
-# it with `$VELMORA_TEST_KWIN_CTL restart`.
+# it with `$VELMORA_TEST_KWIN_CTL restart`. KWin offers its fake-input
+# protocol to the programs named in VELMORA_TEST_KWIN_AUTHORISE (paths,
+# space-separated), as a desktop entry of the package does for the agent.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -50,6 +52,17 @@ Exec=$(readlink -f /usr/bin/python3)
 NoDisplay=true
 X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
 ENTRY
+# Programs the test names are authorised the same way (the agent, for one).
+for program in ${VELMORA_TEST_KWIN_AUTHORISE:-}; do
+  cat >"$XDG_DATA_HOME/applications/velmora-authorised-$(basename "$program").desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=$(basename "$program")
+Exec=$(readlink -f "$program")
+NoDisplay=true
+X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
+ENTRY
+done
 timeout 30 kbuildsycoca5 --noincremental >"$work/kbuildsycoca5.log" 2>&1
 
 session_start_bus

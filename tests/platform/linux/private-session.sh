@@ -68,6 +68,11 @@ session_begin() {
   chmod 700 "$work/runtime"
   export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
   export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=0 GTK_A11Y=atspi
+  # Sound goes nowhere: the machine's sound server is not the private
+  # desktop's, and its ALSA plugin (PipeWire's, which GNOME Shell brings)
+  # leaks in a process it is unloaded from.
+  printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$work/alsa.conf"
+  export ALSA_CONFIG_PATH=$work/alsa.conf
   unset SESSION_MANAGER
 }
 
