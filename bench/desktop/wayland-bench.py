@@ -2,8 +2,8 @@
 # `make bench-wayland`: the agent's snap latency on the private X11 desktop
 # and then on the private GNOME Wayland desktop, under mutter alone (moves
 # through its remote desktop) and under GNOME Shell with Velmora's extension
-# and without it (through mutter's remote desktop there too), the same GTK 3
-# dialog timed the same way in each (snap-bench.py), their
+# and without it (through mutter's remote desktop there too), and under KDE's
+# KWin (fake-input), the same GTK 3 dialog timed the same way in each (snap-bench.py), their
 # ratios to X11, and the agent's idle cost on Wayland. A figure, not a
 # pass/fail test.
 #
@@ -22,6 +22,8 @@ DESKTOPS = {
     "x11": (os.path.join(ROOT, "tests", "platform", "linux", "run-desktop-tests.sh"), {}),
     "mutter": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "mutter"}),
     "gnome-shell": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "gnome-shell"}),
+    # KDE Plasma: headless KWin, the agent authorised to use its fake-input.
+    "kde": (os.path.join(ROOT, "tests", "platform", "kde", "run-kde-wayland-tests.sh"), {}),
     # The same shell with the extension disabled: the agent moves through mutter's interfaces there.
     "gnome-shell-rd": (WAYLAND_HARNESS, {"VELMORA_TEST_COMPOSITOR": "gnome-shell", "VELMORA_TEST_SHELL_EXTENSION": "0"}),
 }
@@ -35,6 +37,8 @@ def run(desktop, build, parts):
     print("== %s" % desktop, flush=True)
     try:
         harness, variables = DESKTOPS[desktop]
+        if desktop == "kde":
+            variables = {"VELMORA_TEST_KWIN_AUTHORISE": os.path.join(build, "VelmoraBG")}
         done = subprocess.run([harness, SESSION_BENCH, build] + parts, stdout=subprocess.PIPE, text=True,
                               timeout=SESSION_TIMEOUT_S, env=dict(os.environ, **variables))
     except subprocess.TimeoutExpired as expired:
@@ -60,7 +64,8 @@ def main():
     x11 = run("x11", build, ["latency"])
     waylands = [("mutter", run("mutter", build, ["latency", "idle"])),
                 ("gnome-shell", run("gnome-shell", build, ["latency", "idle"])),
-                ("gnome-shell-rd", run("gnome-shell-rd", build, ["latency"]))]
+                ("gnome-shell-rd", run("gnome-shell-rd", build, ["latency"])),
+                ("kde", run("kde", build, ["latency", "idle"]))]
     for desktop, wayland in waylands:
         print("== %s / X11 (target: at most %.1f)" % (desktop, RATIO_TARGET))
         for name in ("from-map", "from-active", "map-to-spot"):

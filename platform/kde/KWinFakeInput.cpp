@@ -42,20 +42,30 @@ std::unique_ptr<KWinFakeInput> KWinFakeInput::connect(std::string& error)
     }
     input->m_registry = wl_display_get_registry(input->m_display);
     wl_registry_add_listener(input->m_registry, &kRegistryListener, input.get());
-    if (!input->roundtrip()) {
-        error = "the compositor did not list its interfaces in time";
+    // Its answer comes after the registry's last global.
+    input->m_listing = wl_display_sync(input->m_display);
+    static const wl_callback_listener listener = {
+        [](void* self, wl_callback*, uint32_t) {
+            auto* fake = static_cast<KWinFakeInput*>(self);
+            fake->m_listed = true;
+            if (fake->m_fakeInput) {
+                org_kde_kwin_fake_input_authenticate(fake->m_fakeInput, "Velmora",
+                                                     "Puts the pointer on the button that answers a new dialog");
+            }
+        },
+    };
+    wl_callback_add_listener(input->m_listing, &listener, input.get());
+    if (!input->flush()) {
+        error = "the compositor does not take requests";
         return nullptr;
-    }
-    if (input->m_fakeInput) {
-        org_kde_kwin_fake_input_authenticate(input->m_fakeInput, "Velmora",
-                                             "Puts the pointer on the button that answers a new dialog");
-        input->flush();
     }
     return input;
 }
 
 KWinFakeInput::~KWinFakeInput()
 {
+    if (m_listing)
+        wl_callback_destroy(m_listing);
     if (m_fakeInput)
         org_kde_kwin_fake_input_destroy(m_fakeInput);
     if (m_registry)
@@ -76,7 +86,7 @@ void KWinFakeInput::onGlobalFor(void* self, wl_registry* registry, uint32_t name
 
 bool KWinFakeInput::moveTo(double x, double y)
 {
-    if (!m_fakeInput)
+    if (!m_listed || !m_fakeInput)
         return false;
     org_kde_kwin_fake_input_pointer_motion_absolute(m_fakeInput, wl_fixed_from_double(x), wl_fixed_from_double(y));
     return flush();
@@ -95,19 +105,13 @@ bool KWinFakeInput::flush()
     return true;
 }
 
-// wl_display_roundtrip() without its unbounded wait: a hung compositor must
-// not hold the agent.
-bool KWinFakeInput::roundtrip()
+// Reads the compositor's answers, as wl_display_roundtrip() would, but never
+// longer than the budget: a hung compositor must not hold the agent.
+bool KWinFakeInput::waitUntilListed(int timeoutMs)
 {
-    wl_callback* callback = wl_display_sync(m_display);
-    bool done = false;
-    static const wl_callback_listener listener = {
-        [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; },
-    };
-    wl_callback_add_listener(callback, &listener, &done);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
-    bool ok = flush();
-    while (ok && !done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool ok = true;
+    while (ok && !m_listed) {
         if (wl_display_prepare_read(m_display) != 0) {
             ok = wl_display_dispatch_pending(m_display) >= 0;
             continue;
@@ -115,13 +119,16 @@ bool KWinFakeInput::roundtrip()
         pollfd fd{wl_display_get_fd(m_display), POLLIN, 0};
         if (poll(&fd, 1, remainingMs(deadline)) <= 0) {
             wl_display_cancel_read(m_display);
-            ok = false;
-            break;
+            return false;
         }
         ok = wl_display_read_events(m_display) >= 0 && wl_display_dispatch_pending(m_display) >= 0;
     }
-    wl_callback_destroy(callback);
-    return ok && done;
+    if (m_listed && m_listing) {
+        wl_callback_destroy(m_listing);
+        m_listing = nullptr;
+        ok = flush() && ok; // the authentication
+    }
+    return ok && m_listed;
 }
 
 } // namespace velmora::kde

@@ -5,6 +5,7 @@
 #include <string>
 
 struct wl_display;
+struct wl_callback;
 struct wl_registry;
 struct org_kde_kwin_fake_input;
 
@@ -16,24 +17,27 @@ namespace velmora::kde {
 // X-KDE-Wayland-Interfaces (matched by executable, through KService's cache).
 class KWinFakeInput {
 public:
-    // Each wait on the compositor.
+    // Sending a move.
     static constexpr int kTimeoutMs = 500;
 
-    // Connects and looks for the protocol; null when there is no display,
-    // or it does not answer in time. `error` says why.
+    // Connects and asks which protocols are offered, without waiting for the
+    // answer; null when there is no display. `error` says why.
     static std::unique_ptr<KWinFakeInput> connect(std::string& error);
+    // Waits, at most `timeoutMs`, for the compositor to list its protocols:
+    // KWin decides what to offer an authorised program before it answers,
+    // which took 0.7 s for a large executable.
+    bool waitUntilListed(int timeoutMs);
     ~KWinFakeInput();
     KWinFakeInput(const KWinFakeInput&) = delete;
     KWinFakeInput& operator=(const KWinFakeInput&) = delete;
 
-    // Whether KWin offered the protocol to this program.
+    // Whether KWin offered the protocol to this program (once listed).
     bool offered() const { return m_fakeInput != nullptr; }
     // False when the protocol is not offered or the display is gone.
     bool moveTo(double x, double y);
 
 private:
     KWinFakeInput() = default;
-    bool roundtrip();
     bool flush();
 
 public:
@@ -44,6 +48,8 @@ private:
     wl_display* m_display{nullptr};
     wl_registry* m_registry{nullptr};
     org_kde_kwin_fake_input* m_fakeInput{nullptr};
+    wl_callback* m_listing{nullptr}; // until the listing is done
+    bool m_listed{false};
 };
 
 } // namespace velmora::kde

@@ -18,7 +18,10 @@ KWinPointer::KWinPointer(SystemLog& log, Accessibility& accessibility)
     : m_log(log)
     , m_accessibility(accessibility)
 {
-    input();
+    // Asked now, answered by the first move: KWin takes its time over an
+    // authorised program, and the agent does not wait for it at start.
+    std::string error;
+    m_input = KWinFakeInput::connect(error);
 }
 
 KWinPointer::~KWinPointer() = default;
@@ -32,11 +35,15 @@ KWinFakeInput* KWinPointer::input()
             reportTrouble(error);
             return nullptr;
         }
-        if (!m_input->offered()) {
-            if (!m_troubleReported)
-                m_log.log(kNotAuthorisedLine);
-            m_troubleReported = true;
-        }
+    }
+    if (!m_input->waitUntilListed(kListingTimeoutMs)) {
+        m_input.reset();
+        reportTrouble("the compositor did not say in time what it offers");
+        return nullptr;
+    }
+    if (!m_input->offered() && !m_toldNotAuthorised) {
+        m_toldNotAuthorised = true;
+        m_log.log(kNotAuthorisedLine);
     }
     return m_input.get();
 }
@@ -47,7 +54,9 @@ bool KWinPointer::moveGlobal(CGPoint point)
     // first use: once more on a new one.
     for (int attempt = 0; attempt < 2; ++attempt) {
         KWinFakeInput* fake = input();
-        if (!fake || !fake->offered())
+        if (!fake)
+            continue;
+        if (!fake->offered())
             return false;
         if (fake->moveTo(point.x, point.y))
             return true;

@@ -21,6 +21,10 @@ namespace velmora::kde {
 // anyButtonDown() is false.
 class KWinPointer final : public Pointer {
 public:
+    // For the compositor to say what it offers: long enough for KWin's
+    // check of an authorised program, short of freezing the agent.
+    static constexpr int kListingTimeoutMs = 2000;
+
     static constexpr const char* kNotAuthorisedLine =
         "KWin does not let Velmora move the pointer (its fake-input interface is not offered to this program: "
         "the agent's desktop entry must list org_kde_kwin_fake_input under X-KDE-Wayland-Interfaces); "
@@ -40,7 +44,8 @@ public:
     bool anyButtonDown() override { return false; }
 
 private:
-    // Connects to the display where it is not yet (KWin restarted, say).
+    // Connected to the display, and told what it offers (anew after KWin
+    // restarted, say); null, logged, when that fails.
     KWinFakeInput* input();
     bool moveGlobal(CGPoint point);
     void reportTrouble(const std::string& what);
@@ -51,6 +56,7 @@ private:
     KWinScript m_script;
     CGPoint m_last;
     bool m_troubleReported{false};
+    bool m_toldNotAuthorised{false};
 };
 
 } // namespace velmora::kde
