@@ -68,10 +68,13 @@ session_begin() {
   chmod 700 "$work/runtime"
   export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
   export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=0 GTK_A11Y=atspi
-  # Sound goes nowhere: the machine's sound server is not the private
+  # No sound device: the machine's sound server is not the private
   # desktop's, and its ALSA plugin (PipeWire's, which GNOME Shell brings)
-  # leaks in a process it is unloaded from.
-  printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$work/alsa.conf"
+  # leaks in a process it is unloaded from. A device that cannot be opened,
+  # as where no sound server runs: a null device plays, and libcanberra's
+  # thread playing into it was seen to crash the process after its context
+  # was destroyed.
+  printf 'pcm.!default { type hw card 99 }\nctl.!default { type hw card 99 }\n' >"$work/alsa.conf"
   export ALSA_CONFIG_PATH=$work/alsa.conf
   unset SESSION_MANAGER
 }
