@@ -19,12 +19,7 @@ wait_for_who=kwin-ctl
 # shellcheck source=../linux/wait-for.sh
 . "$(dirname "$0")/../linux/wait-for.sh"
 
-name_owned() {
-  gdbus call --session --timeout 1 -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-    -m org.freedesktop.DBus.NameHasOwner "$1" | grep -q true
-}
 names_gone() { ! name_owned org.kde.KWin; }
-gone() { [ ! -e "/proc/$1" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat" 2>/dev/null; }
 
 end() { # signal
   [ -s "$pid_file" ] || return 0

@@ -18,14 +18,9 @@ wait_for_who=accessibility-bus
 # shellcheck source=wait-for.sh
 . "$(dirname "$0")/wait-for.sh"
 
-launcher_owned() {
-  gdbus call --session --timeout 1 -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-    -m org.freedesktop.DBus.NameHasOwner org.a11y.Bus | grep -q true
-}
+launcher_owned() { name_owned org.a11y.Bus; }
 launcher_gone() { ! launcher_owned; }
 
-# A killed process may linger as a zombie until whoever adopted it reaps it.
-gone() { [ ! -e "/proc/$1" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$1/stat" 2>/dev/null; }
 
 bus_address() {
   gdbus call --session --timeout 1 -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress \
