@@ -54,9 +54,10 @@ bench-desktop: build
 # The agent's snap latency on the private X11 desktop, then on the private
 # GNOME Wayland one (the same GTK 3 dialog, timed by itself), their ratio,
 # and its idle CPU and memory on Wayland with 10 applications open. A figure,
-# not a pass/fail test. BENCH_DIALOGS sets the number of dialogs (default 24).
+# not a pass/fail test. BENCH_DIALOGS sets the number of dialogs (default 24);
+# WAYLANDS picks some of mutter, gnome-shell, gnome-shell-rd, kde.
 bench-wayland: build
-	bench/desktop/wayland-bench.py $(BUILD)
+	bench/desktop/wayland-bench.py $(BUILD) $(WAYLANDS)
 
 run: build
 	scripts/run-agent.sh $(BUILD)

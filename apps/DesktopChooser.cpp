@@ -6,6 +6,7 @@
 #if VELMORA_HAVE_LINUX_DESKTOP
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
 #include "platform/gnome/ShellExtensionPointer.h"
+#include "platform/kde/KWinAuthorisation.h"
 #include "platform/kde/KWinPointer.h"
 #include "platform/kde/KWinScript.h"
 #include "platform/linux/GErrorPtr.h"
@@ -69,7 +70,9 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
         options.chosenBecause = "Desktop: KDE Plasma on Wayland: KWin is on the session bus";
         options.waylandPointer = [](GDBusConnection*, SystemLog& log, Accessibility& accessibility) {
             linux_desktop::LinuxDesktop::Options::WaylandPointer made;
-            made.pointer = std::make_unique<kde::KWinPointer>(log, accessibility);
+            auto pointer = std::make_unique<kde::KWinPointer>(log, accessibility);
+            made.surfaces = pointer.get();
+            made.pointer = std::move(pointer);
             made.qtDrawsDecorations = false;
             return made;
         };
@@ -102,6 +105,17 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
             return gnome::ShellExtensionPointer::available(session.get());
         };
         options.waylandPointerHowToEnable = gnome::ShellExtensionPointer::kHowToEnable;
+    } else if (linux_desktop::X11Pointer::isWaylandSession() && isKde()) {
+        // KWin tells where the pointer is through its scripting interface.
+        options.waylandPointerReadable = [] {
+            linux_desktop::GErrorPtr error;
+            auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(
+                g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+            return session && kde::KWinScript::available(session.get());
+        };
+        options.waylandPointerMoveRefusal = [](const std::string& agentPath) {
+            return kde::KWinAuthorisation::refusalReason(agentPath, kde::KWinAuthorisation::dataDirectories());
+        };
     }
     // The installed resources, or the source tree's for a program run from its build folder.
     std::error_code error;

@@ -144,6 +144,11 @@ std::string VelmoraBGController::snapBackUnavailableReason()
     return Platform::current().paneServices().snapBackUnavailableReason();
 }
 
+std::string VelmoraBGController::pointerMoveRefusalReason()
+{
+    return Platform::current().paneServices().pointerMoveRefusalReason(agentPath());
+}
+
 int VelmoraBGController::soundToPlay()
 {
     return static_cast<int>(valueOfSetting(setting(Keys::kSoundToPlayIndex)).integerValue());

@@ -58,6 +58,8 @@ public:
     // Why snap-back cannot work on this desktop; "" where it can. The window
     // greys the setting and says why.
     std::string snapBackUnavailableReason();
+    // Why this desktop will not let the agent move the pointer; empty where it will.
+    std::string pointerMoveRefusalReason();
     int soundToPlay();
     void setSoundToPlay(int index);
     bool playsSoundOnMove();

@@ -28,6 +28,13 @@ public:
     // Why this desktop cannot put the pointer back after a snap, in a
     // sentence for a person; "" where it can.
     virtual std::string snapBackUnavailableReason() = 0;
+    // Why the desktop will not let the agent at `agentPath` move the pointer
+    // at all; empty where it will, or cannot be told before the agent tries.
+    virtual std::string pointerMoveRefusalReason(const std::string& agentPath)
+    {
+        (void)agentPath;
+        return {};
+    }
 
     // The desktop toolkit's version as one number, major * 100 + minor
     // (3.24 gives 324); 0 when no toolkit is installed.

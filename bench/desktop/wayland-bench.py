@@ -58,14 +58,13 @@ def run(desktop, build, parts):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: wayland-bench.py BUILD_DIR")
+    if len(sys.argv) < 2 or any(name not in DESKTOPS or name == "x11" for name in sys.argv[2:]):
+        sys.exit("usage: wayland-bench.py BUILD_DIR [%s...]" % "|".join(name for name in DESKTOPS if name != "x11"))
     build = os.path.abspath(sys.argv[1])
+    chosen = sys.argv[2:] or ["mutter", "gnome-shell", "gnome-shell-rd", "kde"]
     x11 = run("x11", build, ["latency"])
-    waylands = [("mutter", run("mutter", build, ["latency", "idle"])),
-                ("gnome-shell", run("gnome-shell", build, ["latency", "idle"])),
-                ("gnome-shell-rd", run("gnome-shell-rd", build, ["latency"])),
-                ("kde", run("kde", build, ["latency", "idle"]))]
+    waylands = [(name, run(name, build, ["latency"] if name == "gnome-shell-rd" else ["latency", "idle"]))
+                for name in chosen]
     for desktop, wayland in waylands:
         print("== %s / X11 (target: at most %.1f)" % (desktop, RATIO_TARGET))
         for name in ("from-map", "from-active", "map-to-spot"):

@@ -48,6 +48,12 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
     m_runSwitch.property_active().signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_run_switch_changed));
 
+    m_moveRefused.set_no_show_all(true); // shown only with a reason
+    m_moveRefused.set_line_wrap(true);
+    m_moveRefused.set_max_width_chars(60);
+    m_moveRefused.set_xalign(0);
+    m_moveRefused.set_selectable(true);
+
     // The button goes below, so the commands in the text keep whole lines.
     m_accessibilityInstructions.set_line_wrap(true);
     m_accessibilityInstructions.set_max_width_chars(80);
@@ -68,13 +74,15 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         name(*control, text);
         control->set_halign(Gtk::ALIGN_START);
         m_settings.attach(*control, 1, row++);
+        // Why snap-back is greyed goes right under its switch.
+        if (control == &m_snapBackSwitch)
+            m_settings.attach(m_snapBackUnavailable, 1, row++);
     }
     m_snapBackUnavailable.set_no_show_all(true); // shown only with a reason
     m_snapBackUnavailable.set_line_wrap(true);
     m_snapBackUnavailable.set_max_width_chars(48);
     m_snapBackUnavailable.set_xalign(0);
     m_snapBackUnavailable.get_style_context()->add_class("dim-label");
-    m_settings.attach(m_snapBackUnavailable, 1, row++);
     addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
     name(m_soundChooser, "Sound");
     m_settings.attach(m_soundChooser, 1, row++);
@@ -109,6 +117,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_version.set_xalign(1);
 
     m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_moveRefused, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_accessibilityRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_settings, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_ignoredRow, Gtk::PACK_SHRINK);
@@ -150,6 +159,9 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{&m_alternateSwitch, &m_snapBackSwitch, &m_soundSwitch,
                                                                        &m_dailyUpdatesSwitch, &m_ignoredButton})
             control->set_sensitive(enabled);
+        const std::string moveRefused = controller().pointerMoveRefusalReason();
+        m_moveRefused.set_text(moveRefused);
+        m_moveRefused.set_visible(!moveRefused.empty());
         const std::string snapBackUnavailable = controller().snapBackUnavailableReason();
         m_snapBackUnavailable.set_text(snapBackUnavailable);
         m_snapBackUnavailable.set_visible(!snapBackUnavailable.empty());

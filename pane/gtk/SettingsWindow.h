@@ -87,6 +87,7 @@ private:
     Gtk::Switch m_runSwitch;
     Gtk::Label m_runLabel{"Run Velmora"};
     Gtk::Label m_status;
+    Gtk::Label m_moveRefused; // why the agent cannot snap on this desktop, where it cannot
     Gtk::Box m_accessibilityRow{Gtk::ORIENTATION_VERTICAL, 8};
     Gtk::Label m_accessibilityInstructions;
     Gtk::Button m_accessibilityButton{"Open Accessibility Settings"};

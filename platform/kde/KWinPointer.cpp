@@ -1,16 +1,35 @@
 #include "platform/kde/KWinPointer.h"
 
+#include <glib.h>
+
 #include <sstream>
 
 namespace velmora::kde {
 
 namespace {
 
-// The active window's process and the corner of its surface, which its
-// accessibility positions count from.
-constexpr const char* kActiveWindowScript =
-    "var c = workspace.activeClient;\n"
-    "report(c ? [c.pid, c.bufferGeometry.x, c.bufferGeometry.y].join(' ') : '');";
+// Where the pointer is, and the surface corner (which accessibility positions
+// count from) and process of the active window and of the topmost window
+// whose frame holds the probed point. `x` and `y` are given before it.
+constexpr const char* kSnapshotScript =
+    "function surface(c) { return c ? [c.pid, c.bufferGeometry.x, c.bufferGeometry.y] : [0, 0, 0]; }\n"
+    "var p = workspace.cursorPos;\n"
+    "if (x === null) { x = p.x; y = p.y; }\n"
+    "var under = null, all = workspace.clientList();\n"
+    "for (var i = 0; i < all.length; ++i) {\n"
+    "  var c = all[i], g = c.frameGeometry;\n"
+    "  if (c.minimized || c.desktopWindow || c.dock || c.hidden) continue;\n"
+    "  if (!c.onAllDesktops && c.desktop !== undefined && c.desktop != workspace.currentDesktop) continue;\n"
+    "  if (x < g.x || y < g.y || x >= g.x + g.width || y >= g.y + g.height) continue;\n"
+    "  if (!under || c.stackingOrder > under.stackingOrder) under = c;\n"
+    "}\n"
+    "report([p.x, p.y, x, y].concat(surface(workspace.activeClient), surface(under)).join(' '));";
+
+unsigned currentDispatch()
+{
+    GSource* source = g_main_current_source();
+    return source ? g_source_get_id(source) : 0;
+}
 
 } // namespace
 
@@ -58,18 +77,78 @@ bool KWinPointer::moveGlobal(CGPoint point)
             continue;
         if (!fake->offered())
             return false;
-        if (fake->moveTo(point.x, point.y))
+        if (fake->moveTo(point.x, point.y)) {
+            m_last = point;
+            if (m_snapshot)
+                m_snapshot->pointer = point;
             return true;
+        }
         m_input.reset();
     }
     reportTrouble("the Wayland display does not take the move");
     return false;
 }
 
+const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, int>> probe, bool fresh)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const unsigned dispatch = currentDispatch();
+    if (!fresh && m_snapshot && dispatch != 0 && m_snapshot->dispatch == dispatch
+        && now - m_snapshot->taken < kSnapshotLifetime
+        && (!probe || (probe->first == m_snapshot->probeX && probe->second == m_snapshot->probeY)))
+        return &*m_snapshot;
+    m_snapshot.reset();
+
+    std::string body = probe ? "var x = " + std::to_string(probe->first) + ", y = " + std::to_string(probe->second) + ";\n"
+                             : std::string("var x = null, y = null;\n");
+    body += kSnapshotScript;
+    std::string error;
+    const auto answer = m_script.ask(body, error);
+    if (!answer) {
+        reportTrouble(error);
+        return nullptr;
+    }
+    std::istringstream words(*answer);
+    Snapshot taken;
+    double pointerX = 0, pointerY = 0;
+    if (!(words >> pointerX >> pointerY >> taken.probeX >> taken.probeY >> taken.active.pid >> taken.active.x
+          >> taken.active.y >> taken.under.pid >> taken.under.x >> taken.under.y)) {
+        reportTrouble("KWin's script answered \"" + *answer + "\"");
+        return nullptr;
+    }
+    taken.pointer = CGPoint{static_cast<float>(pointerX), static_cast<float>(pointerY)};
+    taken.taken = now;
+    taken.dispatch = dispatch;
+    m_snapshot = taken;
+    m_troubleReported = false;
+    return &*m_snapshot;
+}
+
+CGPoint KWinPointer::location()
+{
+    const Snapshot* known = snapshot();
+    return known ? known->pointer : m_last;
+}
+
+std::optional<linux_desktop::SurfaceLocator::Surface> KWinPointer::surfaceAt(int x, int y)
+{
+    const Snapshot* known = snapshot(std::make_pair(x, y));
+    if (!known || known->under.pid <= 0)
+        return std::nullopt;
+    return known->under;
+}
+
+std::optional<pid_t> KWinPointer::focusedProcess()
+{
+    const Snapshot* known = snapshot();
+    if (!known || known->active.pid <= 0)
+        return std::nullopt;
+    return known->active.pid;
+}
+
 void KWinPointer::moveTo(CGPoint point)
 {
-    if (moveGlobal(point))
-        m_last = point;
+    moveGlobal(point);
 }
 
 bool KWinPointer::moveToInWindow(const AXElement& window, CGPoint point)
@@ -77,23 +156,15 @@ bool KWinPointer::moveToInWindow(const AXElement& window, CGPoint point)
     pid_t pid = 0;
     if (m_accessibility.getPid(window, pid) != AXError::Success || pid <= 0)
         return false;
-    std::string error;
-    const auto answer = m_script.ask(kActiveWindowScript, error);
-    if (!answer) {
-        reportTrouble(error);
-        return false;
-    }
-    std::istringstream words(*answer);
-    long activePid = 0;
-    double left = 0, top = 0;
+    // An answer from this same reaction is good; one that names another
+    // process as active may be from before the focus moved: asked anew.
+    const Snapshot* known = snapshot();
+    if (known && known->active.pid != pid)
+        known = snapshot(std::nullopt, true);
     // Only into the window asked for: the focus may have moved on since.
-    if (!(words >> activePid >> left >> top) || activePid != pid)
+    if (!known || known->active.pid != pid)
         return false;
-    if (!moveGlobal(CGPoint{static_cast<float>(left + point.x), static_cast<float>(top + point.y)}))
-        return false;
-    m_last = point;
-    m_troubleReported = false;
-    return true;
+    return moveGlobal(CGPoint{static_cast<float>(known->active.x + point.x), static_cast<float>(known->active.y + point.y)});
 }
 
 void KWinPointer::reportTrouble(const std::string& what)

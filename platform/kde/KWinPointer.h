@@ -5,8 +5,11 @@
 #include "platform/SystemLog.h"
 #include "platform/kde/KWinFakeInput.h"
 #include "platform/kde/KWinScript.h"
+#include "platform/linux/SurfaceLocator.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velmora::kde {
@@ -17,9 +20,12 @@ namespace velmora::kde {
 // offers that protocol only to programs it authorises (the package's desktop
 // entry for the agent); without it, one log line and no moves.
 //
-// The pointer is not read: location() is the last point moved to, and
-// anyButtonDown() is false.
-class KWinPointer final : public Pointer {
+// The pointer is read through a script too, which tells at the same time the
+// active window and the window under the pointer: one answer serves every
+// question of one reaction (or of one snap-back poll) for a short while, as
+// a script costs milliseconds where an X11 query costs microseconds. KWin
+// does not tell the mouse buttons: anyButtonDown() is false.
+class KWinPointer final : public Pointer, public linux_desktop::SurfaceLocator {
 public:
     // For the compositor to say what it offers: long enough for KWin's
     // check of an authorised program, short of freezing the agent.
@@ -30,6 +36,13 @@ public:
         "the agent's desktop entry must list org_kde_kwin_fake_input under X-KDE-Wayland-Interfaces); "
         "Velmora keeps running but will not snap.";
 
+    // One answer of KWin's stands for the pointer's place and the windows
+    // only within the dispatch of the main loop that asked (one reaction to
+    // a focused window, one snap-back poll), and not longer than this: an
+    // answer from a poll just before another window of the same process
+    // took the focus would put the pointer in the wrong window.
+    static constexpr std::chrono::milliseconds kSnapshotLifetime{100};
+
     // The log and the accessibility (which tells a window's process) are
     // borrowed and outlive the pointer.
     KWinPointer(SystemLog& log, Accessibility& accessibility);
@@ -37,13 +50,33 @@ public:
     KWinPointer(const KWinPointer&) = delete;
     KWinPointer& operator=(const KWinPointer&) = delete;
 
-    PointerAbilities abilities() override { return {true, true, false}; }
+    PointerAbilities abilities() override { return {true, true, true}; }
     bool moveToInWindow(const AXElement& window, CGPoint point) override;
     void moveTo(CGPoint point) override;
-    CGPoint location() override { return m_last; }
+    // The last place moved to when KWin cannot be asked.
+    CGPoint location() override;
     bool anyButtonDown() override { return false; }
 
+    std::optional<Surface> surfaceAt(int x, int y) override;
+    std::optional<pid_t> focusedProcess() override;
+
 private:
+    // What one script tells: where the pointer is, and the surfaces of the
+    // active window and of the topmost window under a point (the pointer's
+    // unless asked for another).
+    struct Snapshot {
+        std::chrono::steady_clock::time_point taken;
+        unsigned dispatch{0}; // the main loop's source that asked, 0 for none
+        CGPoint pointer;
+        int probeX{0};
+        int probeY{0};
+        Surface active;
+        Surface under;
+    };
+    // A fresh answer: the last one while it stands, else KWin is asked (at
+    // `probe` for the window under it, the pointer when none).
+    const Snapshot* snapshot(std::optional<std::pair<int, int>> probe = std::nullopt, bool fresh = false);
+
     // Connected to the display, and told what it offers (anew after KWin
     // restarted, say); null, logged, when that fails.
     KWinFakeInput* input();
@@ -55,6 +88,7 @@ private:
     std::unique_ptr<KWinFakeInput> m_input;
     KWinScript m_script;
     CGPoint m_last;
+    std::optional<Snapshot> m_snapshot;
     bool m_troubleReported{false};
     bool m_toldNotAuthorised{false};
 };

@@ -131,7 +131,8 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         desktop->m_application->terminateOnSignals(*desktop->m_log);
     desktop->m_alerts = std::make_unique<ZenityAlertService>();
     desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
-    desktop->m_paneServices->setWaylandPointerReading({options.waylandPointerReadable, options.waylandPointerHowToEnable});
+    desktop->m_paneServices->setWaylandPointerReading(
+        {options.waylandPointerReadable, options.waylandPointerHowToEnable, options.waylandPointerMoveRefusal});
     desktop->m_applicationFinder = std::make_unique<GioApplicationFinder>();
     return desktop;
 }

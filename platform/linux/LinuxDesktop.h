@@ -75,6 +75,7 @@ public:
         // pointer is, and how to make it.
         std::function<bool()> waylandPointerReadable;
         std::string waylandPointerHowToEnable;
+        std::function<std::string(const std::string& agentPath)> waylandPointerMoveRefusal;
         // Which desktop was chosen and why: the agent's first log line.
         std::string chosenBecause;
     };

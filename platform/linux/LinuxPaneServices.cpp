@@ -137,6 +137,11 @@ std::string LinuxPaneServices::snapBackUnavailableReason()
     return reason;
 }
 
+std::string LinuxPaneServices::pointerMoveRefusalReason(const std::string& agentPath)
+{
+    return m_reading.moveRefusal ? m_reading.moveRefusal(agentPath) : std::string();
+}
+
 double LinuxPaneServices::toolkitVersionNumber()
 {
     if (m_toolkitVersion)

@@ -39,9 +39,13 @@ public:
     // the desktop's backends) says its compositor tells; `howToEnable` is
     // added to the reason when the compositor could be made to.
     std::string snapBackUnavailableReason() override;
+    std::string pointerMoveRefusalReason(const std::string& agentPath) override;
     struct WaylandPointerReading {
         std::function<bool()> pointerReadable;
         std::string howToEnable;
+        // Why the compositor will not let that agent move the pointer; none
+        // where nothing can be told before it tries.
+        std::function<std::string(const std::string& agentPath)> moveRefusal;
     };
     void setWaylandPointerReading(WaylandPointerReading reading) { m_reading = std::move(reading); }
 

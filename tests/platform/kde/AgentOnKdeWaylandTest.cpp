@@ -5,11 +5,14 @@
 // coordinates as they report them. Qt on KWin counts from its surface's
 // corner (KWin, not Qt, draws the title bar there).
 
+#include "platform/kde/KWinFakeInput.h"
+#include "platform/kde/KWinScript.h"
 #include "tests/platform/gnome/AgentProcess.h"
 #include "tests/platform/gnome/EnterDialog.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -105,6 +108,96 @@ int kwinCtl(const char* verb)
 {
     const char* ctl = std::getenv("VELMORA_TEST_KWIN_CTL");
     return ctl ? std::system((std::string(ctl) + " " + verb).c_str()) : -1;
+}
+
+struct Point {
+    int x{0};
+    int y{0};
+};
+
+// Where KWin says the pointer is: what the user sees, whoever moved it.
+std::optional<Point> pointerNow()
+{
+    KWinScript script;
+    std::string error;
+    const auto answer = script.ask("report(workspace.cursorPos.x + ' ' + workspace.cursorPos.y);", error);
+    Point point;
+    std::istringstream words(answer.value_or(""));
+    if (!(words >> point.x >> point.y)) {
+        ADD_FAILURE() << "KWin did not tell the pointer: " << error;
+        return std::nullopt;
+    }
+    return point;
+}
+
+// As the user would, through KWin (which the harness lets this program do).
+void movePointerTo(Point point)
+{
+    // Kept: KWin may drop what a client sent just before it hung up.
+    static std::unique_ptr<KWinFakeInput> input;
+    std::string error;
+    if (!input)
+        input = KWinFakeInput::connect(error);
+    ASSERT_TRUE(input) << error;
+    ASSERT_TRUE(input->waitUntilListed(2000));
+    ASSERT_TRUE(input->offered()) << "KWin does not let the test move the pointer";
+    ASSERT_TRUE(input->moveTo(point.x, point.y));
+}
+
+bool pointerRestsAt(Point point, int timeoutMs)
+{
+    return pumpUntil([&] {
+        const auto now = pointerNow();
+        return now && std::abs(now->x - point.x) <= 1 && std::abs(now->y - point.y) <= 1;
+    }, timeoutMs);
+}
+
+void setSnapBack(bool on)
+{
+    const std::string command = std::string(VELMORA_COMMAND_PATH) + " set QK.velmora.snapbackCursor "
+                                + (on ? "true" : "false") + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+// KWin tells where the pointer is, so an answered dialog gives the pointer
+// back, unless the user took it elsewhere first.
+TEST(AgentOnKdeWaylandSnapBackTest, AnAnsweredDialogGivesThePointerBackUnlessTheUserMovedIt)
+{
+    if (!std::getenv("VELMORA_TEST_KWIN_AUTHORISE"))
+        GTEST_SKIP() << "the agent is not authorised here";
+    setSnapBack(true);
+    const TemporaryFolder dir;
+    AgentProcess agent(dir.path / "agent.log");
+    ASSERT_TRUE(waitForItsDesktop(agent)) << agent.log();
+
+    // What the focus goes back to once a dialog is answered, as in an application.
+    EnterDialog behind("Behind", DIALOG_SCRIPT, "window");
+    ASSERT_TRUE(behind.waitForActive());
+    const Point parked{40, 700};
+    movePointerTo(parked);
+    ASSERT_TRUE(pointerRestsAt(parked, 2000));
+    const auto restsOnSave = [&](EnterDialog& dialog) {
+        ASSERT_TRUE(dialog.waitForActive()) << "the dialog never became active";
+        const auto save = dialog.accessibleButton("Save");
+        ASSERT_TRUE(save);
+        dialog.expectRestsAt("Save", save->width - 15, save->height / 2, agent.log());
+    };
+    std::optional<EnterDialog> dialog(std::in_place, "Answered");
+    restsOnSave(*dialog);
+    dialog.reset(); // answered: it goes
+    EXPECT_TRUE(pointerRestsAt(parked, 5000)) << "the pointer stayed at " << pointerNow()->x << ", "
+                                              << pointerNow()->y << "\n" << agent.log();
+
+    dialog.emplace("Moved away");
+    restsOnSave(*dialog);
+    const Point elsewhere{900, 100};
+    movePointerTo(elsewhere);
+    pumpFor(300);
+    dialog.reset();
+    pumpFor(1500);
+    EXPECT_TRUE(pointerRestsAt(elsewhere, 0)) << agent.log();
+    EXPECT_TRUE(agent.running());
+    setSnapBack(false);
 }
 
 // Last: KWin goes away under the agent and comes back; the agent keeps

@@ -42,13 +42,15 @@ fi
 # (/proc/PID/exe) is the Exec of a desktop entry listing it in
 # X-KDE-Wayland-Interfaces, found through KService's cache, which it does not
 # rebuild for entries added later: the probe's interpreter gets one, cached
-# before KWin starts.
+# before KWin starts. KWin reads only one entry of those that start a program:
+# this one takes the name of the interpreter's own system entry, to shadow it.
 mkdir -p "$XDG_DATA_HOME/applications"
-cat >"$XDG_DATA_HOME/applications/velmora-fake-input-probe.desktop" <<ENTRY
+interpreter=$(readlink -f /usr/bin/python3)
+cat >"$XDG_DATA_HOME/applications/$(basename "$interpreter").desktop" <<ENTRY
 [Desktop Entry]
 Type=Application
 Name=Velmora fake-input probe
-Exec=$(readlink -f /usr/bin/python3)
+Exec=$interpreter
 NoDisplay=true
 X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input
 ENTRY

@@ -167,7 +167,10 @@ TEST_F(LinuxPaneServicesTest, SnapBackIsGreyedOnWaylandUnlessTheCompositorTellsW
 
     bool readable = false;
     int asked = 0;
-    m_services.setWaylandPointerReading({[&] { ++asked; return readable; }, "Enable the extension."});
+    EXPECT_EQ(m_services.pointerMoveRefusalReason("/opt/agent"), "");
+    m_services.setWaylandPointerReading({[&] { ++asked; return readable; }, "Enable the extension.",
+                                         [](const std::string& agent) { return agent + " is refused"; }});
+    EXPECT_EQ(m_services.pointerMoveRefusalReason("/opt/agent"), "/opt/agent is refused");
     const std::string reason = m_services.snapBackUnavailableReason();
     EXPECT_NE(reason.find("cannot tell"), std::string::npos) << reason;
     EXPECT_NE(reason.find("Enable the extension."), std::string::npos) << reason;

@@ -338,6 +338,20 @@ TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
     screenshot("snap-back-on-wayland");
 }
 
+TEST_F(SettingsWindowEndToEndTest, OnKdeWaylandTheWindowSaysWhyKWinWillNotLetTheAgentMoveThePointer)
+{
+    // No desktop entry lets the build's agent use KWin's fake-input (the
+    // system's can only name the installed one).
+    openWindow({{"XDG_SESSION_TYPE", "wayland"}, {"XDG_CURRENT_DESKTOP", "KDE"},
+                {"XDG_DATA_HOME", (m_config / "no-data").string()}});
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+    Node reason = waitFor(ATSPI_ROLE_LABEL, containing("KWin will not let Velmora move the pointer"), 10);
+    ASSERT_TRUE(reason);
+    EXPECT_NE(nameOf(reason.get()).find("/VelmoraBG use KWin's fake-input interface"), std::string::npos)
+        << nameOf(reason.get());
+    screenshot("kwin-refuses-the-agent");
+}
+
 TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
 {
     // The system's data with no applications in it: no viewer, no browser.
