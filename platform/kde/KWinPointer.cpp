@@ -25,10 +25,15 @@ constexpr const char* kSnapshotScript =
     "}\n"
     "report([p.x, p.y, x, y].concat(surface(workspace.activeClient), surface(under)).join(' '));";
 
-unsigned currentDispatch()
+// The main loop's current dispatch: its source, and the time the loop took
+// for this iteration (a source such as a repeating timer or a bus connection
+// keeps its id from one dispatch to the next).
+KWinPointer::Dispatch currentDispatch()
 {
     GSource* source = g_main_current_source();
-    return source ? g_source_get_id(source) : 0;
+    if (!source)
+        return {};
+    return {g_source_get_id(source), g_source_get_time(source)};
 }
 
 } // namespace
@@ -92,8 +97,8 @@ bool KWinPointer::moveGlobal(CGPoint point)
 const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, int>> probe, bool fresh)
 {
     const auto now = std::chrono::steady_clock::now();
-    const unsigned dispatch = currentDispatch();
-    if (!fresh && m_snapshot && dispatch != 0 && m_snapshot->dispatch == dispatch
+    const Dispatch dispatch = currentDispatch();
+    if (!fresh && m_snapshot && dispatch.source != 0 && m_snapshot->dispatch == dispatch
         && now - m_snapshot->taken < kSnapshotLifetime
         && (!probe || (probe->first == m_snapshot->probeX && probe->second == m_snapshot->probeY)))
         return &*m_snapshot;
@@ -121,6 +126,7 @@ const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, 
     taken.dispatch = dispatch;
     m_snapshot = taken;
     m_troubleReported = false;
+    g_log("velmora-kwin", G_LOG_LEVEL_DEBUG, "snapshot: %s", answer->c_str());
     return &*m_snapshot;
 }
 

@@ -7,6 +7,8 @@
 #include "platform/kde/KWinScript.h"
 #include "platform/linux/SurfaceLocator.h"
 
+#include <glib.h>
+
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -37,10 +39,11 @@ public:
         "Velmora keeps running but will not snap.";
 
     // One answer of KWin's stands for the pointer's place and the windows
-    // only within the dispatch of the main loop that asked (one reaction to
-    // a focused window, one snap-back poll), and not longer than this: an
-    // answer from a poll just before another window of the same process
-    // took the focus would put the pointer in the wrong window.
+    // only within the dispatch of the main loop that asked, until the next
+    // accessibility event (one reaction to a focused window, one snap-back
+    // poll), and not longer than this: an answer from before another window
+    // of the same process took the focus would put the pointer in the wrong
+    // window, or take a closed dialog's process for the active one.
     static constexpr std::chrono::milliseconds kSnapshotLifetime{100};
 
     // The log and the accessibility (which tells a window's process) are
@@ -59,6 +62,13 @@ public:
 
     std::optional<Surface> surfaceAt(int x, int y) override;
     std::optional<pid_t> focusedProcess() override;
+    void forgetAnswers() override { m_snapshot.reset(); }
+
+    struct Dispatch {
+        unsigned source{0}; // none outside a dispatch
+        gint64 iteration{0};
+        bool operator==(const Dispatch&) const = default;
+    };
 
 private:
     // What one script tells: where the pointer is, and the surfaces of the
@@ -66,7 +76,7 @@ private:
     // unless asked for another).
     struct Snapshot {
         std::chrono::steady_clock::time_point taken;
-        unsigned dispatch{0}; // the main loop's source that asked, 0 for none
+        Dispatch dispatch; // that asked
         CGPoint pointer;
         int probeX{0};
         int probeY{0};

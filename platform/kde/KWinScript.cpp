@@ -143,8 +143,11 @@ std::optional<std::string> KWinScript::ask(const std::string& body, std::string&
     if (loaded)
         g_variant_get(loaded.get(), "(i)", &id);
     if (id >= 0) {
-        const std::string path = "/" + std::to_string(id);
-        VariantPtr ran(call(path.c_str(), "org.kde.kwin.Script", "run", nullptr, nullptr, error));
+        // Started through Scripting.start (every loaded script not yet
+        // running) rather than the script's own object: KWin numbers scripts
+        // by how many are loaded, so with other programs loading and
+        // unloading theirs, the path of this id may be another's, or none.
+        VariantPtr ran(call("/Scripting", "org.kde.kwin.Scripting", "start", nullptr, nullptr, error));
         if (ran) {
             // Woken by the call back, or by this at the deadline.
             bool late = false;

@@ -1501,6 +1501,8 @@ void AtspiAccessibility::dispatchQueued()
     while (!m_queue.empty()) {
         QueuedEvent event = std::move(m_queue.front());
         m_queue.pop_front();
+        if (m_surfaces)
+            m_surfaces->forgetAnswers();
         m_eventReads = EventReads{};
         m_eventReads.requestsBefore = m_requestCount;
         const std::string& bus = event.bus;

@@ -22,6 +22,9 @@ public:
     // The process whose window has the focus; none when no window has it,
     // or the compositor cannot tell now.
     virtual std::optional<pid_t> focusedProcess() = 0;
+    // An accessibility event arrived: the windows may have changed, and an
+    // answer kept until now is not to be given again.
+    virtual void forgetAnswers() { }
 };
 
 } // namespace velmora::linux_desktop
