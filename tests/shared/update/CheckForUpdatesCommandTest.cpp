@@ -5,6 +5,7 @@
 #include "shared/update/AppcastFeeds.h"
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/ScopedEnvironment.h"
+#include "shared/update/SimPumping.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,7 @@ protected:
     sim::SimDesktop m_desktop;
     ScopedPlatform m_scoped{m_desktop};
     LoopbackHTTPServer m_server;
+    test::RealTimePacing m_pacing{m_desktop};
 };
 
 TEST_F(CheckForUpdatesCommandTest, UpToDate)
