@@ -25,11 +25,11 @@ class Timer;
 // `maximumBodySize` bytes would arrive, the exchange fails with
 // NSURLErrorDomain code kNSURLErrorDataLengthExceedsMaximum.
 //
-// From the run loop, the request's time-out is also counted on the loop's
-// clock and ends the exchange with kNSURLErrorTimedOut. From the run loop,
-// the last callback (failure or completion) comes at the
-// end of a pass, so the delegate may destroy the connection there; it must
-// not destroy it from a data callback. Under direct pump() calls any callback
+// On a run loop, the request's time-out is kept on the loop's clock as well
+// as curl's and ends the exchange with kNSURLErrorTimedOut. From the run
+// loop, the last callback (failure or completion) comes at the end of a
+// pass, so the delegate may destroy the connection there; it must not
+// destroy it from a data callback. Under direct pump() calls any callback
 // may destroy it.
 class URLConnection {
 public:
