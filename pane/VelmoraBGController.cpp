@@ -6,6 +6,7 @@
 #include "pane/VelmoraPref.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
+#include "shared/update/BundleInfo.h"
 
 #include <array>
 #include <cmath>
@@ -352,7 +353,7 @@ bool VelmoraBGController::noItsNot()
 
 std::string VelmoraBGController::currentVersionString() const
 {
-    return VELMORA_VERSION;
+    return BundleInfo::buildVersion();
 }
 
 std::string VelmoraBGController::bundleNameWithVersionString() const

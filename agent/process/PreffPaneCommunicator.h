@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/process/QuitNotificationWatcher.h"
+#include "shared/update/BundleInfo.h"
 
 namespace velmora {
 
@@ -19,7 +20,7 @@ public:
     std::string mustQuitNotificationName() const override { return ZQK_VelmoraMustQuitNotification; }
     std::string willQuitNotificationName() const override { return ZQK_VelmoraWillTerminate; }
     std::string mustUpdatePrefsNotificationName() const override { return ZQK_VelmoraMustUpdatePrefsNotification; }
-    std::string versionString() const override { return VELMORA_VERSION; }
+    std::string versionString() const override { return BundleInfo::buildVersion(); }
 };
 
 } // namespace velmora

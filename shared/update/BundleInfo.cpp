@@ -28,12 +28,21 @@ std::string BundleInfo::resourceDirectory()
 }
 
 // static
+std::string BundleInfo::buildVersion()
+{
+    return VELMORA_VERSION;
+}
+
+// static
 BundleInfo BundleInfo::named(const std::string& bundleName)
 {
     // Info files are property lists named like domains, so the preferences'
     // reader serves them.
     PlistFileDomainStore store(resourceDirectory());
-    return BundleInfo(store.read(bundleName + "-Info").value_or(Value::Dictionary{}));
+    Value::Dictionary values = store.read(bundleName + "-Info").value_or(Value::Dictionary{});
+    values[kCFBundleVersion] = Value(buildVersion());
+    values[kCFBundleShortVersionString] = Value(buildVersion());
+    return BundleInfo(std::move(values));
 }
 
 std::string BundleInfo::objectForInfoDictionaryKey(const std::string& key) const

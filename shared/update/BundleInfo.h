@@ -7,10 +7,10 @@
 
 namespace velmora {
 
-// A program's information values (name, versions, identifier, feed host,
-// feedback address), read at run time from "<name>-Info.plist" in the
-// resource directory, so a packager or a test can change them without
-// rebuilding.
+// A program's information values (name, identifier, feed host, feedback
+// address), read at run time from "<name>-Info.plist" in the resource
+// directory, so a packager or a test can change them without rebuilding.
+// The versions are the build's own (buildVersion()) whatever a file says.
 class BundleInfo {
 public:
     static constexpr const char* kAgentBundle = "VelmoraBG";
@@ -30,8 +30,14 @@ public:
     BundleInfo() = default;
     explicit BundleInfo(Value::Dictionary infoDictionary) : m_infoDictionary(std::move(infoDictionary)) { }
 
-    // The named bundle's values from the resource directory; empty values
-    // (every key reads "") when the file is missing or unreadable.
+    // The version of this build: the project's, compiled in. The pane, the
+    // agent, the feedback form and the update checks all take it from here,
+    // so a stale or edited information file cannot make them disagree.
+    static std::string buildVersion();
+
+    // The named bundle's values from the resource directory, with both
+    // version keys set to buildVersion(); other values read "" when the file
+    // is missing or unreadable.
     static BundleInfo named(const std::string& bundleName);
     static BundleInfo agent() { return named(kAgentBundle); }
     static BundleInfo pane() { return named(kPaneBundle); }

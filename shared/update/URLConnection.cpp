@@ -152,8 +152,14 @@ URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& d
     curl_multi_add_handle(t.multi.get(), easy);
     t.attached = true;
 
-    if (Platform::isInstalled())
-        m_timer = Platform::current().runLoop().scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pumpFromRunLoop(); });
+    if (Platform::isInstalled()) {
+        auto& loop = Platform::current().runLoop();
+        m_timer = loop.scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pumpFromRunLoop(); });
+        // curl's own limit counts real time only; this one keeps the loop's
+        // time, by which everything else the program waits for is scheduled.
+        if (request.timeoutInterval() > 0)
+            m_deadline = loop.scheduleTimer(request.timeoutInterval(), TimerRepeats::No, [this] { finishFromRunLoop(CURLE_OPERATION_TIMEDOUT); });
+    }
 }
 
 URLConnection::~URLConnection()
@@ -167,6 +173,8 @@ void URLConnection::cancel()
     m_finished = true;
     if (m_timer)
         m_timer->invalidate();
+    if (m_deadline)
+        m_deadline->invalidate();
     if (m_transfer)
         m_transfer->detach();
 }
@@ -179,18 +187,26 @@ void URLConnection::pump(double waitSeconds)
 
 void URLConnection::pumpFromRunLoop()
 {
-    auto outcome = transferAndDeliverData(0);
-    if (!outcome)
+    if (auto outcome = transferAndDeliverData(0))
+        finishFromRunLoop(*outcome);
+}
+
+void URLConnection::finishFromRunLoop(int curlResult)
+{
+    if (m_finished)
         return;
     // The last word is said from the end of this pass, outside the timer's
-    // callback: the delegate may then destroy us, timer included.
+    // callback: the delegate may then destroy us, timers included.
     m_finished = true;
     m_timer->invalidate();
+    if (m_deadline)
+        m_deadline->invalidate();
     std::weak_ptr<bool> alive = m_alive;
-    Platform::current().runLoop().performAtEndOfPass([this, alive, code = *outcome] {
+    Platform::current().runLoop().performAtEndOfPass([this, alive, curlResult] {
         if (auto token = alive.lock(); token && *token) {
             m_timer.reset();
-            finish(code);
+            m_deadline.reset();
+            finish(curlResult);
         }
     });
 }
@@ -235,6 +251,8 @@ void URLConnection::finish(int curlResult)
     m_finished = true;
     if (m_timer)
         m_timer->invalidate();
+    if (m_deadline)
+        m_deadline->invalidate();
     t.detach();
 
     auto code = static_cast<CURLcode>(curlResult);

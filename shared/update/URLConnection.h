@@ -25,9 +25,11 @@ class Timer;
 // `maximumBodySize` bytes would arrive, the exchange fails with
 // NSURLErrorDomain code kNSURLErrorDataLengthExceedsMaximum.
 //
-// From the run loop, the last callback (failure or completion) comes at the
-// end of a pass, so the delegate may destroy the connection there; it must
-// not destroy it from a data callback. Under direct pump() calls any callback
+// On a run loop, the request's time-out is kept on the loop's clock as well
+// as curl's and ends the exchange with kNSURLErrorTimedOut. From the run
+// loop, the last callback (failure or completion) comes at the end of a
+// pass, so the delegate may destroy the connection there; it must not
+// destroy it from a data callback. Under direct pump() calls any callback
 // may destroy it.
 class URLConnection {
 public:
@@ -82,6 +84,8 @@ private:
     struct Transfer;
     URLConnection(const URLRequest& request, URLConnectionDelegate& delegate, size_t maximumBodySize);
     void pumpFromRunLoop();
+    // Ends the exchange with `curlResult`, told from the end of the pass.
+    void finishFromRunLoop(int curlResult);
     // The exchange's curl result once it ended; data is delivered on the way.
     std::optional<int> transferAndDeliverData(double waitSeconds);
     void finish(int curlResult);
@@ -89,6 +93,7 @@ private:
     URLConnectionDelegate& m_delegate;
     std::unique_ptr<Transfer> m_transfer;
     std::unique_ptr<Timer> m_timer;
+    std::unique_ptr<Timer> m_deadline; // the request's time-out, on the loop's clock
     std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
     bool m_finished{false};
     long m_statusCode{0};

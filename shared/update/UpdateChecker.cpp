@@ -4,7 +4,6 @@
 #include "shared/update/SUStandardVersionComparator.h"
 
 #include <algorithm>
-#include <fstream>
 #include <initializer_list>
 
 namespace velmora {
@@ -25,32 +24,6 @@ std::string format(const std::string& text, std::initializer_list<std::string> a
         }
     }
     return out;
-}
-
-// One os-release value, unquoted (shell-style double or single quotes, with
-// backslash escapes inside double quotes).
-std::string osReleaseValue(const std::string& path, const std::string& key)
-{
-    std::ifstream file(path);
-    std::string line;
-    const std::string prefix = key + "=";
-    while (std::getline(file, line)) {
-        if (line.rfind(prefix, 0) != 0)
-            continue;
-        std::string raw = line.substr(prefix.size());
-        if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front()) {
-            char quote = raw.front();
-            std::string value;
-            for (size_t i = 1; i + 1 < raw.size(); ++i) {
-                if (quote == '"' && raw[i] == '\\' && i + 2 < raw.size())
-                    ++i;
-                value += raw[i];
-            }
-            return value;
-        }
-        return raw;
-    }
-    return {};
 }
 
 } // namespace
@@ -200,10 +173,7 @@ bool UpdateChecker::hostSupportsItem(const SUAppcastItem& item) const
 
 std::string UpdateChecker::systemVersionString() const
 {
-    std::string version = osReleaseValue(m_osReleasePath, "VERSION_ID");
-    if (version.empty() && m_osReleasePath == kDefaultOSReleasePath)
-        version = osReleaseValue("/usr/lib/os-release", "VERSION_ID");
-    return version;
+    return SystemVersion::fromFacts(m_systemFacts ? *m_systemFacts : SystemVersion::read());
 }
 
 // static

@@ -3,6 +3,7 @@
 #include "platform/NotificationCenter.h"
 #include "shared/update/BundleInfo.h"
 #include "shared/update/SUAppcast.h"
+#include "shared/update/SystemVersion.h"
 #include "shared/update/UpdateCheckerDelegate.h"
 
 #include <memory>
@@ -23,7 +24,6 @@ public:
     static constexpr const char* kFailureTitle = "Failure checking for updates";
     static constexpr const char* kUpToDateTitle = "You are up to date!";
     static constexpr const char* kUpdateButtonTitle = "Go to Update Webpage";
-    static constexpr const char* kDefaultOSReleasePath = "/etc/os-release";
 
     // The checker of the program described by `bundle`, whose name the texts
     // use when no appName is set. Subscribes to the application's
@@ -58,8 +58,8 @@ public:
 
     // Where alerts go; the platform's when null (not owned).
     void setAlertService(AlertService* alerts) { m_alerts = alerts; }
-    // Where the host's version is read (VERSION_ID); tests point it elsewhere.
-    void setOSReleasePath(std::string path) { m_osReleasePath = std::move(path); }
+    // The facts the system version is made from; this machine's when unset.
+    void setSystemFacts(std::optional<SystemVersion::Facts> facts) { m_systemFacts = std::move(facts); }
 
     // Starts a check; does nothing without an address or a version.
     void checkForUpdate();
@@ -70,8 +70,7 @@ public:
     const std::shared_ptr<const SUAppcastItem>& offeredItem() const { return m_offeredItem; }
 
     bool hostSupportsItem(const SUAppcastItem& item) const;
-    // The host system's version from os-release's VERSION_ID ("12", "22.04");
-    // "" when it gives none.
+    // The host system's dotted version (SystemVersion::fromFacts), never "".
     std::string systemVersionString() const;
     // Ascending by version.
     static bool itemsSort(const std::shared_ptr<const SUAppcastItem>& a, const std::shared_ptr<const SUAppcastItem>& b);
@@ -99,7 +98,7 @@ private:
 
     BundleInfo m_bundle;
     AlertService* m_alerts{nullptr}; // not owned
-    std::string m_osReleasePath{kDefaultOSReleasePath};
+    std::optional<SystemVersion::Facts> m_systemFacts;
     std::shared_ptr<const SUAppcastItem> m_offeredItem;
     NotificationObservation m_resignActiveObservation;
 };

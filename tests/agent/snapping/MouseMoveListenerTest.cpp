@@ -65,7 +65,9 @@ struct Dialog {
 class MouseMoveListenerTest : public ::testing::Test {
 protected:
     static constexpr CGPoint kRestingPointer{100, 100};
-    static constexpr double kPoll = UIElementUnderPointWatcher::kPollInterval;
+    // How soon a change under the pointer is noticed, written out rather
+    // than read back from the watcher, so that a slower poll fails here.
+    static constexpr double kPoll = 0.05;
 
     MouseMoveListenerTest() : m_app(m_desktop.launch("Editor", std::string("org.example.editor")))
     {
@@ -249,6 +251,24 @@ TEST_F(MouseMoveListenerTest, DismissedDialogPutsThePointerBackWhenAllowed)
 
     m_desktop.advance(1.0); // the watch is over
     EXPECT_EQ(m_log.entries().size(), 2u);
+}
+
+TEST_F(MouseMoveListenerTest, AGoneButtonIsNoticedWithinFiftyMillisecondsWheneverItGoes)
+{
+    for (double goneAfter : {0.0, 0.01, 0.026, 0.049, 0.07}) {
+        SCOPED_TRACE(testing::Message() << "gone " << goneAfter << " s after the snap");
+        Dialog dialog = buildSaveDialog();
+        snapTo(dialog.snapPoint);
+        size_t reportsBefore = m_log.count(QK_VL_OldDefaultButtonGone);
+        m_desktop.advance(goneAfter);
+        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore);
+
+        m_desktop.closeWindow(m_app, dialog.window);
+        m_desktop.advance(kPoll);
+        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore + 1);
+        EXPECT_TRUE(m_listener->watchers().empty());
+        m_desktop.userMovesPointer(kRestingPointer);
+    }
 }
 
 TEST_F(MouseMoveListenerTest, NoSnapBackWhenSwitchedOffUnsetOrNoApplicationIsActive)

@@ -2,6 +2,7 @@
 
 #include "pane/feedback/FeedbackWindow.h"
 #include "platform/sim/SimDesktop.h"
+#include "shared/update/BundleInfo.h"
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/ScopedEnvironment.h"
 #include "shared/update/SimPumping.h"
@@ -153,7 +154,7 @@ TEST_F(VLHXFeedbackControllerTest, AReportArrivesWithEveryFieldIntact)
 
     Fields fields = receivedFields();
     EXPECT_EQ(fields, (Fields{{"feedbackType", "BUG"}, {"feedback", message}, {"appName", "Velmora"},
-                          {"bundleID", "com.brightfen.velmora.prefpane"}, {"version", "1.0.0"},
+                          {"bundleID", "com.brightfen.velmora.prefpane"}, {"version", BundleInfo::buildVersion()},
                           {"systemProfile", "<systemProfile suppressed>"}, {"email", "ada+velmora@example.invalid"},
                           {"name", "Ada \u00c6lfrida"}}));
 
@@ -186,7 +187,7 @@ TEST_F(VLHXFeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
     EXPECT_EQ(fields["feedbackType"], "SUPPORT");
     EXPECT_EQ(fields["feedback"], "Where is the switch?");
     const std::string& profile = fields["systemProfile"];
-    for (const char* expected : {"Velmora\n  Version: 1.0.0\n", "    playsSoundOnMove: 1\n", "  Distribution: ", "  Kernel: ",
+    for (const std::string& expected : std::vector<std::string>{"Velmora\n  Version: " + BundleInfo::buildVersion() + "\n", "    playsSoundOnMove: 1\n", "  Distribution: ", "  Kernel: ",
              "  Screens: 1\n    1440 x 900 at (0, 0), scale 1\n", "  Accessibility bus: enabled\n", "  GTK: 4.12\n"})
         EXPECT_NE(profile.find(expected), std::string::npos) << expected << " missing from:\n" << profile;
     EXPECT_EQ(alerts().back().alert.title, "Thank you for your feedback!");

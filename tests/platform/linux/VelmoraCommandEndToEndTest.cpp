@@ -7,6 +7,7 @@
 #include "platform/linux/XTestPointer.h"
 #include "platform/linux/TestApplications.h"
 #include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/update/BundleInfo.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -374,7 +375,7 @@ TEST_F(VelmoraCommandEndToEndTest, OneAgentAtATimeAndItsInterfaceIsOnTheBus)
     ASSERT_TRUE(g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, nullptr, nullptr));
     const std::string introspection = out ? out : "";
     g_free(out);
-    for (const char* member : {"Quit()", "Reload()", "readonly s Version = '1.0.0'", "readonly b Running = true"})
+    for (const std::string& member : std::vector<std::string>{"Quit()", "Reload()", "readonly s Version = '" + BundleInfo::buildVersion() + "'", "readonly b Running = true"})
         EXPECT_NE(introspection.find(member), std::string::npos) << member << " in\n" << introspection;
 
     // Killed without a word: the name goes with the process.

@@ -157,20 +157,23 @@ TEST_F(SUAppcastFetchTest, RedirectsAreFollowed)
     EXPECT_EQ(m_server.requests().size(), 2u);
 }
 
-TEST_F(SUAppcastFetchTest, AStalledServerTimesOutAndOversizedBodiesAreRefused)
+TEST_F(SUAppcastFetchTest, AStalledServerIsGivenUpAtThirtySecondsAndOversizedBodiesAreRefused)
 {
     LoopbackHTTPServer::Response stall;
     stall.stall = true;
     m_server.route("/stall.xml", stall);
-    m_appcast.setTimeoutInterval(0.3);
-    fetch("/stall.xml");
+    m_appcast.fetchAppcastFromURL(m_server.url("/stall.xml"));
+    m_desktop.advance(29.99);
+    EXPECT_TRUE(m_appcast.isLoading());
+    EXPECT_EQ(m_delegate.calls(), 0);
+    m_desktop.advance(0.01);
+    EXPECT_FALSE(m_appcast.isLoading());
     ASSERT_EQ(m_delegate.errors.size(), 1u);
     EXPECT_EQ(lastFailureReason(), "The request timed out.");
 
     LoopbackHTTPServer::Response huge;
     huge.streamedBytes = 8 * SUAppcast::kMaximumFeedSize;
     m_server.route("/huge.xml", huge);
-    m_appcast.setTimeoutInterval(SUAppcast::kTimeoutInterval);
     fetch("/huge.xml");
     ASSERT_EQ(m_delegate.errors.size(), 2u);
     EXPECT_EQ(lastFailureReason(), "The response is larger than allowed.");

@@ -4,6 +4,7 @@
 #include "shared/update/URLConnection.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace velmora::test {
@@ -21,5 +22,21 @@ bool runUntil(sim::SimDesktop& desktop, Done done, double seconds = 10)
     }
     return done();
 }
+
+// For code that runs the loop itself (run() jumps the clock from one timer
+// to the next): while it lives, the virtual clock outruns real time at most
+// fivefold, as under runUntil, so a loopback server can answer before the
+// request's time-out comes round on the virtual clock.
+class RealTimePacing {
+public:
+    explicit RealTimePacing(sim::SimDesktop& desktop)
+        : m_timer(desktop.runLoop().scheduleTimer(URLConnection::kPumpInterval, TimerRepeats::Yes,
+              [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }))
+    {
+    }
+
+private:
+    std::unique_ptr<Timer> m_timer;
+};
 
 } // namespace velmora::test

@@ -50,14 +50,21 @@ protected:
         ASSERT_TRUE(pane.synchronize());
     }
 
-    // Lets one day pass and, if a check started, runs it to its end.
+    bool checking() { return m_scheduler->checker().appcast().isLoading(); }
+
+    // Runs the clock to the end of the next whole day since set-up and, if a
+    // check started then, runs it to its end.
     void oneDay()
     {
         size_t before = m_server.requests().size();
-        m_desktop.advance(TimedUpdateChecker::kUpdateInterval);
-        test::runUntil(m_desktop, [&] { return !m_scheduler->checker().appcast().isLoading(); });
+        m_desktop.advance(static_cast<double>(++m_days) * kDay - m_desktop.now());
+        test::runUntil(m_desktop, [&] { return !checking(); });
         m_lastDayChecked = m_server.requests().size() > before;
     }
+
+    // The period users are promised, written out rather than read back from
+    // the class, so that a changed interval fails here.
+    static constexpr double kDay = 24 * 60 * 60;
 
     std::string m_directory{makeDirectory()};
     PlistFileDomainStore m_store{m_directory};
@@ -66,6 +73,7 @@ protected:
     LoopbackHTTPServer m_server;
     std::unique_ptr<TimedUpdateChecker> m_scheduler;
     bool m_lastDayChecked{false};
+    int m_days{0};
 };
 
 TEST_F(TimedUpdateCheckerTest, ConfiguresTheAgentsChecker)
@@ -80,10 +88,25 @@ TEST_F(TimedUpdateCheckerTest, ConfiguresTheAgentsChecker)
     EXPECT_EQ(&m_scheduler->checker(), &checker) << "set-up runs once";
 }
 
+TEST_F(TimedUpdateCheckerTest, TheCheckComesEveryTwentyFourHoursAndNotBefore)
+{
+    paneSetsDailyChecks(true);
+    m_desktop.advance(kDay - 0.001);
+    EXPECT_FALSE(checking()) << "no check at start-up, nor before the day is out";
+    m_desktop.advance(0.001);
+    EXPECT_TRUE(checking());
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return !checking(); }));
+
+    // The check's own time does not push the next one back.
+    m_desktop.advance(2 * kDay - 0.001 - m_desktop.now());
+    EXPECT_FALSE(checking());
+    EXPECT_EQ(m_server.requests().size(), 1u);
+    m_desktop.advance(0.001);
+    EXPECT_TRUE(checking());
+}
+
 TEST_F(TimedUpdateCheckerTest, NothingHappensUntilTheUserAllowsDailyChecks)
 {
-    m_desktop.advance(TimedUpdateChecker::kUpdateInterval - 1);
-    EXPECT_TRUE(m_server.requests().empty()) << "no check at start-up";
     oneDay();
     EXPECT_FALSE(m_lastDayChecked) << "an absent key reads as off";
 

@@ -9,9 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 namespace velmora {
 namespace {
@@ -36,23 +33,13 @@ class UpdateCheckerTest : public ::testing::Test {
 protected:
     UpdateCheckerTest()
     {
-        char pattern[] = "/tmp/velmora-os-release-XXXXXX";
-        m_osReleaseFile = mkstemp(pattern) >= 0 ? pattern : "";
-        writeOSRelease("PRETTY_NAME=\"Test OS\"\nVERSION_ID=\"10.4.11\"\n");
         m_checker = std::make_unique<UpdateChecker>(BundleInfo(Value::Dictionary{{"CFBundleName", Value("VelmoraBundle")}}));
         m_checker->setAppcastURL(m_server.url(kFeedPath));
         m_checker->setVersionString("1.2");
         m_checker->setAppName("Velmora");
-        m_checker->setOSReleasePath(m_osReleaseFile);
+        m_checker->setSystemFacts(SystemVersion::Facts{"10.4.11", "", "6.1.0-13-amd64"});
         m_checker->setDelegate(&m_delegate);
     }
-    ~UpdateCheckerTest() override
-    {
-        m_checker.reset();
-        std::filesystem::remove(m_osReleaseFile);
-    }
-
-    void writeOSRelease(const std::string& text) { std::ofstream(m_osReleaseFile) << text; }
     void serveFeed(const std::string& items) { m_server.route(kFeedPath, LoopbackHTTPServer::ok(appcastDocument(items))); }
 
     // Runs one check to its end, as the delegate hears it.
@@ -75,7 +62,6 @@ protected:
     ScopedPlatform m_scoped{m_desktop};
     LoopbackHTTPServer m_server;
     RecordingCheckerDelegate m_delegate;
-    std::string m_osReleaseFile;
     std::unique_ptr<UpdateChecker> m_checker;
 };
 
@@ -188,7 +174,6 @@ TEST_F(UpdateCheckerTest, TheDelegatesAnswerOverridesTheStoredFlags)
 
 TEST_F(UpdateCheckerTest, MinimumSystemVersions)
 {
-    SUAppcast::Items items;
     auto item = [&](const std::string& minimum) {
         return SUAppcastItem::initWithDictionary(Value::Dictionary{{"sparkle:minimumSystemVersion", Value(minimum)},
             {"enclosure", Value(Value::Dictionary{{"url", Value("http://f.invalid/V_1.zip")}})}});
@@ -197,16 +182,19 @@ TEST_F(UpdateCheckerTest, MinimumSystemVersions)
     EXPECT_TRUE(m_checker->hostSupportsItem(*item("10.4")));
     EXPECT_TRUE(m_checker->hostSupportsItem(*item("10.4.11")));
     EXPECT_FALSE(m_checker->hostSupportsItem(*item("10.4.12")));
-    EXPECT_EQ(m_checker->systemVersionString(), "10.4.11");
+}
 
-    writeOSRelease("NAME=Debian\nVERSION_ID='12'\n");
-    EXPECT_EQ(m_checker->systemVersionString(), "12");
-    EXPECT_TRUE(m_checker->hostSupportsItem(*item("11.7")));
-    writeOSRelease("VERSION_ID=22.04\n");
-    EXPECT_EQ(m_checker->systemVersionString(), "22.04");
-    writeOSRelease("NAME=rolling\n");
-    EXPECT_EQ(m_checker->systemVersionString(), "");
-    EXPECT_FALSE(m_checker->hostSupportsItem(*item("1")));
+// A rolling distribution names no version: the kernel's stands in, so items
+// with a minimum are still offered.
+TEST_F(UpdateCheckerTest, ARollingSystemIsOfferedTheNewestItemItMeets)
+{
+    m_checker->setSystemFacts(SystemVersion::Facts{"", "", "6.12.5-amd64"});
+    serveFeed(appcastItem("1.4", "Sun, 08 Jun 2008 12:00:00 +0000", "<sparkle:minimumSystemVersion>7.0</sparkle:minimumSystemVersion>")
+        + appcastItem("1.3", "Sat, 07 Jun 2008 12:00:00 +0000", "<sparkle:minimumSystemVersion>6.1</sparkle:minimumSystemVersion>"));
+    m_desktop.alerts().answerNextWith(1);
+    check();
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_NE(alerts()[0].alert.message.find("Version 1.3 is available."), std::string::npos) << alerts()[0].alert.message;
 }
 
 TEST_F(UpdateCheckerTest, ANewerItemWithoutReleaseNotesIsAFailure)
