@@ -1,5 +1,7 @@
 #include "apps/DesktopChooser.h"
 
+#include "shared/process/AgentExitStatus.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -85,7 +87,8 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
 #endif
 
 // static
-std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity, Purpose purpose)
+std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applicationDomain, const std::string& logIdentity, Purpose purpose,
+    double accessibilityBusPatience, int* missingExitCode)
 {
 #if VELMORA_HAVE_LINUX_DESKTOP
     using linux_desktop::LinuxDesktop;
@@ -95,6 +98,7 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     options.logIdentity = logIdentity;
     // At login the agent may come before the accessibility bus: it waits.
     options.waitsForAccessibilityBus = purpose == Purpose::Agent;
+    options.accessibilityBusPatience = accessibilityBusPatience;
     if (purpose == Purpose::Agent)
         chooseDesktop(options);
     else if (linux_desktop::X11Pointer::isWaylandSession() && isGnome()) {
@@ -120,11 +124,32 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     // The installed resources, or the source tree's for a program run from its build folder.
     std::error_code error;
     options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;
-    return LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
+    LinuxDesktop::Missing missing = LinuxDesktop::Missing::Nothing;
+    auto desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options, &missing);
+    if (!desktop && missingExitCode) {
+        switch (missing) {
+        case LinuxDesktop::Missing::Display:
+            *missingExitCode = AgentExitStatus::kNoDisplay;
+            break;
+        case LinuxDesktop::Missing::SessionBus:
+            *missingExitCode = AgentExitStatus::kNoSessionBus;
+            break;
+        case LinuxDesktop::Missing::AccessibilityBus:
+            *missingExitCode = AgentExitStatus::kNoAccessibilityBus;
+            break;
+        case LinuxDesktop::Missing::Nothing:
+            *missingExitCode = 1;
+            break;
+        }
+    }
+    return desktop;
 #else
     (void)applicationDomain;
     (void)logIdentity;
     (void)purpose;
+    (void)accessibilityBusPatience;
+    if (missingExitCode)
+        *missingExitCode = 1;
     std::fputs("velmora: built without the desktop backend\n", stderr);
     return nullptr;
 #endif

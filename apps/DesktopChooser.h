@@ -23,9 +23,12 @@ public:
     // as autostart entries, or null when any of them is missing or this
     // build has no desktop backend. The reason for a null goes to standard
     // error. The agent's desktop does not count the accessibility bus as
-    // missing: it waits for it, and follows it when it restarts.
+    // missing: it waits for it (for good, or `accessibilityBusPatience`
+    // seconds), and follows it when it restarts. `missingExitCode`, if given,
+    // gets the AgentExitStatus code of what was missing, and 1 without a
+    // desktop backend.
     static std::unique_ptr<Platform> realDesktop(const std::string& applicationDomain, const std::string& logIdentity,
-        Purpose purpose = Purpose::Agent);
+        Purpose purpose = Purpose::Agent, double accessibilityBusPatience = 0, int* missingExitCode = nullptr);
 };
 
 } // namespace velmora

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimScenario.h"
+#include "shared/process/AgentExitStatus.h"
 
 #include <CLI/CLI.hpp>
 
@@ -91,20 +92,34 @@ int main(int argc, char** argv)
     CLI::App cli{"VelmoraBG: moves the pointer onto the button that answers a new dialog."};
     std::string scenario;
     bool demo = false;
+    bool failWithoutDesktop = false;
     double speed = 4.0;
     cli.add_flag("--demo", demo, "Run on the simulated demo desktop, even where a real desktop exists");
+    cli.add_flag(AgentExitStatus::kFailWithoutDesktopOption, failWithoutDesktop,
+        "Where there is no desktop to watch, exit with a code that says what is missing (20 no X display, 21 no session bus, "
+        "22 no accessibility bus within 5 s) instead of playing the demo; how the settings start the agent");
     cli.add_option("--scenario", scenario, "Scenario file to play on the demo desktop (JSON; see the README)")->check(CLI::ExistingFile);
     cli.add_option("--speed", speed, "Demo seconds per real second; 0 plays as fast as possible")->check(CLI::NonNegativeNumber);
     CLI11_PARSE(cli, argc, argv);
 
 #ifdef VELMORA_HAVE_LINUX_DESKTOP
     if (!demo && scenario.empty()) {
-        if (auto desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "VelmoraBG"))
+        int missing = 1;
+        const double patience = failWithoutDesktop ? AgentExitStatus::kAccessibilityBusPatience : 0;
+        if (auto desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "VelmoraBG", DesktopChooser::Purpose::Agent, patience, &missing))
             return runOnRealDesktop(*desktop);
+        // Started by the settings, which wait for an announcement the demo
+        // would never make: they learn why from the exit code.
+        if (failWithoutDesktop)
+            return missing;
         std::cerr << "VelmoraBG: no desktop to watch here; playing the demo instead.\n";
     }
 #else
     (void)demo;
+    if (failWithoutDesktop) {
+        std::cerr << "VelmoraBG: built without the desktop backend: no desktop to watch\n";
+        return 1;
+    }
 #endif
     return runOnSimulatedDesktop(scenario, speed);
 }

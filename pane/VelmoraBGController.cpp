@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 #include "shared/update/BundleInfo.h"
+#include "shared/process/AgentExitStatus.h"
 
 #include <array>
 #include <cmath>
@@ -244,14 +245,33 @@ void VelmoraBGController::startRunning()
     setAgentLaunchFailure("");
     // An agent that never started would never answer: the switch would wait
     // for good, and the login item would start nothing at every login.
-    if (!Platform::current().paneServices().launchApplicationAtPath(path)) {
+    std::weak_ptr<VelmoraBGController*> controller = m_self;
+    auto ended = [controller](int waitStatus) {
+        if (auto self = controller.lock())
+            (*self)->agentEnded(waitStatus);
+    };
+    if (!Platform::current().paneServices().launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption}, ended)) {
         NSLog("could not launch the agent at " + path);
         setAgentLaunchFailure("The agent, " + path + ", is missing or cannot run. Reinstalling Velmora should bring it back.");
         setShouldRun(false);
         return;
     }
-    LoginItemsSynchronizer::setAppLaunchesAtLogin(true, path);
+    // The login item waits for the agent's announcement: an agent that cannot
+    // watch this session would not watch the next one started the same way.
+    m_awaitingAgentStart = true;
     setWaitingForResponse(true);
+}
+
+void VelmoraBGController::agentEnded(int waitStatus)
+{
+    if (!m_awaitingAgentStart)
+        return;
+    m_awaitingAgentStart = false;
+    const std::string why = AgentExitStatus::describe(waitStatus);
+    NSLog("the agent ended before it started watching: " + why);
+    setAgentLaunchFailure("The agent could not start watching: " + why + ".");
+    setWaitingForResponse(false);
+    setShouldRun(false);
 }
 
 void VelmoraBGController::setAgentLaunchFailure(const std::string& failure)
@@ -329,7 +349,12 @@ std::string VelmoraBGController::feedbackMailLink() const
 
 bool VelmoraBGController::yesItsRunning()
 {
-    if (!BGAppController::yesItsRunning())
+    const bool loaded = BGAppController::yesItsRunning();
+    if (m_awaitingAgentStart) {
+        m_awaitingAgentStart = false;
+        LoginItemsSynchronizer::setAppLaunchesAtLogin(true, agentPath());
+    }
+    if (!loaded)
         return false;
     updateUI();
     PaneWindow* paneWindow = window();

@@ -3,6 +3,7 @@
 #include "pane/BGAppController.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -91,9 +92,11 @@ public:
     // flags: asking, starting, running, stopping or not running.
     std::string runStateDescription() const;
 
+    // Launches the agent; its login item is added when it announces itself.
     void startRunning();
     void stopRunning();
-    // Why the last start could not launch the agent; "" after a launch.
+    // Why the last start could not launch the agent, or why the agent ended
+    // before announcing itself; "" otherwise.
     const std::string& agentLaunchFailure() const { return m_agentLaunchFailure; }
     // The agent program, installed beside this program.
     std::string agentPath() const;
@@ -130,11 +133,18 @@ private:
     PaneWindow* window() const;
     const Setting& setting(const char* key) const;
     void setAgentLaunchFailure(const std::string& failure);
+    // The launched agent's process ended; matters only before its announcement.
+    void agentEnded(int waitStatus);
 
     VelmoraPref* m_prefPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
     std::string m_agentLaunchFailure;
+    // A launched agent has not announced itself yet.
+    bool m_awaitingAgentStart{false};
+    // The launched agent's exit handler holds a weak reference to this: the
+    // agent may end after the pane's controller is gone.
+    std::shared_ptr<VelmoraBGController*> m_self{std::make_shared<VelmoraBGController*>(this)};
 };
 
 } // namespace velmora

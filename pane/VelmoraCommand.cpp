@@ -34,6 +34,8 @@ constexpr const char* kExitCodesText =
     "  5  no desktop session: no session bus to reach the agent and the settings on,\n"
     "     or (velmora alone) no display to open the settings window on\n"
     "  6  the settings file could not be written (a read-only or full disk); nothing changed\n"
+    "  7  start: the agent ended before it started watching (no X display, no session bus,\n"
+    "     no accessibility bus; the message says which); it is not started at login\n"
     "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
 
 std::string formatValue(PreferenceType type, const Value& value)
@@ -233,6 +235,9 @@ int VelmoraCommand::start()
     auto& controller = m_pane.prefsController();
     askStatus();
     if (controller.isRunning()) {
+        // An agent that announced itself only after an earlier start gave up
+        // waiting has no login item yet.
+        LoginItemsSynchronizer::setAppLaunchesAtLogin(true, controller.agentPath());
         m_out << "running\n";
         return kExitSuccess;
     }
@@ -248,9 +253,14 @@ int VelmoraCommand::start()
         m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
         return kExitRefused;
     }
-    if (!waitForAnswer(kAgentAnswerTimeout) || !controller.isRunning()) {
+    const bool answered = waitForAnswer(kAgentAnswerTimeout);
+    if (!controller.agentLaunchFailure().empty()) {
+        m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
+        return kExitAgentEnded;
+    }
+    if (!answered || !controller.isRunning()) {
         m_err << "velmora: the agent did not announce itself within " << kAgentAnswerTimeout
-              << " seconds; it stays registered to start at login (`velmora stop` removes it)\n";
+              << " seconds; it is not started at login (`velmora start` again adds it once the agent runs)\n";
         return kExitNoAnswer;
     }
     m_out << "running\n";

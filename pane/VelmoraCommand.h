@@ -27,6 +27,7 @@ public:
     static constexpr int kExitNoAnswer = 4;    // the agent did not answer in time
     static constexpr int kExitNoDesktop = 5;   // no desktop session: no session bus, or no display for the window
     static constexpr int kExitNotWritten = 6;  // the settings file could not be written
+    static constexpr int kExitAgentEnded = 7;  // `start`: the agent ended before it started watching
 
     // How long `start` and `stop` wait for the agent's announcement or its
     // termination notice. The pane itself waits indefinitely; a command must

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -11,11 +13,16 @@ class PaneServices {
 public:
     virtual ~PaneServices() = default;
 
-    // Starts the program at `path` as a separate process and returns at once,
-    // without waiting for it to come up. False when it could not be started
-    // (missing, not executable); true says nothing about whether it keeps
-    // running.
-    virtual bool launchApplicationAtPath(const std::string& path) = 0;
+    // Called, from the run loop, with a launched program's wait status (as
+    // waitpid() gives it) when it ends while this process still runs.
+    using ExitHandler = std::function<void(int waitStatus)>;
+
+    // Starts the program at `path` with `arguments` as a separate process and
+    // returns at once, without waiting for it to come up. False when it could
+    // not be started (missing, not executable); true says nothing about
+    // whether it keeps running: `ended`, if given, says when it stops.
+    virtual bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+        ExitHandler ended = {}) = 0;
 
     // Shows the desktop's own settings panel for accessibility. False where
     // the desktop has none or it could not be opened; the caller then shows

@@ -17,7 +17,25 @@ namespace {
 // are written back into the list at every start.
 constexpr const char* kAlwaysIgnoredApps[] = {"Moneydance", "V2C", "Address Book"};
 
-constexpr const char* kLoginWindowProcessName = "loginwindow";
+// The processes, running as the user, whose dialogs the user meets between
+// sessions: the lockers' unlock dialogs and the log-out dialogs of Xfce, MATE
+// and KDE (GTK 3 and Qt, so on the accessibility bus). GNOME's lock screen and
+// log-out dialog are drawn by the shell itself, and a greeter before login
+// runs as another user: neither can be observed. Names as the first word of
+// the command line, which /proc does not shorten.
+constexpr const char* kSessionDialogProcessNames[] = {
+    "xfce4-screensaver-dialog",
+    "xfce4-session-logout",
+    "mate-screensaver-dialog",
+    "kscreenlocker_greet",
+    "ksmserver-logout-greeter",
+};
+
+bool isSessionDialogProcess(const std::string& name)
+{
+    return std::find(std::begin(kSessionDialogProcessNames), std::end(kSessionDialogProcessNames), name)
+        != std::end(kSessionDialogProcessNames);
+}
 
 pid_t pidOfRecord(const Value::Dictionary& record)
 {
@@ -99,7 +117,7 @@ void AppsObservers::reloadObservers()
     platform.standardUserDefaults().synchronize();
     for (const auto& info : platform.workspace().launchedApplications())
         addAppWithAppInfo(info.record());
-    loadLoginWindowApplication();
+    loadSessionDialogProcesses();
 }
 
 void AppsObservers::addApp(const Notification& notification)
@@ -114,7 +132,10 @@ void AppsObservers::removeApp(const Notification& notification)
 
 void AppsObservers::addAppWithAppInfo(const Value::Dictionary& record)
 {
-    if (!appAllowsVelmora(record))
+    // A session dialog is answered wherever it comes from; the user cannot
+    // switch it off by putting its process on the list.
+    const std::string* name = valueForKey(record, kNSApplicationName).string();
+    if (!(name && isSessionDialogProcess(*name)) && !appAllowsVelmora(record))
         return;
 
     if (auto* observer = addObserverForAppWithPID(pidOfRecord(record))) {
@@ -163,13 +184,15 @@ void AppsObservers::removeObserverForAppWithPID(pid_t pid)
     auto removed = m_appsObservers.extract(pid);
 }
 
-void AppsObservers::loadLoginWindowApplication()
+void AppsObservers::loadSessionDialogProcesses()
 {
-    const pid_t pid = ProcessInformer::processIDForProcessNamed(kLoginWindowProcessName);
-    if (pid == kNSNotFound)
-        return;
-    if (!addObserverForAppWithPID(pid))
-        NSLog("couldn't add loginwindow");
+    // Most of the time none runs: they come up when the screen locks or the
+    // user logs out, and are then followed as launched applications.
+    for (const char* name : kSessionDialogProcessNames) {
+        const pid_t pid = ProcessInformer::processIDForProcessNamed(name);
+        if (pid != kNSNotFound && !addObserverForAppWithPID(pid))
+            NSLog(std::string("couldn't add ") + name);
+    }
 }
 
 bool AppsObservers::appAllowsVelmora(const Value::Dictionary& record)

@@ -13,7 +13,8 @@
 namespace velmora {
 
 // Keeps one focused-window observer for every running application the user
-// has not excluded, plus one for the login window process. Follows launches
+// has not excluded, plus one for each running session dialog process (a
+// screen locker's unlock dialog, a log-out dialog). Follows launches
 // and terminations, retries applications that cannot be observed yet, and
 // rebuilds everything when the preferences change.
 //
@@ -37,21 +38,23 @@ public:
     AppsObservers& operator=(const AppsObservers&) = delete;
 
     // Drops every observer, re-reads the preferences and observes all running
-    // applications and the login window again.
+    // applications and the session dialog processes again.
     void reloadObservers();
     // Workspace notifications; the user info is an application-info record.
     void addApp(const Notification& notification);
     void removeApp(const Notification& notification);
 
-    // Observes the application of the record unless it is ignored; retries
+    // Observes the application of the record unless it is ignored (a session
+    // dialog process never is); retries
     // once a second while it cannot be observed, 21 attempts in all.
     void addAppWithAppInfo(const Value::Dictionary& record);
     // The observer of a process, made (and given a first check) if there is
     // none yet; null when the process cannot be observed. Owned by the table.
     FocusedWindowObserver* addObserverForAppWithPID(pid_t pid);
     void removeObserverForAppWithPID(pid_t pid);
-    // Observes the login window process, whatever the ignored list says.
-    void loadLoginWindowApplication();
+    // Observes the session dialog processes that run now, whatever the
+    // ignored list says; logs each one that cannot be observed.
+    void loadSessionDialogProcesses();
 
     // False when the record's name, bundle identifier or creator code is on
     // the ignored list.

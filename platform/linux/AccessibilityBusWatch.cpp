@@ -30,14 +30,27 @@ AccessibilityBusWatch::~AccessibilityBusWatch()
 }
 
 // static
-GObjectRef<GDBusConnection> AccessibilityBusWatch::waitForBus(GObjectRef<GDBusConnection> session, SystemLog& log)
+GObjectRef<GDBusConnection> AccessibilityBusWatch::waitForBus(GObjectRef<GDBusConnection> session, SystemLog& log, double patience)
 {
     GObjectRef<GDBusConnection> bus;
     AccessibilityBusWatch watch(std::move(session), [&](GObjectRef<GDBusConnection> reached) { bus = std::move(reached); });
     // A bus that is merely slow to answer is not worth a line in the log.
     const gint64 quietUntil = g_get_monotonic_time() + 2 * kBusCallMs * G_TIME_SPAN_MILLISECOND;
     bool said = false;
+    // Wakes the loop at the end of the wait, between the watch's own retries.
+    bool outOfPatience = false;
+    SourceGuard deadline;
+    if (patience > 0) {
+        deadline = SourceGuard::timeout(static_cast<guint>(patience * 1000), [](gpointer late) -> gboolean {
+            *static_cast<bool*>(late) = true;
+            return G_SOURCE_REMOVE;
+        }, &outOfPatience, "[velmora] accessibility bus patience");
+    }
     while (!bus) {
+        if (outOfPatience) {
+            log.log("no accessibility bus within " + std::to_string(static_cast<int>(patience)) + " s: not watching");
+            return {};
+        }
         if (!said && g_get_monotonic_time() > quietUntil) {
             log.log("no accessibility bus yet: waiting for it before watching applications");
             said = true;

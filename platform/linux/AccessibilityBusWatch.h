@@ -34,10 +34,11 @@ public:
     AccessibilityBusWatch(const AccessibilityBusWatch&) = delete;
     AccessibilityBusWatch& operator=(const AccessibilityBusWatch&) = delete;
 
-    // Serves the default main context until the bus is reachable. Says so
+    // Serves the default main context until the bus is reachable, or for
+    // `patience` seconds (0: for good), after which it answers null. Says so
     // in `log` (one line) when it is not within the first few attempts, and
     // again (one line) when it appears.
-    static GObjectRef<GDBusConnection> waitForBus(GObjectRef<GDBusConnection> session, SystemLog& log);
+    static GObjectRef<GDBusConnection> waitForBus(GObjectRef<GDBusConnection> session, SystemLog& log, double patience = 0);
 
 private:
     // What an asynchronous call's callback gets: the watch, valid only while

@@ -37,8 +37,13 @@
 namespace velmora::linux_desktop {
 
 // static
-std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDomainStore> preferences, Options options)
+std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDomainStore> preferences, Options options, Missing* missing)
 {
+    auto fail = [missing](Missing what) {
+        if (missing)
+            *missing = what;
+        return nullptr;
+    };
     std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop);
     desktop->m_log = std::make_unique<SyslogSystemLog>(options.logIdentity);
 
@@ -50,37 +55,42 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         desktop->m_x11 = X11Connection::open();
     if (!desktop->m_x11 && !wayland && agent) {
         std::fputs("velmora: no X display\n", stderr);
-        return nullptr;
+        return fail(Missing::Display);
     }
     GErrorPtr error;
     desktop->m_sessionBus = GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
     if (!desktop->m_sessionBus) {
         std::fprintf(stderr, "velmora: no session bus: %s\n", error.message().c_str());
-        return nullptr;
+        return fail(Missing::SessionBus);
     }
     // The pane reaches the agent and the settings without the accessibility
     // bus, and must answer even while the registry on it does not: it never
     // joins the bus, nor starts libatspi.
     if (agent && options.waitsForAccessibilityBus) {
-        desktop->m_accessibilityBus = AccessibilityBusWatch::waitForBus(desktop->m_sessionBus.share(), *desktop->m_log);
+        desktop->m_accessibilityBus = AccessibilityBusWatch::waitForBus(desktop->m_sessionBus.share(), *desktop->m_log,
+            options.accessibilityBusPatience);
+        if (!desktop->m_accessibilityBus) {
+            std::fprintf(stderr, "velmora: no accessibility bus within %g seconds\n", options.accessibilityBusPatience);
+            return fail(Missing::AccessibilityBus);
+        }
     } else if (agent) {
         const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
         if (address.empty()) {
             std::fputs("velmora: no accessibility bus\n", stderr);
-            return nullptr;
+            return fail(Missing::AccessibilityBus);
         }
         desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, error.out()));
         if (!desktop->m_accessibilityBus) {
             std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
-            return nullptr;
+            return fail(Missing::AccessibilityBus);
         }
     }
     if (desktop->m_accessibilityBus) {
         if (atspi_init() > 1) {
             std::fputs("velmora: AT-SPI could not start\n", stderr);
-            return nullptr;
+            return fail(Missing::AccessibilityBus);
         }
         // Both budgets alike: libatspi would otherwise give every application it
         // saw less than 15 s ago (all of them just after start-up, and the one

@@ -57,6 +57,9 @@ public:
         // (logging that it waits) instead of failing without it, and once
         // the bus has gone, the process starts itself anew when it returns.
         bool waitsForAccessibilityBus{false};
+        // With waitsForAccessibilityBus: how many seconds create() waits for
+        // the bus before it gives up; 0 waits for good (at login).
+        double accessibilityBusPatience{0};
         // A Wayland compositor's way of moving the pointer, over the session
         // bus. When set the X display, if any, is XWayland's, which only
         // places X clients' windows: the pointer is this one, the screens
@@ -80,12 +83,16 @@ public:
         std::string chosenBecause;
     };
 
-    // Null, with the reason on standard error, when there is no X display
-    // (and no Wayland pointer was given),
+    // What create() found missing.
+    enum class Missing { Nothing, Display, SessionBus, AccessibilityBus };
+
+    // Null, with the reason on standard error and in `missing` (if given),
+    // when there is no X display (and no Wayland pointer was given),
     // no session bus or no accessibility bus (for Role::Pane: no session
     // bus; the pane never uses the accessibility bus). `preferences` stores
     // every domain but "loginwindow".
-    static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options);
+    static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options,
+        Missing* missing = nullptr);
     ~LinuxDesktop() override;
     LinuxDesktop(const LinuxDesktop&) = delete;
     LinuxDesktop& operator=(const LinuxDesktop&) = delete;

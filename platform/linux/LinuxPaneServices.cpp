@@ -19,19 +19,45 @@ void startNewSession(gpointer)
     setsid();
 }
 
-bool spawnDetached(const std::vector<std::string>& argv)
+struct ChildWatch {
+    PaneServices::ExitHandler ended;
+};
+
+void onChildEnded(GPid pid, gint waitStatus, gpointer data)
+{
+    g_spawn_close_pid(pid);
+    auto* watch = static_cast<ChildWatch*>(data);
+    if (watch->ended)
+        watch->ended(waitStatus);
+}
+
+// Starts `argv` in a session of its own. Output goes nowhere, so a starter
+// reading our output through a pipe is not kept waiting by the program
+// holding that pipe open. Unwatched, GLib forks twice and reaps the
+// intermediate child itself: the program ends up a child of init. Watched,
+// it stays our child, reaped by a child watch on the thread's run loop,
+// which hands its wait status to `ended`.
+bool spawn(const std::vector<std::string>& argv, bool watched, PaneServices::ExitHandler ended = {})
 {
     std::vector<gchar*> args;
     for (const auto& arg : argv)
         args.push_back(const_cast<gchar*>(arg.c_str()));
     args.push_back(nullptr);
-    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib forks twice and reaps the
-    // intermediate child itself: the program ends up a child of init.
-    // Output goes nowhere, so a starter reading our output through a pipe is
-    // not kept waiting by the program holding that pipe open.
-    const auto flags = static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
+    const auto flags = static_cast<GSpawnFlags>((watched ? G_SPAWN_DO_NOT_REAP_CHILD : 0) | G_SPAWN_STDIN_FROM_DEV_NULL
+        | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
+    GPid pid = 0;
     GErrorPtr error;
-    return g_spawn_async(nullptr, args.data(), nullptr, flags, &startNewSession, nullptr, nullptr, error.out());
+    if (!g_spawn_async(nullptr, args.data(), nullptr, flags, &startNewSession, nullptr, watched ? &pid : nullptr, error.out()))
+        return false;
+    if (watched) {
+        GSource* source = g_child_watch_source_new(pid);
+        g_source_set_callback(source, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(&onChildEnded)),
+            new ChildWatch{std::move(ended)}, [](gpointer data) { delete static_cast<ChildWatch*>(data); });
+        g_source_set_name(source, "[velmora] launched program");
+        g_source_attach(source, g_main_context_get_thread_default());
+        g_source_unref(source);
+    }
+    return true;
 }
 
 std::vector<std::string> currentDesktops()
@@ -79,13 +105,15 @@ LinuxPaneServices::LinuxPaneServices(std::vector<std::string> toolkitLibraries) 
 {
 }
 
-bool LinuxPaneServices::launchApplicationAtPath(const std::string& path)
+bool LinuxPaneServices::launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments, ExitHandler ended)
 {
     // Checked here so that a missing program answers false at once instead
     // of failing later in the child.
     if (path.empty() || !g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) || access(path.c_str(), X_OK) != 0)
         return false;
-    return spawnDetached({path});
+    std::vector<std::string> argv{path};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return spawn(argv, true, std::move(ended));
 }
 
 // static
@@ -112,7 +140,7 @@ std::optional<std::vector<std::string>> LinuxPaneServices::accessibilitySettings
 bool LinuxPaneServices::openAccessibilitySettings()
 {
     auto argv = accessibilitySettingsCommand();
-    return argv && spawnDetached(*argv);
+    return argv && spawn(*argv, false);
 }
 
 std::string LinuxPaneServices::accessibilityInstructions()

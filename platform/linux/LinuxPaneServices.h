@@ -11,8 +11,9 @@ namespace velmora::linux_desktop {
 
 // The pane's desktop services on Linux. Programs start detached: in a session
 // of their own (a terminal's hang-up or Ctrl-C does not reach them), with no
-// terminal for input or output, and reaped by GLib's intermediate child, so no
-// zombie is left behind however long the starter lives.
+// terminal for input or output. The settings panel is reaped by GLib's
+// intermediate child; a launched application stays our child, reaped from the
+// run loop, so that the pane hears when it ends.
 class LinuxPaneServices final : public PaneServices {
 public:
     // A desktop's own accessibility panel: the program (looked up on PATH),
@@ -27,7 +28,10 @@ public:
     // loads answers. Tests name ones that do not exist.
     explicit LinuxPaneServices(std::vector<std::string> toolkitLibraries = {"libgtk-3.so.0", "libgtk-4.so.1"});
 
-    bool launchApplicationAtPath(const std::string& path) override;
+    // The program is this process's child, so its end can be heard: GLib
+    // reaps it from the run loop, and calls `ended` then.
+    bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+        ExitHandler ended = {}) override;
     // The panel of the current desktop where it is installed, otherwise the
     // first installed panel of any desktop.
     bool openAccessibilitySettings() override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/LoginItemEntry.h"
 #include "platform/PersistentDomainStore.h"
 
 #include <string>
@@ -31,7 +32,7 @@ class XdgAutostartDomainStore final : public PersistentDomainStore {
 public:
     static constexpr const char* kDomain = "loginwindow";
     static constexpr const char* kListKey = "AutoLaunchedApplicationDictionary";
-    static constexpr const char* kFileKey = "AutostartFile";
+    static constexpr const char* kFileKey = kLoginItemFileKey;
 
     // "$XDG_CONFIG_HOME" when set to an absolute path, else "~/.config".
     static std::string defaultConfigDirectory();

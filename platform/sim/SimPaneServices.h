@@ -15,7 +15,8 @@ class SimPaneServices final : public PaneServices {
 public:
     using LaunchHandler = std::function<bool(const std::string& path)>;
 
-    bool launchApplicationAtPath(const std::string& path) override;
+    bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+        ExitHandler ended = {}) override;
     bool openAccessibilitySettings() override;
     std::string accessibilityInstructions() override;
     double toolkitVersionNumber() override { return m_toolkitVersionNumber; }
@@ -24,6 +25,11 @@ public:
     // Without a handler every launch succeeds and starts nothing.
     void setLaunchHandler(LaunchHandler handler) { m_launchHandler = std::move(handler); }
     const std::vector<std::string>& launches() const { return m_launches; }
+    // The arguments of the last launch.
+    const std::vector<std::string>& lastArguments() const { return m_lastArguments; }
+    // The program of the last successful launch ends with `waitStatus`: its
+    // exit handler runs (once; later calls do nothing).
+    void endLastLaunched(int waitStatus);
 
     void setHasAccessibilitySettings(bool has) { m_hasAccessibilitySettings = has; }
     int accessibilitySettingsOpenCount() const { return m_accessibilitySettingsOpenCount; }
@@ -34,6 +40,8 @@ public:
 private:
     LaunchHandler m_launchHandler;
     std::vector<std::string> m_launches;
+    std::vector<std::string> m_lastArguments;
+    ExitHandler m_lastEnded;
     bool m_hasAccessibilitySettings{true};
     int m_accessibilitySettingsOpenCount{0};
     double m_toolkitVersionNumber{412}; // a current toolkit, 4.12

@@ -1,5 +1,6 @@
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 
+#include "platform/LoginItemEntry.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -38,6 +39,22 @@ bool entryMatches(const Value& entry, const std::string& target)
         return false;
     auto path = valueForKey(*fields, kPathKey).string();
     return path && LoginItemsSynchronizer::stringByStandardizingPath(*path) == target;
+}
+
+// What makes two entries the same item: every key and value, the path
+// normalised, but not the file an entry is kept in. Where each entry is a file
+// of its own, a second file that starts the same program (a copy, or one
+// another tool wrote) would otherwise outlive the removal and keep starting it.
+Value sameItemKey(const Value& entry)
+{
+    auto fields = entry.dictionary();
+    if (!fields)
+        return entry;
+    Value::Dictionary key = *fields;
+    key.erase(kLoginItemFileKey);
+    if (auto path = valueForKey(key, kPathKey).string())
+        key[kPathKey] = LoginItemsSynchronizer::stringByStandardizingPath(*path);
+    return key;
 }
 
 Value::Array::const_iterator firstMatch(const Value::Array& items, const std::string& target)
@@ -96,8 +113,8 @@ void LoginItemsSynchronizer::setAppLaunchesAtLoginToNOforApp(const std::string& 
         auto match = firstMatch(items, target);
         if (match == items.end())
             return false;
-        const Value removed = *match;
-        std::erase(items, removed);
+        const Value removed = sameItemKey(*match);
+        std::erase_if(items, [&](const Value& entry) { return sameItemKey(entry) == removed; });
         return true;
     });
 }

@@ -23,7 +23,8 @@ public:
     // Appends {"Path": path, "Hide": false} unless an entry matches already.
     static void setAppLaunchesAtLoginToYESforApp(const std::string& path);
     // Removes the first matching entry and every entry equal to it in all keys
-    // and values; matching entries that differ in some key stay.
+    // and values (paths compared normalised, the file an entry is kept in not
+    // compared); matching entries that differ in some other key stay.
     static void setAppLaunchesAtLoginToNOforApp(const std::string& path);
     // Re-reads, adds or removes, then flushes.
     static void setAppLaunchesAtLogin(bool launches, const std::string& path);

@@ -2,10 +2,12 @@
 #include "pane/PaneWindow.h"
 #include "pane/VelmoraPref.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
+#include "shared/process/AgentExitStatus.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
 
 using namespace velmora;
 
@@ -134,7 +136,7 @@ TEST_F(VelmoraBGControllerTest, RunSwitchNeedsAccessibilityACurrentToolkitAndNoP
     EXPECT_FALSE(controller().canRun());
 }
 
-TEST_F(VelmoraBGControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLoginItem)
+TEST_F(VelmoraBGControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLoginItemOnceItAnnouncesItself)
 {
     agentStartsWhenLaunched(0.4);
     showPaneWithoutAgent();
@@ -144,11 +146,13 @@ TEST_F(VelmoraBGControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLogi
     controller().setShouldRun(true);
     const std::string agent = "/opt/velmora/bin/VelmoraBG";
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{agent}));
-    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
+    EXPECT_EQ(desktop.paneServices().lastArguments(), (std::vector<std::string>{AgentExitStatus::kFailWithoutDesktopOption}));
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent)) << "not before the agent announces itself";
     EXPECT_TRUE(controller().waitingForResponse());
     EXPECT_FALSE(controller().canRun());
 
     desktop.advance(60); // no time-out while starting
+    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
     EXPECT_TRUE(controller().isRunning());
     EXPECT_FALSE(controller().waitingForResponse());
     EXPECT_TRUE(controller().shouldRun());
@@ -189,6 +193,40 @@ TEST_F(VelmoraBGControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWit
     controller().setShouldRun(true);
     EXPECT_EQ(controller().agentLaunchFailure(), "");
     EXPECT_TRUE(controller().waitingForResponse());
+}
+
+TEST_F(VelmoraBGControllerTest, AnAgentThatEndsBeforeAnnouncingItselfLeavesTheSwitchOffWithoutALoginItemAndSaysWhy)
+{
+    const std::string agent = "/opt/velmora/bin/VelmoraBG";
+    desktop.paneServices().setLaunchHandler([](const std::string&) { return true; });
+    showPaneWithoutAgent();
+    const std::pair<int, const char*> ends[] = {
+        {W_EXITCODE(AgentExitStatus::kNoDisplay, 0), "no X display"},
+        {W_EXITCODE(AgentExitStatus::kNoSessionBus, 0), "no session bus"},
+        {W_EXITCODE(AgentExitStatus::kNoAccessibilityBus, 0), "accessibility bus did not come up within 5 seconds"},
+        {W_EXITCODE(1, 0), "exit code 1"},
+        {SIGKILL, "signal 9"},
+    };
+    for (const auto& [waitStatus, why] : ends) {
+        SCOPED_TRACE(why);
+        controller().setShouldRun(true);
+        desktop.advance(2.0);
+        desktop.paneServices().endLastLaunched(waitStatus);
+        EXPECT_FALSE(controller().shouldRun());
+        EXPECT_FALSE(controller().waitingForResponse());
+        EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
+        EXPECT_NE(controller().agentLaunchFailure().find(why), std::string::npos) << controller().agentLaunchFailure();
+        EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
+    }
+
+    // One that announces itself and ends later (told to quit, or killed) is no
+    // failure to start: the login item it earned stays until the switch goes off.
+    agentStartsWhenLaunched(0.3);
+    controller().setShouldRun(true);
+    desktop.advance(1.0);
+    ASSERT_TRUE(controller().isRunning());
+    desktop.paneServices().endLastLaunched(SIGKILL);
+    EXPECT_EQ(controller().agentLaunchFailure(), "");
     EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
 }
 

@@ -3,10 +3,12 @@
 #include "pane/VelmoraCommand.h"
 #include "platform/sim/MemoryDomainStore.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
+#include "shared/process/AgentExitStatus.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/wait.h>
 
 using namespace velmora;
 
@@ -162,13 +164,33 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(desktop.paneServices().launches().size(), launches);
 }
 
-TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnError)
+TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLoginItem)
 {
     desktop.paneServices().setLaunchHandler([](const std::string&) { return true; });
     const double started = desktop.now();
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
     EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
     EXPECT_LT(desktop.now() - started, BGAppController::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+
+    // It comes up after all: the next start finds it running and adds its login item.
+    startAgent();
+    EXPECT_EQ(velmora({"start"}), 0) << errors;
+    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+}
+
+TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
+{
+    desktop.paneServices().setLaunchHandler([this](const std::string&) {
+        desktop.runLoop().performAfterDelay(0.2, [this] { desktop.paneServices().endLastLaunched(W_EXITCODE(AgentExitStatus::kNoDisplay, 0)); });
+        return true;
+    });
+    const double started = desktop.now();
+    EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitAgentEnded);
+    EXPECT_NE(errors.find("could not start watching: it found no X display"), std::string::npos) << errors;
+    EXPECT_EQ(output, "");
+    EXPECT_LT(desktop.now() - started, BGAppController::kStatusTimeout + 0.5) << "no waiting out the time-out";
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)

@@ -12,18 +12,18 @@ TEST(ProcessInformerTest, FindsTheFirstProcessWithExactlyThatName)
 {
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    desktop.addProcess("LoginWindow");
-    pid_t first = desktop.addProcess("loginwindow", "/System/loginwindow");
-    desktop.addProcess("loginwindow", "/elsewhere/loginwindow");
+    desktop.addProcess("KScreenLocker_Greet");
+    pid_t first = desktop.addProcess("kscreenlocker_greet", "/usr/libexec/kscreenlocker_greet");
+    desktop.addProcess("kscreenlocker_greet", "/elsewhere/kscreenlocker_greet");
 
-    auto info = ProcessInformer::infoDictionaryForProcessNamed("loginwindow");
+    auto info = ProcessInformer::infoDictionaryForProcessNamed("kscreenlocker_greet");
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->pid, first);
-    EXPECT_EQ(info->path, "/System/loginwindow");
-    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("loginwindow"), first);
+    EXPECT_EQ(info->path, "/usr/libexec/kscreenlocker_greet");
+    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("kscreenlocker_greet"), first);
 
-    EXPECT_FALSE(ProcessInformer::infoDictionaryForProcessNamed("loginwin").has_value());
-    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("LOGINWINDOW"), 0x7fffffff);
+    EXPECT_FALSE(ProcessInformer::infoDictionaryForProcessNamed("kscreenlocker").has_value());
+    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("KSCREENLOCKER_GREET"), 0x7fffffff);
 }
 
 TEST(ProcessInformerTest, AQuitProcessIsNoLongerFound)

@@ -73,11 +73,11 @@ protected:
     ScopedPlatform scoped { desktop };
 };
 
-TEST_F(AppsObserversTest, ObservesRunningApplicationsAndTheLoginWindowAtStart)
+TEST_F(AppsObserversTest, ObservesRunningApplicationsAndTheSessionDialogsAtStart)
 {
     auto& mail = running("Mail", "com.example.mail");
     auto& editor = running("Editor");
-    pid_t loginWindow = desktop.addBackgroundApp("loginwindow").info.pid;
+    pid_t locker = desktop.addBackgroundApp("xfce4-screensaver-dialog").info.pid;
 
     AppsObservers tracker;
 
@@ -86,7 +86,7 @@ TEST_F(AppsObserversTest, ObservesRunningApplicationsAndTheLoginWindowAtStart)
     ASSERT_TRUE(mailInfo.has_value());
     EXPECT_EQ(*mailInfo, mail.info);
     EXPECT_TRUE(observes(tracker, editor.info.pid));
-    EXPECT_FALSE(tracker.appsObservers().at(loginWindow)->appInfo().has_value());
+    EXPECT_FALSE(tracker.appsObservers().at(locker)->appInfo().has_value());
 }
 
 TEST_F(AppsObserversTest, FirstCheckSnapsToTheDialogOfTheFrontmostApplication)
@@ -152,14 +152,14 @@ TEST_F(AppsObserversTest, WithAccessibilityOffNothingIsObservedUntilAReload)
 {
     desktop.setAPIEnabled(false);
     auto& mail = running("Mail");
-    desktop.addBackgroundApp("loginwindow");
+    desktop.addBackgroundApp("mate-screensaver-dialog");
 
     AppsObservers tracker;
-    EXPECT_EQ(logCount("couldn't add loginwindow"), 1);
+    EXPECT_EQ(logCount("couldn't add mate-screensaver-dialog"), 1);
     desktop.advance(25.0);
     EXPECT_TRUE(tracker.appsObservers().empty());
     EXPECT_EQ(logCount("Could not connect to application \"Mail\""), 1);
-    EXPECT_EQ(logCount("couldn't add loginwindow"), 1); // no retry for it
+    EXPECT_EQ(logCount("couldn't add mate-screensaver-dialog"), 1); // no retry for it
 
     desktop.setAPIEnabled(true);
     desktop.advance(5.0);
@@ -303,31 +303,33 @@ TEST_F(AppsObserversTest, ARetryAfterTheApplicationQuitKeepsCountingDown)
     EXPECT_FALSE(observes(tracker, pid));
 }
 
-TEST_F(AppsObserversTest, LoginWindowIsObservedEvenWhenIgnored)
+TEST_F(AppsObserversTest, SessionDialogsAreObservedEvenWhenIgnored)
 {
-    paneSetsIgnoredApps({"loginwindow"});
-    pid_t loginWindow = desktop.addBackgroundApp("loginwindow").info.pid;
+    paneSetsIgnoredApps({"kscreenlocker_greet", "xfce4-session-logout", "Editor"});
+    pid_t locker = desktop.addBackgroundApp("kscreenlocker_greet").info.pid;
 
     AppsObservers tracker;
-    EXPECT_TRUE(observes(tracker, loginWindow));
+    EXPECT_TRUE(observes(tracker, locker));
     preferencesUpdated();
-    EXPECT_TRUE(observes(tracker, loginWindow));
+    EXPECT_TRUE(observes(tracker, locker));
+
+    // The log-out dialog comes up later, as a launched application; an
+    // ignored ordinary application launched beside it stays unobserved.
+    auto& logout = running("xfce4-session-logout");
+    postLaunch(logout.info.record());
+    auto& editor = running("Editor");
+    postLaunch(editor.info.record());
+    EXPECT_TRUE(observes(tracker, logout.info.pid));
+    EXPECT_FALSE(observes(tracker, editor.info.pid));
 }
 
-TEST_F(AppsObserversTest, AnUnobservableLoginWindowIsReportedOnceAndNotRetried)
+TEST_F(AppsObserversTest, AnUnobservableSessionDialogIsReportedOnceAndNotRetried)
 {
-    desktop.addProcess("loginwindow"); // no accessibility tree
+    desktop.addProcess("xfce4-screensaver-dialog"); // no accessibility tree
     AppsObservers tracker;
     desktop.advance(30.0);
-    EXPECT_EQ(logCount("couldn't add loginwindow"), 1);
+    EXPECT_EQ(logCount("couldn't add xfce4-screensaver-dialog"), 1);
     EXPECT_TRUE(tracker.appsObservers().empty());
-}
-
-TEST_F(AppsObserversTest, NoLoginWindowProcessIsNotReported)
-{
-    desktop.setAPIEnabled(false);
-    AppsObservers tracker;
-    EXPECT_EQ(logCount("couldn't add loginwindow"), 0);
 }
 
 TEST_F(AppsObserversTest, DestructionUnsubscribesAndDisarmsPendingRetries)

@@ -81,23 +81,35 @@ protected:
     LinuxPaneServices m_services;
 };
 
-TEST_F(LinuxPaneServicesTest, AProgramStartsInASessionOfItsOwnAndLeavesNoChildBehind)
+TEST_F(LinuxPaneServicesTest, AProgramStartsInASessionOfItsOwnAndItsEndIsHeardAndReaped)
 {
     const auto report = m_folder / "report";
-    // Its pid, parent, session, and where its output goes.
-    const auto program = script("agent", "set -- $(cat /proc/$$/stat)\n"
-                                         "echo \"$1 $4 $6 $(readlink /proc/$$/fd/1)\" > " + report.string() + ".tmp\n"
-                                         "mv " + report.string() + ".tmp " + report.string() + "\n");
-    ASSERT_TRUE(m_services.launchApplicationAtPath(program));
+    // Its pid, parent, session, where its output goes, and its arguments;
+    // then it ends as the agent does where it cannot watch.
+    const auto program = script("agent", "set -- \"$@\" $(cat /proc/$$/stat)\n"
+                                         "echo \"$3 $6 $8 $(readlink /proc/$$/fd/1) $1 $2\" > " + report.string() + ".tmp\n"
+                                         "mv " + report.string() + ".tmp " + report.string() + "\n"
+                                         "exit 21\n");
+    std::optional<int> ended;
+    ASSERT_TRUE(m_services.launchApplicationAtPath(program, {"--first", "two words"}, [&](int status) { ended = status; }));
     std::istringstream fields(awaitFile(report));
     pid_t pid = 0, parent = 0, session = 0;
-    std::string output;
-    fields >> pid >> parent >> session >> output;
+    std::string output, first, second;
+    fields >> pid >> parent >> session >> output >> first >> second;
     ASSERT_GT(pid, 0);
     EXPECT_EQ(session, pid);
-    EXPECT_NE(parent, getpid());
+    EXPECT_EQ(parent, getpid());
     EXPECT_EQ(output, "/dev/null");
-    // GLib reaped the intermediate child; nothing is left for us to wait for.
+    EXPECT_EQ(first, "--first");
+    EXPECT_EQ(second, "two") << "the second argument, one word to the script's echo";
+
+    const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+    while (!ended && g_get_monotonic_time() < deadline)
+        g_main_context_iteration(nullptr, TRUE);
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_TRUE(WIFEXITED(*ended));
+    EXPECT_EQ(WEXITSTATUS(*ended), 21);
+    // Reaped by the watch; nothing is left for us to wait for.
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);

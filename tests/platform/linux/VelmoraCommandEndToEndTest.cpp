@@ -168,13 +168,19 @@ protected:
                 close(stderrFd);
         }
     };
-    static std::unique_ptr<Agent> spawnAgent()
+    static std::unique_ptr<Agent> spawnAgent(std::vector<std::string> arguments = {}, const std::map<std::string, std::string>& environment = {})
     {
         gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", s_config.c_str(), TRUE);
-        gchar* argv[] = {const_cast<gchar*>(VELMORA_AGENT_PATH), nullptr};
+        for (const auto& [name, value] : environment)
+            env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
+        arguments.insert(arguments.begin(), VELMORA_AGENT_PATH);
+        std::vector<gchar*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
         auto agent = std::make_unique<Agent>();
         GErrorPtr error;
-        const bool spawned = g_spawn_async_with_pipes(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent->pid, nullptr,
+        const bool spawned = g_spawn_async_with_pipes(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent->pid, nullptr,
             nullptr, &agent->stderrFd, error.out());
         g_strfreev(env);
         EXPECT_TRUE(spawned) << error.message();
@@ -227,6 +233,40 @@ TEST_F(VelmoraCommandEndToEndTest, StatusWithoutAnAgentAnswersNotRunningWithoutW
     // The bus knows nobody holds the name: no 2 s wait for an answer that
     // cannot come (the rest is a program's start, slow under a sanitizer).
     EXPECT_LT(status.seconds, 1.5);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, AStartWhereTheAgentCannotWatchSaysWhyAndAddsNoAutostartEntry)
+{
+    // The command reaches the session bus without a display; the agent it
+    // starts inherits that and cannot watch anything.
+    auto start = velmora({"start"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+    EXPECT_EQ(start.exitCode, 7) << start.err;
+    EXPECT_NE(start.err.find("could not start watching: it found no X display"), std::string::npos) << start.err;
+    EXPECT_EQ(start.out, "");
+    EXPECT_LT(start.seconds, 5.0) << "heard from the agent's exit, not from the time-out";
+    EXPECT_FALSE(fs::exists(autostartEntry()));
+    EXPECT_TRUE(agentPids().empty()) << "no demo left playing";
+    EXPECT_EQ(velmora({"status"}).exitCode, 1);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, AnAgentStartedByTheSettingsGivesUpOnAMissingAccessibilityBus)
+{
+    // A session bus of its own that cannot start the accessibility bus's
+    // launcher: no service folders.
+    const fs::path config = s_config / "bare-bus.conf";
+    const fs::path socket = s_config / "bare-bus";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path=" << socket.string() << "</listen>"
+                             "<policy context=\"default\"><allow send_destination=\"*\"/><allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n";
+    Program bus({"dbus-daemon", "--nofork", "--config-file=" + config.string()});
+    ASSERT_TRUE(pumpUntil([&] { return fs::exists(socket); }, 10)) << "the private bus did not come up";
+
+    const gint64 started = g_get_monotonic_time();
+    auto agent = spawnAgent({"--fail-without-desktop"}, {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket.string()}});
+    EXPECT_EQ(agent->waitForExit(20), 22);
+    const double seconds = static_cast<double>(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
+    EXPECT_GE(seconds, 5.0);
+    EXPECT_LT(seconds, 12.0);
+    EXPECT_NE(agent->said().find("no accessibility bus within 5 seconds"), std::string::npos);
 }
 
 TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHelpStillWorks)

@@ -1,6 +1,8 @@
 #include "platform/linux/XdgAutostartDomainStore.h"
 
 #include "platform/linux/RoutingDomainStore.h"
+#include "platform/sim/SimDesktop.h"
+#include "shared/loginitems/LoginItemsSynchronizer.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,29 @@ TEST_F(XdgAutostartDomainStoreTest, AddingAndRemovingTouchesOnlyOurOwnWholeFile)
         return true;
     }));
     EXPECT_EQ(contents("other.desktop"), otherBefore);
+}
+
+TEST_F(XdgAutostartDomainStoreTest, RemovingTheAgentDeletesEveryFileThatStartsItAndNoOther)
+{
+    const std::string agent = "/opt/velmora/VelmoraBG";
+    XdgAutostartDomainStore store(m_config.string());
+    sim::SimDesktop desktop(&store);
+    ScopedPlatform scoped(desktop);
+    LoginItemsSynchronizer::setAppLaunchesAtLogin(true, agent);
+    ASSERT_TRUE(fs::exists(m_config / "autostart" / "VelmoraBG.desktop"));
+    // A second copy of ours, and one another tool wrote with arguments of its own.
+    fs::copy_file(m_config / "autostart" / "VelmoraBG.desktop", m_config / "autostart" / "VelmoraBG-2.desktop");
+    write("velmora-agent.desktop", "[Desktop Entry]\nType=Application\nName=Velmora\nExec=" + agent + " --quiet\n");
+    write("look-alike.desktop", "[Desktop Entry]\nType=Application\nExec=/opt/velmora/VelmoraBG-helper\n");
+    const std::string otherBefore = contents("other.desktop");
+
+    LoginItemsSynchronizer::setAppLaunchesAtLogin(false, agent);
+    for (const char* gone : {"VelmoraBG.desktop", "VelmoraBG-2.desktop", "velmora-agent.desktop"})
+        EXPECT_FALSE(fs::exists(m_config / "autostart" / gone)) << gone;
+    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(agent));
+    EXPECT_EQ(contents("other.desktop"), otherBefore);
+    for (const char* kept : {"look-alike.desktop", "switched-off.desktop", "gnome-off.desktop", "notes.txt"})
+        EXPECT_TRUE(fs::exists(m_config / "autostart" / kept)) << kept;
 }
 
 TEST_F(XdgAutostartDomainStoreTest, TheRouterSendsLoginItemsToAutostartAndTheRestElsewhere)

@@ -121,6 +121,19 @@ TEST_F(LoginItemsSynchronizerTest, RemovesTheFirstMatchAndEntriesIdenticalToIt)
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
 }
 
+TEST_F(LoginItemsSynchronizerTest, CopiesOfTheItemInOtherFilesGoWithIt)
+{
+    auto inFile = [](const std::string& path, const char* file, bool hide = false) {
+        return Value(Value::Dictionary {{"Path", path}, {"Hide", hide}, {"AutostartFile", file}});
+    };
+    setItems({inFile("/opt/velmora/VelmoraBG", "VelmoraBG.desktop"), inFile("/usr/bin/other", "other.desktop"),
+        inFile("/opt/velmora/VelmoraBG", "VelmoraBG-2.desktop"), inFile("/opt/velmora//bin/../VelmoraBG", "by-hand.desktop"),
+        inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)});
+
+    Items::setAppLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
+    EXPECT_EQ(items(), (Value::Array {inFile("/usr/bin/other", "other.desktop"), inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)}));
+}
+
 TEST_F(LoginItemsSynchronizerTest, RemovingAnAbsentApplicationWritesNothing)
 {
     setItems({entry("/Applications/B.app")});
