@@ -1,0 +1,197 @@
+// The settings window's alerts on a real window manager: raised over another
+// program, and closed by the update check when that program is given the
+// focus back. GTK runs in this test process.
+
+#include "pane/gtk/GtkAlertService.h"
+#include "pane/gtk/GtkFocusLossNotifier.h"
+#include "platform/ProcessManager.h"
+#include "platform/linux/DesktopSession.h"
+
+#include <gtkmm/main.h>
+#include <gtkmm/window.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+// After gtkmm and gtest: Xlib's macros (None, Bool) break their headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace velmora::linux_desktop::testing {
+namespace {
+
+bool gtkReady()
+{
+    static const bool ready = [] {
+        // Out of the accessibility tree: the other tests' scripts read every
+        // application on it, and this process, blocked waiting for them,
+        // could answer none of their calls. Only GTK's start-up reads it; the
+        // programs the tests start later must not inherit it.
+        g_setenv("NO_AT_BRIDGE", "1", TRUE);
+        const bool started = gtk_init_check(nullptr, nullptr);
+        g_unsetenv("NO_AT_BRIDGE");
+        if (!started)
+            return false;
+        Gtk::Main::init_gtkmm_internals();
+        return true;
+    }();
+    return ready;
+}
+
+// One CARDINAL or WINDOW value of a window's property; 0 when it has none.
+unsigned long propertyValue(Display* display, Window window, const char* name, Atom type)
+{
+    Atom actual = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long value = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, type, &actual, &format, &count,
+            &after, &data) == Success && data && count == 1 && format == 32)
+        value = *reinterpret_cast<unsigned long*>(data);
+    if (data)
+        XFree(data);
+    return value;
+}
+
+// The process whose window the window manager says is active.
+pid_t activePid(Display* display)
+{
+    const Window active = propertyValue(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active ? static_cast<pid_t>(propertyValue(display, active, "_NET_WM_PID", XA_CARDINAL)) : 0;
+}
+
+// Asks the window manager to activate `pid`'s window, as a taskbar does
+// when the user picks it.
+void activate(Display* display, pid_t pid)
+{
+    const Window root = DefaultRootWindow(display);
+    Atom actual = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), 0, 1024, False, XA_WINDOW, &actual, &format,
+        &count, &after, &data);
+    for (unsigned long i = 0; data && i < count; ++i) {
+        const Window client = reinterpret_cast<unsigned long*>(data)[i];
+        if (static_cast<pid_t>(propertyValue(display, client, "_NET_WM_PID", XA_CARDINAL)) != pid)
+            continue;
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = client;
+        event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2; // from a pager: the user's own choice
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    }
+    if (data)
+        XFree(data);
+    XFlush(display);
+}
+
+void pressKey(Display* display, KeySym key)
+{
+    const KeyCode code = XKeysymToKeycode(display, key);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+}
+
+class GtkFocusLossNotifierTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display || !gtkReady())
+            GTEST_FAIL() << "no X display: run through run-desktop-tests.sh";
+        m_parent = std::make_unique<Gtk::Window>();
+        m_alerts = std::make_unique<GtkAlertService>(*m_parent);
+    }
+    void TearDown() override
+    {
+        m_alerts.reset();
+        m_parent.reset();
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+
+    // An answer to the update check's offer, which, like the checker, the
+    // test closes unanswered on the resign-active notice. A reaper closes it
+    // too, and says so, should nothing else.
+    std::optional<size_t> runOffer(std::function<void()> whileUp)
+    {
+        auto observation = m_center.addObserver(kNSApplicationWillResignActiveNotification, nullptr, [&](const Notification&) {
+            ++m_resignations;
+            m_alerts->abortModal();
+        });
+        auto poll = m_loop.scheduleTimer(0.2, TimerRepeats::Yes, whileUp);
+        auto reaper = m_loop.scheduleTimer(20.0, TimerRepeats::No, [&] {
+            ADD_FAILURE() << "the alert was never closed";
+            m_alerts->abortModal();
+        });
+        return m_alerts->runModal({AlertStyle::Informational, "An updated version of Velmora is available!", "Version 9 is available.",
+            {"Go to Update Webpage", "Cancel"}});
+    }
+
+    Display* m_display{nullptr};
+    GlibRunLoop m_loop;
+    NotificationCenter m_center;
+    std::unique_ptr<Gtk::Window> m_parent; // made once GTK is up
+    std::unique_ptr<GtkAlertService> m_alerts;
+    int m_resignations{0};
+};
+
+TEST_F(GtkFocusLossNotifierTest, TheOfferComesOverAnotherProgramAndClosesWhenThatOneIsChosenAgain)
+{
+    Program other({"zenity", "--info", "--title=Elsewhere", "--text=Another program"});
+    ASSERT_TRUE(pumpUntil([&] { return activePid(m_display) == other.pid(); }, 20)) << "the other program never took the focus";
+    // Recent input there: a window manager that weighs input times would
+    // keep the focus with it for a window that merely asks.
+    pressKey(m_display, XK_Shift_L);
+    pumpFor(0.3);
+
+    GtkFocusLossNotifier notifier(m_center);
+    EXPECT_FALSE(notifier.isActive());
+    bool cameToFront = false;
+    const auto answer = runOffer([&] {
+        if (!cameToFront && activePid(m_display) == getpid()) {
+            cameToFront = true;
+            activate(m_display, other.pid());
+        }
+    });
+    EXPECT_TRUE(cameToFront);
+    EXPECT_EQ(answer, std::nullopt);
+    EXPECT_EQ(m_resignations, 1);
+    EXPECT_FALSE(notifier.isActive());
+}
+
+TEST_F(GtkFocusLossNotifierTest, FocusPassingBetweenOurOwnWindowsIsNoLoss)
+{
+    GtkFocusLossNotifier notifier(m_center);
+    m_parent->set_title("Velmora");
+    m_parent->show();
+    ASSERT_TRUE(pumpUntil([&] { return m_parent->is_active(); }, 20)) << "the window never took the focus";
+    ASSERT_TRUE(pumpUntil([&] { return notifier.isActive(); }, 5));
+
+    // The alert takes the focus from the window, the answer gives it back.
+    bool answered = false;
+    const auto answer = runOffer([&] {
+        if (!answered && activePid(m_display) == getpid() && !m_parent->is_active()) {
+            answered = true;
+            pressKey(m_display, XK_Return);
+        }
+    });
+    EXPECT_EQ(answer, std::optional<size_t>(0));
+    EXPECT_TRUE(pumpUntil([&] { return m_parent->is_active(); }, 5));
+    pumpFor(2.0 * GtkFocusLossNotifier::kSettleMs / 1000.0);
+    EXPECT_EQ(m_resignations, 0);
+    EXPECT_TRUE(notifier.isActive());
+    m_parent->hide();
+}
+
+} // namespace
+} // namespace velmora::linux_desktop::testing
