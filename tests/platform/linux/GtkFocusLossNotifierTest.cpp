@@ -6,8 +6,8 @@
 #include "pane/gtk/GtkFocusLossNotifier.h"
 #include "platform/ProcessManager.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/GtkInProcess.h"
 
-#include <gtkmm/main.h>
 #include <gtkmm/window.h>
 
 #include <gtest/gtest.h>
@@ -22,24 +22,6 @@
 
 namespace velmora::linux_desktop::testing {
 namespace {
-
-bool gtkReady()
-{
-    static const bool ready = [] {
-        // Out of the accessibility tree: the other tests' scripts read every
-        // application on it, and this process, blocked waiting for them,
-        // could answer none of their calls. Only GTK's start-up reads it; the
-        // programs the tests start later must not inherit it.
-        g_setenv("NO_AT_BRIDGE", "1", TRUE);
-        const bool started = gtk_init_check(nullptr, nullptr);
-        g_unsetenv("NO_AT_BRIDGE");
-        if (!started)
-            return false;
-        Gtk::Main::init_gtkmm_internals();
-        return true;
-    }();
-    return ready;
-}
 
 // One CARDINAL or WINDOW value of a window's property; 0 when it has none.
 unsigned long propertyValue(Display* display, Window window, const char* name, Atom type)
