@@ -22,7 +22,10 @@ bool anyWindowActive()
 
 GtkFocusLossNotifier::GtkFocusLossNotifier(NotificationCenter& center) : m_center(center)
 {
-    // One hook sees every window, the dialogs made later included.
+    // One hook sees every window, the dialogs made later included. The
+    // signals exist once the widget class does, which may be before any
+    // widget.
+    m_widgetClass = g_type_class_ref(GTK_TYPE_WIDGET);
     m_focusInSignal = g_signal_lookup("focus-in-event", GTK_TYPE_WIDGET);
     m_focusOutSignal = g_signal_lookup("focus-out-event", GTK_TYPE_WIDGET);
     m_focusInHook = g_signal_add_emission_hook(m_focusInSignal, 0, &GtkFocusLossNotifier::onFocusChange, this, nullptr);
@@ -36,6 +39,7 @@ GtkFocusLossNotifier::~GtkFocusLossNotifier()
     g_signal_remove_emission_hook(m_focusOutSignal, m_focusOutHook);
     if (m_settleSource)
         g_source_remove(m_settleSource);
+    g_type_class_unref(m_widgetClass);
 }
 
 // static

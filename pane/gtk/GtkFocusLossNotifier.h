@@ -36,6 +36,7 @@ private:
     void settle();
 
     NotificationCenter& m_center;
+    gpointer m_widgetClass{nullptr}; // our reference, for the signals' life
     guint m_focusInSignal{0};
     guint m_focusOutSignal{0};
     gulong m_focusInHook{0};
