@@ -13,8 +13,7 @@ namespace {
 // window take the focus only with a time later than the user's last input
 // elsewhere; GTK would give the time of our own last input, which may be
 // long past, so the X server's present time is given instead. Wayland has no
-// such time: there the compositor decides, and at worst marks the alert as
-// wanting attention.
+// such time: there the compositor alone decides.
 void bringToFront(Gtk::Window& window)
 {
 #ifdef GDK_WINDOWING_X11
