@@ -43,12 +43,18 @@ GtkFocusLossNotifier::~GtkFocusLossNotifier()
 }
 
 // static
-gboolean GtkFocusLossNotifier::onFocusChange(GSignalInvocationHint*, guint count, const GValue* values, gpointer self)
+gboolean GtkFocusLossNotifier::onFocusChange(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self)
 {
     auto* notifier = static_cast<GtkFocusLossNotifier*>(self);
     // A window hands the focus on to its own widgets with the same signal.
     auto* target = count > 0 ? static_cast<GObject*>(g_value_get_object(&values[0])) : nullptr;
-    if (GTK_IS_WINDOW(target) && !notifier->m_settleSource) {
+    if (!GTK_IS_WINDOW(target))
+        return TRUE;
+    // Had at once: a focus taken away again before things settle was had
+    // all the same.
+    if (hint->signal_id == notifier->m_focusInSignal)
+        notifier->m_active = true;
+    if (!notifier->m_settleSource) {
         // The hook runs before the window updates is-active.
         notifier->m_settleSource = g_timeout_add(kSettleMs, &GtkFocusLossNotifier::onSettled, notifier);
         g_source_set_name_by_id(notifier->m_settleSource, "[velmora] focus settles");

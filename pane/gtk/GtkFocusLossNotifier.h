@@ -27,7 +27,8 @@ public:
     GtkFocusLossNotifier(const GtkFocusLossNotifier&) = delete;
     GtkFocusLossNotifier& operator=(const GtkFocusLossNotifier&) = delete;
 
-    // Whether one of our windows had the focus when it last settled.
+    // Whether one of our windows has the focus, as far as the last focus
+    // change tells: taken at once, given up once the focus settles elsewhere.
     bool isActive() const { return m_active; }
 
 private:
