@@ -41,7 +41,12 @@ void QuitNotificationWatcher::mustQuit()
 
 void QuitNotificationWatcher::appWillQuit()
 {
-    Platform::current().distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+    auto& platform = Platform::current();
+    platform.distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+    // An alert's loop keeps serving orders, so that a quit (from the pane, or
+    // the session's SIGTERM at logout) need not wait for someone to answer
+    // it; the alert is closed unanswered, or the loop would go on until then.
+    platform.alerts().abortModal();
 }
 
 void QuitNotificationWatcher::requestPreferencesUpdate()

@@ -36,6 +36,7 @@ public:
     void answerAmRunning();
     // Says it terminates, then ends the program through the application.
     void mustQuit();
+    // Says it terminates and closes the alert that is up, unanswered.
     void appWillQuit();
     // Re-reads the defaults from the store, then posts ZQK_VelmoraPrefsUpdated
     // on the local centre with this object as sender.

@@ -8,7 +8,9 @@
 namespace velmora {
 
 // Alerts of the settings window as GTK message dialogs over it, so that
-// they come up in this program's own accessibility tree.
+// they come up in this program's own accessibility tree. Each is raised over
+// the active program, if another one is; that the program then loses the
+// front again is GtkFocusLossNotifier's to tell.
 class GtkAlertService final : public AlertService {
 public:
     // `parent` (not owned) outlives the service.

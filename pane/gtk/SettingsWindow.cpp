@@ -2,6 +2,7 @@
 
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
+#include "platform/Platform.h"
 #include "shared/update/BundleInfo.h"
 
 #include <glibmm/main.h>
@@ -113,7 +114,14 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_helpButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_help_clicked));
     m_websiteButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_website_clicked));
     m_feedbackButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_clicked));
-    m_feedbackButton.set_tooltip_text(controller().feedbackMailLink());
+    // Never typed in: it is there to show its placeholder.
+    m_feedbackLink.set_editable(false);
+    m_feedbackLink.set_can_focus(false);
+    m_feedbackLink.set_width_chars(60);
+    m_feedbackLink.set_icon_from_icon_name("mail-send-symbolic", Gtk::ENTRY_ICON_SECONDARY);
+    m_feedbackLink.set_icon_tooltip_text("Write to the vendor", Gtk::ENTRY_ICON_SECONDARY);
+    name(m_feedbackLink, "Feedback e-mail");
+    m_feedbackLink.signal_icon_press().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_link_icon_pressed));
     m_version.set_xalign(1);
 
     m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
@@ -123,6 +131,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_layout.pack_start(m_ignoredRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_separator, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_actions, Gtk::PACK_SHRINK);
+    m_layout.pack_start(m_feedbackLink, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_version, Gtk::PACK_SHRINK);
     add(m_layout);
     show_all_children();
@@ -172,6 +181,8 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         m_soundChooser.set_sensitive(enabled && controller().playsSoundOnMove());
         m_volume.set_sensitive(enabled && controller().playsSoundOnMove());
     });
+    // Each showing announces the version anew, so each sets the link anew.
+    bind(c, {"currentVersionString"}, [this] { m_feedbackLink.set_placeholder_text(controller().feedbackMailLink()); });
     bind(c, {"bundleNameWithVersionString"}, [this] { m_version.set_text(controller().bundleNameWithVersionString()); });
     bind(m_pane.ignoredAppsController(), {"ignoredAppsNames"},
         [this] { m_ignoredSummary.set_text(m_pane.ignoredAppsController().ignoredAppsNames()); });
@@ -346,6 +357,13 @@ void SettingsWindow::showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& 
         });
     });
     slot->show();
+}
+
+void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const GdkEventButton*)
+{
+    if (!Platform::current().workspace().openURL(controller().feedbackMailLink()))
+        showNotice("Velmora could not start a mail",
+            std::string("No mail program is set to open it. The address is ") + VelmoraBGController::kFeedbackAddress);
 }
 
 void SettingsWindow::on_feedback_clicked()

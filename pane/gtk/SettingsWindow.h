@@ -11,6 +11,7 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/comboboxtext.h>
+#include <gtkmm/entry.h>
 #include <gtkmm/grid.h>
 #include <gtkmm/label.h>
 #include <gtkmm/messagedialog.h>
@@ -65,6 +66,7 @@ private:
     void on_help_clicked();
     void on_website_clicked();
     void on_feedback_clicked();
+    void on_feedback_link_icon_pressed(Gtk::EntryIconPosition position, const GdkEventButton* event);
     // An answer-less message over the window, shown without a nested loop.
     void showNotice(const std::string& title, const std::string& message);
     // Shows the dialog in `slot` (a member) and lets it go once answered:
@@ -109,6 +111,8 @@ private:
     Gtk::Button m_helpButton{"Help"};
     Gtk::Button m_websiteButton{"Web Site"};
     Gtk::Button m_feedbackButton{"Send Feedback…"};
+    // Shows the feedback mail link as its placeholder; its icon writes a mail.
+    Gtk::Entry m_feedbackLink;
     Gtk::Label m_version;
     std::vector<std::unique_ptr<Gtk::Label>> m_labels;
     std::vector<NotificationObservation> m_observations;

@@ -2,6 +2,7 @@
 
 #include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
+#include "pane/gtk/GtkFocusLossNotifier.h"
 #include "pane/gtk/SettingsWindow.h"
 
 #include <gtk/gtk.h>
@@ -31,6 +32,8 @@ int runSettingsWindow(int argc, char** argv)
     }
     std::unique_ptr<ScopedPlatform> scoped = desktop ? std::make_unique<ScopedPlatform>(*desktop) : nullptr;
 
+    // The update check's offer closes when the program loses the front.
+    GtkFocusLossNotifier focusLoss(Platform::current().localNotificationCenter());
     VelmoraPref pane;
     std::unique_ptr<SettingsWindow> window;
     application->signal_activate().connect([&] {

@@ -139,7 +139,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     // The agent lives until the session ends, which tells it so by signal.
     if (agent)
         desktop->m_application->terminateOnSignals(*desktop->m_log);
-    desktop->m_alerts = std::make_unique<ZenityAlertService>();
+    desktop->m_alerts = std::make_unique<ZenityAlertService>(desktop->m_localCenter.get());
     desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
     desktop->m_paneServices->setWaylandPointerReading(
         {options.waylandPointerReadable, options.waylandPointerHowToEnable, options.waylandPointerMoveRefusal});

@@ -1,8 +1,12 @@
 #include "platform/linux/ZenityAlertService.h"
 
+#include "platform/ProcessManager.h"
+#include "platform/linux/AtspiFocusLossWatch.h"
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,12 +63,19 @@ std::optional<size_t> ZenityAlertService::runModal(const Alert& alert)
         return std::nullopt;
     m_aborted = false;
     auto subprocess = m_running.share();
+    std::unique_ptr<AtspiFocusLossWatch> focusLoss;
+    if (m_localCenter) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(g_subprocess_get_identifier(subprocess.get())));
+        focusLoss = std::make_unique<AtspiFocusLossWatch>(
+            pid, [this] { m_localCenter->post(kNSApplicationWillResignActiveNotification, this); });
+    }
     GMainLoop* loop = g_main_loop_new(g_main_context_get_thread_default(), FALSE);
     Wait wait{loop};
     g_subprocess_wait_async(subprocess.get(), nullptr, onExited, &wait);
     if (!wait.done)
         g_main_loop_run(loop);
     g_main_loop_unref(loop);
+    focusLoss.reset();
     m_running.reset();
     if (m_aborted || !g_subprocess_get_if_exited(subprocess.get()))
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AlertService.h"
+#include "platform/NotificationCenter.h"
 #include "platform/linux/GObjectRef.h"
 
 #include <gio/gio.h>
@@ -12,9 +13,14 @@ namespace velmora::linux_desktop {
 // front. runModal spins a nested GLib loop until the dialog closes, so the
 // agent's other sources are served meanwhile. The message shows as plain
 // text: markup in it is not interpreted.
+//
+// The dialog is a window of another process, so when it loses the focus to
+// yet another program, the application's resign-active notification is
+// posted on `localCenter` (when given; borrowed, outlives the service), as
+// for a window of its own: that closes the update offer.
 class ZenityAlertService final : public AlertService {
 public:
-    ZenityAlertService() = default;
+    explicit ZenityAlertService(NotificationCenter* localCenter = nullptr) : m_localCenter(localCenter) { }
     ~ZenityAlertService() override;
 
     // Nothing when zenity is missing, fails, or the alert was aborted.
@@ -22,6 +28,7 @@ public:
     void abortModal() override;
 
 private:
+    NotificationCenter* m_localCenter{nullptr};
     GObjectRef<GSubprocess> m_running; // the dialog on screen, while runModal runs
     bool m_aborted{false};
 };

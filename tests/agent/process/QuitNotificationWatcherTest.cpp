@@ -91,6 +91,37 @@ TEST_F(QuitNotificationWatcherTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheL
     EXPECT_EQ(updates, 2);
 }
 
+TEST_F(QuitNotificationWatcherTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnanswered)
+{
+    startAgent();
+    desktop.runPending();
+    int updates = 0;
+    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    const Alert offer{AlertStyle::Informational, "An updated version of Velmora is available!", "Version 9 is available.",
+        {"Go to Update Webpage", "Cancel"}};
+    // The alert's own loop delivers what comes meanwhile.
+    desktop.alerts().whileShowing = [&](const Alert&) {
+        desktop.agentChannel().orderReload();
+        desktop.runPending();
+        EXPECT_EQ(updates, 1) << "the reload waited for the alert";
+        desktop.agentChannel().orderQuit();
+        desktop.runPending();
+    };
+    EXPECT_EQ(desktop.alerts().runModal(offer), std::nullopt);
+    EXPECT_TRUE(desktop.terminated());
+    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 2);
+
+    // Ending for another reason (the session's SIGTERM) closes it as well.
+    desktop.runPending();
+    startAgent();
+    desktop.alerts().whileShowing = [&](const Alert&) { desktop.application().terminate(); };
+    EXPECT_EQ(desktop.alerts().runModal(offer), std::nullopt);
+    // Once ended, an agent has no say over the next alert.
+    desktop.runPending();
+    desktop.alerts().whileShowing = [&](const Alert&) { desktop.application().terminate(); };
+    EXPECT_EQ(desktop.alerts().runModal(offer), std::optional<size_t>(0));
+}
+
 TEST_F(QuitNotificationWatcherTest, OneAgentHoldsTheNameUntilItGoes)
 {
     startAgent();

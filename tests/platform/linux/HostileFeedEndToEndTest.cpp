@@ -3,6 +3,7 @@
 // a local file and a script, a redirect to cleartext, and a certificate the
 // program has no reason to trust.
 
+#include "platform/linux/FeedServer.h"
 #include "platform/linux/GErrorPtr.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -23,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kServerStartMs = 60000; // python and openssl on a busy machine
 constexpr const char* kCommandTimeout = "60";
 
 struct Outcome {
@@ -40,40 +41,12 @@ protected:
         m_folder = pattern;
         fs::create_directory(m_folder / "resources");
 
-        const std::string folder = m_folder.string();
-        const gchar* argv[] = {"timeout", "150", DESKTOP_TESTS_DIR "/hostile-feed-server.py", folder.c_str(), nullptr};
-        int in = -1;
-        int out = -1;
-        GErrorPtr error;
-        ASSERT_TRUE(g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
-            &m_server, &in, &out, nullptr, error.out()));
-        m_serverInput = in;
-        // "ready TLS_PORT CLEARTEXT_PORT CERTIFICATE_FILE\n"
-        std::string line;
-        const gint64 deadline = g_get_monotonic_time() + kServerStartMs * 1000LL;
-        while (line.find('\n') == std::string::npos && g_get_monotonic_time() < deadline) {
-            pollfd p{out, POLLIN, 0};
-            if (poll(&p, 1, 200) <= 0)
-                continue;
-            char buffer[256];
-            ssize_t n = read(out, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            line.append(buffer, static_cast<size_t>(n));
-        }
-        close(out);
-        char certificate[512] = {};
-        ASSERT_EQ(std::sscanf(line.c_str(), "ready %d %d %511s", &m_tlsPort, &m_cleartextPort, certificate), 3)
-            << "the server did not start: \"" << line << "\"";
-        m_certificate = certificate;
+        m_server = std::make_unique<FeedServer>(m_folder);
+        ASSERT_TRUE(m_server->isReady());
     }
     void TearDown() override
     {
-        // Closing its input ends the server; `timeout` ends it in any case.
-        if (m_serverInput >= 0)
-            close(m_serverInput);
-        if (m_server > 0)
-            waitpid(m_server, nullptr, 0);
+        m_server.reset();
         fs::remove_all(m_folder);
     }
 
@@ -105,16 +78,12 @@ protected:
         g_strfreev(env);
         return outcome;
     }
-    std::string tlsHost() const { return "127.0.0.1:" + std::to_string(m_tlsPort); }
-    std::map<std::string, std::string> trusting() const { return {{"CURL_CA_BUNDLE", m_certificate}}; }
+    std::string tlsHost() const { return m_server->tlsHost(); }
+    std::map<std::string, std::string> trusting() const { return {{"CURL_CA_BUNDLE", m_server->certificate()}}; }
     bool cleartextWasAsked() const { return fs::exists(m_folder / "cleartext.log"); }
 
     fs::path m_folder;
-    GPid m_server{0};
-    int m_serverInput{-1};
-    int m_tlsPort{0};
-    int m_cleartextPort{0};
-    std::string m_certificate;
+    std::unique_ptr<FeedServer> m_server;
 };
 
 TEST_F(HostileFeedEndToEndTest, ATrustedServerIsHeardButItsNonWebLinksAreNot)
@@ -143,7 +112,7 @@ TEST_F(HostileFeedEndToEndTest, ARedirectToCleartextAndAnUntrustedCertificateFai
     EXPECT_EQ(untrusted.out.find("Release notes:"), std::string::npos) << untrusted.out;
 
     // Cleartext itself is not spoken, even when it is all there is.
-    Outcome plain = checkForUpdates("127.0.0.1:" + std::to_string(m_cleartextPort), trusting());
+    Outcome plain = checkForUpdates(m_server->cleartextHost(), trusting());
     EXPECT_EQ(plain.exitCode, 1) << plain.out;
 }
 

@@ -4,6 +4,7 @@
 // zenity dialogs, and a screenshot of each step kept under the build folder.
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/FeedServer.h"
 #include "platform/linux/XTestPointer.h"
 #include "platform/linux/GObjectRef.h"
 #include "platform/linux/TestApplications.h"
@@ -11,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include "platform/linux/ActiveWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -378,6 +380,40 @@ TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenT
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its web site"));
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("https://")));
+}
+
+TEST_F(SettingsWindowEndToEndTest, TheUpdateOfferComesOverAnotherProgramAndClosesWhenThatOneIsChosen)
+{
+    FeedServer server(m_config);
+    ASSERT_TRUE(server.isReady());
+    const fs::path resources = m_config / "resources";
+    fs::create_directories(resources);
+    for (const char* name : {"VelmoraBG-Info.plist", "HXFeedbackProvider.plist", "sounds"})
+        fs::create_symlink(fs::path(DESKTOP_TESTS_DIR "/../../../resources") / name, resources / name);
+    // The server offers 9.5.
+    std::ofstream(resources / "Velmora-Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>CFBundleName</key><string>Velmora</string><key>CFBundleVersion</key><string>1.0</string>"
+           "<key>VLUpdateHost</key><string>" + server.tlsHost() + "/benign</string></dict></plist>\n";
+    Program other({"zenity", "--info", "--title=Elsewhere", "--text=Another program"});
+    openWindow({{"VELMORA_RESOURCES", resources.string()}, {"CURL_CA_BUNDLE", server.certificate()}});
+    Node check = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Check for Updates", 20);
+    ASSERT_TRUE(check) << "the window did not open";
+
+    // Someone turns to another program while the check runs.
+    activate(m_display, other.pid());
+    ASSERT_TRUE(pumpUntil([&] { return activePid(m_display) == other.pid(); }, 10));
+    ASSERT_TRUE(press(check));
+    constexpr const char* kOffer = "An updated version of Velmora is available!";
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, kOffer, 30)) << "no offer";
+    EXPECT_TRUE(pumpUntil([&] { return activePid(m_display) == m_window; }, 10)) << "the offer stayed behind the other program";
+    screenshot("update-offer");
+
+    // ... and back to it: the offer closes unanswered.
+    activate(m_display, other.pid());
+    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [&](AtspiAccessible* node) { return nameOf(node) == kOffer; }); }, 10))
+        << "the offer stayed up";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Check for Updates")) << "the window went with it";
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/linux/ZenityAlertService.h"
 
+#include "platform/ProcessManager.h"
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/GlibRunLoop.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +10,7 @@
 #include <string>
 
 // After gtest: Xlib's macros (None, Bool) break its headers.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "platform/linux/ActiveWindow.h"
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -38,6 +38,54 @@ TEST(ZenityAlertServiceTest, TheDefaultButtonAnswersAndAnAbortLeavesNoAnswerWhil
 
     loop.performAfterDelay(1.0, [&] { alerts.abortModal(); });
     EXPECT_EQ(alerts.runModal(alert), std::nullopt);
+}
+
+TEST(ZenityAlertServiceTest, TheDialogLosingTheFocusToAnotherProgramIsTheAgentLosingTheFront)
+{
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "no X display: run through run-desktop-tests.sh";
+    ASSERT_LE(atspi_init(), 1) << "no accessibility bus";
+    GlibRunLoop loop;
+    NotificationCenter center;
+    ZenityAlertService alerts(&center);
+    Program other({"zenity", "--info", "--title=Elsewhere", "--text=Another program"});
+    ASSERT_TRUE(pumpUntil([&] { return activePid(display) == other.pid(); }, 20)) << "the other program never took the focus";
+
+    // As the update checker does with its offer.
+    int resignations = 0;
+    auto observation = center.addObserver(kNSApplicationWillResignActiveNotification, &alerts, [&](const Notification&) {
+        ++resignations;
+        alerts.abortModal();
+    });
+    bool hadTheFront = false;
+    auto poll = loop.scheduleTimer(0.2, TimerRepeats::Yes, [&] {
+        const pid_t active = activePid(display);
+        if (!hadTheFront && active != 0 && active != other.pid()) {
+            hadTheFront = true;
+            activate(display, other.pid());
+        }
+    });
+    auto reaper = loop.scheduleTimer(30.0, TimerRepeats::No, [&] {
+        ADD_FAILURE() << "the alert was never closed";
+        alerts.abortModal();
+    });
+    EXPECT_EQ(alerts.runModal({AlertStyle::Informational, "An updated version of Velmora is available!", "Version 9 is available.",
+                  {"Go to Update Webpage", "Cancel"}}),
+        std::nullopt);
+    EXPECT_TRUE(hadTheFront);
+    EXPECT_EQ(resignations, 1);
+
+    // An alert answered while it has the focus loses nothing.
+    poll = loop.scheduleTimer(0.2, TimerRepeats::Yes, [&] {
+        const pid_t active = activePid(display);
+        if (active != 0 && active != other.pid())
+            pressKey(display, XK_Return);
+    });
+    EXPECT_EQ(alerts.runModal({AlertStyle::Critical, "You are up to date!", "1.0 is the latest version of Velmora.", {"OK"}}),
+        std::optional<size_t>(0));
+    pumpFor(0.5);
+    EXPECT_EQ(resignations, 1);
+    XCloseDisplay(display);
 }
 
 TEST(ZenityAlertServiceTest, TheMessageShowsAsWrittenNotAsMarkup)
