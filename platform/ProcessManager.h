@@ -21,6 +21,16 @@ public:
     virtual std::vector<ProcessRecord> processes() = 0;
     // Asks a process to quit without waiting for it; false if it could not be asked.
     virtual bool sendQuit(pid_t pid) = 0;
+    // Whether the process still runs (an application's accessibility may
+    // outlive its process for a moment).
+    virtual bool isRunning(pid_t pid)
+    {
+        for (const ProcessRecord& record : processes()) {
+            if (record.pid == pid)
+                return true;
+        }
+        return false;
+    }
 };
 
 inline constexpr const char* kNSApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";

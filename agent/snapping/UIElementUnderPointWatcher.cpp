@@ -70,7 +70,9 @@ void UIElementUnderPointWatcher::applicationTerminated(pid_t pid)
 
 bool UIElementUnderPointWatcher::applicationGone()
 {
-    if (!m_applicationTerminated && m_pid > 0 && !applicationInfo::uiElementForPID(m_pid))
+    // Its process may be gone before the accessibility bus has noticed.
+    if (!m_applicationTerminated && m_pid > 0
+        && (!Platform::current().processManager().isRunning(m_pid) || !applicationInfo::uiElementForPID(m_pid)))
         m_applicationTerminated = true;
     return m_applicationTerminated;
 }

@@ -35,6 +35,16 @@ std::string lastComponent(const std::string& path)
 
 LinuxProcessManager::LinuxProcessManager(std::string procRoot) : m_procRoot(std::move(procRoot)) { }
 
+bool LinuxProcessManager::isRunning(pid_t pid)
+{
+    if (pid <= 0 || !record(pid))
+        return false;
+    // The state follows the command name, which may hold spaces and parentheses.
+    const std::string stat = readSmallFile(m_procRoot + "/" + std::to_string(pid) + "/stat");
+    const size_t nameEnd = stat.rfind(") ");
+    return nameEnd == std::string::npos || nameEnd + 2 >= stat.size() || (stat[nameEnd + 2] != 'Z' && stat[nameEnd + 2] != 'X');
+}
+
 std::optional<ProcessRecord> LinuxProcessManager::record(pid_t pid) const
 {
     const std::string dir = m_procRoot + "/" + std::to_string(pid);

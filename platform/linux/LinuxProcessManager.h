@@ -19,6 +19,8 @@ public:
     std::vector<ProcessRecord> processes() override;
     // SIGTERM: the signal every program treats as "quit now, cleanly".
     bool sendQuit(pid_t pid) override;
+    // One look at /proc; an exited process not yet reaped does not run.
+    bool isRunning(pid_t pid) override;
 
     // One process's record; nothing when it is gone or unreadable.
     std::optional<ProcessRecord> record(pid_t pid) const;

@@ -108,6 +108,7 @@ struct SimApp {
     uint32_t creatorCode{0};
     int requestCount{0};                  // accessibility requests served, for cost checks
     bool listedInWorkspace{true};         // false for background processes such as "loginwindow"
+    bool processEnded{false};             // the process is gone, its accessibility not yet
 
     // The tree dies with the application.
     ~SimApp();

@@ -9,8 +9,10 @@ namespace velmora::sim {
 std::vector<ProcessRecord> SimProcessManager::processes()
 {
     std::vector<ProcessRecord> records;
-    for (SimApp* app : m_desktop.apps())
-        records.push_back({app->info.pid, app->info.name, app->info.path});
+    for (SimApp* app : m_desktop.apps()) {
+        if (!app->processEnded)
+            records.push_back({app->info.pid, app->info.name, app->info.path});
+    }
     for (const auto& [pid, record] : m_others)
         records.push_back(record);
     std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; });

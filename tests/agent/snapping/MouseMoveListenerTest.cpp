@@ -430,6 +430,22 @@ TEST_F(MouseMoveListenerTest, AnApplicationQuittingWithItsDialogPutsThePointerBa
     EXPECT_TRUE(m_listener->watchers().empty());
 }
 
+TEST_F(MouseMoveListenerTest, AProcessEndedBeforeItsAccessibilityNoticedStillGetsThePointerBack)
+{
+    setSnapBack(true);
+    m_app.frontmost = true;
+    Dialog dialog = buildSaveDialog();
+    snapTo(dialog.snapPoint);
+
+    // The compositor still names the ended process as active, so nothing is.
+    m_app.processEnded = true;
+    m_app.frontmost = false;
+    m_desktop.closeWindow(m_app, dialog.window);
+    m_desktop.advance(kPoll);
+    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 1u);
+    EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
+}
+
 TEST_F(MouseMoveListenerTest, AnotherApplicationQuittingLeavesTheWatchAlone)
 {
     setSnapBack(true);

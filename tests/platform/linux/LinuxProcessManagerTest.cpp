@@ -29,10 +29,16 @@ TEST(LinuxProcessManagerTest, ListsOurProcessesByProgramNameAndAsksThemToQuit)
     EXPECT_NE(std::find_if(all.begin(), all.end(), [&](const auto& r) { return r.pid == sleeper.pid(); }), all.end());
     EXPECT_EQ(std::find_if(all.begin(), all.end(), [](const auto& r) { return r.pid == 1 && getuid() != 0; }), all.end());
 
+    EXPECT_TRUE(manager.isRunning(sleeper.pid()));
     ASSERT_TRUE(manager.sendQuit(sleeper.pid()));
+    // Ended but not yet reaped: it no longer runs.
+    siginfo_t ended{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(sleeper.pid()), &ended, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(manager.isRunning(sleeper.pid()));
     int status = 0;
     ASSERT_EQ(waitpid(sleeper.pid(), &status, 0), sleeper.pid());
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_FALSE(manager.isRunning(sleeper.pid()));
     EXPECT_FALSE(manager.sendQuit(0));
 }
 
