@@ -9,6 +9,7 @@
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimScenario.h"
 #include "shared/process/AgentExitStatus.h"
+#include "shared/update/BundleInfo.h"
 
 #include <CLI/CLI.hpp>
 
@@ -90,6 +91,7 @@ int runOnRealDesktop(Platform& desktop)
 int main(int argc, char** argv)
 {
     CLI::App cli{"VelmoraBG: moves the pointer onto the button that answers a new dialog."};
+    cli.set_version_flag("--version", std::string("VelmoraBG ") + BundleInfo::buildVersion(), "Print the version and exit");
     std::string scenario;
     bool demo = false;
     bool failWithoutDesktop = false;

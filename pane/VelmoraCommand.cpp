@@ -1,5 +1,6 @@
 #include "pane/VelmoraCommand.h"
 
+#include "shared/update/BundleInfo.h"
 #include "shared/update/CheckForUpdatesCommand.h"
 
 #include "pane/SoundList.h"
@@ -10,11 +11,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <strings.h>
+#include <utility>
 
 namespace velmora {
 
@@ -29,7 +33,7 @@ constexpr const char* kExitCodesText =
     "  2  bad arguments, an unknown key, a value of the wrong type, or text the settings file cannot hold\n"
     "     (not UTF-8, control characters); nothing is written\n"
     "  3  refused: accessibility is off, the desktop toolkit is missing or too old, no such application,\n"
-    "     or a built-in entry of the ignored list\n"
+    "     a built-in entry of the ignored list, or a setting Velmora keeps itself (currentVersion)\n"
     "  4  the agent did not answer in time\n"
     "  5  no desktop session: no session bus to reach the agent and the settings on,\n"
     "     or (velmora alone) no display to open the settings window on\n"
@@ -37,6 +41,34 @@ constexpr const char* kExitCodesText =
     "  7  start: the agent ended before it started watching (no X display, no session bus,\n"
     "     no accessibility bus; the message says which); it is not started at login\n"
     "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
+
+// A command's own help points at the table rather than repeating it.
+constexpr const char* kExitCodesPointer = "Exit codes: see velmora --help.";
+
+// What the hidden completion command lists; see the README.
+constexpr const char* kCompleteCommand = "__complete";
+constexpr const char* kCompleteKeys = "keys";
+constexpr const char* kCompleteSettableKeys = "settable-keys";
+constexpr const char* kCompleteValues = "values";
+constexpr const char* kCompleteSounds = "sounds";
+constexpr const char* kCompleteIgnored = "ignored";
+
+// What each key does, for `get --help` and `set --help`; its type comes
+// from the domain's table, so the two cannot disagree.
+constexpr std::pair<const char*, const char*> kKeyMeanings[] = {
+    {VelmoraPreferences::kFeedbackSoundVolume, "how loud the sound is"},
+    {VelmoraPreferences::kFeedbackSoundName, "the sound's name, one the settings window lists"},
+    {VelmoraPreferences::kShouldCheckForUpdatesDaily, "look for a newer version once a day"},
+    {VelmoraPreferences::kSnapbackCursor, "put the pointer back after the dialog is answered"},
+    {VelmoraPreferences::kPlaysSoundOnMove, "a sound marks each move"},
+    {VelmoraPreferences::kSnapToAlternateButtonInstead, "the cancel button instead of the default one"},
+    {VelmoraPreferences::kSoundToPlayIndex, "unused: feedbackSoundName names the sound"},
+    {VelmoraPreferences::kIgnoredApps, "the ignored applications (velmora ignore edits it)"},
+    {VelmoraPreferences::kOldIgnoredApps, "the older ignored list, merged into ignoredApps"},
+    {VelmoraPreferences::kCurrentVersion, "the version that last wrote the settings; kept by Velmora itself"},
+};
+
+constexpr const char* kBooleanWords[] = {"true", "false", "yes", "no", "on", "off"};
 
 std::string formatValue(PreferenceType type, const Value& value)
 {
@@ -66,11 +98,85 @@ std::string formatValue(PreferenceType type, const Value& value)
     return value.description();
 }
 
-std::string knownKeys()
+// The version is Velmora's record of which build wrote the settings: set by
+// hand it would make the next start take the settings for another version's.
+bool isKeptByVelmora(const PreferenceKey& key)
+{
+    return key.name == VelmoraPreferences::kCurrentVersion;
+}
+
+enum class KeysListed { All, Settable };
+
+std::vector<const PreferenceKey*> keysOf(KeysListed which)
+{
+    std::vector<const PreferenceKey*> keys;
+    for (const auto& key : VelmoraPreferences::keys()) {
+        if (which == KeysListed::All || !isKeptByVelmora(key))
+            keys.push_back(&key);
+    }
+    return keys;
+}
+
+std::string knownKeys(KeysListed which)
 {
     std::string names;
-    for (const auto& key : VelmoraPreferences::keys())
-        names += (names.empty() ? "" : ", ") + key.name;
+    for (const auto* key : keysOf(which))
+        names += (names.empty() ? "" : ", ") + key->name;
+    return names;
+}
+
+std::string typeOf(const PreferenceKey& key)
+{
+    switch (key.type) {
+    case PreferenceType::Boolean:
+    case PreferenceType::Flag:
+        return "boolean";
+    case PreferenceType::Integer:
+        return "whole number";
+    case PreferenceType::Real:
+        if (key.range) {
+            char text[64];
+            std::snprintf(text, sizeof text, "number from %g to %g", key.range->first, key.range->second);
+            return text;
+        }
+        return "number";
+    case PreferenceType::String:
+        return "text";
+    case PreferenceType::StringArray:
+        return "comma-separated list";
+    }
+    return {};
+}
+
+// The footer of `get --help` and `set --help`: every key with its type and
+// what it does, one a line.
+std::string keysHelp(KeysListed which)
+{
+    const auto keys = keysOf(which);
+    size_t width = 0;
+    for (const auto* key : keys)
+        width = std::max(width, key->name.size());
+    std::string text = "Keys:\n";
+    for (const auto* key : keys) {
+        text += "  " + key->name + std::string(width + 2 - key->name.size(), ' ') + typeOf(*key);
+        for (const auto& [name, meaning] : kKeyMeanings) {
+            if (key->name == name)
+                text += std::string(": ") + meaning;
+        }
+        text += "\n";
+    }
+    text += "Booleans are true/false, yes/no, on/off or 1/0, in any case.\n";
+    if (which == KeysListed::Settable)
+        text += std::string(VelmoraPreferences::kCurrentVersion) + " is kept by Velmora itself and cannot be set.\n";
+    return text + kExitCodesPointer;
+}
+
+// Each sound once: the same name in two folders plays the first one found.
+std::vector<std::string> soundNames()
+{
+    std::vector<std::string> names = SoundList::availableSoundsforPW();
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }
 
@@ -89,18 +195,23 @@ VelmoraCommand::~VelmoraCommand()
 int VelmoraCommand::run(const std::vector<std::string>& arguments)
 {
     CLI::App app{"Velmora moves the pointer onto the button that answers a new dialog.\n" + m_withoutCommandHelp, "velmora"};
-    app.footer(kExitCodesText);
+    // Subcommands copy the footer when they are added: they get the pointer,
+    // and the table goes on the top level once they are all there.
+    app.footer(kExitCodesPointer);
     app.require_subcommand(0, 1);
+    app.set_version_flag("--version", "velmora " + BundleInfo::buildVersion(), "Print the version and exit");
 
     std::string key, value, name;
     auto* statusCommand = app.add_subcommand("status", "Say whether the agent runs (it holds its name on the session bus); prints \"running\" or \"not running\"");
     auto* startCommand = app.add_subcommand("start", "Start the agent and start it at login; waits for its announcement");
     auto* stopCommand = app.add_subcommand("stop", "Stop the agent and no longer start it at login; waits for it to end");
     auto* getCommand = app.add_subcommand("get", "Print the value of a setting (a first read stores its default)");
-    getCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
+    getCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain (below)")->required();
+    getCommand->footer(keysHelp(KeysListed::All));
     auto* setCommand = app.add_subcommand("set", "Store a setting and tell the agent to re-read its settings");
-    setCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain")->required();
-    setCommand->add_option("VALUE", value, "true/false/1/0 for booleans, a number, a text, or comma-separated entries for a list")->required();
+    setCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain (below)")->required();
+    setCommand->add_option("VALUE", value, "of the key's type (below)")->required();
+    setCommand->footer(keysHelp(KeysListed::Settable));
     auto* ignoreCommand = app.add_subcommand("ignore", "The applications in which the agent never moves the pointer");
     ignoreCommand->require_subcommand(1);
     auto* ignoreListCommand = ignoreCommand->add_subcommand("list", "Print the ignored applications: name, entry, and whether it is built in");
@@ -112,19 +223,33 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     auto* checkCommand = app.add_subcommand("check-for-updates",
         "Ask the vendor's feed for a newer version; exits 0 when up to date, 10 when a newer version exists, 1 on failure");
 
+    // For shell completion, left out of the help (an empty group hides it).
+    std::string listed, valuesKey;
+    auto* completeCommand = app.add_subcommand(kCompleteCommand, "Print words for shell completion, one a line")->group("");
+    completeCommand->add_option("WHAT", listed)->required()->check(
+        CLI::IsMember({kCompleteKeys, kCompleteSettableKeys, kCompleteValues, kCompleteSounds, kCompleteIgnored}));
+    completeCommand->add_option("KEY", valuesKey);
+
+    app.footer(kExitCodesText);
+
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) {
+        // Help and the version.
         return app.exit(e, m_out, m_err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, m_out, m_err);
         return kExitUsage;
     }
 
+    if (completeCommand->parsed() && listed != kCompleteIgnored)
+        return complete(listed, valuesKey);
     const bool usageOnly = app.get_subcommands().empty();
     if (!usageOnly && !ensureDesktop())
         return kExitNoDesktop;
+    if (completeCommand->parsed())
+        return complete(listed, valuesKey);
     if (statusCommand->parsed())
         return status();
     if (startCommand->parsed())
@@ -148,6 +273,32 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     }
     // `velmora` alone where the program has no settings window.
     m_out << app.help();
+    return kExitSuccess;
+}
+
+int VelmoraCommand::complete(const std::string& listed, const std::string& key)
+{
+    std::vector<std::string> words;
+    if (listed == kCompleteKeys || listed == kCompleteSettableKeys) {
+        for (const auto* each : keysOf(listed == kCompleteKeys ? KeysListed::All : KeysListed::Settable))
+            words.push_back(each->name);
+    } else if (listed == kCompleteSounds) {
+        words = soundNames();
+    } else if (listed == kCompleteValues) {
+        const auto* known = VelmoraPreferences::keyNamed(key);
+        if (known && (known->type == PreferenceType::Boolean || known->type == PreferenceType::Flag))
+            words.assign(std::begin(kBooleanWords), std::end(kBooleanWords));
+        else if (key == VelmoraPreferences::kFeedbackSoundName)
+            words = soundNames();
+    } else if (listed == kCompleteIgnored) {
+        // What `ignore remove` can take off: built-in entries stay.
+        for (const auto& entry : ignoreEntries()) {
+            if (entry.origin != IgnoreEntry::Origin::BuiltIn)
+                words.push_back(entry.entry);
+        }
+    }
+    for (const auto& word : words)
+        m_out << word << "\n";
     return kExitSuccess;
 }
 
@@ -294,7 +445,7 @@ int VelmoraCommand::get(const std::string& keyName)
     auto& controller = m_pane.prefsController();
     const auto* key = VelmoraPreferences::keyNamed(keyName);
     if (!key) {
-        m_err << "velmora: \"" << keyName << "\" is not a key of " << VelmoraPreferences::kDomain << "; the keys are " << knownKeys() << "\n";
+        m_err << "velmora: \"" << keyName << "\" is not a key of " << VelmoraPreferences::kDomain << "; the keys are " << knownKeys(KeysListed::All) << "\n";
         return kExitUsage;
     }
     // A settings property stores its default at the first read, as the window does.
@@ -309,18 +460,22 @@ int VelmoraCommand::get(const std::string& keyName)
 int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 {
     auto& controller = m_pane.prefsController();
+    if (const auto* key = VelmoraPreferences::keyNamed(keyName); key && isKeptByVelmora(*key)) {
+        m_err << "velmora: \"" << keyName << "\" is kept by Velmora itself (the version that last wrote the settings) and cannot be set\n";
+        return kExitRefused;
+    }
     auto coercion = VelmoraPreferences::valueFromText(keyName, text);
     if (!coercion.value) {
         m_err << "velmora: " << coercion.error;
         if (!VelmoraPreferences::keyNamed(keyName))
-            m_err << "; the keys are " << knownKeys();
+            m_err << "; the keys are " << knownKeys(KeysListed::Settable);
         m_err << "\n";
         return kExitUsage;
     }
     // The agent stays silent for a name it cannot find; the window offers only
     // names from this list, so a typing error here would go unnoticed.
     if (keyName == VelmoraPreferences::kFeedbackSoundName) {
-        const auto& sounds = SoundList::availableSoundsforPW();
+        const auto sounds = soundNames();
         if (std::find(sounds.begin(), sounds.end(), text) == sounds.end()) {
             m_err << "velmora: there is no sound named \"" << text << "\"; the sounds are ";
             for (size_t i = 0; i < sounds.size(); ++i)
@@ -353,22 +508,40 @@ std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
     return entries;
 }
 
-int VelmoraCommand::ignoreList()
+std::vector<VelmoraCommand::IgnoreEntry> VelmoraCommand::ignoreEntries()
 {
     auto& table = m_pane.ignoredAppsController();
     const auto& builtIn = Table::immutableApps();
     auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
+    std::vector<IgnoreEntry> entries;
     std::set<std::string> listed;
     for (const auto& row : table.data()) {
-        const std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
+        std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
         listed.insert(entry);
-        m_out << valueForKey(row, Table::kApplicationName).description() << "\t" << entry << "\t" << (isBuiltIn(entry) ? "built-in" : "user") << "\n";
+        entries.push_back({valueForKey(row, Table::kApplicationName).description(), entry,
+            isBuiltIn(entry) ? IgnoreEntry::Origin::BuiltIn : IgnoreEntry::Origin::User});
     }
     // The window shows only installed applications; here the rest can be
-    // seen, and removed.
+    // seen: the built-in entries the agent writes into the list at every
+    // start, and user entries whose application has gone (removable).
+    for (const auto& entry : builtIn) {
+        if (listed.insert(entry).second)
+            entries.push_back({entry, entry, IgnoreEntry::Origin::BuiltIn});
+    }
     for (const auto& entry : storedIgnoreEntries()) {
-        if (!isBuiltIn(entry) && !listed.contains(entry))
-            m_out << entry << "\t" << entry << "\tnot installed\n";
+        if (listed.insert(entry).second)
+            entries.push_back({entry, entry, IgnoreEntry::Origin::NotInstalled});
+    }
+    return entries;
+}
+
+int VelmoraCommand::ignoreList()
+{
+    for (const auto& entry : ignoreEntries()) {
+        const char* origin = entry.origin == IgnoreEntry::Origin::BuiltIn ? "built-in"
+            : entry.origin == IgnoreEntry::Origin::User                   ? "user"
+                                                                          : "not installed";
+        m_out << entry.name << "\t" << entry.entry << "\t" << origin << "\n";
     }
     return kExitSuccess;
 }

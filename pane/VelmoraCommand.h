@@ -23,7 +23,8 @@ public:
     static constexpr int kExitSuccess = 0;
     static constexpr int kExitNotRunning = 1;  // `status`: the agent does not run
     static constexpr int kExitUsage = 2;       // bad arguments, unknown key, value of the wrong type
-    static constexpr int kExitRefused = 3;     // accessibility off, toolkit too old, no such application, built-in entry
+    static constexpr int kExitRefused = 3;     // accessibility off, toolkit too old, no such application, built-in entry,
+                                               // a key Velmora keeps itself
     static constexpr int kExitNoAnswer = 4;    // the agent did not answer in time
     static constexpr int kExitNoDesktop = 5;   // no desktop session: no session bus, or no display for the window
     static constexpr int kExitNotWritten = 6;  // the settings file could not be written
@@ -61,6 +62,21 @@ private:
     int ignoreList();
     int ignoreAdd(const std::string& name);
     int ignoreRemove(const std::string& name);
+    // The hidden `__complete WHAT [KEY]`: words for shell completion, one a
+    // line, nothing when there are none (see the README).
+    int complete(const std::string& listed, const std::string& key);
+
+    // One line of `ignore list`.
+    struct IgnoreEntry {
+        enum class Origin { BuiltIn, User, NotInstalled };
+        std::string name;
+        std::string entry; // as stored, and as `ignore remove` takes it
+        Origin origin;
+    };
+    // Installed applications as the window shows them, then the built-in
+    // entries without an application, then stored entries whose application
+    // has gone.
+    std::vector<IgnoreEntry> ignoreEntries();
 
     // Asks the agent whether it runs, as the pane does when it is shown.
     void askStatus();

@@ -2,7 +2,9 @@
 
 #include "shared/preferences/PlistFileDomainStore.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -21,7 +23,7 @@ const char* typeDescription(PreferenceType type)
     switch (type) {
     case PreferenceType::Boolean:
     case PreferenceType::Flag:
-        return "a boolean (true, false, 1 or 0)";
+        return "a boolean (true/false, yes/no, on/off or 1/0)";
     case PreferenceType::Integer:
         return "an integer";
     case PreferenceType::Real:
@@ -36,10 +38,17 @@ const char* typeDescription(PreferenceType type)
 
 std::optional<bool> parseBoolean(std::string_view text)
 {
-    std::string s(text);
-    if (s == "1" || strcasecmp(s.c_str(), "true") == 0)
+    // The words configuration files and other tools take for a switch, in
+    // any case, so a habit from elsewhere is not refused.
+    constexpr const char* kTrue[] = {"1", "true", "yes", "on"};
+    constexpr const char* kFalse[] = {"0", "false", "no", "off"};
+    const std::string s(text);
+    auto among = [&](const auto& words) {
+        return std::any_of(std::begin(words), std::end(words), [&](const char* word) { return strcasecmp(s.c_str(), word) == 0; });
+    };
+    if (among(kTrue))
         return true;
-    if (s == "0" || strcasecmp(s.c_str(), "false") == 0)
+    if (among(kFalse))
         return false;
     return std::nullopt;
 }

@@ -67,11 +67,11 @@ public:
     static bool isStorableText(std::string_view text);
 
     // A command-line text turned into the value to store for `key`.
-    // Booleans and flags accept true, false, 1 and 0; a string array is
-    // written as comma-separated entries ("" is the empty list); a number
-    // must lie in its key's range; text must be storable (isStorableText).
-    // On failure `value` is nothing and `error` names the key and what it
-    // expects.
+    // Booleans and flags accept true/false, yes/no, on/off (in any case)
+    // and 1/0; a string array is written as comma-separated entries (""
+    // is the empty list); a number must lie in its key's range; text must
+    // be storable (isStorableText). On failure `value` is nothing and
+    // `error` names the key and what it expects.
     struct Coercion {
         std::optional<Value> value;
         std::string error;

@@ -148,7 +148,7 @@ TEST_F(CommandTransactionsTest, SetRefusesTextTheSettingsFileCannotHold)
             std::string::npos) << errors;
         EXPECT_EQ(errors.find(text), std::string::npos) << "the raw text is not echoed";
     }
-    EXPECT_EQ(velmora({"set", "currentVersion", "1.0\x7f"}), VelmoraCommand::kExitUsage);
+    EXPECT_EQ(velmora({"set", "feedbackSoundName", "Bottle\x7f"}), VelmoraCommand::kExitUsage);
     EXPECT_EQ(storedDomain(), before);
     EXPECT_EQ(velmora({"set", "ignoredApps", "Caf\xc3\xa9,Line\nbreak"}), 0) << "UTF-8 and line breaks are text";
 }

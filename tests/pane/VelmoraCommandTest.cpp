@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -34,7 +36,7 @@ TEST_F(VelmoraCommandTest, BadInputIsRefusedAndNothingIsWritten)
         std::string mentions;
     };
     const std::vector<Case> cases{
-        {{"set", "snapToAlternateButtonInstead", "maybe"}, "\"snapToAlternateButtonInstead\" expects a boolean (true, false, 1 or 0)"},
+        {{"set", "snapToAlternateButtonInstead", "maybe"}, "\"snapToAlternateButtonInstead\" expects a boolean (true/false, yes/no, on/off or 1/0)"},
         {{"set", "playsSoundOnMove", "2"}, "\"playsSoundOnMove\" expects a boolean"},
         {{"set", "feedbackSoundVolume", "loud"}, "\"feedbackSoundVolume\" expects a number"},
         {{"set", "feedbackSoundVolume", "50"}, "\"feedbackSoundVolume\" expects a number from 0 to 1"},
@@ -77,6 +79,31 @@ TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
     EXPECT_EQ(velmora({"get", "QK.velmora.ignoredApps"}), 0);
     EXPECT_EQ(output, "a.b.C\nd.e.F\n");
     EXPECT_EQ(reloadOrders(), 6) << "one reload order for each of the six writes";
+}
+
+TEST_F(VelmoraCommandTest, BooleansTakeTheUsualWordsAndTheVersionIsVelmorasOwn)
+{
+    EXPECT_EQ(velmora({"set", "playsSoundOnMove", "yes"}), 0) << errors;
+    EXPECT_EQ(stored("playsSoundOnMove"), Value(1));
+    EXPECT_EQ(velmora({"set", "playsSoundOnMove", "Off"}), 0) << errors;
+    EXPECT_EQ(stored("playsSoundOnMove"), Value(0));
+    EXPECT_EQ(velmora({"set", "shouldCheckForUpdatesDaily", "ON"}), 0) << errors;
+    EXPECT_EQ(stored("shouldCheckForUpdatesDaily"), Value(true));
+    EXPECT_EQ(velmora({"set", "shouldCheckForUpdatesDaily", "no"}), 0) << errors;
+    EXPECT_EQ(velmora({"get", "shouldCheckForUpdatesDaily"}), 0);
+    EXPECT_EQ(output, "false\n");
+    const int reloads = reloadOrders();
+
+    // Written by hand it would make the next start take these settings for
+    // another version's; reading it stays allowed.
+    const auto before = storedDomain();
+    EXPECT_EQ(velmora({"set", "currentVersion", "9.9"}), VelmoraCommand::kExitRefused);
+    EXPECT_NE(errors.find("\"currentVersion\" is kept by Velmora itself"), std::string::npos) << errors;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(storedDomain(), before);
+    EXPECT_EQ(reloadOrders(), reloads);
+    EXPECT_EQ(velmora({"get", "currentVersion"}), 0);
+    EXPECT_EQ(output, VelmoraBGController().currentVersionString() + "\n");
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
@@ -206,8 +233,10 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     EXPECT_EQ(reloadOrders(), 1);
     EXPECT_EQ(velmora({"ignore", "add", "Paint"}), VelmoraCommand::kExitRefused);
 
+    // Built-in entries without an application are on the list all the same.
     EXPECT_EQ(velmora({"ignore", "list"}), 0);
-    EXPECT_EQ(output, "Text Editor\torg.gnome.TextEditor\tuser\nV2C\tV2C\tbuilt-in\n");
+    EXPECT_EQ(output, "Text Editor\torg.gnome.TextEditor\tuser\nV2C\tV2C\tbuilt-in\n"
+                      "Moneydance\tMoneydance\tbuilt-in\nAddress Book\tAddress Book\tbuilt-in\n");
 
     EXPECT_EQ(velmora({"ignore", "remove", "V2C"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("known to not work well with Velmora"), std::string::npos) << errors;
@@ -218,10 +247,45 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     // An application removed from the machine since: listed, and removable.
     EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
     EXPECT_EQ(velmora({"ignore", "list"}), 0);
-    EXPECT_EQ(output, "V2C\tV2C\tbuilt-in\norg.gone.App\torg.gone.App\tnot installed\n");
+    EXPECT_EQ(output, "V2C\tV2C\tbuilt-in\nMoneydance\tMoneydance\tbuilt-in\nAddress Book\tAddress Book\tbuilt-in\n"
+                      "org.gone.App\torg.gone.App\tnot installed\n");
     EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), 0) << errors;
     EXPECT_EQ(stored("QK.velmora.ignoredApps"), Value(Value::Array{}));
     EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), VelmoraCommand::kExitRefused);
+}
+
+// The agent writes its built-in entries into the stored list at start; the
+// list command shows every stored entry, whether installed or not.
+TEST_F(VelmoraCommandTest, IgnoreListShowsEveryEntryGetShows)
+{
+    desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0) << errors;
+    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
+    AppsObservers tracker;
+    desktop.runPending();
+
+    std::set<std::string> stored;
+    for (const char* key : {"ignoredApps", "QK.velmora.ignoredApps"}) {
+        EXPECT_EQ(velmora({"get", key}), 0);
+        std::istringstream lines(output);
+        for (std::string line; std::getline(lines, line);)
+            stored.insert(line);
+    }
+    ASSERT_TRUE(stored.contains("Moneydance")) << "the agent wrote its built-in entries";
+
+    EXPECT_EQ(velmora({"ignore", "list"}), 0);
+    std::set<std::string> listed;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto first = line.find('\t');
+        const auto second = line.find('\t', first + 1);
+        ASSERT_NE(second, std::string::npos) << line;
+        const std::string entry = line.substr(first + 1, second - first - 1);
+        EXPECT_TRUE(listed.insert(entry).second) << entry << " listed twice";
+        const bool builtIn = entry == "Moneydance" || entry == "V2C" || entry == "Address Book";
+        EXPECT_EQ(line.substr(second + 1), builtIn ? "built-in" : entry == "org.gone.App" ? "not installed" : "user") << line;
+    }
+    EXPECT_EQ(listed, stored);
 }
 
 TEST_F(VelmoraCommandTest, AFailedWriteIsAnErrorAndOrdersNoReload)
@@ -289,13 +353,105 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
 
 TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
 {
+    constexpr const char* kTableRow = "the settings file could not be written";
+    auto occurrences = [](const std::string& text, const std::string& part) {
+        size_t count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++count;
+        return count;
+    };
     EXPECT_EQ(velmora({}), 0);
-    EXPECT_NE(output.find("Exit codes"), std::string::npos);
-    for (const auto& command : std::vector<std::vector<std::string>>{{"status", "--help"}, {"set", "--help"}, {"ignore", "remove", "--help"}}) {
+    EXPECT_EQ(occurrences(output, "Exit codes"), 1u) << output;
+    EXPECT_EQ(occurrences(output, kTableRow), 1u) << output;
+    EXPECT_EQ(output.find("__complete"), std::string::npos) << "the completion command is hidden";
+    EXPECT_EQ(velmora({"--help"}), 0);
+    EXPECT_EQ(occurrences(output, kTableRow), 1u) << output;
+
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"status", "--help"}, {"get", "--help"}, {"set", "--help"}, {"ignore", "--help"}, {"ignore", "remove", "--help"}, {"check-for-updates", "--help"}}) {
+        SCOPED_TRACE(command[command.size() - 2]);
         EXPECT_EQ(velmora(command), 0);
         EXPECT_NE(output.find(command[command.size() - 2]), std::string::npos) << output;
+        EXPECT_EQ(output.find(kTableRow), std::string::npos) << "the table only once, at the top:\n" << output;
+        EXPECT_NE(output.find("velmora --help"), std::string::npos) << "a pointer to it instead:\n" << output;
     }
+
+    // Each key with its type; one that cannot be set is not offered as one.
+    auto lineOf = [this](const std::string& key) {
+        const auto at = output.find("\n  " + key + " ");
+        return at == std::string::npos ? std::string() : output.substr(at + 1, output.find('\n', at + 1) - at - 1);
+    };
+    EXPECT_EQ(velmora({"get", "--help"}), 0);
+    for (const auto& key : VelmoraPreferences::keys())
+        EXPECT_NE(lineOf(key.name), "") << key.name << " in\n" << output;
+    EXPECT_NE(lineOf("currentVersion").find("kept by Velmora itself"), std::string::npos) << output;
+    EXPECT_EQ(velmora({"set", "--help"}), 0);
+    EXPECT_NE(lineOf("playsSoundOnMove").find("boolean"), std::string::npos) << output;
+    EXPECT_NE(lineOf("QK.velmora.snapbackCursor").find("boolean"), std::string::npos) << output;
+    EXPECT_NE(lineOf("shouldCheckForUpdatesDaily").find("boolean"), std::string::npos) << output;
+    EXPECT_NE(lineOf("feedbackSoundVolume").find("number from 0 to 1"), std::string::npos) << output;
+    EXPECT_NE(lineOf("SoundToPlayIndex").find("whole number"), std::string::npos) << output;
+    EXPECT_NE(lineOf("feedbackSoundName").find("text"), std::string::npos) << output;
+    EXPECT_NE(lineOf("ignoredApps").find("comma-separated list"), std::string::npos) << output;
+    EXPECT_EQ(lineOf("currentVersion"), "") << output;
+    EXPECT_NE(output.find("yes/no, on/off"), std::string::npos) << output;
     EXPECT_TRUE(desktop.agentOrdersSent().empty());
+}
+
+// What completion offers, the command takes.
+TEST_F(VelmoraCommandTest, CompletionWordsAreWhatTheCommandAccepts)
+{
+    auto lines = [this] {
+        std::vector<std::string> words;
+        std::istringstream text(output);
+        for (std::string line; std::getline(text, line);)
+            words.push_back(line);
+        return words;
+    };
+    EXPECT_EQ(velmora({"__complete", "keys"}), 0);
+    std::vector<std::string> names;
+    for (const auto& key : VelmoraPreferences::keys())
+        names.push_back(key.name);
+    EXPECT_EQ(lines(), names);
+
+    EXPECT_EQ(velmora({"__complete", "settable-keys"}), 0);
+    const auto settable = lines();
+    EXPECT_EQ(settable.size(), names.size() - 1);
+    EXPECT_EQ(std::find(settable.begin(), settable.end(), "currentVersion"), settable.end());
+
+    for (const auto& key : settable) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(velmora({"__complete", "values", key}), 0);
+        const auto values = lines();
+        const auto type = VelmoraPreferences::keyNamed(key)->type;
+        const bool offersValues = type == PreferenceType::Boolean || type == PreferenceType::Flag || key == "feedbackSoundName";
+        EXPECT_EQ(values.empty(), !offersValues);
+        for (const auto& value : values)
+            EXPECT_EQ(velmora({"set", key, value}), 0) << value << ": " << errors;
+    }
+
+    EXPECT_EQ(velmora({"__complete", "sounds"}), 0);
+    const auto sounds = lines();
+    EXPECT_NE(std::find(sounds.begin(), sounds.end(), "Bottle"), sounds.end());
+    EXPECT_TRUE(std::is_sorted(sounds.begin(), sounds.end()));
+    EXPECT_EQ(std::adjacent_find(sounds.begin(), sounds.end()), sounds.end()) << "each sound once";
+    EXPECT_EQ(velmora({"__complete", "values", "feedbackSoundName"}), 0);
+    EXPECT_EQ(lines(), sounds);
+
+    // Only what `ignore remove` takes off: no built-in entry.
+    desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
+    desktop.applicationFinder().install("/usr/share/applications/v2c.desktop", "V2C", "org.v2c.V2C");
+    EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
+    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App, Moneydance"}), 0);
+    EXPECT_EQ(velmora({"__complete", "ignored"}), 0);
+    const auto entries = lines();
+    EXPECT_EQ(entries, (std::vector<std::string>{"org.gnome.TextEditor", "org.gone.App"}));
+    for (const auto& entry : entries)
+        EXPECT_EQ(velmora({"ignore", "remove", entry}), 0) << entry << ": " << errors;
+    EXPECT_EQ(velmora({"__complete", "ignored"}), 0);
+    EXPECT_EQ(output, "");
+
+    EXPECT_EQ(velmora({"__complete", "everything"}), VelmoraCommand::kExitUsage);
 }
 
 } // namespace
@@ -317,9 +473,16 @@ TEST(VelmoraCommandDesktopTest, ACommandRunsOnTheProvidedDesktopAndFailsClearlyW
         });
         EXPECT_EQ(command.run({"--help"}), VelmoraCommand::kExitSuccess);
         EXPECT_EQ(command.run({}), VelmoraCommand::kExitSuccess);
-        EXPECT_EQ(asked, 0) << "help and usage need no desktop";
-        EXPECT_EQ(command.run({"set", "playsSoundOnMove", "true"}), VelmoraCommand::kExitNoDesktop);
+        EXPECT_EQ(command.run({"__complete", "keys"}), VelmoraCommand::kExitSuccess);
+        EXPECT_EQ(command.run({"__complete", "sounds"}), VelmoraCommand::kExitSuccess);
+        out.str("");
+        EXPECT_EQ(command.run({"--version"}), VelmoraCommand::kExitSuccess);
+        EXPECT_EQ(out.str(), "velmora " VELMORA_VERSION "\n");
+        EXPECT_EQ(asked, 0) << "help, usage, the version and completion of keys need no desktop";
+        EXPECT_EQ(command.run({"__complete", "ignored"}), VelmoraCommand::kExitNoDesktop);
         EXPECT_EQ(asked, 1);
+        EXPECT_EQ(command.run({"set", "playsSoundOnMove", "true"}), VelmoraCommand::kExitNoDesktop);
+        EXPECT_EQ(asked, 2);
         EXPECT_NE(err.str().find("no desktop session"), std::string::npos) << err.str();
     }
     EXPECT_FALSE(Platform::isInstalled());

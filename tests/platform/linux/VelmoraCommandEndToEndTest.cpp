@@ -134,9 +134,10 @@ protected:
     static fs::path autostartEntry() { return s_config / "autostart" / "VelmoraBG.desktop"; }
 
     // The agent as a child of the test, with the suite's settings folder; its
-    // standard error is kept for what it says.
+    // output is kept in pipes (short-lived agents only: nothing drains them).
     struct Agent {
         pid_t pid{0};
+        int stdoutFd{-1};
         int stderrFd{-1};
         // Waits for it to end; its exit code, or -1 (it ran on, and was killed).
         int waitForExit(double seconds)
@@ -150,11 +151,15 @@ protected:
             pid = 0;
             return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
-        std::string said()
+        // What it wrote on its standard error, and on its standard output,
+        // once it has ended.
+        std::string said() { return readAll(stderrFd); }
+        std::string printed() { return readAll(stdoutFd); }
+        static std::string readAll(int fd)
         {
             std::string text;
             char buffer[4096];
-            for (ssize_t n; (n = read(stderrFd, buffer, sizeof buffer)) > 0;)
+            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
                 text.append(buffer, static_cast<size_t>(n));
             return text;
         }
@@ -166,6 +171,8 @@ protected:
             }
             if (stderrFd >= 0)
                 close(stderrFd);
+            if (stdoutFd >= 0)
+                close(stdoutFd);
         }
     };
     static std::unique_ptr<Agent> spawnAgent(std::vector<std::string> arguments = {}, const std::map<std::string, std::string>& environment = {})
@@ -181,7 +188,7 @@ protected:
         auto agent = std::make_unique<Agent>();
         GErrorPtr error;
         const bool spawned = g_spawn_async_with_pipes(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent->pid, nullptr,
-            nullptr, &agent->stderrFd, error.out());
+            &agent->stdoutFd, &agent->stderrFd, error.out());
         g_strfreev(env);
         EXPECT_TRUE(spawned) << error.message();
         return agent;
@@ -291,6 +298,21 @@ TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHe
     EXPECT_NE(help.out.find("Without a command, opens the settings window"), std::string::npos) << help.out;
 }
 
+// The installed programs, as a packager or a user checks them: no desktop
+// is needed to ask.
+TEST_F(VelmoraCommandEndToEndTest, BothProgramsPrintTheirVersionAndExitZero)
+{
+    const std::map<std::string, std::string> noDesktop{{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/velmora-bus"}, {"DISPLAY", ""}};
+    auto command = velmora({"--version"}, noDesktop);
+    EXPECT_EQ(command.exitCode, 0) << command.err;
+    EXPECT_EQ(command.out, "velmora " + BundleInfo::buildVersion() + "\n");
+
+    auto agent = spawnAgent({"--version"}, noDesktop);
+    EXPECT_EQ(agent->waitForExit(10), 0) << "it ran on (the demo?), or failed";
+    EXPECT_EQ(agent->printed(), "VelmoraBG " + BundleInfo::buildVersion() + "\n");
+    EXPECT_EQ(agent->said(), "");
+}
+
 TEST_F(VelmoraCommandEndToEndTest, BadInputIsRefusedWithNothingWritten)
 {
     velmora({"get", "playsSoundOnMove"}); // the settings file exists from here on
@@ -327,8 +349,15 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     ASSERT_TRUE(fs::exists(autostartEntry()));
     EXPECT_NE(contentsOf(autostartEntry()).find(fs::canonical(VELMORA_AGENT_PATH).string()), std::string::npos);
 
-    // The alternate button from the next dialog on.
-    auto set = velmora({"set", "snapToAlternateButtonInstead", "true"});
+    // The built-in entries the agent wrote into the list at its start are
+    // listed, marked as built in.
+    const std::string list = velmora({"ignore", "list"}).out;
+    for (const std::string entry : {"Moneydance", "V2C", "Address Book"})
+        EXPECT_NE(list.find("\t" + entry + "\tbuilt-in\n"), std::string::npos) << entry << " in\n" << list;
+    EXPECT_NE(velmora({"get", "ignoredApps"}).out.find("Moneydance\n"), std::string::npos);
+
+    // The alternate button from the next dialog on, switched with a word.
+    auto set = velmora({"set", "snapToAlternateButtonInstead", "on"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(velmora({"get", "snapToAlternateButtonInstead"}).out, "true\n");
     restPointer({20, 20});
@@ -389,7 +418,17 @@ TEST_F(VelmoraCommandEndToEndTest, AStatusQueryNeverStopsTheAgent)
             fs::remove(path);
     }
     EXPECT_EQ(velmora({"status"}).out, "running\n");
-    EXPECT_EQ(velmora({"set", "currentVersion", "0.1"}).exitCode, 0);
+    // Velmora keeps the version itself: the command refuses to set it.
+    auto refused = velmora({"set", "currentVersion", "0.1"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_NE(refused.err.find("kept by Velmora itself"), std::string::npos) << refused.err;
+    PlistFileDomainStore store((s_config / "velmora").string());
+    ASSERT_TRUE(store.update("com.brightfen.velmora", [](std::optional<Value::Dictionary>& domain) {
+        if (!domain)
+            domain.emplace();
+        (*domain)["currentVersion"] = Value("0.1");
+        return true;
+    }));
     EXPECT_EQ(velmora({"status"}).out, "running\n");
     pumpFor(1);
     EXPECT_EQ(agentPids().size(), 1u) << "a query stopped the agent";

@@ -78,9 +78,15 @@ TEST(VelmoraPreferencesTest, CommandLineTextBecomesTheStoredType)
     EXPECT_EQ(value("shouldCheckForUpdatesDaily", "true"), Value(true));
     EXPECT_EQ(value("shouldCheckForUpdatesDaily", "0"), Value(false));
     EXPECT_EQ(value("shouldCheckForUpdatesDaily", "FALSE"), Value(false));
+    for (const char* yes : {"yes", "On", "YES", "on"})
+        EXPECT_EQ(value("shouldCheckForUpdatesDaily", yes), Value(true)) << yes;
+    for (const char* no : {"no", "Off", "NO", "off"})
+        EXPECT_EQ(value("shouldCheckForUpdatesDaily", no), Value(false)) << no;
     // Flags are stored as the pane stores a user's choice: the integer.
     EXPECT_EQ(value("QK.velmora.snapbackCursor", "true"), Value(1));
     EXPECT_EQ(value("QK.velmora.snapbackCursor", "0"), Value(0));
+    EXPECT_EQ(value("QK.velmora.snapbackCursor", "Yes"), Value(1));
+    EXPECT_EQ(value("QK.velmora.snapbackCursor", "off"), Value(0));
 
     EXPECT_EQ(value("SoundToPlayIndex", "42"), Value(42));
     EXPECT_EQ(value("SoundToPlayIndex", "-3"), Value(-3));
@@ -105,7 +111,10 @@ TEST(VelmoraPreferencesTest, TextThatDoesNotFitNamesTheKeyAndType)
         const char* expected;
     };
     for (const Case& c : {
-             Case {"playsSoundOnMove", "yes", "boolean"},
+             Case {"playsSoundOnMove", "y", "boolean"},
+             Case {"playsSoundOnMove", "yess", "boolean"},
+             Case {"playsSoundOnMove", "o", "boolean"},
+             Case {"playsSoundOnMove", " on", "boolean"},
              Case {"playsSoundOnMove", "2", "boolean"},
              Case {"shouldCheckForUpdatesDaily", "", "boolean"},
              Case {"SoundToPlayIndex", "4.5", "integer"},
