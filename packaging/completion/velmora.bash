@@ -65,6 +65,7 @@ _velmora()
     local cur=${COMP_WORDS[COMP_CWORD]}
     local program=${COMP_WORDS[0]}
     local words=() i
+    COMPREPLY=()
     # The words typed before the current one, options left out.
     for ((i = 1; i < COMP_CWORD; i++)); do
         [[ ${COMP_WORDS[i]} == -* ]] || words+=("${COMP_WORDS[i]}")

@@ -63,6 +63,13 @@ expect "ignore's subcommands" "$(printf '%s\n' add list remove)" ignore ""
 expect "options" "--help" ignore --he
 expect "nothing after a complete command" "" status ""
 
+# A velmora that is not on PATH has nothing to say; an earlier answer is not
+# offered again.
+COMP_WORDS=(no-such-velmora-here st); COMP_CWORD=1; COMPREPLY=(status)
+_velmora
+if [ ${#COMPREPLY[@]} -eq 0 ]; then echo "ok    nothing for a velmora not on PATH"; else
+  echo "FAIL  a velmora not on PATH offers: ${COMPREPLY[*]}"; failures=$((failures + 1)); fi
+
 # Settings keys and sounds.
 expect "keys for get" "$(printf '%s\n' QK.velmora.ignoredApps QK.velmora.snapbackCursor)" get QK.
 expect_among "keys for set" feedbackSoundVolume set ""
