@@ -88,7 +88,7 @@ package:
 	@scripts/install-deps.sh dpkg-dev file
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
 		-DCMAKE_INSTALL_PREFIX=/usr -DVELMORA_BENCH=OFF -DVELMORA_WERROR=ON -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $(PACKAGE_CMAKE_FLAGS) >/dev/null
-	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target VelmoraBG velmora
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target VelmoraBG velmora velmora_package_files
 	cd $(PACKAGE_BUILD) && cpack
 
 # What a packager runs: a plain Release build (CMake's -O3, no project

@@ -389,6 +389,7 @@ int VelmoraCommand::start()
         // An agent that announced itself only after an earlier start gave up
         // waiting has no login item yet.
         LoginItemsSynchronizer::setAppLaunchesAtLogin(true, controller.agentPath());
+        warnOfBuildFolderLoginItem(controller.agentPath());
         m_out << "running\n";
         return kExitSuccess;
     }
@@ -414,8 +415,19 @@ int VelmoraCommand::start()
               << " seconds; it is not started at login (`velmora start` again adds it once the agent runs)\n";
         return kExitNoAnswer;
     }
+    warnOfBuildFolderLoginItem(agent);
     m_out << "running\n";
     return kExitSuccess;
+}
+
+void VelmoraCommand::warnOfBuildFolderLoginItem(const std::string& agent)
+{
+    // CMake leaves its cache in every build folder and installs none.
+    const std::filesystem::path folder = std::filesystem::path(agent).parent_path();
+    if (!Platform::current().application().fileExists((folder / "CMakeCache.txt").string()))
+        return;
+    m_err << "velmora: at login this starts the agent in the build folder " << folder.string()
+          << ", which stops working once that folder is moved or deleted (install the package to keep it)\n";
 }
 
 int VelmoraCommand::stop()

@@ -85,6 +85,9 @@ private:
     bool waitForAnswer(double timeout);
     // Refuses to touch the run switch when the controller would disable it.
     bool checkCanRun();
+    // Says so when the login item starts an agent in a build folder, which
+    // stops working once the clone is moved or deleted.
+    void warnOfBuildFolderLoginItem(const std::string& agent);
     // Every entry of the ignored list under either key, once each.
     std::vector<std::string> storedIgnoreEntries();
     // Whether a settings write failed after `failedBefore` failures; says so.

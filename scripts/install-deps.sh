@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev nlohmann-json3-dev libcli11-dev
+  # The manual pages, written in scdoc.
+  scdoc
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
   # The settings window.
   libgtkmm-3.0-dev

@@ -26,6 +26,12 @@ readonly kFiles=(
   /usr/share/applications/com.brightfen.velmora.agent.desktop
   /usr/share/gnome-shell/extensions/velmora@brightfen.com/metadata.json
   /usr/share/gnome-shell/extensions/velmora@brightfen.com/extension.js
+  /usr/share/man/man1/velmora.1.gz
+  /usr/share/man/man1/VelmoraBG.1.gz
+  /usr/share/bash-completion/completions/velmora
+  /usr/share/doc/velmora/copyright
+  /usr/share/doc/velmora/changelog.Debian.gz
+  /usr/share/metainfo/com.brightfen.velmora.metainfo.xml
 )
 
 failures=0
@@ -70,6 +76,10 @@ check_login_item() {
     exec_line=$(grep -m1 '^Exec=' "$entries" || true)
     check "the autostart entry starts the installed agent ($exec_line)" \
       sh -c 'case "$1" in "Exec=/usr/bin/VelmoraBG"|"Exec=\"/usr/bin/VelmoraBG\""*|"Exec=/usr/bin/VelmoraBG "*) ;; *) exit 1 ;; esac' _ "$exec_line"
+    check "the autostart entry is described as the agent's launcher" \
+      sh -c 'grep -qx "Name=Velmora agent" "$1" && grep -q "^Comment=." "$1" && grep -qx "Icon=velmora" "$1"' _ "$entries"
+    check "the autostart entry is valid" timeout 20 desktop-file-validate "$entries"
+    check "an installed agent's start gives no build-folder warning" sh -c '! echo "$1" | grep -q "build folder"' _ "$out"
   fi
   check "the agent runs from /usr/bin" sh -c '[ -n "$1" ] && [ "$(readlink "/proc/$1/exe")" = /usr/bin/VelmoraBG ]' _ "$(session_agents | head -n1)"
   out=$(timeout 30 velmora stop 2>&1) && stopped=0 || stopped=$?
@@ -145,7 +155,7 @@ if dpkg-query -W -f='${Status}' "$kPackage" 2>/dev/null | grep -qv 'not-installe
 fi
 
 # Tools of the checks themselves.
-scripts/install-deps.sh xdotool desktop-file-utils procps
+scripts/install-deps.sh xdotool desktop-file-utils procps lintian appstream man-db
 deb=${1:-}
 if [ -z "$deb" ]; then
   make package
@@ -153,6 +163,17 @@ if [ -z "$deb" ]; then
 fi
 [ -f "$deb" ] || { echo "test-package.sh: no package at $deb" >&2; exit 1; }
 echo "Package: $deb"
+
+# lintian on the package as built: errors fail; the warnings left on purpose
+# are overridden in the package itself, each with its reason.
+lintian_log=$(mktemp)
+if timeout 600 lintian --fail-on error --display-level '>=warning' --tag-display-limit 0 "$deb" >"$lintian_log" 2>&1; then
+  pass "lintian reports no error ($(grep -c '^W:' "$lintian_log" || true) warning(s))"
+else
+  fail "lintian reports no error"
+fi
+sed 's/^/      /' "$lintian_log"
+rm -f "$lintian_log"
 
 before=$(mktemp)
 dpkg-query -W -f='${Package}\n' | sort >"$before"
@@ -193,6 +214,24 @@ check "the desktop entry's program is the installed one" test "$(command -v velm
 check "the desktop entry's icon is the installed one" grep -qx 'Icon=velmora' "$kDesktopEntry"
 check "the desktop entry is in the settings and accessibility menus" grep -qE '^Categories=Settings;Accessibility;' "$kDesktopEntry"
 check "the icon is an SVG drawing" grep -q '<svg' /usr/share/icons/hicolor/scalable/apps/velmora.svg
+check "the agent's desktop entry is valid" timeout 20 desktop-file-validate /usr/share/applications/com.brightfen.velmora.agent.desktop
+check "the agent's desktop entry has a name, comment and icon" sh -c \
+  'grep -q "^Name=." "$1" && grep -q "^Comment=." "$1" && grep -qx "Icon=velmora" "$1"' _ /usr/share/applications/com.brightfen.velmora.agent.desktop
+
+# What software centres read: valid AppStream metainfo naming the installed launcher.
+readonly kMetainfo=/usr/share/metainfo/com.brightfen.velmora.metainfo.xml
+check "appstreamcli validate accepts the metainfo" timeout 60 appstreamcli validate --no-net "$kMetainfo"
+check "the metainfo launches the installed desktop entry" grep -qF "<launchable type=\"desktop-id\">$kApplicationId.desktop</launchable>" "$kMetainfo"
+
+# The manual pages, found by man as a user asks for them.
+for page in velmora VelmoraBG; do
+  check "man $page finds the installed page" test "$(timeout 10 man -w "$page")" = "/usr/share/man/man1/$page.1.gz"
+  check "man $page renders its NAME section" sh -c 'MANWIDTH=80 timeout 10 man "$1" 2>/dev/null | grep -q "^NAME"' _ "$page"
+done
+check "the copyright file is machine-readable" grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' /usr/share/doc/velmora/copyright
+
+# The installed completion against the installed program, on a private bus.
+check "the installed bash completion" tests/packaging/completion-test.sh /usr/share/bash-completion/completions/velmora /usr/bin/velmora
 
 # The installed programs run, and look for their files where they were put.
 check "velmora --help" sh -c '/usr/bin/velmora --help | grep -q "^Usage: velmora"'

@@ -158,7 +158,46 @@ std::string baseNameOf(const std::string& program)
     return clean.empty() ? std::string("login-item") : clean;
 }
 
-bool writeNewEntry(const fs::path& directory, const std::string& program, std::string& fileName)
+// The first launcher under `dataDirectories` that starts `program`; null
+// when there is none.
+KeyFilePtr launcherOf(const std::vector<std::string>& dataDirectories, const std::string& program)
+{
+    for (const auto& data : dataDirectories) {
+        std::error_code ec;
+        for (fs::directory_iterator it(fs::path(data) / "applications", ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().extension() != ".desktop")
+                continue;
+            KeyFilePtr file(g_key_file_new());
+            if (!g_key_file_load_from_file(file.get(), it->path().c_str(), G_KEY_FILE_KEEP_TRANSLATIONS, nullptr))
+                continue;
+            GCharPtr exec(g_key_file_get_string(file.get(), kGroup, "Exec", nullptr));
+            if (exec && programOfExec(exec.str()) == program)
+                return file;
+        }
+    }
+    return nullptr;
+}
+
+// Copies `key` and its translations from the launcher.
+void copyKey(GKeyFile* from, GKeyFile* to, const char* key)
+{
+    gsize count = 0;
+    std::unique_ptr<gchar*, StrvDeleter> keys(g_key_file_get_keys(from, kGroup, &count, nullptr));
+    if (!keys)
+        return;
+    const std::string name = key;
+    for (gchar** each = keys.get(); *each; ++each) {
+        const std::string candidate = *each;
+        if (candidate == name || candidate.starts_with(name + "[")) {
+            GCharPtr value(g_key_file_get_value(from, kGroup, *each, nullptr));
+            if (value)
+                g_key_file_set_value(to, kGroup, *each, value.get());
+        }
+    }
+}
+
+bool writeNewEntry(const fs::path& directory, const std::string& program, const std::vector<std::string>& dataDirectories,
+    std::string& fileName)
 {
     const std::string base = baseNameOf(program);
     fs::path target;
@@ -171,7 +210,13 @@ bool writeNewEntry(const fs::path& directory, const std::string& program, std::s
     }
     KeyFilePtr file(g_key_file_new());
     g_key_file_set_string(file.get(), kGroup, "Type", "Application");
-    g_key_file_set_string(file.get(), kGroup, "Name", fs::path(program).filename().c_str());
+    KeyFilePtr launcher = launcherOf(dataDirectories, program);
+    if (launcher && g_key_file_has_key(launcher.get(), kGroup, "Name", nullptr)) {
+        for (const char* key : {"Name", "Comment", "Icon"})
+            copyKey(launcher.get(), file.get(), key);
+    } else {
+        g_key_file_set_string(file.get(), kGroup, "Name", fs::path(program).filename().c_str());
+    }
     g_key_file_set_string(file.get(), kGroup, "Exec", execLineFor(program).c_str());
     g_key_file_set_boolean(file.get(), kGroup, "X-GNOME-Autostart-enabled", TRUE);
     gsize length = 0;
@@ -193,9 +238,19 @@ std::string XdgAutostartDomainStore::defaultConfigDirectory()
     return std::string(home ? home : g_get_home_dir()) + "/.config";
 }
 
-XdgAutostartDomainStore::XdgAutostartDomainStore(std::string configDirectory)
+// static
+std::vector<std::string> XdgAutostartDomainStore::defaultDataDirectories()
+{
+    std::vector<std::string> directories{g_get_user_data_dir()};
+    for (const gchar* const* dir = g_get_system_data_dirs(); *dir; ++dir)
+        directories.emplace_back(*dir);
+    return directories;
+}
+
+XdgAutostartDomainStore::XdgAutostartDomainStore(std::string configDirectory, std::vector<std::string> dataDirectories)
     : m_configDirectory(std::move(configDirectory))
     , m_autostartDirectory(m_configDirectory + "/autostart")
+    , m_dataDirectories(std::move(dataDirectories))
 {
 }
 
@@ -276,7 +331,7 @@ bool XdgAutostartDomainStore::update(const std::string& domain, const Change& ch
         if (!program || program->empty())
             continue;
         std::string fileName;
-        ok = writeNewEntry(m_autostartDirectory, *program, fileName) && ok;
+        ok = writeNewEntry(m_autostartDirectory, *program, m_dataDirectories, fileName) && ok;
     }
     return ok;
 }

@@ -4,6 +4,7 @@
 #include "platform/PersistentDomainStore.h"
 
 #include <string>
+#include <vector>
 
 namespace velmora::linux_desktop {
 
@@ -23,6 +24,11 @@ namespace velmora::linux_desktop {
 // rewritten. Other keys of the domain are not stored. Our own processes
 // serialise updates with an advisory lock; other programs do not take it.
 //
+// A new file takes its Name, Comment and Icon from the program's own launcher
+// (a desktop entry under "<data dir>/applications/" whose Exec starts the
+// same program), so session settings show it as that application; without
+// one, it is named after the program's file.
+//
 // A new file's Exec line quotes and escapes the program by freedesktop.org's
 // desktop-entry rules for Exec (double quotes; '"', '`', '$', '\' escaped; '%' as
 // "%%"). A program whose path holds '%' is started as
@@ -37,8 +43,13 @@ public:
     // "$XDG_CONFIG_HOME" when set to an absolute path, else "~/.config".
     static std::string defaultConfigDirectory();
 
+    // The user's data folder, then the system's, as XDG orders them.
+    static std::vector<std::string> defaultDataDirectories();
+
     // `configDirectory` holds "autostart/"; it is created on the first write.
-    explicit XdgAutostartDomainStore(std::string configDirectory = defaultConfigDirectory());
+    // Launchers are looked for under `dataDirectories`, first found first.
+    explicit XdgAutostartDomainStore(std::string configDirectory = defaultConfigDirectory(),
+        std::vector<std::string> dataDirectories = defaultDataDirectories());
 
     const std::string& autostartDirectory() const { return m_autostartDirectory; }
 
@@ -51,6 +62,7 @@ public:
 private:
     std::string m_configDirectory;
     std::string m_autostartDirectory;
+    std::vector<std::string> m_dataDirectories;
 };
 
 } // namespace velmora::linux_desktop

@@ -167,6 +167,27 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 }
 
+TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
+{
+    agentStartsWhenLaunched(0.2);
+    EXPECT_EQ(velmora({"start"}), 0) << errors;
+    EXPECT_EQ(errors, "") << "an installed agent needs no word";
+    EXPECT_EQ(velmora({"stop"}), 0) << errors;
+
+    desktop.addFile("/opt/velmora/bin/CMakeCache.txt");
+    agentStartsWhenLaunched(0.2);
+    EXPECT_EQ(velmora({"start"}), 0) << errors;
+    EXPECT_EQ(output, "running\n") << "the warning stays off standard output, which scripts read";
+    EXPECT_NE(errors.find("build folder /opt/velmora/bin, which stops working once that folder is moved or deleted"),
+        std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+
+    // A start on the running agent adds a missing login item: the same word.
+    EXPECT_EQ(velmora({"start"}), 0);
+    EXPECT_NE(errors.find("build folder"), std::string::npos) << errors;
+}
+
 TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
 {
     agentStartsWhenLaunched();

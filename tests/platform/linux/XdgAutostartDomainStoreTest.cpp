@@ -9,6 +9,7 @@
 #include <gio/gdesktopappinfo.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -213,6 +214,37 @@ TEST_F(XdgAutostartDomainStoreTest, AnOrdinaryInstallPathKeepsItsPlainExecLine)
     XdgAutostartDomainStore store(m_config.string());
     const std::string file = addLoginItem(store, "/usr/bin/VelmoraBG");
     EXPECT_NE(contents(file).find("\nExec=\"/usr/bin/VelmoraBG\"\n"), std::string::npos) << contents(file);
+}
+
+TEST_F(XdgAutostartDomainStoreTest, ANewEntryIsDescribedAsTheProgramsOwnLauncher)
+{
+    const fs::path data = m_config / "data";
+    fs::create_directories(data / "applications");
+    std::ofstream(data / "applications" / "org.example.Agent.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Example agent\nName[de]=Beispieldienst\n"
+           "Comment=Watches the example\nIcon=example\nExec=/opt/example/agent --quiet\nNoDisplay=true\n";
+    std::ofstream(data / "applications" / "org.example.Other.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Other\nComment=Not ours\nExec=/opt/example/other\n";
+    XdgAutostartDomainStore store(m_config.string(), {(m_config / "none").string(), data.string()});
+
+    const std::string described = contents(addLoginItem(store, "/opt/example/agent"));
+    EXPECT_NE(described.find("\nName=Example agent\n"), std::string::npos) << described;
+    EXPECT_NE(described.find("\nName[de]=Beispieldienst\n"), std::string::npos) << described;
+    EXPECT_NE(described.find("\nComment=Watches the example\n"), std::string::npos) << described;
+    EXPECT_NE(described.find("\nIcon=example\n"), std::string::npos) << described;
+    EXPECT_EQ(described.find("NoDisplay"), std::string::npos) << "only the description is taken: " << described;
+    EXPECT_EQ(described.find("--quiet"), std::string::npos) << "the entry starts the program alone: " << described;
+
+    // Without a launcher of its own (a build folder's agent) the file's name names it.
+    const std::string plain = contents(addLoginItem(store, "/home/me/velmora/build/VelmoraBG"));
+    EXPECT_NE(plain.find("\nName=VelmoraBG\n"), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("Comment="), std::string::npos) << plain;
+
+    // What desktops read: both pass the desktop-entry checks.
+    for (const char* file : {"agent.desktop", "VelmoraBG.desktop"}) {
+        const std::string command = "timeout 20 desktop-file-validate '" + (m_config / "autostart" / file).string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << file;
+    }
 }
 
 TEST_F(XdgAutostartDomainStoreTest, FieldCodesAreUndoneWhenAnEntryIsRead)
