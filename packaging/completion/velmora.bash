@@ -1,10 +1,8 @@
 # bash completion for velmora                                -*- shell-script -*-
 #
 # The lists that change with the installation (subcommands, settings keys,
-# sounds, ignored entries) are asked of the velmora being completed, so they
-# never drift from the program. The keys and sounds come from the refusals
-# of a lookup that cannot succeed, which write nothing; they need the session
-# bus, as velmora itself does, and are simply not offered without one.
+# values, sounds, ignored entries) are asked of the velmora being completed,
+# so they never drift from the program; asking writes nothing.
 
 # Runs velmora with a deadline and untranslated messages, whose wording the
 # parsing below depends on; prints its standard output and error.
@@ -22,28 +20,13 @@ _velmora_subcommands()
     _velmora_ask "$@" --help | sed -n '/^Subcommands:/,/^$/{s/^  \([a-z][a-z-]*\) .*/\1/p}'
 }
 
-# The words after "PREFIX" in a message that ends in a comma-separated list.
-_velmora_listed_after()
+# Words velmora offers for completion, one a line (`velmora __complete`):
+# keys, settable-keys, values KEY, sounds, ignored.
+_velmora_words()
 {
-    local prefix=$1
+    local program=$1
     shift
-    _velmora_ask "$@" | sed -n "s/.*; ${prefix} //p" | head -n1 | sed 's/, /\n/g'
-}
-
-_velmora_keys()
-{
-    _velmora_listed_after "the keys are" "$1" get " "
-}
-
-_velmora_sounds()
-{
-    _velmora_listed_after "the sounds are" "$1" set feedbackSoundName ""
-}
-
-# The second column of `velmora ignore list`: the entry as it is kept.
-_velmora_ignored()
-{
-    { LC_ALL=C LANGUAGE='' timeout 3 "$1" ignore list 2>/dev/null || true; } | cut -f2
+    LC_ALL=C LANGUAGE='' timeout 3 "$program" __complete "$@" 2>/dev/null || true
 }
 
 # Desktop-file IDs of the installed applications, for `ignore add`.
@@ -79,18 +62,18 @@ _velmora()
     else
         case "${words[0]-}" in
             "") candidates=$(_velmora_subcommands "$program") ;;
-            get) ((${#words[@]} == 1)) && candidates=$(_velmora_keys "$program") ;;
+            get) ((${#words[@]} == 1)) && candidates=$(_velmora_words "$program" keys) ;;
             set)
                 if ((${#words[@]} == 1)); then
-                    candidates=$(_velmora_keys "$program")
-                elif ((${#words[@]} == 2)) && [[ ${words[1]} == feedbackSoundName ]]; then
-                    candidates=$(_velmora_sounds "$program")
+                    candidates=$(_velmora_words "$program" settable-keys)
+                elif ((${#words[@]} == 2)); then
+                    candidates=$(_velmora_words "$program" values "${words[1]}")
                 fi
                 ;;
             ignore)
                 case "${words[1]-}" in
                     "") candidates=$(_velmora_subcommands "$program" ignore) ;;
-                    remove) ((${#words[@]} == 2)) && candidates=$(_velmora_ignored "$program") ;;
+                    remove) ((${#words[@]} == 2)) && candidates=$(_velmora_words "$program" ignored) ;;
                     add) ((${#words[@]} == 2)) && candidates=$(_velmora_desktop_ids | sort -u) ;;
                 esac
                 ;;
