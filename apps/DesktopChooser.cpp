@@ -70,9 +70,9 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
     }
     if (session && isKde() && kde::KWinScript::available(session.get())) {
         options.chosenBecause = "Desktop: KDE Plasma on Wayland: KWin is on the session bus";
-        options.waylandPointer = [](GDBusConnection*, SystemLog& log, Accessibility& accessibility) {
+        options.waylandPointer = [](GDBusConnection* bus, SystemLog& log, Accessibility& accessibility) {
             linux_desktop::LinuxDesktop::Options::WaylandPointer made;
-            auto pointer = std::make_unique<kde::KWinPointer>(log, accessibility);
+            auto pointer = std::make_unique<kde::KWinPointer>(log, accessibility, bus);
             made.surfaces = pointer.get();
             made.pointer = std::move(pointer);
             made.qtDrawsDecorations = false;

@@ -232,7 +232,7 @@ def trace(number, seen, calls, stages):
 def start_agent(build, log_path):
     env = dict(os.environ)
     if os.environ.get("BENCH_TRACE"):
-        env["G_MESSAGES_DEBUG"] = "velmora-atspi velmora-shell"
+        env["G_MESSAGES_DEBUG"] = "velmora-atspi velmora-shell velmora-kwin"
     log = open(log_path, "w")
     # GLib's default log writer sends debug lines to stdout.
     agent = subprocess.Popen([os.path.join(build, "VelmoraBG")], stdout=log if "G_MESSAGES_DEBUG" in env else subprocess.DEVNULL,

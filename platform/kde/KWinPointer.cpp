@@ -38,10 +38,12 @@ KWinPointer::Dispatch currentDispatch()
 
 } // namespace
 
-KWinPointer::KWinPointer(SystemLog& log, Accessibility& accessibility)
+KWinPointer::KWinPointer(SystemLog& log, Accessibility& accessibility, GDBusConnection* session)
     : m_log(log)
     , m_accessibility(accessibility)
 {
+    if (session)
+        m_activations = std::make_unique<KWinActiveWindowWatch>(session);
     // Asked now, answered by the first move: KWin takes its time over an
     // authorised program, and the agent does not wait for it at start.
     std::string error;
@@ -84,6 +86,7 @@ bool KWinPointer::moveGlobal(CGPoint point)
             return false;
         if (fake->moveTo(point.x, point.y)) {
             m_last = point;
+            m_movedAt = std::chrono::steady_clock::now();
             if (m_snapshot)
                 m_snapshot->pointer = point;
             return true;
@@ -132,8 +135,38 @@ const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, 
 
 CGPoint KWinPointer::location()
 {
+    // Without a script where the place is known from just now: this
+    // dispatch's answer, else the agent's own move, else KWin's word with an
+    // activation (which may have been sent before that move and heard after).
+    const auto now = std::chrono::steady_clock::now();
+    const Dispatch dispatch = currentDispatch();
+    if (m_snapshot && dispatch.source != 0 && m_snapshot->dispatch == dispatch && now - m_snapshot->taken < kSnapshotLifetime)
+        return m_snapshot->pointer;
+    if (m_movedAt.time_since_epoch().count() != 0 && now - m_movedAt < kKnownPointerLifetime)
+        return m_last;
+    const auto& told = m_activations ? m_activations->last() : std::nullopt;
+    if (told && now - told->heard < kKnownPointerLifetime)
+        return told->pointer;
     const Snapshot* known = snapshot();
     return known ? known->pointer : m_last;
+}
+
+std::optional<CGPoint> KWinPointer::toldSurfaceOf(const AXElement& window, pid_t pid)
+{
+    const auto& told = m_activations ? m_activations->last() : std::nullopt;
+    if (!told || told->pid != pid)
+        return std::nullopt;
+    // Another window of the same process may have been active before this
+    // one, and KWin's word of this one may come after its accessibility's.
+    AXValue title, size;
+    if (m_accessibility.copyAttributeValue(window, "AXTitle", title) != AXError::Success
+        || m_accessibility.copyAttributeValue(window, "AXSize", size) != AXError::Success)
+        return std::nullopt;
+    const auto windowSize = size.sizeValue();
+    if (!title.string() || *title.string() != told->caption || !windowSize || windowSize->width != told->size.width
+        || windowSize->height != told->size.height)
+        return std::nullopt;
+    return told->surface;
 }
 
 std::optional<linux_desktop::SurfaceLocator::Surface> KWinPointer::surfaceAt(int x, int y)
@@ -162,6 +195,10 @@ bool KWinPointer::moveToInWindow(const AXElement& window, CGPoint point)
     pid_t pid = 0;
     if (m_accessibility.getPid(window, pid) != AXError::Success || pid <= 0)
         return false;
+    if (auto surface = toldSurfaceOf(window, pid)) {
+        g_log("velmora-kwin", G_LOG_LEVEL_DEBUG, "moving in the window KWin told of");
+        return moveGlobal(CGPoint{surface->x + point.x, surface->y + point.y});
+    }
     // An answer from this same reaction is good; one that names another
     // process as active may be from before the focus moved: asked anew.
     const Snapshot* known = snapshot();

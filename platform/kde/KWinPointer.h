@@ -3,6 +3,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Pointer.h"
 #include "platform/SystemLog.h"
+#include "platform/kde/KWinActiveWindowWatch.h"
 #include "platform/kde/KWinFakeInput.h"
 #include "platform/kde/KWinScript.h"
 #include "platform/linux/SurfaceLocator.h"
@@ -46,9 +47,15 @@ public:
     // window, or take a closed dialog's process for the active one.
     static constexpr std::chrono::milliseconds kSnapshotLifetime{100};
 
+    // How long the pointer's place stands that KWin told with an activation,
+    // or that the agent moved it to, for reading it without a script.
+    static constexpr std::chrono::milliseconds kKnownPointerLifetime{100};
+
     // The log and the accessibility (which tells a window's process) are
-    // borrowed and outlive the pointer.
-    KWinPointer(SystemLog& log, Accessibility& accessibility);
+    // borrowed and outlive the pointer; so does `session`, the agent's
+    // connection, on which KWin tells of activations (none: it is asked each
+    // time).
+    KWinPointer(SystemLog& log, Accessibility& accessibility, GDBusConnection* session = nullptr);
     ~KWinPointer() override;
     KWinPointer(const KWinPointer&) = delete;
     KWinPointer& operator=(const KWinPointer&) = delete;
@@ -86,6 +93,9 @@ private:
     // A fresh answer: the last one while it stands, else KWin is asked (at
     // `probe` for the window under it, the pointer when none).
     const Snapshot* snapshot(std::optional<std::pair<int, int>> probe = std::nullopt, bool fresh = false);
+    // The surface corner of `window` as KWin told when it activated it, if
+    // the news is about this very window (process, title and size agree).
+    std::optional<CGPoint> toldSurfaceOf(const AXElement& window, pid_t pid);
 
     // Connected to the display, and told what it offers (anew after KWin
     // restarted, say); null, logged, when that fails.
@@ -99,6 +109,9 @@ private:
     KWinScript m_script;
     CGPoint m_last;
     std::optional<Snapshot> m_snapshot;
+    std::unique_ptr<KWinActiveWindowWatch> m_activations;
+    // Where the agent last moved the pointer, and when.
+    std::chrono::steady_clock::time_point m_movedAt;
     bool m_troubleReported{false};
     bool m_toldNotAuthorised{false};
 };
