@@ -7,16 +7,24 @@ PACKAGE_BUILD ?= build-package
 PLAIN_BUILD ?= build-plain
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan build-plain test test-unit test-asan test-desktop test-gnome test-kde bench-desktop bench-wayland run demo install package test-package clean fuzz
+.PHONY: all deps configure programs build build-asan build-plain test test-unit test-asan test-desktop test-gnome test-kde bench-desktop bench-wayland run demo install package test-package clean fuzz
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_LINUX_DESKTOP=ON -DVELMORA_WERROR=ON >/dev/null
+
+# Everything: the programs, the tests and the benchmarks.
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
+
+# The two programs alone, so that a first `make run` does not wait for the
+# tests and benchmarks (two files in five).
+programs: configure
+	cmake --build $(BUILD) -j$(JOBS) --target VelmoraBG velmora
 
 build-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DVELMORA_LINUX_DESKTOP=ON -DVELMORA_WERROR=ON >/dev/null
@@ -59,10 +67,10 @@ bench-desktop: build
 bench-wayland: build
 	bench/desktop/wayland-bench.py $(BUILD) $(WAYLANDS)
 
-run: build
+run: programs
 	scripts/run-agent.sh $(BUILD)
 
-demo: build
+demo: programs
 	$(BUILD)/VelmoraBG --demo
 
 # Each fuzz target runs for FUZZ_SECONDS; new inputs go to $(FUZZ_BUILD)/corpus.
@@ -76,7 +84,7 @@ fuzz:
 	$(FUZZ_BUILD)/VersionComparatorFuzz -max_total_time=$(FUZZ_SECONDS) -max_len=256 -timeout=10 \
 		$(FUZZ_BUILD)/corpus/version fuzz/corpus/version
 
-install: build
+install: programs
 	cmake --install $(BUILD)
 
 # The .deb: a lean Release build of the two programs only, installing under

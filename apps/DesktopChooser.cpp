@@ -99,8 +99,10 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     // At login the agent may come before the accessibility bus: it waits.
     options.waitsForAccessibilityBus = purpose == Purpose::Agent;
     options.accessibilityBusPatience = accessibilityBusPatience;
-    if (purpose == Purpose::Agent)
+    if (purpose == Purpose::Agent) {
+        options.startLine = "Velmora " VELMORA_VERSION " agent started";
         chooseDesktop(options);
+    }
     else if (linux_desktop::X11Pointer::isWaylandSession() && isGnome()) {
         options.waylandPointerReadable = [] {
             linux_desktop::GErrorPtr error;

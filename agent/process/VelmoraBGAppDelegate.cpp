@@ -54,6 +54,7 @@ bool VelmoraBGAppDelegate::awakeFromNib()
     // here, before the sound and the snap-back coordinator exist: such a
     // first snap is silent and never snapped back.
     m_appsObservers = std::make_unique<AppsObservers>();
+    logWhatIsWatched();
     m_feedbackSound = std::make_unique<FeedbackSound>();
     m_mouseMoveListener = std::make_unique<MouseMoveListener>();
 
@@ -61,6 +62,19 @@ bool VelmoraBGAppDelegate::awakeFromNib()
     m_communicator->setup();
     m_started = true;
     return true;
+}
+
+void VelmoraBGAppDelegate::logWhatIsWatched()
+{
+    // Without accessibility the agent runs but sees nothing: the one thing a
+    // user starting it from a terminal must learn at once, with the remedy.
+    auto& platform = Platform::current();
+    if (platform.accessibility().isAPIEnabled())
+        NSLog("Accessibility: on");
+    else
+        NSLog("Accessibility: off: no application can be watched until it is on. " + platform.paneServices().accessibilityInstructions());
+    const size_t watched = m_appsObservers->appsObservers().size();
+    NSLog("Watching " + std::to_string(watched) + (watched == 1 ? " application" : " applications"));
 }
 
 } // namespace velmora

@@ -35,6 +35,10 @@ public:
     PreffPaneCommunicator* communicator() const { return m_communicator.get(); }
 
 private:
+    // Whether accessibility is on (how to switch it on when off) and how many
+    // applications the first look found to watch.
+    void logWhatIsWatched();
+
     bool m_awoken{false};
     bool m_started{false};
     bool m_anotherAgentRuns{false};

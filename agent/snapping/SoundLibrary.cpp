@@ -1,6 +1,7 @@
 #include "agent/snapping/SoundLibrary.h"
 
-#include <cstdlib>
+#include "shared/preferences/XdgBaseDirectories.h"
+
 #include <sstream>
 #include <system_error>
 
@@ -16,12 +17,6 @@ constexpr const char* kDefaultDataDirs = "/usr/local/share:/usr/share";
 // "stereo" is the output profile it ships.
 constexpr const char* kFallbackThemeSubdirectory = "freedesktop/stereo";
 
-std::string environmentValue(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 // Relative entries are invalid in XDG variables and are ignored.
 void appendDataDirectory(std::vector<fs::path>& directories, const fs::path& dataDirectory)
 {
@@ -36,7 +31,10 @@ void appendDataDirectory(std::vector<fs::path>& directories, const fs::path& dat
 // static
 SoundLibrary::Environment SoundLibrary::Environment::current()
 {
-    return {environmentValue("HOME"), environmentValue("XDG_DATA_HOME"), environmentValue("XDG_DATA_DIRS")};
+    std::string dataDirs;
+    for (const auto& directory : XdgBaseDirectories::dataDirectories())
+        dataDirs += (dataDirs.empty() ? "" : ":") + directory;
+    return {{}, XdgBaseDirectories::dataHome(), dataDirs};
 }
 
 // static

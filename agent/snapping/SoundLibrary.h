@@ -15,8 +15,9 @@ namespace velmora {
 // are searched.
 class SoundLibrary {
 public:
-    // The part of the process environment the search depends on. Empty means
-    // unset; the XDG defaults then apply.
+    // The part of the process environment the search depends on, as the XDG
+    // variables give it. Empty means unset; the XDG defaults then apply.
+    // current() has GLib's reading, with the defaults already applied.
     struct Environment {
         std::string home;
         std::string xdgDataHome;

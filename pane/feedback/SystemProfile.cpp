@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -29,21 +30,6 @@ std::string readFile(const std::string& path)
     std::ostringstream contents;
     contents << in.rdbuf();
     return contents.str();
-}
-
-// One "KEY=value" line of os-release: the value unquoted, with the shell
-// escapes the format allows undone.
-std::string unquote(const std::string& value)
-{
-    if (value.size() < 2 || (value.front() != '"' && value.front() != '\''))
-        return value;
-    std::string text;
-    for (size_t i = 1; i + 1 < value.size(); ++i) {
-        if (value[i] == '\\' && i + 2 < value.size())
-            ++i;
-        text += value[i];
-    }
-    return text;
 }
 
 // The value after "key:" on the first line of `text` that starts with it.
@@ -105,20 +91,23 @@ SystemProfile::Snapshot SystemProfile::Snapshot::take()
 }
 
 // static
-std::string SystemProfile::distributionName(const std::string& osRelease)
+std::string SystemProfile::systemOsInfo(const char* key)
 {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(osRelease);
-    for (std::string line; std::getline(lines, line);) {
-        size_t equals = line.find('=');
-        if (equals != std::string::npos && !line.starts_with('#'))
-            fields[line.substr(0, equals)] = unquote(line.substr(equals + 1));
-    }
-    if (!fields["PRETTY_NAME"].empty())
-        return fields["PRETTY_NAME"];
-    std::string name = fields["NAME"];
-    if (!fields["VERSION"].empty())
-        name += name.empty() ? fields["VERSION"] : " " + fields["VERSION"];
+    // GLib reads /etc/os-release, else /usr/lib/os-release, and undoes the
+    // format's quoting.
+    std::unique_ptr<gchar, decltype(&g_free)> value(g_get_os_info(key), &g_free);
+    return value ? std::string(value.get()) : std::string();
+}
+
+// static
+std::string SystemProfile::distributionName(const OsInfo& osInfo)
+{
+    if (std::string pretty = osInfo(G_OS_INFO_KEY_PRETTY_NAME); !pretty.empty())
+        return pretty;
+    std::string name = osInfo(G_OS_INFO_KEY_NAME);
+    const std::string version = osInfo(G_OS_INFO_KEY_VERSION);
+    if (!version.empty())
+        name += name.empty() ? version : " " + version;
     return name;
 }
 
@@ -139,11 +128,7 @@ std::optional<std::string> SystemProfile::collect(const Snapshot& snapshot, cons
         out << "    " << key << ": " << value.description() << "\n";
 
     out << "System\n";
-    // /usr/lib/os-release is where the format says to look when /etc has none.
-    std::string osRelease = readFile(sources.osReleasePath);
-    if (osRelease.empty() && sources.osReleasePath == "/etc/os-release")
-        osRelease = readFile("/usr/lib/os-release");
-    out << "  Distribution: " << orUnknown(distributionName(osRelease)) << "\n";
+    out << "  Distribution: " << orUnknown(distributionName(sources.osInfo)) << "\n";
     utsname kernel{};
     if (::uname(&kernel) == 0)
         out << "  Kernel: " << kernel.sysname << " " << kernel.release << " " << kernel.machine << "\n";

@@ -3,6 +3,7 @@
 #include "platform/Screens.h"
 #include "platform/Value.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,9 +35,14 @@ public:
         static Snapshot take();
     };
 
+    // One field of the system's os-release by its key ("PRETTY_NAME"); ""
+    // when it has none.
+    using OsInfo = std::function<std::string(const char* key)>;
+    static std::string systemOsInfo(const char* key);
+
     // Where the system facts are read; tests point them elsewhere.
     struct Sources {
-        std::string osReleasePath{"/etc/os-release"};
+        OsInfo osInfo{&SystemProfile::systemOsInfo};
         std::string procDirectory{"/proc"};
     };
 
@@ -46,9 +52,9 @@ public:
     static std::optional<std::string> collect(const Snapshot& snapshot, const Sources& sources);
     static std::optional<std::string> collect(const Snapshot& snapshot);
 
-    // The distribution's name from os-release contents: PRETTY_NAME, else
+    // The distribution's name from its os-release fields: PRETTY_NAME, else
     // NAME and VERSION; "" when it names none.
-    static std::string distributionName(const std::string& osRelease);
+    static std::string distributionName(const OsInfo& osInfo);
 };
 
 } // namespace velmora

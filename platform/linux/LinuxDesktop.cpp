@@ -48,6 +48,8 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_log = std::make_unique<SyslogSystemLog>(options.logIdentity);
 
     const bool agent = options.role == Role::Agent;
+    if (agent && !options.startLine.empty())
+        desktop->m_log->log(options.startLine);
     if (agent && !options.chosenBecause.empty())
         desktop->m_log->log(options.chosenBecause);
     const bool wayland = static_cast<bool>(options.waylandPointer);

@@ -79,7 +79,9 @@ public:
         std::function<bool()> waylandPointerReadable;
         std::string waylandPointerHowToEnable;
         std::function<std::string(const std::string& agentPath)> waylandPointerMoveRefusal;
-        // Which desktop was chosen and why: the agent's first log line.
+        // What runs (program and version): the agent's first log line.
+        std::string startLine;
+        // Which desktop was chosen and why: the agent's next log line.
         std::string chosenBecause;
     };
 

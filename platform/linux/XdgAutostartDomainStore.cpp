@@ -2,6 +2,7 @@
 
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
+#include "shared/preferences/XdgBaseDirectories.h"
 
 #include <glib.h>
 
@@ -231,11 +232,7 @@ bool writeNewEntry(const fs::path& directory, const std::string& program, const 
 // static
 std::string XdgAutostartDomainStore::defaultConfigDirectory()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/')
-        return config;
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : g_get_home_dir()) + "/.config";
+    return XdgBaseDirectories::configHome();
 }
 
 // static

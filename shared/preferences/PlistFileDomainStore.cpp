@@ -1,4 +1,5 @@
 #include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/XdgBaseDirectories.h"
 
 #include "platform/Platform.h"
 
@@ -12,7 +13,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <pwd.h>
 #include <set>
 #include <string_view>
 #include <sys/file.h>
@@ -711,17 +711,7 @@ bool PlistFileDomainStore::isStorableText(std::string_view text)
 // static
 std::string PlistFileDomainStore::defaultDirectory()
 {
-    // Relative XDG paths are invalid and must be ignored.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/')
-        return std::string(config) + "/velmora";
-
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env && env[0])
-        home = env;
-    else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
-        home = pw->pw_dir;
-    return home + "/.config/velmora";
+    return XdgBaseDirectories::configHome() + "/velmora";
 }
 
 PlistFileDomainStore::PlistFileDomainStore() : PlistFileDomainStore(defaultDirectory()) { }

@@ -39,8 +39,8 @@ namespace velmora {
 // where the link points.
 class PlistFileDomainStore final : public PersistentDomainStore {
 public:
-    // $XDG_CONFIG_HOME/velmora when XDG_CONFIG_HOME is an absolute path,
-    // else ~/.config/velmora.
+    // "velmora" in the user's configuration folder ($XDG_CONFIG_HOME when
+    // it is an absolute path, else ~/.config).
     static std::string defaultDirectory();
 
     // Larger files are not read (settings take a few KiB; ten thousand

@@ -1,7 +1,9 @@
 #include "shared/update/PreferredLanguages.h"
 
+#include <glib.h>
+
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 namespace velmora {
 
@@ -10,12 +12,6 @@ namespace {
 std::string primary(const std::string& normalized)
 {
     return normalized.substr(0, normalized.find('-'));
-}
-
-std::string environment(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
 }
 
 } // namespace
@@ -38,32 +34,16 @@ std::string PreferredLanguages::normalize(const std::string& tag)
 std::vector<std::string> PreferredLanguages::fromEnvironment()
 {
     std::vector<std::string> languages;
-    auto add = [&](const std::string& tag) {
-        std::string normalized = normalize(tag);
-        if (normalized.empty())
-            return;
-        for (const auto& existing : languages) {
-            if (existing == normalized)
-                return;
-        }
-        languages.push_back(normalized);
-    };
-
-    std::string list = environment("LANGUAGE");
-    size_t start = 0;
-    while (start <= list.size() && !list.empty()) {
-        size_t colon = list.find(':', start);
-        add(list.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos)
-            break;
-        start = colon + 1;
-    }
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        std::string value = environment(name);
-        if (!value.empty()) {
-            add(value);
-            break;
-        }
+    // GLib lists each language with its shorter variants ("de_DE.UTF-8",
+    // "de_DE", "de") and ends with "C", which only counts when it is all
+    // there is: English is then what the user reads, not a last resort.
+    const gchar* const* names = g_get_language_names_with_category("LC_MESSAGES");
+    for (const gchar* const* name = names; *name; ++name) {
+        if (std::string(*name) == "C" && name != names)
+            continue;
+        std::string normalized = normalize(*name);
+        if (!normalized.empty() && std::find(languages.begin(), languages.end(), normalized) == languages.end())
+            languages.push_back(normalized);
     }
     return languages;
 }

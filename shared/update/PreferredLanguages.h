@@ -10,10 +10,10 @@ namespace velmora {
 // picking the best-localised variant of a feed element.
 class PreferredLanguages {
 public:
-    // From the environment, as message catalogues are chosen: the
-    // colon-separated LANGUAGE list first, then the first set of LC_ALL,
-    // LC_MESSAGES and LANG. Entries come normalised ("de_DE.UTF-8@euro"
-    // becomes "de-DE"); "C" and "POSIX" read as "en". Empty when none is set.
+    // From the environment, as GLib chooses message catalogues: the
+    // LANGUAGE list, else the first set of LC_ALL, LC_MESSAGES and LANG,
+    // each language followed by its shorter forms. Entries come normalised
+    // ("de_DE.UTF-8@euro" becomes "de-de"); "C" and "POSIX" read as "en".
     static std::vector<std::string> fromEnvironment();
 
     // The entry of `available` (as written there) that best serves the first

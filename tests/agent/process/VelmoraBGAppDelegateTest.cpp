@@ -1,11 +1,16 @@
 #include "agent/process/VelmoraBGAppDelegate.h"
 
 #include "agent/process/PreffPaneCommunicator.h"
+#include "agent/snapping/AppsObservers.h"
 
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 using namespace velmora;
 using namespace velmora::sim;
@@ -97,6 +102,42 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
     for (const auto& line : desktop.logLines())
         gaveUp += line == "Could not connect to application \"Editor\"";
     EXPECT_EQ(gaveUp, 1);
+}
+
+// The lines from the accessibility state on, as the agent logged them.
+std::vector<std::string> linesFromAccessibility(const SimDesktop& desktop)
+{
+    const auto& lines = desktop.logLines();
+    auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("Accessibility: "); });
+    return {first, lines.end()};
+}
+
+TEST_F(AgentStartupTest, ItsFirstLinesSayAccessibilityIsOnAndCountTheApplicationsItWatches)
+{
+    desktop.addRunningApp("Editor", "org.example.Editor");
+    desktop.addRunningApp("Viewer", "org.example.Viewer");
+    desktop.addRunningApp("Mail", "org.example.Mail");
+    desktop.standardUserDefaults().setObject(VelmoraPreferences::kIgnoredApps, Value::Array{"Mail"});
+    desktop.standardUserDefaults().synchronize();
+    VelmoraBGAppDelegate delegate;
+    ASSERT_TRUE(delegate.awakeFromNib());
+    auto lines = linesFromAccessibility(desktop);
+    ASSERT_GE(lines.size(), 2u) << "no accessibility line";
+    EXPECT_EQ(lines[0], "Accessibility: on");
+    EXPECT_EQ(lines[1], "Watching 2 applications") << "the ignored one is not counted";
+}
+
+TEST_F(AgentStartupTest, WithAccessibilityOffItsFirstLinesSayHowToSwitchItOn)
+{
+    desktop.addRunningApp("Editor", "org.example.Editor");
+    desktop.setAPIEnabled(false);
+    VelmoraBGAppDelegate delegate;
+    ASSERT_TRUE(delegate.awakeFromNib());
+    auto lines = linesFromAccessibility(desktop);
+    ASSERT_GE(lines.size(), 2u) << "no accessibility line";
+    EXPECT_TRUE(lines[0].starts_with("Accessibility: off: no application can be watched")) << lines[0];
+    EXPECT_NE(lines[0].find(desktop.paneServices().accessibilityInstructions()), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "Watching 0 applications");
 }
 
 TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)

@@ -15,10 +15,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <cmath>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -464,6 +466,39 @@ TEST_F(VelmoraCommandEndToEndTest, OneAgentAtATimeAndItsInterfaceIsOnTheBus)
     auto status = velmora({"status"});
     EXPECT_EQ(status.exitCode, 1);
     velmora({"stop"}); // the login entry of the killed agent
+}
+
+TEST_F(VelmoraCommandEndToEndTest, TheAgentsFirstLinesSayWhatRunsOnWhichDesktopAndHowManyApplicationsItWatches)
+{
+    Program question({"zenity", "--question", "--title=Counted", "--text=Watched?"});
+    ASSERT_TRUE(expectedSpot(question.pid(), "Yes")) << "zenity is not on the accessibility bus";
+    // Settings of its own: nothing a test before ignored.
+    char pattern[] = "/tmp/velmora-first-lines.XXXXXX";
+    const fs::path config = mkdtemp(pattern);
+    auto agent = spawnAgent({}, {{"XDG_CONFIG_HOME", config.string()}});
+    fcntl(agent->stderrFd, F_SETFL, fcntl(agent->stderrFd, F_GETFL) | O_NONBLOCK);
+    std::string said;
+    const bool counted = pumpUntil([&] {
+        char buffer[4096];
+        for (ssize_t n; (n = read(agent->stderrFd, buffer, sizeof buffer)) > 0;)
+            said.append(buffer, static_cast<size_t>(n));
+        return said.find("applications\n") != std::string::npos || said.find("application\n") != std::string::npos;
+    }, 20);
+    agent.reset();
+    fs::remove_all(config);
+    ASSERT_TRUE(counted) << said;
+
+    std::vector<std::string> lines;
+    std::istringstream in(said);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_GE(lines.size(), 4u) << said;
+    EXPECT_EQ(lines[0], "VelmoraBG: Velmora " VELMORA_VERSION " agent started");
+    EXPECT_EQ(lines[1], std::string("VelmoraBG: Desktop: X11 (display ") + std::getenv("DISPLAY") + "): not a Wayland session");
+    EXPECT_EQ(lines[2], "VelmoraBG: Accessibility: on");
+    unsigned watched = 0;
+    ASSERT_EQ(std::sscanf(lines[3].c_str(), "VelmoraBG: Watching %u application", &watched), 1) << lines[3];
+    EXPECT_GE(watched, 1u) << "the open zenity at least";
 }
 
 TEST_F(VelmoraCommandEndToEndTest, AFloodOfReloadOrdersLeavesTheAgentAnswering)

@@ -212,43 +212,6 @@ TEST_F(PlistFileDomainStoreTest, EmptyFileCountsAsDamaged)
     EXPECT_TRUE(std::filesystem::exists(domainFile() + ".corrupt"));
 }
 
-// Restores an environment variable when the scope ends.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const char* name) : m_name(name)
-    {
-        if (const char* value = std::getenv(name))
-            m_saved = value;
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_saved)
-            ::setenv(m_name, m_saved->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-    void set(const char* value) { value ? ::setenv(m_name, value, 1) : ::unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_saved;
-};
-
-TEST(PlistFileDomainStoreDirectoryTest, DefaultDirectoryFollowsXdgConfigHomeThenHome)
-{
-    ScopedEnvironment xdg("XDG_CONFIG_HOME");
-    ScopedEnvironment home("HOME");
-    home.set("/home/someone");
-
-    xdg.set("/srv/config");
-    EXPECT_EQ(PlistFileDomainStore::defaultDirectory(), "/srv/config/velmora");
-    EXPECT_EQ(PlistFileDomainStore().directory(), "/srv/config/velmora");
-    xdg.set("relative/config"); // not an absolute path: ignored
-    EXPECT_EQ(PlistFileDomainStore::defaultDirectory(), "/home/someone/.config/velmora");
-    xdg.set(nullptr);
-    EXPECT_EQ(PlistFileDomainStore::defaultDirectory(), "/home/someone/.config/velmora");
-}
-
 // --- Several processes ------------------------------------------------------
 
 // Child processes that start together when the gate opens and report through

@@ -15,7 +15,12 @@ TEST(PreferredLanguagesTest, ReadsTheEnvironmentInMessageCatalogueOrder)
     test::ScopedEnvironment all("LC_ALL", std::nullopt);
     test::ScopedEnvironment messages("LC_MESSAGES", "");
     test::ScopedEnvironment lang("LANG", "de_DE.UTF-8@euro");
-    EXPECT_EQ(PreferredLanguages::fromEnvironment(), (Languages{"pt-br", "de", "fr", "de-de"}));
+    // The list wins over the locale; each language brings its primary form.
+    EXPECT_EQ(PreferredLanguages::fromEnvironment(), (Languages{"pt-br", "pt", "de", "fr"}));
+    {
+        test::ScopedEnvironment noList("LANGUAGE", std::nullopt);
+        EXPECT_EQ(PreferredLanguages::fromEnvironment(), (Languages{"de-de", "de"}));
+    }
     {
         test::ScopedEnvironment noList("LANGUAGE", std::nullopt);
         test::ScopedEnvironment c("LC_ALL", "C.UTF-8");
