@@ -209,6 +209,22 @@ bool VelmoraBGController::accessibilityAPIIsRunning() const
     return Platform::current().accessibility().isAPIEnabled();
 }
 
+void VelmoraBGController::followAccessibilityStatus()
+{
+    const bool running = accessibilityAPIIsRunning();
+    if (m_accessibilityAnnounced == running)
+        return;
+    m_accessibilityAnnounced = running;
+    didChangeValueForKey("accessibilityAPIIsRunning");
+}
+
+void VelmoraBGController::settingsChangedElsewhere()
+{
+    Platform::current().standardUserDefaults().synchronize();
+    for (const auto& s : kSettings)
+        didChangeValueForKey(s.property);
+}
+
 bool VelmoraBGController::canRun() const
 {
     return accessibilityAPIIsRunning()
@@ -292,6 +308,7 @@ void VelmoraBGController::stopRunning()
 void VelmoraBGController::setupUI()
 {
     didChangeValueForKey("currentVersionString");
+    m_accessibilityAnnounced = accessibilityAPIIsRunning();
     didChangeValueForKey("accessibilityAPIIsRunning");
     didChangeValueForKey("bundleNameWithVersionString");
     setWaitingForResponse(true);

@@ -4,6 +4,7 @@
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -86,6 +87,14 @@ public:
     void setWaitingForResponse(bool waiting);
     // Asked of the desktop at every read.
     bool accessibilityAPIIsRunning() const;
+    // Asks the desktop again and announces "accessibilityAPIIsRunning" when
+    // the answer differs from the last one, so that an open window follows a
+    // switch flipped elsewhere without redrawing at every poll.
+    void followAccessibilityStatus();
+    // The settings file was changed by another process (a `velmora set`, the
+    // agent): re-reads it and announces every setting, so that the controls
+    // show what is stored rather than what this process last wrote.
+    void settingsChangedElsewhere();
     bool canRun() const;
     bool canChangeSettings() const;
     // The run state in a few words for the window, derived from the three
@@ -139,6 +148,8 @@ private:
     VelmoraPref* m_prefPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
+    // The accessibility status as last announced; unknown before the first.
+    std::optional<bool> m_accessibilityAnnounced;
     std::string m_agentLaunchFailure;
     // A launched agent has not announced itself yet.
     bool m_awaitingAgentStart{false};

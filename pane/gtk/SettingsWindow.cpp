@@ -3,7 +3,11 @@
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
 #include "platform/Platform.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/VelmoraPreferences.h"
 #include "shared/update/BundleInfo.h"
+
+#include <giomm/file.h>
 
 #include <glibmm/main.h>
 
@@ -12,6 +16,13 @@
 namespace velmora {
 
 namespace {
+
+// The accessibility switch has no change signal every desktop sends, so it
+// is asked this often while the window shows; the answer is a local bus
+// call of a millisecond or two.
+constexpr unsigned kAccessibilityPollMs = 500;
+// A burst of file events ends well within this.
+constexpr unsigned kSettingsSettleMs = 100;
 
 // Brings a control in line with the controllers without its change signal
 // being taken for the user's.
@@ -192,6 +203,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
 
 SettingsWindow::~SettingsWindow()
 {
+    stopFollowingOutsideChanges();
     m_pane.setWindow(nullptr);
 }
 
@@ -204,12 +216,51 @@ void SettingsWindow::on_show()
 {
     Gtk::Window::on_show();
     m_pane.didSelect();
+    followOutsideChanges();
 }
 
 void SettingsWindow::on_hide()
 {
+    stopFollowingOutsideChanges();
     m_pane.didUnselect();
     Gtk::Window::on_hide();
+}
+
+void SettingsWindow::followOutsideChanges()
+{
+    stopFollowingOutsideChanges();
+    // The file itself, not its folder: a rename over it is reported too.
+    const std::string path = PlistFileDomainStore().pathForDomain(VelmoraPreferences::kDomain);
+    try {
+        m_settingsMonitor = Gio::File::create_for_path(path)->monitor_file();
+        m_settingsMonitor->signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_settings_file_changed));
+    } catch (const Glib::Error& error) {
+        NSLog("the settings window will not follow changes to " + path + ": " + error.what());
+    }
+    m_accessibilityPoll = Glib::signal_timeout().connect([this] {
+        controller().followAccessibilityStatus();
+        return true;
+    }, kAccessibilityPollMs);
+}
+
+void SettingsWindow::stopFollowingOutsideChanges()
+{
+    if (m_settingsMonitor)
+        m_settingsMonitor->cancel();
+    m_settingsMonitor.reset();
+    m_settingsReread.disconnect();
+    m_accessibilityPoll.disconnect();
+}
+
+void SettingsWindow::on_settings_file_changed(const Glib::RefPtr<Gio::File>&, const Glib::RefPtr<Gio::File>&, Gio::FileMonitorEvent event)
+{
+    if (event == Gio::FILE_MONITOR_EVENT_ATTRIBUTE_CHANGED || m_settingsReread.connected())
+        return;
+    m_settingsReread = Glib::signal_timeout().connect([this] {
+        controller().settingsChangedElsewhere();
+        m_pane.ignoredAppsController().updateUI();
+        return false;
+    }, kSettingsSettleMs);
 }
 
 void SettingsWindow::bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh)

@@ -8,6 +8,7 @@
 #include "pane/gtk/VerticallyAlignedLabel.h"
 #include "shared/update/UpdateChecker.h"
 
+#include <giomm/filemonitor.h>
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/comboboxtext.h>
@@ -55,6 +56,13 @@ private:
     void bindSettingSwitch(Gtk::Switch& control, const char* property);
     Gtk::Label& addLabel(const std::string& text, int row);
     void refreshSoundNames();
+    // Follows what changes outside the window while it is shown: the
+    // settings file and the accessibility switch. The agent's bus name is
+    // followed by the controller itself.
+    void followOutsideChanges();
+    void stopFollowingOutsideChanges();
+    void on_settings_file_changed(const Glib::RefPtr<Gio::File>& file, const Glib::RefPtr<Gio::File>& other,
+        Gio::FileMonitorEvent event);
 
     void on_run_switch_changed();
     void on_sound_chosen();
@@ -83,6 +91,11 @@ private:
     // Set while controls are brought in line with the controllers, so that
     // their change signals are not taken for the user's.
     int m_refreshing{0};
+    Glib::RefPtr<Gio::FileMonitor> m_settingsMonitor;
+    // A write is several events (the temporary file renamed over the old
+    // one); they are taken together once the burst settles.
+    sigc::connection m_settingsReread;
+    sigc::connection m_accessibilityPoll;
 
     Gtk::Box m_layout{Gtk::ORIENTATION_VERTICAL, 12};
     Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12};

@@ -86,6 +86,8 @@ protected:
     }
     void TearDown() override
     {
+        if (m_accessibilitySwitched)
+            switchAccessibility(true);
         for (pid_t pid : agentPids())
             kill(pid, SIGKILL);
         if (m_window > 0) {
@@ -167,6 +169,45 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0) << "no screenshot of " << step;
     }
 
+    // `velmora` run as from a terminal, with this test's settings.
+    bool runCommand(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> argv{"timeout", "10", VELMORA_COMMAND_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::vector<gchar*> args;
+        for (auto& argument : argv)
+            args.push_back(argument.data());
+        args.push_back(nullptr);
+        gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+        gint status = -1;
+        const bool ran = g_spawn_sync(nullptr, args.data(), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr, &status, nullptr);
+        g_strfreev(env);
+        return ran && g_spawn_check_wait_status(status, nullptr);
+    }
+
+    // The session's accessibility switch, as a desktop's settings flip it.
+    bool switchAccessibility(bool on)
+    {
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (!bus)
+            return false;
+        GVariant* reply = g_dbus_connection_call_sync(bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+            g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(on)), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+            nullptr, nullptr);
+        g_object_unref(bus);
+        if (reply)
+            g_variant_unref(reply);
+        m_accessibilitySwitched = !on;
+        return reply != nullptr;
+    }
+
+    bool absent(const std::function<bool(const std::string&)>& matches, double seconds)
+    {
+        return pumpUntil([&] {
+            return !findNode(application().get(), [&](AtspiAccessible* node) { return matches(nameOf(node)); });
+        }, seconds);
+    }
+
     std::vector<pid_t> agentPids()
     {
         std::vector<pid_t> pids;
@@ -203,6 +244,7 @@ protected:
     fs::path m_config;
     fs::path m_screenshots;
     GPid m_window{0};
+    bool m_accessibilitySwitched{false};
 };
 
 TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAndSwitchesItOff)
@@ -321,6 +363,36 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     waitpid(agent, nullptr, 0);
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 3)) << "the window still shows a killed agent";
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, false));
+}
+
+TEST_F(SettingsWindowEndToEndTest, TheOpenWindowFollowsTheSettingsFileAndTheAccessibilitySwitch)
+{
+    openWindow();
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead", 20);
+    ASSERT_TRUE(snapToCancel) << "the window did not open";
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 4));
+    EXPECT_FALSE(hasState(snapToCancel.get(), ATSPI_STATE_CHECKED));
+
+    // A terminal's `velmora set` shows in the open window at once ...
+    ASSERT_TRUE(runCommand({"set", "snapToAlternateButtonInstead", "true"}));
+    EXPECT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, true, 2)) << "the window missed a change of the settings file";
+    ASSERT_TRUE(runCommand({"set", "snapToAlternateButtonInstead", "false"}));
+    EXPECT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, false, 2)) << "the window missed a second change";
+    // ... and so does an ignored application added there.
+    ASSERT_TRUE(runCommand({"ignore", "add", kSorterEntryId}));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing(kSorterName), 2)) << "the summary missed an ignored application";
+
+    // Accessibility switched off elsewhere: the window says so ...
+    constexpr const char* kOffPanel = "Velmora needs the desktop's support for assistive technologies";
+    ASSERT_TRUE(switchAccessibility(false));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing(kOffPanel), 2)) << "the window did not see accessibility go";
+    screenshot("accessibility-switched-off-elsewhere");
+    // ... and the panel goes within about a second of it coming back.
+    ASSERT_TRUE(switchAccessibility(true));
+    const gint64 back = g_get_monotonic_time();
+    EXPECT_TRUE(absent(containing(kOffPanel), 3)) << "the panel stayed after accessibility came back";
+    EXPECT_LT(static_cast<double>(g_get_monotonic_time() - back) / G_USEC_PER_SEC, 1.5);
+    screenshot("accessibility-back-on");
 }
 
 TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
