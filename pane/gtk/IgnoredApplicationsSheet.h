@@ -1,11 +1,11 @@
 #pragma once
 
 #include "pane/IgnoredApplicationsTableViewController.h"
+#include "pane/gtk/ApplicationPickerDialog.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/dialog.h>
-#include <gtkmm/filechooserdialog.h>
 #include <gtkmm/label.h>
 #include <gtkmm/liststore.h>
 #include <gtkmm/scrolledwindow.h>
@@ -53,8 +53,7 @@ private:
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 6};
     Gtk::Button m_add{"Add…"};
     Gtk::Button m_remove{"Remove"};
-    Gtk::Label m_chooserMessage;
-    std::unique_ptr<Gtk::FileChooserDialog> m_chooser; // while it is open
+    std::unique_ptr<ApplicationPickerDialog> m_chooser; // while it is open
     bool m_reloading{false};
     std::vector<NotificationObservation> m_observations;
 };
