@@ -354,6 +354,11 @@ const std::vector<std::string>& VelmoraBGController::soundNames() const
     return SoundList::availableSoundsforPW();
 }
 
+const std::vector<SoundList::Group>& VelmoraBGController::soundGroups() const
+{
+    return SoundList::availableSoundGroups();
+}
+
 void VelmoraBGController::sendFeedback()
 {
     VLHXFeedbackController::showFeedback();

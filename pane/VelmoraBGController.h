@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pane/BGAppController.h"
+#include "pane/SoundList.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <memory>
@@ -70,6 +71,8 @@ public:
     void setSnapsToAlternateButton(bool alternate);
     // What the sound chooser offers; built once per process.
     const std::vector<std::string>& soundNames() const;
+    // The same, grouped for the chooser: Velmora's own, then the theme's.
+    const std::vector<SoundList::Group>& soundGroups() const;
 
     // The setting as stored, after a first read has stored its default.
     Value valueOfSetting(const Setting& setting);

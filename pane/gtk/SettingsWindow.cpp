@@ -98,7 +98,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
     name(m_soundChooser, "Sound");
     m_settings.attach(m_soundChooser, 1, row++);
-    m_soundChooser.signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_sound_chosen));
     addLabel("Volume", row).set_mnemonic_widget(m_volume);
     name(m_volume, "Volume");
     m_volume.set_range(0.0, 1.0);
@@ -302,15 +301,7 @@ Gtk::Label& SettingsWindow::addLabel(const std::string& text, int row)
 
 void SettingsWindow::refreshSoundNames()
 {
-    const std::string chosen = controller().feedbackSoundName();
-    std::vector<std::string> names = controller().soundNames();
-    // A name stored by hand that no sound has any more still shows as chosen.
-    if (std::find(names.begin(), names.end(), chosen) == names.end())
-        names.insert(names.begin(), chosen);
-    m_soundChooser.remove_all();
-    for (const auto& soundName : names)
-        m_soundChooser.append(soundName);
-    m_soundChooser.set_active_text(chosen);
+    m_soundChooser.setSounds(controller().soundGroups(), controller().feedbackSoundName());
 }
 
 void SettingsWindow::on_run_switch_changed()
@@ -319,13 +310,10 @@ void SettingsWindow::on_run_switch_changed()
         controller().setShouldRun(m_runSwitch.get_active());
 }
 
-void SettingsWindow::on_sound_chosen()
+void SettingsWindow::on_sound_chosen(const std::string& name)
 {
-    if (m_refreshing)
-        return;
-    const Glib::ustring chosen = m_soundChooser.get_active_text();
-    if (!chosen.empty())
-        controller().setFeedbackSoundName(chosen);
+    if (!m_refreshing && !name.empty())
+        controller().setFeedbackSoundName(name);
 }
 
 void SettingsWindow::on_volume_changed()

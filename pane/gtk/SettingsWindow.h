@@ -5,6 +5,7 @@
 #include "pane/gtk/GtkAlertService.h"
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 #include "pane/gtk/PulsingButton.h"
+#include "pane/gtk/SoundChooser.h"
 #include "pane/gtk/VerticallyAlignedLabel.h"
 #include "shared/update/UpdateChecker.h"
 
@@ -65,7 +66,7 @@ private:
         Gio::FileMonitorEvent event);
 
     void on_run_switch_changed();
-    void on_sound_chosen();
+    void on_sound_chosen(const std::string& name);
     void on_volume_changed();
     void on_accessibility_clicked();
     void on_ignored_clicked();
@@ -111,7 +112,7 @@ private:
     Gtk::Switch m_snapBackSwitch;
     Gtk::Label m_snapBackUnavailable; // why the switch is greyed, where it is
     Gtk::Switch m_soundSwitch;
-    Gtk::ComboBoxText m_soundChooser;
+    SoundChooser m_soundChooser{[this](const std::string& name) { on_sound_chosen(name); }};
     Gtk::Scale m_volume{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Switch m_dailyUpdatesSwitch;
     Gtk::Box m_ignoredRow{Gtk::ORIENTATION_HORIZONTAL, 12};

@@ -169,8 +169,9 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0) << "no screenshot of " << step;
     }
 
-    // `velmora` run as from a terminal, with this test's settings.
-    bool runCommand(const std::vector<std::string>& arguments)
+    // `velmora` run as from a terminal, with this test's settings; what it
+    // printed goes to `output`.
+    bool runCommand(const std::vector<std::string>& arguments, std::string* output = nullptr)
     {
         std::vector<std::string> argv{"timeout", "10", VELMORA_COMMAND_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -180,8 +181,12 @@ protected:
         args.push_back(nullptr);
         gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
         gint status = -1;
-        const bool ran = g_spawn_sync(nullptr, args.data(), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr, &status, nullptr);
+        gchar* printed = nullptr;
+        const bool ran = g_spawn_sync(nullptr, args.data(), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &printed, nullptr, &status, nullptr);
         g_strfreev(env);
+        if (output)
+            *output = printed ? printed : "";
+        g_free(printed);
         return ran && g_spawn_check_wait_status(status, nullptr);
     }
 
@@ -390,6 +395,45 @@ TEST_F(SettingsWindowEndToEndTest, TheOpenWindowFollowsTheSettingsFileAndTheAcce
     EXPECT_TRUE(absent(containing(kOffPanel), 3)) << "the panel stayed after accessibility came back";
     EXPECT_LT(static_cast<double>(g_get_monotonic_time() - back) / G_USEC_PER_SEC, 1.5);
     screenshot("accessibility-back-on");
+}
+
+TEST_F(SettingsWindowEndToEndTest, SoundsReadAsWordsInGroupsInAListOfAFewRows)
+{
+    ASSERT_TRUE(runCommand({"set", "playsSoundOnMove", "true"}));
+    openWindow();
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora", 20);
+    ASSERT_TRUE(runSwitch) << "the window did not open";
+    ASSERT_TRUE(waitForState(runSwitch, ATSPI_STATE_SENSITIVE, true));
+    ASSERT_TRUE(press(runSwitch));
+    Node sound = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Sound");
+    ASSERT_TRUE(sound);
+    ASSERT_TRUE(waitForState(sound, ATSPI_STATE_SENSITIVE, true, 20)) << "the agent did not start";
+    ASSERT_TRUE(press(sound));
+
+    // Velmora's own under one heading, the theme's under another, as words.
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, "Velmora's sounds")) << "no list of sounds";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, "Desktop sound theme", 2));
+    Node unplug = waitFor(ATSPI_ROLE_TABLE_CELL, "Power unplug", 2);
+    ASSERT_TRUE(unplug) << "a theme sound is missing or not readable";
+    EXPECT_FALSE(waitFor(ATSPI_ROLE_TABLE_CELL, "power-unplug", 0.5)) << "raw theme ids are shown";
+    Node list = waitFor(ATSPI_ROLE_TABLE, "Sounds", 2);
+    ASSERT_TRUE(list);
+    AtspiComponent* component = atspi_accessible_get_component_iface(list.get());
+    ASSERT_TRUE(component);
+    AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    ASSERT_TRUE(extents);
+    EXPECT_GT(extents->height, 100) << "the list shows hardly a row";
+    EXPECT_LT(extents->height, 400) << "the list is as tall as the screen";
+    g_free(extents);
+    screenshot("sound-list");
+
+    g_object_unref(component);
+
+    // Typing a readable name picks it, and stores the sound's own name.
+    typeText(m_display, "power unp");
+    std::string stored;
+    EXPECT_TRUE(pumpUntil([&] { return runCommand({"get", "feedbackSoundName"}, &stored) && stored.find("power-unplug") != std::string::npos; }, 5))
+        << "stored: " << stored;
 }
 
 TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
