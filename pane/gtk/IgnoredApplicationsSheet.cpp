@@ -61,7 +61,13 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     Gtk::Box* content = get_content_area();
     content->set_spacing(8);
     content->set_border_width(12);
-    content->pack_start(m_scroller, Gtk::PACK_EXPAND_WIDGET);
+    m_placeholder.set_text("No applications are ignored.\nChoose Add… to pick one.");
+    m_placeholder.set_justify(Gtk::JUSTIFY_CENTER);
+    m_placeholder.get_style_context()->add_class("dim-label");
+    m_placeholder.set_no_show_all(true);
+    m_tableArea.add(m_scroller);
+    m_tableArea.add_overlay(m_placeholder);
+    content->pack_start(m_tableArea, Gtk::PACK_EXPAND_WIDGET);
     content->pack_start(m_message, Gtk::PACK_SHRINK);
     content->pack_start(m_buttons, Gtk::PACK_SHRINK);
     add_button("Done", Gtk::RESPONSE_CLOSE);
@@ -96,6 +102,7 @@ void IgnoredApplicationsSheet::reloadRows()
         item[m_columns.icon] = iconNamed(icon.string() ? *icon.string() : "");
         item[m_columns.name] = m_controller.objectValueForTableColumn(Controller::kApplicationName, row).description();
     }
+    m_placeholder.set_visible(count == 0);
     if (m_controller.selectedRow() != Controller::kNoSelection && m_controller.selectedRow() < count)
         m_table.get_selection()->select(Gtk::TreePath(std::to_string(m_controller.selectedRow())));
     m_reloading = false;

@@ -8,6 +8,7 @@
 #include <gtkmm/dialog.h>
 #include <gtkmm/label.h>
 #include <gtkmm/liststore.h>
+#include <gtkmm/overlay.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/treeview.h>
 
@@ -47,8 +48,10 @@ private:
     IgnoredApplicationsTableViewController& m_controller;
     Columns m_columns;
     Glib::RefPtr<Gtk::ListStore> m_rows;
+    Gtk::Overlay m_tableArea;
     Gtk::ScrolledWindow m_scroller;
     Gtk::TreeView m_table;
+    Gtk::Label m_placeholder; // over the table while it is empty
     Gtk::Label m_message;
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 6};
     Gtk::Button m_add{"Add…"};

@@ -55,7 +55,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     name(m_runSwitch, "Run Velmora");
     m_runLabel.set_mnemonic_widget(m_runSwitch);
     m_status.set_xalign(0);
-    m_runRow.pack_start(m_runLabel, Gtk::PACK_SHRINK);
+    m_runLabel.set_xalign(0);
     m_runRow.pack_start(m_runSwitch, Gtk::PACK_SHRINK);
     m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
     m_runSwitch.property_active().signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_run_switch_changed));
@@ -68,7 +68,8 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
 
     // The button goes below, so the commands in the text keep whole lines.
     m_accessibilityInstructions.set_line_wrap(true);
-    m_accessibilityInstructions.set_max_width_chars(80);
+    // Wrapped to the settings' width, so the window keeps its size.
+    m_accessibilityInstructions.set_max_width_chars(50);
     m_accessibilityInstructions.set_xalign(0);
     m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_SHRINK);
     m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
@@ -78,7 +79,13 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     // The settings, one a row.
     m_settings.set_row_spacing(8);
     m_settings.set_column_spacing(12);
-    int row = 0;
+    // The run switch heads the settings, its switch in line with theirs;
+    // why it cannot run goes right under it, across both columns.
+    m_settings.attach(m_runLabel, 0, 0);
+    m_settings.attach(m_runRow, 1, 0);
+    m_settings.attach(m_moveRefused, 0, 1, 2, 1);
+    m_settings.attach(m_accessibilityRow, 0, 2, 2, 1);
+    int row = 3;
     for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, "Snap to the Cancel button instead"},
                                  {&m_snapBackSwitch, "Snap back after the dialog closes"},
                                  {&m_soundSwitch, "Play a sound on each snap"}}) {
@@ -134,9 +141,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_feedbackLink.signal_icon_press().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_link_icon_pressed));
     m_version.set_xalign(1);
 
-    m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
-    m_layout.pack_start(m_moveRefused, Gtk::PACK_SHRINK);
-    m_layout.pack_start(m_accessibilityRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_settings, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_ignoredRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_separator, Gtk::PACK_SHRINK);
@@ -195,7 +199,11 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     bind(c, {"currentVersionString"}, [this] { m_feedbackLink.set_placeholder_text(controller().feedbackMailLink()); });
     bind(c, {"bundleNameWithVersionString"}, [this] { m_version.set_text(controller().bundleNameWithVersionString()); });
     bind(m_pane.ignoredAppsController(), {"ignoredAppsNames"},
-        [this] { m_ignoredSummary.set_text(m_pane.ignoredAppsController().ignoredAppsNames()); });
+        [this] {
+            // Labelled, so that a list of one reads as what it is.
+            auto& ignored = m_pane.ignoredAppsController();
+            m_ignoredSummary.set_text(std::string("Ignored: ") + (ignored.numberOfRows() == 0 ? "none" : ignored.ignoredAppsNames()));
+        });
 
     m_pane.setWindow(this);
 }
@@ -216,6 +224,18 @@ void SettingsWindow::on_show()
     Gtk::Window::on_show();
     m_pane.didSelect();
     followOutsideChanges();
+}
+
+bool SettingsWindow::on_key_press_event(GdkEventKey* event)
+{
+    // The keys that close a utility's window on every desktop.
+    const auto modifiers = event->state & gtk_accelerator_get_default_mod_mask();
+    const bool control = modifiers == GDK_CONTROL_MASK;
+    if ((control && (event->keyval == GDK_KEY_w || event->keyval == GDK_KEY_q)) || (!modifiers && event->keyval == GDK_KEY_Escape)) {
+        close();
+        return true;
+    }
+    return Gtk::Window::on_key_press_event(event);
 }
 
 void SettingsWindow::on_hide()
@@ -324,9 +344,11 @@ void SettingsWindow::on_volume_changed()
 
 void SettingsWindow::on_accessibility_clicked()
 {
-    // Where the desktop has no settings panel for it, the instructions
-    // beside the button are all there is.
-    controller().showUniversalAccess();
+    if (!controller().showUniversalAccess())
+        showNotice("This desktop has no accessibility settings Velmora knows",
+            "Switch assistive technologies on from a terminal:\n"
+            "gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
+            "then log out and in again. The user guide (Help) says more.");
 }
 
 void SettingsWindow::on_ignored_clicked()

@@ -47,6 +47,7 @@ public:
 
 protected:
     void on_show() override;
+    bool on_key_press_event(GdkEventKey* event) override;
     void on_hide() override;
 
 private:
@@ -99,7 +100,7 @@ private:
     sigc::connection m_accessibilityPoll;
 
     Gtk::Box m_layout{Gtk::ORIENTATION_VERTICAL, 12};
-    Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12}; // the switch and what it reports
     Gtk::Switch m_runSwitch;
     Gtk::Label m_runLabel{"Run Velmora"};
     Gtk::Label m_status;

@@ -10,6 +10,7 @@
 #include "platform/linux/TestApplications.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include "platform/linux/ActiveWindow.h"
@@ -113,6 +114,20 @@ protected:
         g_strfreev(env);
     }
 
+    // The window over the system's data with no applications in it.
+    void openWindowWithoutApplications()
+    {
+        const fs::path data = m_config / "data";
+        const fs::path dirs = m_config / "system-data";
+        fs::create_directories(data);
+        fs::create_directories(dirs);
+        for (const auto& entry : fs::directory_iterator("/usr/share")) {
+            if (entry.path().filename() != "applications")
+                fs::create_symlink(entry.path(), dirs / entry.path().filename());
+        }
+        openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
+    }
+
     Node application()
     {
         Node desktop = Node::adopt(atspi_get_desktop(0));
@@ -204,6 +219,62 @@ protected:
             g_variant_unref(reply);
         m_accessibilitySwitched = !on;
         return reply != nullptr;
+    }
+
+    static AtspiRect extentsOf(const Node& node)
+    {
+        AtspiRect rect{};
+        if (AtspiComponent* component = node ? atspi_accessible_get_component_iface(node.get()) : nullptr) {
+            if (AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+                rect = *extents;
+                g_free(extents);
+            }
+            g_object_unref(component);
+        }
+        return rect;
+    }
+
+    // Pixels of the screen in `rect` that read as pink or red: clearly more
+    // red than green and blue.
+    int reddishPixels(const AtspiRect& rect)
+    {
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), rect.x, rect.y, rect.width, rect.height, AllPlanes, ZPixmap);
+        if (!image)
+            return -1;
+        int count = 0;
+        for (int y = 0; y < rect.height; ++y) {
+            for (int x = 0; x < rect.width; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const int red = (pixel >> 16) & 0xff, green = (pixel >> 8) & 0xff, blue = pixel & 0xff;
+                count += red - std::max(green, blue) > 40;
+            }
+        }
+        XDestroyImage(image);
+        return count;
+    }
+
+    // A showing node of any application on the desktop.
+    static Node findOnDesktop(AtspiRole role, const std::string& name, double seconds)
+    {
+        Node found;
+        pumpUntil([&] {
+            Node desktop = Node::adopt(atspi_get_desktop(0));
+            // From each application: applications themselves are never showing.
+            const int count = atspi_accessible_get_child_count(desktop.get(), nullptr);
+            for (int i = 0; i < count && !found; ++i) {
+                Node app = Node::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+                found = findNode(app.get(), [&](AtspiAccessible* node) {
+                    return atspi_accessible_get_role(node, nullptr) == role && nameOf(node) == name;
+                });
+            }
+            return static_cast<bool>(found);
+        }, seconds);
+        return found;
+    }
+
+    bool windowEnds(double seconds)
+    {
+        return pumpUntil([&] { return waitpid(m_window, nullptr, WNOHANG) == m_window; }, seconds) && (m_window = 0, true);
     }
 
     bool absent(const std::function<bool(const std::string&)>& matches, double seconds)
@@ -436,6 +507,94 @@ TEST_F(SettingsWindowEndToEndTest, SoundsReadAsWordsInGroupsInAListOfAFewRows)
         << "stored: " << stored;
 }
 
+TEST_F(SettingsWindowEndToEndTest, LayoutAccessibilityPanelAndTestButtonReadAsIntended)
+{
+    openWindow();
+    Node frame = waitFor(ATSPI_ROLE_FRAME, "Velmora", 20);
+    ASSERT_TRUE(frame) << "the window did not open";
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora");
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead");
+    ASSERT_TRUE(runSwitch && snapToCancel);
+    EXPECT_EQ(extentsOf(runSwitch).x, extentsOf(snapToCancel).x) << "the run switch is out of line with the others";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, [](const std::string& name) { return name.rfind("Ignored: ", 0) == 0; }, 2))
+        << "the ignored applications' summary has no label";
+
+    // The test button draws the eye in the theme's colours, not in red.
+    Node test = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Test Dialog");
+    ASSERT_TRUE(test);
+    for (int frame = 0; frame < 10; ++frame) {
+        pumpFor(0.1);
+        EXPECT_EQ(reddishPixels(extentsOf(test)), 0) << "the test button reads as an error";
+    }
+
+    // Accessibility off: a sentence, not commands, and the window keeps its width.
+    const int width = extentsOf(frame).width;
+    ASSERT_TRUE(switchAccessibility(false));
+    Node panel = waitFor(ATSPI_ROLE_LABEL, containing("assistive technologies"), 3);
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(nameOf(panel.get()).find("gdbus"), std::string::npos);
+    pumpFor(0.3);
+    EXPECT_LE(extentsOf(frame).width, width) << "the window grew for the panel";
+    screenshot("accessibility-off");
+    // No desktop panel here: the button says so instead of doing nothing.
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Open Accessibility Settings")));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("no accessibility settings"), 3)) << "the button did nothing visible";
+    screenshot("no-accessibility-settings-panel");
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
+    ASSERT_TRUE(switchAccessibility(true));
+
+    // The feedback window: contact details are left out until asked for.
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Send Feedback…")));
+    // No server in the test desktop: the alert about it wraps its sentence.
+    Node unreachable = findOnDesktop(ATSPI_ROLE_DIALOG, "The feedback server cannot be reached", 10);
+    ASSERT_TRUE(unreachable);
+    EXPECT_LT(extentsOf(unreachable).width, 600) << "the alert is one long line";
+    screenshot("feedback-server-unreachable");
+    ASSERT_TRUE(press(findOnDesktop(ATSPI_ROLE_PUSH_BUTTON, "Proceed Anyway", 5)));
+    Node contact = waitFor(ATSPI_ROLE_CHECK_BOX, "Include my name and e-mail address", 10);
+    screenshot("feedback");
+    ASSERT_TRUE(contact) << "no feedback window";
+    EXPECT_FALSE(hasState(contact.get(), ATSPI_STATE_CHECKED)) << "contact details are sent unless unticked";
+}
+
+TEST_F(SettingsWindowEndToEndTest, AnEmptyIgnoredListSaysHowToFillIt)
+{
+    // Not even the built-in entries are installed.
+    openWindowWithoutApplications();
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora", 20);
+    ASSERT_TRUE(runSwitch) << "the window did not open";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Ignored: none", 2));
+    ASSERT_TRUE(waitForState(runSwitch, ATSPI_STATE_SENSITIVE, true));
+    ASSERT_TRUE(press(runSwitch));
+    Node ignoredButton = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Ignored Applications…");
+    ASSERT_TRUE(waitForState(ignoredButton, ATSPI_STATE_SENSITIVE, true, 20)) << "the agent did not start";
+    ASSERT_TRUE(press(ignoredButton));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("No applications are ignored"), 5)) << "the empty list has no placeholder";
+    screenshot("ignored-applications-empty");
+}
+
+TEST_F(SettingsWindowEndToEndTest, EscapeControlWAndControlQCloseTheWindow)
+{
+    for (KeySym key : {XK_Escape, XK_w, XK_q}) {
+        openWindow();
+        ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+        activate(m_display, m_window);
+        ASSERT_TRUE(pumpUntil([&] { return activePid(m_display) == m_window; }, 10));
+        // The keyboard focus follows the activation a moment later.
+        pumpFor(0.3);
+        if (key == XK_Escape)
+            pressKeys(m_display, {}, key);
+        else
+            pressKeys(m_display, {XK_Control_L}, key);
+        EXPECT_TRUE(windowEnds(5)) << XKeysymToString(key) << " left the window open";
+        if (m_window > 0) {
+            kill(m_window, SIGKILL);
+            waitpid(m_window, nullptr, 0);
+            m_window = 0;
+        }
+    }
+}
+
 TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
 {
     openWindow({{"XDG_SESSION_TYPE", "wayland"}});
@@ -469,16 +628,8 @@ TEST_F(SettingsWindowEndToEndTest, OnKdeWaylandTheWindowSaysWhyKWinWillNotLetThe
 
 TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
 {
-    // The system's data with no applications in it: no viewer, no browser.
-    const fs::path data = m_config / "data";
-    const fs::path dirs = m_config / "system-data";
-    fs::create_directories(data);
-    fs::create_directories(dirs);
-    for (const auto& entry : fs::directory_iterator("/usr/share")) {
-        if (entry.path().filename() != "applications")
-            fs::create_symlink(entry.path(), dirs / entry.path().filename());
-    }
-    openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
+    // No viewer, no browser.
+    openWindowWithoutApplications();
     ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help")));
