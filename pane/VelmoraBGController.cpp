@@ -322,16 +322,16 @@ void VelmoraBGController::closePrefpane()
 }
 
 // static
-std::string VelmoraBGController::readmePath()
+std::string VelmoraBGController::userGuidePath()
 {
-    // The installed Readme, or the source tree's for a program run from its build folder.
+    // The installed guide, or the source tree's for a program run from its build folder.
     std::error_code error;
-    return std::filesystem::is_regular_file(VELMORA_README_PATH, error) ? VELMORA_README_PATH : VELMORA_SOURCE_README;
+    return std::filesystem::is_regular_file(VELMORA_USER_GUIDE_PATH, error) ? VELMORA_USER_GUIDE_PATH : VELMORA_SOURCE_USER_GUIDE;
 }
 
 bool VelmoraBGController::helpButton()
 {
-    return Platform::current().workspace().openFile(readmePath());
+    return Platform::current().workspace().openFile(userGuidePath());
 }
 
 bool VelmoraBGController::visitWebsite()

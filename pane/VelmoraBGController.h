@@ -119,8 +119,9 @@ public:
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
 
-    // The Readme that the help button opens.
-    static std::string readmePath();
+    // The user guide that the help button opens (a page for the desktop's
+    // browser; the README is for developers).
+    static std::string userGuidePath();
 
     // Actions. Each answers whether the desktop did what was asked.
     bool helpButton();

@@ -388,8 +388,8 @@ void SettingsWindow::on_updates_clicked()
 void SettingsWindow::on_help_clicked()
 {
     if (!controller().helpButton())
-        showNotice("Velmora could not open its Readme",
-            "No program on this computer is set to open it. It is a plain text file: " + VelmoraBGController::readmePath());
+        showNotice("Velmora could not open its user guide",
+            "No web browser is set to open it. It is a web page: " + VelmoraBGController::userGuidePath());
 }
 
 void SettingsWindow::on_website_clicked()

@@ -626,6 +626,32 @@ TEST_F(SettingsWindowEndToEndTest, OnKdeWaylandTheWindowSaysWhyKWinWillNotLetThe
     screenshot("kwin-refuses-the-agent");
 }
 
+TEST_F(SettingsWindowEndToEndTest, HelpOpensTheUserGuideWithTheDesktopsBrowser)
+{
+    // A browser of our own, set as the desktop's default for web pages; it
+    // writes down what it was asked to open.
+    const fs::path data = m_config / "data";
+    const fs::path opened = m_config / "opened";
+    fs::create_directories(data / "applications");
+    std::ofstream(data / "applications" / "velmora-guide-reader.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Guide Reader\nMimeType=text/html;\n"
+           "Exec=sh -c 'echo \"$1\" > " << opened.string() << "' sh %f\n";
+    std::ofstream(m_config / "mimeapps.list") << "[Default Applications]\ntext/html=velmora-guide-reader.desktop\n";
+    openWindow({{"XDG_DATA_HOME", data.string()}});
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help", 20))) << "the window did not open";
+    ASSERT_TRUE(pumpUntil([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }, 10)) << "Help opened nothing";
+    std::ifstream in(opened);
+    std::string page;
+    std::getline(in, page);
+    EXPECT_EQ(fs::path(page).filename(), "user-guide.html");
+    std::ifstream guide(page);
+    std::stringstream text;
+    text << guide.rdbuf();
+    // What it does, how to use it, where the settings live.
+    for (const char* heading : {"What Velmora does", "How to use it", "Where settings live"})
+        EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
+}
+
 TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
 {
     // No viewer, no browser.
@@ -633,12 +659,12 @@ TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenT
     ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help")));
-    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its Readme")) << "a failed Help said nothing";
-    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("README.md"))) << "the notice does not say where the Readme is";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its user guide")) << "a failed Help said nothing";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("user-guide.html"))) << "the notice does not say where the guide is";
     screenshot("help-without-a-viewer");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
     EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [](AtspiAccessible* node) {
-        return nameOf(node) == "Velmora could not open its Readme";
+        return nameOf(node) == "Velmora could not open its user guide";
     }); }, 10)) << "the notice stayed after OK";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
