@@ -22,7 +22,9 @@ ApplicationPickerDialog::ApplicationPickerDialog(Gtk::Window& parent, const std:
     m_message.set_xalign(0);
     m_search.set_placeholder_text("Search applications");
     m_search.get_accessible()->set_name("Search applications");
-    m_search.signal_search_changed().connect(sigc::mem_fun(*this, &ApplicationPickerDialog::on_search_changed));
+    // At each keystroke: the list is short enough, and the selection must
+    // follow what is typed before the prompt is pressed.
+    m_search.signal_changed().connect(sigc::mem_fun(*this, &ApplicationPickerDialog::on_search_changed));
     // Enter in the search field takes what is selected, as a click on the prompt would.
     m_search.set_activates_default(true);
 
