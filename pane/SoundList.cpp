@@ -16,6 +16,41 @@ const std::vector<std::string>& SoundList::availableSoundsforPW()
     return list.names();
 }
 
+// static
+const std::vector<SoundList::Group>& SoundList::availableSoundGroups()
+{
+    static const std::vector<Group> groups = SoundList{SoundLibrary(BundleInfo::resourceDirectory())}.groups();
+    return groups;
+}
+
+std::vector<SoundList::Group> SoundList::groups() const
+{
+    const auto& directories = m_library.searchDirectories();
+    std::vector<Group> groups;
+    if (directories.empty())
+        return groups;
+    // The library searches the program's own folder first.
+    std::vector<std::string> own = soundNamesInDirectories({directories.front()}, SoundLibrary::soundFileTypes());
+    std::vector<std::string> theme = soundNamesInDirectories({directories.begin() + 1, directories.end()}, SoundLibrary::soundFileTypes());
+    theme.erase(std::unique(theme.begin(), theme.end()), theme.end());
+    std::erase_if(theme, [&](const std::string& name) { return std::binary_search(own.begin(), own.end(), name); });
+    if (!own.empty())
+        groups.push_back({"Velmora's sounds", std::move(own)});
+    if (!theme.empty())
+        groups.push_back({"Desktop sound theme", std::move(theme)});
+    return groups;
+}
+
+// static
+std::string SoundList::readableName(const std::string& soundName)
+{
+    std::string readable = soundName;
+    std::replace_if(readable.begin(), readable.end(), [](char c) { return c == '-' || c == '_'; }, ' ');
+    if (!readable.empty() && readable.front() >= 'a' && readable.front() <= 'z')
+        readable.front() = static_cast<char>(readable.front() - 'a' + 'A');
+    return readable;
+}
+
 const std::vector<std::string>& SoundList::names()
 {
     if (!m_names)

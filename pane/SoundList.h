@@ -26,6 +26,22 @@ public:
 
     const std::vector<std::string>& names();
 
+    // The same names split the way a person picks from them: Velmora's own
+    // (the program's resources) first, then the desktop's sound theme (the
+    // data directories), each sorted, a name in both only under Velmora's,
+    // where the agent finds it first. Empty groups are left out.
+    struct Group {
+        std::string title;
+        std::vector<std::string> names;
+    };
+    static const std::vector<Group>& availableSoundGroups();
+    std::vector<Group> groups() const;
+
+    // How a sound's file name reads in the chooser: words split at dashes
+    // and underscores, the first capitalised ("power-unplug" reads "Power
+    // unplug"); Velmora's own names ("Glass") read as they are.
+    static std::string readableName(const std::string& soundName);
+
     // The names in `directories` (those that are missing or not directories
     // are skipped; subdirectories are not entered): every entry whose
     // extension is exactly one of `types` (case matters), without that

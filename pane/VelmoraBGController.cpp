@@ -209,6 +209,22 @@ bool VelmoraBGController::accessibilityAPIIsRunning() const
     return Platform::current().accessibility().isAPIEnabled();
 }
 
+void VelmoraBGController::followAccessibilityStatus()
+{
+    const bool running = accessibilityAPIIsRunning();
+    if (m_accessibilityAnnounced == running)
+        return;
+    m_accessibilityAnnounced = running;
+    didChangeValueForKey("accessibilityAPIIsRunning");
+}
+
+void VelmoraBGController::settingsChangedElsewhere()
+{
+    Platform::current().standardUserDefaults().synchronize();
+    for (const auto& s : kSettings)
+        didChangeValueForKey(s.property);
+}
+
 bool VelmoraBGController::canRun() const
 {
     return accessibilityAPIIsRunning()
@@ -292,6 +308,7 @@ void VelmoraBGController::stopRunning()
 void VelmoraBGController::setupUI()
 {
     didChangeValueForKey("currentVersionString");
+    m_accessibilityAnnounced = accessibilityAPIIsRunning();
     didChangeValueForKey("accessibilityAPIIsRunning");
     didChangeValueForKey("bundleNameWithVersionString");
     setWaitingForResponse(true);
@@ -305,16 +322,16 @@ void VelmoraBGController::closePrefpane()
 }
 
 // static
-std::string VelmoraBGController::readmePath()
+std::string VelmoraBGController::userGuidePath()
 {
-    // The installed Readme, or the source tree's for a program run from its build folder.
+    // The installed guide, or the source tree's for a program run from its build folder.
     std::error_code error;
-    return std::filesystem::is_regular_file(VELMORA_README_PATH, error) ? VELMORA_README_PATH : VELMORA_SOURCE_README;
+    return std::filesystem::is_regular_file(VELMORA_USER_GUIDE_PATH, error) ? VELMORA_USER_GUIDE_PATH : VELMORA_SOURCE_USER_GUIDE;
 }
 
 bool VelmoraBGController::helpButton()
 {
-    return Platform::current().workspace().openFile(readmePath());
+    return Platform::current().workspace().openFile(userGuidePath());
 }
 
 bool VelmoraBGController::visitWebsite()
@@ -335,6 +352,11 @@ std::string VelmoraBGController::accessibilityInstructions() const
 const std::vector<std::string>& VelmoraBGController::soundNames() const
 {
     return SoundList::availableSoundsforPW();
+}
+
+const std::vector<SoundList::Group>& VelmoraBGController::soundGroups() const
+{
+    return SoundList::availableSoundGroups();
 }
 
 void VelmoraBGController::sendFeedback()

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "pane/BGAppController.h"
+#include "pane/SoundList.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -69,6 +71,8 @@ public:
     void setSnapsToAlternateButton(bool alternate);
     // What the sound chooser offers; built once per process.
     const std::vector<std::string>& soundNames() const;
+    // The same, grouped for the chooser: Velmora's own, then the theme's.
+    const std::vector<SoundList::Group>& soundGroups() const;
 
     // The setting as stored, after a first read has stored its default.
     Value valueOfSetting(const Setting& setting);
@@ -86,6 +90,14 @@ public:
     void setWaitingForResponse(bool waiting);
     // Asked of the desktop at every read.
     bool accessibilityAPIIsRunning() const;
+    // Asks the desktop again and announces "accessibilityAPIIsRunning" when
+    // the answer differs from the last one, so that an open window follows a
+    // switch flipped elsewhere without redrawing at every poll.
+    void followAccessibilityStatus();
+    // The settings file was changed by another process (a `velmora set`, the
+    // agent): re-reads it and announces every setting, so that the controls
+    // show what is stored rather than what this process last wrote.
+    void settingsChangedElsewhere();
     bool canRun() const;
     bool canChangeSettings() const;
     // The run state in a few words for the window, derived from the three
@@ -107,8 +119,9 @@ public:
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
 
-    // The Readme that the help button opens.
-    static std::string readmePath();
+    // The user guide that the help button opens (a page for the desktop's
+    // browser; the README is for developers).
+    static std::string userGuidePath();
 
     // Actions. Each answers whether the desktop did what was asked.
     bool helpButton();
@@ -139,6 +152,8 @@ private:
     VelmoraPref* m_prefPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
+    // The accessibility status as last announced; unknown before the first.
+    std::optional<bool> m_accessibilityAnnounced;
     std::string m_agentLaunchFailure;
     // A launched agent has not announced itself yet.
     bool m_awaitingAgentStart{false};

@@ -20,6 +20,7 @@ readonly kFiles=(
   "$kDesktopEntry"
   /usr/share/icons/hicolor/scalable/apps/velmora.svg
   /usr/share/doc/velmora/README.md
+  /usr/share/doc/velmora/user-guide.html
   /usr/share/velmora/Velmora-Info.plist
   /usr/share/velmora/VelmoraBG-Info.plist
   /usr/share/velmora/demo/scenario.json
@@ -238,7 +239,7 @@ check "velmora --help" sh -c '/usr/bin/velmora --help | grep -q "^Usage: velmora
 check "VelmoraBG --help" sh -c '/usr/bin/VelmoraBG --help | grep -q "VelmoraBG"'
 check "VelmoraBG plays the installed demo" sh -c \
   '/usr/bin/VelmoraBG --demo --speed 0 | head -n1 | grep -q "^Demo desktop: /usr/share/velmora/demo/scenario.json"'
-check "velmora's help opens the installed Readme" grep -qF /usr/share/doc/velmora/README.md /usr/bin/velmora
+check "velmora's help opens the installed user guide" grep -qF /usr/share/doc/velmora/user-guide.html /usr/bin/velmora
 
 # On a private X server, session bus and accessibility bus.
 if tests/platform/linux/run-desktop-tests.sh "$self" --in-session; then

@@ -1,8 +1,6 @@
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 
 #include <gtkmm/cellrendererpixbuf.h>
-#include <gtkmm/filechooserdialog.h>
-#include <gtkmm/filefilter.h>
 
 #include <giomm/themedicon.h>
 #include <glib.h>
@@ -13,9 +11,6 @@ namespace velmora {
 namespace {
 
 using Controller = IgnoredApplicationsTableViewController;
-
-// The folder where the desktop's applications are installed.
-constexpr const char* kApplicationsFolder = "/usr/share/applications";
 
 Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
 {
@@ -66,7 +61,13 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     Gtk::Box* content = get_content_area();
     content->set_spacing(8);
     content->set_border_width(12);
-    content->pack_start(m_scroller, Gtk::PACK_EXPAND_WIDGET);
+    m_placeholder.set_text("No applications are ignored.\nChoose Add… to pick one.");
+    m_placeholder.set_justify(Gtk::JUSTIFY_CENTER);
+    m_placeholder.get_style_context()->add_class("dim-label");
+    m_placeholder.set_no_show_all(true);
+    m_tableArea.add(m_scroller);
+    m_tableArea.add_overlay(m_placeholder);
+    content->pack_start(m_tableArea, Gtk::PACK_EXPAND_WIDGET);
     content->pack_start(m_message, Gtk::PACK_SHRINK);
     content->pack_start(m_buttons, Gtk::PACK_SHRINK);
     add_button("Done", Gtk::RESPONSE_CLOSE);
@@ -101,6 +102,7 @@ void IgnoredApplicationsSheet::reloadRows()
         item[m_columns.icon] = iconNamed(icon.string() ? *icon.string() : "");
         item[m_columns.name] = m_controller.objectValueForTableColumn(Controller::kApplicationName, row).description();
     }
+    m_placeholder.set_visible(count == 0);
     if (m_controller.selectedRow() != Controller::kNoSelection && m_controller.selectedRow() < count)
         m_table.get_selection()->select(Gtk::TreePath(std::to_string(m_controller.selectedRow())));
     m_reloading = false;
@@ -122,28 +124,9 @@ void IgnoredApplicationsSheet::on_add_clicked()
         m_chooser->present();
         return;
     }
-    m_chooser = std::make_unique<Gtk::FileChooserDialog>(*this, Controller::kChooserTitle, Gtk::FILE_CHOOSER_ACTION_OPEN);
-    m_chooser->set_modal(true);
-    m_chooser->set_select_multiple(true);
-    m_chooser->add_button("Cancel", Gtk::RESPONSE_CANCEL);
-    m_chooser->add_button(Controller::kChooserPrompt, Gtk::RESPONSE_ACCEPT);
-    m_chooser->set_default_response(Gtk::RESPONSE_ACCEPT);
-    m_chooser->set_current_folder(kApplicationsFolder);
-    m_chooserMessage.set_text(Controller::kChooserMessage);
-    m_chooserMessage.set_xalign(0);
-    m_chooser->set_extra_widget(m_chooserMessage);
-    auto filter = Gtk::FileFilter::create();
-    filter->set_name("Applications");
-    // Desktop entries and programs; folders stay visible to move through.
-    filter->add_pattern("*.desktop");
-    for (const char* type : {"application/x-desktop", "application/x-executable", "application/x-pie-executable",
-                             "application/x-sharedlib", "application/x-shellscript"})
-        filter->add_mime_type(type);
-    m_chooser->add_filter(filter);
-    m_chooser->signal_response().connect([this](int response) {
-        if (response == Gtk::RESPONSE_ACCEPT)
-            m_controller.addApplicationsAtPaths(m_chooser->get_filenames());
-        m_chooser->hide();
+    m_chooser = std::make_unique<ApplicationPickerDialog>(*this, Controller::kChooserTitle, Controller::kChooserPrompt,
+        Controller::kChooserMessage, [this](const std::vector<std::string>& paths) { m_controller.addApplicationsAtPaths(paths); });
+    m_chooser->signal_hide().connect([this] {
         // The dialog goes once its own signal has returned.
         Glib::signal_idle().connect_once([this] { m_chooser.reset(); });
     });

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "pane/IgnoredApplicationsTableViewController.h"
+#include "pane/gtk/ApplicationPickerDialog.h"
 
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/dialog.h>
-#include <gtkmm/filechooserdialog.h>
 #include <gtkmm/label.h>
 #include <gtkmm/liststore.h>
+#include <gtkmm/overlay.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/treeview.h>
 
@@ -47,14 +48,15 @@ private:
     IgnoredApplicationsTableViewController& m_controller;
     Columns m_columns;
     Glib::RefPtr<Gtk::ListStore> m_rows;
+    Gtk::Overlay m_tableArea;
     Gtk::ScrolledWindow m_scroller;
     Gtk::TreeView m_table;
+    Gtk::Label m_placeholder; // over the table while it is empty
     Gtk::Label m_message;
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 6};
     Gtk::Button m_add{"Add…"};
     Gtk::Button m_remove{"Remove"};
-    Gtk::Label m_chooserMessage;
-    std::unique_ptr<Gtk::FileChooserDialog> m_chooser; // while it is open
+    std::unique_ptr<ApplicationPickerDialog> m_chooser; // while it is open
     bool m_reloading{false};
     std::vector<NotificationObservation> m_observations;
 };

@@ -6,17 +6,15 @@
 
 namespace velmora {
 
-// A button whose colours pulse while the pane is shown: drawn as usual into
-// an image, whose pixels are then mapped by brightness onto the pulse's
-// gradient.
+// A button that draws the eye while the pane is shown: it takes the theme's
+// suggested-action look (its accent colour) while the pulse runs. A
+// false-colour swing towards red read as an error, so the colours are the
+// theme's own.
 class PulsingButton final : public Gtk::Button {
 public:
     explicit PulsingButton(const Glib::ustring& label);
 
     bool pulsing() const { return m_animation.pulsing(); }
-
-protected:
-    bool on_draw(const Cairo::RefPtr<Cairo::Context>& cr) override;
 
 private:
     PulseAnimation m_animation;

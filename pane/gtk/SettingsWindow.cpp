@@ -3,7 +3,11 @@
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
 #include "platform/Platform.h"
+#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/VelmoraPreferences.h"
 #include "shared/update/BundleInfo.h"
+
+#include <giomm/file.h>
 
 #include <glibmm/main.h>
 
@@ -12,6 +16,13 @@
 namespace velmora {
 
 namespace {
+
+// The accessibility switch has no change signal every desktop sends, so it
+// is asked this often while the window shows; the answer is a local bus
+// call of a millisecond or two.
+constexpr unsigned kAccessibilityPollMs = 500;
+// A burst of file events ends well within this.
+constexpr unsigned kSettingsSettleMs = 100;
 
 // Brings a control in line with the controllers without its change signal
 // being taken for the user's.
@@ -44,7 +55,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     name(m_runSwitch, "Run Velmora");
     m_runLabel.set_mnemonic_widget(m_runSwitch);
     m_status.set_xalign(0);
-    m_runRow.pack_start(m_runLabel, Gtk::PACK_SHRINK);
+    m_runLabel.set_xalign(0);
     m_runRow.pack_start(m_runSwitch, Gtk::PACK_SHRINK);
     m_runRow.pack_start(m_status, Gtk::PACK_EXPAND_WIDGET);
     m_runSwitch.property_active().signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_run_switch_changed));
@@ -57,7 +68,8 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
 
     // The button goes below, so the commands in the text keep whole lines.
     m_accessibilityInstructions.set_line_wrap(true);
-    m_accessibilityInstructions.set_max_width_chars(80);
+    // Wrapped to the settings' width, so the window keeps its size.
+    m_accessibilityInstructions.set_max_width_chars(50);
     m_accessibilityInstructions.set_xalign(0);
     m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_SHRINK);
     m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
@@ -67,7 +79,13 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     // The settings, one a row.
     m_settings.set_row_spacing(8);
     m_settings.set_column_spacing(12);
-    int row = 0;
+    // The run switch heads the settings, its switch in line with theirs;
+    // why it cannot run goes right under it, across both columns.
+    m_settings.attach(m_runLabel, 0, 0);
+    m_settings.attach(m_runRow, 1, 0);
+    m_settings.attach(m_moveRefused, 0, 1, 2, 1);
+    m_settings.attach(m_accessibilityRow, 0, 2, 2, 1);
+    int row = 3;
     for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, "Snap to the Cancel button instead"},
                                  {&m_snapBackSwitch, "Snap back after the dialog closes"},
                                  {&m_soundSwitch, "Play a sound on each snap"}}) {
@@ -87,7 +105,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
     name(m_soundChooser, "Sound");
     m_settings.attach(m_soundChooser, 1, row++);
-    m_soundChooser.signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_sound_chosen));
     addLabel("Volume", row).set_mnemonic_widget(m_volume);
     name(m_volume, "Volume");
     m_volume.set_range(0.0, 1.0);
@@ -124,9 +141,6 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_feedbackLink.signal_icon_press().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_link_icon_pressed));
     m_version.set_xalign(1);
 
-    m_layout.pack_start(m_runRow, Gtk::PACK_SHRINK);
-    m_layout.pack_start(m_moveRefused, Gtk::PACK_SHRINK);
-    m_layout.pack_start(m_accessibilityRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_settings, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_ignoredRow, Gtk::PACK_SHRINK);
     m_layout.pack_start(m_separator, Gtk::PACK_SHRINK);
@@ -185,13 +199,18 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     bind(c, {"currentVersionString"}, [this] { m_feedbackLink.set_placeholder_text(controller().feedbackMailLink()); });
     bind(c, {"bundleNameWithVersionString"}, [this] { m_version.set_text(controller().bundleNameWithVersionString()); });
     bind(m_pane.ignoredAppsController(), {"ignoredAppsNames"},
-        [this] { m_ignoredSummary.set_text(m_pane.ignoredAppsController().ignoredAppsNames()); });
+        [this] {
+            // Labelled, so that a list of one reads as what it is.
+            auto& ignored = m_pane.ignoredAppsController();
+            m_ignoredSummary.set_text(std::string("Ignored: ") + (ignored.numberOfRows() == 0 ? "none" : ignored.ignoredAppsNames()));
+        });
 
     m_pane.setWindow(this);
 }
 
 SettingsWindow::~SettingsWindow()
 {
+    stopFollowingOutsideChanges();
     m_pane.setWindow(nullptr);
 }
 
@@ -204,12 +223,63 @@ void SettingsWindow::on_show()
 {
     Gtk::Window::on_show();
     m_pane.didSelect();
+    followOutsideChanges();
+}
+
+bool SettingsWindow::on_key_press_event(GdkEventKey* event)
+{
+    // The keys that close a utility's window on every desktop.
+    const auto modifiers = event->state & gtk_accelerator_get_default_mod_mask();
+    const bool control = modifiers == GDK_CONTROL_MASK;
+    if ((control && (event->keyval == GDK_KEY_w || event->keyval == GDK_KEY_q)) || (!modifiers && event->keyval == GDK_KEY_Escape)) {
+        close();
+        return true;
+    }
+    return Gtk::Window::on_key_press_event(event);
 }
 
 void SettingsWindow::on_hide()
 {
+    stopFollowingOutsideChanges();
     m_pane.didUnselect();
     Gtk::Window::on_hide();
+}
+
+void SettingsWindow::followOutsideChanges()
+{
+    stopFollowingOutsideChanges();
+    // The file itself, not its folder: a rename over it is reported too.
+    const std::string path = PlistFileDomainStore().pathForDomain(VelmoraPreferences::kDomain);
+    try {
+        m_settingsMonitor = Gio::File::create_for_path(path)->monitor_file();
+        m_settingsMonitor->signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_settings_file_changed));
+    } catch (const Glib::Error& error) {
+        NSLog("the settings window will not follow changes to " + path + ": " + error.what());
+    }
+    m_accessibilityPoll = Glib::signal_timeout().connect([this] {
+        controller().followAccessibilityStatus();
+        return true;
+    }, kAccessibilityPollMs);
+}
+
+void SettingsWindow::stopFollowingOutsideChanges()
+{
+    if (m_settingsMonitor)
+        m_settingsMonitor->cancel();
+    m_settingsMonitor.reset();
+    m_settingsReread.disconnect();
+    m_accessibilityPoll.disconnect();
+}
+
+void SettingsWindow::on_settings_file_changed(const Glib::RefPtr<Gio::File>&, const Glib::RefPtr<Gio::File>&, Gio::FileMonitorEvent event)
+{
+    if (event == Gio::FILE_MONITOR_EVENT_ATTRIBUTE_CHANGED || m_settingsReread.connected())
+        return;
+    m_settingsReread = Glib::signal_timeout().connect([this] {
+        controller().settingsChangedElsewhere();
+        m_pane.ignoredAppsController().updateUI();
+        return false;
+    }, kSettingsSettleMs);
 }
 
 void SettingsWindow::bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh)
@@ -251,15 +321,7 @@ Gtk::Label& SettingsWindow::addLabel(const std::string& text, int row)
 
 void SettingsWindow::refreshSoundNames()
 {
-    const std::string chosen = controller().feedbackSoundName();
-    std::vector<std::string> names = controller().soundNames();
-    // A name stored by hand that no sound has any more still shows as chosen.
-    if (std::find(names.begin(), names.end(), chosen) == names.end())
-        names.insert(names.begin(), chosen);
-    m_soundChooser.remove_all();
-    for (const auto& soundName : names)
-        m_soundChooser.append(soundName);
-    m_soundChooser.set_active_text(chosen);
+    m_soundChooser.setSounds(controller().soundGroups(), controller().feedbackSoundName());
 }
 
 void SettingsWindow::on_run_switch_changed()
@@ -268,13 +330,10 @@ void SettingsWindow::on_run_switch_changed()
         controller().setShouldRun(m_runSwitch.get_active());
 }
 
-void SettingsWindow::on_sound_chosen()
+void SettingsWindow::on_sound_chosen(const std::string& name)
 {
-    if (m_refreshing)
-        return;
-    const Glib::ustring chosen = m_soundChooser.get_active_text();
-    if (!chosen.empty())
-        controller().setFeedbackSoundName(chosen);
+    if (!m_refreshing && !name.empty())
+        controller().setFeedbackSoundName(name);
 }
 
 void SettingsWindow::on_volume_changed()
@@ -285,9 +344,11 @@ void SettingsWindow::on_volume_changed()
 
 void SettingsWindow::on_accessibility_clicked()
 {
-    // Where the desktop has no settings panel for it, the instructions
-    // beside the button are all there is.
-    controller().showUniversalAccess();
+    if (!controller().showUniversalAccess())
+        showNotice("This desktop has no accessibility settings Velmora knows",
+            "Switch assistive technologies on from a terminal:\n"
+            "gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
+            "then log out and in again. The user guide (Help) says more.");
 }
 
 void SettingsWindow::on_ignored_clicked()
@@ -327,8 +388,8 @@ void SettingsWindow::on_updates_clicked()
 void SettingsWindow::on_help_clicked()
 {
     if (!controller().helpButton())
-        showNotice("Velmora could not open its Readme",
-            "No program on this computer is set to open it. It is a plain text file: " + VelmoraBGController::readmePath());
+        showNotice("Velmora could not open its user guide",
+            "No web browser is set to open it. It is a web page: " + VelmoraBGController::userGuidePath());
 }
 
 void SettingsWindow::on_website_clicked()

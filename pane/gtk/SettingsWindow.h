@@ -5,9 +5,11 @@
 #include "pane/gtk/GtkAlertService.h"
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 #include "pane/gtk/PulsingButton.h"
+#include "pane/gtk/SoundChooser.h"
 #include "pane/gtk/VerticallyAlignedLabel.h"
 #include "shared/update/UpdateChecker.h"
 
+#include <giomm/filemonitor.h>
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/comboboxtext.h>
@@ -45,6 +47,7 @@ public:
 
 protected:
     void on_show() override;
+    bool on_key_press_event(GdkEventKey* event) override;
     void on_hide() override;
 
 private:
@@ -55,9 +58,16 @@ private:
     void bindSettingSwitch(Gtk::Switch& control, const char* property);
     Gtk::Label& addLabel(const std::string& text, int row);
     void refreshSoundNames();
+    // Follows what changes outside the window while it is shown: the
+    // settings file and the accessibility switch. The agent's bus name is
+    // followed by the controller itself.
+    void followOutsideChanges();
+    void stopFollowingOutsideChanges();
+    void on_settings_file_changed(const Glib::RefPtr<Gio::File>& file, const Glib::RefPtr<Gio::File>& other,
+        Gio::FileMonitorEvent event);
 
     void on_run_switch_changed();
-    void on_sound_chosen();
+    void on_sound_chosen(const std::string& name);
     void on_volume_changed();
     void on_accessibility_clicked();
     void on_ignored_clicked();
@@ -83,9 +93,14 @@ private:
     // Set while controls are brought in line with the controllers, so that
     // their change signals are not taken for the user's.
     int m_refreshing{0};
+    Glib::RefPtr<Gio::FileMonitor> m_settingsMonitor;
+    // A write is several events (the temporary file renamed over the old
+    // one); they are taken together once the burst settles.
+    sigc::connection m_settingsReread;
+    sigc::connection m_accessibilityPoll;
 
     Gtk::Box m_layout{Gtk::ORIENTATION_VERTICAL, 12};
-    Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12};
+    Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12}; // the switch and what it reports
     Gtk::Switch m_runSwitch;
     Gtk::Label m_runLabel{"Run Velmora"};
     Gtk::Label m_status;
@@ -98,7 +113,7 @@ private:
     Gtk::Switch m_snapBackSwitch;
     Gtk::Label m_snapBackUnavailable; // why the switch is greyed, where it is
     Gtk::Switch m_soundSwitch;
-    Gtk::ComboBoxText m_soundChooser;
+    SoundChooser m_soundChooser{[this](const std::string& name) { on_sound_chosen(name); }};
     Gtk::Scale m_volume{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Switch m_dailyUpdatesSwitch;
     Gtk::Box m_ignoredRow{Gtk::ORIENTATION_HORIZONTAL, 12};

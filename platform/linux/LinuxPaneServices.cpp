@@ -145,13 +145,10 @@ bool LinuxPaneServices::openAccessibilitySettings()
 
 std::string LinuxPaneServices::accessibilityInstructions()
 {
-    return "Velmora needs the desktop's support for assistive technologies (the accessibility bus).\n"
-           "Switch it on in the desktop's accessibility settings, or from a terminal:\n"
-           "    gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
-           "or, for the running session only:\n"
-           "    gdbus call --session -d org.a11y.Bus -o /org/a11y/bus \\\n"
-           "      -m org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled '<true>'\n"
-           "Applications started before the switch may need a restart.";
+    // Prose only: the commands for a terminal are in the user guide, and a
+    // notice gives one where the desktop has no settings panel.
+    return "Velmora needs the desktop's support for assistive technologies, which is switched off. "
+           "Switch it on in the desktop's accessibility settings; applications started before may need a restart.";
 }
 
 std::string LinuxPaneServices::snapBackUnavailableReason()

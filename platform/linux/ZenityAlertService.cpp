@@ -33,6 +33,30 @@ ZenityAlertService::~ZenityAlertService()
     abortModal();
 }
 
+// static
+std::string ZenityAlertService::wrappedText(const std::string& text, size_t lineChars)
+{
+    std::string wrapped;
+    size_t lineStart = 0; // in `wrapped`
+    size_t lastSpace = std::string::npos;
+    for (const char c : text) {
+        wrapped += c;
+        if (c == '\n') {
+            lineStart = wrapped.size();
+            lastSpace = std::string::npos;
+        } else if (c == ' ') {
+            lastSpace = wrapped.size() - 1;
+        }
+        // Counted in bytes: a line of accented text breaks a little early.
+        if (wrapped.size() - lineStart > lineChars && lastSpace != std::string::npos) {
+            wrapped[lastSpace] = '\n';
+            lineStart = lastSpace + 1;
+            lastSpace = std::string::npos;
+        }
+    }
+    return wrapped;
+}
+
 std::optional<size_t> ZenityAlertService::runModal(const Alert& alert)
 {
     if (m_running || alert.buttons.empty())
@@ -42,7 +66,10 @@ std::optional<size_t> ZenityAlertService::runModal(const Alert& alert)
     // zenity reads --text as Pango markup, and Debian 12's has no switch to
     // turn that off; the text (a feed's version string, say) is escaped so
     // that it shows as written and cannot become a link.
-    const GCharPtr text(g_markup_escape_text(alert.message.c_str(), static_cast<gssize>(alert.message.size())));
+    // zenity's own wrapping lets a label take its whole natural width, one
+    // line across the screen: the lines are broken here instead.
+    const std::string message = wrappedText(alert.message, kLineChars);
+    const GCharPtr text(g_markup_escape_text(message.c_str(), static_cast<gssize>(message.size())));
     std::vector<std::string> args{"zenity", alert.buttons.size() == 1 ? "--info" : "--question", "--no-wrap",
         "--title=" + alert.title, "--text=" + text.str(), "--ok-label=" + alert.buttons[0]};
     if (alert.style == AlertStyle::Critical)

@@ -6,6 +6,8 @@
 
 #include <gio/gio.h>
 
+#include <string>
+
 namespace velmora::linux_desktop {
 
 // Alerts as zenity dialogs: a separate process, so the agent (which has no
@@ -26,6 +28,11 @@ public:
     // Nothing when zenity is missing, fails, or the alert was aborted.
     std::optional<size_t> runModal(const Alert& alert) override;
     void abortModal() override;
+
+    // A message's lines as the dialog shows them: broken at the last space
+    // before `lineChars` bytes; the given line breaks are kept.
+    static constexpr size_t kLineChars = 64;
+    static std::string wrappedText(const std::string& text, size_t lineChars);
 
 private:
     NotificationCenter* m_localCenter{nullptr};

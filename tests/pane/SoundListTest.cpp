@@ -102,5 +102,34 @@ TEST_F(SoundListTest, BuiltOnceAndKept)
     EXPECT_EQ(&SoundList::availableSoundsforPW(), process);
 }
 
+TEST_F(SoundListTest, GroupsVelmorasOwnBeforeTheThemesAndReadsThemAsWords)
+{
+    touch("resources/sounds/Glass.oga");
+    touch("resources/sounds/Ping.oga");
+    touch("home/.local/share/sounds/freedesktop/stereo/power-unplug.oga");
+    touch("usr/share/sounds/freedesktop/stereo/power-unplug.oga");
+    touch("usr/share/sounds/freedesktop/stereo/audio_channel-front-center.oga");
+    touch("usr/share/sounds/freedesktop/stereo/Ping.oga");
+    SoundList list(library());
+    const auto groups = list.groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].names, (Names{"Glass", "Ping"}));
+    // A theme's sound of Velmora's name is never played: the agent finds Velmora's first.
+    EXPECT_EQ(groups[1].names, (Names{"audio_channel-front-center", "power-unplug"}));
+    EXPECT_NE(groups[0].title, groups[1].title);
+
+    EXPECT_EQ(SoundList::readableName("audio_channel-front-center"), "Audio channel front center");
+    EXPECT_EQ(SoundList::readableName("Glass"), "Glass");
+    EXPECT_EQ(SoundList::readableName(""), "");
+}
+
+TEST_F(SoundListTest, NoEmptyGroups)
+{
+    touch("usr/share/sounds/freedesktop/stereo/bell.oga");
+    const auto groups = SoundList(library()).groups();
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].names, Names{"bell"});
+}
+
 } // namespace
 } // namespace velmora

@@ -265,11 +265,13 @@ TEST_F(VelmoraBGControllerTest, ActionsGoToTheDesktop)
     EXPECT_EQ(link.rfind("mailto:", 0), 0u);
     EXPECT_EQ(link.substr(link.size() - tail.size()), tail);
 
-    // Help opens the Readme that ships with the program: the installed one,
-    // or the source tree's in a build folder; either way a file that exists.
+    // Help opens the user guide that ships with the program, not the
+    // developers' README: the installed one, or the source tree's in a build
+    // folder; either way a file that exists.
     controller().helpButton();
     ASSERT_EQ(desktop.openedFiles().size(), 1u);
-    EXPECT_EQ(desktop.openedFiles().front(), VelmoraBGController::readmePath());
+    EXPECT_EQ(desktop.openedFiles().front(), VelmoraBGController::userGuidePath());
+    EXPECT_EQ(std::filesystem::path(desktop.openedFiles().front()).filename(), "user-guide.html");
     EXPECT_TRUE(std::filesystem::is_regular_file(desktop.openedFiles().front())) << desktop.openedFiles().front();
 }
 

@@ -46,6 +46,11 @@ GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Wi
     m_content.pack_start(m_kinds, Gtk::PACK_SHRINK);
 
     m_message.set_wrap_mode(Gtk::WRAP_WORD_CHAR);
+    // Text set off from the frame, as in any editor.
+    m_message.set_left_margin(8);
+    m_message.set_right_margin(8);
+    m_message.set_top_margin(6);
+    m_message.set_bottom_margin(6);
     setAccessibleName(m_message, "Message");
     m_message.get_buffer()->signal_changed().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_message_changed));
     m_messageScroller.set_shadow_type(Gtk::SHADOW_IN);

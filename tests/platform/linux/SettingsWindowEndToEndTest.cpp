@@ -10,6 +10,7 @@
 #include "platform/linux/TestApplications.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include "platform/linux/ActiveWindow.h"
@@ -86,6 +87,8 @@ protected:
     }
     void TearDown() override
     {
+        if (m_accessibilitySwitched)
+            switchAccessibility(true);
         for (pid_t pid : agentPids())
             kill(pid, SIGKILL);
         if (m_window > 0) {
@@ -109,6 +112,20 @@ protected:
         GErrorPtr error;
         g_spawn_async(nullptr, argv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &m_window, error.out());
         g_strfreev(env);
+    }
+
+    // The window over the system's data with no applications in it.
+    void openWindowWithoutApplications()
+    {
+        const fs::path data = m_config / "data";
+        const fs::path dirs = m_config / "system-data";
+        fs::create_directories(data);
+        fs::create_directories(dirs);
+        for (const auto& entry : fs::directory_iterator("/usr/share")) {
+            if (entry.path().filename() != "applications")
+                fs::create_symlink(entry.path(), dirs / entry.path().filename());
+        }
+        openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
     }
 
     Node application()
@@ -167,6 +184,106 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0) << "no screenshot of " << step;
     }
 
+    // `velmora` run as from a terminal, with this test's settings; what it
+    // printed goes to `output`.
+    bool runCommand(const std::vector<std::string>& arguments, std::string* output = nullptr)
+    {
+        std::vector<std::string> argv{"timeout", "10", VELMORA_COMMAND_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::vector<gchar*> args;
+        for (auto& argument : argv)
+            args.push_back(argument.data());
+        args.push_back(nullptr);
+        gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+        gint status = -1;
+        gchar* printed = nullptr;
+        const bool ran = g_spawn_sync(nullptr, args.data(), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &printed, nullptr, &status, nullptr);
+        g_strfreev(env);
+        if (output)
+            *output = printed ? printed : "";
+        g_free(printed);
+        return ran && g_spawn_check_wait_status(status, nullptr);
+    }
+
+    // The session's accessibility switch, as a desktop's settings flip it.
+    bool switchAccessibility(bool on)
+    {
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        if (!bus)
+            return false;
+        GVariant* reply = g_dbus_connection_call_sync(bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+            g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(on)), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+            nullptr, nullptr);
+        g_object_unref(bus);
+        if (reply)
+            g_variant_unref(reply);
+        m_accessibilitySwitched = !on;
+        return reply != nullptr;
+    }
+
+    static AtspiRect extentsOf(const Node& node)
+    {
+        AtspiRect rect{};
+        if (AtspiComponent* component = node ? atspi_accessible_get_component_iface(node.get()) : nullptr) {
+            if (AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+                rect = *extents;
+                g_free(extents);
+            }
+            g_object_unref(component);
+        }
+        return rect;
+    }
+
+    // Pixels of the screen in `rect` that read as pink or red: clearly more
+    // red than green and blue.
+    int reddishPixels(const AtspiRect& rect)
+    {
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), rect.x, rect.y, rect.width, rect.height, AllPlanes, ZPixmap);
+        if (!image)
+            return -1;
+        int count = 0;
+        for (int y = 0; y < rect.height; ++y) {
+            for (int x = 0; x < rect.width; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const int red = (pixel >> 16) & 0xff, green = (pixel >> 8) & 0xff, blue = pixel & 0xff;
+                count += red - std::max(green, blue) > 40;
+            }
+        }
+        XDestroyImage(image);
+        return count;
+    }
+
+    // A showing node of any application on the desktop.
+    static Node findOnDesktop(AtspiRole role, const std::string& name, double seconds)
+    {
+        Node found;
+        pumpUntil([&] {
+            Node desktop = Node::adopt(atspi_get_desktop(0));
+            // From each application: applications themselves are never showing.
+            const int count = atspi_accessible_get_child_count(desktop.get(), nullptr);
+            for (int i = 0; i < count && !found; ++i) {
+                Node app = Node::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+                found = findNode(app.get(), [&](AtspiAccessible* node) {
+                    return atspi_accessible_get_role(node, nullptr) == role && nameOf(node) == name;
+                });
+            }
+            return static_cast<bool>(found);
+        }, seconds);
+        return found;
+    }
+
+    bool windowEnds(double seconds)
+    {
+        return pumpUntil([&] { return waitpid(m_window, nullptr, WNOHANG) == m_window; }, seconds) && (m_window = 0, true);
+    }
+
+    bool absent(const std::function<bool(const std::string&)>& matches, double seconds)
+    {
+        return pumpUntil([&] {
+            return !findNode(application().get(), [&](AtspiAccessible* node) { return matches(nameOf(node)); });
+        }, seconds);
+    }
+
     std::vector<pid_t> agentPids()
     {
         std::vector<pid_t> pids;
@@ -203,6 +320,7 @@ protected:
     fs::path m_config;
     fs::path m_screenshots;
     GPid m_window{0};
+    bool m_accessibilitySwitched{false};
 };
 
 TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAndSwitchesItOff)
@@ -255,22 +373,19 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     EXPECT_FALSE(hasState(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Remove").get(), ATSPI_STATE_SENSITIVE));
     ASSERT_TRUE(press(add));
     Node exclude = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Exclude");
-    ASSERT_TRUE(exclude) << "the file chooser did not open";
-    pumpFor(0.5);
-    pressKeys(m_display, {XK_Control_L}, XK_l);
-    Node location;
-    pumpUntil([&] {
-        location = findNode(application().get(), [](AtspiAccessible* node) {
-            return atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_TEXT && hasState(node, ATSPI_STATE_EDITABLE);
-        });
-        return static_cast<bool>(location);
-    }, 10);
-    ASSERT_TRUE(location) << "no location field in the file chooser";
-    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(location.get());
+    ASSERT_TRUE(exclude) << "the application picker did not open";
+    // Applications by name with their icons, never desktop file names.
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, kSorterName)) << "an installed application is not offered";
+    EXPECT_FALSE(waitFor(ATSPI_ROLE_TABLE_CELL, containing(".desktop"), 0.5)) << "the picker shows file names";
+    // Typing narrows the list to the match and selects it.
+    Node search = waitFor(ATSPI_ROLE_TEXT, "Search applications");
+    ASSERT_TRUE(search) << "no search field in the picker";
+    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(search.get());
     ASSERT_TRUE(editable);
-    EXPECT_TRUE(atspi_editable_text_set_text_contents(editable, dialogsEntryPath().c_str(), nullptr));
+    EXPECT_TRUE(atspi_editable_text_set_text_contents(editable, "test dialogs", nullptr));
     g_object_unref(editable);
-    pumpFor(0.3);
+    EXPECT_TRUE(absent([](const std::string& name) { return name == kSorterName; }, 5)) << "the search did not narrow the list";
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, kDialogsName)) << "the search lost the match";
     screenshot("4-choosing-an-application");
     ASSERT_TRUE(press(exclude));
     ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, kDialogsName)) << "the chosen application is not in the list";
@@ -323,6 +438,163 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, false));
 }
 
+TEST_F(SettingsWindowEndToEndTest, TheOpenWindowFollowsTheSettingsFileAndTheAccessibilitySwitch)
+{
+    openWindow();
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead", 20);
+    ASSERT_TRUE(snapToCancel) << "the window did not open";
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 4));
+    EXPECT_FALSE(hasState(snapToCancel.get(), ATSPI_STATE_CHECKED));
+
+    // A terminal's `velmora set` shows in the open window at once ...
+    ASSERT_TRUE(runCommand({"set", "snapToAlternateButtonInstead", "true"}));
+    EXPECT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, true, 2)) << "the window missed a change of the settings file";
+    ASSERT_TRUE(runCommand({"set", "snapToAlternateButtonInstead", "false"}));
+    EXPECT_TRUE(waitForState(snapToCancel, ATSPI_STATE_CHECKED, false, 2)) << "the window missed a second change";
+    // ... and so does an ignored application added there.
+    ASSERT_TRUE(runCommand({"ignore", "add", kSorterEntryId}));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing(kSorterName), 2)) << "the summary missed an ignored application";
+
+    // Accessibility switched off elsewhere: the window says so ...
+    constexpr const char* kOffPanel = "Velmora needs the desktop's support for assistive technologies";
+    ASSERT_TRUE(switchAccessibility(false));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing(kOffPanel), 2)) << "the window did not see accessibility go";
+    screenshot("accessibility-switched-off-elsewhere");
+    // ... and the panel goes within about a second of it coming back.
+    ASSERT_TRUE(switchAccessibility(true));
+    const gint64 back = g_get_monotonic_time();
+    EXPECT_TRUE(absent(containing(kOffPanel), 3)) << "the panel stayed after accessibility came back";
+    EXPECT_LT(static_cast<double>(g_get_monotonic_time() - back) / G_USEC_PER_SEC, 1.5);
+    screenshot("accessibility-back-on");
+}
+
+TEST_F(SettingsWindowEndToEndTest, SoundsReadAsWordsInGroupsInAListOfAFewRows)
+{
+    ASSERT_TRUE(runCommand({"set", "playsSoundOnMove", "true"}));
+    openWindow();
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora", 20);
+    ASSERT_TRUE(runSwitch) << "the window did not open";
+    ASSERT_TRUE(waitForState(runSwitch, ATSPI_STATE_SENSITIVE, true));
+    ASSERT_TRUE(press(runSwitch));
+    Node sound = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Sound");
+    ASSERT_TRUE(sound);
+    ASSERT_TRUE(waitForState(sound, ATSPI_STATE_SENSITIVE, true, 20)) << "the agent did not start";
+    ASSERT_TRUE(press(sound));
+
+    // Velmora's own under one heading, the theme's under another, as words.
+    ASSERT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, "Velmora's sounds")) << "no list of sounds";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_TABLE_CELL, "Desktop sound theme", 2));
+    Node unplug = waitFor(ATSPI_ROLE_TABLE_CELL, "Power unplug", 2);
+    ASSERT_TRUE(unplug) << "a theme sound is missing or not readable";
+    EXPECT_FALSE(waitFor(ATSPI_ROLE_TABLE_CELL, "power-unplug", 0.5)) << "raw theme ids are shown";
+    Node list = waitFor(ATSPI_ROLE_TABLE, "Sounds", 2);
+    ASSERT_TRUE(list);
+    AtspiComponent* component = atspi_accessible_get_component_iface(list.get());
+    ASSERT_TRUE(component);
+    AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    ASSERT_TRUE(extents);
+    EXPECT_GT(extents->height, 100) << "the list shows hardly a row";
+    EXPECT_LT(extents->height, 400) << "the list is as tall as the screen";
+    g_free(extents);
+    screenshot("sound-list");
+
+    g_object_unref(component);
+
+    // Typing a readable name picks it, and stores the sound's own name.
+    typeText(m_display, "power unp");
+    std::string stored;
+    EXPECT_TRUE(pumpUntil([&] { return runCommand({"get", "feedbackSoundName"}, &stored) && stored.find("power-unplug") != std::string::npos; }, 5))
+        << "stored: " << stored;
+}
+
+TEST_F(SettingsWindowEndToEndTest, LayoutAccessibilityPanelAndTestButtonReadAsIntended)
+{
+    openWindow();
+    Node frame = waitFor(ATSPI_ROLE_FRAME, "Velmora", 20);
+    ASSERT_TRUE(frame) << "the window did not open";
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora");
+    Node snapToCancel = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Snap to the Cancel button instead");
+    ASSERT_TRUE(runSwitch && snapToCancel);
+    EXPECT_EQ(extentsOf(runSwitch).x, extentsOf(snapToCancel).x) << "the run switch is out of line with the others";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, [](const std::string& name) { return name.rfind("Ignored: ", 0) == 0; }, 2))
+        << "the ignored applications' summary has no label";
+
+    // The test button draws the eye in the theme's colours, not in red.
+    Node test = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Test Dialog");
+    ASSERT_TRUE(test);
+    for (int frame = 0; frame < 10; ++frame) {
+        pumpFor(0.1);
+        EXPECT_EQ(reddishPixels(extentsOf(test)), 0) << "the test button reads as an error";
+    }
+
+    // Accessibility off: a sentence, not commands, and the window keeps its width.
+    const int width = extentsOf(frame).width;
+    ASSERT_TRUE(switchAccessibility(false));
+    Node panel = waitFor(ATSPI_ROLE_LABEL, containing("assistive technologies"), 3);
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(nameOf(panel.get()).find("gdbus"), std::string::npos);
+    pumpFor(0.3);
+    EXPECT_LE(extentsOf(frame).width, width) << "the window grew for the panel";
+    screenshot("accessibility-off");
+    // No desktop panel here: the button says so instead of doing nothing.
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Open Accessibility Settings")));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("no accessibility settings"), 3)) << "the button did nothing visible";
+    screenshot("no-accessibility-settings-panel");
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
+    ASSERT_TRUE(switchAccessibility(true));
+
+    // The feedback window: contact details are left out until asked for.
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Send Feedback…")));
+    // No server in the test desktop: the alert about it wraps its sentence.
+    Node unreachable = findOnDesktop(ATSPI_ROLE_DIALOG, "The feedback server cannot be reached", 10);
+    ASSERT_TRUE(unreachable);
+    EXPECT_LT(extentsOf(unreachable).width, 600) << "the alert is one long line";
+    screenshot("feedback-server-unreachable");
+    ASSERT_TRUE(press(findOnDesktop(ATSPI_ROLE_PUSH_BUTTON, "Proceed Anyway", 5)));
+    Node contact = waitFor(ATSPI_ROLE_CHECK_BOX, "Include my name and e-mail address", 10);
+    screenshot("feedback");
+    ASSERT_TRUE(contact) << "no feedback window";
+    EXPECT_FALSE(hasState(contact.get(), ATSPI_STATE_CHECKED)) << "contact details are sent unless unticked";
+}
+
+TEST_F(SettingsWindowEndToEndTest, AnEmptyIgnoredListSaysHowToFillIt)
+{
+    // Not even the built-in entries are installed.
+    openWindowWithoutApplications();
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Run Velmora", 20);
+    ASSERT_TRUE(runSwitch) << "the window did not open";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Ignored: none", 2));
+    ASSERT_TRUE(waitForState(runSwitch, ATSPI_STATE_SENSITIVE, true));
+    ASSERT_TRUE(press(runSwitch));
+    Node ignoredButton = waitFor(ATSPI_ROLE_PUSH_BUTTON, "Ignored Applications…");
+    ASSERT_TRUE(waitForState(ignoredButton, ATSPI_STATE_SENSITIVE, true, 20)) << "the agent did not start";
+    ASSERT_TRUE(press(ignoredButton));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("No applications are ignored"), 5)) << "the empty list has no placeholder";
+    screenshot("ignored-applications-empty");
+}
+
+TEST_F(SettingsWindowEndToEndTest, EscapeControlWAndControlQCloseTheWindow)
+{
+    for (KeySym key : {XK_Escape, XK_w, XK_q}) {
+        openWindow();
+        ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
+        activate(m_display, m_window);
+        ASSERT_TRUE(pumpUntil([&] { return activePid(m_display) == m_window; }, 10));
+        // The keyboard focus follows the activation a moment later.
+        pumpFor(0.3);
+        if (key == XK_Escape)
+            pressKeys(m_display, {}, key);
+        else
+            pressKeys(m_display, {XK_Control_L}, key);
+        EXPECT_TRUE(windowEnds(5)) << XKeysymToString(key) << " left the window open";
+        if (m_window > 0) {
+            kill(m_window, SIGKILL);
+            waitpid(m_window, nullptr, 0);
+            m_window = 0;
+        }
+    }
+}
+
 TEST_F(SettingsWindowEndToEndTest, OnWaylandSnapBackIsGreyedWithTheReason)
 {
     openWindow({{"XDG_SESSION_TYPE", "wayland"}});
@@ -354,27 +626,45 @@ TEST_F(SettingsWindowEndToEndTest, OnKdeWaylandTheWindowSaysWhyKWinWillNotLetThe
     screenshot("kwin-refuses-the-agent");
 }
 
+TEST_F(SettingsWindowEndToEndTest, HelpOpensTheUserGuideWithTheDesktopsBrowser)
+{
+    // A browser of our own, set as the desktop's default for web pages; it
+    // writes down what it was asked to open.
+    const fs::path data = m_config / "data";
+    const fs::path opened = m_config / "opened";
+    fs::create_directories(data / "applications");
+    std::ofstream(data / "applications" / "velmora-guide-reader.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Guide Reader\nMimeType=text/html;\n"
+           "Exec=sh -c 'echo \"$1\" > " << opened.string() << "' sh %f\n";
+    std::ofstream(m_config / "mimeapps.list") << "[Default Applications]\ntext/html=velmora-guide-reader.desktop\n";
+    openWindow({{"XDG_DATA_HOME", data.string()}});
+    ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help", 20))) << "the window did not open";
+    ASSERT_TRUE(pumpUntil([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }, 10)) << "Help opened nothing";
+    std::ifstream in(opened);
+    std::string page;
+    std::getline(in, page);
+    EXPECT_EQ(fs::path(page).filename(), "user-guide.html");
+    std::ifstream guide(page);
+    std::stringstream text;
+    text << guide.rdbuf();
+    // What it does, how to use it, where the settings live.
+    for (const char* heading : {"What Velmora does", "How to use it", "Where settings live"})
+        EXPECT_NE(text.str().find(heading), std::string::npos) << heading;
+}
+
 TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenThem)
 {
-    // The system's data with no applications in it: no viewer, no browser.
-    const fs::path data = m_config / "data";
-    const fs::path dirs = m_config / "system-data";
-    fs::create_directories(data);
-    fs::create_directories(dirs);
-    for (const auto& entry : fs::directory_iterator("/usr/share")) {
-        if (entry.path().filename() != "applications")
-            fs::create_symlink(entry.path(), dirs / entry.path().filename());
-    }
-    openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
+    // No viewer, no browser.
+    openWindowWithoutApplications();
     ASSERT_TRUE(waitFor(ATSPI_ROLE_FRAME, "Velmora", 20)) << "the window did not open";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Help")));
-    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its Readme")) << "a failed Help said nothing";
-    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("README.md"))) << "the notice does not say where the Readme is";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its user guide")) << "a failed Help said nothing";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("user-guide.html"))) << "the notice does not say where the guide is";
     screenshot("help-without-a-viewer");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
     EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [](AtspiAccessible* node) {
-        return nameOf(node) == "Velmora could not open its Readme";
+        return nameOf(node) == "Velmora could not open its user guide";
     }); }, 10)) << "the notice stayed after OK";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
