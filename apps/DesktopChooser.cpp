@@ -11,7 +11,8 @@
 #include "platform/kde/KWinAuthorisation.h"
 #include "platform/kde/KWinPointer.h"
 #include "platform/kde/KWinScript.h"
-#include "platform/linux/GErrorPtr.h"
+#include "platform/linux/BusNameOwner.h"
+#include "platform/linux/TimeBudgets.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11Pointer.h"
 #include "shared/preferences/PlistFileDomainStore.h"
@@ -47,8 +48,8 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
         options.chosenBecause = "Desktop: " + x11 + ": not a Wayland session";
         return;
     }
-    linux_desktop::GErrorPtr error;
-    auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+    std::string error;
+    auto session = linux_desktop::sessionBusWithin(linux_desktop::kSessionBusConnectMs, error);
     const bool extension = session && ShellExtensionPointer::available(session.get());
     if (extension || (session && MutterRemoteDesktopPointer::available(session.get()))) {
         options.chosenBecause = extension
@@ -105,18 +106,16 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     }
     else if (linux_desktop::X11Pointer::isWaylandSession() && isGnome()) {
         options.waylandPointerReadable = [] {
-            linux_desktop::GErrorPtr error;
-            auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(
-                g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+            std::string error;
+            auto session = linux_desktop::sessionBusWithin(linux_desktop::kSessionBusConnectMs, error);
             return gnome::ShellExtensionPointer::available(session.get());
         };
         options.waylandPointerHowToEnable = gnome::ShellExtensionPointer::kHowToEnable;
     } else if (linux_desktop::X11Pointer::isWaylandSession() && isKde()) {
         // KWin tells where the pointer is through its scripting interface.
         options.waylandPointerReadable = [] {
-            linux_desktop::GErrorPtr error;
-            auto session = linux_desktop::GObjectRef<GDBusConnection>::adopt(
-                g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+            std::string error;
+            auto session = linux_desktop::sessionBusWithin(linux_desktop::kSessionBusConnectMs, error);
             return session && kde::KWinScript::available(session.get());
         };
         options.waylandPointerMoveRefusal = [](const std::string& agentPath) {

@@ -2,10 +2,10 @@
 
 #include "platform/linux/AccessibilityBusWatch.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/BusNameOwner.h"
 #include "platform/linux/CanberraSoundService.h"
 #include "platform/linux/DBusAgentChannel.h"
 #include "platform/linux/DBusDistributedNotificationCenter.h"
-#include "platform/linux/GErrorPtr.h"
 #include "platform/linux/GioApplicationFinder.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/LinuxApplication.h"
@@ -59,10 +59,10 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         std::fputs("velmora: no X display\n", stderr);
         return fail(Missing::Display);
     }
-    GErrorPtr error;
-    desktop->m_sessionBus = GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+    std::string busError;
+    desktop->m_sessionBus = sessionBusWithin(kSessionBusConnectMs, busError);
     if (!desktop->m_sessionBus) {
-        std::fprintf(stderr, "velmora: no session bus: %s\n", error.message().c_str());
+        std::fprintf(stderr, "velmora: no session bus: %s\n", busError.c_str());
         return fail(Missing::SessionBus);
     }
     // The pane reaches the agent and the settings without the accessibility
@@ -81,11 +81,9 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
             std::fputs("velmora: no accessibility bus\n", stderr);
             return fail(Missing::AccessibilityBus);
         }
-        desktop->m_accessibilityBus = GObjectRef<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(address.c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, error.out()));
+        desktop->m_accessibilityBus = busAtAddressWithin(address, kSessionBusConnectMs, busError);
         if (!desktop->m_accessibilityBus) {
-            std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", error.message().c_str());
+            std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", busError.c_str());
             return fail(Missing::AccessibilityBus);
         }
     }

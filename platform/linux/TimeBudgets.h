@@ -30,6 +30,8 @@ inline constexpr int kPingTimeoutMs = 2000;
 // Calls to the bus daemons and to the session's own services (accessibility
 // status, bus address, name owners). These never wait on an application.
 inline constexpr int kBusCallMs = 1000;
+// Connecting to the session bus (its handshake), once at start.
+inline constexpr int kSessionBusConnectMs = 5000;
 
 // How often the display power state is polled: DPMS has no change events.
 // One round trip to the X server every two seconds is far below the idle

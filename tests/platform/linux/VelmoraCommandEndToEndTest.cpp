@@ -26,6 +26,8 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -276,6 +278,28 @@ TEST_F(VelmoraCommandEndToEndTest, AnAgentStartedByTheSettingsGivesUpOnAMissingA
     EXPECT_GE(seconds, 5.0);
     EXPECT_LT(seconds, 12.0);
     EXPECT_NE(agent->said().find("no accessibility bus within 5 seconds"), std::string::npos);
+}
+
+TEST_F(VelmoraCommandEndToEndTest, AnAgentGivesUpOnASessionBusThatNeverAnswers)
+{
+    // A socket that takes connections into its backlog and never speaks.
+    const fs::path socketPath = s_config / "silent-bus";
+    fs::remove(socketPath);
+    const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+
+    const gint64 started = g_get_monotonic_time();
+    auto agent = spawnAgent({"--fail-without-desktop"}, {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socketPath.string()}});
+    EXPECT_EQ(agent->waitForExit(20), 21) << "it waited for the silent bus";
+    const double seconds = static_cast<double>(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
+    EXPECT_LT(seconds, 12.0);
+    EXPECT_NE(agent->said().find("the session bus did not answer within"), std::string::npos) << agent->said();
+    close(silent);
 }
 
 TEST_F(VelmoraCommandEndToEndTest, WithoutASessionBusTheCommandFailsClearlyButHelpStillWorks)
