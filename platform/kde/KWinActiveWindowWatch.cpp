@@ -1,7 +1,6 @@
 #include "platform/kde/KWinActiveWindowWatch.h"
 
 #include "platform/kde/KWinScript.h"
-#include "platform/linux/GErrorPtr.h"
 
 #include <filesystem>
 #include <fstream>
@@ -38,26 +37,12 @@ constexpr const char* kScript =
     "});\n"
     "tell();\n";
 
-struct VariantUnref {
-    void operator()(GVariant* variant) const { g_variant_unref(variant); }
-};
-
-// A bounded call to KWin's scripting object; false when it fails.
-bool callScripting(GDBusConnection* session, const char* method, GVariant* parameters, const char* replyType,
-                   GVariant** reply = nullptr)
+// KWin's scripting object, its error dropped: the watch is an optimisation,
+// and the pointer asks KWin itself when it has no news.
+GVariant* callScripting(GDBusConnection* session, const char* method, GVariant* parameters, const char* replyType)
 {
-    linux_desktop::GErrorPtr error;
-    GVariant* answer = g_dbus_connection_call_sync(session, kKWinName, "/Scripting", "org.kde.kwin.Scripting", method,
-                                                   parameters, replyType ? G_VARIANT_TYPE(replyType) : nullptr,
-                                                   G_DBUS_CALL_FLAGS_NO_AUTO_START, KWinScript::kTimeoutMs, nullptr,
-                                                   error.out());
-    if (!answer)
-        return false;
-    if (reply)
-        *reply = answer;
-    else
-        g_variant_unref(answer);
-    return true;
+    std::string ignored;
+    return KWinScript::scripting(session, method, parameters, replyType, ignored);
 }
 
 } // namespace
@@ -115,15 +100,18 @@ void KWinActiveWindowWatch::load()
         if (!out)
             return;
     }
-    GVariant* reply = nullptr;
-    if (!callScripting(m_session, "loadScript", g_variant_new("(ss)", m_file.c_str(), m_plugin.c_str()), "(i)", &reply))
+    GVariant* reply = callScripting(m_session, "loadScript", g_variant_new("(ss)", m_file.c_str(), m_plugin.c_str()), "(i)");
+    if (!reply)
         return;
     gint32 id = -1;
     g_variant_get(reply, "(i)", &id);
     g_variant_unref(reply);
     // Started with every other loaded script not yet running: KWin's object
     // path of a script id may name another's (see KWinScript).
-    m_loaded = id >= 0 && callScripting(m_session, "start", nullptr, nullptr);
+    GVariant* started = id >= 0 ? callScripting(m_session, "start", nullptr, nullptr) : nullptr;
+    m_loaded = started != nullptr;
+    if (started)
+        g_variant_unref(started);
 }
 
 void KWinActiveWindowWatch::unload()
@@ -132,7 +120,8 @@ void KWinActiveWindowWatch::unload()
     if (!m_loaded || !m_session)
         return;
     m_loaded = false;
-    callScripting(m_session, "unloadScript", g_variant_new("(s)", m_plugin.c_str()), "(b)");
+    if (GVariant* unloaded = callScripting(m_session, "unloadScript", g_variant_new("(s)", m_plugin.c_str()), "(b)"))
+        g_variant_unref(unloaded);
 }
 
 // static

@@ -105,15 +105,16 @@ void KWinScript::onMethodCall(GDBusConnection*, const gchar*, const gchar*, cons
     g_dbus_method_invocation_return_value(invocation, nullptr);
 }
 
-GVariant* KWinScript::call(const char* path, const char* interface, const char* method, GVariant* parameters,
-                           const char* replyType, std::string& error)
+// static
+GVariant* KWinScript::scripting(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType,
+                                std::string& error)
 {
     linux_desktop::GErrorPtr gerror;
-    GVariant* reply = g_dbus_connection_call_sync(m_bus.get(), kKWinName, path, interface, method, parameters,
-                                                  replyType ? G_VARIANT_TYPE(replyType) : nullptr,
+    GVariant* reply = g_dbus_connection_call_sync(bus, kKWinName, "/Scripting", "org.kde.kwin.Scripting", method,
+                                                  parameters, replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                                   G_DBUS_CALL_FLAGS_NO_AUTO_START, kTimeoutMs, nullptr, gerror.out());
     if (!reply)
-        error = std::string(interface) + "." + method + ": " + gerror.message();
+        error = std::string("org.kde.kwin.Scripting.") + method + ": " + gerror.message();
     return reply;
 }
 
@@ -137,8 +138,8 @@ std::optional<std::string> KWinScript::ask(const std::string& body, std::string&
     }
     m_answer.reset();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
-    VariantPtr loaded(call("/Scripting", "org.kde.kwin.Scripting", "loadScript",
-                           g_variant_new("(ss)", file.c_str(), plugin.c_str()), "(i)", error));
+    VariantPtr loaded(scripting(m_bus.get(), "loadScript",
+                                g_variant_new("(ss)", file.c_str(), plugin.c_str()), "(i)", error));
     gint32 id = -1;
     if (loaded)
         g_variant_get(loaded.get(), "(i)", &id);
@@ -147,7 +148,7 @@ std::optional<std::string> KWinScript::ask(const std::string& body, std::string&
         // running) rather than the script's own object: KWin numbers scripts
         // by how many are loaded, so with other programs loading and
         // unloading theirs, the path of this id may be another's, or none.
-        VariantPtr ran(call("/Scripting", "org.kde.kwin.Scripting", "start", nullptr, nullptr, error));
+        VariantPtr ran(scripting(m_bus.get(), "start", nullptr, nullptr, error));
         if (ran) {
             // Woken by the call back, or by this at the deadline.
             bool late = false;
@@ -164,8 +165,8 @@ std::optional<std::string> KWinScript::ask(const std::string& body, std::string&
                 error = "KWin's script did not answer in time";
         }
         std::string ignored;
-        VariantPtr unloaded(call("/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-                                 g_variant_new("(s)", plugin.c_str()), "(b)", ignored));
+        VariantPtr unloaded(scripting(m_bus.get(), "unloadScript",
+                                      g_variant_new("(s)", plugin.c_str()), "(b)", ignored));
     } else if (loaded) {
         error = "KWin refused the script";
     }

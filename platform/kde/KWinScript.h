@@ -33,12 +33,16 @@ public:
     // `error` says why.
     std::optional<std::string> ask(const std::string& body, std::string& error);
 
+    // One call to KWin's scripting object (org.kde.kwin.Scripting) on `bus`,
+    // bounded by kTimeoutMs; null, with `error` set, when it fails.
+    static GVariant* scripting(GDBusConnection* bus, const char* method, GVariant* parameters, const char* replyType,
+                               std::string& error);
+
 private:
     static void onMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
     bool ensureConnection(std::string& error);
-    GVariant* call(const char* path, const char* interface, const char* method, GVariant* parameters,
-                   const char* replyType, std::string& error);
+
 
     struct ContextUnref {
         void operator()(GMainContext* context) const { g_main_context_unref(context); }
