@@ -66,14 +66,16 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_moveRefused.set_xalign(0);
     m_moveRefused.set_selectable(true);
 
-    // The button goes below, so the commands in the text keep whole lines.
+    // One short sentence in the labels' column, its button in the switches'
+    // column: the window grows by a row rather than a paragraph, and no column
+    // widens. The whole advice is in the tooltip.
     m_accessibilityInstructions.set_line_wrap(true);
-    // Wrapped to the settings' width, so the window keeps its size.
-    m_accessibilityInstructions.set_max_width_chars(50);
+    m_accessibilityInstructions.set_max_width_chars(28);
     m_accessibilityInstructions.set_xalign(0);
-    m_accessibilityRow.pack_start(m_accessibilityInstructions, Gtk::PACK_SHRINK);
-    m_accessibilityRow.pack_start(m_accessibilityButton, Gtk::PACK_SHRINK);
+    m_accessibilityInstructions.set_no_show_all(true);
+    m_accessibilityButton.set_no_show_all(true);
     m_accessibilityButton.set_halign(Gtk::ALIGN_START);
+    m_accessibilityButton.set_valign(Gtk::ALIGN_CENTER);
     m_accessibilityButton.signal_clicked().connect(sigc::mem_fun(*this, &SettingsWindow::on_accessibility_clicked));
 
     // The settings, one a row.
@@ -84,7 +86,8 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_settings.attach(m_runLabel, 0, 0);
     m_settings.attach(m_runRow, 1, 0);
     m_settings.attach(m_moveRefused, 0, 1, 2, 1);
-    m_settings.attach(m_accessibilityRow, 0, 2, 2, 1);
+    m_settings.attach(m_accessibilityInstructions, 0, 2);
+    m_settings.attach(m_accessibilityButton, 1, 2);
     int row = 3;
     for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, "Snap to the Cancel button instead"},
                                  {&m_snapBackSwitch, "Snap back after the dialog closes"},
@@ -159,8 +162,10 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     bind(c, {"runStateDescription"}, [this] { m_status.set_text(controller().runStateDescription()); });
     bind(c, {"accessibilityAPIIsRunning"}, [this] {
         const bool off = !controller().accessibilityAPIIsRunning();
-        m_accessibilityInstructions.set_text(off ? controller().accessibilityInstructions() : "");
-        m_accessibilityRow.set_visible(off);
+        m_accessibilityInstructions.set_text(off ? "Support for assistive technologies is off: Velmora cannot see dialogs." : "");
+        m_accessibilityInstructions.set_tooltip_text(off ? controller().accessibilityInstructions() : "");
+        m_accessibilityInstructions.set_visible(off);
+        m_accessibilityButton.set_visible(off);
     });
     bind(c, {"failedPreferenceWrites"}, [this] {
         if (controller().failedPreferenceWrites() > 0)

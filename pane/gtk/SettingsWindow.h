@@ -105,7 +105,6 @@ private:
     Gtk::Label m_runLabel{"Run Velmora"};
     Gtk::Label m_status;
     Gtk::Label m_moveRefused; // why the agent cannot snap on this desktop, where it cannot
-    Gtk::Box m_accessibilityRow{Gtk::ORIENTATION_VERTICAL, 8};
     Gtk::Label m_accessibilityInstructions;
     Gtk::Button m_accessibilityButton{"Open Accessibility Settings"};
     Gtk::Grid m_settings;
