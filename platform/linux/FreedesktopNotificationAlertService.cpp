@@ -77,14 +77,10 @@ FreedesktopNotificationAlertService::Outcome FreedesktopNotificationAlertService
 {
     // Everything goes to the one server that owns the name now, by its
     // unique name, so that its signals can be told from anyone else's.
-    GVariant* owner = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
-        g_variant_new("(s)", kBusName), G_VARIANT_TYPE("(s)"), Abortable::Yes);
-    if (!owner)
+    auto server = findServer();
+    if (!server)
         return {};
-    const gchar* unique = nullptr;
-    g_variant_get(owner, "(&s)", &unique);
-    m_server = unique;
-    g_variant_unref(owner);
+    m_server = std::move(*server);
 
     const auto offered = capabilities();
     if (!offered || m_aborted)
@@ -126,6 +122,46 @@ FreedesktopNotificationAlertService::Outcome FreedesktopNotificationAlertService
         return {Delivery::Shown, std::nullopt};
     }
     return {Delivery::Shown, m_answer};
+}
+
+std::optional<std::string> FreedesktopNotificationAlertService::findServer()
+{
+    const auto owner = [this]() -> std::optional<std::string> {
+        GVariant* reply = callBus("GetNameOwner", g_variant_new("(s)", kBusName), G_VARIANT_TYPE("(s)"));
+        if (!reply)
+            return std::nullopt;
+        const gchar* unique = nullptr;
+        g_variant_get(reply, "(&s)", &unique);
+        std::string name = unique;
+        g_variant_unref(reply);
+        return name;
+    };
+    if (auto found = owner())
+        return found;
+    // dunst, xfce4-notifyd and others are started by the bus at the first
+    // notification, not at login: a name nobody owns yet may still be served.
+    GVariant* activatable = callBus("ListActivatableNames", nullptr, G_VARIANT_TYPE("(as)"));
+    if (!activatable)
+        return std::nullopt;
+    GVariant* names = g_variant_get_child_value(activatable, 0);
+    gsize count = 0;
+    const gchar** list = g_variant_get_strv(names, &count);
+    const bool startable = std::any_of(list, list + count, [](const gchar* name) { return g_strcmp0(name, kBusName) == 0; });
+    g_free(list);
+    g_variant_unref(names);
+    g_variant_unref(activatable);
+    if (!startable)
+        return std::nullopt;
+    GVariant* started = callBus("StartServiceByName", g_variant_new("(su)", kBusName, 0u), G_VARIANT_TYPE("(u)"));
+    if (!started)
+        return std::nullopt;
+    g_variant_unref(started);
+    return owner();
+}
+
+GVariant* FreedesktopNotificationAlertService::callBus(const char* method, GVariant* parameters, const GVariantType* replyType)
+{
+    return call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method, parameters, replyType, Abortable::Yes);
 }
 
 GVariant* FreedesktopNotificationAlertService::call(const char* destination, const char* path, const char* interface,

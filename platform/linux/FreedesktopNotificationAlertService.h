@@ -42,9 +42,10 @@ public:
 
     enum class Delivery {
         Shown,
-        // Nothing was shown: no server owns the name, it did not answer in
-        // time, it failed, or the alert offers a choice and the server
-        // cannot show buttons. The alert needs another way to the user.
+        // Nothing was shown: no server owns the name (nor can the bus start
+        // one), it did not answer in time, it failed, or the alert offers a
+        // choice and the server cannot show buttons. The alert needs another
+        // way to the user.
         NotShown,
     };
     struct Outcome {
@@ -71,6 +72,11 @@ private:
     enum class Abortable { No, Yes };
 
     Outcome show(const Alert& alert);
+    // The unique name of the server that owns the name, started first where
+    // the bus starts one on demand; nothing when there is none.
+    std::optional<std::string> findServer();
+    // A call to the bus daemon itself, abortable.
+    GVariant* callBus(const char* method, GVariant* parameters, const GVariantType* replyType);
     // Calls `method` and serves the main context until the reply, the bound,
     // or (Abortable::Yes) an abort; the reply (owned by the caller), or null
     // on any failure.

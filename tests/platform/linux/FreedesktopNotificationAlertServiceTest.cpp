@@ -2,11 +2,14 @@
 
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FakeNotificationServer.h"
+#include "platform/linux/BusNameOwner.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/TimeBudgets.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -210,6 +213,41 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerThatNeverAnswersIsGivenUp
     const auto outcome = alerts.present(kOffer);
     EXPECT_EQ(outcome.delivery, Delivery::Shown);
     EXPECT_EQ(outcome.answer, std::nullopt);
+}
+
+// A bus of its own that starts the notification server on demand: the
+// harness's bus starts nothing.
+TEST_F(FreedesktopNotificationAlertServiceTest, AServerTheBusStartsOnDemandIsStartedForTheAlert)
+{
+    char pattern[] = "/tmp/velmora-starting-bus.XXXXXX";
+    const std::filesystem::path folder = mkdtemp(pattern);
+    std::filesystem::create_directory(folder / "services");
+    std::ofstream(folder / "services" / "org.freedesktop.Notifications.service")
+        << "[D-BUS Service]\nName=org.freedesktop.Notifications\n"
+        << "Exec=/usr/bin/timeout 60 /usr/bin/python3 " DESKTOP_TESTS_DIR "/notification-server.py 1\n";
+    const std::string socket = (folder / "bus").string();
+    std::ofstream(folder / "bus.conf") << "<busconfig><type>session</type><listen>unix:path=" << socket << "</listen>"
+                                       << "<auth>EXTERNAL</auth><servicedir>" << (folder / "services").string() << "</servicedir>"
+                                       << "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                       << "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                                       << "</busconfig>";
+    {
+        Program daemon({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + (folder / "bus.conf").string()});
+        ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(socket); }, 10)) << "the bus did not start";
+        std::string error;
+        auto bus = busAtAddressWithin("unix:path=" + socket, kSessionBusConnectMs, error);
+        ASSERT_TRUE(bus) << error;
+        EXPECT_FALSE(busNameHasOwner(bus.get(), FreedesktopNotificationAlertService::kBusName));
+
+        FreedesktopNotificationAlertService alerts(std::move(bus), {});
+        armReaper(alerts);
+        // Python on a busy machine: more than one call's bound to start.
+        std::optional<size_t> answer;
+        for (int attempt = 0; attempt < 5 && !answer; ++attempt)
+            answer = alerts.present(kOffer).answer;
+        EXPECT_EQ(answer, std::optional<size_t>(1));
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
