@@ -40,3 +40,5 @@ install(FILES packaging/debian/velmora.lintian-overrides DESTINATION ${CMAKE_INS
 install(FILES packaging/com.brightfen.velmora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/completion/velmora.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME velmora)
+# Debian's zsh looks here for the completions packages bring.
+install(FILES packaging/completion/_velmora DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)

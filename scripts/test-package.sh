@@ -30,6 +30,7 @@ readonly kFiles=(
   /usr/share/man/man1/velmora.1.gz
   /usr/share/man/man1/VelmoraBG.1.gz
   /usr/share/bash-completion/completions/velmora
+  /usr/share/zsh/vendor-completions/_velmora
   /usr/share/doc/velmora/copyright
   /usr/share/doc/velmora/changelog.Debian.gz
   /usr/share/metainfo/com.brightfen.velmora.metainfo.xml
@@ -233,6 +234,8 @@ check "the copyright file is machine-readable" grep -qx 'Format: https://www.deb
 
 # The installed completion against the installed program, on a private bus.
 check "the installed bash completion" tests/packaging/completion-test.sh /usr/share/bash-completion/completions/velmora /usr/bin/velmora
+check "zsh looks for completions where the package puts its own" sh -c 'zsh -fc "print -l \$fpath" | grep -qx /usr/share/zsh/vendor-completions'
+check "the installed zsh completion" tests/packaging/completion-test.sh /usr/share/zsh/vendor-completions/_velmora /usr/bin/velmora zsh
 
 # The installed programs run, and look for their files where they were put.
 check "velmora --help" sh -c '/usr/bin/velmora --help | grep -q "^Usage: velmora"'

@@ -6,11 +6,13 @@
 #include "platform/linux/CanberraSoundService.h"
 #include "platform/linux/DBusAgentChannel.h"
 #include "platform/linux/DBusDistributedNotificationCenter.h"
+#include "platform/linux/FreedesktopNotificationAlertService.h"
 #include "platform/linux/GioApplicationFinder.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxPaneServices.h"
 #include "platform/linux/LinuxProcessManager.h"
+#include "platform/linux/NotificationOrDialogAlertService.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/RoutingDomainStore.h"
 #include "platform/linux/SyslogSystemLog.h"
@@ -139,7 +141,11 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     // The agent lives until the session ends, which tells it so by signal.
     if (agent)
         desktop->m_application->terminateOnSignals(*desktop->m_log);
-    desktop->m_alerts = std::make_unique<ZenityAlertService>(desktop->m_localCenter.get());
+    FreedesktopNotificationAlertService::Sender sender;
+    sender.desktopEntry = options.applicationDomain + ".settings";
+    desktop->m_alerts = std::make_unique<NotificationOrDialogAlertService>(
+        std::make_unique<FreedesktopNotificationAlertService>(desktop->m_sessionBus.share(), std::move(sender)),
+        std::make_unique<ZenityAlertService>(desktop->m_localCenter.get()));
     desktop->m_paneServices = std::make_unique<LinuxPaneServices>();
     desktop->m_paneServices->setWaylandPointerReading(
         {options.waylandPointerReadable, options.waylandPointerHowToEnable, options.waylandPointerMoveRefusal});

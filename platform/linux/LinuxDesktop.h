@@ -21,6 +21,7 @@ class GlibRunLoop;
 class LinuxApplication;
 class LinuxPaneServices;
 class LinuxProcessManager;
+class NotificationOrDialogAlertService;
 class LinuxWorkspace;
 class RoutingDomainStore;
 class SurfaceLocator;
@@ -32,12 +33,11 @@ class X11Screens;
 class X11WindowLocator;
 class XWaylandWindows;
 class XdgAutostartDomainStore;
-class ZenityAlertService;
 
 // The user's real desktop: accessibility over AT-SPI2, the pointer and
 // screens of the X server, the GLib main loop, the session bus, XDG
 // autostart for login items, libcanberra for sounds, /proc for processes,
-// zenity for alerts.
+// desktop notifications for alerts (zenity dialogs where there are none).
 class LinuxDesktop final : public Platform {
 public:
     // What the program needs of the desktop. The agent needs all of it. The
@@ -152,7 +152,7 @@ private:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<CanberraSoundService> m_sounds;
     std::unique_ptr<LinuxApplication> m_application;
-    std::unique_ptr<ZenityAlertService> m_alerts;
+    std::unique_ptr<NotificationOrDialogAlertService> m_alerts;
     std::unique_ptr<LinuxPaneServices> m_paneServices;
     std::unique_ptr<GioApplicationFinder> m_applicationFinder;
     // While the accessibility bus is gone: waits for its return.

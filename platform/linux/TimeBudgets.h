@@ -33,6 +33,12 @@ inline constexpr int kBusCallMs = 1000;
 // Connecting to the session bus (its handshake), once at start.
 inline constexpr int kSessionBusConnectMs = 5000;
 
+// One call to the desktop's notification server. GNOME Shell and Plasma
+// answer from their compositor's own thread, which a window animation can
+// hold for a while; an alert that is late by two seconds is still useful,
+// and after that it goes to a dialog instead.
+inline constexpr int kNotificationCallMs = 2000;
+
 // How often the display power state is polled: DPMS has no change events.
 // One round trip to the X server every two seconds is far below the idle
 // budget, and a screen waking is noticed before the user can open a dialog.

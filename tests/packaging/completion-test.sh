@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The bash completion of velmora, driven as bash drives it (COMP_WORDS,
-# COMP_CWORD, then the function `complete` registered), against a built
-# velmora on a private session bus with its own settings and applications.
+# The shell completion of velmora, against a built velmora on a private
+# session bus with its own settings and applications. bash's is driven as
+# bash drives it (COMP_WORDS, COMP_CWORD, then the function `complete`
+# registered); zsh's by an interactive zsh given the line and a Tab
+# (zsh-complete.zsh). Both must offer the same candidates.
 #
-#   completion-test.sh COMPLETION_SCRIPT VELMORA
+#   completion-test.sh COMPLETION_SCRIPT VELMORA [bash|zsh]
 set -euo pipefail
 script=$(realpath "$1")
 velmora=$(realpath "$2")
+shell=${3:-bash}
+here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${VELMORA_COMPLETION_IN_SESSION:-}" ]; then
   home=$(mktemp -d)
@@ -27,6 +31,12 @@ failures=0
 # The candidates for the command line given as words; the last word is the
 # one being completed.
 complete_line() {
+  if [ "$shell" = zsh ]; then
+    local line=$velmora word
+    for word in "$@"; do line+=" $word"; done
+    timeout 30 zsh -f "$here/zsh-complete.zsh" "$(dirname "$script")" "$line"
+    return
+  fi
   COMP_WORDS=("$velmora" "$@")
   COMP_CWORD=$#
   COMPREPLY=()
@@ -52,9 +62,13 @@ expect_among() { # description, a candidate that must be offered, words...
     echo "FAIL  $what (no \"$wanted\" among: $(echo "$got" | tr '\n' ' '))"; failures=$((failures + 1)); fi
 }
 
-# shellcheck source=/dev/null
-source "$script"
-complete -p velmora >/dev/null || { echo "FAIL  the script registers no completion for velmora"; exit 1; }
+if [ "$shell" = bash ]; then
+  # shellcheck source=/dev/null
+  source "$script"
+  complete -p velmora >/dev/null || { echo "FAIL  the script registers no completion for velmora"; exit 1; }
+else
+  [ "$(basename "$script")" = _velmora ] || { echo "FAIL  zsh finds the completion by its name, _velmora"; exit 1; }
+fi
 
 # Subcommands, from the program's own help.
 expect "subcommands" "$(printf '%s\n' check-for-updates get ignore set start status stop)" ""
@@ -65,10 +79,15 @@ expect "nothing after a complete command" "" status ""
 
 # A velmora that is not on PATH has nothing to say; an earlier answer is not
 # offered again.
-COMP_WORDS=(no-such-velmora-here st); COMP_CWORD=1; COMPREPLY=(status)
-_velmora
-if [ ${#COMPREPLY[@]} -eq 0 ]; then echo "ok    nothing for a velmora not on PATH"; else
-  echo "FAIL  a velmora not on PATH offers: ${COMPREPLY[*]}"; failures=$((failures + 1)); fi
+if [ "$shell" = bash ]; then
+  COMP_WORDS=(no-such-velmora-here st); COMP_CWORD=1; COMPREPLY=(status)
+  _velmora
+  offered=${COMPREPLY[*]}
+else
+  offered=$(timeout 30 zsh -f "$here/zsh-complete.zsh" "$(dirname "$script")" "no-such-velmora-here st")
+fi
+if [ -z "$offered" ]; then echo "ok    nothing for a velmora not on PATH"; else
+  echo "FAIL  a velmora not on PATH offers: $offered"; failures=$((failures + 1)); fi
 
 # Settings keys and sounds.
 expect "keys for get" "$(printf '%s\n' QK.velmora.ignoredApps QK.velmora.snapbackCursor)" get QK.
@@ -103,5 +122,5 @@ if [ "$(sha1sum "$settings")" = "$before" ]; then echo "ok    completing writes 
   exit $failures
 ) || failures=$((failures + 1))
 
-if [ "$failures" -gt 0 ]; then echo "completion: $failures check(s) failed"; exit 1; fi
-echo "completion: all checks passed"
+if [ "$failures" -gt 0 ]; then echo "completion ($shell): $failures check(s) failed"; exit 1; fi
+echo "completion ($shell): all checks passed"

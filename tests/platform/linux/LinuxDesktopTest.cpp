@@ -2,6 +2,7 @@
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/FakeNotificationServer.h"
 #include "shared/preferences/PlistFileDomainStore.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,23 @@ TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
     EXPECT_TRUE(pumpUntil([&] { return terminations == 1; }, 10));
 
     NSLog("desktop test line");
+}
+
+TEST_F(LinuxDesktopTest, AlertsAreNotificationsWhereTheSessionHasANotificationServer)
+{
+    LinuxDesktop::Options options;
+    options.role = LinuxDesktop::Role::Pane;
+    auto desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(m_directory.string()), std::move(options));
+    ASSERT_TRUE(desktop) << "run through run-desktop-tests.sh";
+    FakeNotificationServer server;
+    ASSERT_TRUE(server.isReady());
+    server.onNotify = [&](const FakeNotificationServer::Received& n) { server.invokeAction(n.id, "1"); };
+    auto reaper = desktop->runLoop().scheduleTimer(15.0, TimerRepeats::No, [&] { desktop->alerts().abortModal(); });
+    EXPECT_EQ(desktop->alerts().runModal({AlertStyle::Informational, "A newer version", "Version 2", {"Install", "Cancel"}}),
+        std::optional<size_t>(1));
+    ASSERT_EQ(server.received().size(), 1u);
+    EXPECT_EQ(server.received()[0].appName, "Velmora");
+    EXPECT_EQ(server.received()[0].desktopEntry, "com.brightfen.velmora.settings");
 }
 
 TEST_F(LinuxDesktopTest, WithoutAnXDisplayThereIsNoDesktop)
