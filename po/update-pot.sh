@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Extracts every translatable string of the files listed in po/POTFILES into
+# the template given (po/velmora.pot for `make pot`; a scratch file for the
+# test that checks the checked-in one is current). Locations name the file
+# only, so that code moving within a file does not change the template.
+#
+#   update-pot.sh OUTPUT.pot
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$here/.."
+[ $# -eq 1 ] || { echo "usage: $0 OUTPUT.pot" >&2; exit 2; }
+grep -v '^#' po/POTFILES | grep . >"$1.files"
+xgettext --from-code=UTF-8 --language=C++ --add-comments=TRANSLATORS: \
+  --keyword=_ --keyword=N_ --keyword=C_:1c,2 --keyword=NC_:1c,2 \
+  --keyword=ngettext:1,2 --keyword=g_dngettext:2,3 \
+  --flag=format:1:c-format \
+  --add-location=file --package-name=Velmora --package-version=1.0.0 \
+  --copyright-holder="Brightfen Software" --msgid-bugs-address=velmora@brightfen.com \
+  --files-from="$1.files" -o "$1"
+rm -f "$1.files"
