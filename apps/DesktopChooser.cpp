@@ -114,7 +114,7 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
             auto session = linux_desktop::sessionBusWithin(linux_desktop::kSessionBusConnectMs, error);
             return gnome::ShellExtensionPointer::available(session.get());
         };
-        options.waylandPointerHowToEnable = gnome::ShellExtensionPointer::kHowToEnable;
+        options.waylandPointerHowToEnable = _(gnome::ShellExtensionPointer::kHowToEnable);
     } else if (linux_desktop::X11Pointer::isWaylandSession() && isKde()) {
         // KWin tells where the pointer is through its scripting interface.
         options.waylandPointerReadable = [] {

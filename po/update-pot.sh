@@ -13,7 +13,6 @@ grep -v '^#' po/POTFILES | grep . >"$1.files"
 xgettext --from-code=UTF-8 --language=C++ --add-comments=TRANSLATORS: \
   --keyword=_ --keyword=N_ --keyword=C_:1c,2 --keyword=NC_:1c,2 \
   --keyword=ngettext:1,2 --keyword=g_dngettext:2,3 \
-  --flag=format:1:c-format \
   --add-location=file --package-name=Velmora --package-version=1.0.0 \
   --copyright-holder="Brightfen Software" --msgid-bugs-address=velmora@brightfen.com \
   --files-from="$1.files" -o "$1"
