@@ -9,6 +9,8 @@ packages=(
   libplist-dev nlohmann-json3-dev libcli11-dev
   # The manual pages, written in scdoc.
   scdoc
+  # The message catalogues: msgfmt at build time, xgettext for `make pot`.
+  gettext
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
   # The settings window.
   libgtkmm-3.0-dev

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The message catalogues: the checked-in template holds exactly what the
+# sources mark today, every language in po/LINGUAS translates all of it, and
+# the built programs (which find the build folder's catalogues) speak German
+# under a German locale and English under C.
+#
+#   translations-test.sh SOURCE_DIR VELMORA VELMORA_BG
+set -uo pipefail
+source_dir=$1 velmora=$2 agent=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Every source that marks a string is in POTFILES, and every listed file exists.
+cd "$source_dir"
+grep -rlE '(^|[^A-Za-z0-9_])(N|C|NC)?_\(|ngettext\(' apps pane shared agent platform --include=*.cpp --include=*.h | sort >"$work/marking"
+grep -v '^#' po/POTFILES | grep . | sort >"$work/listed"
+comm -23 "$work/marking" "$work/listed" | sed 's/^/not in po\/POTFILES: /' >"$work/unlisted"
+[ -s "$work/unlisted" ] && fail "$(cat "$work/unlisted")"
+while read -r file; do [ -f "$file" ] || fail "po/POTFILES lists $file, which does not exist"; done <"$work/listed"
+
+# The template is what xgettext extracts now (its date aside).
+po/update-pot.sh "$work/velmora.pot" 2>"$work/xgettext.log" || fail "xgettext: $(cat "$work/xgettext.log")"
+if ! diff <(grep -v '^"POT-Creation-Date:' po/velmora.pot) <(grep -v '^"POT-Creation-Date:' "$work/velmora.pot") >"$work/pot.diff"; then
+  fail "po/velmora.pot is out of date: run \`cmake --build build --target pot\`
+$(head -40 "$work/pot.diff")"
+fi
+
+# Each language: every message of the template translated, none fuzzy, and
+# the placeholders of each translation the same as its original's.
+for language in $(grep -v '^#' po/LINGUAS); do
+  msgcmp "po/$language.po" po/velmora.pot 2>"$work/msgcmp.log" || fail "po/$language.po lacks messages of the template: $(head -5 "$work/msgcmp.log")"
+  statistics=$(msgfmt --check --statistics -o /dev/null "po/$language.po" 2>&1) || fail "msgfmt --check po/$language.po: $statistics"
+  case $statistics in
+    *untranslated* | *fuzzy*) fail "po/$language.po is incomplete: $statistics" ;;
+    *" translated message"*) ;;
+    *) fail "po/$language.po: unexpected statistics: $statistics" ;;
+  esac
+done
+
+# At run time. C.UTF-8 needs no generated locale and, unlike C, lets LANGUAGE
+# choose; no bus and no display, so the command's error is the same anywhere.
+german=(env LC_ALL=C.UTF-8 LANGUAGE=de)
+nodesktop=(env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work")
+expect() { # expect WHAT OUTPUT EXPECTED
+  case $2 in *"$3"*) ;; *) fail "$1: no \"$3\" in:
+$2" ;; esac
+}
+help=$("${german[@]}" timeout 10 "$velmora" --help)
+expect "velmora --help in German" "$help" "Aufruf: velmora [OPTIONEN] [UNTERBEFEHL]"
+expect "velmora --help in German" "$help" "Den Agenten starten und bei der Anmeldung starten"
+expect "velmora --help in German" "$help" "Exit-Codes:"
+keys=$("${german[@]}" timeout 10 "$velmora" set --help)
+expect "velmora set --help in German" "$keys" "feedbackSoundVolume"
+expect "velmora set --help in German" "$keys" "Zahl von 0 bis 1: wie laut der Klang ist"
+error=$("${nodesktop[@]}" "${german[@]}" timeout 10 "$velmora" get feedbackSoundName 2>&1)
+status=$?
+[ "$status" -eq 5 ] || fail "velmora get without a desktop exits $status, not 5"
+expect "velmora's error in German" "$error" "velmora: keine Desktop-Sitzung, über die Agent und Einstellungen erreichbar sind"
+demo=$("${german[@]}" timeout 30 "$agent" --demo --speed 0 2>&1)
+expect "the agent's first line in German" "$(head -1 <<<"$demo")" "Demo-Desktop: "
+expect "the agent's lines in German" "$demo" "Barrierefreiheit: ein"
+expect "the agent's lines in German" "$demo" "Beobachte 1 Anwendung"
+expect "VelmoraBG --help in German" "$("${german[@]}" timeout 10 "$agent" --help)" "Auf dem simulierten Demo-Desktop laufen"
+
+# Under C the programs keep to English whatever LANGUAGE says, as every
+# other test expects.
+expect "velmora --help under C" "$(env LC_ALL=C LANGUAGE=de timeout 10 "$velmora" --help)" "Usage: velmora [OPTIONS] [SUBCOMMAND]"
+expect "the agent under C" "$(env LC_ALL=C LANGUAGE=de timeout 30 "$agent" --demo --speed 0 2>&1 | head -1)" "Demo desktop: "
+
+[ "$failures" -eq 0 ] && echo "translations: all checks passed"
+exit $((failures > 0))
