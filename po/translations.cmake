@@ -17,7 +17,26 @@ foreach(language ${VELMORA_LANGUAGES})
   install(FILES ${catalogue} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${language}/LC_MESSAGES)
   list(APPEND VELMORA_CATALOGUES ${catalogue})
 endforeach()
-add_custom_target(translations ALL DEPENDS ${VELMORA_CATALOGUES})
+# The settings' desktop entry and the AppStream metainfo carry their
+# translations inside them, merged in by msgfmt from every language's file;
+# the package installs these copies.
+set(VELMORA_LANGUAGE_FILES)
+foreach(language ${VELMORA_LANGUAGES})
+  list(APPEND VELMORA_LANGUAGE_FILES ${CMAKE_SOURCE_DIR}/po/${language}.po)
+endforeach()
+set(translated_desktop_entry ${CMAKE_BINARY_DIR}/packaging/com.brightfen.velmora.settings.desktop)
+set(translated_metainfo ${CMAKE_BINARY_DIR}/packaging/com.brightfen.velmora.metainfo.xml)
+add_custom_command(OUTPUT ${translated_desktop_entry} ${translated_metainfo}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+                   COMMAND ${MSGFMT} --desktop --template=${CMAKE_SOURCE_DIR}/packaging/com.brightfen.velmora.settings.desktop
+                                     -d ${CMAKE_SOURCE_DIR}/po -o ${translated_desktop_entry}
+                   COMMAND ${MSGFMT} --xml --template=${CMAKE_SOURCE_DIR}/packaging/com.brightfen.velmora.metainfo.xml
+                                     -d ${CMAKE_SOURCE_DIR}/po -o ${translated_metainfo}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/packaging/com.brightfen.velmora.settings.desktop
+                           ${CMAKE_SOURCE_DIR}/packaging/com.brightfen.velmora.metainfo.xml
+                           ${CMAKE_SOURCE_DIR}/po/LINGUAS ${VELMORA_LANGUAGE_FILES}
+                   COMMENT "Translating the desktop entry and the metainfo")
+add_custom_target(translations ALL DEPENDS ${VELMORA_CATALOGUES} ${translated_desktop_entry} ${translated_metainfo})
 add_dependencies(velmora translations)
 add_dependencies(VelmoraBG translations)
 
@@ -26,5 +45,5 @@ add_custom_target(pot COMMAND ${CMAKE_SOURCE_DIR}/po/update-pot.sh ${CMAKE_SOURC
                   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} VERBATIM)
 
 add_test(NAME translations COMMAND ${CMAKE_SOURCE_DIR}/tests/po/translations-test.sh ${CMAKE_SOURCE_DIR}
-                                   $<TARGET_FILE:velmora> $<TARGET_FILE:VelmoraBG>)
+                                   $<TARGET_FILE:velmora> $<TARGET_FILE:VelmoraBG> ${CMAKE_BINARY_DIR}/packaging)
 set_tests_properties(translations PROPERTIES LABELS unit TIMEOUT 120)

@@ -242,6 +242,7 @@ check "VelmoraBG plays the installed demo" sh -c \
   '/usr/bin/VelmoraBG --demo --speed 0 | head -n1 | grep -q "^Demo desktop: /usr/share/velmora/demo/scenario.json"'
 # Outside a build folder the programs take the installed catalogues.
 check "velmora --help in German" sh -c 'LC_ALL=C.UTF-8 LANGUAGE=de /usr/bin/velmora --help | grep -q "^Aufruf: velmora"'
+check "the installed launcher says what it does in German" grep -q '^Comment\[de\]=' "$kDesktopEntry"
 check "VelmoraBG's first line in German" sh -c \
   'LC_ALL=C.UTF-8 LANGUAGE=de /usr/bin/VelmoraBG --demo --speed 0 | head -n1 | grep -q "^Demo-Desktop: /usr/share/velmora/demo/scenario.json"'
 check "velmora's help opens the installed user guide" grep -qF /usr/share/doc/velmora/user-guide.html /usr/bin/velmora

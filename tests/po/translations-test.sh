@@ -2,11 +2,12 @@
 # The message catalogues: the checked-in template holds exactly what the
 # sources mark today, every language in po/LINGUAS translates all of it, and
 # the built programs (which find the build folder's catalogues) speak German
-# under a German locale and English under C.
+# under a German locale and English under C; the built desktop entry and
+# metainfo carry the German texts.
 #
-#   translations-test.sh SOURCE_DIR VELMORA VELMORA_BG
+#   translations-test.sh SOURCE_DIR VELMORA VELMORA_BG BUILT_PACKAGING_DIR
 set -uo pipefail
-source_dir=$1 velmora=$2 agent=$3
+source_dir=$1 velmora=$2 agent=$3 packaging=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -63,6 +64,15 @@ expect "the agent's first line in German" "$(head -1 <<<"$demo")" "Demo-Desktop:
 expect "the agent's lines in German" "$demo" "Barrierefreiheit: ein"
 expect "the agent's lines in German" "$demo" "Beobachte 1 Anwendung"
 expect "VelmoraBG --help in German" "$("${german[@]}" timeout 10 "$agent" --help)" "Auf dem simulierten Demo-Desktop laufen"
+
+# The desktop entry and the metainfo as built for the package.
+entry=$packaging/com.brightfen.velmora.settings.desktop
+expect "the desktop entry" "$(cat "$entry")" "Comment[de]=Den Zeiger auf den Knopf bewegen, der einen neuen Dialog beantwortet"
+expect "the desktop entry" "$(cat "$entry")" "Name=Velmora"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "desktop-file-validate: $(cat "$work/validate.log")"
+fi
+expect "the metainfo" "$(cat "$packaging/com.brightfen.velmora.metainfo.xml")" '<summary xml:lang="de">Den Zeiger auf den Knopf bewegen'
 
 # Under C the programs keep to English whatever LANGUAGE says, as every
 # other test expects.
