@@ -63,6 +63,9 @@ demo=$("${german[@]}" timeout 30 "$agent" --demo --speed 0 2>&1)
 expect "the agent's first line in German" "$(head -1 <<<"$demo")" "Demo-Desktop: "
 expect "the agent's lines in German" "$demo" "Barrierefreiheit: ein"
 expect "the agent's lines in German" "$demo" "Beobachte 1 Anwendung"
+# The events' column stays aligned in characters, "zurück" being 7 bytes.
+expect "the demo's events in German" "$demo" 'Sprung   Editor "Save changes?" -> [Save], Zeiger (640, 620) -> ('
+expect "the demo's events in German" "$demo" "zurück   Zeiger kehrt zurück nach (640, 620)"
 expect "VelmoraBG --help in German" "$("${german[@]}" timeout 10 "$agent" --help)" "Auf dem simulierten Demo-Desktop laufen"
 
 # The desktop entry and the metainfo as built for the package.
@@ -77,7 +80,9 @@ expect "the metainfo" "$(cat "$packaging/com.brightfen.velmora.metainfo.xml")" '
 # Under C the programs keep to English whatever LANGUAGE says, as every
 # other test expects.
 expect "velmora --help under C" "$(env LC_ALL=C LANGUAGE=de timeout 10 "$velmora" --help)" "Usage: velmora [OPTIONS] [SUBCOMMAND]"
-expect "the agent under C" "$(env LC_ALL=C LANGUAGE=de timeout 30 "$agent" --demo --speed 0 2>&1 | head -1)" "Demo desktop: "
+english_demo=$(env LC_ALL=C LANGUAGE=de timeout 30 "$agent" --demo --speed 0 2>&1)
+expect "the agent under C" "$(head -1 <<<"$english_demo")" "Demo desktop: "
+expect "the demo under C" "$english_demo" "back     pointer returns to (640, 620)"
 
 [ "$failures" -eq 0 ] && echo "translations: all checks passed"
 exit $((failures > 0))
