@@ -6,10 +6,41 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+#include <string_view>
+
 namespace velmora::i18n {
+
+// CLI11's words for the mistakes made most often at a command line, in the
+// user's language; rarer ones (a value out of range, a file not found) stay
+// as CLI11 words them.
+inline std::string translatedCommandLineError(const std::string& what)
+{
+    struct Wording {
+        const char* english;
+        const char* translated; // with one %s for what followed or preceded the English words
+    };
+    const Wording prefixes[] = {
+        {"The following argument was not expected: ", _("The following argument was not expected: %s")},
+        {"The following arguments were not expected: ", _("The following arguments were not expected: %s")},
+    };
+    for (const auto& [english, translated] : prefixes) {
+        if (what.starts_with(english))
+            return format(translated, what.substr(std::string_view(english).size()).c_str());
+    }
+    if (what == "A subcommand is required")
+        return _("A subcommand is required");
+    constexpr std::string_view kRequired = " is required";
+    if (what.ends_with(kRequired) && what.find(' ') == what.size() - kRequired.size())
+        return format(_("%s is required"), what.substr(0, what.size() - kRequired.size()).c_str());
+    return what;
+}
 
 inline void translateCommandLineWords(CLI::App& app)
 {
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return translatedCommandLineError(error.what()) + "\n" + _("Run with --help for more information.") + "\n";
+    });
     auto formatter = app.get_formatter();
     // TRANSLATORS: the first word of a command's help: "Usage: velmora [OPTIONS] [SUBCOMMAND]".
     formatter->label("Usage", _("Usage"));

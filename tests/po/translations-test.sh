@@ -59,6 +59,10 @@ error=$("${nodesktop[@]}" "${german[@]}" timeout 10 "$velmora" get feedbackSound
 status=$?
 [ "$status" -eq 5 ] || fail "velmora get without a desktop exits $status, not 5"
 expect "velmora's error in German" "$error" "velmora: keine Desktop-Sitzung, über die Agent und Einstellungen erreichbar sind"
+usage=$("${german[@]}" timeout 10 "$velmora" bogus 2>&1)
+expect "a command-line mistake in German" "$usage" "Das folgende Argument wurde nicht erwartet: bogus"
+expect "a command-line mistake in German" "$usage" "Mehr dazu mit --help."
+expect "a missing argument in German" "$("${german[@]}" timeout 10 "$velmora" get 2>&1)" "KEY ist erforderlich"
 demo=$("${german[@]}" timeout 30 "$agent" --demo --speed 0 2>&1)
 expect "the agent's first line in German" "$(head -1 <<<"$demo")" "Demo-Desktop: "
 expect "the agent's lines in German" "$demo" "Barrierefreiheit: ein"
@@ -80,6 +84,8 @@ expect "the metainfo" "$(cat "$packaging/com.brightfen.velmora.metainfo.xml")" '
 # Under C the programs keep to English whatever LANGUAGE says, as every
 # other test expects.
 expect "velmora --help under C" "$(env LC_ALL=C LANGUAGE=de timeout 10 "$velmora" --help)" "Usage: velmora [OPTIONS] [SUBCOMMAND]"
+expect "a missing argument under C" "$(env LC_ALL=C LANGUAGE=de timeout 10 "$velmora" get 2>&1)" "KEY is required
+Run with --help for more information."
 english_demo=$(env LC_ALL=C LANGUAGE=de timeout 30 "$agent" --demo --speed 0 2>&1)
 expect "the agent under C" "$(head -1 <<<"$english_demo")" "Demo desktop: "
 expect "the demo under C" "$english_demo" "back     pointer returns to (640, 620)"
