@@ -72,6 +72,20 @@ expect "the demo's events in German" "$demo" 'Sprung   Editor "Save changes?" ->
 expect "the demo's events in German" "$demo" "zurück   Zeiger kehrt zurück nach (640, 620)"
 expect "VelmoraBG --help in German" "$("${german[@]}" timeout 10 "$agent" --help)" "Auf dem simulierten Demo-Desktop laufen"
 
+# A program takes the catalogues beside it only in a build folder (one with
+# CMake's cache); elsewhere the installed ones, never a build folder's.
+tree=$work/tree
+mkdir -p "$tree/locale/de/LC_MESSAGES"
+cp "$velmora" "$tree/velmora"
+printf 'msgid ""\nmsgstr "Content-Type: text/plain; charset=UTF-8\\n"\n\nmsgid "Usage"\nmsgstr "Gebrauch"\n' |
+  msgfmt -o "$tree/locale/de/LC_MESSAGES/velmora.mo" -
+touch "$tree/CMakeCache.txt"
+expect "a build folder's own catalogue" "$("${german[@]}" timeout 10 "$tree/velmora" --help)" "Gebrauch: velmora"
+rm "$tree/CMakeCache.txt"
+case $("${german[@]}" timeout 10 "$tree/velmora" --help) in
+  *Gebrauch*) fail "a program outside a build folder took the catalogue beside it" ;;
+esac
+
 # The desktop entry and the metainfo as built for the package.
 entry=$packaging/com.brightfen.velmora.settings.desktop
 expect "the desktop entry" "$(cat "$entry")" "Comment[de]=Den Zeiger auf den Knopf bewegen, der einen neuen Dialog beantwortet"
