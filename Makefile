@@ -7,7 +7,7 @@ PACKAGE_BUILD ?= build-package
 PLAIN_BUILD ?= build-plain
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure programs build build-asan build-plain test test-unit test-asan test-desktop test-gnome test-kde bench-desktop bench-wayland run demo install package test-package clean fuzz
+.PHONY: pot all deps configure programs build build-asan build-plain test test-unit test-asan test-desktop test-gnome test-kde bench-desktop bench-wayland run demo install package test-package clean fuzz
 
 all: build
 
@@ -66,6 +66,11 @@ bench-desktop: build
 # WAYLANDS picks some of mutter, gnome-shell, gnome-shell-rd, kde.
 bench-wayland: build
 	bench/desktop/wayland-bench.py $(BUILD) $(WAYLANDS)
+
+# Extracts the marked strings anew into po/velmora.pot and merges them into
+# each language's po file, for translators (see README, "Translations").
+pot: configure
+	cmake --build $(BUILD) --target pot
 
 run: programs
 	scripts/run-agent.sh $(BUILD)

@@ -3,6 +3,7 @@
 #include "agent/accessibility/MouseMover.h"
 #include "agent/accessibility/applicationInfo.h"
 #include "agent/snapping/SnapNotifications.h"
+#include "shared/i18n/Gettext.h"
 
 #include <cstdio>
 
@@ -26,11 +27,12 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
     auto& workspace = desktop.workspace().notificationCenter();
     m_launch = workspace.addObserver(kNSWorkspaceDidLaunchApplicationNotification, nullptr, [this](const Notification& n) {
         auto info = ApplicationInfo::fromRecord(n.userInfo);
-        line("launch   " + (info ? info->name + " (pid " + std::to_string(info->pid) + ")" : std::string("?")));
+        // TRANSLATORS: the demo's events are named in a column of their own, one word each.
+        line(C_("demo event", "launch"), info ? i18n::format(_("%s (pid %d)"), info->name.c_str(), int(info->pid)) : std::string("?"));
     });
     m_terminate = workspace.addObserver(kNSWorkspaceDidTerminateApplicationNotification, nullptr, [this](const Notification& n) {
         auto info = ApplicationInfo::fromRecord(n.userInfo);
-        line("quit     " + (info ? info->name : std::string("?")));
+        line(C_("demo event", "quit"), info ? info->name : std::string("?"));
     });
     auto& local = desktop.localNotificationCenter();
     m_snap = local.addObserver(QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
@@ -38,10 +40,12 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
         CGPoint to = convertGlobalPointToCGPoint(NSPointFromString(valueForKey(n.userInfo, kEndingMouseLocation).description()));
         noteFocus();
         m_focusAnswered = true;
-        line("snap     " + currentFocus() + " -> " + describeElementAt(to) + ", pointer " + pointText(from) + " -> " + pointText(to));
+        // TRANSLATORS: Editor "Save changes?" -> [Save], pointer (640, 620) -> (895, 345)
+        line(C_("demo event", "snap"), i18n::format(_("%s -> %s, pointer %s -> %s"), currentFocus().c_str(), describeElementAt(to).c_str(),
+                                            pointText(from).c_str(), pointText(to).c_str()));
     });
     m_snapBack = local.addObserver(QK_VL_movedMouseBackFromPoint, nullptr, [this](const Notification&) {
-        line("back     pointer returns to " + pointText(m_desktop.pointer().location()));
+        line(C_("demo event", "back"), i18n::format(_("pointer returns to %s"), pointText(m_desktop.pointer().location()).c_str()));
     });
 }
 
@@ -49,13 +53,12 @@ void DemoNarrator::poll()
 {
     const auto& log = m_desktop.logLines();
     for (; m_logSeen < log.size(); ++m_logSeen)
-        line("log      " + log[m_logSeen]);
+        line(C_("demo event", "log"), log[m_logSeen]);
 
     const auto& sounds = m_desktop.playedSounds();
     for (; m_soundsSeen < sounds.size(); ++m_soundsSeen) {
-        char volume[16];
-        std::snprintf(volume, sizeof volume, "%.2f", double(sounds[m_soundsSeen].volume));
-        line("sound    " + sounds[m_soundsSeen].name + " at volume " + volume);
+        line(C_("demo event", "sound"),
+            i18n::format(_("%s at volume %.2f"), sounds[m_soundsSeen].name.c_str(), double(sounds[m_soundsSeen].volume)));
     }
 
     noteFocus();
@@ -73,13 +76,13 @@ void DemoNarrator::noteFocus()
     if (focus == m_lastFocus)
         return;
     if (m_focusHasButton && !m_focusAnswered)
-        line("alone    " + m_lastFocus + " was left alone");
+        line(C_("demo event", "alone"), i18n::format(_("%s was left alone"), m_lastFocus.c_str()));
     m_lastFocus = focus;
     m_focusAnswered = false;
     m_focusHasButton = focusedWindowHasButton();
     m_movesSeen = m_desktop.pointerMoves().size();
     if (!focus.empty())
-        line("focus    " + focus);
+        line(C_("demo event", "focus"), focus);
 }
 
 std::string DemoNarrator::currentFocus()
@@ -104,18 +107,26 @@ bool DemoNarrator::focusedWindowHasButton()
             || !applicationInfo::valueOfExistingAttribute("AXCancelButton", window).isNone());
 }
 
-void DemoNarrator::line(const std::string& text)
+void DemoNarrator::line(const char* event, const std::string& text)
 {
+    // As wide as the longest English name and a space or more, in characters:
+    // a translated name may be longer, or not ASCII.
+    constexpr glong kEventColumn = 9;
+    std::string column = event;
+    glong width = g_utf8_strlen(event, -1);
+    do
+        column += ' ';
+    while (++width < kEventColumn);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%7.2fs  ", m_desktop.now());
-    m_out << stamp << text << '\n' << std::flush;
+    m_out << stamp << column << text << '\n' << std::flush;
 }
 
 std::string DemoNarrator::describeElementAt(CGPoint point)
 {
     AXElement element = applicationInfo::elementRefAtCarbonPoint(convertGlobalPointToCarbonPoint(convertCGPointToGlobalPoint(point)));
     if (!element)
-        return "(nothing)";
+        return _("(nothing)");
     return "[" + applicationInfo::titleOfElement(element) + "]";
 }
 

@@ -19,7 +19,8 @@ public:
     void poll();
 
 private:
-    void line(const std::string& text);
+    // One event: its name in a column of its own, then what happened.
+    void line(const char* event, const std::string& text);
     std::string describeElementAt(CGPoint point);
     std::string currentFocus();
     void noteFocus();

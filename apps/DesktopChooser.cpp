@@ -1,5 +1,6 @@
 #include "apps/DesktopChooser.h"
 
+#include "shared/i18n/Gettext.h"
 #include "shared/process/AgentExitStatus.h"
 
 #include <cstdio>
@@ -43,9 +44,11 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
     using gnome::MutterRemoteDesktopPointer;
     using gnome::ShellExtensionPointer;
     const char* display = std::getenv("DISPLAY");
-    const std::string x11 = std::string("X11 (display ") + (display ? display : "none") + ")";
+    // TRANSLATORS: the agent's desktop when it moves the pointer through X11; %s is the display, such as ":0".
+    const std::string x11 = i18n::format(_("X11 (display %s)"), display ? display : C_("display", "none"));
     if (!linux_desktop::X11Pointer::isWaylandSession()) {
-        options.chosenBecause = "Desktop: " + x11 + ": not a Wayland session";
+        // TRANSLATORS: one of the agent's first lines: the desktop it chose and why.
+        options.chosenBecause = i18n::format(_("Desktop: %s: not a Wayland session"), x11.c_str());
         return;
     }
     std::string error;
@@ -53,9 +56,9 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
     const bool extension = session && ShellExtensionPointer::available(session.get());
     if (extension || (session && MutterRemoteDesktopPointer::available(session.get()))) {
         options.chosenBecause = extension
-            ? "Desktop: GNOME on Wayland: Velmora's GNOME Shell extension is on the session bus"
-            : "Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus "
-              "(Velmora's GNOME Shell extension is not, so the pointer cannot be read)";
+            ? _("Desktop: GNOME on Wayland: Velmora's GNOME Shell extension is on the session bus")
+            : _("Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus "
+                "(Velmora's GNOME Shell extension is not, so the pointer cannot be read)");
         // Both ways, whichever is there at the moment: the extension may be
         // enabled, or the shell restarted, while the agent runs.
         options.waylandPointer = [](GDBusConnection* bus, SystemLog& log, Accessibility& accessibility) {
@@ -70,7 +73,7 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
         return;
     }
     if (session && isKde() && kde::KWinScript::available(session.get())) {
-        options.chosenBecause = "Desktop: KDE Plasma on Wayland: KWin is on the session bus";
+        options.chosenBecause = _("Desktop: KDE Plasma on Wayland: KWin is on the session bus");
         options.waylandPointer = [](GDBusConnection* bus, SystemLog& log, Accessibility& accessibility) {
             linux_desktop::LinuxDesktop::Options::WaylandPointer made;
             auto pointer = std::make_unique<kde::KWinPointer>(log, accessibility, bus);
@@ -81,7 +84,7 @@ void chooseDesktop(linux_desktop::LinuxDesktop::Options& options)
         };
         return;
     }
-    options.chosenBecause = "Desktop: " + x11 + " in a Wayland session whose compositor offers no way to move the pointer";
+    options.chosenBecause = i18n::format(_("Desktop: %s in a Wayland session whose compositor offers no way to move the pointer"), x11.c_str());
 }
 
 } // namespace
@@ -101,7 +104,8 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     options.waitsForAccessibilityBus = purpose == Purpose::Agent;
     options.accessibilityBusPatience = accessibilityBusPatience;
     if (purpose == Purpose::Agent) {
-        options.startLine = "Velmora " VELMORA_VERSION " agent started";
+        // TRANSLATORS: the agent's first line; %s is its version.
+        options.startLine = i18n::format(_("Velmora %s agent started"), VELMORA_VERSION);
         chooseDesktop(options);
     }
     else if (linux_desktop::X11Pointer::isWaylandSession() && isGnome()) {
@@ -110,7 +114,7 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
             auto session = linux_desktop::sessionBusWithin(linux_desktop::kSessionBusConnectMs, error);
             return gnome::ShellExtensionPointer::available(session.get());
         };
-        options.waylandPointerHowToEnable = gnome::ShellExtensionPointer::kHowToEnable;
+        options.waylandPointerHowToEnable = _(gnome::ShellExtensionPointer::kHowToEnable);
     } else if (linux_desktop::X11Pointer::isWaylandSession() && isKde()) {
         // KWin tells where the pointer is through its scripting interface.
         options.waylandPointerReadable = [] {
@@ -151,7 +155,7 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     (void)accessibilityBusPatience;
     if (missingExitCode)
         *missingExitCode = 1;
-    std::fputs("velmora: built without the desktop backend\n", stderr);
+    std::fprintf(stderr, "velmora: %s\n", _("built without the desktop backend"));
     return nullptr;
 #endif
 }

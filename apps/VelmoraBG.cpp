@@ -2,6 +2,7 @@
 // the button that answers a newly focused dialog.
 #include "agent/process/VelmoraBGAppDelegate.h"
 #include "apps/DemoNarrator.h"
+#include "apps/MessageCatalog.h"
 #ifdef VELMORA_HAVE_LINUX_DESKTOP
 #include "apps/DesktopChooser.h"
 #endif
@@ -9,6 +10,7 @@
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimScenario.h"
 #include "shared/process/AgentExitStatus.h"
+#include "shared/i18n/CommandLineWords.h"
 #include "shared/update/BundleInfo.h"
 
 #include <CLI/CLI.hpp>
@@ -40,7 +42,7 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
     if (scenarioPath.empty())
         scenarioPath = defaultScenarioPath();
     if (scenarioPath.empty()) {
-        std::cerr << "VelmoraBG: the demo scenario is not installed (demo/scenario.json)\n";
+        std::cerr << "VelmoraBG: " << _("the demo scenario is not installed (demo/scenario.json)") << "\n";
         return 1;
     }
     std::string error;
@@ -53,7 +55,8 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
     // The demo keeps its settings in memory: it never touches the user's own.
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    std::cout << "Demo desktop: " << scenarioPath << " (" << scenario->duration() << " s)\n";
+    // TRANSLATORS: the demo's first line: the scenario file played and how long it lasts.
+    std::cout << i18n::format(_("Demo desktop: %s (%g s)"), scenarioPath.c_str(), scenario->duration()) << "\n";
     scenario->schedule(desktop);
     DemoNarrator narrator(desktop, std::cout);
 
@@ -69,7 +72,7 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
         if (speed > 0)
             std::this_thread::sleep_for(std::chrono::duration<double>(kStep / speed));
     }
-    std::cout << "Demo finished.\n";
+    std::cout << _("Demo finished.") << "\n";
     return 0;
 }
 
@@ -90,18 +93,20 @@ int runOnRealDesktop(Platform& desktop)
 
 int main(int argc, char** argv)
 {
-    CLI::App cli{"VelmoraBG: moves the pointer onto the button that answers a new dialog."};
-    cli.set_version_flag("--version", std::string("VelmoraBG ") + BundleInfo::buildVersion(), "Print the version and exit");
+    MessageCatalog::open();
+    CLI::App cli{std::string("VelmoraBG: ") + _("moves the pointer onto the button that answers a new dialog.")};
+    i18n::translateCommandLineWords(cli);
+    cli.set_version_flag("--version", std::string("VelmoraBG ") + BundleInfo::buildVersion(), _("Print the version and exit"));
     std::string scenario;
     bool demo = false;
     bool failWithoutDesktop = false;
     double speed = 4.0;
-    cli.add_flag("--demo", demo, "Run on the simulated demo desktop, even where a real desktop exists");
+    cli.add_flag("--demo", demo, _("Run on the simulated demo desktop, even where a real desktop exists"));
     cli.add_flag(AgentExitStatus::kFailWithoutDesktopOption, failWithoutDesktop,
-        "Where there is no desktop to watch, exit with a code that says what is missing (20 no X display, 21 no session bus, "
-        "22 no accessibility bus within 5 s) instead of playing the demo; how the settings start the agent");
-    cli.add_option("--scenario", scenario, "Scenario file to play on the demo desktop (JSON; see the README)")->check(CLI::ExistingFile);
-    cli.add_option("--speed", speed, "Demo seconds per real second; 0 plays as fast as possible")->check(CLI::NonNegativeNumber);
+        _("Where there is no desktop to watch, exit with a code that says what is missing (20 no X display, 21 no session bus, "
+          "22 no accessibility bus within 5 s) instead of playing the demo; how the settings start the agent"));
+    cli.add_option("--scenario", scenario, _("Scenario file to play on the demo desktop (JSON; see the README)"))->check(CLI::ExistingFile);
+    cli.add_option("--speed", speed, _("Demo seconds per real second; 0 plays as fast as possible"))->check(CLI::NonNegativeNumber);
     CLI11_PARSE(cli, argc, argv);
 
 #ifdef VELMORA_HAVE_LINUX_DESKTOP
@@ -114,12 +119,12 @@ int main(int argc, char** argv)
         // would never make: they learn why from the exit code.
         if (failWithoutDesktop)
             return missing;
-        std::cerr << "VelmoraBG: no desktop to watch here; playing the demo instead.\n";
+        std::cerr << "VelmoraBG: " << _("no desktop to watch here; playing the demo instead.") << "\n";
     }
 #else
     (void)demo;
     if (failWithoutDesktop) {
-        std::cerr << "VelmoraBG: built without the desktop backend: no desktop to watch\n";
+        std::cerr << "VelmoraBG: " << _("built without the desktop backend: no desktop to watch") << "\n";
         return 1;
     }
 #endif

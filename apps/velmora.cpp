@@ -1,21 +1,25 @@
 // The `velmora` command: the settings pane from a terminal.
 #include "apps/DesktopChooser.h"
+#include "apps/MessageCatalog.h"
 #include "pane/VelmoraCommand.h"
 #if VELMORA_HAVE_SETTINGS_WINDOW
 #include "pane/gtk/runSettingsWindow.h"
 #endif
 
+#include "shared/i18n/Gettext.h"
+
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    velmora::MessageCatalog::open();
 #if VELMORA_HAVE_SETTINGS_WINDOW
     if (argc <= 1)
         return velmora::runSettingsWindow(argc, argv);
 #endif
     velmora::VelmoraCommand command(std::cout, std::cerr);
 #if VELMORA_HAVE_SETTINGS_WINDOW
-    command.setWithoutCommandHelp("Without a command, opens the settings window.");
+    command.setWithoutCommandHelp(_("Without a command, opens the settings window."));
 #endif
     // The user's own desktop, where the agent runs; never a simulated one,
     // whose agent and settings would not be the user's.

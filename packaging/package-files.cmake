@@ -37,7 +37,8 @@ add_custom_target(velmora_package_files ALL DEPENDS ${velmora_package_files})
 install(FILES ${velmora_changelog} packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 install(FILES packaging/debian/velmora.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME velmora)
-install(FILES packaging/com.brightfen.velmora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# With its translations merged in (po/translations.cmake).
+install(FILES ${CMAKE_BINARY_DIR}/packaging/com.brightfen.velmora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/completion/velmora.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME velmora)
 # Debian's zsh looks here for the completions packages bring.

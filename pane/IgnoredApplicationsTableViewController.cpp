@@ -163,14 +163,14 @@ std::string IgnoredApplicationsTableViewController::selectedAppMessage()
     const std::string* entry = selectedEntry();
     if (!entry || !isImmutable(*entry))
         return "";
-    return "The application \"" + *entry + "\" is known to not work well with Velmora. It should not be removed from this list.";
+    return i18n::format(_("The application \"%s\" is known to not work well with Velmora. It should not be removed from this list."), entry->c_str());
 }
 
 std::string IgnoredApplicationsTableViewController::ignoredAppsNames()
 {
     auto rows = data();
     if (rows.empty())
-        return "(set Velmora to not work in certain applications)";
+        return _("(set Velmora to not work in certain applications)");
     std::set<std::string> named;
     std::string summary;
     for (const auto& row : rows) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/i18n/Gettext.h"
 #include "pane/ExternalPreferencesSynchronizer.h"
 #include "pane/KeyValueObservable.h"
 #include "platform/Value.h"
@@ -33,11 +34,11 @@ public:
     static constexpr const char* kBundleIcon = "bundleIcon";
 
     // The chooser that addApplication() runs, as the front end shows it.
-    static constexpr const char* kChooserPrompt = "Exclude";
-    static constexpr const char* kChooserTitle = "Choose Applications to Exclude";
+    static constexpr const char* kChooserPrompt = N_("Exclude");
+    static constexpr const char* kChooserTitle = N_("Choose Applications to Exclude");
     static constexpr const char* kChooserMessage =
-        "Choose applications that you would like Velmora to exclude.\n"
-        "Velmora will never snap the cursor within the applications you choose from this dialog.";
+        N_("Choose applications that you would like Velmora to exclude.\n"
+           "Velmora will never snap the cursor within the applications you choose from this dialog.");
 
     static constexpr int kNoSelection = -1;
 

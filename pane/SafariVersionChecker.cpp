@@ -1,5 +1,7 @@
 #include "pane/SafariVersionChecker.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "platform/Platform.h"
 
 #include <pugixml.hpp>
@@ -33,11 +35,13 @@ bool SafariVersionChecker::needToUpgradeSafari(const std::filesystem::path& meta
 Alert SafariVersionChecker::upgradeAlert()
 {
     const std::string name = kApplicationName;
-    return Alert{AlertStyle::Informational, "Please upgrade " + name,
-        "The version of " + name + " you are currently running is known to have issues with Velmora and other applications. "
-        "There is a new version of " + name + " available via Software Update.\n\n"
-        "Would you like to run Software Update now so you can upgrade " + name + "?\n",
-        {"Launch Software Update\u2026", "Not Now"}};
+    // TRANSLATORS: every %1$s in these two texts is the browser's name.
+    return Alert{AlertStyle::Informational, i18n::format(_("Please upgrade %1$s"), name.c_str()),
+        i18n::format(_("The version of %1$s you are currently running is known to have issues with Velmora and other applications. "
+                       "There is a new version of %1$s available via Software Update.\n\n"
+                       "Would you like to run Software Update now so you can upgrade %1$s?\n"),
+            name.c_str()),
+        {_("Launch Software Update\u2026"), _("Not Now")}};
 }
 
 // static

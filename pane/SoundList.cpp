@@ -1,5 +1,7 @@
 #include "pane/SoundList.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "shared/update/BundleInfo.h"
 
 #include <algorithm>
@@ -35,9 +37,9 @@ std::vector<SoundList::Group> SoundList::groups() const
     theme.erase(std::unique(theme.begin(), theme.end()), theme.end());
     std::erase_if(theme, [&](const std::string& name) { return std::binary_search(own.begin(), own.end(), name); });
     if (!own.empty())
-        groups.push_back({"Velmora's sounds", std::move(own)});
+        groups.push_back({_("Velmora's sounds"), std::move(own)});
     if (!theme.empty())
-        groups.push_back({"Desktop sound theme", std::move(theme)});
+        groups.push_back({_("Desktop sound theme"), std::move(theme)});
     return groups;
 }
 

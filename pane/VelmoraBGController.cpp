@@ -1,5 +1,7 @@
 #include "pane/VelmoraBGController.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "pane/PaneWindow.h"
 #include "pane/SoundList.h"
 #include "pane/feedback/VLHXFeedbackController.h"
@@ -240,12 +242,12 @@ bool VelmoraBGController::canChangeSettings() const
 std::string VelmoraBGController::runStateDescription() const
 {
     if (m_waitingForResponse && m_shouldRun && !isRunning())
-        return "Velmora is starting…";
+        return _("Velmora is starting…");
     if (m_waitingForResponse && !m_shouldRun && isRunning())
-        return "Velmora is stopping…";
+        return _("Velmora is stopping…");
     if (m_waitingForResponse)
-        return "Asking whether Velmora is running…";
-    return isRunning() ? "Velmora is running" : "Velmora is not running";
+        return _("Asking whether Velmora is running…");
+    return isRunning() ? _("Velmora is running") : _("Velmora is not running");
 }
 
 std::string VelmoraBGController::agentPath() const
@@ -268,7 +270,7 @@ void VelmoraBGController::startRunning()
     };
     if (!Platform::current().paneServices().launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption}, ended)) {
         NSLog("could not launch the agent at " + path);
-        setAgentLaunchFailure("The agent, " + path + ", is missing or cannot run. Reinstalling Velmora should bring it back.");
+        setAgentLaunchFailure(i18n::format(_("The agent, %s, is missing or cannot run. Reinstalling Velmora should bring it back."), path.c_str()));
         setShouldRun(false);
         return;
     }
@@ -285,7 +287,8 @@ void VelmoraBGController::agentEnded(int waitStatus)
     m_awaitingAgentStart = false;
     const std::string why = AgentExitStatus::describe(waitStatus);
     NSLog("the agent ended before it started watching: " + why);
-    setAgentLaunchFailure("The agent could not start watching: " + why + ".");
+    // TRANSLATORS: %s says why, such as "it found no session bus (…)".
+    setAgentLaunchFailure(i18n::format(_("The agent could not start watching: %s."), why.c_str()));
     setWaitingForResponse(false);
     setShouldRun(false);
 }

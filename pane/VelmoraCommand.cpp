@@ -1,5 +1,6 @@
 #include "pane/VelmoraCommand.h"
 
+#include "shared/i18n/CommandLineWords.h"
 #include "shared/update/BundleInfo.h"
 #include "shared/update/CheckForUpdatesCommand.h"
 
@@ -26,7 +27,7 @@ namespace {
 
 using Table = IgnoredApplicationsTableViewController;
 
-constexpr const char* kExitCodesText =
+constexpr const char* kExitCodesText = N_(
     "Exit codes:\n"
     "  0  success; for status: the agent is running\n"
     "  1  status: the agent is not running\n"
@@ -40,10 +41,10 @@ constexpr const char* kExitCodesText =
     "  6  the settings file could not be written (a read-only or full disk); nothing changed\n"
     "  7  start: the agent ended before it started watching (no X display, no session bus,\n"
     "     no accessibility bus; the message says which); it is not started at login\n"
-    "  10 check-for-updates: a newer version exists (1 when the check failed)\n";
+    "  10 check-for-updates: a newer version exists (1 when the check failed)\n");
 
 // A command's own help points at the table rather than repeating it.
-constexpr const char* kExitCodesPointer = "Exit codes: see velmora --help.";
+constexpr const char* kExitCodesPointer = N_("Exit codes: see velmora --help.");
 
 // What the hidden completion command lists; see the README.
 constexpr const char* kCompleteCommand = "__complete";
@@ -56,16 +57,16 @@ constexpr const char* kCompleteIgnored = "ignored";
 // What each key does, for `get --help` and `set --help`; its type comes
 // from the domain's table, so the two cannot disagree.
 constexpr std::pair<const char*, const char*> kKeyMeanings[] = {
-    {VelmoraPreferences::kFeedbackSoundVolume, "how loud the sound is"},
-    {VelmoraPreferences::kFeedbackSoundName, "the sound's name, one the settings window lists"},
-    {VelmoraPreferences::kShouldCheckForUpdatesDaily, "look for a newer version once a day"},
-    {VelmoraPreferences::kSnapbackCursor, "put the pointer back after the dialog is answered"},
-    {VelmoraPreferences::kPlaysSoundOnMove, "a sound marks each move"},
-    {VelmoraPreferences::kSnapToAlternateButtonInstead, "the cancel button instead of the default one"},
-    {VelmoraPreferences::kSoundToPlayIndex, "unused: feedbackSoundName names the sound"},
-    {VelmoraPreferences::kIgnoredApps, "the ignored applications (velmora ignore edits it)"},
-    {VelmoraPreferences::kOldIgnoredApps, "the older ignored list, merged into ignoredApps"},
-    {VelmoraPreferences::kCurrentVersion, "the version that last wrote the settings; kept by Velmora itself"},
+    {VelmoraPreferences::kFeedbackSoundVolume, N_("how loud the sound is")},
+    {VelmoraPreferences::kFeedbackSoundName, N_("the sound's name, one the settings window lists")},
+    {VelmoraPreferences::kShouldCheckForUpdatesDaily, N_("look for a newer version once a day")},
+    {VelmoraPreferences::kSnapbackCursor, N_("put the pointer back after the dialog is answered")},
+    {VelmoraPreferences::kPlaysSoundOnMove, N_("a sound marks each move")},
+    {VelmoraPreferences::kSnapToAlternateButtonInstead, N_("the cancel button instead of the default one")},
+    {VelmoraPreferences::kSoundToPlayIndex, N_("unused: feedbackSoundName names the sound")},
+    {VelmoraPreferences::kIgnoredApps, N_("the ignored applications (velmora ignore edits it)")},
+    {VelmoraPreferences::kOldIgnoredApps, N_("the older ignored list, merged into ignoredApps")},
+    {VelmoraPreferences::kCurrentVersion, N_("the version that last wrote the settings; kept by Velmora itself")},
 };
 
 constexpr const char* kBooleanWords[] = {"true", "false", "yes", "no", "on", "off"};
@@ -130,20 +131,18 @@ std::string typeOf(const PreferenceKey& key)
     switch (key.type) {
     case PreferenceType::Boolean:
     case PreferenceType::Flag:
-        return "boolean";
+        // TRANSLATORS: the type of a setting's value in `velmora set --help`.
+        return _("boolean");
     case PreferenceType::Integer:
-        return "whole number";
+        return _("whole number");
     case PreferenceType::Real:
-        if (key.range) {
-            char text[64];
-            std::snprintf(text, sizeof text, "number from %g to %g", key.range->first, key.range->second);
-            return text;
-        }
-        return "number";
+        if (key.range)
+            return i18n::format(_("number from %g to %g"), key.range->first, key.range->second);
+        return _("number");
     case PreferenceType::String:
-        return "text";
+        return _("text");
     case PreferenceType::StringArray:
-        return "comma-separated list";
+        return _("comma-separated list");
     }
     return {};
 }
@@ -156,19 +155,19 @@ std::string keysHelp(KeysListed which)
     size_t width = 0;
     for (const auto* key : keys)
         width = std::max(width, key->name.size());
-    std::string text = "Keys:\n";
+    std::string text = std::string(_("Keys:")) + "\n";
     for (const auto* key : keys) {
         text += "  " + key->name + std::string(width + 2 - key->name.size(), ' ') + typeOf(*key);
         for (const auto& [name, meaning] : kKeyMeanings) {
             if (key->name == name)
-                text += std::string(": ") + meaning;
+                text += std::string(": ") + _(meaning);
         }
         text += "\n";
     }
-    text += "Booleans are true/false, yes/no, on/off or 1/0, in any case.\n";
+    text += std::string(_("Booleans are true/false, yes/no, on/off or 1/0, in any case.")) + "\n";
     if (which == KeysListed::Settable)
-        text += std::string(VelmoraPreferences::kCurrentVersion) + " is kept by Velmora itself and cannot be set.\n";
-    return text + kExitCodesPointer;
+        text += i18n::format(_("%s is kept by Velmora itself and cannot be set."), VelmoraPreferences::kCurrentVersion) + "\n";
+    return text + _(kExitCodesPointer);
 }
 
 // Each sound once: the same name in two folders plays the first one found.
@@ -194,34 +193,35 @@ VelmoraCommand::~VelmoraCommand()
 
 int VelmoraCommand::run(const std::vector<std::string>& arguments)
 {
-    CLI::App app{"Velmora moves the pointer onto the button that answers a new dialog.\n" + m_withoutCommandHelp, "velmora"};
+    CLI::App app{std::string(_("Velmora moves the pointer onto the button that answers a new dialog.")) + "\n" + m_withoutCommandHelp, "velmora"};
+    i18n::translateCommandLineWords(app);
     // Subcommands copy the footer when they are added: they get the pointer,
     // and the table goes on the top level once they are all there.
-    app.footer(kExitCodesPointer);
+    app.footer(_(kExitCodesPointer));
     app.require_subcommand(0, 1);
-    app.set_version_flag("--version", "velmora " + BundleInfo::buildVersion(), "Print the version and exit");
+    app.set_version_flag("--version", "velmora " + BundleInfo::buildVersion(), _("Print the version and exit"));
 
     std::string key, value, name;
-    auto* statusCommand = app.add_subcommand("status", "Say whether the agent runs (it holds its name on the session bus); prints \"running\" or \"not running\"");
-    auto* startCommand = app.add_subcommand("start", "Start the agent and start it at login; waits for its announcement");
-    auto* stopCommand = app.add_subcommand("stop", "Stop the agent and no longer start it at login; waits for it to end");
-    auto* getCommand = app.add_subcommand("get", "Print the value of a setting (a first read stores its default)");
-    getCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain (below)")->required();
+    auto* statusCommand = app.add_subcommand("status", _("Say whether the agent runs (it holds its name on the session bus); prints \"running\" or \"not running\""));
+    auto* startCommand = app.add_subcommand("start", _("Start the agent and start it at login; waits for its announcement"));
+    auto* stopCommand = app.add_subcommand("stop", _("Stop the agent and no longer start it at login; waits for it to end"));
+    auto* getCommand = app.add_subcommand("get", _("Print the value of a setting (a first read stores its default)"));
+    getCommand->add_option("KEY", key, _("a key of the com.brightfen.velmora domain (below)"))->required();
     getCommand->footer(keysHelp(KeysListed::All));
-    auto* setCommand = app.add_subcommand("set", "Store a setting and tell the agent to re-read its settings");
-    setCommand->add_option("KEY", key, "a key of the com.brightfen.velmora domain (below)")->required();
-    setCommand->add_option("VALUE", value, "of the key's type (below)")->required();
+    auto* setCommand = app.add_subcommand("set", _("Store a setting and tell the agent to re-read its settings"));
+    setCommand->add_option("KEY", key, _("a key of the com.brightfen.velmora domain (below)"))->required();
+    setCommand->add_option("VALUE", value, _("of the key's type (below)"))->required();
     setCommand->footer(keysHelp(KeysListed::Settable));
-    auto* ignoreCommand = app.add_subcommand("ignore", "The applications in which the agent never moves the pointer");
+    auto* ignoreCommand = app.add_subcommand("ignore", _("The applications in which the agent never moves the pointer"));
     ignoreCommand->require_subcommand(1);
-    auto* ignoreListCommand = ignoreCommand->add_subcommand("list", "Print the ignored applications: name, entry, and whether it is built in");
-    auto* ignoreAddCommand = ignoreCommand->add_subcommand("add", "Ignore an installed application");
-    ignoreAddCommand->add_option("NAME", name, "its name, its identifier, or the path of its desktop entry")->required();
-    auto* ignoreRemoveCommand = ignoreCommand->add_subcommand("remove", "Stop ignoring an application (built-in entries stay)");
-    ignoreRemoveCommand->add_option("NAME", name, "its name or its entry as `ignore list` prints it")->required();
+    auto* ignoreListCommand = ignoreCommand->add_subcommand("list", _("Print the ignored applications: name, entry, and whether it is built in"));
+    auto* ignoreAddCommand = ignoreCommand->add_subcommand("add", _("Ignore an installed application"));
+    ignoreAddCommand->add_option("NAME", name, _("its name, its identifier, or the path of its desktop entry"))->required();
+    auto* ignoreRemoveCommand = ignoreCommand->add_subcommand("remove", _("Stop ignoring an application (built-in entries stay)"));
+    ignoreRemoveCommand->add_option("NAME", name, _("its name or its entry as `ignore list` prints it"))->required();
 
     auto* checkCommand = app.add_subcommand("check-for-updates",
-        "Ask the vendor's feed for a newer version; exits 0 when up to date, 10 when a newer version exists, 1 on failure");
+        _("Ask the vendor's feed for a newer version; exits 0 when up to date, 10 when a newer version exists, 1 on failure"));
 
     // For shell completion, left out of the help (an empty group hides it).
     std::string listed, valuesKey;
@@ -230,7 +230,8 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
         CLI::IsMember({kCompleteKeys, kCompleteSettableKeys, kCompleteValues, kCompleteSounds, kCompleteIgnored}));
     completeCommand->add_option("KEY", valuesKey);
 
-    app.footer(kExitCodesText);
+    app.footer(_(kExitCodesText));
+    i18n::translateSubcommandHeadings(app);
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -309,7 +310,7 @@ bool VelmoraCommand::ensureDesktop()
     if (m_desktopProvider)
         m_desktop = m_desktopProvider();
     if (!m_desktop) {
-        m_err << "velmora: no desktop session to reach the agent and its settings on (is this a desktop login, with a session bus?)\n";
+        m_err << "velmora: " << _("no desktop session to reach the agent and its settings on (is this a desktop login, with a session bus?)") << "\n";
         return false;
     }
     m_scopedDesktop = std::make_unique<ScopedPlatform>(*m_desktop);
@@ -349,14 +350,14 @@ bool VelmoraCommand::checkCanRun()
 {
     auto& controller = m_pane.prefsController();
     if (!controller.accessibilityAPIIsRunning()) {
-        m_err << "velmora: accessibility is switched off, so the agent cannot watch any application.\n"
+        m_err << "velmora: " << _("accessibility is switched off, so the agent cannot watch any application.") << "\n"
               << controller.accessibilityInstructions() << "\n";
         if (controller.showUniversalAccess())
-            m_err << "The desktop's accessibility settings have been opened.\n";
+            m_err << _("The desktop's accessibility settings have been opened.") << "\n";
         return false;
     }
     if (!controller.canRun()) {
-        m_err << "velmora: the desktop toolkit (GTK 3 or later) is missing or too old to run the agent.\n";
+        m_err << "velmora: " << _("the desktop toolkit (GTK 3 or later) is missing or too old to run the agent.") << "\n";
         return false;
     }
     return true;
@@ -366,8 +367,10 @@ bool VelmoraCommand::writesFailedSince(int failedBefore)
 {
     if (m_pane.prefsController().failedPreferenceWrites() == failedBefore)
         return false;
-    m_err << "velmora: the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
-             "nothing changed. Is the disk full or the folder read-only?\n";
+    m_err << "velmora: "
+          << _("the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
+               "nothing changed. Is the disk full or the folder read-only?")
+          << "\n";
     return true;
 }
 
@@ -397,22 +400,25 @@ int VelmoraCommand::start()
         return kExitRefused;
     const std::string agent = controller.agentPath();
     if (!Platform::current().application().fileExists(agent)) {
-        m_err << "velmora: the agent is not installed at " << agent << "\n";
+        m_err << "velmora: " << i18n::format(_("the agent is not installed at %s"), agent.c_str()) << "\n";
         return kExitRefused;
     }
     controller.setShouldRun(true);
     if (!controller.agentLaunchFailure().empty()) {
-        m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
+        m_err << "velmora: " << _("could not start the agent.") << " " << controller.agentLaunchFailure() << "\n";
         return kExitRefused;
     }
     const bool answered = waitForAnswer(kAgentAnswerTimeout);
     if (!controller.agentLaunchFailure().empty()) {
-        m_err << "velmora: could not start the agent. " << controller.agentLaunchFailure() << "\n";
+        m_err << "velmora: " << _("could not start the agent.") << " " << controller.agentLaunchFailure() << "\n";
         return kExitAgentEnded;
     }
     if (!answered || !controller.isRunning()) {
-        m_err << "velmora: the agent did not announce itself within " << kAgentAnswerTimeout
-              << " seconds; it is not started at login (`velmora start` again adds it once the agent runs)\n";
+        m_err << "velmora: "
+              << i18n::format(_("the agent did not announce itself within %g seconds; it is not started at login "
+                                "(`velmora start` again adds it once the agent runs)"),
+                     double(kAgentAnswerTimeout))
+              << "\n";
         return kExitNoAnswer;
     }
     warnOfBuildFolderLoginItem(agent);
@@ -426,8 +432,11 @@ void VelmoraCommand::warnOfBuildFolderLoginItem(const std::string& agent)
     const std::filesystem::path folder = std::filesystem::path(agent).parent_path();
     if (!Platform::current().application().fileExists((folder / "CMakeCache.txt").string()))
         return;
-    m_err << "velmora: at login this starts the agent in the build folder " << folder.string()
-          << ", which stops working once that folder is moved or deleted (install the package to keep it)\n";
+    m_err << "velmora: "
+          << i18n::format(_("at login this starts the agent in the build folder %s, which stops working once that folder is "
+                            "moved or deleted (install the package to keep it)"),
+                 folder.c_str())
+          << "\n";
 }
 
 int VelmoraCommand::stop()
@@ -445,7 +454,7 @@ int VelmoraCommand::stop()
         return kExitRefused;
     controller.setShouldRun(false);
     if (!waitForAnswer(kAgentAnswerTimeout) || controller.isRunning()) {
-        m_err << "velmora: the agent did not confirm that it quit within " << kAgentAnswerTimeout << " seconds\n";
+        m_err << "velmora: " << i18n::format(_("the agent did not confirm that it quit within %g seconds"), double(kAgentAnswerTimeout)) << "\n";
         return kExitNoAnswer;
     }
     m_out << "not running\n";
@@ -457,7 +466,10 @@ int VelmoraCommand::get(const std::string& keyName)
     auto& controller = m_pane.prefsController();
     const auto* key = VelmoraPreferences::keyNamed(keyName);
     if (!key) {
-        m_err << "velmora: \"" << keyName << "\" is not a key of " << VelmoraPreferences::kDomain << "; the keys are " << knownKeys(KeysListed::All) << "\n";
+        m_err << "velmora: "
+              << i18n::format(_("\"%s\" is not a key of %s; the keys are %s"), keyName.c_str(), VelmoraPreferences::kDomain,
+                     knownKeys(KeysListed::All).c_str())
+              << "\n";
         return kExitUsage;
     }
     // A settings property stores its default at the first read, as the window does.
@@ -473,14 +485,17 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 {
     auto& controller = m_pane.prefsController();
     if (const auto* key = VelmoraPreferences::keyNamed(keyName); key && isKeptByVelmora(*key)) {
-        m_err << "velmora: \"" << keyName << "\" is kept by Velmora itself (the version that last wrote the settings) and cannot be set\n";
+        m_err << "velmora: "
+              << i18n::format(_("\"%s\" is kept by Velmora itself (the version that last wrote the settings) and cannot be set"),
+                     keyName.c_str())
+              << "\n";
         return kExitRefused;
     }
     auto coercion = VelmoraPreferences::valueFromText(keyName, text);
     if (!coercion.value) {
         m_err << "velmora: " << coercion.error;
         if (!VelmoraPreferences::keyNamed(keyName))
-            m_err << "; the keys are " << knownKeys(KeysListed::Settable);
+            m_err << i18n::format(_("; the keys are %s"), knownKeys(KeysListed::Settable).c_str());
         m_err << "\n";
         return kExitUsage;
     }
@@ -489,10 +504,10 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
     if (keyName == VelmoraPreferences::kFeedbackSoundName) {
         const auto sounds = soundNames();
         if (std::find(sounds.begin(), sounds.end(), text) == sounds.end()) {
-            m_err << "velmora: there is no sound named \"" << text << "\"; the sounds are ";
+            std::string names;
             for (size_t i = 0; i < sounds.size(); ++i)
-                m_err << (i ? ", " : "") << sounds[i];
-            m_err << "\n";
+                names += (i ? ", " : "") + sounds[i];
+            m_err << "velmora: " << i18n::format(_("there is no sound named \"%s\"; the sounds are %s"), text.c_str(), names.c_str()) << "\n";
             return kExitUsage;
         }
     }
@@ -568,23 +583,24 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
         path = finder.absolutePathForAppBundleWithIdentifier(name);
     if (!path)
         path = finder.fullPathForApplication(name);
-    constexpr const char* kInstalledMeans = " (a desktop entry in an applications folder, or a program on PATH)";
+    // TRANSLATORS: %s is a path; the parenthesis says what counts as installed.
+    constexpr const char* kNotInstalled = N_("%s is not an installed application (a desktop entry in an applications folder, or a program on PATH)");
     if (!path) {
         std::error_code error;
         if (name.find('/') != std::string::npos && std::filesystem::exists(name, error))
-            m_err << "velmora: " << name << " is not an installed application" << kInstalledMeans << "\n";
+            m_err << "velmora: " << i18n::format(_(kNotInstalled), name.c_str()) << "\n";
         else
-            m_err << "velmora: no installed application \"" << name << "\"\n";
+            m_err << "velmora: " << i18n::format(_("no installed application \"%s\""), name.c_str()) << "\n";
         return kExitRefused;
     }
     auto& table = m_pane.ignoredAppsController();
     if (!table.entryForPath(*path)) {
         if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
-            m_err << "velmora: " << *path << " has no identifier to put on the list\n";
+            m_err << "velmora: " << i18n::format(_("%s has no identifier to put on the list"), path->c_str()) << "\n";
         else if (finder.isBundleAtPath(*path))
-            m_err << "velmora: the identifier of " << *path << " is not text the settings file can hold\n";
+            m_err << "velmora: " << i18n::format(_("the identifier of %s is not text the settings file can hold"), path->c_str()) << "\n";
         else
-            m_err << "velmora: " << *path << " is not an installed application" << kInstalledMeans << "\n";
+            m_err << "velmora: " << i18n::format(_(kNotInstalled), path->c_str()) << "\n";
         return kExitRefused;
     }
     // Whether it was added or found on the list, it is decided under the
@@ -594,9 +610,9 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
     if (writesFailedSince(failedBefore))
         return kExitNotWritten;
     if (added)
-        m_out << "ignoring " << finder.displayNameAtPath(*path) << "\n";
+        m_out << i18n::format(_("ignoring %s"), finder.displayNameAtPath(*path).c_str()) << "\n";
     else
-        m_out << finder.displayNameAtPath(*path) << " is already ignored\n";
+        m_out << i18n::format(_("%s is already ignored"), finder.displayNameAtPath(*path).c_str()) << "\n";
     return kExitSuccess;
 }
 
@@ -625,13 +641,13 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
         // but it is on the list all the same.
         const auto& builtIn = Table::immutableApps();
         if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; })) {
-            m_err << "velmora: \"" << name << "\" is built into the list of ignored applications and cannot be removed\n";
+            m_err << "velmora: " << i18n::format(_("\"%s\" is built into the list of ignored applications and cannot be removed"), name.c_str()) << "\n";
             return kExitRefused;
         }
         // So has an entry whose application was removed since.
         const auto stored = storedIgnoreEntries();
         if (std::find(stored.begin(), stored.end(), name) == stored.end() || !table.removeEntry(name)) {
-            m_err << "velmora: \"" << name << "\" is not on the list of ignored applications\n";
+            m_err << "velmora: " << i18n::format(_("\"%s\" is not on the list of ignored applications"), name.c_str()) << "\n";
             return kExitRefused;
         }
         return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;

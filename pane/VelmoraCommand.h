@@ -4,6 +4,7 @@
 #include "pane/VelmoraPref.h"
 
 #include "platform/Platform.h"
+#include "shared/i18n/Gettext.h"
 
 #include <functional>
 #include <iosfwd>
@@ -101,7 +102,7 @@ private:
     std::ostream& m_out; // not owned
     std::ostream& m_err; // not owned
     DesktopProvider m_desktopProvider;
-    std::string m_withoutCommandHelp{"Without a command, prints this help."};
+    std::string m_withoutCommandHelp{_("Without a command, prints this help.")};
     // The controllers go before the desktop they use.
     std::unique_ptr<Platform> m_desktop;
     std::unique_ptr<ScopedPlatform> m_scopedDesktop;

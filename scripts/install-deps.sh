@@ -11,6 +11,8 @@ packages=(
   scdoc
   # The zsh completion's test drives a real zsh.
   zsh
+  # The message catalogues: msgfmt at build time, xgettext for `make pot`.
+  gettext
   libglib2.0-dev libpugixml-dev libcurl4-openssl-dev
   # The settings window.
   libgtkmm-3.0-dev

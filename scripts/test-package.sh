@@ -34,6 +34,7 @@ readonly kFiles=(
   /usr/share/doc/velmora/copyright
   /usr/share/doc/velmora/changelog.Debian.gz
   /usr/share/metainfo/com.brightfen.velmora.metainfo.xml
+  /usr/share/locale/de/LC_MESSAGES/velmora.mo
 )
 
 failures=0
@@ -242,6 +243,11 @@ check "velmora --help" sh -c '/usr/bin/velmora --help | grep -q "^Usage: velmora
 check "VelmoraBG --help" sh -c '/usr/bin/VelmoraBG --help | grep -q "VelmoraBG"'
 check "VelmoraBG plays the installed demo" sh -c \
   '/usr/bin/VelmoraBG --demo --speed 0 | head -n1 | grep -q "^Demo desktop: /usr/share/velmora/demo/scenario.json"'
+# Outside a build folder the programs take the installed catalogues.
+check "velmora --help in German" sh -c 'LC_ALL=C.UTF-8 LANGUAGE=de /usr/bin/velmora --help | grep -q "^Aufruf: velmora"'
+check "the installed launcher says what it does in German" grep -q '^Comment\[de\]=' "$kDesktopEntry"
+check "VelmoraBG's first line in German" sh -c \
+  'LC_ALL=C.UTF-8 LANGUAGE=de /usr/bin/VelmoraBG --demo --speed 0 | head -n1 | grep -q "^Demo-Desktop: /usr/share/velmora/demo/scenario.json"'
 check "velmora's help opens the installed user guide" grep -qF /usr/share/doc/velmora/user-guide.html /usr/bin/velmora
 
 # On a private X server, session bus and accessibility bus.

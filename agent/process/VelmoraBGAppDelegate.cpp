@@ -1,5 +1,7 @@
 #include "agent/process/VelmoraBGAppDelegate.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "agent/process/OldBGAppKiller.h"
 #include "agent/process/PreffPaneCommunicator.h"
 #include "agent/snapping/AppsObservers.h"
@@ -70,11 +72,12 @@ void VelmoraBGAppDelegate::logWhatIsWatched()
     // user starting it from a terminal must learn at once, with the remedy.
     auto& platform = Platform::current();
     if (platform.accessibility().isAPIEnabled())
-        NSLog("Accessibility: on");
+        // TRANSLATORS: one of the agent's first lines on its terminal.
+        NSLog(_("Accessibility: on"));
     else
-        NSLog("Accessibility: off: no application can be watched until it is on. " + platform.paneServices().accessibilityInstructions());
+        NSLog(std::string(_("Accessibility: off: no application can be watched until it is on.")) + " " + platform.paneServices().accessibilityInstructions());
     const size_t watched = m_appsObservers->appsObservers().size();
-    NSLog("Watching " + std::to_string(watched) + (watched == 1 ? " application" : " applications"));
+    NSLog(i18n::format(ngettext("Watching %zu application", "Watching %zu applications", watched), watched));
 }
 
 } // namespace velmora

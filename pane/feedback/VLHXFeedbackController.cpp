@@ -1,5 +1,7 @@
 #include "pane/feedback/VLHXFeedbackController.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "pane/feedback/FeedbackWindow.h"
 #include "pane/feedback/NetworkReachability.h"
 #include "pane/feedback/UserAccountCard.h"
@@ -35,7 +37,25 @@ size_t startOfSecondLine(const std::string& text)
     return newline == std::string::npos ? text.size() : newline + 1;
 }
 
-constexpr const char* kTemplates =
+// The English texts of the strings table (resources/HXFeedbackProvider.plist),
+// marked here because xgettext does not read property lists: localizedString()
+// translates whatever text the table holds.
+[[maybe_unused]] constexpr const char* kStringsTableTexts[] = {
+    // TRANSLATORS: the feedback window's title; %@ is the program's name.
+    N_("%@ Feedback"),
+    N_("The feedback server cannot be reached"),
+    // TRANSLATORS: %@ is the feedback server's host name.
+    N_("%@ cannot be reached from this computer right now, so your report may not arrive. You can try to send it anyway."),
+    N_("Proceed Anyway"),
+    N_("Feedback cannot be sent to this address"),
+    // TRANSLATORS: %@ is the configured feedback address.
+    N_("The feedback address %@ does not begin with https://. A report is sent only over an encrypted connection, so nothing will be sent there."),
+    N_("Cancel"),
+};
+
+// TRANSLATORS: the feedback form's three templates, separated by "--" lines;
+// keep each question on its own line, the blank lines, "1. " and the "--" lines.
+constexpr const char* kTemplates = N_(
     "What went wrong?\n"
     "\n"
     "\n"
@@ -53,7 +73,7 @@ constexpr const char* kTemplates =
     "What do you need help with?\n"
     "\n"
     "\n"
-    "What have you tried so far?\n";
+    "What have you tried so far?\n");
 
 } // namespace
 
@@ -80,7 +100,7 @@ void VLHXFeedbackController::showFeedbackWithBugDetails(const std::optional<std:
     std::optional<std::string> url = postURL();
     if (!url) {
         Platform::current().alerts().runModal(Alert{AlertStyle::Critical, localizedString("Feedback Address Not Secure"),
-            stringWithFormat(localizedString("Insecure Address Explanation"), *configured), {"OK"}});
+            stringWithFormat(localizedString("Insecure Address Explanation"), *configured), {_("OK")}});
         return;
     }
     std::optional<NetworkReachability::Host> host = NetworkReachability::hostOfURL(*url);
@@ -157,7 +177,7 @@ std::string VLHXFeedbackController::localizedString(const std::string& key)
     std::optional<Value::Dictionary> table = store.read(kStringsTable);
     if (table) {
         if (const std::string* text = valueForKey(*table, key).string())
-            return *text;
+            return _(text->c_str());
     }
     return key;
 }
@@ -174,7 +194,7 @@ std::string VLHXFeedbackController::stringWithFormat(const std::string& format, 
 // static
 std::string VLHXFeedbackController::templateText()
 {
-    return kTemplates;
+    return _(kTemplates);
 }
 
 VLHXFeedbackController::VLHXFeedbackController()
@@ -354,7 +374,7 @@ void VLHXFeedbackController::postFeedback(const std::optional<std::string>& syst
 
 void VLHXFeedbackController::connectionDidFinishLoading(URLConnection&)
 {
-    displayAlertMessage("Thank you for your feedback!", "Your feedback has been sent.", AlertStyle::Informational);
+    displayAlertMessage(_("Thank you for your feedback!"), _("Your feedback has been sent."), AlertStyle::Informational);
 }
 
 void VLHXFeedbackController::connectionDidFailWithError(URLConnection&, const NSError& error)
@@ -365,7 +385,7 @@ void VLHXFeedbackController::connectionDidFailWithError(URLConnection&, const NS
 void VLHXFeedbackController::sendingFailed(const NSError& error)
 {
     NSLog("-[HXFeedback connection:didFailWithError:" + error.description() + "]");
-    displayAlertMessage("An Error Occured", "There was a problem sending your feedback.  Please try again at another time",
+    displayAlertMessage(_("An Error Occured"), _("There was a problem sending your feedback.  Please try again at another time"),
         AlertStyle::Informational);
 }
 
@@ -373,7 +393,7 @@ void VLHXFeedbackController::displayAlertMessage(const std::string& message, con
 {
     setProgressAnimating(false);
     m_alertRunning = true;
-    Platform::current().alerts().runModal(Alert{style, message, informativeText, {"OK"}});
+    Platform::current().alerts().runModal(Alert{style, message, informativeText, {_("OK")}});
     m_alertRunning = false;
     if (m_keptForAlert) {
         // Closed while the alert was up: nothing is left to do but go.

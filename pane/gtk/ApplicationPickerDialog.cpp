@@ -1,5 +1,7 @@
 #include "pane/gtk/ApplicationPickerDialog.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include <giomm/appinfo.h>
 #include <giomm/themedicon.h>
 #include <gio/gdesktopappinfo.h>
@@ -20,8 +22,8 @@ ApplicationPickerDialog::ApplicationPickerDialog(Gtk::Window& parent, const std:
     m_message.set_line_wrap(true);
     m_message.set_max_width_chars(50);
     m_message.set_xalign(0);
-    m_search.set_placeholder_text("Search applications");
-    m_search.get_accessible()->set_name("Search applications");
+    m_search.set_placeholder_text(_("Search applications"));
+    m_search.get_accessible()->set_name(_("Search applications"));
     // At each keystroke: the list is short enough, and the selection must
     // follow what is typed before the prompt is pressed.
     m_search.signal_changed().connect(sigc::mem_fun(*this, &ApplicationPickerDialog::on_search_changed));
@@ -38,11 +40,11 @@ ApplicationPickerDialog::ApplicationPickerDialog(Gtk::Window& parent, const std:
     iconColumn->pack_start(*iconRenderer, false);
     iconColumn->add_attribute(iconRenderer->property_gicon(), m_columns.icon);
     m_list.append_column(*iconColumn);
-    m_list.append_column("Application", m_columns.name);
+    m_list.append_column(_("Application"), m_columns.name);
     m_list.set_headers_visible(false);
     m_list.set_enable_search(false); // the search field above does it
     m_list.get_selection()->set_mode(Gtk::SELECTION_MULTIPLE);
-    m_list.get_accessible()->set_name("Applications");
+    m_list.get_accessible()->set_name(_("Applications"));
     m_list.signal_row_activated().connect([this](const Gtk::TreeModel::Path&, Gtk::TreeViewColumn*) { response(Gtk::RESPONSE_ACCEPT); });
     m_scroller.add(m_list);
     m_scroller.set_vexpand(true);
@@ -55,7 +57,7 @@ ApplicationPickerDialog::ApplicationPickerDialog(Gtk::Window& parent, const std:
     content->pack_start(m_message, Gtk::PACK_SHRINK);
     content->pack_start(m_search, Gtk::PACK_SHRINK);
     content->pack_start(m_scroller, Gtk::PACK_EXPAND_WIDGET);
-    add_button("Cancel", Gtk::RESPONSE_CANCEL);
+    add_button(_("Cancel"), Gtk::RESPONSE_CANCEL);
     add_button(prompt, Gtk::RESPONSE_ACCEPT);
     set_default_response(Gtk::RESPONSE_ACCEPT);
     signal_response().connect(sigc::mem_fun(*this, &ApplicationPickerDialog::on_response));

@@ -1,5 +1,7 @@
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include <gtkmm/cellrendererpixbuf.h>
 
 #include <giomm/themedicon.h>
@@ -27,7 +29,7 @@ Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
 } // namespace
 
 IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsTableViewController& controller)
-    : Gtk::Dialog("Ignored Applications", parent, true)
+    : Gtk::Dialog(_("Ignored Applications"), parent, true)
     , m_controller(controller)
     , m_rows(Gtk::ListStore::create(m_columns))
 {
@@ -40,9 +42,9 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     iconColumn->pack_start(*iconRenderer, false);
     iconColumn->add_attribute(iconRenderer->property_gicon(), m_columns.icon);
     m_table.append_column(*iconColumn);
-    m_table.append_column("Application", m_columns.name);
+    m_table.append_column(_("Application"), m_columns.name);
     m_table.set_headers_visible(false);
-    m_table.get_accessible()->set_name("Ignored applications");
+    m_table.get_accessible()->set_name(_("Ignored applications"));
     m_table.get_selection()->signal_changed().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_selection_changed));
     m_scroller.add(m_table);
     m_scroller.set_vexpand(true);
@@ -51,7 +53,7 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     m_message.set_line_wrap(true);
     m_message.set_xalign(0);
     m_message.set_max_width_chars(50);
-    m_message.get_accessible()->set_name("Why it stays");
+    m_message.get_accessible()->set_name(_("Why it stays"));
 
     m_add.signal_clicked().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_add_clicked));
     m_remove.signal_clicked().connect(sigc::mem_fun(*this, &IgnoredApplicationsSheet::on_remove_clicked));
@@ -61,7 +63,7 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     Gtk::Box* content = get_content_area();
     content->set_spacing(8);
     content->set_border_width(12);
-    m_placeholder.set_text("No applications are ignored.\nChoose Add… to pick one.");
+    m_placeholder.set_text(_("No applications are ignored.\nChoose Add… to pick one."));
     m_placeholder.set_justify(Gtk::JUSTIFY_CENTER);
     m_placeholder.get_style_context()->add_class("dim-label");
     m_placeholder.set_no_show_all(true);
@@ -70,7 +72,7 @@ IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredA
     content->pack_start(m_tableArea, Gtk::PACK_EXPAND_WIDGET);
     content->pack_start(m_message, Gtk::PACK_SHRINK);
     content->pack_start(m_buttons, Gtk::PACK_SHRINK);
-    add_button("Done", Gtk::RESPONSE_CLOSE);
+    add_button(_("Done"), Gtk::RESPONSE_CLOSE);
     signal_response().connect([this](int) { hide(); });
     show_all_children();
 
@@ -124,8 +126,8 @@ void IgnoredApplicationsSheet::on_add_clicked()
         m_chooser->present();
         return;
     }
-    m_chooser = std::make_unique<ApplicationPickerDialog>(*this, Controller::kChooserTitle, Controller::kChooserPrompt,
-        Controller::kChooserMessage, [this](const std::vector<std::string>& paths) { m_controller.addApplicationsAtPaths(paths); });
+    m_chooser = std::make_unique<ApplicationPickerDialog>(*this, _(Controller::kChooserTitle), _(Controller::kChooserPrompt),
+        _(Controller::kChooserMessage), [this](const std::vector<std::string>& paths) { m_controller.addApplicationsAtPaths(paths); });
     m_chooser->signal_hide().connect([this] {
         // The dialog goes once its own signal has returned.
         Glib::signal_idle().connect_once([this] { m_chooser.reset(); });

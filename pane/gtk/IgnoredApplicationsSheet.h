@@ -54,8 +54,8 @@ private:
     Gtk::Label m_placeholder; // over the table while it is empty
     Gtk::Label m_message;
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 6};
-    Gtk::Button m_add{"Add…"};
-    Gtk::Button m_remove{"Remove"};
+    Gtk::Button m_add{_("Add…")};
+    Gtk::Button m_remove{_("Remove")};
     std::unique_ptr<ApplicationPickerDialog> m_chooser; // while it is open
     bool m_reloading{false};
     std::vector<NotificationObservation> m_observations;

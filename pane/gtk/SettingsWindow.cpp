@@ -52,7 +52,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     set_icon_name("velmora");
 
     // The run switch and what it reports.
-    name(m_runSwitch, "Run Velmora");
+    name(m_runSwitch, _("Run Velmora"));
     m_runLabel.set_mnemonic_widget(m_runSwitch);
     m_status.set_xalign(0);
     m_runLabel.set_xalign(0);
@@ -89,9 +89,9 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_settings.attach(m_accessibilityInstructions, 0, 2);
     m_settings.attach(m_accessibilityButton, 1, 2);
     int row = 3;
-    for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, "Snap to the Cancel button instead"},
-                                 {&m_snapBackSwitch, "Snap back after the dialog closes"},
-                                 {&m_soundSwitch, "Play a sound on each snap"}}) {
+    for (auto [control, text] : {std::pair<Gtk::Switch*, const char*>{&m_alternateSwitch, _("Snap to the Cancel button instead")},
+                                 {&m_snapBackSwitch, _("Snap back after the dialog closes")},
+                                 {&m_soundSwitch, _("Play a sound on each snap")}}) {
         addLabel(text, row).set_mnemonic_widget(*control);
         name(*control, text);
         control->set_halign(Gtk::ALIGN_START);
@@ -105,19 +105,19 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_snapBackUnavailable.set_max_width_chars(48);
     m_snapBackUnavailable.set_xalign(0);
     m_snapBackUnavailable.get_style_context()->add_class("dim-label");
-    addLabel("Sound", row).set_mnemonic_widget(m_soundChooser);
-    name(m_soundChooser, "Sound");
+    addLabel(_("Sound"), row).set_mnemonic_widget(m_soundChooser);
+    name(m_soundChooser, _("Sound"));
     m_settings.attach(m_soundChooser, 1, row++);
-    addLabel("Volume", row).set_mnemonic_widget(m_volume);
-    name(m_volume, "Volume");
+    addLabel(_("Volume"), row).set_mnemonic_widget(m_volume);
+    name(m_volume, _("Volume"));
     m_volume.set_range(0.0, 1.0);
     m_volume.set_increments(0.05, 0.1);
     m_volume.set_draw_value(false);
     m_volume.set_size_request(200, -1);
     m_settings.attach(m_volume, 1, row++);
     m_volume.signal_value_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_volume_changed));
-    addLabel("Check for updates daily", row).set_mnemonic_widget(m_dailyUpdatesSwitch);
-    name(m_dailyUpdatesSwitch, "Check for updates daily");
+    addLabel(_("Check for updates daily"), row).set_mnemonic_widget(m_dailyUpdatesSwitch);
+    name(m_dailyUpdatesSwitch, _("Check for updates daily"));
     m_dailyUpdatesSwitch.set_halign(Gtk::ALIGN_START);
     m_settings.attach(m_dailyUpdatesSwitch, 1, row++);
 
@@ -139,8 +139,8 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     m_feedbackLink.set_can_focus(false);
     m_feedbackLink.set_width_chars(60);
     m_feedbackLink.set_icon_from_icon_name("mail-send-symbolic", Gtk::ENTRY_ICON_SECONDARY);
-    m_feedbackLink.set_icon_tooltip_text("Write to the vendor", Gtk::ENTRY_ICON_SECONDARY);
-    name(m_feedbackLink, "Feedback e-mail");
+    m_feedbackLink.set_icon_tooltip_text(_("Write to the vendor"), Gtk::ENTRY_ICON_SECONDARY);
+    name(m_feedbackLink, _("Feedback e-mail"));
     m_feedbackLink.signal_icon_press().connect(sigc::mem_fun(*this, &SettingsWindow::on_feedback_link_icon_pressed));
     m_version.set_xalign(1);
 
@@ -162,19 +162,19 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     bind(c, {"runStateDescription"}, [this] { m_status.set_text(controller().runStateDescription()); });
     bind(c, {"accessibilityAPIIsRunning"}, [this] {
         const bool off = !controller().accessibilityAPIIsRunning();
-        m_accessibilityInstructions.set_text(off ? "Support for assistive technologies is off: Velmora cannot see dialogs." : "");
+        m_accessibilityInstructions.set_text(off ? _("Support for assistive technologies is off: Velmora cannot see dialogs.") : "");
         m_accessibilityInstructions.set_tooltip_text(off ? controller().accessibilityInstructions() : "");
         m_accessibilityInstructions.set_visible(off);
         m_accessibilityButton.set_visible(off);
     });
     bind(c, {"failedPreferenceWrites"}, [this] {
         if (controller().failedPreferenceWrites() > 0)
-            showNotice("Velmora could not save the change",
-                "Its settings file (in ~/.config/velmora) could not be written: is the disk full or the folder read-only?");
+            showNotice(_("Velmora could not save the change"),
+                _("Its settings file (in ~/.config/velmora) could not be written: is the disk full or the folder read-only?"));
     });
     bind(c, {"agentLaunchFailure"}, [this] {
         if (!controller().agentLaunchFailure().empty())
-            showNotice("Velmora could not start its agent", controller().agentLaunchFailure());
+            showNotice(_("Velmora could not start its agent"), controller().agentLaunchFailure());
     });
     bindSettingSwitch(m_alternateSwitch, "snapsToAlternateButton");
     bindSettingSwitch(m_snapBackSwitch, "snapsBackAfterDismiss");
@@ -207,7 +207,9 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
         [this] {
             // Labelled, so that a list of one reads as what it is.
             auto& ignored = m_pane.ignoredAppsController();
-            m_ignoredSummary.set_text(std::string("Ignored: ") + (ignored.numberOfRows() == 0 ? "none" : ignored.ignoredAppsNames()));
+            // TRANSLATORS: the summary line under the ignored applications' button; %s is "none" or their names.
+            m_ignoredSummary.set_text(i18n::format(_("Ignored: %s"),
+                ignored.numberOfRows() == 0 ? C_("ignored applications", "none") : ignored.ignoredAppsNames().c_str()));
         });
 
     m_pane.setWindow(this);
@@ -350,10 +352,10 @@ void SettingsWindow::on_volume_changed()
 void SettingsWindow::on_accessibility_clicked()
 {
     if (!controller().showUniversalAccess())
-        showNotice("This desktop has no accessibility settings Velmora knows",
-            "Switch assistive technologies on from a terminal:\n"
-            "gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
-            "then log out and in again. The user guide (Help) says more.");
+        showNotice(_("This desktop has no accessibility settings Velmora knows"),
+            _("Switch assistive technologies on from a terminal:\n"
+              "gsettings set org.gnome.desktop.interface toolkit-accessibility true\n"
+              "then log out and in again. The user guide (Help) says more."));
 }
 
 void SettingsWindow::on_ignored_clicked()
@@ -366,11 +368,11 @@ void SettingsWindow::on_ignored_clicked()
 void SettingsWindow::on_test_clicked()
 {
     // A sheet over the window: the answer is dropped.
-    m_testAlert = std::make_unique<Gtk::MessageDialog>(*this, kTestAlertTitle, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_NONE, true);
-    m_testAlert->set_title(kTestAlertTitle);
-    m_testAlert->set_secondary_text(kTestAlertMessage);
-    m_testAlert->add_button("Cancel", Gtk::RESPONSE_CANCEL);
-    m_testAlert->add_button("OK", Gtk::RESPONSE_OK);
+    m_testAlert = std::make_unique<Gtk::MessageDialog>(*this, _(kTestAlertTitle), false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_NONE, true);
+    m_testAlert->set_title(_(kTestAlertTitle));
+    m_testAlert->set_secondary_text(_(kTestAlertMessage));
+    m_testAlert->add_button(_("Cancel"), Gtk::RESPONSE_CANCEL);
+    m_testAlert->add_button(_("OK"), Gtk::RESPONSE_OK);
     m_testAlert->set_default_response(Gtk::RESPONSE_OK);
     showWithoutNestedLoop(m_testAlert);
 }
@@ -393,15 +395,15 @@ void SettingsWindow::on_updates_clicked()
 void SettingsWindow::on_help_clicked()
 {
     if (!controller().helpButton())
-        showNotice("Velmora could not open its user guide",
-            "No web browser is set to open it. It is a web page: " + VelmoraBGController::userGuidePath());
+        showNotice(_("Velmora could not open its user guide"),
+            i18n::format(_("No web browser is set to open it. It is a web page: %s"), VelmoraBGController::userGuidePath().c_str()));
 }
 
 void SettingsWindow::on_website_clicked()
 {
     if (!controller().visitWebsite())
-        showNotice("Velmora could not open its web site",
-            std::string("No web browser is set to open it. Its address is ") + VelmoraBGController::kWebsiteURL);
+        showNotice(_("Velmora could not open its web site"),
+            i18n::format(_("No web browser is set to open it. Its address is %s"), VelmoraBGController::kWebsiteURL));
 }
 
 void SettingsWindow::showNotice(const std::string& title, const std::string& message)
@@ -428,8 +430,8 @@ void SettingsWindow::showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& 
 void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const GdkEventButton*)
 {
     if (!Platform::current().workspace().openURL(controller().feedbackMailLink()))
-        showNotice("Velmora could not start a mail",
-            std::string("No mail program is set to open it. The address is ") + VelmoraBGController::kFeedbackAddress);
+        showNotice(_("Velmora could not start a mail"),
+            i18n::format(_("No mail program is set to open it. The address is %s"), VelmoraBGController::kFeedbackAddress));
 }
 
 void SettingsWindow::on_feedback_clicked()

@@ -7,6 +7,7 @@
 #include "pane/gtk/PulsingButton.h"
 #include "pane/gtk/SoundChooser.h"
 #include "pane/gtk/VerticallyAlignedLabel.h"
+#include "shared/i18n/Gettext.h"
 #include "shared/update/UpdateChecker.h"
 
 #include <giomm/filemonitor.h>
@@ -35,8 +36,8 @@ namespace velmora {
 class SettingsWindow final : public Gtk::Window, public PaneWindow {
 public:
     static constexpr const char* kTitle = "Velmora";
-    static constexpr const char* kTestAlertTitle = "This is a test";
-    static constexpr const char* kTestAlertMessage = "If this were an actual dialog, you would have to make a choice now.";
+    static constexpr const char* kTestAlertTitle = N_("This is a test");
+    static constexpr const char* kTestAlertMessage = N_("If this were an actual dialog, you would have to make a choice now.");
 
     // `pane` (not owned) outlives the window.
     explicit SettingsWindow(VelmoraPref& pane);
@@ -102,11 +103,11 @@ private:
     Gtk::Box m_layout{Gtk::ORIENTATION_VERTICAL, 12};
     Gtk::Box m_runRow{Gtk::ORIENTATION_HORIZONTAL, 12}; // the switch and what it reports
     Gtk::Switch m_runSwitch;
-    Gtk::Label m_runLabel{"Run Velmora"};
+    Gtk::Label m_runLabel{_("Run Velmora")};
     Gtk::Label m_status;
     Gtk::Label m_moveRefused; // why the agent cannot snap on this desktop, where it cannot
     Gtk::Label m_accessibilityInstructions;
-    Gtk::Button m_accessibilityButton{"Open Accessibility Settings"};
+    Gtk::Button m_accessibilityButton{_("Open Accessibility Settings")};
     Gtk::Grid m_settings;
     Gtk::Switch m_alternateSwitch;
     Gtk::Switch m_snapBackSwitch;
@@ -117,14 +118,14 @@ private:
     Gtk::Switch m_dailyUpdatesSwitch;
     Gtk::Box m_ignoredRow{Gtk::ORIENTATION_HORIZONTAL, 12};
     VerticallyAlignedLabel m_ignoredSummary;
-    Gtk::Button m_ignoredButton{"Ignored Applications…"};
+    Gtk::Button m_ignoredButton{_("Ignored Applications…")};
     Gtk::Separator m_separator;
     Gtk::Box m_actions{Gtk::ORIENTATION_HORIZONTAL, 6};
-    PulsingButton m_testButton{"Test Dialog"};
-    Gtk::Button m_updatesButton{"Check for Updates"};
-    Gtk::Button m_helpButton{"Help"};
-    Gtk::Button m_websiteButton{"Web Site"};
-    Gtk::Button m_feedbackButton{"Send Feedback…"};
+    PulsingButton m_testButton{_("Test Dialog")};
+    Gtk::Button m_updatesButton{_("Check for Updates")};
+    Gtk::Button m_helpButton{_("Help")};
+    Gtk::Button m_websiteButton{_("Web Site")};
+    Gtk::Button m_feedbackButton{_("Send Feedback…")};
     // Shows the feedback mail link as its placeholder; its icon writes a mail.
     Gtk::Entry m_feedbackLink;
     Gtk::Label m_version;

@@ -1,5 +1,7 @@
 #include "pane/gtk/SoundChooser.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include <glibmm/main.h>
 #include <gtkmm/cellrenderertext.h>
 
@@ -15,7 +17,7 @@ SoundChooser::SoundChooser(Chosen chosen) : m_chosen(std::move(chosen)), m_rows(
     set_popover(m_popover);
 
     m_list.set_model(m_rows);
-    auto* column = Gtk::manage(new Gtk::TreeViewColumn("Sound"));
+    auto* column = Gtk::manage(new Gtk::TreeViewColumn(_("Sound")));
     auto* renderer = Gtk::manage(new Gtk::CellRendererText());
     column->pack_start(*renderer, true);
     column->add_attribute(renderer->property_text(), m_columns.text);
@@ -29,7 +31,7 @@ SoundChooser::SoundChooser(Chosen chosen) : m_chosen(std::move(chosen)), m_rows(
     m_list.set_headers_visible(false);
     // Typing a name finds it, as in any list.
     m_list.set_search_column(m_columns.text);
-    m_list.get_accessible()->set_name("Sounds");
+    m_list.get_accessible()->set_name(_("Sounds"));
     m_list.get_selection()->set_select_function(
         [this](const Glib::RefPtr<Gtk::TreeModel>& model, const Gtk::TreeModel::Path& path, bool) {
             return !(*model->get_iter(path))[m_columns.isHeading];
@@ -78,7 +80,8 @@ void SoundChooser::setSounds(const std::vector<SoundList::Group>& groups, const 
             m_list.get_selection()->select(row);
         }
     }
-    m_label.set_text(chosen.empty() ? "None" : SoundList::readableName(chosen));
+    // TRANSLATORS: no sound chosen.
+    m_label.set_text(chosen.empty() ? std::string(C_("sound", "None")) : SoundList::readableName(chosen));
     m_filling = false;
 }
 

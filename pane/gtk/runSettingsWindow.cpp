@@ -1,5 +1,7 @@
 #include "pane/gtk/runSettingsWindow.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
 #include "pane/gtk/GtkFocusLossNotifier.h"
@@ -15,8 +17,9 @@ namespace velmora {
 int runSettingsWindow(int argc, char** argv)
 {
     if (!gtk_init_check(&argc, &argv)) {
-        std::fputs("velmora: no display to open the settings window on (is this a graphical login?); "
-                   "`velmora --help` lists the commands that need none\n", stderr);
+        std::fprintf(stderr, "velmora: %s\n",
+            _("no display to open the settings window on (is this a graphical login?); "
+              "`velmora --help` lists the commands that need none"));
         return VelmoraCommand::kExitNoDesktop;
     }
     // GTK first: the desktop's run loop is GLib's default context, which
@@ -26,7 +29,7 @@ int runSettingsWindow(int argc, char** argv)
     if (!Platform::isInstalled()) {
         desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
         if (!desktop) {
-            std::fputs("velmora: the settings window needs a desktop session\n", stderr);
+            std::fprintf(stderr, "velmora: %s\n", _("the settings window needs a desktop session"));
             return VelmoraCommand::kExitNoDesktop;
         }
     }

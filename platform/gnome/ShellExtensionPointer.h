@@ -5,6 +5,7 @@
 #include "platform/SystemLog.h"
 #include "platform/linux/GObjectRef.h"
 #include "platform/linux/SurfaceLocator.h"
+#include "shared/i18n/Gettext.h"
 
 #include <gio/gio.h>
 
@@ -29,8 +30,8 @@ public:
     static constexpr const char* kObjectPath = "/com/brightfen/velmora/ShellPointer";
     static constexpr const char* kInterface = "com.brightfen.velmora.ShellPointer";
     static constexpr const char* kHowToEnable =
-        "On GNOME, Velmora's GNOME Shell extension lets it: run \"gnome-extensions enable velmora@brightfen.com\", "
-        "then log out and in again.";
+        N_("On GNOME, Velmora's GNOME Shell extension lets it: run \"gnome-extensions enable velmora@brightfen.com\", "
+           "then log out and in again.");
     // The shell answers in a millisecond or two; one that takes longer is
     // hung, and the agent must not hang with it.
     static constexpr int kCallTimeoutMs = 500;

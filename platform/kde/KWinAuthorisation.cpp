@@ -1,5 +1,7 @@
 #include "platform/kde/KWinAuthorisation.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -109,11 +111,15 @@ std::string KWinAuthorisation::refusalReason(const std::string& executable, cons
         return {};
     const std::string grant = std::string(kInterfacesKey) + "=" + kFakeInput;
     if (!withholding.empty())
-        return "KWin may not let Velmora move the pointer: the desktop entry " + withholding + " starts " + executable
-               + " without " + grant + ", and KWin may read that entry instead of one that lists it.";
-    return "KWin will not let Velmora move the pointer: no installed desktop entry lets " + executable
-           + " use KWin's fake-input interface (" + grant
-           + "). The package installs one for its agent; an agent run from elsewhere needs its own entry.";
+        // TRANSLATORS: %1$s is a desktop entry's path, %2$s the agent's, %3$s a line such as "X-KDE-Wayland-Interfaces=…".
+        return i18n::format(_("KWin may not let Velmora move the pointer: the desktop entry %1$s starts %2$s without %3$s, "
+                              "and KWin may read that entry instead of one that lists it."),
+            withholding.c_str(), executable.c_str(), grant.c_str());
+    // TRANSLATORS: %1$s is the agent's path, %2$s a line such as "X-KDE-Wayland-Interfaces=…".
+    return i18n::format(_("KWin will not let Velmora move the pointer: no installed desktop entry lets %1$s use KWin's "
+                          "fake-input interface (%2$s). The package installs one for its agent; an agent run from "
+                          "elsewhere needs its own entry."),
+        executable.c_str(), grant.c_str());
 }
 
 bool KWinAuthorisation::grantsFakeInput(const std::string& executable, const std::vector<std::string>& directories)

@@ -3,6 +3,7 @@
 #include "platform/SystemLog.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/TimeBudgets.h"
+#include "shared/i18n/Gettext.h"
 
 #include <algorithm>
 #include <memory>
@@ -52,13 +53,13 @@ GObjectRef<GDBusConnection> AccessibilityBusWatch::waitForBus(GObjectRef<GDBusCo
             return {};
         }
         if (!said && g_get_monotonic_time() > quietUntil) {
-            log.log("no accessibility bus yet: waiting for it before watching applications");
+            log.log(_("no accessibility bus yet: waiting for it before watching applications"));
             said = true;
         }
         g_main_context_iteration(nullptr, TRUE);
     }
     if (said)
-        log.log("the accessibility bus is up: watching applications");
+        log.log(_("the accessibility bus is up: watching applications"));
     return bus;
 }
 

@@ -26,6 +26,7 @@
 #include "platform/linux/XWaylandWindows.h"
 #include "platform/linux/XdgAutostartDomainStore.h"
 #include "platform/linux/ZenityAlertService.h"
+#include "shared/i18n/Gettext.h"
 
 #include <atspi/atspi.h>
 
@@ -58,13 +59,13 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     if (!wayland)
         desktop->m_x11 = X11Connection::open();
     if (!desktop->m_x11 && !wayland && agent) {
-        std::fputs("velmora: no X display\n", stderr);
+        std::fprintf(stderr, "velmora: %s\n", _("no X display"));
         return fail(Missing::Display);
     }
     std::string busError;
     desktop->m_sessionBus = sessionBusWithin(kSessionBusConnectMs, busError);
     if (!desktop->m_sessionBus) {
-        std::fprintf(stderr, "velmora: no session bus: %s\n", busError.c_str());
+        std::fprintf(stderr, "velmora: %s\n", i18n::format(_("no session bus: %s"), busError.c_str()).c_str());
         return fail(Missing::SessionBus);
     }
     // The pane reaches the agent and the settings without the accessibility
@@ -74,24 +75,24 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
         desktop->m_accessibilityBus = AccessibilityBusWatch::waitForBus(desktop->m_sessionBus.share(), *desktop->m_log,
             options.accessibilityBusPatience);
         if (!desktop->m_accessibilityBus) {
-            std::fprintf(stderr, "velmora: no accessibility bus within %g seconds\n", options.accessibilityBusPatience);
+            std::fprintf(stderr, "velmora: %s\n", i18n::format(_("no accessibility bus within %g seconds"), options.accessibilityBusPatience).c_str());
             return fail(Missing::AccessibilityBus);
         }
     } else if (agent) {
         const std::string address = AtspiAccessibility::busAddress(desktop->m_sessionBus.get());
         if (address.empty()) {
-            std::fputs("velmora: no accessibility bus\n", stderr);
+            std::fprintf(stderr, "velmora: %s\n", _("no accessibility bus"));
             return fail(Missing::AccessibilityBus);
         }
         desktop->m_accessibilityBus = busAtAddressWithin(address, kSessionBusConnectMs, busError);
         if (!desktop->m_accessibilityBus) {
-            std::fprintf(stderr, "velmora: cannot reach the accessibility bus: %s\n", busError.c_str());
+            std::fprintf(stderr, "velmora: %s\n", i18n::format(_("cannot reach the accessibility bus: %s"), busError.c_str()).c_str());
             return fail(Missing::AccessibilityBus);
         }
     }
     if (desktop->m_accessibilityBus) {
         if (atspi_init() > 1) {
-            std::fputs("velmora: AT-SPI could not start\n", stderr);
+            std::fprintf(stderr, "velmora: %s\n", _("AT-SPI could not start"));
             return fail(Missing::AccessibilityBus);
         }
         // Both budgets alike: libatspi would otherwise give every application it
@@ -215,7 +216,7 @@ void LinuxDesktop::onAccessibilityBusClosed(GDBusConnection*, gboolean, GError*,
         return;
     self->m_log->log("the accessibility bus has gone: no application can be watched until it comes back");
     self->m_busReturn = std::make_unique<AccessibilityBusWatch>(self->m_sessionBus.share(), [self](GObjectRef<GDBusConnection>) {
-        self->m_log->log("the accessibility bus is back: starting anew to watch applications on it");
+        self->m_log->log(_("the accessibility bus is back: starting anew to watch applications on it"));
         startAnew(*self->m_log, self->m_sessionBus.get());
     });
 }

@@ -3,6 +3,7 @@
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/X11Pointer.h"
+#include "shared/i18n/Gettext.h"
 
 #include <glib.h>
 
@@ -147,16 +148,16 @@ std::string LinuxPaneServices::accessibilityInstructions()
 {
     // Prose only: the commands for a terminal are in the user guide, and a
     // notice gives one where the desktop has no settings panel.
-    return "Velmora needs the desktop's support for assistive technologies, which is switched off. "
-           "Switch it on in the desktop's accessibility settings; applications started before may need a restart.";
+    return _("Velmora needs the desktop's support for assistive technologies, which is switched off. "
+             "Switch it on in the desktop's accessibility settings; applications started before may need a restart.");
 }
 
 std::string LinuxPaneServices::snapBackUnavailableReason()
 {
     if (!X11Pointer::isWaylandSession() || (m_reading.pointerReadable && m_reading.pointerReadable()))
         return {};
-    std::string reason = "A Wayland desktop does not let programs see where the pointer is, so Velmora cannot tell "
-                         "whether you moved it after a snap, and leaves it where it is.";
+    std::string reason = _("A Wayland desktop does not let programs see where the pointer is, so Velmora cannot tell "
+                           "whether you moved it after a snap, and leaves it where it is.");
     if (!m_reading.howToEnable.empty())
         reason += " " + m_reading.howToEnable;
     return reason;

@@ -1,5 +1,7 @@
 #include "shared/preferences/VelmoraPreferences.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "shared/preferences/PlistFileDomainStore.h"
 
 #include <algorithm>
@@ -23,15 +25,15 @@ const char* typeDescription(PreferenceType type)
     switch (type) {
     case PreferenceType::Boolean:
     case PreferenceType::Flag:
-        return "a boolean (true/false, yes/no, on/off or 1/0)";
+        return _("a boolean (true/false, yes/no, on/off or 1/0)");
     case PreferenceType::Integer:
-        return "an integer";
+        return _("an integer");
     case PreferenceType::Real:
-        return "a number";
+        return _("a number");
     case PreferenceType::String:
-        return "a string";
+        return _("a string");
     case PreferenceType::StringArray:
-        return "a comma-separated list of strings";
+        return _("a comma-separated list of strings");
     }
     return "";
 }
@@ -184,29 +186,30 @@ bool VelmoraPreferences::isStorableText(std::string_view text)
 VelmoraPreferences::Coercion VelmoraPreferences::valueFromText(std::string_view keyName, std::string_view text)
 {
     if (!isStorableText(keyName))
-        return {std::nullopt, "a key name must be UTF-8 text without control characters"};
+        return {std::nullopt, _("a key name must be UTF-8 text without control characters")};
     const PreferenceKey* key = keyNamed(keyName);
     if (!key)
-        return {std::nullopt, "\"" + std::string(keyName) + "\" is not a key of " + kDomain};
+        return {std::nullopt, i18n::format(_("\"%s\" is not a key of %s"), std::string(keyName).c_str(), kDomain)};
     // Quoted back only once it is known to be printable.
     if (!isStorableText(text)) {
         return {std::nullopt,
-            "\"" + key->name + "\" cannot hold this value: the settings file takes only UTF-8 text without control characters "
-            "(tab and line breaks aside)"};
+            i18n::format(_("\"%s\" cannot hold this value: the settings file takes only UTF-8 text without control characters "
+                           "(tab and line breaks aside)"),
+                key->name.c_str())};
     }
     std::optional<Value> value = coerce(key->type, text);
     if (value && key->range) {
         const auto [least, greatest] = *key->range;
         if (value->doubleValue() < least || value->doubleValue() > greatest) {
-            char bounds[64];
-            std::snprintf(bounds, sizeof bounds, "a number from %g to %g", least, greatest);
-            return {std::nullopt, "\"" + key->name + "\" expects " + bounds + ", not \"" + std::string(text) + "\""};
+            const std::string bounds = i18n::format(_("a number from %g to %g"), least, greatest);
+            // TRANSLATORS: "feedbackSoundVolume" expects a number from 0 to 1, not "loud".
+            return {std::nullopt, i18n::format(_("\"%s\" expects %s, not \"%s\""), key->name.c_str(), bounds.c_str(), std::string(text).c_str())};
         }
     }
     if (value)
         return {std::move(value), {}};
     return {std::nullopt,
-        "\"" + key->name + "\" expects " + typeDescription(key->type) + ", not \"" + std::string(text) + "\""};
+        i18n::format(_("\"%s\" expects %s, not \"%s\""), key->name.c_str(), typeDescription(key->type), std::string(text).c_str())};
 }
 
 } // namespace velmora

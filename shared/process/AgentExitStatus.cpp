@@ -1,5 +1,7 @@
 #include "shared/process/AgentExitStatus.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include <csignal>
 #include <cstring>
 #include <sys/wait.h>
@@ -10,19 +12,20 @@ namespace velmora {
 std::string AgentExitStatus::describe(int waitStatus)
 {
     if (WIFSIGNALED(waitStatus))
-        return std::string("it was ended by signal ") + std::to_string(WTERMSIG(waitStatus)) + " (" + strsignal(WTERMSIG(waitStatus)) + ")";
+        // TRANSLATORS: why the agent ended: "it was ended by signal 9 (Killed)".
+        return i18n::format(_("it was ended by signal %d (%s)"), WTERMSIG(waitStatus), strsignal(WTERMSIG(waitStatus)));
     if (!WIFEXITED(waitStatus))
-        return "it stopped";
+        return _("it stopped");
     switch (WEXITSTATUS(waitStatus)) {
     case kNoDisplay:
-        return "it found no X display to watch (DISPLAY is not set, or its X server cannot be reached)";
+        return _("it found no X display to watch (DISPLAY is not set, or its X server cannot be reached)");
     case kNoSessionBus:
-        return "it found no session bus (DBUS_SESSION_BUS_ADDRESS is not set, or its bus cannot be reached)";
+        return _("it found no session bus (DBUS_SESSION_BUS_ADDRESS is not set, or its bus cannot be reached)");
     case kNoAccessibilityBus:
-        return "the desktop's accessibility bus did not come up within " + std::to_string(static_cast<int>(kAccessibilityBusPatience))
-            + " seconds (is support for assistive technologies switched on?)";
+        return i18n::format(_("the desktop's accessibility bus did not come up within %d seconds (is support for assistive technologies switched on?)"),
+            static_cast<int>(kAccessibilityBusPatience));
     default:
-        return "it ended with exit code " + std::to_string(WEXITSTATUS(waitStatus));
+        return i18n::format(_("it ended with exit code %d"), WEXITSTATUS(waitStatus));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "shared/update/CheckForUpdatesCommand.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "platform/Platform.h"
 #include "shared/update/UpdateChecker.h"
 
@@ -63,7 +65,7 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& pan
     checker.appcast().setTimeoutInterval(timeoutInterval);
 
     if (checker.appcastURL().empty() || checker.versionString().empty())
-        return {kExitFailure, "Cannot check for updates: no update address or no version is configured.\n"};
+        return {kExitFailure, std::string(_("Cannot check for updates: no update address or no version is configured.")) + "\n"};
 
     // Real time, not loop time: a simulated loop may jump its clock.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutInterval + kReaperMargin);
@@ -76,17 +78,17 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& pan
     reaper.reset();
 
     if (!delegate.finished || alerts.shown.empty())
-        return {kExitFailure, "The update check did not finish.\n"};
+        return {kExitFailure, std::string(_("The update check did not finish.")) + "\n"};
 
     const Alert& alert = alerts.shown.back();
     std::string text = alert.title + "\n\n" + alert.message;
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
     text += "\n";
-    if (alert.title == UpdateChecker::kUpToDateTitle)
+    if (checker.outcome() == UpdateChecker::Outcome::UpToDate)
         return {kExitUpToDate, text};
-    if (alert.title != UpdateChecker::kFailureTitle && checker.offeredItem())
-        return {kExitUpdateAvailable, text + "Release notes: " + checker.offeredItem()->releaseNotesURL() + "\n"};
+    if (checker.outcome() == UpdateChecker::Outcome::UpdateOffered && checker.offeredItem())
+        return {kExitUpdateAvailable, text + i18n::format(_("Release notes: %s"), checker.offeredItem()->releaseNotesURL().c_str()) + "\n"};
     return {kExitFailure, text};
 }
 

@@ -1,5 +1,6 @@
 #include "shared/update/SUAppcast.h"
 
+#include "shared/i18n/Gettext.h"
 #include "platform/Platform.h"
 #include "shared/update/PreferredLanguages.h"
 
@@ -13,8 +14,8 @@ namespace velmora {
 
 namespace {
 
-constexpr const char* kParseFailureText = "An error occurred while parsing the update feed.";
-constexpr const char* kRetrievalFailureText = "An error occurred in retrieving update information. Please try again later.";
+constexpr const char* kParseFailureText = N_("An error occurred while parsing the update feed.");
+constexpr const char* kRetrievalFailureText = N_("An error occurred in retrieving update information. Please try again later.");
 constexpr long kNSURLErrorBadServerResponse = -1011;
 
 bool isWhitespaceOrNewline(gunichar c)
@@ -116,14 +117,14 @@ void SUAppcast::connectionDidFinishLoading(URLConnection& connection)
     // parsing it would report success and keep the last fetch's items.
     if (status >= 400) {
         reportError(NSError(URLConnection::kNSURLErrorDomain, kNSURLErrorBadServerResponse,
-            "The server answered with HTTP status " + std::to_string(status) + "."));
+            i18n::format(_("The server answered with HTTP status %ld."), status)));
         return;
     }
 
     std::vector<std::string> languages = m_preferredLanguages ? *m_preferredLanguages : PreferredLanguages::fromEnvironment();
     std::optional<Items> parsed = parseItems(data, languages, [](const std::string& line) { NSLog(line); });
     if (!parsed) {
-        reportError(NSError(SUSparkleErrorDomain, SUAppcastParseError, kParseFailureText));
+        reportError(NSError(SUSparkleErrorDomain, SUAppcastParseError, _(kParseFailureText)));
         return;
     }
     if (!parsed->empty()) {
@@ -139,7 +140,7 @@ void SUAppcast::reportError(const NSError& underlying)
     if (!m_delegate)
         return;
     m_delegate->appcastFailedToLoadWithError(*this,
-        NSError(SUSparkleErrorDomain, SUAppcastError, kRetrievalFailureText, underlying.localizedDescription()));
+        NSError(SUSparkleErrorDomain, SUAppcastError, _(kRetrievalFailureText), underlying.localizedDescription()));
 }
 
 // static

@@ -1,5 +1,6 @@
 #include "shared/update/URLConnection.h"
 
+#include "shared/i18n/Gettext.h"
 #include "platform/Platform.h"
 
 #include <curl/curl.h>
@@ -271,37 +272,37 @@ NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage)
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
         nsCode = URLConnection::kNSURLErrorTimedOut;
-        description = "The request timed out.";
+        description = _("The request timed out.");
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
         nsCode = URLConnection::kNSURLErrorCannotFindHost;
-        description = "A server with the specified hostname could not be found.";
+        description = _("A server with the specified hostname could not be found.");
         break;
     case CURLE_COULDNT_CONNECT:
         nsCode = URLConnection::kNSURLErrorCannotConnectToHost;
-        description = "Could not connect to the server.";
+        description = _("Could not connect to the server.");
         break;
     case CURLE_TOO_MANY_REDIRECTS:
         nsCode = URLConnection::kNSURLErrorHTTPTooManyRedirects;
-        description = "Too many HTTP redirects.";
+        description = _("Too many HTTP redirects.");
         break;
     case CURLE_URL_MALFORMAT:
         nsCode = URLConnection::kNSURLErrorBadURL;
-        description = "The address is not a valid URL.";
+        description = _("The address is not a valid URL.");
         break;
     case CURLE_UNSUPPORTED_PROTOCOL:
         nsCode = URLConnection::kNSURLErrorUnsupportedURL;
-        description = "Only https addresses are supported; an http address or a redirect to one is refused.";
+        description = _("Only https addresses are supported; an http address or a redirect to one is refused.");
         break;
     case CURLE_FILESIZE_EXCEEDED:
         nsCode = URLConnection::kNSURLErrorDataLengthExceedsMaximum;
-        description = "The response is larger than allowed.";
+        description = _("The response is larger than allowed.");
         break;
     case CURLE_WRITE_ERROR:
         if (exceededMaximum) {
             nsCode = URLConnection::kNSURLErrorDataLengthExceedsMaximum;
-            description = "The response is larger than allowed.";
+            description = _("The response is larger than allowed.");
         }
         break;
     case CURLE_GOT_NOTHING:
@@ -309,13 +310,13 @@ NSError errorFor(CURLcode code, bool exceededMaximum, const char* curlMessage)
     case CURLE_SEND_ERROR:
     case CURLE_PARTIAL_FILE:
         nsCode = URLConnection::kNSURLErrorNetworkConnectionLost;
-        description = "The network connection was lost.";
+        description = _("The network connection was lost.");
         break;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
         nsCode = URLConnection::kNSURLErrorSecureConnectionFailed;
-        description = "A secure connection to the server could not be made.";
+        description = _("A secure connection to the server could not be made.");
         break;
     default:
         break;

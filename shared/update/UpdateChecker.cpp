@@ -126,10 +126,12 @@ void UpdateChecker::appcastDidFinishLoading(SUAppcast& reader)
 {
     const auto& items = reader.items();
     if (!items || items->empty()) {
-        std::string message = format("There was an error checking for a new version of %@.\n\nPlease try again later.", {appName()});
+        // TRANSLATORS: %@ is the program's name.
+        std::string message = format(_("There was an error checking for a new version of %@.\n\nPlease try again later."), {appName()});
         NSLog(message);
+        m_outcome = Outcome::Failed;
         if (shouldShowFailureAlert())
-            showAlertWithTitle(kFailureTitle, message, false, "OK");
+            showAlertWithTitle(_(kFailureTitle), message, false, _("OK"));
         finished();
         return;
     }
@@ -159,8 +161,9 @@ void UpdateChecker::appcastFailedToLoadWithError(SUAppcast&, const NSError& erro
 {
     NSLog(format("failed to load appcast for %@", {appcastURL()}));
     NSLog(format("error:%@", {error.description()}));
+    m_outcome = Outcome::Failed;
     if (shouldShowFailureAlert())
-        showAlertWithTitle(kFailureTitle, error.localizedDescription(), false, "OK");
+        showAlertWithTitle(_(kFailureTitle), error.localizedDescription(), false, _("OK"));
     finished();
 }
 
@@ -184,10 +187,12 @@ bool UpdateChecker::itemsSort(const std::shared_ptr<const SUAppcastItem>& a, con
 
 void UpdateChecker::noUpdateFound()
 {
-    std::string message = format("%@ is the latest version of %@.", {displayVersionString(), appName()});
+    // TRANSLATORS: the first %@ is a version ("1.0.0"), the second the program's name.
+    std::string message = format(_("%@ is the latest version of %@."), {displayVersionString(), appName()});
     NSLog(message);
+    m_outcome = Outcome::UpToDate;
     if (shouldShowUpToDateAlert())
-        showAlertWithTitle(kUpToDateTitle, message, false, "OK");
+        showAlertWithTitle(_(kUpToDateTitle), message, false, _("OK"));
 }
 
 void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item)
@@ -196,21 +201,26 @@ void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppca
     // page is ever offered to the browser.
     if (SUAppcastItem::isWebURL(item->releaseNotesURL())) {
         m_offeredItem = item;
-        std::string title = format("An updated version of %@ is available!", {appName()});
+        m_outcome = Outcome::UpdateOffered;
+        // TRANSLATORS: %@ is the program's name.
+        std::string title = format(_("An updated version of %@ is available!"), {appName()});
+        // TRANSLATORS: the first %@ is the new version, the second the one installed.
         std::string message = format(
-            "Version %@ is available. You have version %@.\n\nTo upgrade, download the new version and double-click the "
-            "file that appears on your desktop.\n\nWould you like to download the new version?\n",
+            _("Version %@ is available. You have version %@.\n\nTo upgrade, download the new version and double-click the "
+              "file that appears on your desktop.\n\nWould you like to download the new version?\n"),
             {item->displayVersionString(), displayVersionString()});
         // A found update is offered whatever the verbosity.
-        if (showAlertWithTitle(title, message, true, kUpdateButtonTitle))
+        if (showAlertWithTitle(title, message, true, _(kUpdateButtonTitle)))
             Platform::current().workspace().openURL(item->releaseNotesURL());
         return;
     }
     NSLog("no valid release notes url");
-    std::string message = format("There is a new version of %@, but the update information for version %@ is incomplete.\n\nPlease try again later.",
+    // TRANSLATORS: the first %@ is the program's name, the second the new version.
+    std::string message = format(_("There is a new version of %@, but the update information for version %@ is incomplete.\n\nPlease try again later."),
         {appName(), item->displayVersionString()});
+    m_outcome = Outcome::Failed;
     if (shouldShowFailureAlert())
-        showAlertWithTitle(kFailureTitle, message, false, "OK");
+        showAlertWithTitle(_(kFailureTitle), message, false, _("OK"));
 }
 
 bool UpdateChecker::showAlertWithTitle(const std::string& title, const std::string& message, bool askForResponse, const std::string& okButtonTitle)
@@ -219,10 +229,10 @@ bool UpdateChecker::showAlertWithTitle(const std::string& title, const std::stri
     m_showingUpdateAlert = true;
     bool confirmed = true;
     if (askForResponse) {
-        auto answer = alerts.runModal({AlertStyle::Informational, title, message, {okButtonTitle, "Cancel"}});
+        auto answer = alerts.runModal({AlertStyle::Informational, title, message, {okButtonTitle, _("Cancel")}});
         confirmed = answer == size_t{0};
     } else {
-        alerts.runModal({AlertStyle::Critical, title, message, {"OK"}});
+        alerts.runModal({AlertStyle::Critical, title, message, {_("OK")}});
     }
     m_showingUpdateAlert = false;
     return confirmed;

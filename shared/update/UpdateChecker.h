@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "shared/i18n/Gettext.h"
 #include "shared/update/BundleInfo.h"
 #include "shared/update/SUAppcast.h"
 #include "shared/update/SystemVersion.h"
@@ -21,9 +22,13 @@ class AlertService;
 class UpdateChecker final : private SUAppcastDelegate {
 public:
     static constexpr const char* kUserAgent = "BrightfenSoftware_Updater";
-    static constexpr const char* kFailureTitle = "Failure checking for updates";
-    static constexpr const char* kUpToDateTitle = "You are up to date!";
-    static constexpr const char* kUpdateButtonTitle = "Go to Update Webpage";
+    // Untranslated: the alerts show them through gettext.
+    static constexpr const char* kFailureTitle = N_("Failure checking for updates");
+    static constexpr const char* kUpToDateTitle = N_("You are up to date!");
+    static constexpr const char* kUpdateButtonTitle = N_("Go to Update Webpage");
+
+    // What the last check found, whatever its alert said in whichever language.
+    enum class Outcome { NotChecked, Failed, UpToDate, UpdateOffered };
 
     // The checker of the program described by `bundle`, whose name the texts
     // use when no appName is set. Subscribes to the application's
@@ -68,6 +73,7 @@ public:
     SUAppcast& appcast();
     // The item offered by the last check that offered one.
     const std::shared_ptr<const SUAppcastItem>& offeredItem() const { return m_offeredItem; }
+    Outcome outcome() const { return m_outcome; }
 
     bool hostSupportsItem(const SUAppcastItem& item) const;
     // The host system's dotted version (SystemVersion::fromFacts), never "".
@@ -100,6 +106,7 @@ private:
     AlertService* m_alerts{nullptr}; // not owned
     std::optional<SystemVersion::Facts> m_systemFacts;
     std::shared_ptr<const SUAppcastItem> m_offeredItem;
+    Outcome m_outcome{Outcome::NotChecked};
     NotificationObservation m_resignActiveObservation;
 };
 

@@ -1,12 +1,14 @@
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
+#include "shared/i18n/Gettext.h"
+
 #include "pane/feedback/VLHXFeedbackController.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr std::array<const char*, 3> kKindTitles{"Error Report", "Feature Request", "Support Question"};
+constexpr std::array<const char*, 3> kKindTitles{N_("Error Report"), N_("Feature Request"), N_("Support Question")};
 
 void setAccessibleName(Gtk::Widget& widget, const char* name)
 {
@@ -36,10 +38,10 @@ GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Wi
     for (size_t i = 0; i < m_kindButtons.size(); ++i) {
         Gtk::RadioButton& button = m_kindButtons[i];
         button.set_group(m_kindGroup);
-        button.set_label(kKindTitles[i]);
+        button.set_label(_(kKindTitles[i]));
         // Drawn as a row of joined toggle buttons, one per kind.
         button.set_mode(false);
-        setAccessibleName(button, kKindTitles[i]);
+        setAccessibleName(button, _(kKindTitles[i]));
         button.signal_toggled().connect([this, i] { on_kind_toggled(static_cast<int>(i)); });
         m_kinds.pack_start(button);
     }
@@ -51,13 +53,13 @@ GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Wi
     m_message.set_right_margin(8);
     m_message.set_top_margin(6);
     m_message.set_bottom_margin(6);
-    setAccessibleName(m_message, "Message");
+    setAccessibleName(m_message, _("Message"));
     m_message.get_buffer()->signal_changed().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_message_changed));
     m_messageScroller.set_shadow_type(Gtk::SHADOW_IN);
     m_messageScroller.add(m_message);
     m_content.pack_start(m_messageScroller, Gtk::PACK_EXPAND_WIDGET);
 
-    setAccessibleName(m_includeContact, "Include my name and e-mail address");
+    setAccessibleName(m_includeContact, _("Include my name and e-mail address"));
     m_includeContact.signal_toggled().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_contact_toggled));
     m_content.pack_start(m_includeContact, Gtk::PACK_SHRINK);
 
@@ -67,9 +69,9 @@ GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Wi
     m_emailLabel.set_halign(Gtk::ALIGN_END);
     m_name.set_hexpand(true);
     m_email.set_hexpand(true);
-    setAccessibleName(m_name, "Name");
-    setAccessibleName(m_email, "E-mail address");
-    setAccessibleName(*m_email.get_entry(), "E-mail address");
+    setAccessibleName(m_name, _("Name"));
+    setAccessibleName(m_email, _("E-mail address"));
+    setAccessibleName(*m_email.get_entry(), _("E-mail address"));
     m_nameLabel.set_mnemonic_widget(m_name);
     m_emailLabel.set_mnemonic_widget(*m_email.get_entry());
     m_name.signal_changed().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_name_changed));
@@ -80,13 +82,13 @@ GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Wi
     m_contactGrid.attach(m_email, 1, 1);
     m_content.pack_start(m_contactGrid, Gtk::PACK_SHRINK);
 
-    setAccessibleName(m_includeHardware, "Include a summary of this computer's hardware and software");
+    setAccessibleName(m_includeHardware, _("Include a summary of this computer's hardware and software"));
     m_includeHardware.signal_toggled().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_hardware_toggled));
     m_content.pack_start(m_includeHardware, Gtk::PACK_SHRINK);
 
-    setAccessibleName(m_progress, "Sending");
-    setAccessibleName(m_cancel, "Cancel");
-    setAccessibleName(m_send, "Send");
+    setAccessibleName(m_progress, _("Sending"));
+    setAccessibleName(m_cancel, _("Cancel"));
+    setAccessibleName(m_send, _("Send"));
     m_cancel.signal_clicked().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_cancel_clicked));
     m_send.signal_clicked().connect(sigc::mem_fun(*this, &GtkFeedbackWindow::on_send_clicked));
     m_buttons.pack_start(m_progress, Gtk::PACK_SHRINK);

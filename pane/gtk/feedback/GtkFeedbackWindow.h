@@ -2,6 +2,7 @@
 
 #include "pane/feedback/FeedbackWindow.h"
 #include "platform/NotificationCenter.h"
+#include "shared/i18n/Gettext.h"
 
 #include <gtkmm.h>
 
@@ -64,17 +65,17 @@ private:
     std::array<Gtk::RadioButton, 3> m_kindButtons;
     Gtk::ScrolledWindow m_messageScroller;
     Gtk::TextView m_message;
-    Gtk::CheckButton m_includeContact{"Include my name and e-mail address"};
+    Gtk::CheckButton m_includeContact{_("Include my name and e-mail address")};
     Gtk::Grid m_contactGrid;
-    Gtk::Label m_nameLabel{"Name:"};
+    Gtk::Label m_nameLabel{_("Name:")};
     Gtk::Entry m_name;
-    Gtk::Label m_emailLabel{"E-mail:"};
+    Gtk::Label m_emailLabel{_("E-mail:")};
     Gtk::ComboBoxText m_email{true};
-    Gtk::CheckButton m_includeHardware{"Include a summary of this computer's hardware and software"};
+    Gtk::CheckButton m_includeHardware{_("Include a summary of this computer's hardware and software")};
     Gtk::Box m_buttons{Gtk::ORIENTATION_HORIZONTAL, 8};
     Gtk::Spinner m_progress;
-    Gtk::Button m_cancel{"Cancel"};
-    Gtk::Button m_send{"Send"};
+    Gtk::Button m_cancel{_("Cancel")};
+    Gtk::Button m_send{_("Send")};
 
     std::vector<NotificationObservation> m_observations;
 };

@@ -576,6 +576,20 @@ TEST_F(SettingsWindowEndToEndTest, AnEmptyIgnoredListSaysHowToFillIt)
     screenshot("ignored-applications-empty");
 }
 
+TEST_F(SettingsWindowEndToEndTest, UnderAGermanLocaleTheWindowIsGerman)
+{
+    // C.UTF-8 is there without generating a locale and, unlike C, lets
+    // LANGUAGE pick the catalogue: the build folder's, compiled from de.po.
+    openWindow({{"LC_ALL", "C.UTF-8"}, {"LANGUAGE", "de"}});
+    Node runSwitch = waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Velmora ausführen", 20);
+    ASSERT_TRUE(runSwitch) << "no German run switch";
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora läuft nicht", 4));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_TOGGLE_BUTTON, "Stattdessen auf den Abbrechen-Knopf springen"));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Ignorierte Anwendungen …"));
+    EXPECT_TRUE(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Hilfe"));
+    screenshot("german");
+}
+
 TEST_F(SettingsWindowEndToEndTest, EscapeControlWAndControlQCloseTheWindow)
 {
     for (KeySym key : {XK_Escape, XK_w, XK_q}) {

@@ -230,6 +230,11 @@ protected:
         return pointerReachesSpot([this] { return pointer(); }, spot, seconds);
     }
 
+    // The agent's first lines on its terminal, once the last of them ends
+    // in `lastLineEnd` (the number of applications it watches: an open
+    // zenity at least); `environment` adds variables, such as a locale.
+    std::vector<std::string> firstLinesOfAgent(const std::map<std::string, std::string>& environment, const std::string& lastLineEnd);
+
     static fs::path s_config;
     Display* m_display{nullptr}; // owned
 };
@@ -492,37 +497,59 @@ TEST_F(VelmoraCommandEndToEndTest, OneAgentAtATimeAndItsInterfaceIsOnTheBus)
     velmora({"stop"}); // the login entry of the killed agent
 }
 
-TEST_F(VelmoraCommandEndToEndTest, TheAgentsFirstLinesSayWhatRunsOnWhichDesktopAndHowManyApplicationsItWatches)
+std::vector<std::string> VelmoraCommandEndToEndTest::firstLinesOfAgent(const std::map<std::string, std::string>& environment, const std::string& lastLineEnd)
 {
     Program question({"zenity", "--question", "--title=Counted", "--text=Watched?"});
-    ASSERT_TRUE(expectedSpot(question.pid(), "Yes")) << "zenity is not on the accessibility bus";
+    if (!expectedSpot(question.pid(), "Yes"))
+        return {"zenity is not on the accessibility bus"};
     // Settings of its own: nothing a test before ignored.
     char pattern[] = "/tmp/velmora-first-lines.XXXXXX";
     const fs::path config = mkdtemp(pattern);
-    auto agent = spawnAgent({}, {{"XDG_CONFIG_HOME", config.string()}});
+    auto variables = environment;
+    variables["XDG_CONFIG_HOME"] = config.string();
+    auto agent = spawnAgent({}, variables);
     fcntl(agent->stderrFd, F_SETFL, fcntl(agent->stderrFd, F_GETFL) | O_NONBLOCK);
     std::string said;
-    const bool counted = pumpUntil([&] {
+    pumpUntil([&] {
         char buffer[4096];
         for (ssize_t n; (n = read(agent->stderrFd, buffer, sizeof buffer)) > 0;)
             said.append(buffer, static_cast<size_t>(n));
-        return said.find("applications\n") != std::string::npos || said.find("application\n") != std::string::npos;
+        return said.find(lastLineEnd + "\n") != std::string::npos;
     }, 20);
     agent.reset();
     fs::remove_all(config);
-    ASSERT_TRUE(counted) << said;
-
     std::vector<std::string> lines;
     std::istringstream in(said);
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    ASSERT_GE(lines.size(), 4u) << said;
+    return lines;
+}
+
+TEST_F(VelmoraCommandEndToEndTest, TheAgentsFirstLinesSayWhatRunsOnWhichDesktopAndHowManyApplicationsItWatches)
+{
+    const auto lines = firstLinesOfAgent({}, "application");
+    ASSERT_GE(lines.size(), 4u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[0], "VelmoraBG: Velmora " VELMORA_VERSION " agent started");
     EXPECT_EQ(lines[1], std::string("VelmoraBG: Desktop: X11 (display ") + std::getenv("DISPLAY") + "): not a Wayland session");
     EXPECT_EQ(lines[2], "VelmoraBG: Accessibility: on");
     unsigned watched = 0;
     ASSERT_EQ(std::sscanf(lines[3].c_str(), "VelmoraBG: Watching %u application", &watched), 1) << lines[3];
     EXPECT_GE(watched, 1u) << "the open zenity at least";
+}
+
+TEST_F(VelmoraCommandEndToEndTest, UnderAGermanLocaleTheAgentsFirstLinesAreGerman)
+{
+    // C.UTF-8 is there without generating a locale and, unlike C, lets
+    // LANGUAGE pick the catalogue: the build folder's, compiled from de.po.
+    const auto lines = firstLinesOfAgent({{"LC_ALL", "C.UTF-8"}, {"LANGUAGE", "de"}}, "Anwendung");
+    ASSERT_GE(lines.size(), 4u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(lines[0], "VelmoraBG: Velmora-" VELMORA_VERSION "-Agent gestartet");
+    EXPECT_EQ(lines[1], std::string("VelmoraBG: Desktop: X11 (Bildschirm ") + std::getenv("DISPLAY") + "): keine Wayland-Sitzung");
+    EXPECT_EQ(lines[2], "VelmoraBG: Barrierefreiheit: ein");
+    unsigned watched = 0;
+    ASSERT_EQ(std::sscanf(lines[3].c_str(), "VelmoraBG: Beobachte %u Anwendung", &watched), 1) << lines[3];
+    // German's plural adds "en": the count chose its form.
+    EXPECT_EQ(lines[3].ends_with("Anwendungen"), watched != 1) << lines[3];
 }
 
 TEST_F(VelmoraCommandEndToEndTest, AFloodOfReloadOrdersLeavesTheAgentAnswering)

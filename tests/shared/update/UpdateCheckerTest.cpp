@@ -79,6 +79,7 @@ TEST_F(UpdateCheckerTest, OffersTheNewestItemTheSystemSupports)
     EXPECT_EQ(offer.buttons, (std::vector<std::string>{"Go to Update Webpage", "Cancel"}));
     EXPECT_EQ(m_desktop.openedURLs(), (std::vector<std::string>{"http://notes.invalid/1.2.5.html"}));
     EXPECT_EQ(m_server.requests().at(0).headers["user-agent"], "BrightfenSoftware_Updater");
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::UpdateOffered);
 }
 
 TEST_F(UpdateCheckerTest, AHostileFeedCannotMakeUsOpenAnythingButAWebPage)
@@ -91,6 +92,7 @@ TEST_F(UpdateCheckerTest, AHostileFeedCannotMakeUsOpenAnythingButAWebPage)
     EXPECT_EQ(alerts()[0].alert.title, UpdateChecker::kFailureTitle);
     EXPECT_NE(alerts()[0].alert.message.find("is incomplete"), std::string::npos) << alerts()[0].alert.message;
     EXPECT_TRUE(m_desktop.openedURLs().empty());
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::Failed);
 }
 
 TEST_F(UpdateCheckerTest, AnOfferIsShownEvenWhenSilentAndCancelOpensNothing)
@@ -126,9 +128,12 @@ TEST_F(UpdateCheckerTest, LosingTheFrontClosesTheOfferUnconfirmed)
 TEST_F(UpdateCheckerTest, UpToDateIsLoggedAndShownOnlyWhenAsked)
 {
     serveFeed(appcastItem("1.2", "Sat, 07 Jun 2008 12:00:00 +0000") + appcastItem("1.0b", "Fri, 06 Jun 2008 12:00:00 +0000"));
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::NotChecked);
     check();
     EXPECT_TRUE(alerts().empty());
     EXPECT_TRUE(logged("1.2 is the latest version of Velmora."));
+    // Known without an alert, and without reading one's text in any language.
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::UpToDate);
 
     m_checker->setShouldShowUpToDateAlert(true);
     m_checker->setDisplayVersionString("1.2 (12)");
@@ -226,6 +231,12 @@ TEST_F(UpdateCheckerTest, FeedFailuresAreLoggedAndShownWhenAsked)
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].alert.title, "Failure checking for updates");
     EXPECT_EQ(alerts()[0].alert.message, "An error occurred in retrieving update information. Please try again later.");
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::Failed);
+
+    // Each check says what it found itself.
+    serveFeed(appcastItem("1.2", "Sat, 07 Jun 2008 12:00:00 +0000"));
+    check();
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::UpToDate);
 }
 
 TEST_F(UpdateCheckerTest, AFeedWithoutItemsIsAFailure)
@@ -238,6 +249,7 @@ TEST_F(UpdateCheckerTest, AFeedWithoutItemsIsAFailure)
     // No name set: the bundle's name.
     EXPECT_EQ(alerts()[0].alert.message, "There was an error checking for a new version of VelmoraBundle.\n\nPlease try again later.");
     EXPECT_TRUE(logged(alerts()[0].alert.message));
+    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::Failed);
 }
 
 TEST_F(UpdateCheckerTest, NoAddressOrVersionStartsNothing)
