@@ -332,5 +332,37 @@ TEST_F(ButtonChoiceTest, WithoutApplicationRecordNoApplicationRuleMatches)
     }
 }
 
+TEST_F(ButtonChoiceTest, AnUnansweredReadEndsTheChoiceAsHung)
+{
+    SimApp& app = desktop.launch("Editor");
+    auto chooser = choose(app);
+    Dialog d = buildSaveDialog(app);
+
+    app.hung = true;
+    const int before = app.requestCount;
+    ErrorOr<std::optional<SnapTarget>> choice = chooser->choose(d.window->element());
+    EXPECT_TRUE(choice.isError(ReadError::Hung));
+    EXPECT_EQ(app.requestCount - before, 1) << "nothing more is asked after the first unanswered read";
+    EXPECT_TRUE(chooser->answeringButton(d.window->element()).isEmpty());
+
+    // Each choice starts afresh: answering again, the window gets its answer.
+    app.hung = false;
+    choice = chooser->choose(d.window->element());
+    ASSERT_TRUE(choice.hasValue());
+    ASSERT_TRUE(choice.value().has_value());
+    EXPECT_EQ(choice.value()->button, d.defaultButton->element());
+    EXPECT_FALSE(choice.value()->inWindow);
+
+    // A window that closed meanwhile is no hang: simply no answer.
+    AXElement closed = d.window->element();
+    d.window->destroy();
+    choice = chooser->choose(closed);
+    ASSERT_TRUE(choice.hasValue());
+    EXPECT_FALSE(choice.value().has_value());
+
+    desktop.setAPIEnabled(false);
+    EXPECT_TRUE(chooser->choose(buildSaveDialog(app).window->element()).isError(ReadError::AccessOff));
+}
+
 } // namespace
 } // namespace velmora
