@@ -2,7 +2,7 @@
 // focused window's children grow, and one tracker rebuild as the number of
 // running applications grows. Both must stay linear.
 #include "agent/snapping/AppsObservers.h"
-#include "agent/snapping/FocusedWindowObserver.h"
+#include "agent/snapping/ButtonChooser.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <benchmark/benchmark.h>
@@ -24,13 +24,10 @@ void BM_SnapDecision(benchmark::State& state)
     for (int64_t i = 0; i + 1 < children; ++i)
         window->addButton("Item " + std::to_string(i), {0, 0}, {10, 10});
     window->addButton("OK", {500, 500}, {80, 20});
-    auto observer = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
-    if (!observer) {
-        state.SkipWithError("no observer");
-        return;
-    }
+    ElementReader reader{desktop.accessibility()};
+    ButtonChooser chooser{reader, &app.info};
     for (auto _ : state)
-        benchmark::DoNotOptimize(observer->refToCenterOnInWindow(window->element()));
+        benchmark::DoNotOptimize(chooser.answeringButton(window->element()));
     state.SetComplexityN(children);
 }
 BENCHMARK(BM_SnapDecision)->RangeMultiplier(10)->Range(1, 10000)->Complexity(benchmark::oN);

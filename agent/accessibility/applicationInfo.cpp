@@ -1,162 +1,126 @@
 #include "agent/accessibility/applicationInfo.h"
 
+#include "platform/ElementReader.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace velmora {
 
 namespace {
 
-Accessibility& ax()
+ElementReader reader()
 {
-    return Platform::current().accessibility();
-}
-
-// A direct copy, without asking whether the element advertises the attribute.
-AXValue copyAttribute(const AXElement& element, const std::string& attribute)
-{
-    AXValue value;
-    if (!element || ax().copyAttributeValue(element, attribute, value) != AXError::Success)
-        return {};
-    return value;
-}
-
-std::string stringAttribute(const AXElement& element, const std::string& attribute)
-{
-    return copyAttribute(element, attribute).description();
-}
-
-std::vector<AXElement> elementList(const AXValue& value)
-{
-    std::vector<AXElement> result;
-    const AXValue::Array* items = value.array();
-    // Only the first entry's kind is tested, as callers have always relied on.
-    if (!items || items->empty() || !(*items)[0].element())
-        return result;
-    result.reserve(items->size());
-    for (const AXValue& item : *items) {
-        if (const AXElement* element = item.element())
-            result.push_back(*element);
-        else
-            result.push_back(AXElement()); // keeps positions; an empty handle matches nothing
-    }
-    return result;
+    return ElementReader{Platform::current().accessibility()};
 }
 
 int triState(pid_t pid, const char* attribute)
 {
-    AXElement app = applicationInfo::uiElementForPID(pid);
-    if (!app)
+    ElementReader ax = reader();
+    ErrorOr<AXElement> app = ax.application(pid);
+    if (app.isError())
         return -1;
-    auto flag = applicationInfo::valueOfExistingAttribute(attribute, app).boolValue();
-    return flag ? (*flag ? 1 : 0) : -1;
+    ErrorOr<bool> flag = ax.flag(app.value(), attribute);
+    return flag.hasValue() ? (flag.value() ? 1 : 0) : -1;
 }
 
 } // namespace
 
 AXValue applicationInfo::valueOfExistingAttribute(const std::string& attribute, const AXElement& element)
 {
-    if (!element)
-        return {};
-    std::vector<std::string> names;
-    if (ax().copyAttributeNames(element, names) != AXError::Success)
-        return {};
-    if (std::find(names.begin(), names.end(), attribute) == names.end())
-        return {};
-    return copyAttribute(element, attribute);
+    return reader().advertisedValue(element, attribute).valueOr({});
 }
 
 AXElement applicationInfo::uiElementForPID(pid_t pid)
 {
-    return ax().createApplication(pid);
+    return reader().application(pid).valueOr({});
 }
 
 std::string applicationInfo::titleOfElement(const AXElement& element)
 {
-    return stringAttribute(element, "AXTitle");
+    return reader().title(element).valueOr("");
 }
 
 std::string applicationInfo::roleOfElement(const AXElement& element)
 {
-    return stringAttribute(element, "AXRole");
+    return reader().role(element).valueOr("");
 }
 
 std::string applicationInfo::descriptionOfElement(const AXElement& element)
 {
-    return stringAttribute(element, "AXDescription");
+    return reader().description(element).valueOr("");
 }
 
 std::string applicationInfo::titleOfApplicationForElement(const AXElement& element)
 {
+    ElementReader ax = reader();
     // Iterative: a malformed tree with a parent cycle must not exhaust the stack.
     AXElement current = element;
     for (int depth = 0; depth < 256; ++depth) {
-        const AXElement* parent = nullptr;
-        AXValue value = copyAttribute(current, "AXParent");
-        parent = value.element();
-        if (!parent || !*parent || *parent == current)
+        ErrorOr<AXElement> parent = ax.parent(current);
+        if (parent.isError() || parent.value() == current)
             break;
-        current = *parent;
+        current = parent.value();
     }
-    return titleOfElement(current);
+    return ax.title(current).valueOr("");
 }
 
 std::vector<AXElement> applicationInfo::allWindowsForAppWithPID(pid_t pid)
 {
-    AXElement app = uiElementForPID(pid);
-    if (!app)
+    ElementReader ax = reader();
+    ErrorOr<AXElement> app = ax.application(pid);
+    if (app.isError())
         return {};
-    return elementList(copyAttribute(app, "AXWindows"));
+    return ax.windows(app.value()).valueOr({});
 }
 
 std::vector<AXElement> applicationInfo::allChildrenOfElement(const AXElement& element)
 {
-    return elementList(copyAttribute(element, "AXChildren"));
+    return reader().children(element).valueOr({});
 }
 
 AXElement applicationInfo::focusedWindowRefForAppWithPID(pid_t pid)
 {
-    AXElement app = uiElementForPID(pid);
-    if (!app)
-        return {};
-    const AXElement* focused = nullptr;
-    AXValue focusedValue = valueOfExistingAttribute("AXFocusedWindow", app);
-    focused = focusedValue.element();
-    if (!focused || !*focused)
-        return {};
-    AXElement window = *focused;
+    return readFocusedWindow(pid).valueOr({});
+}
 
-    std::vector<AXElement> windows = allWindowsForAppWithPID(pid);
-    if (windows.empty() || std::find(windows.begin(), windows.end(), window) != windows.end())
+ErrorOr<AXElement> applicationInfo::readFocusedWindow(pid_t pid)
+{
+    ElementReader ax = reader();
+    ErrorOr<AXElement> app = ax.application(pid);
+    if (app.isError())
+        return app;
+    ErrorOr<AXElement> window = ax.focusedWindow(app.value());
+    if (window.isError())
+        return window;
+
+    ErrorOr<std::vector<AXElement>> windows = ax.windows(app.value());
+    if (windows.isError(ReadError::Hung))
+        return ReadError::Hung;
+    const std::vector<AXElement> listed = windows.valueOr({});
+    if (listed.empty() || std::find(listed.begin(), listed.end(), window.value()) != listed.end())
         return window;
 
     // The focused window is not among the application's windows (a sheet or
     // a panel reported oddly): trust the focused element's top level instead,
     // but only if it really is a window.
-    AXValue focusedElementValue = valueOfExistingAttribute("AXFocusedUIElement", app);
-    const AXElement* focusedElement = focusedElementValue.element();
-    if (!focusedElement || !*focusedElement)
-        return window;
-    AXValue topLevelValue = valueOfExistingAttribute("AXTopLevelUIElement", *focusedElement);
-    const AXElement* topLevel = topLevelValue.element();
-    if (!topLevel || !*topLevel)
-        return window;
-    if (roleOfElement(*topLevel) == "AXWindow")
-        return *topLevel;
+    ErrorOr<AXElement> focusedElement = ax.element(app.value(), "AXFocusedUIElement");
+    if (focusedElement.isError())
+        return focusedElement.isError(ReadError::Hung) ? ErrorOr<AXElement>(ReadError::Hung) : window;
+    ErrorOr<AXElement> topLevel = ax.element(focusedElement.value(), "AXTopLevelUIElement");
+    if (topLevel.isError())
+        return topLevel.isError(ReadError::Hung) ? ErrorOr<AXElement>(ReadError::Hung) : window;
+    ErrorOr<std::string> role = ax.role(topLevel.value());
+    if (role.isError(ReadError::Hung))
+        return ReadError::Hung;
+    if (role.valueOr("") == "AXWindow")
+        return topLevel;
     return window;
 }
 
 AXElement applicationInfo::elementRefAtCarbonPoint(CarbonPoint point)
 {
-    AXElement systemWide = ax().createSystemWide();
-    if (!systemWide)
-        return {};
-    AXElement result;
-    if (ax().copyElementAtPosition(systemWide, static_cast<float>(point.h), static_cast<float>(point.v), result) != AXError::Success)
-        return {};
-    return result;
+    return reader().elementAt(point).valueOr({});
 }
 
 bool applicationInfo::elementIsGone(const AXElement& element)
@@ -164,22 +128,18 @@ bool applicationInfo::elementIsGone(const AXElement& element)
     if (!element)
         return false;
     // Its enabled state is what every backend has to ask the element itself.
-    AXValue value;
-    return ax().copyAttributeValue(element, "AXEnabled", value) == AXError::InvalidUIElement;
+    return reader().copiedValue(element, "AXEnabled").isError(ReadError::Gone);
 }
 
 bool applicationInfo::elementIsHidden(const AXElement& element)
 {
-    std::optional<bool> showing = valueOfExistingAttribute("AXShowing", element).boolValue();
-    return showing.has_value() && !*showing;
+    ErrorOr<bool> showing = reader().flag(element, "AXShowing");
+    return showing.hasValue() && !showing.value();
 }
 
 pid_t applicationInfo::pidOfElement(const AXElement& element)
 {
-    pid_t pid = -1;
-    if (!element || ax().getPid(element, pid) != AXError::Success || pid <= 0)
-        return -1;
-    return pid;
+    return reader().pidOf(element).valueOr(-1);
 }
 
 int applicationInfo::appWithPIDIsFrontmost(pid_t pid)
@@ -194,14 +154,7 @@ int applicationInfo::appWithPIDIsHidden(pid_t pid)
 
 pid_t applicationInfo::pidOfFrontmostApp()
 {
-    AXElement systemWide = ax().createSystemWide();
-    const AXElement* app = nullptr;
-    AXValue value = copyAttribute(systemWide, "AXFocusedApplication");
-    app = value.element();
-    pid_t pid = -1;
-    if (!app || !*app || ax().getPid(*app, pid) != AXError::Success)
-        return -1;
-    return pid;
+    return reader().frontmostPid().valueOr(-1);
 }
 
 } // namespace velmora

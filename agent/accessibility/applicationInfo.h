@@ -2,6 +2,7 @@
 
 #include "platform/AXElement.h"
 #include "platform/AXValue.h"
+#include "platform/ErrorOr.h"
 #include "platform/Geometry.h"
 
 #include <string>
@@ -10,10 +11,12 @@
 
 namespace velmora {
 
-// Read-only queries over the accessibility interface. Nothing here reports an
-// error: a failed or missing read yields the empty value of the operation
-// (no element, "", an empty list, -1). Callers therefore treat an empty result
-// as "unknown", not as a fact about the element.
+// Read-only queries over the accessibility interface, on ElementReader.
+// Except for the read* queries, nothing here reports an error: a failed or
+// missing read yields the empty value of the operation (no element, "", an
+// empty list, -1). Callers of those treat an empty result as "unknown", not
+// as a fact about the element; callers that must tell a hung application
+// from a missing attribute use ElementReader or the read* queries.
 //
 // Results are handles: they stay valid for as long as the caller keeps them,
 // which covers the "valid until the end of the current pass" promise.
@@ -45,6 +48,10 @@ public:
     // window list, the top-level element of the focused element stands in for
     // it if that element's role is exactly "AXWindow".
     static AXElement focusedWindowRefForAppWithPID(pid_t pid);
+    // The same, with the reason when there is none: Hung as soon as one of
+    // its reads is not answered (no further request is made), Unsupported
+    // when the application has no focused window.
+    static ErrorOr<AXElement> readFocusedWindow(pid_t pid);
 
     // The element at a point, asked of the whole desktop (x = h, y = v).
     static AXElement elementRefAtCarbonPoint(CarbonPoint point);

@@ -6,13 +6,7 @@ namespace velmora {
 
 namespace {
 
-std::unique_ptr<AppPathGuardian>& sharedSlot()
-{
-    static std::unique_ptr<AppPathGuardian> s_shared;
-    return s_shared;
-}
-
-// The bundle's folder name, as a path's last component reads: trailing
+// The program's folder name, as a path's last component reads: trailing
 // slashes do not count.
 std::string lastPathComponent(std::string path)
 {
@@ -26,25 +20,12 @@ std::string lastPathComponent(std::string path)
 
 } // namespace
 
-// static
-AppPathGuardian& AppPathGuardian::shared()
+void AppPathGuardian::start()
 {
-    auto& slot = sharedSlot();
-    if (!slot)
-        slot.reset(new AppPathGuardian);
-    return *slot;
-}
-
-// static
-void AppPathGuardian::checkPath()
-{
-    shared().check();
-}
-
-// static
-void AppPathGuardian::discardShared()
-{
-    sharedSlot().reset();
+    if (m_timer)
+        return;
+    m_timer = Platform::current().runLoop().scheduleTimer(kCheckInterval, TimerRepeats::Yes, [this] { check(); });
+    check();
 }
 
 void AppPathGuardian::check()
@@ -66,6 +47,9 @@ void AppPathGuardian::getData()
 
 void AppPathGuardian::quitAfterMove()
 {
+    // Once is enough: the timer may fire again before the loop has ended.
+    if (m_timer)
+        m_timer->invalidate();
     NSLog(lastPathComponent(m_appPath) + " was moved and thus had to quit.");
     Platform::current().application().terminate();
 }

@@ -1,41 +1,43 @@
 #pragma once
 
+#include "platform/RunLoop.h"
+
 #include <memory>
 #include <string>
 
 namespace velmora {
 
-// Ends the agent once its own bundle is no longer where it was started from
+// Ends the agent once its own program is no longer where it was started from
 // (moved, renamed or deleted): a running agent whose files have gone would
-// keep running the old code. There is no timer; the check runs after every
-// snap, so an idle agent notices at its next snap.
+// keep running the old code. Checked at start and then on a timer, never on
+// the snap path: a snap must not wait on the file system.
 class AppPathGuardian {
 public:
-    // The one instance of the process, made on first use.
-    static AppPathGuardian& shared();
-    // The check, on the shared instance.
-    static void checkPath();
+    // A moved agent should not outlive the move by long, and one look at the
+    // file system a minute costs nothing measurable.
+    static constexpr double kCheckInterval = 60.0;
 
-    // Forgets the shared instance, so that the next check records the path
-    // anew. For tests, where each simulated desktop is a fresh process.
-    static void discardShared();
+    AppPathGuardian() = default;
+    AppPathGuardian(const AppPathGuardian&) = delete;
+    AppPathGuardian& operator=(const AppPathGuardian&) = delete;
 
-    // Records the bundle path as the process knows it now.
+    // Records the path, checks it now, then every kCheckInterval seconds on
+    // the run loop. A second call does nothing.
+    void start();
+    // Learns the path if it is not known yet, then ends the agent if it is gone.
+    void check();
+
+    // Records the program path as the process knows it now.
     void getData();
     // Logs the move and asks the application to terminate.
     void quitAfterMove();
 
-    // "" until the first check; never changes afterwards.
+    // "" until the first check that could tell it; never changes afterwards.
     const std::string& appPath() const { return m_appPath; }
 
-    AppPathGuardian(const AppPathGuardian&) = delete;
-    AppPathGuardian& operator=(const AppPathGuardian&) = delete;
-
 private:
-    AppPathGuardian() = default;
-    void check();
-
     std::string m_appPath;
+    std::unique_ptr<Timer> m_timer; // owned; destroying it stops the checks
 };
 
 } // namespace velmora

@@ -1,13 +1,13 @@
 #include "agent/process/VelmoraBGAppDelegate.h"
 
-#include "shared/i18n/Gettext.h"
-
+#include "agent/process/AppPathGuardian.h"
 #include "agent/process/OldBGAppKiller.h"
 #include "agent/process/PreffPaneCommunicator.h"
 #include "agent/snapping/AppsObservers.h"
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/MouseMoveListener.h"
 #include "platform/Platform.h"
+#include "shared/i18n/Gettext.h"
 #include "shared/update/TimedUpdateChecker.h"
 
 namespace velmora {
@@ -23,6 +23,7 @@ VelmoraBGAppDelegate::~VelmoraBGAppDelegate()
     m_mouseMoveListener.reset();
     m_communicator.reset();
     m_updateChecker.reset();
+    m_pathGuardian.reset();
 }
 
 bool VelmoraBGAppDelegate::awakeFromNib()
@@ -63,6 +64,9 @@ bool VelmoraBGAppDelegate::awakeFromNib()
     // Last: announcing "running" tells the pane everything is in place.
     m_communicator->setup();
     m_started = true;
+    // From here on the agent ends itself once its program is moved away.
+    m_pathGuardian = std::make_unique<AppPathGuardian>();
+    m_pathGuardian->start();
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 namespace velmora {
 
+class AppPathGuardian;
 class AppsObservers;
 class FeedbackSound;
 class MouseMoveListener;
@@ -33,6 +34,7 @@ public:
     MouseMoveListener* mouseMoveListener() const { return m_mouseMoveListener.get(); }
     TimedUpdateChecker* updateChecker() const { return m_updateChecker.get(); }
     PreffPaneCommunicator* communicator() const { return m_communicator.get(); }
+    AppPathGuardian* pathGuardian() const { return m_pathGuardian.get(); }
 
 private:
     // Whether accessibility is on (how to switch it on when off) and how many
@@ -47,6 +49,7 @@ private:
     std::unique_ptr<MouseMoveListener> m_mouseMoveListener;
     std::unique_ptr<PreffPaneCommunicator> m_communicator;
     std::unique_ptr<TimedUpdateChecker> m_updateChecker;
+    std::unique_ptr<AppPathGuardian> m_pathGuardian;
 };
 
 } // namespace velmora

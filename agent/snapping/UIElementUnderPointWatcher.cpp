@@ -3,17 +3,12 @@
 #include "agent/accessibility/MouseMover.h"
 #include "agent/accessibility/applicationInfo.h"
 #include "agent/snapping/SnapNotifications.h"
+#include "platform/ElementReader.h"
 #include "platform/Platform.h"
 
 #include <cstdlib>
 
 namespace velmora {
-
-namespace {
-
-constexpr const char* kAXPosition = "AXPosition";
-
-} // namespace
 
 // static
 std::unique_ptr<UIElementUnderPointWatcher> UIElementUnderPointWatcher::initWithPointOverUIElement(NSPoint point)
@@ -96,8 +91,13 @@ void UIElementUnderPointWatcher::poll(bool knownGone)
     }
 
     if (!knownGone) {
-        AXElement underPointer = applicationInfo::elementRefAtCarbonPoint(current);
-        if (!underPointer) {
+        ElementReader reader{Platform::current().accessibility()};
+        ErrorOr<AXElement> underPointer = reader.elementAt(current);
+        // A hung application is no answer either way: the next tick asks
+        // again, and nothing more is asked of it now.
+        if (underPointer.isError(ReadError::Hung))
+            return;
+        if (underPointer.isError()) {
             // Nothing readable there: the application may be gone with its
             // windows, or just slow to answer. Only the first is an answer.
             if (!applicationInfo::elementIsGone(m_ref))
@@ -105,9 +105,13 @@ void UIElementUnderPointWatcher::poll(bool knownGone)
         } else {
             // Positions, not identity: whatever sits where the button sits is the
             // button; a button that cannot say where it is has gone with its dialog.
-            auto foundPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, underPointer).pointValue();
-            auto watchedPosition = applicationInfo::valueOfExistingAttribute(kAXPosition, m_ref).pointValue();
-            if (foundPosition && watchedPosition && *foundPosition == *watchedPosition)
+            ErrorOr<CGPoint> foundPosition = reader.position(underPointer.value());
+            if (foundPosition.isError(ReadError::Hung))
+                return;
+            ErrorOr<CGPoint> watchedPosition = reader.position(m_ref);
+            if (watchedPosition.isError(ReadError::Hung))
+                return;
+            if (foundPosition.hasValue() && watchedPosition.hasValue() && foundPosition.value() == watchedPosition.value())
                 return;
         }
     }

@@ -10,36 +10,33 @@ constexpr const char* kStartPath = "/opt/velmora/VelmoraBG.app";
 
 class AppPathGuardianTest : public ::testing::Test {
 protected:
-    AppPathGuardianTest() { AppPathGuardian::discardShared(); }
-    ~AppPathGuardianTest() override { AppPathGuardian::discardShared(); }
-
     sim::SimDesktop desktop;
     ScopedPlatform scoped{desktop};
+    AppPathGuardian guardian;
 };
 
-TEST_F(AppPathGuardianTest, RenamedBundleEndsTheAgentNamingTheOldFolder)
+TEST_F(AppPathGuardianTest, RenamedProgramEndsTheAgentNamingTheOldFolder)
 {
     desktop.setBundlePath(kStartPath);
-    AppPathGuardian::checkPath();
-    EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
-    EXPECT_EQ(&AppPathGuardian::shared(), &AppPathGuardian::shared());
+    guardian.check();
+    EXPECT_EQ(guardian.appPath(), kStartPath);
     EXPECT_FALSE(desktop.terminated());
 
     // The process now knows itself under the new name; the guard keeps the old one.
     desktop.setBundlePath("/opt/velmora/Renamed.app");
     desktop.removeFile(kStartPath);
-    AppPathGuardian::checkPath();
-    EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
+    guardian.check();
+    EXPECT_EQ(guardian.appPath(), kStartPath);
     EXPECT_TRUE(desktop.terminated());
     ASSERT_FALSE(desktop.logLines().empty());
     EXPECT_EQ(desktop.logLines().back(), "VelmoraBG.app was moved and thus had to quit.");
 }
 
-TEST_F(AppPathGuardianTest, BundleGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
+TEST_F(AppPathGuardianTest, ProgramGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
 {
     desktop.setBundlePath("/opt/velmora/VelmoraBG.app/");
     desktop.removeFile("/opt/velmora/VelmoraBG.app/");
-    AppPathGuardian::checkPath();
+    guardian.start();
     EXPECT_TRUE(desktop.terminated());
     ASSERT_FALSE(desktop.logLines().empty());
     EXPECT_EQ(desktop.logLines().back(), "VelmoraBG.app was moved and thus had to quit.");
@@ -48,15 +45,46 @@ TEST_F(AppPathGuardianTest, BundleGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
 TEST_F(AppPathGuardianTest, UnknownStartPathIsNoReasonToQuit)
 {
     desktop.setBundlePath("");
-    AppPathGuardian::checkPath();
+    guardian.check();
     EXPECT_FALSE(desktop.terminated());
     // Learnt once it is known.
     desktop.setBundlePath(kStartPath);
-    AppPathGuardian::checkPath();
-    EXPECT_EQ(AppPathGuardian::shared().appPath(), kStartPath);
+    guardian.check();
+    EXPECT_EQ(guardian.appPath(), kStartPath);
     desktop.removeFile(kStartPath);
-    AppPathGuardian::checkPath();
+    guardian.check();
     EXPECT_TRUE(desktop.terminated());
+}
+
+TEST_F(AppPathGuardianTest, StartedGuardNoticesAMoveOnItsTimerAndQuitsOnce)
+{
+    desktop.setBundlePath(kStartPath);
+    guardian.start();
+    guardian.start(); // a second start adds no second timer
+    EXPECT_EQ(guardian.appPath(), kStartPath);
+    EXPECT_FALSE(desktop.terminated());
+
+    desktop.removeFile(kStartPath);
+    desktop.advance(AppPathGuardian::kCheckInterval - 1);
+    EXPECT_FALSE(desktop.terminated()) << "nothing looks before the interval is up";
+    desktop.advance(1);
+    EXPECT_TRUE(desktop.terminated());
+
+    const size_t lines = desktop.logLines().size();
+    desktop.advance(3 * AppPathGuardian::kCheckInterval);
+    EXPECT_EQ(desktop.logLines().size(), lines) << "the timer stops once the agent is told to quit";
+}
+
+TEST_F(AppPathGuardianTest, DestroyedGuardChecksNoMore)
+{
+    desktop.setBundlePath(kStartPath);
+    {
+        AppPathGuardian shortLived;
+        shortLived.start();
+    }
+    desktop.removeFile(kStartPath);
+    desktop.advance(2 * AppPathGuardian::kCheckInterval);
+    EXPECT_FALSE(desktop.terminated());
 }
 
 } // namespace

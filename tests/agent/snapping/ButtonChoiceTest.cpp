@@ -1,4 +1,4 @@
-#include "agent/snapping/FocusedWindowObserver.h"
+#include "agent/snapping/ButtonChooser.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +15,10 @@ constexpr CGSize kButtonSize{80, 20};
 
 class ButtonChoiceTest : public ::testing::Test {
 protected:
-    // An observer of `app`; the record is left out for the login window case.
-    std::unique_ptr<FocusedWindowObserver> observe(SimApp& app, bool withRecord = true)
+    // The button rules for `app`; the record is left out for the login window case.
+    std::unique_ptr<ButtonChooser> choose(SimApp& app, bool withRecord = true)
     {
-        auto observer = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
-        EXPECT_NE(observer, nullptr);
-        if (observer && withRecord)
-            observer->setAppInfo(app.info);
-        return observer;
+        return std::make_unique<ButtonChooser>(reader, withRecord ? &app.info : nullptr);
     }
 
     void preferAlternateButton(bool on) { desktop.standardUserDefaults().setObject("snapToAlternateButtonInstead", on); }
@@ -83,39 +79,40 @@ protected:
 
     SimDesktop desktop;
     ScopedPlatform scoped{desktop};
+    ElementReader reader{desktop.accessibility()};
 };
 
 TEST_F(ButtonChoiceTest, PreferenceOrdersDefaultAndCancelRules)
 {
     SimApp& app = desktop.launch("TextEdit", "org.example.TextEdit");
-    auto observer = observe(app);
+    auto chooser = choose(app);
     Dialog both = buildSaveDialog(app);
     Dialog cancelDisabled = buildSaveDialog(app, true, false);
     Dialog defaultDisabled = buildSaveDialog(app, false, true);
     NodePtr cancelOnly = app.addWindow("Alert");
     NodePtr onlyCancel = makeCancel(cancelOnly, addButton(cancelOnly, "Stop"));
 
-    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.defaultButton->element());
-    EXPECT_EQ(observer->refToCenterOnInWindow(cancelOnly->element()), onlyCancel->element());
-    EXPECT_EQ(observer->refToCenterOnInWindow(defaultDisabled.window->element()), defaultDisabled.cancelButton->element());
+    EXPECT_EQ(chooser->answeringButton(both.window->element()), both.defaultButton->element());
+    EXPECT_EQ(chooser->answeringButton(cancelOnly->element()), onlyCancel->element());
+    EXPECT_EQ(chooser->answeringButton(defaultDisabled.window->element()), defaultDisabled.cancelButton->element());
 
-    // Read at every call, not cached by the observer.
+    // Read at every call, not cached by the chooser.
     preferAlternateButton(true);
-    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.cancelButton->element());
-    EXPECT_EQ(observer->refToCenterOnInWindow(cancelDisabled.window->element()), cancelDisabled.defaultButton->element());
+    EXPECT_EQ(chooser->answeringButton(both.window->element()), both.cancelButton->element());
+    EXPECT_EQ(chooser->answeringButton(cancelDisabled.window->element()), cancelDisabled.defaultButton->element());
     preferAlternateButton(false);
-    EXPECT_EQ(observer->refToCenterOnInWindow(both.window->element()), both.defaultButton->element());
+    EXPECT_EQ(chooser->answeringButton(both.window->element()), both.defaultButton->element());
 
     // A cancel attribute naming something other than a button is no answer.
     NodePtr checkBoxCancel = app.addWindow("Odd");
     makeCancel(checkBoxCancel, checkBoxCancel->addChild("AXCheckBox"))->setEnabled(true);
-    EXPECT_TRUE(observer->refToCenterOnInWindow(checkBoxCancel->element()).isEmpty());
+    EXPECT_TRUE(chooser->answeringButton(checkBoxCancel->element()).isEmpty());
 }
 
 TEST_F(ButtonChoiceTest, OnlyAButtonThePointerCanLandOnIsChosen)
 {
     SimApp& app = desktop.launch("Editor");
-    auto observer = observe(app);
+    auto chooser = choose(app);
 
     // Toolkits' placeholders for a button that is not laid out: the pointer
     // would be warped into a screen corner.
@@ -130,36 +127,36 @@ TEST_F(ButtonChoiceTest, OnlyAButtonThePointerCanLandOnIsChosen)
         Dialog d = buildSaveDialog(app);
         d.defaultButton->setFrame(p.origin, p.size);
         // The next rule's button still answers the dialog.
-        EXPECT_EQ(observer->refToCenterOnInWindow(d.window->element()), d.cancelButton->element()) << p.what;
+        EXPECT_EQ(chooser->answeringButton(d.window->element()), d.cancelButton->element()) << p.what;
         d.cancelButton->setFrame(p.origin, p.size);
-        EXPECT_TRUE(observer->refToCenterOnInWindow(d.window->element()).isEmpty()) << p.what;
+        EXPECT_TRUE(chooser->answeringButton(d.window->element()).isEmpty()) << p.what;
     }
 
     // Hidden by its toolkit, wherever it claims to be.
     Dialog hidden = buildSaveDialog(app);
     hidden.defaultButton->setAttribute("AXShowing", false);
-    EXPECT_EQ(observer->refToCenterOnInWindow(hidden.window->element()), hidden.cancelButton->element());
+    EXPECT_EQ(chooser->answeringButton(hidden.window->element()), hidden.cancelButton->element());
     hidden.defaultButton->setAttribute("AXShowing", true);
-    EXPECT_EQ(observer->refToCenterOnInWindow(hidden.window->element()), hidden.defaultButton->element());
+    EXPECT_EQ(chooser->answeringButton(hidden.window->element()), hidden.defaultButton->element());
 
     // Outside its window's frame (scrolled away), or off every screen.
     Dialog outside = buildSaveDialog(app);
     outside.defaultButton->setFrame({450, 250}, kButtonSize); // the spot falls right of the frame
     outside.cancelButton->setFrame({300, 70}, kButtonSize);   // above it
-    EXPECT_TRUE(observer->refToCenterOnInWindow(outside.window->element()).isEmpty());
+    EXPECT_TRUE(chooser->answeringButton(outside.window->element()).isEmpty());
     Dialog offScreen = buildSaveDialog(app);
     offScreen.window->setFrame({1300, 100}, {400, 200});
     offScreen.defaultButton->setFrame({1500, 150}, kButtonSize);
     offScreen.cancelButton->setFrame({1350, 150}, kButtonSize);
-    EXPECT_EQ(observer->refToCenterOnInWindow(offScreen.window->element()), offScreen.cancelButton->element());
+    EXPECT_EQ(chooser->answeringButton(offScreen.window->element()), offScreen.cancelButton->element());
     desktop.setScreens({Screen{NSRect{{0, 0}, {1440, 900}}, 1.0f}, Screen{NSRect{{1440, 0}, {1440, 900}}, 1.0f}});
-    EXPECT_EQ(observer->refToCenterOnInWindow(offScreen.window->element()), offScreen.defaultButton->element());
+    EXPECT_EQ(chooser->answeringButton(offScreen.window->element()), offScreen.defaultButton->element());
 }
 
 TEST_F(ButtonChoiceTest, AStandardWindowIsNeverAnsweredByItsCancelButton)
 {
     SimApp& app = desktop.launch("Editor");
-    auto observer = observe(app);
+    auto chooser = choose(app);
     for (bool preferCancel : {false, true}) {
         SCOPED_TRACE(preferCancel ? "cancel preferred" : "default preferred");
         preferAlternateButton(preferCancel);
@@ -167,10 +164,10 @@ TEST_F(ButtonChoiceTest, AStandardWindowIsNeverAnsweredByItsCancelButton)
         NodePtr main = app.addWindow("Untitled");
         main->setAttribute("AXSubrole", "AXStandardWindow");
         makeCancel(main, addButton(main, "Close"));
-        EXPECT_TRUE(observer->refToCenterOnInWindow(main->element()).isEmpty());
+        EXPECT_TRUE(chooser->answeringButton(main->element()).isEmpty());
         // Its real default button still answers it.
         NodePtr find = makeDefault(main, addButton(main, "Find"));
-        EXPECT_EQ(observer->refToCenterOnInWindow(main->element()), find->element());
+        EXPECT_EQ(chooser->answeringButton(main->element()), find->element());
 
         // A dialog, or a window of unknown kind, keeps both rules.
         for (const char* subrole : {"AXDialog", ""}) {
@@ -178,7 +175,7 @@ TEST_F(ButtonChoiceTest, AStandardWindowIsNeverAnsweredByItsCancelButton)
             if (*subrole)
                 window->setAttribute("AXSubrole", subrole);
             NodePtr close = makeCancel(window, addButton(window, "Close"));
-            EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), close->element()) << subrole;
+            EXPECT_EQ(chooser->answeringButton(window->element()), close->element()) << subrole;
         }
     }
 }
@@ -186,39 +183,39 @@ TEST_F(ButtonChoiceTest, AStandardWindowIsNeverAnsweredByItsCancelButton)
 TEST_F(ButtonChoiceTest, TitleSearchTakesDirectButtonChildrenIgnoringCase)
 {
     SimApp& app = desktop.launch("Editor");
-    auto observer = observe(app);
+    auto chooser = choose(app);
 
     // A disabled default button is passed over by the attribute, then found by title.
     NodePtr disabled = app.addWindow("Disabled");
     NodePtr disabledOk = makeDefault(disabled, addButton(disabled, "oK", false));
-    EXPECT_EQ(observer->refToCenterOnInWindow(disabled->element()), disabledOk->element());
+    EXPECT_EQ(chooser->answeringButton(disabled->element()), disabledOk->element());
 
     for (const char* title : {"Ok", "ok", "Yes", "yes", "YES"}) {
         NodePtr window = app.addWindow(title);
         NodePtr button = addButton(window, title);
-        EXPECT_EQ(observer->defaultButtonForWindow(window->element()), button->element()) << title;
+        EXPECT_EQ(chooser->defaultButton(window->element()), button->element()) << title;
     }
 
     // "OK" is searched before "YES", whatever the children's order.
     NodePtr both = app.addWindow("Both");
     addButton(both, "Yes");
     NodePtr ok = addButton(both, "OK");
-    EXPECT_EQ(observer->defaultButtonForWindow(both->element()), ok->element());
+    EXPECT_EQ(chooser->defaultButton(both->element()), ok->element());
 
     // Near misses: a trailing blank, a non-button child, a button one level down.
     NodePtr misses = app.addWindow("Misses");
     addButton(misses, "OK ");
     misses->addChild("AXStaticText")->setTitle("OK");
     addButton(misses->addGroup(), "OK");
-    EXPECT_TRUE(observer->defaultButtonForWindow(misses->element()).isEmpty());
+    EXPECT_TRUE(chooser->defaultButton(misses->element()).isEmpty());
     // ... but a later button child is still found after the skipped text.
     NodePtr later = addButton(misses, "yes");
-    EXPECT_EQ(observer->defaultButtonForWindow(misses->element()), later->element());
+    EXPECT_EQ(chooser->defaultButton(misses->element()), later->element());
 
     // A default attribute naming a non-button falls through to the title search.
     NodePtr nonButton = app.addWindow("NonButton");
     makeDefault(nonButton, nonButton->addChild("AXCheckBox"))->setEnabled(true);
-    EXPECT_TRUE(observer->defaultButtonForWindow(nonButton->element()).isEmpty());
+    EXPECT_TRUE(chooser->defaultButton(nonButton->element()).isEmpty());
 }
 
 TEST_F(ButtonChoiceTest, GarageBandSkipsOnlyItsExactly86By28DefaultButton)
@@ -231,76 +228,76 @@ TEST_F(ButtonChoiceTest, GarageBandSkipsOnlyItsExactly86By28DefaultButton)
     for (const Case& c : {Case{"GarageBand", {86, 28}, false}, Case{"GarageBand", {86, 29}, true},
              Case{"GarageBand", {87, 28}, true}, Case{"garageband", {86, 28}, true}, Case{"Logic", {86, 28}, true}}) {
         SimApp& app = desktop.launch(c.appName);
-        auto observer = observe(app);
+        auto chooser = choose(app);
         NodePtr window = app.addWindow("Export");
         NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, c.size));
         NodePtr ok = addButton(window, "OK");
         NodePtr expected = c.expectDefault ? defaultButton : ok;
-        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), expected->element())
+        EXPECT_EQ(chooser->answeringButton(window->element()), expected->element())
             << c.appName << " " << c.size.width << "x" << c.size.height;
     }
 
     // With nothing titled to fall back on, the skipped default yields no snap.
     SimApp& garageBand = desktop.launch("GarageBand");
-    auto observer = observe(garageBand);
+    auto chooser = choose(garageBand);
     NodePtr bare = garageBand.addWindow("Bare");
     makeDefault(bare, addButton(bare, "Export", true, {86, 28}));
-    EXPECT_TRUE(observer->refToCenterOnInWindow(bare->element()).isEmpty());
+    EXPECT_TRUE(chooser->answeringButton(bare->element()).isEmpty());
 }
 
 TEST_F(ButtonChoiceTest, SafariNeverChoosesADoneCancelButton)
 {
     SimApp& safari = desktop.launch("Safari", "com.apple.Safari");
     SimApp& other = desktop.launch("Browser", "org.example.browser");
-    auto safariObserver = observe(safari);
-    auto otherObserver = observe(other);
+    auto safariChooser = choose(safari);
+    auto otherChooser = choose(other);
     preferAlternateButton(true);
 
     for (const char* title : {"Done", "done", "DONE"}) {
         NodePtr sheet = safari.addWindow("Sheet");
         makeCancel(sheet, addButton(sheet, title));
-        EXPECT_TRUE(safariObserver->refToCenterOnInWindow(sheet->element()).isEmpty()) << title;
+        EXPECT_TRUE(safariChooser->answeringButton(sheet->element()).isEmpty()) << title;
         // The default rule still answers when there is a default button.
         NodePtr defaultButton = makeDefault(sheet, addButton(sheet, "Save"));
-        EXPECT_EQ(safariObserver->refToCenterOnInWindow(sheet->element()), defaultButton->element()) << title;
+        EXPECT_EQ(safariChooser->answeringButton(sheet->element()), defaultButton->element()) << title;
     }
 
     NodePtr cancelSheet = safari.addWindow("Sheet");
     NodePtr cancel = makeCancel(cancelSheet, addButton(cancelSheet, "Cancel"));
-    EXPECT_EQ(safariObserver->refToCenterOnInWindow(cancelSheet->element()), cancel->element());
+    EXPECT_EQ(safariChooser->answeringButton(cancelSheet->element()), cancel->element());
 
     NodePtr otherSheet = other.addWindow("Sheet");
     NodePtr done = makeCancel(otherSheet, addButton(otherSheet, "Done"));
-    EXPECT_EQ(otherObserver->refToCenterOnInWindow(otherSheet->element()), done->element());
+    EXPECT_EQ(otherChooser->answeringButton(otherSheet->element()), done->element());
 }
 
 TEST_F(ButtonChoiceTest, FinderProgressLayouts)
 {
     SimApp& finder = desktop.launch("Finder", "com.apple.finder");
-    auto observer = observe(finder);
+    auto chooser = choose(finder);
 
     // Older layout: only the list's last group is searched.
     FinderWindow old = buildOldFinderProgress(finder, "Copy");
-    EXPECT_EQ(observer->refToCenterOnInWindow(old.window->element()), old.lastGroupButton->element());
+    EXPECT_EQ(chooser->answeringButton(old.window->element()), old.lastGroupButton->element());
     EXPECT_TRUE(desktop.logLines().empty());
 
     // Newer layout, "Replace" before "Continue".
     FinderWindow replace = buildNewFinderProgress(finder, "Trash", "Continue");
     NodePtr replaceButton = addButton(replace.window->children().front(), "replace");
-    EXPECT_EQ(observer->refToCenterOnInWindow(replace.window->element()), replaceButton->element());
+    EXPECT_EQ(chooser->answeringButton(replace.window->element()), replaceButton->element());
 
     // The special rules come last: a titled OK in the window wins.
     FinderWindow withOk = buildNewFinderProgress(finder, "Copy", "Replace");
     NodePtr ok = addButton(withOk.window, "OK");
-    EXPECT_EQ(observer->refToCenterOnInWindow(withOk.window->element()), ok->element());
+    EXPECT_EQ(chooser->answeringButton(withOk.window->element()), ok->element());
 
     // Titles are exact: neither layout knows "Move" or "copy"; the older one says so once each.
     size_t before = desktop.logLines().size();
     for (const char* title : {"Move", "copy"}) {
         FinderWindow unknown = buildOldFinderProgress(finder, title);
         FinderWindow newer = buildNewFinderProgress(finder, title, "Replace");
-        EXPECT_TRUE(observer->refToCenterOnInWindow(unknown.window->element()).isEmpty()) << title;
-        EXPECT_TRUE(observer->refToCenterOnInWindow(newer.window->element()).isEmpty()) << title;
+        EXPECT_TRUE(chooser->answeringButton(unknown.window->element()).isEmpty()) << title;
+        EXPECT_TRUE(chooser->answeringButton(newer.window->element()).isEmpty()) << title;
     }
     ASSERT_EQ(desktop.logLines().size(), before + 2);
     EXPECT_EQ(desktop.logLines()[before], "Finder progress dialog with title \"Move\" was not recognized by Velmora");
@@ -309,31 +306,62 @@ TEST_F(ButtonChoiceTest, FinderProgressLayouts)
     // A "Continue" that is no button is refused.
     FinderWindow notAButton = buildNewFinderProgress(finder, "Copy", "Skip");
     notAButton.window->children().front()->addChild("AXStaticText")->setTitle("Continue");
-    EXPECT_TRUE(observer->refToCenterOnInWindow(notAButton.window->element()).isEmpty());
+    EXPECT_TRUE(chooser->answeringButton(notAButton.window->element()).isEmpty());
 }
 
 TEST_F(ButtonChoiceTest, WithoutApplicationRecordNoApplicationRuleMatches)
 {
-    // The login window's observer has no record; the same trees that the
+    // The login window's chooser has no record; the same trees that the
     // application rules treat specially are taken plainly.
     for (auto [name, bundle] : {std::pair{"GarageBand", "com.apple.garageband"}, std::pair{"Safari", "com.apple.Safari"},
              std::pair{"Finder", "com.apple.finder"}}) {
         SimApp& app = desktop.launch(name, std::string(bundle));
-        auto observer = observe(app, false);
-        EXPECT_EQ(observer->description(), "FocusedWindowObserver - (null) ((null))");
+        auto chooser = choose(app, false);
 
         NodePtr window = app.addWindow("Copy");
         NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, {86, 28}));
-        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), defaultButton->element()) << name;
+        EXPECT_EQ(chooser->answeringButton(window->element()), defaultButton->element()) << name;
 
         preferAlternateButton(true);
         NodePtr done = makeCancel(window, addButton(window, "Done"));
-        EXPECT_EQ(observer->refToCenterOnInWindow(window->element()), done->element()) << name;
+        EXPECT_EQ(chooser->answeringButton(window->element()), done->element()) << name;
         preferAlternateButton(false);
 
         FinderWindow progress = buildNewFinderProgress(app, "Copy", "Replace");
-        EXPECT_TRUE(observer->refToCenterOnInWindow(progress.window->element()).isEmpty()) << name;
+        EXPECT_TRUE(chooser->answeringButton(progress.window->element()).isEmpty()) << name;
     }
+}
+
+TEST_F(ButtonChoiceTest, AnUnansweredReadEndsTheChoiceAsHung)
+{
+    SimApp& app = desktop.launch("Editor");
+    auto chooser = choose(app);
+    Dialog d = buildSaveDialog(app);
+
+    app.hung = true;
+    const int before = app.requestCount;
+    ErrorOr<std::optional<SnapTarget>> choice = chooser->choose(d.window->element());
+    EXPECT_TRUE(choice.isError(ReadError::Hung));
+    EXPECT_EQ(app.requestCount - before, 1) << "nothing more is asked after the first unanswered read";
+    EXPECT_TRUE(chooser->answeringButton(d.window->element()).isEmpty());
+
+    // Each choice starts afresh: answering again, the window gets its answer.
+    app.hung = false;
+    choice = chooser->choose(d.window->element());
+    ASSERT_TRUE(choice.hasValue());
+    ASSERT_TRUE(choice.value().has_value());
+    EXPECT_EQ(choice.value()->button, d.defaultButton->element());
+    EXPECT_FALSE(choice.value()->inWindow);
+
+    // A window that closed meanwhile is no hang: simply no answer.
+    AXElement closed = d.window->element();
+    d.window->destroy();
+    choice = chooser->choose(closed);
+    ASSERT_TRUE(choice.hasValue());
+    EXPECT_FALSE(choice.value().has_value());
+
+    desktop.setAPIEnabled(false);
+    EXPECT_TRUE(chooser->choose(buildSaveDialog(app).window->element()).isError(ReadError::AccessOff));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
-#include "agent/process/AppPathGuardian.h"
 #include "agent/snapping/FocusedWindowObserver.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
+#include "support/ForwardingPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -24,24 +24,11 @@ constexpr CGSize kWindowSize{400, 200};
 
 // The user's hand while the agent waits on the mouse buttons: at the first
 // poll the pointer travels by `drift`. Everything else is the simulated desktop.
-class DriftDuringWait final : public Platform, private Pointer {
+class DriftDuringWait final : public ForwardingPlatform, private Pointer {
 public:
-    DriftDuringWait(SimDesktop& desktop, CGPoint drift) : m_desktop(desktop), m_drift(drift) { }
+    DriftDuringWait(SimDesktop& desktop, CGPoint drift) : ForwardingPlatform(desktop), m_drift(drift) { }
 
-    Accessibility& accessibility() override { return m_desktop.accessibility(); }
     Pointer& pointer() override { return *this; }
-    Screens& screens() override { return m_desktop.screens(); }
-    Workspace& workspace() override { return m_desktop.workspace(); }
-    RunLoop& runLoop() override { return m_desktop.runLoop(); }
-    NotificationCenter& localNotificationCenter() override { return m_desktop.localNotificationCenter(); }
-    DistributedNotificationCenter& distributedNotificationCenter() override { return m_desktop.distributedNotificationCenter(); }
-    AgentChannel& agentChannel() override { return m_desktop.agentChannel(); }
-    UserDefaults& standardUserDefaults() override { return m_desktop.standardUserDefaults(); }
-    SoundService& sounds() override { return m_desktop.sounds(); }
-    ProcessManager& processManager() override { return m_desktop.processManager(); }
-    Application& application() override { return m_desktop.application(); }
-    SystemLog& systemLog() override { return m_desktop.systemLog(); }
-    AlertService& alerts() override { return m_desktop.alerts(); }
 
 private:
     void moveTo(CGPoint point) override { m_desktop.pointer().moveTo(point); }
@@ -56,20 +43,60 @@ private:
         return m_desktop.pointer().anyButtonDown();
     }
 
-    SimDesktop& m_desktop;
     CGPoint m_drift;
     bool m_moved{false};
+};
+
+// The simulated desktop, except that every read about one window goes
+// unanswered, as when an application hangs in the middle of a snap.
+class WindowHangs final : public ForwardingPlatform, private Accessibility {
+public:
+    WindowHangs(SimDesktop& desktop, AXElement window) : ForwardingPlatform(desktop), m_window(std::move(window)) { }
+    int windowRequests() const { return m_windowRequests; }
+
+    Accessibility& accessibility() override { return *this; }
+
+private:
+    Accessibility& real() { return m_desktop.accessibility(); }
+    bool isTheWindow(const AXElement& element)
+    {
+        if (!(element == m_window))
+            return false;
+        ++m_windowRequests;
+        return true;
+    }
+    bool isAPIEnabled() override { return real().isAPIEnabled(); }
+    AXElement createApplication(pid_t pid) override { return real().createApplication(pid); }
+    AXElement createSystemWide() override { return real().createSystemWide(); }
+    AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) override
+    {
+        return isTheWindow(element) ? AXError::CannotComplete : real().copyAttributeNames(element, names);
+    }
+    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) override
+    {
+        return isTheWindow(element) ? AXError::CannotComplete : real().copyAttributeValue(element, attribute, value);
+    }
+    AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) override
+    {
+        return real().copyElementAtPosition(element, x, y, result);
+    }
+    AXError getPid(const AXElement& element, pid_t& pid) override { return real().getPid(element, pid); }
+    AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override
+    {
+        return real().createObserver(pid, std::move(callback), observer);
+    }
+
+    AXElement m_window;
+    int m_windowRequests{0};
 };
 
 class FocusedWindowObserverTest : public ::testing::Test {
 protected:
     FocusedWindowObserverTest()
     {
-        AppPathGuardian::discardShared();
         desktop.setBundlePath(kBundlePath);
         desktop.userMovesPointer(kRestingPointer);
     }
-    ~FocusedWindowObserverTest() override { AppPathGuardian::discardShared(); }
 
     // The observer as the tracker makes it: record set, first check made.
     void observe(SimApp& app)
@@ -132,6 +159,10 @@ TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterCom
     SimApp& app = launchObserved("TextEdit");
     EXPECT_FALSE(observer->firstTime());
     EXPECT_EQ(observer->description(), "FocusedWindowObserver - TextEdit (" + std::to_string(app.info.pid) + ")");
+    auto recordless = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
+    ASSERT_NE(recordless, nullptr);
+    EXPECT_EQ(recordless->description(), "FocusedWindowObserver - (null) ((null))");
+    recordless.reset();
 
     NodePtr dialog = openDialog(app, "Save");
     ASSERT_EQ(snaps(), 1u);
@@ -302,23 +333,95 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     EXPECT_EQ(snaps(), 2u);
 }
 
-TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingButStillChecksTheBundle)
+TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingAndASnapLeavesTheProgramPathAlone)
 {
     SimApp& app = launchObserved("Keynote");
+    // The program path is the guard's, on its own timer: a snap never looks.
     desktop.removeFile(kBundlePath);
-
-    // No button, no move: the guard does not run.
-    focus(app, app.addWindow("Plain"));
-    EXPECT_FALSE(desktop.terminated());
 
     desktop.userMovesPointer(kSnapTarget);
     openDialog(app, "Export");
     ASSERT_EQ(snaps(), 1u);
     EXPECT_EQ(desktop.pointerMoves()[0].to, kSnapTarget);
     EXPECT_TRUE(posted.empty());
-    EXPECT_TRUE(desktop.terminated());
-    ASSERT_FALSE(desktop.logLines().empty());
-    EXPECT_EQ(desktop.logLines().back(), "VelmoraBG.app was moved and thus had to quit.");
+    EXPECT_FALSE(desktop.terminated());
+}
+
+TEST_F(FocusedWindowObserverTest, AHungApplicationIsAskedOnceNotedAndTriedAgainOnTheNextFocusChange)
+{
+    SimApp& app = launchObserved("Writer");
+    NodePtr dialog = buildDialog(app, "Save");
+    app.hung = true;
+    const int before = app.requestCount;
+    const size_t logLines = desktop.logLines().size();
+    focus(app, dialog);
+    // Two focus notifications (created, focused): one request each, then nothing more.
+    EXPECT_EQ(app.requestCount - before, 2);
+    EXPECT_EQ(observer->unansweredChecks(), 2);
+    EXPECT_EQ(snaps(), 0u);
+    EXPECT_TRUE(observer->lastFocusedWindow().isEmpty()) << "an unanswered window is not taken as seen";
+    ASSERT_EQ(desktop.logLines().size(), logLines + 1) << "logged once while it stays hung";
+    EXPECT_EQ(desktop.logLines().back(),
+        "FocusedWindowObserver - Writer (" + std::to_string(app.info.pid) + ") did not answer in time; its focus change is skipped");
+
+    // Answering again, the same window is snapped at the next focus change.
+    app.hung = false;
+    focusElementChanged(app);
+    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(observer->lastFocusedWindow(), dialog->element());
+    EXPECT_EQ(observer->unansweredChecks(), 2);
+
+    // Hanging again is a new episode, logged anew.
+    app.hung = true;
+    focusElementChanged(app);
+    EXPECT_EQ(observer->unansweredChecks(), 3);
+    EXPECT_EQ(desktop.logLines().size(), logLines + 2);
+}
+
+TEST_F(FocusedWindowObserverTest, HangingWhileTheButtonIsChosenLeavesTheWindowUnseen)
+{
+    SimApp& app = launchObserved("Sheets");
+    NodePtr dialog = buildDialog(app, "Export");
+    desktop.focusWindow(app, dialog, false);
+    {
+        // The application answers about itself, then not about the window.
+        WindowHangs hang(desktop, dialog->element());
+        ScopedPlatform hanging(hang);
+        observer->checkWindows();
+        EXPECT_EQ(hang.windowRequests(), 1) << "the first unanswered read of the button rules is the last";
+    }
+    EXPECT_EQ(snaps(), 0u);
+    EXPECT_EQ(observer->unansweredChecks(), 1);
+    EXPECT_TRUE(observer->lastFocusedWindow().isEmpty());
+
+    observer->checkWindows();
+    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(observer->lastFocusedWindow(), dialog->element());
+}
+
+TEST_F(FocusedWindowObserverTest, AGoneOrSilentApplicationIsNoHungOne)
+{
+    // Gone: its tree died with it; nothing snaps, nothing is taken for a hang.
+    SimApp& app = launchObserved("Quitter");
+    openDialog(app, "Save");
+    ASSERT_EQ(snaps(), 1u);
+    const size_t logLines = desktop.logLines().size();
+    desktop.terminate(app.info.pid);
+    desktop.runPending();
+    observer->checkWindows();
+    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(observer->unansweredChecks(), 0);
+    EXPECT_EQ(desktop.logLines().size(), logLines);
+
+    // An application that does not offer whether it is frontmost is taken as
+    // not frontmost, as before: no snap, no hang.
+    desktop.userMovesPointer(kRestingPointer);
+    SimApp& silent = launchObserved("Silent");
+    silent.root->removeAttribute("AXFrontmost");
+    openDialog(silent, "Print");
+    EXPECT_EQ(snaps(), 1u);
+    EXPECT_EQ(observer->unansweredChecks(), 0);
+    EXPECT_EQ(desktop.logLines().size(), logLines);
 }
 
 TEST_F(FocusedWindowObserverTest, PlacementScalesTheInsetFromTheRightEdge)

@@ -405,14 +405,42 @@ TEST_F(MouseMoveListenerTest, AButtonGoneWithNothingReadableInItsPlaceIsGoneButA
     // A frozen application answers nothing, about the point or the button:
     // that is no answer, and the watch goes on.
     m_app.hung = true;
+    const int before = m_app.requestCount;
     m_desktop.advance(1.0);
     EXPECT_TRUE(m_log.entries().empty());
+    // One unanswered request a tick (the hit test): the button is not asked
+    // whether it is gone while its application does not answer.
+    const int ticks = static_cast<int>(1.0 / kPoll + 0.5);
+    EXPECT_GE(m_app.requestCount - before, ticks - 1);
+    EXPECT_LE(m_app.requestCount - before, ticks + 1);
     m_app.hung = false;
 
     m_desktop.closeWindow(m_app, dialog.window);
     m_desktop.advance(kPoll);
     EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
+}
+
+TEST_F(MouseMoveListenerTest, ACoveredButtonWhoseApplicationHangsIsNotTakenForGone)
+{
+    setSnapBack(true);
+    Dialog dialog = buildSaveDialog();
+    snapTo(dialog.snapPoint);
+
+    // Another application's window comes over the button, which cannot say
+    // where it is while its application hangs: no answer, so no return yet.
+    sim::SimApp& other = m_desktop.launch("Other");
+    auto cover = other.addWindow("Cover", {0, 0}, {1200, 800});
+    m_desktop.activate(other);
+    m_desktop.focusWindow(other, cover);
+    m_app.hung = true;
+    m_desktop.advance(0.5);
+    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 0u);
+
+    // Answering again, its button is found covered.
+    m_app.hung = false;
+    m_desktop.advance(kPoll);
+    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
 }
 
 TEST_F(MouseMoveListenerTest, AnApplicationQuittingWithItsDialogPutsThePointerBackAtOnce)

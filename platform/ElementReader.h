@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/ErrorOr.h"
+#include "platform/Geometry.h"
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace velmora {
+
+// Typed reads of accessibility attributes: one call per attribute, giving the
+// value or the ReadError that says why there is none. A thin layer over the
+// Accessibility interface; it keeps nothing between calls.
+//
+// Two ways to read, as the agent has always read:
+// - "advertised" reads count an attribute the element serves but does not
+//   list among its attribute names as Unsupported (two requests: the names,
+//   then the value; a name list that fails ends the read there);
+// - "copied" reads ask for the value directly (one request).
+// A value of the wrong kind reads as Unsupported. No read makes a request
+// for an empty handle: that is Gone at once.
+class ElementReader {
+public:
+    // `accessibility` is not owned and must outlive the reader.
+    explicit ElementReader(Accessibility& accessibility) : m_accessibility(accessibility) { }
+
+    // The application element of a process; Gone when the process has none.
+    ErrorOr<AXElement> application(pid_t pid);
+
+    // The raw value, advertised or copied.
+    ErrorOr<AXValue> advertisedValue(const AXElement& element, const std::string& attribute);
+    ErrorOr<AXValue> copiedValue(const AXElement& element, const std::string& attribute);
+
+    // Copied, as text: a value of any kind in its printed form.
+    ErrorOr<std::string> role(const AXElement& element) { return text(element, "AXRole"); }
+    ErrorOr<std::string> title(const AXElement& element) { return text(element, "AXTitle"); }
+    ErrorOr<std::string> description(const AXElement& element) { return text(element, "AXDescription"); }
+    ErrorOr<std::string> text(const AXElement& element, const std::string& attribute);
+
+    // Advertised, typed.
+    ErrorOr<std::string> subrole(const AXElement& element);
+    ErrorOr<CGPoint> position(const AXElement& element);
+    ErrorOr<CGSize> size(const AXElement& element);
+    // A boolean or a number read as a truth value ("AXEnabled", "AXShowing",
+    // "AXHidden", "AXFrontmost", "AXWindowRelativePositions", ...).
+    ErrorOr<bool> flag(const AXElement& element, const std::string& attribute);
+    // A non-empty element ("AXDefaultButton", "AXCancelButton",
+    // "AXFocusedWindow", "AXFocusedUIElement", "AXTopLevelUIElement", ...).
+    ErrorOr<AXElement> element(const AXElement& element, const std::string& attribute);
+    ErrorOr<AXElement> defaultButton(const AXElement& window) { return element(window, "AXDefaultButton"); }
+    ErrorOr<AXElement> cancelButton(const AXElement& window) { return element(window, "AXCancelButton"); }
+    ErrorOr<AXElement> focusedWindow(const AXElement& application) { return element(application, "AXFocusedWindow"); }
+
+    // Copied lists of elements, in the order given. Unsupported unless the
+    // value is a non-empty array whose first entry is an element (only the
+    // first entry's kind is tested; other non-elements keep their place as
+    // empty handles).
+    ErrorOr<std::vector<AXElement>> children(const AXElement& element) { return elementList(element, "AXChildren"); }
+    ErrorOr<std::vector<AXElement>> windows(const AXElement& application) { return elementList(application, "AXWindows"); }
+    // Copied: the parent element, Unsupported at the top.
+    ErrorOr<AXElement> parent(const AXElement& element);
+
+    // The deepest element at a top-left-origin global position, asked of the
+    // whole desktop. Unsupported when nothing readable is there.
+    ErrorOr<AXElement> elementAt(CarbonPoint point);
+    // The process owning an element; Gone when that cannot be told.
+    ErrorOr<pid_t> pidOf(const AXElement& element);
+    // The process of the system-wide element's focused application.
+    ErrorOr<pid_t> frontmostPid();
+
+private:
+    ErrorOr<std::vector<AXElement>> elementList(const AXElement& element, const std::string& attribute);
+
+    Accessibility& m_accessibility; // not owned
+};
+
+} // namespace velmora
