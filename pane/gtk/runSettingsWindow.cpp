@@ -1,6 +1,5 @@
 #include "pane/gtk/runSettingsWindow.h"
 
-#include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
 #include "pane/gtk/GtkFocusLossNotifier.h"
 #include "pane/gtk/SettingsWindow.h"
@@ -12,7 +11,7 @@
 
 namespace velmora {
 
-int runSettingsWindow(int argc, char** argv)
+int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr<Platform>()>& realDesktop)
 {
     if (!gtk_init_check(&argc, &argv)) {
         std::fputs("velmora: no display to open the settings window on (is this a graphical login?); "
@@ -24,7 +23,7 @@ int runSettingsWindow(int argc, char** argv)
     auto application = Gtk::Application::create(argc, argv, "com.brightfen.velmora.settings");
     std::unique_ptr<Platform> desktop;
     if (!Platform::isInstalled()) {
-        desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
+        desktop = realDesktop();
         if (!desktop) {
             std::fputs("velmora: the settings window needs a desktop session\n", stderr);
             return VelmoraCommand::kExitNoDesktop;
