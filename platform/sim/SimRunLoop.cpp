@@ -294,8 +294,7 @@ void SimRunLoop::dropInvalidTimers()
 void SimRunLoop::drainReadyFds()
 {
     // A real loop reports a descriptor again on each pass while it stays
-    // ready; here the passes between two items come in one go, bounded so
-    // that a callback that never consumes cannot hold the clock for good.
+    // ready; here the passes between two items come in one go.
     for (int round = 0; round < kMostFdRoundsBetweenItems && dispatchReadyFds(0); ++round) { }
 }
 

@@ -11,8 +11,9 @@
 namespace velmora::sim {
 
 // A run loop on a virtual clock that starts at 0 and moves only when told to
-// (advance, blockFor, run). Nothing depends on real time, so a scenario that
-// spans minutes of timers runs in microseconds and always in the same order.
+// (advance, blockFor, run). Nothing but watched descriptors depends on real
+// time, so a scenario that spans minutes of timers runs in microseconds and
+// always in the same order.
 //
 // Work due at the same instant runs in the order it was scheduled. A "pass"
 // is the dispatch of one item (a timer firing, a delayed call, a queued
@@ -44,8 +45,8 @@ public:
     void post(double delay, std::function<void()> callback);
     // Dispatches in virtual time, jumping the clock from one due item to the
     // next, until stop(). Returns when nothing is scheduled and no descriptor
-    // is watched any more. A stop()
-    // made while not running ends the next run() at once.
+    // is watched any more. A stop() made while not running ends the next
+    // run() at once.
     void run() override;
     void stop() override;
 
@@ -66,7 +67,10 @@ public:
     uint64_t dispatchCount() const { return m_dispatchCount; }
     size_t watchedFdCount() const;
 
+    // Short, so that a stop() from outside any callback is seen soon.
     static constexpr double kLongestFdWait = 0.05;
+    // A descriptor still ready after this many reports in a row waits for
+    // the next item: a callback that never reads cannot stall the clock.
     static constexpr int kMostFdRoundsBetweenItems = 64;
     bool isDispatching() const { return m_dispatchDepth > 0; }
 
