@@ -13,18 +13,19 @@
 int main(int argc, char** argv)
 {
     velmora::MessageCatalog::open();
+    // The user's own desktop, where the agent runs; never a simulated one,
+    // whose agent and settings would not be the user's.
+    auto realDesktop = [] {
+        return velmora::DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", velmora::DesktopChooser::Purpose::Pane);
+    };
 #if VELMORA_HAVE_SETTINGS_WINDOW
     if (argc <= 1)
-        return velmora::runSettingsWindow(argc, argv);
+        return velmora::runSettingsWindow(argc, argv, realDesktop);
 #endif
     velmora::VelmoraCommand command(std::cout, std::cerr);
 #if VELMORA_HAVE_SETTINGS_WINDOW
     command.setWithoutCommandHelp(_("Without a command, opens the settings window."));
 #endif
-    // The user's own desktop, where the agent runs; never a simulated one,
-    // whose agent and settings would not be the user's.
-    command.setDesktopProvider([] {
-        return velmora::DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", velmora::DesktopChooser::Purpose::Pane);
-    });
+    command.setDesktopProvider(realDesktop);
     return command.run({argv + 1, argv + argc});
 }

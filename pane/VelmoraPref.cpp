@@ -24,11 +24,7 @@ void VelmoraPref::didSelect()
     m_prefsController->setupUI();
     SafariVersionChecker::warnNeedSafariUpdate();
     m_ignoredAppsController->updateUI();
-    std::weak_ptr<VelmoraPref*> weak = m_self;
-    Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [weak] {
-        if (auto self = weak.lock())
-            (*self)->startAnimatingPulsingButton();
-    });
+    m_pulsingButtonStart = Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [this] { startAnimatingPulsingButton(); });
 }
 
 void VelmoraPref::didUnselect()

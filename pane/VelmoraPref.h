@@ -2,6 +2,7 @@
 
 #include "pane/IgnoredApplicationsTableViewController.h"
 #include "pane/VelmoraBGController.h"
+#include "platform/DelayedCall.h"
 
 #include <memory>
 
@@ -43,8 +44,7 @@ private:
     PaneWindow* m_window{nullptr};
     std::unique_ptr<VelmoraBGController> m_prefsController;
     std::unique_ptr<IgnoredApplicationsTableViewController> m_ignoredAppsController;
-    // Delayed calls hold it weakly: one that comes due after the pane is gone does nothing.
-    std::shared_ptr<VelmoraPref*> m_self{std::make_shared<VelmoraPref*>(this)};
+    DelayedCall m_pulsingButtonStart; // cancelled when the pane goes
 };
 
 } // namespace velmora

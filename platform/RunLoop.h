@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/DelayedCall.h"
+#include "platform/FdWatch.h"
+
 #include <functional>
 #include <memory>
 
@@ -32,9 +35,15 @@ public:
     // seconds if it repeats. The timer lives as long as the returned handle.
     [[nodiscard]] virtual std::unique_ptr<Timer> scheduleTimer(double interval, TimerRepeats repeats, std::function<void()> callback) = 0;
 
-    // Runs `callback` once, `delay` seconds from now. It cannot be cancelled:
-    // the callback must own or weakly reference what it touches.
-    virtual void performAfterDelay(double delay, std::function<void()> callback) = 0;
+    // Runs `callback` once, `delay` seconds from now, unless the returned
+    // handle is cancelled or destroyed first (see DelayedCall). Calls due at
+    // the same time run in the order scheduled.
+    [[nodiscard]] virtual DelayedCall performAfterDelay(double delay, std::function<void()> callback) = 0;
+
+    // Calls `callback` from the loop whenever `fd` is ready for what
+    // `interest` asks (and on error or hang-up), until the handle goes. The
+    // watch is level-triggered: the callback must consume what is ready.
+    [[nodiscard]] virtual std::unique_ptr<FdWatch> watchFd(int fd, FdEvents interest, std::function<void(FdEvents ready)> callback) = 0;
 
     // Runs `callback` once the current pass of the loop has finished, e.g. to
     // release an object whose own callback is still on the stack.

@@ -55,6 +55,7 @@ void appendStrings(const Value& list, std::vector<std::string>& out)
 } // namespace
 
 AppsObservers::AppsObservers()
+    : m_retries(Platform::current().runLoop())
 {
     auto& platform = Platform::current();
     reloadObservers();
@@ -77,7 +78,7 @@ AppsObservers::~AppsObservers()
     m_prefsObservation.reset();
     m_terminateObservation.reset();
     m_launchObservation.reset();
-    m_self.reset();
+    m_retries.cancelAll();
     ObserverTable dropped;
     dropped.swap(m_appsObservers);
 }
@@ -152,12 +153,7 @@ void AppsObservers::addAppWithAppInfo(const Value::Dictionary& record)
 
     Value::Dictionary retry = record;
     retry[kCountdownKey] = countdown - 1;
-    // The delayed call cannot be cancelled; it must not reach a destroyed tracker.
-    std::weak_ptr<AppsObservers*> tracker = m_self;
-    Platform::current().runLoop().performAfterDelay(kRetryInterval, [tracker, retry = std::move(retry)] {
-        if (auto self = tracker.lock())
-            (*self)->addAppWithAppInfo(retry);
-    });
+    m_retries.performAfterDelay(kRetryInterval, [this, retry = std::move(retry)] { addAppWithAppInfo(retry); });
 }
 
 FocusedWindowObserver* AppsObservers::addObserverForAppWithPID(pid_t pid)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/snapping/FocusedWindowObserver.h"
+#include "platform/DelayedCallGroup.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Value.h"
 
@@ -68,9 +69,9 @@ private:
     void normaliseIgnoredApps();
 
     ObserverTable m_appsObservers;
-    // Retries hold a weak reference to this, so one that comes due after the
-    // tracker is gone finds nothing to call.
-    std::shared_ptr<AppsObservers*> m_self { std::make_shared<AppsObservers*>(this) };
+    // One pending retry per application that could not be observed yet; the
+    // tracker's end cancels them.
+    DelayedCallGroup m_retries;
     NotificationObservation m_launchObservation;
     NotificationObservation m_terminateObservation;
     NotificationObservation m_prefsObservation;

@@ -2,7 +2,6 @@
 
 #include "shared/i18n/Gettext.h"
 
-#include "apps/DesktopChooser.h"
 #include "pane/VelmoraCommand.h"
 #include "pane/gtk/GtkFocusLossNotifier.h"
 #include "pane/gtk/SettingsWindow.h"
@@ -14,7 +13,7 @@
 
 namespace velmora {
 
-int runSettingsWindow(int argc, char** argv)
+int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr<Platform>()>& realDesktop)
 {
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "velmora: %s\n",
@@ -27,7 +26,7 @@ int runSettingsWindow(int argc, char** argv)
     auto application = Gtk::Application::create(argc, argv, "com.brightfen.velmora.settings");
     std::unique_ptr<Platform> desktop;
     if (!Platform::isInstalled()) {
-        desktop = DesktopChooser::realDesktop("com.brightfen.velmora", "velmora", DesktopChooser::Purpose::Pane);
+        desktop = realDesktop();
         if (!desktop) {
             std::fprintf(stderr, "velmora: %s\n", _("the settings window needs a desktop session"));
             return VelmoraCommand::kExitNoDesktop;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/snapping/SoundLibrary.h"
+#include "platform/SoundLibrary.h"
 #include "platform/SoundService.h"
 
 #include <filesystem>

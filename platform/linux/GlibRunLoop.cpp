@@ -49,13 +49,47 @@ private:
     SourceGuard m_source;
 };
 
+class GlibFdWatch final : public FdWatch {
+public:
+    GlibFdWatch(int fd, FdEvents interest, std::function<void(FdEvents)> callback) : m_callback(std::move(callback))
+    {
+        int condition = G_IO_ERR | G_IO_HUP;
+        if (interest.readable)
+            condition |= G_IO_IN | G_IO_PRI;
+        if (interest.writable)
+            condition |= G_IO_OUT;
+        m_source = SourceGuard::fd(fd, static_cast<GIOCondition>(condition), &GlibFdWatch::onReady, this, "[velmora] fd watch");
+    }
+
+private:
+    static gboolean onReady(gint, GIOCondition condition, gpointer data)
+    {
+        auto* watch = static_cast<GlibFdWatch*>(data);
+        FdEvents ready;
+        ready.readable = (condition & (G_IO_IN | G_IO_PRI)) != 0;
+        ready.writable = (condition & G_IO_OUT) != 0;
+        ready.failed = (condition & (G_IO_ERR | G_IO_HUP | G_IO_NVAL)) != 0;
+        // As with timers: the callback may destroy the watch, so a copy runs.
+        auto callback = watch->m_callback;
+        callback(ready);
+        return G_SOURCE_CONTINUE;
+    }
+
+    std::function<void(FdEvents)> m_callback;
+    SourceGuard m_source;
+};
+
 } // namespace
 
 GlibRunLoop::GlibRunLoop() : m_loop(g_main_loop_new(g_main_context_get_thread_default(), FALSE)) { }
 
 GlibRunLoop::~GlibRunLoop()
 {
+    // Emptied before the records go: a capture's destructor may cancel
+    // another call, which then finds nothing to erase.
+    auto pending = std::move(m_pending);
     m_pending.clear();
+    pending.clear();
     g_main_loop_unref(m_loop);
 }
 
@@ -75,9 +109,15 @@ std::unique_ptr<Timer> GlibRunLoop::scheduleTimer(double interval, TimerRepeats 
     return std::make_unique<GlibTimer>(toMilliseconds(interval), repeats, std::move(callback));
 }
 
-void GlibRunLoop::performAfterDelay(double delay, std::function<void()> callback)
+DelayedCall GlibRunLoop::performAfterDelay(double delay, std::function<void()> callback)
 {
-    schedule(toMilliseconds(delay), std::move(callback), "[velmora] delayed call");
+    auto record = schedule(toMilliseconds(delay), std::move(callback), "[velmora] delayed call");
+    return DelayedCall(record);
+}
+
+std::unique_ptr<FdWatch> GlibRunLoop::watchFd(int fd, FdEvents interest, std::function<void(FdEvents ready)> callback)
+{
+    return std::make_unique<GlibFdWatch>(fd, interest, std::move(callback));
 }
 
 void GlibRunLoop::performAtEndOfPass(std::function<void()> callback)
@@ -103,16 +143,19 @@ bool GlibRunLoop::iterate(bool mayBlock)
     return g_main_context_iteration(g_main_context_get_thread_default(), mayBlock);
 }
 
-uint64_t GlibRunLoop::schedule(guint milliseconds, std::function<void()> callback, const char* name)
+std::shared_ptr<DelayedCall::Record> GlibRunLoop::schedule(guint milliseconds, std::function<void()> callback, const char* name)
 {
     auto pending = std::make_unique<Pending>();
-    pending->callback = std::move(callback);
+    pending->record = std::make_shared<DelayedCall::Record>();
+    pending->record->callback = std::move(callback);
     pending->loop = this;
     pending->id = m_nextId++;
+    // A cancelled call takes its source along: it wakes nobody later.
+    pending->record->unschedule = [this, id = pending->id] { m_pending.erase(id); };
     pending->source = SourceGuard::timeout(milliseconds, &GlibRunLoop::onPendingDue, pending.get(), name);
-    uint64_t id = pending->id;
-    m_pending.emplace(id, std::move(pending));
-    return id;
+    auto record = pending->record;
+    m_pending.emplace(pending->id, std::move(pending));
+    return record;
 }
 
 // static
@@ -126,7 +169,7 @@ gboolean GlibRunLoop::onPendingDue(gpointer data)
     std::unique_ptr<Pending> pending = std::move(it->second);
     loop->m_pending.erase(it);
     pending->source.stop();
-    pending->callback();
+    DelayedCall::run(*pending->record);
     return G_SOURCE_REMOVE;
 }
 

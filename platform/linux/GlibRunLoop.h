@@ -14,7 +14,8 @@ namespace velmora::linux_desktop {
 
 // The agent's run loop over the GLib main loop of the thread-default context,
 // which also dispatches the accessibility bus, the session bus and the X
-// connection. Timers are GLib timeouts; every source is named "[velmora] ...".
+// connection. Timers are GLib timeouts, file descriptors GLib unix fd
+// sources; every source is named "[velmora] ...".
 // Work still scheduled when the loop object is destroyed never runs.
 class GlibRunLoop final : public RunLoop {
 public:
@@ -29,7 +30,8 @@ public:
     // button wait relies on (no notification can arrive inside it).
     void blockFor(double seconds) override;
     std::unique_ptr<Timer> scheduleTimer(double interval, TimerRepeats repeats, std::function<void()> callback) override;
-    void performAfterDelay(double delay, std::function<void()> callback) override;
+    DelayedCall performAfterDelay(double delay, std::function<void()> callback) override;
+    std::unique_ptr<FdWatch> watchFd(int fd, FdEvents interest, std::function<void(FdEvents ready)> callback) override;
     void performAtEndOfPass(std::function<void()> callback) override;
     void run() override;
     void stop() override;
@@ -40,13 +42,13 @@ public:
 
 private:
     struct Pending {
-        std::function<void()> callback;
+        std::shared_ptr<DelayedCall::Record> record; // owned here; handles watch it
         SourceGuard source;
         GlibRunLoop* loop{nullptr}; // not owned; the loop owns this record
         uint64_t id{0};
     };
 
-    uint64_t schedule(guint milliseconds, std::function<void()> callback, const char* name);
+    std::shared_ptr<DelayedCall::Record> schedule(guint milliseconds, std::function<void()> callback, const char* name);
     static gboolean onPendingDue(gpointer data);
 
     GMainLoop* m_loop{nullptr}; // owned

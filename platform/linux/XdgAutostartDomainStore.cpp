@@ -1,8 +1,8 @@
 #include "platform/linux/XdgAutostartDomainStore.h"
 
+#include "platform/XdgBaseDirectories.h"
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
-#include "shared/preferences/XdgBaseDirectories.h"
 
 #include <glib.h>
 

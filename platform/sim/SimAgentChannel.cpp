@@ -53,7 +53,7 @@ void SimAgentChannel::requestVersion(VersionHandler handler)
     std::optional<std::string> version;
     if (const auto& holder = m_bus->agentHolder())
         version = holder->version;
-    m_runLoop.performAfterDelay(0, [handler = std::move(handler), version] { handler(version); });
+    m_runLoop.post(0, [handler = std::move(handler), version] { handler(version); });
 }
 
 void SimAgentChannel::deliver(bool quit)
@@ -62,7 +62,7 @@ void SimAgentChannel::deliver(bool quit)
     const auto& holder = m_bus->agentHolder();
     if (!holder)
         return;
-    holder->runLoop->performAfterDelay(0, [weak = std::weak_ptr<Orders>(holder->orders), quit] {
+    holder->runLoop->post(0, [weak = std::weak_ptr<Orders>(holder->orders), quit] {
         auto orders = weak.lock();
         if (!orders)
             return;

@@ -142,6 +142,8 @@ public:
     Screens& screens() override;
     Workspace& workspace() override;
     RunLoop& runLoop() override;
+    // The same loop, with what only the simulation may do (post()).
+    SimRunLoop& simRunLoop() { return *m_runLoop; }
     NotificationCenter& localNotificationCenter() override;
     DistributedNotificationCenter& distributedNotificationCenter() override;
     AgentChannel& agentChannel() override;

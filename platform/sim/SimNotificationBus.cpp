@@ -21,7 +21,7 @@ void SimNotificationBus::post(const std::string& name)
     for (const auto& registration : m_registrations) {
         if (registration.name != name)
             continue;
-        registration.runLoop->performAfterDelay(0, [weak = std::weak_ptr<Handler>(registration.handler), name] {
+        registration.runLoop->post(0, [weak = std::weak_ptr<Handler>(registration.handler), name] {
             if (auto handler = weak.lock())
                 (*handler)(name);
         });
@@ -54,7 +54,7 @@ uint64_t SimNotificationBus::watchAgentName(SimRunLoop& runLoop, AgentChannel::W
         return id;
     // The first answer says who holds the name now, as the session bus does.
     const bool held = m_agentHolder.has_value();
-    runLoop.performAfterDelay(0, [weak = std::weak_ptr<AgentChannel::WatchHandlers>(m_agentWatchers.back().handlers), held] {
+    runLoop.post(0, [weak = std::weak_ptr<AgentChannel::WatchHandlers>(m_agentWatchers.back().handlers), held] {
         if (auto handlers = weak.lock(); handlers && (held ? handlers->appeared : handlers->vanished))
             (held ? handlers->appeared : handlers->vanished)();
     });
@@ -69,7 +69,7 @@ void SimNotificationBus::unwatchAgentName(uint64_t id)
 void SimNotificationBus::tellAgentWatchers(bool appeared)
 {
     for (const auto& watcher : m_agentWatchers) {
-        watcher.runLoop->performAfterDelay(0, [weak = std::weak_ptr<AgentChannel::WatchHandlers>(watcher.handlers), appeared] {
+        watcher.runLoop->post(0, [weak = std::weak_ptr<AgentChannel::WatchHandlers>(watcher.handlers), appeared] {
             if (auto handlers = weak.lock(); handlers && (appeared ? handlers->appeared : handlers->vanished))
                 (appeared ? handlers->appeared : handlers->vanished)();
         });

@@ -82,9 +82,10 @@ void SimObserver::enqueue(const AXElement& element, const std::string& notificat
 
 void SimObserver::scheduleOne()
 {
-    m_runLoop.performAfterDelay(0, [weak = std::weak_ptr<Delivery>(m_delivery)] {
-        auto delivery = weak.lock();
-        if (!delivery || delivery->queue.empty())
+    m_deliveries.performAfterDelay(0, [this] {
+        // Held for the call: the receiver may destroy the observer from it.
+        std::shared_ptr<Delivery> delivery = m_delivery;
+        if (delivery->queue.empty())
             return;
         auto [element, notification] = std::move(delivery->queue.front());
         delivery->queue.pop_front();

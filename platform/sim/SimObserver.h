@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/DelayedCallGroup.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimRunLoop.h"
 
 #include <deque>
 #include <memory>
@@ -10,8 +12,6 @@
 #include <vector>
 
 namespace velmora::sim {
-
-class SimRunLoop;
 
 // An accessibility observer of one simulated process. Notifications the
 // process posts are queued here and handed to the callback one per run-loop
@@ -40,8 +40,8 @@ public:
     size_t queuedCount() const { return m_delivery->queue.size(); }
 
 private:
-    // What scheduled deliveries reach; they hold it weakly, so nothing runs
-    // once the observer is gone.
+    // What a delivery reaches; shared so that it outlives an observer
+    // destroyed from inside its own callback.
     struct Delivery {
         Callback callback;
         std::deque<std::pair<AXElement, std::string>> queue;
@@ -56,6 +56,7 @@ private:
     std::shared_ptr<Delivery> m_delivery;
     std::vector<std::pair<AXElement, std::string>> m_subscriptions;
     bool m_onRunLoop{false};
+    DelayedCallGroup m_deliveries{m_runLoop}; // nothing runs once the observer is gone
 };
 
 } // namespace velmora::sim

@@ -1,5 +1,7 @@
 #include "platform/sim/SimRunLoop.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -47,7 +49,27 @@ struct SimRunLoop::TimerState {
     bool valid{true};
 };
 
+struct SimRunLoop::FdWatchState {
+    int fd{-1};
+    FdEvents interest;
+    std::function<void(FdEvents)> callback;
+    bool valid{true};
+};
+
 namespace {
+
+class SimFdWatch final : public FdWatch {
+public:
+    explicit SimFdWatch(std::shared_ptr<SimRunLoop::FdWatchState> state) : m_state(std::move(state)) { }
+    ~SimFdWatch() override
+    {
+        m_state->valid = false;
+        m_state->callback = nullptr; // the dispatcher runs a copy
+    }
+
+private:
+    std::shared_ptr<SimRunLoop::FdWatchState> m_state;
+};
 
 // The handle the engine holds. It shares the timer's state with the queue
 // entry, so invalidating it disarms an entry that is already due.
@@ -72,7 +94,15 @@ private:
 } // namespace
 
 SimRunLoop::SimRunLoop() = default;
-SimRunLoop::~SimRunLoop() = default;
+
+SimRunLoop::~SimRunLoop()
+{
+    // Emptied before the records go: a capture's destructor may cancel
+    // another call, which then finds nothing to erase.
+    auto queue = std::move(m_queue);
+    m_queue.clear();
+    queue.clear();
+}
 
 double SimRunLoop::now() const
 {
@@ -97,9 +127,36 @@ std::unique_ptr<Timer> SimRunLoop::scheduleTimer(double interval, TimerRepeats r
     return std::make_unique<SimTimer>(std::move(state));
 }
 
-void SimRunLoop::performAfterDelay(double delay, std::function<void()> callback)
+DelayedCall SimRunLoop::performAfterDelay(double delay, std::function<void()> callback)
 {
-    schedule(m_now + toNanoseconds(delay), Entry{nullptr, std::move(callback)});
+    auto record = std::make_shared<DelayedCall::Record>();
+    record->callback = std::move(callback);
+    const Key key{m_now + toNanoseconds(delay), m_nextSequence};
+    record->unschedule = [this, key] { m_queue.erase(key); };
+    schedule(key.first, Entry{nullptr, record});
+    return DelayedCall(record);
+}
+
+void SimRunLoop::post(double delay, std::function<void()> callback)
+{
+    auto record = std::make_shared<DelayedCall::Record>();
+    record->callback = std::move(callback);
+    schedule(m_now + toNanoseconds(delay), Entry{nullptr, std::move(record)});
+}
+
+std::unique_ptr<FdWatch> SimRunLoop::watchFd(int fd, FdEvents interest, std::function<void(FdEvents ready)> callback)
+{
+    auto state = std::make_shared<FdWatchState>();
+    state->fd = fd;
+    state->interest = interest;
+    state->callback = std::move(callback);
+    m_fdWatches.push_back(state);
+    return std::make_unique<SimFdWatch>(std::move(state));
+}
+
+size_t SimRunLoop::watchedFdCount() const
+{
+    return static_cast<size_t>(std::count_if(m_fdWatches.begin(), m_fdWatches.end(), [](const auto& watch) { return watch->valid; }));
 }
 
 void SimRunLoop::performAtEndOfPass(std::function<void()> callback)
@@ -112,8 +169,18 @@ void SimRunLoop::run()
     while (!m_stopRequested) {
         if (m_dispatchDepth == 0)
             runEndOfPass();
-        if (!dispatchNext(std::numeric_limits<int64_t>::max()) && m_endOfPass.empty())
+        drainReadyFds();
+        if (m_stopRequested)
+            break;
+        if (dispatchNext(std::numeric_limits<int64_t>::max()) || !m_endOfPass.empty())
+            continue;
+        dropInvalidTimers();
+        if (!m_queue.empty())
+            continue;
+        if (watchedFdCount() == 0)
             break; // nothing left that could ever run
+        // Only the outside world can wake us now: wait for it in real time.
+        dispatchReadyFds(static_cast<int>(kLongestFdWait * 1000));
     }
     m_stopRequested = false;
 }
@@ -129,21 +196,26 @@ void SimRunLoop::advance(double seconds)
     if (m_dispatchDepth == 0)
         runEndOfPass(); // work handed over outside any dispatch
     // A callback that blocks past the target makes what fell due meanwhile
-    // part of this span too.
-    while (dispatchNext(std::max(target, m_now))) { }
+    // part of this span too. Descriptors are looked at between items, never
+    // waited for: the virtual clock does not stand still for the network.
+    drainReadyFds();
+    while (dispatchNext(std::max(target, m_now)))
+        drainReadyFds();
     m_now = std::max(m_now, target);
 }
 
 void SimRunLoop::runNestedPass()
 {
-    while (dispatchNext(m_now)) { }
+    drainReadyFds();
+    while (dispatchNext(m_now))
+        drainReadyFds();
     runEndOfPass();
 }
 
 size_t SimRunLoop::scheduledCount() const
 {
     return static_cast<size_t>(std::count_if(m_queue.begin(), m_queue.end(),
-        [](const auto& item) { return !item.second.timer || item.second.timer->valid; }));
+        [](const auto& item) { return item.second.timer ? item.second.timer->valid : item.second.call->callback != nullptr; }));
 }
 
 void SimRunLoop::schedule(int64_t due, Entry entry)
@@ -166,6 +238,7 @@ void SimRunLoop::dispatch(Entry entry)
 {
     {
         DepthGuard guard(m_dispatchDepth);
+        ++m_dispatchCount;
         if (entry.timer) {
             auto state = entry.timer;
             auto callback = state->callback; // survives an invalidate() from inside
@@ -189,7 +262,7 @@ void SimRunLoop::dispatch(Entry entry)
                 state->callback = nullptr;
             }
         } else if (entry.call) {
-            entry.call();
+            DelayedCall::run(*entry.call);
         }
     }
     if (m_dispatchDepth == 0)
@@ -211,11 +284,59 @@ void SimRunLoop::dropInvalidTimers()
 {
     while (!m_queue.empty()) {
         auto& entry = m_queue.begin()->second;
-        if (entry.timer && !entry.timer->valid)
+        if (entry.timer ? !entry.timer->valid : !entry.call->callback)
             m_queue.erase(m_queue.begin());
         else
             break;
     }
+}
+
+void SimRunLoop::drainReadyFds()
+{
+    // A real loop reports a descriptor again on each pass while it stays
+    // ready; here the passes between two items come in one go.
+    for (int round = 0; round < kMostFdRoundsBetweenItems && dispatchReadyFds(0); ++round) { }
+}
+
+bool SimRunLoop::dispatchReadyFds(int waitMilliseconds)
+{
+    std::erase_if(m_fdWatches, [](const auto& watch) { return !watch->valid; });
+    if (m_fdWatches.empty())
+        return false;
+    // A snapshot: callbacks may add or drop watches meanwhile.
+    std::vector<std::shared_ptr<FdWatchState>> watches = m_fdWatches;
+    std::vector<pollfd> fds;
+    for (const auto& watch : watches) {
+        short events = 0;
+        if (watch->interest.readable)
+            events |= POLLIN | POLLPRI;
+        if (watch->interest.writable)
+            events |= POLLOUT;
+        fds.push_back(pollfd{watch->fd, events, 0});
+    }
+    if (::poll(fds.data(), fds.size(), waitMilliseconds) <= 0)
+        return false;
+    bool dispatched = false;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        const short revents = fds[i].revents;
+        if (revents == 0 || !watches[i]->valid)
+            continue;
+        FdEvents ready;
+        ready.readable = (revents & (POLLIN | POLLPRI)) != 0;
+        ready.writable = (revents & POLLOUT) != 0;
+        ready.failed = (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+        {
+            DepthGuard guard(m_dispatchDepth);
+            ++m_dispatchCount;
+            auto callback = watches[i]->callback; // survives the watch's end from inside
+            if (callback)
+                callback(ready);
+        }
+        if (m_dispatchDepth == 0)
+            runEndOfPass();
+        dispatched = true;
+    }
+    return dispatched;
 }
 
 } // namespace velmora::sim

@@ -2,6 +2,7 @@
 
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimElementRef.h"
+#include "platform/sim/SimRunLoop.h"
 
 #include <nlohmann/json.hpp>
 
@@ -602,7 +603,7 @@ void SimScenario::schedule(SimDesktop& desktop) const
         app.creatorCode = entry.creator;
     }
     for (const auto& event : m_events) {
-        desktop.runLoop().performAfterDelay(event.at, [&desktop, event] {
+        desktop.simRunLoop().post(event.at, [&desktop, event] {
             std::string problem = event.action(desktop);
             if (!problem.empty())
                 desktop.systemLog().log("scenario: " + event.label + ": " + problem);

@@ -1,7 +1,7 @@
 #include "shared/preferences/PlistFileDomainStore.h"
-#include "shared/preferences/XdgBaseDirectories.h"
 
 #include "platform/Platform.h"
+#include "platform/XdgBaseDirectories.h"
 
 #include <plist/plist.h>
 

@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 #include "shared/update/UpdateChecker.h"
 
-#include <chrono>
 #include <vector>
 
 namespace velmora {
@@ -43,7 +42,6 @@ private:
 // Beyond the feed's own time-out, a margin for the alert step; only a fault
 // of ours could use it.
 constexpr double kReaperMargin = 5.0;
-constexpr double kReaperPollInterval = 0.1;
 
 } // namespace
 
@@ -67,15 +65,13 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& pan
     if (checker.appcastURL().empty() || checker.versionString().empty())
         return {kExitFailure, std::string(_("Cannot check for updates: no update address or no version is configured.")) + "\n"};
 
-    // Real time, not loop time: a simulated loop may jump its clock.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutInterval + kReaperMargin);
-    auto reaper = runLoop.scheduleTimer(kReaperPollInterval, TimerRepeats::Yes, [&] {
-        if (std::chrono::steady_clock::now() > deadline)
-            runLoop.stop();
-    });
+    // On the loop's clock, as the feed's own time-out is: a simulated loop
+    // that jumps its clock reaches that one first all the same. One wake-up,
+    // not a poll while the server takes its time.
+    DelayedCall reaper = runLoop.performAfterDelay(timeoutInterval + kReaperMargin, [&] { runLoop.stop(); });
     checker.checkForUpdate();
     runLoop.run();
-    reaper.reset();
+    reaper.cancel();
 
     if (!delegate.finished || alerts.shown.empty())
         return {kExitFailure, std::string(_("The update check did not finish.")) + "\n"};

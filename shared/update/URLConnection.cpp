@@ -150,45 +150,107 @@ URLConnection::URLConnection(const URLRequest& request, URLConnectionDelegate& d
     if (method != "GET" && method != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
 
-    curl_multi_add_handle(t.multi.get(), easy);
-    t.attached = true;
-
     if (Platform::isInstalled()) {
-        auto& loop = Platform::current().runLoop();
-        m_timer = loop.scheduleTimer(kPumpInterval, TimerRepeats::Yes, [this] { pumpFromRunLoop(); });
+        // On a loop, curl tells us which sockets to watch and when to wake
+        // it; it must then never be driven by curl_multi_perform.
+        m_runLoop = &Platform::current().runLoop();
+        curl_multi_setopt(t.multi.get(), CURLMOPT_SOCKETFUNCTION, &URLConnection::onCurlSocket);
+        curl_multi_setopt(t.multi.get(), CURLMOPT_SOCKETDATA, this);
+        curl_multi_setopt(t.multi.get(), CURLMOPT_TIMERFUNCTION, &URLConnection::onCurlTimer);
+        curl_multi_setopt(t.multi.get(), CURLMOPT_TIMERDATA, this);
         // curl's own limit counts real time only; this one keeps the loop's
         // time, by which everything else the program waits for is scheduled.
         if (request.timeoutInterval() > 0)
-            m_deadline = loop.scheduleTimer(request.timeoutInterval(), TimerRepeats::No, [this] { finishFromRunLoop(CURLE_OPERATION_TIMEDOUT); });
+            m_deadline = m_runLoop->performAfterDelay(request.timeoutInterval(), [this] { finishFromRunLoop(CURLE_OPERATION_TIMEDOUT); });
     }
+    // On a loop this asks for curl's first timer, which starts the exchange
+    // from the loop, not from this call.
+    curl_multi_add_handle(t.multi.get(), easy);
+    t.attached = true;
 }
 
 URLConnection::~URLConnection()
 {
-    *m_alive = false;
+    if (m_destroyedDuringDelivery)
+        *m_destroyedDuringDelivery = true;
     cancel();
+    // Cleaning the multi handle up may still call onCurlSocket: while the
+    // socket table is there to hear it.
+    m_transfer.reset();
+    m_sockets.clear();
 }
 
 void URLConnection::cancel()
 {
     m_finished = true;
-    if (m_timer)
-        m_timer->invalidate();
-    if (m_deadline)
-        m_deadline->invalidate();
+    m_curlTimer.cancel();
+    m_deadline.cancel();
+    m_lastWord.cancel();
     if (m_transfer)
         m_transfer->detach();
+    m_sockets.clear();
 }
 
 void URLConnection::pump(double waitSeconds)
 {
-    if (auto outcome = transferAndDeliverData(waitSeconds))
+    if (m_runLoop || m_finished)
+        return;
+    Transfer& t = *m_transfer;
+    if (waitSeconds > 0)
+        curl_multi_poll(t.multi.get(), nullptr, 0, static_cast<int>(milliseconds(waitSeconds)), nullptr);
+    int running = 0;
+    curl_multi_perform(t.multi.get(), &running);
+    if (auto outcome = collectAndDeliverData())
         finish(*outcome);
 }
 
-void URLConnection::pumpFromRunLoop()
+// static
+int URLConnection::onCurlSocket(void*, int socket, int what, void* data, void*)
 {
-    if (auto outcome = transferAndDeliverData(0))
+    auto* self = static_cast<URLConnection*>(data);
+    if (what == CURL_POLL_REMOVE || self->m_finished) {
+        self->m_sockets.erase(socket);
+        return 0;
+    }
+    FdEvents interest;
+    interest.readable = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    interest.writable = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    // Replacing the watch from inside its own callback is safe: the loop
+    // runs a copy of the callback.
+    self->m_sockets[socket] = self->m_runLoop->watchFd(socket, interest, [self, socket](FdEvents ready) {
+        int readiness = 0;
+        if (ready.readable)
+            readiness |= CURL_CSELECT_IN;
+        if (ready.writable)
+            readiness |= CURL_CSELECT_OUT;
+        if (ready.failed)
+            readiness |= CURL_CSELECT_ERR;
+        self->act(socket, readiness);
+    });
+    return 0;
+}
+
+// static
+int URLConnection::onCurlTimer(void*, long timeoutMilliseconds, void* data)
+{
+    auto* self = static_cast<URLConnection*>(data);
+    if (timeoutMilliseconds < 0 || self->m_finished) {
+        self->m_curlTimer.cancel();
+        return 0;
+    }
+    // curl must not be called back from here: the timer runs from the loop.
+    self->m_curlTimer = self->m_runLoop->performAfterDelay(static_cast<double>(timeoutMilliseconds) / 1000.0,
+        [self] { self->act(CURL_SOCKET_TIMEOUT, 0); });
+    return 0;
+}
+
+void URLConnection::act(int socket, int readiness)
+{
+    if (m_finished)
+        return;
+    int running = 0;
+    curl_multi_socket_action(m_transfer->multi.get(), socket, readiness, &running);
+    if (auto outcome = collectAndDeliverData())
         finishFromRunLoop(*outcome);
 }
 
@@ -196,32 +258,19 @@ void URLConnection::finishFromRunLoop(int curlResult)
 {
     if (m_finished)
         return;
-    // The last word is said from the end of this pass, outside the timer's
-    // callback: the delegate may then destroy us, timers included.
+    // The last word is said from a pass of its own, outside curl's and the
+    // loop's callbacks: the delegate may then destroy us. Nothing of curl's
+    // is watched meanwhile.
     m_finished = true;
-    m_timer->invalidate();
-    if (m_deadline)
-        m_deadline->invalidate();
-    std::weak_ptr<bool> alive = m_alive;
-    Platform::current().runLoop().performAtEndOfPass([this, alive, curlResult] {
-        if (auto token = alive.lock(); token && *token) {
-            m_timer.reset();
-            m_deadline.reset();
-            finish(curlResult);
-        }
-    });
+    m_curlTimer.cancel();
+    m_deadline.cancel();
+    m_sockets.clear();
+    m_lastWord = m_runLoop->performAfterDelay(0, [this, curlResult] { finish(curlResult); });
 }
 
-std::optional<int> URLConnection::transferAndDeliverData(double waitSeconds)
+std::optional<int> URLConnection::collectAndDeliverData()
 {
-    if (m_finished)
-        return std::nullopt;
     Transfer& t = *m_transfer;
-    if (waitSeconds > 0)
-        curl_multi_poll(t.multi.get(), nullptr, 0, static_cast<int>(milliseconds(waitSeconds)), nullptr);
-    int running = 0;
-    curl_multi_perform(t.multi.get(), &running);
-
     // Collect the outcome before calling anyone: a delegate may cancel.
     std::optional<int> outcome;
     int queued = 0;
@@ -232,9 +281,13 @@ std::optional<int> URLConnection::transferAndDeliverData(double waitSeconds)
 
     if (!t.pending.empty()) {
         std::string chunk = std::exchange(t.pending, {});
-        std::shared_ptr<bool> alive = m_alive;
+        bool destroyed = false;
+        m_destroyedDuringDelivery = &destroyed;
         m_delegate.connectionDidReceiveData(*this, chunk);
-        if (!*alive || m_finished)
+        if (destroyed)
+            return std::nullopt;
+        m_destroyedDuringDelivery = nullptr;
+        if (m_finished)
             return std::nullopt;
     }
     return outcome;
@@ -250,11 +303,10 @@ void URLConnection::finish(int curlResult)
         m_effectiveURL = effective;
 
     m_finished = true;
-    if (m_timer)
-        m_timer->invalidate();
-    if (m_deadline)
-        m_deadline->invalidate();
+    m_curlTimer.cancel();
+    m_deadline.cancel();
     t.detach();
+    m_sockets.clear();
 
     auto code = static_cast<CURLcode>(curlResult);
     if (code == CURLE_OK)

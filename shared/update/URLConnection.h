@@ -1,20 +1,24 @@
 #pragma once
 
+#include "platform/DelayedCall.h"
+#include "platform/FdWatch.h"
 #include "shared/update/URLConnectionDelegate.h"
 #include "shared/update/URLRequest.h"
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace velmora {
 
-class Timer;
+class RunLoop;
 
 // One HTTP exchange run from the run loop: loading never blocks the caller.
-// While the exchange lasts, a run-loop timer moves it on every kPumpInterval
-// seconds; between pumps nothing happens and no thread is used.
+// The loop watches the exchange's sockets and the one timer curl asks for
+// (its own time-outs); it wakes only when the network or that timer has
+// something, and no thread is used.
 //
 // Only https is spoken, with the server's certificate and name checked;
 // redirects (to https only, at most kMaximumRedirects) are followed. An http
@@ -27,13 +31,12 @@ class Timer;
 //
 // On a run loop, the request's time-out is kept on the loop's clock as well
 // as curl's and ends the exchange with kNSURLErrorTimedOut. From the run
-// loop, the last callback (failure or completion) comes at the end of a
-// pass, so the delegate may destroy the connection there; it must not
+// loop, the last callback (failure or completion) comes from a pass of its
+// own, so the delegate may destroy the connection there; it must not
 // destroy it from a data callback. Under direct pump() calls any callback
 // may destroy it.
 class URLConnection {
 public:
-    static constexpr double kPumpInterval = 0.01;
     static constexpr long kMaximumRedirects = 10;
     static constexpr size_t kDefaultMaximumBodySize = 16 * 1024 * 1024;
 
@@ -75,26 +78,38 @@ public:
     const std::string& effectiveURL() const { return m_effectiveURL; }
     long redirectCount() const { return m_redirectCount; }
 
-    // Moves the exchange on: waits up to `waitSeconds` for network activity,
-    // then delivers what arrived. The run-loop timer calls it with 0; a test
-    // without a running loop may call it directly.
+    // Without a platform (and so without a run loop) only: moves the
+    // exchange on, waiting up to `waitSeconds` for network activity, then
+    // delivers what arrived. Does nothing for a connection on a run loop.
     void pump(double waitSeconds = 0);
 
 private:
     struct Transfer;
     URLConnection(const URLRequest& request, URLConnectionDelegate& delegate, size_t maximumBodySize);
-    void pumpFromRunLoop();
-    // Ends the exchange with `curlResult`, told from the end of the pass.
+
+    // curl's callbacks (CURLMOPT_SOCKETFUNCTION, CURLMOPT_TIMERFUNCTION).
+    static int onCurlSocket(void* easy, int socket, int what, void* connection, void* socketData);
+    static int onCurlTimer(void* multi, long timeoutMilliseconds, void* connection);
+    // Tells curl what happened (a socket ready, or its timer), then delivers.
+    void act(int socket, int readiness);
+    // Ends the exchange with `curlResult`, told from a later pass.
     void finishFromRunLoop(int curlResult);
-    // The exchange's curl result once it ended; data is delivered on the way.
-    std::optional<int> transferAndDeliverData(double waitSeconds);
+    // The exchange's curl result once it ended, or nothing; data is
+    // delivered on the way. Nothing either when a data callback cancelled or
+    // destroyed the connection.
+    std::optional<int> collectAndDeliverData();
     void finish(int curlResult);
 
     URLConnectionDelegate& m_delegate;
     std::unique_ptr<Transfer> m_transfer;
-    std::unique_ptr<Timer> m_timer;
-    std::unique_ptr<Timer> m_deadline; // the request's time-out, on the loop's clock
-    std::shared_ptr<bool> m_alive{std::make_shared<bool>(true)};
+    RunLoop* m_runLoop{nullptr}; // not owned; null without a platform
+    std::map<int, std::unique_ptr<FdWatch>> m_sockets; // curl's sockets, each with what curl waits for
+    DelayedCall m_curlTimer;
+    DelayedCall m_deadline; // the request's time-out, on the loop's clock
+    DelayedCall m_lastWord;
+    // Points into the stack frame of a delivery while it runs: the
+    // destructor sets it, so a delegate may destroy us from a callback.
+    bool* m_destroyedDuringDelivery{nullptr};
     bool m_finished{false};
     long m_statusCode{0};
     long m_redirectCount{0};

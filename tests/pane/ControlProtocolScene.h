@@ -2,6 +2,7 @@
 
 #include "agent/process/PreffPaneCommunicator.h"
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimRunLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ protected:
     void agentStartsWhenLaunched(double startupSeconds = 0.3)
     {
         desktop.paneServices().setLaunchHandler([this, startupSeconds](const std::string&) {
-            desktop.runLoop().performAfterDelay(startupSeconds, [this] { startAgent(); });
+            desktop.simRunLoop().post(startupSeconds, [this] { startAgent(); });
             return true;
         });
     }

@@ -2,6 +2,7 @@
 #include "agent/snapping/AppsObservers.h"
 #include "pane/VelmoraCommand.h"
 #include "platform/sim/MemoryDomainStore.h"
+#include "platform/sim/SimRunLoop.h"
 #include "shared/loginitems/LoginItemsSynchronizer.h"
 #include "shared/process/AgentExitStatus.h"
 
@@ -230,7 +231,7 @@ TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLog
 TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
 {
     desktop.paneServices().setLaunchHandler([this](const std::string&) {
-        desktop.runLoop().performAfterDelay(0.2, [this] { desktop.paneServices().endLastLaunched(W_EXITCODE(AgentExitStatus::kNoDisplay, 0)); });
+        desktop.simRunLoop().post(0.2, [this] { desktop.paneServices().endLastLaunched(W_EXITCODE(AgentExitStatus::kNoDisplay, 0)); });
         return true;
     });
     const double started = desktop.now();

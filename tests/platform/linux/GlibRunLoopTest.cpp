@@ -1,5 +1,7 @@
 #include "platform/linux/GlibRunLoop.h"
 
+#include "platform/RunLoopContract.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,9 +23,9 @@ TEST(GlibRunLoopTest, TimersDelayedCallsAndEndOfPassWorkRunInTimeOrder)
     cancelled->invalidate();
     EXPECT_FALSE(cancelled->isValid());
     auto once = loop.scheduleTimer(0.05, TimerRepeats::No, [&] { order.push_back("timer"); });
-    loop.performAfterDelay(0.03, [&] { order.push_back("delayed"); });
+    auto delayed = loop.performAfterDelay(0.03, [&] { order.push_back("delayed"); });
     loop.performAtEndOfPass([&] { order.push_back("end of pass"); });
-    loop.performAfterDelay(0.2, [&] { loop.stop(); });
+    auto stop = loop.performAfterDelay(0.2, [&] { loop.stop(); });
     // Reaper: the test fails rather than hangs if stop() never comes.
     auto reaper = loop.scheduleTimer(5, TimerRepeats::No, [&] { ADD_FAILURE() << "loop never stopped"; loop.stop(); });
 
@@ -38,6 +40,7 @@ TEST(GlibRunLoopTest, TimersDelayedCallsAndEndOfPassWorkRunInTimeOrder)
 TEST(GlibRunLoopTest, BlockingDispatchesNothingAndDestroyingTheLoopDropsItsWork)
 {
     bool ran = false;
+    DelayedCall leftOver; // outlives its loop
     {
         GlibRunLoop loop;
         loop.performAtEndOfPass([&] { ran = true; });
@@ -49,8 +52,9 @@ TEST(GlibRunLoopTest, BlockingDispatchesNothingAndDestroyingTheLoopDropsItsWork)
         EXPECT_TRUE(ran);
 
         ran = false;
-        loop.performAfterDelay(0, [&] { ran = true; });
+        leftOver = loop.performAfterDelay(0, [&] { ran = true; });
     }
+    EXPECT_FALSE(leftOver.isPending()) << "the loop's end dropped it";
     for (int i = 0; i < 5; ++i)
         GlibRunLoop::iterate(false);
     EXPECT_FALSE(ran);
@@ -58,3 +62,20 @@ TEST(GlibRunLoopTest, BlockingDispatchesNothingAndDestroyingTheLoopDropsItsWork)
 
 } // namespace
 } // namespace velmora::linux_desktop::testing
+
+namespace velmora::test {
+namespace {
+
+struct GlibLoopDriver {
+    linux_desktop::GlibRunLoop loop;
+    void runFor(double seconds)
+    {
+        DelayedCall stop = loop.performAfterDelay(seconds, [this] { loop.stop(); });
+        loop.run();
+    }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Glib, RunLoopContract, GlibLoopDriver);
+
+} // namespace
+} // namespace velmora::test

@@ -116,5 +116,14 @@ TEST_F(HostileFeedEndToEndTest, ARedirectToCleartextAndAnUntrustedCertificateFai
     EXPECT_EQ(plain.exitCode, 1) << plain.out;
 }
 
+TEST_F(HostileFeedEndToEndTest, AnAnswerThatTakesSecondsIsWaitedForOnTheLoop)
+{
+    // The command's loop sleeps on the socket for the whole wait; the
+    // answer must still wake it (three seconds, well inside the time-out).
+    Outcome slow = checkForUpdates(tlsHost() + "/slow", trusting());
+    EXPECT_EQ(slow.exitCode, 10) << slow.out;
+    EXPECT_NE(slow.out.find("Release notes: https://notes.invalid/9.5.html"), std::string::npos) << slow.out;
+}
+
 } // namespace
 } // namespace velmora::linux_desktop::testing

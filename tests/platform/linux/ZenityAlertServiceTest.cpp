@@ -36,7 +36,7 @@ TEST(ZenityAlertServiceTest, TheDefaultButtonAnswersAndAnAbortLeavesNoAnswerWhil
     presser.reset();
     EXPECT_GE(ticks, 10) << "the loop was not served while the alert was up";
 
-    loop.performAfterDelay(1.0, [&] { alerts.abortModal(); });
+    auto abort = loop.performAfterDelay(1.0, [&] { alerts.abortModal(); });
     EXPECT_EQ(alerts.runModal(alert), std::nullopt);
 }
 

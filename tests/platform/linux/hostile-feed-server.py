@@ -8,6 +8,7 @@
 #             version string written as markup
 #   /benign   a feed offering 9.5 with an https release-notes page
 #   /to-http  a redirect to the same feed on the cleartext server
+#   /slow     the /benign feed, 3 seconds after the request came
 # Every request the cleartext server gets is appended to FOLDER/cleartext.log.
 #   hostile-feed-server.py FOLDER
 import http.server
@@ -16,6 +17,7 @@ import ssl
 import subprocess
 import sys
 import threading
+import time
 
 FEED_PATH = "/velmora/download/assets/VelmoraAppcast.xml"
 MARKUP_VERSION = '9.1<a href="https://evil.invalid/">click</a>'
@@ -51,7 +53,9 @@ def handler(tls, folder, cleartext_port):
                 self.send_header("Content-Length", "0")
                 self.end_headers()
                 return
-            body = {FEED_PATH: HOSTILE, "/benign" + FEED_PATH: BENIGN}.get(self.path)
+            if tls and self.path == "/slow" + FEED_PATH:
+                time.sleep(3)
+            body = {FEED_PATH: HOSTILE, "/benign" + FEED_PATH: BENIGN, "/slow" + FEED_PATH: BENIGN}.get(self.path)
             if body is None or not tls:
                 body = BENIGN if not tls else None
             if body is None:

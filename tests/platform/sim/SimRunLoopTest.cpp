@@ -1,5 +1,8 @@
 #include "platform/sim/SimRunLoop.h"
 
+#include "platform/DelayedCallGroup.h"
+#include "platform/RunLoopContract.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,16 +28,17 @@ protected:
     }
 
     SimRunLoop loop;
+    DelayedCallGroup calls{loop};
     std::vector<Event> events;
 };
 
 TEST_F(SimRunLoopTest, RunsDueWorkInTimeOrderTiesInSchedulingOrderEachAtItsOwnTime)
 {
-    loop.performAfterDelay(0.3, record("c"));
+    calls.performAfterDelay(0.3, record("c"));
     auto timer = loop.scheduleTimer(0.1, TimerRepeats::No, record("a"));
-    loop.performAfterDelay(0.1, record("b"));
-    loop.performAfterDelay(0.2, record("x"));
-    loop.performAfterDelay(1.5, record("late"));
+    calls.performAfterDelay(0.1, record("b"));
+    calls.performAfterDelay(0.2, record("x"));
+    calls.performAfterDelay(1.5, record("late"));
 
     loop.advance(1.0);
 
@@ -80,14 +84,14 @@ TEST_F(SimRunLoopTest, DestroyedOrInvalidatedTimerNeverRunsEvenWhenAlreadyDue)
 
 TEST_F(SimRunLoopTest, EndOfPassWorkRunsRightAfterTheCurrentDispatchBeforeAnythingElse)
 {
-    loop.performAfterDelay(0.1, [&] {
+    calls.performAfterDelay(0.1, [&] {
         loop.performAtEndOfPass([&] {
             events.push_back({"end", loop.now()});
             loop.performAtEndOfPass(record("end of end"));
         });
         events.push_back({"callback", loop.now()});
     });
-    loop.performAfterDelay(0.1, record("next"));
+    calls.performAfterDelay(0.1, record("next"));
 
     loop.advance(0.1);
 
@@ -96,7 +100,7 @@ TEST_F(SimRunLoopTest, EndOfPassWorkRunsRightAfterTheCurrentDispatchBeforeAnythi
 
 TEST_F(SimRunLoopTest, BlockForMovesTheClockWithoutDispatchingAndTheClockNeverGoesBack)
 {
-    loop.performAfterDelay(0.1, record("due"));
+    calls.performAfterDelay(0.1, record("due"));
     loop.blockFor(5.0);
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(loop.now(), 5.0);
@@ -128,12 +132,12 @@ TEST_F(SimRunLoopTest, RunDispatchesUntilStoppedAndReturnsWhenNothingIsLeft)
     EXPECT_EQ(loop.now(), 3.0);
 
     timer.reset();
-    loop.performAfterDelay(7, record("last"));
+    calls.performAfterDelay(7, record("last"));
     loop.run(); // must return on its own: nothing can ever run after "last"
     EXPECT_EQ(events.back(), (Event{"last", 10.0}));
 
     loop.stop();
-    loop.performAfterDelay(1, record("never"));
+    calls.performAfterDelay(1, record("never"));
     loop.run(); // a stop made beforehand ends it at once
     EXPECT_EQ(events.back().name, "last");
 }
@@ -143,7 +147,7 @@ TEST_F(SimRunLoopTest, TwentyOneRetriesASecondApartTakeNoRealTime)
     int attempts = 0;
     std::function<void()> retry = [&] {
         if (++attempts < 21)
-            loop.performAfterDelay(1.0, retry);
+            calls.performAfterDelay(1.0, retry);
     };
     auto started = std::chrono::steady_clock::now();
     retry();
@@ -166,3 +170,16 @@ TEST(SimRunLoopLifetimeTest, TimerHandleMayOutliveItsLoop)
 }
 
 } // namespace
+
+namespace velmora::test {
+namespace {
+
+struct SimLoopDriver {
+    sim::SimRunLoop loop;
+    void runFor(double seconds) { loop.advance(seconds); }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Sim, RunLoopContract, SimLoopDriver);
+
+} // namespace
+} // namespace velmora::test

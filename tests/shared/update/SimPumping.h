@@ -9,15 +9,18 @@
 
 namespace velmora::test {
 
+// Virtual seconds the clock moves per step while a loopback exchange runs.
+constexpr double kPacingStep = 0.01;
+
 // Loopback exchanges need real time while the simulated loop runs on its
-// virtual clock: advance the clock by one pump interval at a time, letting a
-// little real time pass, until `done` holds or the real-time reaper expires.
+// virtual clock: advance the clock one step at a time, letting a little real
+// time pass, until `done` holds or the real-time reaper expires.
 template<typename Done>
 bool runUntil(sim::SimDesktop& desktop, Done done, double seconds = 10)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
-        desktop.advance(URLConnection::kPumpInterval);
+        desktop.advance(kPacingStep);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return done();
@@ -30,7 +33,7 @@ bool runUntil(sim::SimDesktop& desktop, Done done, double seconds = 10)
 class RealTimePacing {
 public:
     explicit RealTimePacing(sim::SimDesktop& desktop)
-        : m_timer(desktop.runLoop().scheduleTimer(URLConnection::kPumpInterval, TimerRepeats::Yes,
+        : m_timer(desktop.runLoop().scheduleTimer(kPacingStep, TimerRepeats::Yes,
               [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }))
     {
     }

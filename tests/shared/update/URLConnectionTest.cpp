@@ -1,8 +1,11 @@
 #include "shared/update/URLConnection.h"
 
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimRunLoop.h"
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/RecordingConnectionDelegate.h"
 #include "shared/update/ScopedEnvironment.h"
+#include "shared/update/SimPumping.h"
 
 #include <gtest/gtest.h>
 
@@ -220,6 +223,81 @@ TEST_F(URLConnectionTest, CancelledOrDestroyedConnectionsStaySilent)
         raw->pump(0.05);
     EXPECT_FALSE(destroyer.owned);
     EXPECT_EQ(destroyer.calls, 1);
+}
+
+// On a run loop the exchange is driven by its sockets and curl's own timer.
+class URLConnectionOnRunLoopTest : public URLConnectionTest {
+protected:
+    sim::SimRunLoop& loop() { return m_desktop.simRunLoop(); }
+
+    sim::SimDesktop m_desktop;
+    ScopedPlatform m_scoped{m_desktop};
+};
+
+TEST_F(URLConnectionOnRunLoopTest, AWaitingExchangeWakesTheLoopOnlyForItsSocketsAndLeavesNothingBehind)
+{
+    LoopbackHTTPServer::Response stall;
+    stall.stall = true;
+    m_server.route("/stall", stall);
+    auto waiting = start("/stall", 30);
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return m_server.requests().size() == 1; }));
+
+    // The server says nothing: half a second, real and on the loop's clock,
+    // passes with at most curl's own time-out checks, not a pump every few
+    // milliseconds. (Real time too: curl's timers count it.)
+    const uint64_t before = loop().dispatchCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    loop().advance(0.5);
+    EXPECT_LE(loop().dispatchCount() - before, 2u);
+    EXPECT_GE(loop().watchedFdCount(), 1u) << "the socket is watched";
+    EXPECT_LE(loop().scheduledCount(), 2u) << "curl's timer and the request's time-out, nothing periodic";
+    EXPECT_FALSE(m_delegate.error);
+
+    waiting->cancel();
+    EXPECT_EQ(loop().watchedFdCount(), 0u);
+    EXPECT_EQ(loop().scheduledCount(), 0u);
+    loop().advance(60);
+    EXPECT_FALSE(m_delegate.error) << "a cancelled exchange stays silent";
+
+    RecordingConnectionDelegate answered;
+    m_server.route("/feed", LoopbackHTTPServer::ok("<rss/>"));
+    auto connection = URLConnection::connectionWithRequest(URLRequest(m_server.url("/feed")), answered);
+    EXPECT_EQ(loop().scheduledCount(), 2u) << "curl's first timer and the time-out; nothing was sent from the call";
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return connection->isFinished() && (answered.finishes || answered.error); }));
+    EXPECT_EQ(answered.finishes, 1);
+    EXPECT_EQ(answered.body, "<rss/>");
+    EXPECT_EQ(loop().watchedFdCount(), 0u) << "no socket is left watched after the end";
+    EXPECT_EQ(loop().scheduledCount(), 0u);
+}
+
+TEST_F(URLConnectionOnRunLoopTest, TheTimeOutOnTheLoopsClockEndsAnExchangeWhoseDelegateMayDestroyIt)
+{
+    LoopbackHTTPServer::Response stall;
+    stall.stall = true;
+    m_server.route("/stall", stall);
+    struct Destroyer final : URLConnectionDelegate {
+        std::unique_ptr<URLConnection> owned;
+        std::optional<NSError> error;
+        void connectionDidReceiveData(URLConnection&, std::string_view) override { }
+        void connectionDidFailWithError(URLConnection&, const NSError& e) override
+        {
+            error = e;
+            owned.reset();
+        }
+        void connectionDidFinishLoading(URLConnection&) override { owned.reset(); }
+    } destroyer;
+    URLRequest request(m_server.url("/stall"));
+    request.setTimeoutInterval(30);
+    destroyer.owned = URLConnection::connectionWithRequest(request, destroyer);
+    ASSERT_TRUE(test::runUntil(m_desktop, [&] { return m_server.requests().size() == 1; }));
+    // Thirty seconds on the loop's clock, in no real time: curl would not
+    // have noticed yet, the loop's own deadline does.
+    loop().advance(30);
+    ASSERT_TRUE(destroyer.error);
+    EXPECT_EQ(destroyer.error->code(), URLConnection::kNSURLErrorTimedOut);
+    EXPECT_FALSE(destroyer.owned);
+    EXPECT_EQ(loop().watchedFdCount(), 0u);
+    EXPECT_EQ(loop().scheduledCount(), 0u);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "agent/snapping/SoundLibrary.h"
+#include "platform/SoundLibrary.h"
 
 #include "support/TemporaryDirectory.h"
 

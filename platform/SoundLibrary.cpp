@@ -1,6 +1,6 @@
-#include "agent/snapping/SoundLibrary.h"
+#include "platform/SoundLibrary.h"
 
-#include "shared/preferences/XdgBaseDirectories.h"
+#include "platform/XdgBaseDirectories.h"
 
 #include <sstream>
 #include <system_error>

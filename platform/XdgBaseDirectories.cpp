@@ -1,4 +1,4 @@
-#include "shared/preferences/XdgBaseDirectories.h"
+#include "platform/XdgBaseDirectories.h"
 
 #include <glib.h>
 

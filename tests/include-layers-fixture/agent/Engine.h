@@ -1,0 +1,4 @@
+#pragma once
+#include "platform/Interface.h"
+#include "shared/Common.h"
+#include "pane/Pane.h"

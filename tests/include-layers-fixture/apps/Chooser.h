@@ -1,0 +1,4 @@
+#pragma once
+#include "platform/sim/Other.h"
+#include "pane/gtk/Window.h"
+#include "agent/Engine.h"

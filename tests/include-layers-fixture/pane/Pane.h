@@ -1,0 +1,3 @@
+#pragma once
+#include "shared/Common.h"
+#include "apps/Chooser.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "pane/Pane.h"
+#include <vector>

@@ -1,0 +1,3 @@
+#pragma once
+#include "platform/linux/Backend.h"
+#include "platform/sim/Other.h"

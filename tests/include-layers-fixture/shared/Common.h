@@ -1,0 +1,3 @@
+#pragma once
+#include "platform/Interface.h"
+#include "platform/linux/Backend.h"
