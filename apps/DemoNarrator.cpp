@@ -3,7 +3,7 @@
 #include "agent/accessibility/MouseMover.h"
 #include "agent/accessibility/applicationInfo.h"
 #include "agent/snapping/SnapNotifications.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <cstdio>
 

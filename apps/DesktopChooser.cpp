@@ -1,6 +1,6 @@
 #include "apps/DesktopChooser.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "shared/process/AgentExitStatus.h"
 
 #include <cstdio>

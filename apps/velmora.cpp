@@ -6,7 +6,7 @@
 #include "pane/gtk/runSettingsWindow.h"
 #endif
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <iostream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "pane/ExternalPreferencesSynchronizer.h"
 #include "pane/KeyValueObservable.h"
 #include "platform/Value.h"

@@ -1,6 +1,6 @@
 #include "pane/SafariVersionChecker.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "platform/Platform.h"
 

@@ -1,6 +1,6 @@
 #include "pane/SoundList.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "shared/update/BundleInfo.h"
 

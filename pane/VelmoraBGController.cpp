@@ -1,6 +1,6 @@
 #include "pane/VelmoraBGController.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "pane/PaneWindow.h"
 #include "pane/SoundList.h"

@@ -4,7 +4,7 @@
 #include "pane/VelmoraPref.h"
 
 #include "platform/Platform.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <functional>
 #include <iosfwd>

@@ -7,7 +7,7 @@
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/MouseMoveListener.h"
 #include "platform/Platform.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "shared/update/TimedUpdateChecker.h"
 
 namespace velmora {

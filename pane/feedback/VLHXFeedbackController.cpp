@@ -1,6 +1,6 @@
 #include "pane/feedback/VLHXFeedbackController.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "pane/feedback/FeedbackWindow.h"
 #include "pane/feedback/NetworkReachability.h"

@@ -1,6 +1,6 @@
 #include "pane/gtk/ApplicationPickerDialog.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <giomm/appinfo.h>
 #include <giomm/themedicon.h>

@@ -1,6 +1,6 @@
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <gtkmm/cellrendererpixbuf.h>
 

@@ -7,7 +7,7 @@
 #include "pane/gtk/PulsingButton.h"
 #include "pane/gtk/SoundChooser.h"
 #include "pane/gtk/VerticallyAlignedLabel.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "shared/update/UpdateChecker.h"
 
 #include <giomm/filemonitor.h>

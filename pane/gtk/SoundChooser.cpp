@@ -1,6 +1,6 @@
 #include "pane/gtk/SoundChooser.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <glibmm/main.h>
 #include <gtkmm/cellrenderertext.h>

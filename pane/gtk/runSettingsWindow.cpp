@@ -1,6 +1,6 @@
 #include "pane/gtk/runSettingsWindow.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "pane/VelmoraCommand.h"
 #include "pane/gtk/GtkFocusLossNotifier.h"

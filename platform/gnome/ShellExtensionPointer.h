@@ -5,7 +5,7 @@
 #include "platform/SystemLog.h"
 #include "platform/linux/GObjectRef.h"
 #include "platform/linux/SurfaceLocator.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <gio/gio.h>
 

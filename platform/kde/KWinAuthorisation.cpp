@@ -1,6 +1,6 @@
 #include "platform/kde/KWinAuthorisation.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <glib.h>
 

@@ -3,7 +3,7 @@
 #include "platform/SystemLog.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/TimeBudgets.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <algorithm>
 #include <memory>

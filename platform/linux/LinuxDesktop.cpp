@@ -26,7 +26,7 @@
 #include "platform/linux/XWaylandWindows.h"
 #include "platform/linux/XdgAutostartDomainStore.h"
 #include "platform/linux/ZenityAlertService.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <atspi/atspi.h>
 

@@ -3,7 +3,7 @@
 #include "platform/linux/GCharPtr.h"
 #include "platform/linux/GErrorPtr.h"
 #include "platform/linux/X11Pointer.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <glib.h>
 

@@ -2,7 +2,7 @@
 // CLI11 writes a few words of its own into every help text; these give them
 // in the user's language. Call before adding options and subcommands: each
 // takes its group's name when it is added.
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <CLI/CLI.hpp>
 

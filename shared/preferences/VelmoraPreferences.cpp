@@ -1,6 +1,6 @@
 #include "shared/preferences/VelmoraPreferences.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "shared/preferences/PlistFileDomainStore.h"
 

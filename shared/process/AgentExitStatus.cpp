@@ -1,6 +1,6 @@
 #include "shared/process/AgentExitStatus.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <csignal>
 #include <cstring>

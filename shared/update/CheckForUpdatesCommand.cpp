@@ -1,6 +1,6 @@
 #include "shared/update/CheckForUpdatesCommand.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "platform/Platform.h"
 #include "shared/update/UpdateChecker.h"

@@ -1,6 +1,6 @@
 #include "shared/update/SUAppcast.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "platform/Platform.h"
 #include "shared/update/PreferredLanguages.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 #include "shared/update/BundleInfo.h"
 #include "shared/update/SUAppcast.h"
 #include "shared/update/SystemVersion.h"

@@ -1,6 +1,6 @@
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include "pane/feedback/VLHXFeedbackController.h"
 

@@ -2,7 +2,7 @@
 
 #include "pane/feedback/FeedbackWindow.h"
 #include "platform/NotificationCenter.h"
-#include "shared/i18n/Gettext.h"
+#include "platform/Gettext.h"
 
 #include <gtkmm.h>
 
