@@ -4,6 +4,7 @@
 #include "platform/linux/AtspiApplicationToolkits.h"
 #include "platform/linux/AtspiAttributeReader.h"
 #include "platform/linux/AtspiBoundedCalls.h"
+#include "platform/linux/AtspiBusStatus.h"
 #include "platform/linux/AtspiButtonSearch.h"
 #include "platform/linux/AtspiEventQueue.h"
 #include "platform/linux/AtspiEventReadCache.h"
@@ -17,9 +18,7 @@
 #include "platform/linux/AtspiObserverRegistry.h"
 #include "platform/linux/AtspiTrace.h"
 #include "platform/linux/AtspiTreeWalk.h"
-#include "platform/linux/GErrorPtr.h"
 #include "platform/linux/SurfaceLocator.h"
-#include "platform/linux/TimeBudgets.h"
 
 namespace velmora::linux_desktop {
 
@@ -68,16 +67,7 @@ AtspiAccessibility::~AtspiAccessibility()
 // static
 std::string AtspiAccessibility::busAddress(GDBusConnection* sessionBus)
 {
-    GErrorPtr error;
-    GVariant* reply = g_dbus_connection_call_sync(sessionBus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
-        nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
-    if (!reply)
-        return {};
-    const gchar* address = nullptr;
-    g_variant_get(reply, "(&s)", &address);
-    std::string result = address ? address : "";
-    g_variant_unref(reply);
-    return result;
+    return AtspiBusStatus::address(sessionBus);
 }
 
 bool AtspiAccessibility::isAPIEnabled()
@@ -85,34 +75,7 @@ bool AtspiAccessibility::isAPIEnabled()
     // The pane never joins the bus (the agent does): for it, the switch is
     // the answer. Nothing here may wait on the registry, which the pane must
     // answer without.
-    if (!m_buses.session)
-        return false;
-    GErrorPtr error;
-    GVariant* reply = g_dbus_connection_call_sync(m_buses.session.get(), "org.a11y.Bus", "/org/a11y/bus",
-        "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"),
-        G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusCallMs, nullptr, error.out());
-    bool enabled = false;
-    if (reply) {
-        GVariant* inner = nullptr;
-        g_variant_get(reply, "(v)", &inner);
-        enabled = g_variant_is_of_type(inner, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(inner);
-        g_variant_unref(inner);
-        g_variant_unref(reply);
-    }
-    if (enabled)
-        return true;
-    // GNOME keeps the same switch as a setting of its own; read it only where
-    // its schema is installed (asking for a missing schema aborts).
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE) : nullptr;
-    if (!schema)
-        return false;
-    const bool hasKey = g_settings_schema_has_key(schema, "toolkit-accessibility");
-    g_settings_schema_unref(schema);
-    if (!hasKey)
-        return false;
-    auto settings = GObjectRef<GSettings>::adopt(g_settings_new("org.gnome.desktop.interface"));
-    return g_settings_get_boolean(settings.get(), "toolkit-accessibility");
+    return AtspiBusStatus::isEnabled(m_buses.session.get());
 }
 
 std::vector<pid_t> AtspiAccessibility::applicationPids()

@@ -2,6 +2,7 @@
 
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/GErrorPtr.h"
+#include "platform/linux/GVariantPtr.h"
 #include "platform/linux/TimeBudgets.h"
 
 namespace velmora::linux_desktop {
@@ -104,14 +105,13 @@ pid_t AtspiApplicationDirectory::joined(const std::string& bus)
     if (!m_bus)
         return 0;
     GErrorPtr error;
-    GVariant* reply = g_dbus_connection_call_sync(m_bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+    GVariantPtr reply(g_dbus_connection_call_sync(m_bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
         "org.freedesktop.DBus", "GetConnectionUnixProcessID", g_variant_new("(s)", bus.c_str()), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out());
+        G_DBUS_CALL_FLAGS_NONE, kBusCallMs, nullptr, error.out()));
     if (!reply)
         return 0;
     guint32 pid = 0;
-    g_variant_get(reply, "(u)", &pid);
-    g_variant_unref(reply);
+    g_variant_get(reply.get(), "(u)", &pid);
     if (pid > 0)
         m_pidsByBus[bus] = static_cast<pid_t>(pid);
     return static_cast<pid_t>(pid);

@@ -7,6 +7,7 @@
 #include "platform/linux/AtspiTrace.h"
 #include "platform/linux/AtspiWindowSystem.h"
 #include "platform/linux/GCharPtr.h"
+#include "platform/linux/GVariantPtr.h"
 #include "platform/linux/QtConventions.h"
 #include "platform/linux/TimeBudgets.h"
 
@@ -32,17 +33,16 @@ AtspiApplicationToolkits::Toolkit AtspiApplicationToolkits::toolkitOf(const std:
     // the timeout it is given. GTK 3's bridge has no GetAll: one Get each.
     auto property = [&](const char* what, std::string& text) {
         return m_calls.call(bus, what, [&](GErrorPtr& error) {
-            GVariant* reply = g_dbus_connection_call_sync(m_bus.get(), bus.c_str(), "/org/a11y/atspi/accessible/root",
+            GVariantPtr reply(g_dbus_connection_call_sync(m_bus.get(), bus.c_str(), "/org/a11y/atspi/accessible/root",
                 "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", "org.a11y.atspi.Application", what),
-                G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kAtspiCallMs, nullptr, error.out());
+                G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kAtspiCallMs, nullptr, error.out()));
             if (!reply)
                 return AXError::CannotComplete;
-            GVariant* value = nullptr;
-            g_variant_get(reply, "(v)", &value);
-            if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING))
-                text = g_variant_get_string(value, nullptr);
-            g_variant_unref(value);
-            g_variant_unref(reply);
+            GVariant* inner = nullptr;
+            g_variant_get(reply.get(), "(v)", &inner);
+            GVariantPtr value(inner);
+            if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING))
+                text = g_variant_get_string(value.get(), nullptr);
             return AXError::Success;
         });
     };

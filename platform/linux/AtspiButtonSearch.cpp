@@ -9,6 +9,7 @@
 #include "platform/linux/AtspiTrace.h"
 #include "platform/linux/AtspiTreeWalk.h"
 #include "platform/linux/DecliningLabels.h"
+#include "platform/linux/GArrayPtr.h"
 #include "platform/linux/Gtk4Conventions.h"
 
 #include <algorithm>
@@ -60,41 +61,37 @@ AXError AtspiButtonSearch::collectPushButtons(AtspiAccessible* window, std::vect
     if (interfacesError == AXError::CannotComplete)
         return AXError::CannotComplete;
     if (collection) {
-        GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+        GArrayPtr roles(g_array_new(FALSE, FALSE, sizeof(AtspiRole)));
         AtspiRole pushButton = ATSPI_ROLE_PUSH_BUTTON;
-        g_array_append_val(roles, pushButton);
-        GArray* stateList = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+        g_array_append_val(roles.get(), pushButton);
+        GArrayPtr stateList(g_array_new(FALSE, FALSE, sizeof(AtspiStateType)));
         // A button not on screen (a hidden bar's, another page's) answers nothing.
         AtspiStateType showing = ATSPI_STATE_SHOWING;
         if (onlyShowing)
-            g_array_append_val(stateList, showing);
+            g_array_append_val(stateList.get(), showing);
         if (onlyDefault) {
             AtspiStateType isDefault = ATSPI_STATE_IS_DEFAULT;
-            g_array_append_val(stateList, isDefault);
+            g_array_append_val(stateList.get(), isDefault);
         }
-        auto states = GObjectRef<AtspiStateSet>::adopt(atspi_state_set_new(stateList));
-        g_array_unref(stateList);
+        auto states = GObjectRef<AtspiStateSet>::adopt(atspi_state_set_new(stateList.get()));
         auto rule = GObjectRef<AtspiMatchRule>::adopt(atspi_match_rule_new(states.get(), ATSPI_Collection_MATCH_ALL, nullptr,
-            ATSPI_Collection_MATCH_ALL, roles, ATSPI_Collection_MATCH_ANY, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
-        g_array_unref(roles);
-        GArray* matches = nullptr;
+            ATSPI_Collection_MATCH_ALL, roles.get(), ATSPI_Collection_MATCH_ANY, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
+        // The matches' references are ours: each is adopted, then the array goes.
+        GArrayPtr matches;
         AXError result = m_calls.call(AtspiElement::busNameOf(window), "matches", [&](GErrorPtr& error) {
-            matches = atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
-                onlyDefault ? 1 : kMaxButtons, TRUE, error.out());
+            matches.reset(atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
+                onlyDefault ? 1 : kMaxButtons, TRUE, error.out()));
             return AXError::Success;
         });
         if (result == AXError::Success && matches) {
             for (guint i = 0; i < matches->len; ++i) {
-                auto* match = g_array_index(matches, AtspiAccessible*, i);
+                auto* match = g_array_index(matches.get(), AtspiAccessible*, i);
                 // The rule admits push buttons only: the role is known without asking.
                 AtspiObjectReads::noteRole(match, ATSPI_ROLE_PUSH_BUTTON);
                 buttons.push_back(GObjectRef<AtspiAccessible>::adopt(match));
             }
-            g_array_free(matches, TRUE);
             return AXError::Success;
         }
-        if (matches)
-            g_array_free(matches, TRUE);
         if (result == AXError::CannotComplete || result == AXError::InvalidUIElement)
             return result;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/AtspiEventQueue.h"
+#include "platform/linux/GVariantPtr.h"
 
 #include <algorithm>
 #include <array>
@@ -83,20 +84,17 @@ void AtspiEventSource::onRegistrySignal(GDBusConnection*, const gchar*, const gc
         return;
     const gchar* minor = nullptr;
     gint32 detail1 = 0, detail2 = 0;
-    GVariant* any = nullptr;
-    GVariant* properties = nullptr;
-    g_variant_get(parameters, "(&siiv@a{sv})", &minor, &detail1, &detail2, &any, &properties);
+    GVariant* anyOut = nullptr;
+    GVariant* propertiesOut = nullptr;
+    g_variant_get(parameters, "(&siiv@a{sv})", &minor, &detail1, &detail2, &anyOut, &propertiesOut);
+    const GVariantPtr any(anyOut), properties(propertiesOut);
     std::string bus;
-    if (any && g_variant_is_of_type(any, G_VARIANT_TYPE("(so)"))) {
+    if (any && g_variant_is_of_type(any.get(), G_VARIANT_TYPE("(so)"))) {
         const gchar* name = nullptr;
         const gchar* path = nullptr;
-        g_variant_get(any, "(&s&o)", &name, &path);
+        g_variant_get(any.get(), "(&s&o)", &name, &path);
         bus = name ? name : "";
     }
-    if (any)
-        g_variant_unref(any);
-    if (properties)
-        g_variant_unref(properties);
     if (bus.empty() || !minor)
         return;
     self->m_queue.enqueue(

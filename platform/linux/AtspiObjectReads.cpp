@@ -3,6 +3,7 @@
 #include "platform/linux/AtspiBoundedCalls.h"
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/AtspiEventReadCache.h"
+#include "platform/linux/GArrayPtr.h"
 #include "platform/linux/GCharPtr.h"
 
 #include <memory>
@@ -23,11 +24,6 @@ GQuark interfacesQuark()
     return quark;
 }
 constexpr unsigned kInterfacesKnown = 1u;
-
-struct ArrayDeleter {
-    void operator()(GArray* array) const { g_array_unref(array); }
-};
-using GArrayPtr = std::unique_ptr<GArray, ArrayDeleter>;
 
 } // namespace
 
