@@ -35,7 +35,8 @@ class X11WindowLocator;
 class XWaylandWindows;
 
 // The accessibility interface of the desktop over AT-SPI2 (libatspi). This
-// class only puts its parts together and answers the interface through them:
+// class only builds its collaborators, one per job, and answers the interface
+// through them:
 // - AtspiBoundedCalls: every request to an application carries
 //   kAtspiCallMs; one that runs out puts the application in the hung ledger
 //   and every later request to it fails at once with CannotComplete until it
@@ -105,7 +106,7 @@ public:
 private:
     Buses m_buses;
     AtspiWindowSystem m_windowSystem;
-    // Parts, each using only those declared before it.
+    // Owned collaborators, each using only those declared before it.
     std::unique_ptr<AtspiBoundedCalls> m_calls;
     std::unique_ptr<AtspiEventReadCache> m_cache;
     std::unique_ptr<AtspiObjectReads> m_reads;
@@ -121,7 +122,7 @@ private:
     std::unique_ptr<AtspiEventTranslator> m_translator;
     std::unique_ptr<AtspiEventQueue> m_queue;
     // Null without the accessibility bus; destroyed first, so that nothing
-    // is queued once the parts go.
+    // is queued once the others go.
     std::unique_ptr<AtspiEventSource> m_source;
 };
 

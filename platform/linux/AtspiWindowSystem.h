@@ -8,7 +8,7 @@ class XWaylandWindows;
 
 // What the session's display server can tell the AT-SPI backend about
 // windows, which AT-SPI alone cannot: one instance, owned by
-// AtspiAccessibility and read by its parts, so that a locator set after
+// AtspiAccessibility and read by its collaborators, so that a locator set after
 // construction reaches all of them.
 struct AtspiWindowSystem {
     // The X11 session's windows; null in a Wayland session, where extents
