@@ -1,24 +1,24 @@
 #include "platform/linux/AtspiObserver.h"
 
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiObserverRegistry.h"
 
 #include <algorithm>
 #include <array>
 
 namespace velmora::linux_desktop {
 
-AtspiObserver::AtspiObserver(AtspiAccessibility& owner, pid_t pid, AXElement application, Callback callback)
-    : m_owner(owner)
+AtspiObserver::AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AXElement application, Callback callback)
+    : m_registry(registry)
     , m_pid(pid)
     , m_application(std::move(application))
     , m_callback(std::move(callback))
 {
-    m_id = m_owner.addObserver(*this);
+    m_id = m_registry.add(*this);
 }
 
 AtspiObserver::~AtspiObserver()
 {
-    m_owner.removeObserver(m_id);
+    m_registry.remove(m_id);
 }
 
 // static

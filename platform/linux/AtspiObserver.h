@@ -9,17 +9,17 @@
 
 namespace velmora::linux_desktop {
 
-class AtspiAccessibility;
+class AtspiObserverRegistry;
 
 // One process's subscriptions. The events themselves are received once for
-// all observers by AtspiAccessibility, which hands each to the observers of
-// the event's process; this object only says which names, about which
+// all observers by the backend, whose AtspiObserverRegistry hands each to the
+// observers of the event's process; this object only says which names, about which
 // elements, it wants. Destroying it unregisters it, so no delivery (queued or
 // not) reaches the callback afterwards.
 class AtspiObserver final : public AXObserver {
 public:
-    // `owner` is borrowed and outlives the observer.
-    AtspiObserver(AtspiAccessibility& owner, pid_t pid, AXElement application, Callback callback);
+    // `registry` is borrowed and outlives the observer.
+    AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AXElement application, Callback callback);
     ~AtspiObserver() override;
     AtspiObserver(const AtspiObserver&) = delete;
     AtspiObserver& operator=(const AtspiObserver&) = delete;
@@ -39,7 +39,7 @@ public:
     void deliver(const AXElement& element, const std::string& notification);
 
 private:
-    AtspiAccessibility& m_owner;
+    AtspiObserverRegistry& m_registry;
     pid_t m_pid;
     AXElement m_application;
     Callback m_callback;

@@ -5,6 +5,7 @@
 // dialogs of real programs started and stopped per test.
 
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/GErrorPtr.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11Connection.h"
