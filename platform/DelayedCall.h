@@ -11,7 +11,7 @@ namespace velmora {
 // destroying the handle (or cancel()) means the call never runs, also when it
 // is already due in the current pass. Move-only; the handle may outlive its
 // loop. An owner keeps the handle as a member and captures `this` freely.
-class DelayedCall {
+class [[nodiscard]] DelayedCall {
 public:
     // What the loop keeps of one scheduled call.
     struct Record {

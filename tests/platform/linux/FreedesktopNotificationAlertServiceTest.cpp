@@ -1,5 +1,7 @@
 #include "platform/linux/FreedesktopNotificationAlertService.h"
 
+#include "platform/DelayedCallGroup.h"
+
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FakeNotificationServer.h"
 #include "platform/linux/BusNameOwner.h"
@@ -32,6 +34,8 @@ protected:
     }
 
     GlibRunLoop m_loop;
+    // The server's scripted answers; a dropped handle would cancel them.
+    DelayedCallGroup m_later{m_loop};
     // Ends any alert left waiting, so that a broken service fails instead of hanging.
     std::unique_ptr<Timer> m_reaper;
     void armReaper(FreedesktopNotificationAlertService& alerts)
@@ -51,7 +55,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AnActionAnswersWithItsButtonAndT
     armReaper(alerts);
     std::string key = "2";
     server.onNotify = [&](const FakeNotificationServer::Received& n) {
-        m_loop.performAfterDelay(0.3, [&server, &key, id = n.id] { server.invokeAction(id, key); });
+        m_later.performAfterDelay(0.3, [&server, &key, id = n.id] { server.invokeAction(id, key); });
     };
     int ticks = 0;
     auto ticker = m_loop.scheduleTimer(0.05, TimerRepeats::Yes, [&] { ++ticks; });
@@ -80,7 +84,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AnActionAnswersWithItsButtonAndT
     // A critical one-button alert; a key that names no button answers nothing.
     key = "7";
     server.onNotify = [&](const FakeNotificationServer::Received& n) {
-        m_loop.performAfterDelay(0.2, [&server, id = n.id] {
+        m_later.performAfterDelay(0.2, [&server, id = n.id] {
             server.invokeAction(id, "7");
             server.closeByUser(id);
         });
@@ -113,7 +117,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, ClosingAnswersNothingAndAnAbortC
     auto alerts = makeService();
     armReaper(alerts);
     server.onNotify = [&](const FakeNotificationServer::Received& n) {
-        m_loop.performAfterDelay(0.2, [&server, id = n.id] { server.closeByUser(id); });
+        m_later.performAfterDelay(0.2, [&server, id = n.id] { server.closeByUser(id); });
     };
     auto outcome = alerts.present(kOffer);
     EXPECT_EQ(outcome.delivery, Delivery::Shown);
@@ -121,7 +125,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, ClosingAnswersNothingAndAnAbortC
     EXPECT_TRUE(server.closeRequests().empty()) << "a notification the user closed was closed again";
 
     server.onNotify = [&](const FakeNotificationServer::Received&) {
-        m_loop.performAfterDelay(0.2, [&alerts] { alerts.abortModal(); });
+        m_later.performAfterDelay(0.2, [&alerts] { alerts.abortModal(); });
     };
     outcome = alerts.present(kOffer);
     EXPECT_EQ(outcome.delivery, Delivery::Shown);
@@ -151,7 +155,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, SignalsFromAnotherSenderOrForAno
         // The server, for another notification.
         server.invokeAction(n.id + 1, "1");
         server.closeByUser(n.id + 1);
-        m_loop.performAfterDelay(0.5, [&server, id = n.id] { server.invokeAction(id, "2"); });
+        m_later.performAfterDelay(0.5, [&server, id = n.id] { server.invokeAction(id, "2"); });
     };
     EXPECT_EQ(alerts.present(kOffer).answer, std::optional<size_t>(2));
 }
@@ -208,7 +212,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerThatNeverAnswersIsGivenUp
     FakeNotificationServer quitting;
     ASSERT_TRUE(quitting.isReady());
     quitting.onNotify = [&](const FakeNotificationServer::Received&) {
-        m_loop.performAfterDelay(0.2, [&quitting] { quitting.vanish(); });
+        m_later.performAfterDelay(0.2, [&quitting] { quitting.vanish(); });
     };
     const auto outcome = alerts.present(kOffer);
     EXPECT_EQ(outcome.delivery, Delivery::Shown);

@@ -63,7 +63,7 @@ TEST(NotificationOrDialogAlertServiceTest, AnAbortWhileTheServerIsSilentShowsNoD
     auto alerts = makeAlerts();
     FakeNotificationServer silent({{"actions", "body"}, false, false});
     ASSERT_TRUE(silent.isReady());
-    loop.performAfterDelay(0.2, [&] { alerts->abortModal(); });
+    auto abort = loop.performAfterDelay(0.2, [&] { alerts->abortModal(); });
     // A dialog would stay until this ends it.
     auto reaper = loop.scheduleTimer(10.0, TimerRepeats::No, [&] { alerts->abortModal(); });
     const gint64 start = g_get_monotonic_time();
