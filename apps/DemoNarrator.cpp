@@ -1,7 +1,7 @@
 #include "apps/DemoNarrator.h"
 
-#include "agent/accessibility/MouseMover.h"
-#include "agent/accessibility/applicationInfo.h"
+#include "agent/accessibility/PointerMover.h"
+#include "agent/accessibility/ElementQueries.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/Gettext.h"
 
@@ -25,12 +25,12 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
     , m_out(out)
 {
     auto& workspace = desktop.workspace().notificationCenter();
-    m_launch = workspace.addObserver(kNSWorkspaceDidLaunchApplicationNotification, nullptr, [this](const Notification& n) {
+    m_launch = workspace.addObserver(kApplicationLaunchedNotification, nullptr, [this](const Notification& n) {
         auto info = ApplicationInfo::fromRecord(n.userInfo);
         // TRANSLATORS: the demo's events are named in a column of their own, one word each.
         line(C_("demo event", "launch"), info ? i18n::format(_("%s (pid %d)"), info->name.c_str(), int(info->pid)) : std::string("?"));
     });
-    m_terminate = workspace.addObserver(kNSWorkspaceDidTerminateApplicationNotification, nullptr, [this](const Notification& n) {
+    m_terminate = workspace.addObserver(kApplicationTerminatedNotification, nullptr, [this](const Notification& n) {
         auto info = ApplicationInfo::fromRecord(n.userInfo);
         line(C_("demo event", "quit"), info ? info->name : std::string("?"));
     });
@@ -91,8 +91,8 @@ std::string DemoNarrator::currentFocus()
     if (!active)
         return {};
     std::string focus = active->name;
-    if (AXElement window = applicationInfo::focusedWindowRefForAppWithPID(active->pid))
-        focus += " \"" + applicationInfo::titleOfElement(window) + "\"";
+    if (AccessibleElement window = ElementQueries::focusedWindowRefForAppWithPID(active->pid))
+        focus += " \"" + ElementQueries::titleOfElement(window) + "\"";
     return focus;
 }
 
@@ -101,10 +101,10 @@ bool DemoNarrator::focusedWindowHasButton()
     auto active = m_desktop.workspace().activeApplication();
     if (!active)
         return false;
-    AXElement window = applicationInfo::focusedWindowRefForAppWithPID(active->pid);
+    AccessibleElement window = ElementQueries::focusedWindowRefForAppWithPID(active->pid);
     return window
-        && (!applicationInfo::valueOfExistingAttribute("AXDefaultButton", window).isNone()
-            || !applicationInfo::valueOfExistingAttribute("AXCancelButton", window).isNone());
+        && (!ElementQueries::valueOfExistingAttribute("AXDefaultButton", window).isNone()
+            || !ElementQueries::valueOfExistingAttribute("AXCancelButton", window).isNone());
 }
 
 void DemoNarrator::line(const char* event, const std::string& text)
@@ -124,10 +124,10 @@ void DemoNarrator::line(const char* event, const std::string& text)
 
 std::string DemoNarrator::describeElementAt(CGPoint point)
 {
-    AXElement element = applicationInfo::elementRefAtCarbonPoint(convertGlobalPointToCarbonPoint(convertCGPointToGlobalPoint(point)));
+    AccessibleElement element = ElementQueries::elementRefAtCarbonPoint(convertGlobalPointToCarbonPoint(convertCGPointToGlobalPoint(point)));
     if (!element)
         return _("(nothing)");
-    return "[" + applicationInfo::titleOfElement(element) + "]";
+    return "[" + ElementQueries::titleOfElement(element) + "]";
 }
 
 } // namespace velmora

@@ -16,7 +16,7 @@
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11Pointer.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <cstdlib>
 #endif
@@ -130,7 +130,7 @@ std::unique_ptr<Platform> DesktopChooser::realDesktop(const std::string& applica
     std::error_code error;
     options.resourcesDirectory = std::filesystem::is_directory(VELMORA_DATADIR, error) ? VELMORA_DATADIR : VELMORA_SOURCE_RESOURCES;
     LinuxDesktop::Missing missing = LinuxDesktop::Missing::Nothing;
-    auto desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options, &missing);
+    auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(), options, &missing);
     if (!desktop && missingExitCode) {
         switch (missing) {
         case LinuxDesktop::Missing::Display:

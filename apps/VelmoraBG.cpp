@@ -1,6 +1,6 @@
 // The agent: watches every running application and moves the pointer onto
 // the button that answers a newly focused dialog.
-#include "agent/process/VelmoraBGAppDelegate.h"
+#include "agent/process/Agent.h"
 #include "apps/DemoNarrator.h"
 #include "apps/MessageCatalog.h"
 #ifdef VELMORA_HAVE_LINUX_DESKTOP
@@ -11,7 +11,7 @@
 #include "platform/sim/SimScenario.h"
 #include "shared/process/AgentExitStatus.h"
 #include "shared/i18n/CommandLineWords.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 
 #include <CLI/CLI.hpp>
 
@@ -60,8 +60,8 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
     scenario->schedule(desktop);
     DemoNarrator narrator(desktop, std::cout);
 
-    VelmoraBGAppDelegate delegate;
-    delegate.awakeFromNib();
+    Agent delegate;
+    delegate.start();
     narrator.poll();
 
     constexpr double kStep = 0.05;
@@ -81,8 +81,8 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
 int runOnRealDesktop(Platform& desktop)
 {
     ScopedPlatform scoped(desktop);
-    VelmoraBGAppDelegate delegate;
-    if (!delegate.awakeFromNib())
+    Agent delegate;
+    if (!delegate.start())
         return delegate.anotherAgentRuns() ? 0 : 1;
     desktop.runLoop().run();
     return 0;
@@ -96,7 +96,7 @@ int main(int argc, char** argv)
     MessageCatalog::open();
     CLI::App cli{std::string("VelmoraBG: ") + _("moves the pointer onto the button that answers a new dialog.")};
     i18n::translateCommandLineWords(cli);
-    cli.set_version_flag("--version", std::string("VelmoraBG ") + BundleInfo::buildVersion(), _("Print the version and exit"));
+    cli.set_version_flag("--version", std::string("VelmoraBG ") + ProgramInfo::buildVersion(), _("Print the version and exit"));
     std::string scenario;
     bool demo = false;
     bool failWithoutDesktop = false;

@@ -1,7 +1,7 @@
 // Cost of the two paths that scale with the desktop: one snap decision as the
 // focused window's children grow, and one tracker rebuild as the number of
 // running applications grows. Both must stay linear.
-#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/AppTracker.h"
 #include "agent/snapping/ButtonChooser.h"
 #include "platform/sim/SimDesktop.h"
 
@@ -41,7 +41,7 @@ void BM_TrackerRebuild(benchmark::State& state)
         SimApp& app = desktop.addRunningApp("App " + std::to_string(i), "org.example.app" + std::to_string(i));
         app.addWindow("Window");
     }
-    AppsObservers tracker;
+    AppTracker tracker;
     for (auto _ : state)
         tracker.reloadObservers();
     state.SetComplexityN(apps);

@@ -1,7 +1,7 @@
 // Cost of reading the settings file as it grows: linear in the entries of
 // the ignored list, and a file over the size limit is refused without being
 // parsed, however large it is.
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,7 +37,7 @@ private:
 void BM_ReadIgnoredList(benchmark::State& state)
 {
     BenchFolder folder;
-    PlistFileDomainStore store(folder.path());
+    PlistSettingsFile store(folder.path());
     Value::Array entries;
     for (int64_t i = 0; i < state.range(0); ++i)
         entries.push_back("org.example.Application" + std::to_string(i));
@@ -62,7 +62,7 @@ void BM_RefuseOversizedFile(benchmark::State& state)
             out << "\t<key>k" << i << "</key>\n\t<string>v</string>\n";
         out << "</dict>\n</plist>\n";
     }
-    PlistFileDomainStore store(folder.path());
+    PlistSettingsFile store(folder.path());
     for (auto _ : state)
         benchmark::DoNotOptimize(store.read(kDomain)); // logged once, then silent
 }

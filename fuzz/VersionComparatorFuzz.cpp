@@ -1,6 +1,6 @@
 // Compares arbitrary version texts: the order must be antisymmetric and
 // reflexive, and splitting must keep every byte of valid UTF-8 text.
-#include "shared/update/SUStandardVersionComparator.h"
+#include "shared/update/VersionComparator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,13 +8,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    using velmora::SUStandardVersionComparator;
+    using velmora::VersionComparator;
     std::string input(reinterpret_cast<const char*>(data), size);
     size_t cut = input.find('\n');
     std::string a = input.substr(0, cut);
     std::string b = cut == std::string::npos ? std::string() : input.substr(cut + 1);
 
-    const auto& comparator = SUStandardVersionComparator::defaultComparator();
+    const auto& comparator = VersionComparator::defaultComparator();
     int ab = comparator.compareVersion(a, b);
     int ba = comparator.compareVersion(b, a);
     if (ab < -1 || ab > 1 || ab != -ba)
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
 
     std::string joined;
-    for (const auto& part : SUStandardVersionComparator::splitVersionString(a))
+    for (const auto& part : VersionComparator::splitVersionString(a))
         joined += part;
     // Valid UTF-8 without NUL survives splitting byte for byte.
     bool valid = true;

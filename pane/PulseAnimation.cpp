@@ -1,6 +1,6 @@
 #include "pane/PulseAnimation.h"
 
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -26,8 +26,8 @@ double mix(double from, double to, double fraction)
 PulseAnimation::PulseAnimation()
 {
     NotificationCenter& center = Platform::current().localNotificationCenter();
-    m_startObservation = center.addObserver(VelmoraPref::kStartAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(true); });
-    m_stopObservation = center.addObserver(VelmoraPref::kStopAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(false); });
+    m_startObservation = center.addObserver(SettingsPane::kStartAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(true); });
+    m_stopObservation = center.addObserver(SettingsPane::kStopAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(false); });
 }
 
 PulseAnimation::~PulseAnimation() = default;

@@ -2,7 +2,7 @@
 
 #include "platform/Gettext.h"
 
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 
 #include <algorithm>
 #include <system_error>
@@ -14,14 +14,14 @@ namespace fs = std::filesystem;
 // static
 const std::vector<std::string>& SoundList::availableSoundsforPW()
 {
-    static SoundList list{SoundLibrary(BundleInfo::resourceDirectory())};
+    static SoundList list{SoundLibrary(ProgramInfo::resourceDirectory())};
     return list.names();
 }
 
 // static
 const std::vector<SoundList::Group>& SoundList::availableSoundGroups()
 {
-    static const std::vector<Group> groups = SoundList{SoundLibrary(BundleInfo::resourceDirectory())}.groups();
+    static const std::vector<Group> groups = SoundList{SoundLibrary(ProgramInfo::resourceDirectory())}.groups();
     return groups;
 }
 

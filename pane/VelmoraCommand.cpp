@@ -1,12 +1,12 @@
 #include "pane/VelmoraCommand.h"
 
 #include "shared/i18n/CommandLineWords.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 #include "shared/update/CheckForUpdatesCommand.h"
 
 #include "pane/SoundList.h"
 #include "platform/Platform.h"
-#include "shared/loginitems/LoginItemsSynchronizer.h"
+#include "shared/loginitems/AutostartSynchronizer.h"
 
 #include <CLI/CLI.hpp>
 
@@ -25,7 +25,7 @@ namespace velmora {
 
 namespace {
 
-using Table = IgnoredApplicationsTableViewController;
+using Table = IgnoredApplicationsController;
 
 constexpr const char* kExitCodesText = N_(
     "Exit codes:\n"
@@ -199,7 +199,7 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     // and the table goes on the top level once they are all there.
     app.footer(_(kExitCodesPointer));
     app.require_subcommand(0, 1);
-    app.set_version_flag("--version", "velmora " + BundleInfo::buildVersion(), _("Print the version and exit"));
+    app.set_version_flag("--version", "velmora " + ProgramInfo::buildVersion(), _("Print the version and exit"));
 
     std::string key, value, name;
     auto* statusCommand = app.add_subcommand("status", _("Say whether the agent runs (it holds its name on the session bus); prints \"running\" or \"not running\""));
@@ -322,7 +322,7 @@ void VelmoraCommand::askStatus()
     auto& controller = m_pane.prefsController();
     controller.setupUI();
     // The controller's own time-out ends the wait; this one only guards it.
-    waitForAnswer(BGAppController::kStatusTimeout + 1.0);
+    waitForAnswer(AgentClient::kStatusTimeout + 1.0);
 }
 
 bool VelmoraCommand::waitForAnswer(double timeout)
@@ -391,7 +391,7 @@ int VelmoraCommand::start()
     if (controller.isRunning()) {
         // An agent that announced itself only after an earlier start gave up
         // waiting has no login item yet.
-        LoginItemsSynchronizer::setAppLaunchesAtLogin(true, controller.agentPath());
+        AutostartSynchronizer::setAppLaunchesAtLogin(true, controller.agentPath());
         warnOfBuildFolderLoginItem(controller.agentPath());
         m_out << "running\n";
         return kExitSuccess;
@@ -446,7 +446,7 @@ int VelmoraCommand::stop()
     if (!controller.isRunning()) {
         // The switch is already off; a login entry left from an agent that
         // ended on its own would still start it at the next login.
-        LoginItemsSynchronizer::setAppLaunchesAtLogin(false, controller.agentPath());
+        AutostartSynchronizer::setAppLaunchesAtLogin(false, controller.agentPath());
         m_out << "not running\n";
         return kExitSuccess;
     }
@@ -473,7 +473,7 @@ int VelmoraCommand::get(const std::string& keyName)
         return kExitUsage;
     }
     // A settings property stores its default at the first read, as the window does.
-    const auto* setting = VelmoraBGController::settingForKey(keyName);
+    const auto* setting = AgentController::settingForKey(keyName);
     Value value = setting ? controller.valueOfSetting(*setting) : controller.prefForKey(keyName);
     std::string text = formatValue(key->type, value);
     if (!value.isNull() && !text.empty())
@@ -514,7 +514,7 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
     // Through the property's setter where there is one, so the value is
     // stored as the window stores it; the others straight into the domain.
     const int failedBefore = controller.failedPreferenceWrites();
-    if (const auto* setting = VelmoraBGController::settingForKey(keyName))
+    if (const auto* setting = AgentController::settingForKey(keyName))
         controller.setValueOfSetting(*setting, *coercion.value);
     else
         controller.setPrefOfKey(keyName, *coercion.value);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pane/PaneWindow.h"
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 
 #include "platform/Platform.h"
 #include "platform/Gettext.h"
@@ -106,7 +106,7 @@ private:
     // The controllers go before the desktop they use.
     std::unique_ptr<Platform> m_desktop;
     std::unique_ptr<ScopedPlatform> m_scopedDesktop;
-    VelmoraPref m_pane;
+    SettingsPane m_pane;
 };
 
 } // namespace velmora

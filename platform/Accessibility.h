@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AXElement.h"
-#include "platform/AXValue.h"
+#include "platform/AccessibleElement.h"
+#include "platform/AttributeValue.h"
 
 #include <functional>
 #include <memory>
@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-enum class AXError {
+enum class AccessibilityError {
     Success,
     Failure,                  // the call failed for a reason not listed below
     IllegalArgument,          // e.g. an empty element handle
@@ -27,25 +27,25 @@ enum class AXError {
 // One subscription handle per observed process. Deliveries are queued by the
 // backend and dispatched from the run loop, never re-entrantly from inside a
 // call into the accessibility interface.
-class AXObserver {
+class AccessibilityObserver {
 public:
     // Called with the element the notification is about (not necessarily the
     // application element) and the notification's name.
-    using Callback = std::function<void(const AXElement& element, const std::string& notification)>;
+    using Callback = std::function<void(const AccessibleElement& element, const std::string& notification)>;
 
     // Destruction removes every subscription and any queued delivery: nothing
     // reaches the callback once destruction has begun.
-    virtual ~AXObserver() = default;
+    virtual ~AccessibilityObserver() = default;
 
     // Subscribes to one notification of an element of the observed process.
-    virtual AXError addNotification(const AXElement& element, const std::string& notification) = 0;
+    virtual AccessibilityError addNotification(const AccessibleElement& element, const std::string& notification) = 0;
 
     // Deliveries start only once the observer's source is on the run loop.
     virtual void addToRunLoop() = 0;
 };
 
 // The accessibility interface of the desktop. Every call is a request to
-// another process and may fail; failures come back as an AXError and an empty
+// another process and may fail; failures come back as an AccessibilityError and an empty
 // result, never as an exception. Calls carry a time budget of the backend's,
 // so a hung application yields CannotComplete rather than a frozen agent.
 class Accessibility {
@@ -56,23 +56,23 @@ public:
     virtual bool isAPIEnabled() = 0;
 
     // The application element of a process; empty when the process has none.
-    virtual AXElement createApplication(pid_t pid) = 0;
+    virtual AccessibleElement createApplication(pid_t pid) = 0;
     // The element that stands for the whole desktop.
-    virtual AXElement createSystemWide() = 0;
+    virtual AccessibleElement createSystemWide() = 0;
 
     // The names of the attributes the element advertises.
-    virtual AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) = 0;
+    virtual AccessibilityError copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names) = 0;
     // Copies an attribute's value; may succeed for attributes not advertised.
-    virtual AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) = 0;
+    virtual AccessibilityError copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value) = 0;
     // The deepest element at a top-left-origin global position, asked of the
     // application element or of the system-wide element.
-    virtual AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) = 0;
+    virtual AccessibilityError copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result) = 0;
     // The process that owns an element.
-    virtual AXError getPid(const AXElement& element, pid_t& pid) = 0;
+    virtual AccessibilityError getPid(const AccessibleElement& element, pid_t& pid) = 0;
 
     // An observer for one process; on failure returns the error and a null
     // observer. Deliveries go to `callback` on the run loop.
-    virtual AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) = 0;
+    virtual AccessibilityError createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer) = 0;
 };
 
 } // namespace velmora

@@ -27,51 +27,51 @@ public:
     explicit ElementReader(Accessibility& accessibility) : m_accessibility(accessibility) { }
 
     // The application element of a process; Gone when the process has none.
-    ErrorOr<AXElement> application(pid_t pid);
+    ErrorOr<AccessibleElement> application(pid_t pid);
 
     // The raw value, advertised or copied.
-    ErrorOr<AXValue> advertisedValue(const AXElement& element, const std::string& attribute);
-    ErrorOr<AXValue> copiedValue(const AXElement& element, const std::string& attribute);
+    ErrorOr<AttributeValue> advertisedValue(const AccessibleElement& element, const std::string& attribute);
+    ErrorOr<AttributeValue> copiedValue(const AccessibleElement& element, const std::string& attribute);
 
     // Copied, as text: a value of any kind in its printed form.
-    ErrorOr<std::string> role(const AXElement& element) { return text(element, "AXRole"); }
-    ErrorOr<std::string> title(const AXElement& element) { return text(element, "AXTitle"); }
-    ErrorOr<std::string> description(const AXElement& element) { return text(element, "AXDescription"); }
-    ErrorOr<std::string> text(const AXElement& element, const std::string& attribute);
+    ErrorOr<std::string> role(const AccessibleElement& element) { return text(element, "AXRole"); }
+    ErrorOr<std::string> title(const AccessibleElement& element) { return text(element, "AXTitle"); }
+    ErrorOr<std::string> description(const AccessibleElement& element) { return text(element, "AXDescription"); }
+    ErrorOr<std::string> text(const AccessibleElement& element, const std::string& attribute);
 
     // Advertised, typed.
-    ErrorOr<std::string> subrole(const AXElement& element);
-    ErrorOr<CGPoint> position(const AXElement& element);
-    ErrorOr<CGSize> size(const AXElement& element);
+    ErrorOr<std::string> subrole(const AccessibleElement& element);
+    ErrorOr<CGPoint> position(const AccessibleElement& element);
+    ErrorOr<CGSize> size(const AccessibleElement& element);
     // A boolean or a number read as a truth value ("AXEnabled", "AXShowing",
     // "AXHidden", "AXFrontmost", "AXWindowRelativePositions", ...).
-    ErrorOr<bool> flag(const AXElement& element, const std::string& attribute);
+    ErrorOr<bool> flag(const AccessibleElement& element, const std::string& attribute);
     // A non-empty element ("AXDefaultButton", "AXCancelButton",
     // "AXFocusedWindow", "AXFocusedUIElement", "AXTopLevelUIElement", ...).
-    ErrorOr<AXElement> element(const AXElement& element, const std::string& attribute);
-    ErrorOr<AXElement> defaultButton(const AXElement& window) { return element(window, "AXDefaultButton"); }
-    ErrorOr<AXElement> cancelButton(const AXElement& window) { return element(window, "AXCancelButton"); }
-    ErrorOr<AXElement> focusedWindow(const AXElement& application) { return element(application, "AXFocusedWindow"); }
+    ErrorOr<AccessibleElement> element(const AccessibleElement& element, const std::string& attribute);
+    ErrorOr<AccessibleElement> defaultButton(const AccessibleElement& window) { return element(window, "AXDefaultButton"); }
+    ErrorOr<AccessibleElement> cancelButton(const AccessibleElement& window) { return element(window, "AXCancelButton"); }
+    ErrorOr<AccessibleElement> focusedWindow(const AccessibleElement& application) { return element(application, "AXFocusedWindow"); }
 
     // Copied lists of elements, in the order given. Unsupported unless the
     // value is a non-empty array whose first entry is an element (only the
     // first entry's kind is tested; other non-elements keep their place as
     // empty handles).
-    ErrorOr<std::vector<AXElement>> children(const AXElement& element) { return elementList(element, "AXChildren"); }
-    ErrorOr<std::vector<AXElement>> windows(const AXElement& application) { return elementList(application, "AXWindows"); }
+    ErrorOr<std::vector<AccessibleElement>> children(const AccessibleElement& element) { return elementList(element, "AXChildren"); }
+    ErrorOr<std::vector<AccessibleElement>> windows(const AccessibleElement& application) { return elementList(application, "AXWindows"); }
     // Copied: the parent element, Unsupported at the top.
-    ErrorOr<AXElement> parent(const AXElement& element);
+    ErrorOr<AccessibleElement> parent(const AccessibleElement& element);
 
     // The deepest element at a top-left-origin global position, asked of the
     // whole desktop. Unsupported when nothing readable is there.
-    ErrorOr<AXElement> elementAt(CarbonPoint point);
+    ErrorOr<AccessibleElement> elementAt(CarbonPoint point);
     // The process owning an element; Gone when that cannot be told.
-    ErrorOr<pid_t> pidOf(const AXElement& element);
+    ErrorOr<pid_t> pidOf(const AccessibleElement& element);
     // The process of the system-wide element's focused application.
     ErrorOr<pid_t> frontmostPid();
 
 private:
-    ErrorOr<std::vector<AXElement>> elementList(const AXElement& element, const std::string& attribute);
+    ErrorOr<std::vector<AccessibleElement>> elementList(const AccessibleElement& element, const std::string& attribute);
 
     Accessibility& m_accessibility; // not owned
 };

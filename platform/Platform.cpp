@@ -65,7 +65,7 @@ Platform* Platform::install(Platform* platform)
     return previous;
 }
 
-void NSLog(const std::string& line)
+void logMessage(const std::string& line)
 {
     Platform::current().systemLog().log(line);
 }

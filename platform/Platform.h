@@ -4,7 +4,7 @@
 #include "platform/AgentChannel.h"
 #include "platform/AlertService.h"
 #include "platform/ApplicationFinder.h"
-#include "platform/DistributedNotificationCenter.h"
+#include "platform/SessionBroadcast.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PaneServices.h"
 #include "platform/Pointer.h"
@@ -13,7 +13,7 @@
 #include "platform/Screens.h"
 #include "platform/SoundService.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
+#include "platform/ProgramSettings.h"
 #include "platform/Workspace.h"
 
 namespace velmora {
@@ -31,9 +31,9 @@ public:
     virtual Workspace& workspace() = 0;
     virtual RunLoop& runLoop() = 0;
     virtual NotificationCenter& localNotificationCenter() = 0;
-    virtual DistributedNotificationCenter& distributedNotificationCenter() = 0;
+    virtual SessionBroadcast& distributedNotificationCenter() = 0;
     virtual AgentChannel& agentChannel() = 0;
-    virtual UserDefaults& standardUserDefaults() = 0;
+    virtual ProgramSettings& standardUserDefaults() = 0;
     virtual SoundService& sounds() = 0;
     virtual ProcessManager& processManager() = 0;
     virtual Application& application() = 0;
@@ -64,6 +64,6 @@ private:
 };
 
 // Shorthand for a line in the installed platform's system log.
-void NSLog(const std::string& line);
+void logMessage(const std::string& line);
 
 } // namespace velmora

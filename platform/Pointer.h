@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AXElement.h"
+#include "platform/AccessibleElement.h"
 #include "platform/Geometry.h"
 
 namespace velmora {
@@ -23,7 +23,7 @@ public:
     virtual PointerAbilities abilities() { return {}; }
     // Moves to a point in a window's own coordinates (those its accessibility
     // positions are given in). False when this pointer cannot, or the move failed.
-    virtual bool moveToInWindow(const AXElement& window, CGPoint point)
+    virtual bool moveToInWindow(const AccessibleElement& window, CGPoint point)
     {
         (void)window;
         (void)point;

@@ -33,9 +33,9 @@ public:
     }
 };
 
-inline constexpr const char* kNSApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";
+inline constexpr const char* kWillTerminateNotification = "NSApplicationWillTerminateNotification";
 // Posted on the local centre when this program stops being the active one.
-inline constexpr const char* kNSApplicationWillResignActiveNotification = "NSApplicationWillResignActiveNotification";
+inline constexpr const char* kWillResignActiveNotification = "NSApplicationWillResignActiveNotification";
 
 // This program as the desktop sees it.
 class Application {

@@ -2,22 +2,22 @@
 
 namespace velmora {
 
-ReadError readErrorFrom(AXError error)
+ReadError readErrorFrom(AccessibilityError error)
 {
     switch (error) {
-    case AXError::InvalidUIElement:
-    case AXError::IllegalArgument: // an empty or foreign handle names no element
+    case AccessibilityError::InvalidUIElement:
+    case AccessibilityError::IllegalArgument: // an empty or foreign handle names no element
         return ReadError::Gone;
-    case AXError::CannotComplete:
+    case AccessibilityError::CannotComplete:
         return ReadError::Hung;
-    case AXError::APIDisabled:
+    case AccessibilityError::APIDisabled:
         return ReadError::AccessOff;
-    case AXError::Success: // not an error; callers never pass it
-    case AXError::Failure: // unexplained failures have always read as a missing value
-    case AXError::AttributeUnsupported:
-    case AXError::NotificationUnsupported:
-    case AXError::NotificationAlreadyRegistered:
-    case AXError::NoValue:
+    case AccessibilityError::Success: // not an error; callers never pass it
+    case AccessibilityError::Failure: // unexplained failures have always read as a missing value
+    case AccessibilityError::AttributeUnsupported:
+    case AccessibilityError::NotificationUnsupported:
+    case AccessibilityError::NotificationAlreadyRegistered:
+    case AccessibilityError::NoValue:
         break;
     }
     return ReadError::Unsupported;

@@ -5,7 +5,7 @@
 namespace velmora {
 
 // Why an accessibility read gave no value, in the terms a caller decides on.
-// The backend's AXError says more than a caller can act on; these are the
+// The backend's AccessibilityError says more than a caller can act on; these are the
 // cases that call for different decisions.
 enum class ReadError {
     // The element (or its application) no longer exists, or the handle was
@@ -23,7 +23,7 @@ enum class ReadError {
 };
 
 // The decision class of a backend error; Success has none and must not be passed.
-ReadError readErrorFrom(AXError error);
+ReadError readErrorFrom(AccessibilityError error);
 // A word for logs: "gone", "hung", "unsupported", "access off".
 const char* readErrorName(ReadError error);
 

@@ -5,26 +5,26 @@ namespace velmora {
 Value::Dictionary ApplicationInfo::record() const
 {
     Value::Dictionary r;
-    r[kNSApplicationName] = name;
-    r[kNSApplicationProcessIdentifier] = static_cast<int64_t>(pid);
+    r[kApplicationNameKey] = name;
+    r[kApplicationProcessIdKey] = static_cast<int64_t>(pid);
     if (bundleIdentifier)
-        r[kNSApplicationBundleIdentifier] = *bundleIdentifier;
-    r[kNSApplicationPath] = path;
+        r[kApplicationIdentifierKey] = *bundleIdentifier;
+    r[kApplicationPathKey] = path;
     return r;
 }
 
 std::optional<ApplicationInfo> ApplicationInfo::fromRecord(const Value::Dictionary& record)
 {
-    const Value& name = valueForKey(record, kNSApplicationName);
-    const Value& pid = valueForKey(record, kNSApplicationProcessIdentifier);
+    const Value& name = valueForKey(record, kApplicationNameKey);
+    const Value& pid = valueForKey(record, kApplicationProcessIdKey);
     if (!name.string() || !pid.isNumber())
         return std::nullopt;
     ApplicationInfo info;
     info.name = *name.string();
     info.pid = static_cast<pid_t>(pid.integerValue());
-    if (auto bundle = valueForKey(record, kNSApplicationBundleIdentifier).string())
+    if (auto bundle = valueForKey(record, kApplicationIdentifierKey).string())
         info.bundleIdentifier = *bundle;
-    if (auto path = valueForKey(record, kNSApplicationPath).string())
+    if (auto path = valueForKey(record, kApplicationPathKey).string())
         info.path = *path;
     return info;
 }

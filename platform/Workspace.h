@@ -12,15 +12,15 @@
 namespace velmora {
 
 // Record keys and workspace notification names, as the engine reads them.
-inline constexpr const char* kNSApplicationName = "NSApplicationName";
-inline constexpr const char* kNSApplicationProcessIdentifier = "NSApplicationProcessIdentifier";
-inline constexpr const char* kNSApplicationBundleIdentifier = "NSApplicationBundleIdentifier";
-inline constexpr const char* kNSApplicationPath = "NSApplicationPath";
+inline constexpr const char* kApplicationNameKey = "NSApplicationName";
+inline constexpr const char* kApplicationProcessIdKey = "NSApplicationProcessIdentifier";
+inline constexpr const char* kApplicationIdentifierKey = "NSApplicationBundleIdentifier";
+inline constexpr const char* kApplicationPathKey = "NSApplicationPath";
 
-inline constexpr const char* kNSWorkspaceDidLaunchApplicationNotification = "NSWorkspaceDidLaunchApplicationNotification";
-inline constexpr const char* kNSWorkspaceDidTerminateApplicationNotification = "NSWorkspaceDidTerminateApplicationNotification";
-inline constexpr const char* kNSWorkspaceScreensDidSleepNotification = "NSWorkspaceScreensDidSleepNotification";
-inline constexpr const char* kNSWorkspaceScreensDidWakeNotification = "NSWorkspaceScreensDidWakeNotification";
+inline constexpr const char* kApplicationLaunchedNotification = "NSWorkspaceDidLaunchApplicationNotification";
+inline constexpr const char* kApplicationTerminatedNotification = "NSWorkspaceDidTerminateApplicationNotification";
+inline constexpr const char* kScreensDidSleepNotification = "NSWorkspaceScreensDidSleepNotification";
+inline constexpr const char* kScreensDidWakeNotification = "NSWorkspaceScreensDidWakeNotification";
 
 // One running application, as the workspace describes it.
 struct ApplicationInfo {

@@ -1,6 +1,6 @@
 #include "agent/snapping/ButtonChooser.h"
 
-#include "agent/accessibility/MouseMover.h"
+#include "agent/accessibility/PointerMover.h"
 #include "agent/snapping/ApplicationExceptions.h"
 #include "platform/Platform.h"
 
@@ -33,7 +33,7 @@ bool caselessEqual(const std::string& a, const std::string& b)
 
 // The loose comparison of the button rules: a present, non-empty string that
 // equals the wanted one ignoring case.
-bool looselyEquals(const std::optional<AXValue>& value, const std::string& wanted)
+bool looselyEquals(const std::optional<AttributeValue>& value, const std::string& wanted)
 {
     const std::string* text = value ? value->string() : nullptr;
     return text && !text->empty() && caselessEqual(*text, wanted);
@@ -69,7 +69,7 @@ auto ButtonChooser::ask(Read&& read) -> std::optional<typename std::invoke_resul
     return std::nullopt;
 }
 
-ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AXElement& window)
+ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AccessibleElement& window)
 {
     m_stopped.reset();
     // A document or main window may hold a button labelled like a cancel
@@ -81,9 +81,9 @@ ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AXElement& window
     const bool preferCancel = Platform::current().standardUserDefaults().boolForKey(kSnapToAlternateButtonInstead);
     for (int rule = 0; rule < 2; ++rule) {
         const bool cancelTurn = (rule == 0) == preferCancel;
-        AXElement button;
+        AccessibleElement button;
         if (cancelTurn)
-            button = cancelMayAnswer ? cancelButton(window) : AXElement{};
+            button = cancelMayAnswer ? cancelButton(window) : AccessibleElement{};
         else
             button = defaultButton(window);
         if (m_stopped)
@@ -103,7 +103,7 @@ ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AXElement& window
     return std::optional<SnapTarget>{};
 }
 
-AXElement ButtonChooser::answeringButton(const AXElement& window)
+AccessibleElement ButtonChooser::answeringButton(const AccessibleElement& window)
 {
     ErrorOr<std::optional<SnapTarget>> choice = choose(window);
     if (choice.isError() || !choice.value())
@@ -111,7 +111,7 @@ AXElement ButtonChooser::answeringButton(const AXElement& window)
     return choice.value()->button;
 }
 
-std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AXElement& button, const AXElement& window)
+std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window)
 {
     std::optional<CGPoint> origin = ask([&] { return m_reader.position(button); });
     std::optional<CGSize> size = ask([&] { return m_reader.size(button); });
@@ -122,7 +122,7 @@ std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AXElement& button,
     std::optional<bool> showing = ask([&] { return m_reader.flag(button, "AXShowing"); });
     if (showing && !*showing)
         return std::nullopt;
-    const CGPoint spot = MouseMover::snapPointOnElement(*origin, *size);
+    const CGPoint spot = PointerMover::snapPointOnElement(*origin, *size);
 
     // A window whose positions are its own gives its frame in those too: at
     // (0, 0), or inset where its surface keeps a margin (a client-drawn
@@ -152,9 +152,9 @@ std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AXElement& button,
     return std::nullopt;
 }
 
-AXElement ButtonChooser::defaultButton(const AXElement& window)
+AccessibleElement ButtonChooser::defaultButton(const AccessibleElement& window)
 {
-    AXElement button = enabledElementOfType("AXDefaultButton", window);
+    AccessibleElement button = enabledElementOfType("AXDefaultButton", window);
     if (button && hasButtonRole(button)) {
         const std::optional<CGSize> ignoredSize = ApplicationExceptions::ignoredDefaultButtonSize(m_app);
         if (!ignoredSize)
@@ -164,18 +164,18 @@ AXElement ButtonChooser::defaultButton(const AXElement& window)
             return button;
     }
 
-    if (AXElement ok = buttonChild(window, "AXTitle", "OK"))
+    if (AccessibleElement ok = buttonChild(window, "AXTitle", "OK"))
         return ok;
-    if (AXElement yes = buttonChild(window, "AXTitle", "YES"))
+    if (AccessibleElement yes = buttonChild(window, "AXTitle", "YES"))
         return yes;
     if (ApplicationExceptions::searchesFileProgressWindows(m_app))
         return fileProgressWindowButton(window);
     return {};
 }
 
-AXElement ButtonChooser::cancelButton(const AXElement& window)
+AccessibleElement ButtonChooser::cancelButton(const AccessibleElement& window)
 {
-    AXElement button = enabledElementOfType("AXCancelButton", window);
+    AccessibleElement button = enabledElementOfType("AXCancelButton", window);
     if (!button || !hasButtonRole(button))
         return {};
     if (std::optional<std::string> ignoredTitle = ApplicationExceptions::ignoredCancelButtonTitle(m_app);
@@ -184,70 +184,70 @@ AXElement ButtonChooser::cancelButton(const AXElement& window)
     return button;
 }
 
-AXElement ButtonChooser::enabledElementOfType(const std::string& attribute, const AXElement& window)
+AccessibleElement ButtonChooser::enabledElementOfType(const std::string& attribute, const AccessibleElement& window)
 {
-    std::optional<AXElement> element = ask([&] { return m_reader.element(window, attribute); });
+    std::optional<AccessibleElement> element = ask([&] { return m_reader.element(window, attribute); });
     if (!element)
         return {};
     std::optional<bool> enabled = ask([&] { return m_reader.flag(*element, "AXEnabled"); });
-    return enabled.value_or(false) ? *element : AXElement{};
+    return enabled.value_or(false) ? *element : AccessibleElement{};
 }
 
-bool ButtonChooser::hasButtonRole(const AXElement& element)
+bool ButtonChooser::hasButtonRole(const AccessibleElement& element)
 {
-    std::optional<AXValue> role = ask([&] { return m_reader.advertisedValue(element, "AXRole"); });
+    std::optional<AttributeValue> role = ask([&] { return m_reader.advertisedValue(element, "AXRole"); });
     return role && role->string() && *role->string() == kButtonRole;
 }
 
 // Wayland desktops give positions relative to the element's window only.
-bool ButtonChooser::positionsRelativeToWindow(const AXElement& window)
+bool ButtonChooser::positionsRelativeToWindow(const AccessibleElement& window)
 {
     return ask([&] { return m_reader.flag(window, "AXWindowRelativePositions"); }).value_or(false);
 }
 
-AXElement ButtonChooser::fileProgressWindowButton(const AXElement& window)
+AccessibleElement ButtonChooser::fileProgressWindowButton(const AccessibleElement& window)
 {
-    if (AXElement button = listedFileProgressButton(window))
+    if (AccessibleElement button = listedFileProgressButton(window))
         return button;
     return flatFileProgressButton(window);
 }
 
 // The older layout: scroll area > list > one group per operation > unknown > buttons.
-AXElement ButtonChooser::listedFileProgressButton(const AXElement& window)
+AccessibleElement ButtonChooser::listedFileProgressButton(const AccessibleElement& window)
 {
     if (!endsWith(ask([&] { return m_reader.description(window); }).value_or(""), "progress"))
         return {};
     const std::string title = ask([&] { return m_reader.title(window); }).value_or("");
     if (!isCopyOrTrash(title)) {
         if (!m_stopped)
-            NSLog("Finder progress dialog with title \"" + title + "\" was not recognized by Velmora");
+            logMessage("Finder progress dialog with title \"" + title + "\" was not recognized by Velmora");
         return {};
     }
 
-    AXElement scrollArea = child(window, "AXRole", "AXScrollArea");
-    AXElement list = scrollArea ? child(scrollArea, "AXRole", "AXList") : AXElement{};
+    AccessibleElement scrollArea = child(window, "AXRole", "AXScrollArea");
+    AccessibleElement list = scrollArea ? child(scrollArea, "AXRole", "AXList") : AccessibleElement{};
     // The newest operation is the list's last group.
-    AXElement group = list ? lastChild(list, "AXRole", "AXGroup") : AXElement{};
-    AXElement unknown = group ? child(group, "AXRole", "AXUnknown") : AXElement{};
+    AccessibleElement group = list ? lastChild(list, "AXRole", "AXGroup") : AccessibleElement{};
+    AccessibleElement unknown = group ? child(group, "AXRole", "AXUnknown") : AccessibleElement{};
     if (!unknown)
         return {};
     return replaceOrContinueButtonIn(unknown);
 }
 
 // The newer layout: the buttons sit right in the window's scroll area.
-AXElement ButtonChooser::flatFileProgressButton(const AXElement& window)
+AccessibleElement ButtonChooser::flatFileProgressButton(const AccessibleElement& window)
 {
     if (!isCopyOrTrash(ask([&] { return m_reader.title(window); }).value_or("")))
         return {};
-    AXElement scrollArea = child(window, "AXRole", "AXScrollArea");
+    AccessibleElement scrollArea = child(window, "AXRole", "AXScrollArea");
     if (!scrollArea)
         return {};
     return replaceOrContinueButtonIn(scrollArea);
 }
 
-AXElement ButtonChooser::replaceOrContinueButtonIn(const AXElement& container)
+AccessibleElement ButtonChooser::replaceOrContinueButtonIn(const AccessibleElement& container)
 {
-    AXElement button = child(container, "AXTitle", "Replace");
+    AccessibleElement button = child(container, "AXTitle", "Replace");
     if (!button)
         button = child(container, "AXTitle", "Continue");
     if (!button || ask([&] { return m_reader.role(button); }).value_or("") != kButtonRole)
@@ -255,14 +255,14 @@ AXElement ButtonChooser::replaceOrContinueButtonIn(const AXElement& container)
     return button;
 }
 
-bool ButtonChooser::attributeLooselyEquals(const AXElement& element, const std::string& attribute, const std::string& wanted)
+bool ButtonChooser::attributeLooselyEquals(const AccessibleElement& element, const std::string& attribute, const std::string& wanted)
 {
     return looselyEquals(ask([&] { return m_reader.advertisedValue(element, attribute); }), wanted);
 }
 
-AXElement ButtonChooser::child(const AXElement& element, const std::string& attribute, const std::string& wanted)
+AccessibleElement ButtonChooser::child(const AccessibleElement& element, const std::string& attribute, const std::string& wanted)
 {
-    for (const AXElement& candidate : ask([&] { return m_reader.children(element); }).value_or(std::vector<AXElement>{})) {
+    for (const AccessibleElement& candidate : ask([&] { return m_reader.children(element); }).value_or(std::vector<AccessibleElement>{})) {
         if (attributeLooselyEquals(candidate, attribute, wanted))
             return candidate;
         if (m_stopped)
@@ -271,9 +271,9 @@ AXElement ButtonChooser::child(const AXElement& element, const std::string& attr
     return {};
 }
 
-AXElement ButtonChooser::lastChild(const AXElement& element, const std::string& attribute, const std::string& wanted)
+AccessibleElement ButtonChooser::lastChild(const AccessibleElement& element, const std::string& attribute, const std::string& wanted)
 {
-    const std::vector<AXElement> children = ask([&] { return m_reader.children(element); }).value_or(std::vector<AXElement>{});
+    const std::vector<AccessibleElement> children = ask([&] { return m_reader.children(element); }).value_or(std::vector<AccessibleElement>{});
     for (auto it = children.rbegin(); it != children.rend() && !m_stopped; ++it) {
         if (attributeLooselyEquals(*it, attribute, wanted))
             return *it;
@@ -281,9 +281,9 @@ AXElement ButtonChooser::lastChild(const AXElement& element, const std::string& 
     return {};
 }
 
-AXElement ButtonChooser::buttonChild(const AXElement& element, const std::string& attribute, const std::string& wanted)
+AccessibleElement ButtonChooser::buttonChild(const AccessibleElement& element, const std::string& attribute, const std::string& wanted)
 {
-    for (const AXElement& candidate : ask([&] { return m_reader.children(element); }).value_or(std::vector<AXElement>{})) {
+    for (const AccessibleElement& candidate : ask([&] { return m_reader.children(element); }).value_or(std::vector<AccessibleElement>{})) {
         if (attributeLooselyEquals(candidate, attribute, wanted) && hasButtonRole(candidate))
             return candidate;
         if (m_stopped)

@@ -11,7 +11,7 @@ namespace velmora {
 
 // Where a snap goes: the button and the spot on it.
 struct SnapTarget {
-    AXElement button;
+    AccessibleElement button;
     CGPoint spot;
     bool inWindow{false}; // the spot is in the window's own coordinates
 };
@@ -34,18 +34,18 @@ public:
 
     // The answer to `window`; none when no button answers it; Hung or
     // AccessOff when a read was not answered, whatever was found before it.
-    ErrorOr<std::optional<SnapTarget>> choose(const AXElement& window);
+    ErrorOr<std::optional<SnapTarget>> choose(const AccessibleElement& window);
     // The button of choose(); empty for none and for an error.
-    AXElement answeringButton(const AXElement& window);
+    AccessibleElement answeringButton(const AccessibleElement& window);
 
     // Single rules, for tests; empty for none. They ask nothing once the
     // application has stopped answering in the current choice.
-    AXElement defaultButton(const AXElement& window);
-    AXElement cancelButton(const AXElement& window);
+    AccessibleElement defaultButton(const AccessibleElement& window);
+    AccessibleElement cancelButton(const AccessibleElement& window);
     // Where the pointer goes on `button` of `window`; none when the button is
     // hidden, has no area, or the spot is outside the window or off every screen.
     // In the window's own coordinates when its positions are given that way.
-    std::optional<CGPoint> snapPointOnButton(const AXElement& button, const AXElement& window);
+    std::optional<CGPoint> snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window);
 
 private:
     // The value of a read, or none; notes a Hung or AccessOff read and, after
@@ -53,20 +53,20 @@ private:
     template<typename Read>
     auto ask(Read&& read) -> std::optional<typename std::invoke_result_t<Read>::ValueType>;
 
-    bool hasButtonRole(const AXElement& element);
-    bool positionsRelativeToWindow(const AXElement& window);
-    AXElement enabledElementOfType(const std::string& attribute, const AXElement& window);
-    AXElement fileProgressWindowButton(const AXElement& window);
-    AXElement listedFileProgressButton(const AXElement& window);
-    AXElement flatFileProgressButton(const AXElement& window);
+    bool hasButtonRole(const AccessibleElement& element);
+    bool positionsRelativeToWindow(const AccessibleElement& window);
+    AccessibleElement enabledElementOfType(const std::string& attribute, const AccessibleElement& window);
+    AccessibleElement fileProgressWindowButton(const AccessibleElement& window);
+    AccessibleElement listedFileProgressButton(const AccessibleElement& window);
+    AccessibleElement flatFileProgressButton(const AccessibleElement& window);
     // Both progress-window layouts end the same way: a "Replace" button, else "Continue".
-    AXElement replaceOrContinueButtonIn(const AXElement& container);
+    AccessibleElement replaceOrContinueButtonIn(const AccessibleElement& container);
     // The first (last) child whose advertised `attribute` loosely equals
     // `wanted`; buttonChild also wants the button role.
-    AXElement child(const AXElement& element, const std::string& attribute, const std::string& wanted);
-    AXElement lastChild(const AXElement& element, const std::string& attribute, const std::string& wanted);
-    AXElement buttonChild(const AXElement& element, const std::string& attribute, const std::string& wanted);
-    bool attributeLooselyEquals(const AXElement& element, const std::string& attribute, const std::string& wanted);
+    AccessibleElement child(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
+    AccessibleElement lastChild(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
+    AccessibleElement buttonChild(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
+    bool attributeLooselyEquals(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
 
     ElementReader& m_reader;      // not owned
     const ApplicationInfo* m_app; // not owned; may be null

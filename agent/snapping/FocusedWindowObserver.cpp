@@ -1,7 +1,7 @@
 #include "agent/snapping/FocusedWindowObserver.h"
 
-#include "agent/accessibility/MouseMover.h"
-#include "agent/accessibility/applicationInfo.h"
+#include "agent/accessibility/PointerMover.h"
+#include "agent/accessibility/ElementQueries.h"
 #include "agent/snapping/ButtonChooser.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/ElementReader.h"
@@ -65,9 +65,9 @@ std::unique_ptr<FocusedWindowObserver> FocusedWindowObserver::initWithAppWithPID
 
     NotificationCenter& workspaceCenter = Platform::current().workspace().notificationCenter();
     FocusedWindowObserver* self = observer.get(); // the observations die with the instance
-    observer->m_sleepObservation = workspaceCenter.addObserver(kNSWorkspaceScreensDidSleepNotification, nullptr,
+    observer->m_sleepObservation = workspaceCenter.addObserver(kScreensDidSleepNotification, nullptr,
         [self](const Notification&) { self->displayDidSleep(); });
-    observer->m_wakeObservation = workspaceCenter.addObserver(kNSWorkspaceScreensDidWakeNotification, nullptr,
+    observer->m_wakeObservation = workspaceCenter.addObserver(kScreensDidWakeNotification, nullptr,
         [self](const Notification&) { self->displayDidWake(); });
     return observer;
 }
@@ -80,7 +80,7 @@ FocusedWindowObserver::~FocusedWindowObserver()
     m_wakeObservation.reset();
 }
 
-void FocusedWindowObserver::respondToNotification(const std::string& notification, const AXElement&)
+void FocusedWindowObserver::respondToNotification(const std::string& notification, const AccessibleElement&)
 {
     if (notification == "AXApplicationDeactivated") {
         // Coming back to the application should snap to its window again.
@@ -112,7 +112,7 @@ void FocusedWindowObserver::checkWindows()
     if (!frontmost.valueOr(false))
         return;
 
-    ErrorOr<AXElement> window = applicationInfo::readFocusedWindow(m_pid);
+    ErrorOr<AccessibleElement> window = ElementQueries::readFocusedWindow(m_pid);
     if (window.isError(ReadError::Hung))
         return noteUnanswered();
     if (window.hasValue() && !(m_lastFocusedWindow && m_lastFocusedWindow == window.value())) {
@@ -125,7 +125,7 @@ void FocusedWindowObserver::checkWindows()
     m_firstTime = false;
 }
 
-FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AXElement& window, CarbonPoint startingPosition)
+FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AccessibleElement& window, CarbonPoint startingPosition)
 {
     const NSPoint startingLocation = currentMouseLocation();
 
@@ -152,7 +152,7 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AX
     } else {
         if (!platform.pointer().abilities().movesOnScreen)
             return Reaction::Done;
-        MouseMover::moveMouseToPoint(target.spot);
+        PointerMover::moveMouseToPoint(target.spot);
     }
     if (!(target.spot == convertGlobalPointToCGPoint(startingLocation))) {
         Value::Dictionary userInfo;
@@ -169,7 +169,7 @@ void FocusedWindowObserver::noteUnanswered()
     if (m_unansweredLogged)
         return;
     m_unansweredLogged = true;
-    NSLog(description() + " did not answer in time; its focus change is skipped");
+    logMessage(description() + " did not answer in time; its focus change is skipped");
 }
 
 void FocusedWindowObserver::displayDidSleep()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/accessibility/QK_AccessibilityObserver.h"
+#include "agent/accessibility/ApplicationObserver.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Workspace.h"
 
@@ -19,7 +19,7 @@ namespace velmora {
 // that focus change: the change is counted and logged (once until it
 // answers again) and the window is not taken as seen, so the next focus
 // change tries it again.
-class FocusedWindowObserver final : public QK_AccessibilityObserver {
+class FocusedWindowObserver final : public ApplicationObserver {
 public:
     // The notifications one observer subscribes to, in order.
     static const std::vector<std::string>& observedNotifications();
@@ -32,14 +32,14 @@ public:
     const std::optional<ApplicationInfo>& appInfo() const { return m_appInfo; }
     void setAppInfo(std::optional<ApplicationInfo> info) { m_appInfo = std::move(info); }
 
-    void respondToNotification(const std::string& notification, const AXElement& element) override;
+    void respondToNotification(const std::string& notification, const AccessibleElement& element) override;
     void checkWindows();
     void displayDidSleep();
     void displayDidWake();
     std::string description() const;
 
     // State, for tests and the tracker.
-    const AXElement& lastFocusedWindow() const { return m_lastFocusedWindow; }
+    const AccessibleElement& lastFocusedWindow() const { return m_lastFocusedWindow; }
     bool firstTime() const { return m_firstTime; }
     bool displaysAsleep() const { return m_displaysAsleep; }
     // Focus changes given up because the application did not answer.
@@ -49,10 +49,10 @@ private:
     enum class Reaction { Done, Unanswered };
 
     FocusedWindowObserver() = default;
-    Reaction reactToNewWindow(const AXElement& window, CarbonPoint startingPosition);
+    Reaction reactToNewWindow(const AccessibleElement& window, CarbonPoint startingPosition);
     void noteUnanswered();
 
-    AXElement m_lastFocusedWindow;
+    AccessibleElement m_lastFocusedWindow;
     bool m_firstTime{true};
     pid_t m_pid{0};
     std::optional<ApplicationInfo> m_appInfo;

@@ -5,11 +5,11 @@
 // (T: CLOCK_MONOTONIC microseconds at the marker, T0 on entering main, T1
 // once the desktop backend is up; R: AT-SPI requests sent on the way) and
 // exits. Run on the private desktop by bench/desktop/desktop-bench.py.
-#include "agent/process/VelmoraBGAppDelegate.h"
-#include "agent/snapping/AppsObservers.h"
+#include "agent/process/Agent.h"
+#include "agent/snapping/AppTracker.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/LinuxDesktop.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <glib.h>
 
@@ -24,15 +24,15 @@ int main()
     options.applicationDomain = "com.brightfen.velmora";
     options.logIdentity = "VelmoraBG";
     options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
-    auto desktop = linux_desktop::LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(), options);
+    auto desktop = linux_desktop::LinuxDesktop::create(std::make_unique<PlistSettingsFile>(), options);
     if (!desktop) {
         std::fputs("startup-probe: no real desktop here\n", stderr);
         return 1;
     }
     const gint64 created = g_get_monotonic_time();
     ScopedPlatform scoped(*desktop);
-    VelmoraBGAppDelegate delegate;
-    delegate.awakeFromNib();
+    Agent delegate;
+    delegate.start();
     const gint64 ready = g_get_monotonic_time();
 
     const size_t applications = desktop->workspace().launchedApplications().size();

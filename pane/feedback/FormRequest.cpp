@@ -25,13 +25,13 @@ std::string FormRequest::makeBoundary()
 }
 
 // static
-URLRequest FormRequest::requestWithURL(const std::string& url, const Form& form)
+HttpRequest FormRequest::requestWithURL(const std::string& url, const Form& form)
 {
     return requestWithURL(url, form, makeBoundary());
 }
 
 // static
-URLRequest FormRequest::requestWithURL(const std::string& url, const Form& form, const std::string& boundary)
+HttpRequest FormRequest::requestWithURL(const std::string& url, const Form& form, const std::string& boundary)
 {
     std::string body;
     for (const auto& [name, value] : form) {
@@ -50,7 +50,7 @@ URLRequest FormRequest::requestWithURL(const std::string& url, const Form& form,
     }
     appendFormat(body, "\r\n--%s--\r\n", boundary.c_str());
 
-    URLRequest request(url);
+    HttpRequest request(url);
     request.setHTTPMethod("POST");
     request.setValueForHTTPHeaderField("multipart/form-data; boundary=" + boundary, "Content-Type");
     request.setValueForHTTPHeaderField(std::to_string(body.size()), "Content-Length");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/update/URLRequest.h"
+#include "shared/update/HttpRequest.h"
 
 #include <map>
 #include <string>
@@ -26,11 +26,11 @@ public:
     // A POST to `url` carrying `form`, with a fresh boundary
     // "x-mime-boundary://" + an upper-case UUID, the "Content-Type" and
     // "Content-Length" headers set and the body attached.
-    static URLRequest requestWithURL(const std::string& url, const Form& form);
+    static HttpRequest requestWithURL(const std::string& url, const Form& form);
 
     // The boundary-generation step, exposed so tests can fix it.
     static std::string makeBoundary();
-    static URLRequest requestWithURL(const std::string& url, const Form& form, const std::string& boundary);
+    static HttpRequest requestWithURL(const std::string& url, const Form& form, const std::string& boundary);
 
     // Appends text's bytes (UTF-8), no terminator.
     static void appendString(std::string& data, std::string_view text);

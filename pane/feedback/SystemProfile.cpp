@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "shared/preferences/VelmoraPreferences.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 
 #include <curl/curl.h>
 #include <glib.h>
@@ -77,7 +77,7 @@ SystemProfile::Snapshot SystemProfile::Snapshot::take()
 {
     Platform& platform = Platform::current();
     Snapshot snapshot;
-    snapshot.velmoraVersion = BundleInfo::pane().objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion);
+    snapshot.velmoraVersion = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion);
     snapshot.settings = platform.standardUserDefaults().persistentDomainForName(VelmoraPreferences::kDomain).value_or(Value::Dictionary{});
     snapshot.screens = platform.screens().screens();
     snapshot.accessibilityEnabled = platform.accessibility().isAPIEnabled();

@@ -77,7 +77,7 @@ void GtkFocusLossNotifier::settle()
     const bool lost = m_active && !active;
     m_active = active;
     if (lost)
-        m_center.post(kNSApplicationWillResignActiveNotification, this);
+        m_center.post(kWillResignActiveNotification, this);
 }
 
 } // namespace velmora

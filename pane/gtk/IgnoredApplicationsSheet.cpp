@@ -12,7 +12,7 @@ namespace velmora {
 
 namespace {
 
-using Controller = IgnoredApplicationsTableViewController;
+using Controller = IgnoredApplicationsController;
 
 Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
 {
@@ -28,7 +28,7 @@ Glib::RefPtr<Gio::Icon> iconNamed(const std::string& name)
 
 } // namespace
 
-IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsTableViewController& controller)
+IgnoredApplicationsSheet::IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsController& controller)
     : Gtk::Dialog(_("Ignored Applications"), parent, true)
     , m_controller(controller)
     , m_rows(Gtk::ListStore::create(m_columns))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pane/IgnoredApplicationsTableViewController.h"
+#include "pane/IgnoredApplicationsController.h"
 #include "pane/gtk/ApplicationPickerDialog.h"
 
 #include <gtkmm/box.h>
@@ -24,7 +24,7 @@ namespace velmora {
 class IgnoredApplicationsSheet final : public Gtk::Dialog {
 public:
     // `controller` (not owned) outlives the sheet.
-    IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsTableViewController& controller);
+    IgnoredApplicationsSheet(Gtk::Window& parent, IgnoredApplicationsController& controller);
 
     // Shows the sheet; it stays loaded for later showings.
     void showSheet();
@@ -45,7 +45,7 @@ private:
     void on_add_clicked();
     void on_remove_clicked();
 
-    IgnoredApplicationsTableViewController& m_controller;
+    IgnoredApplicationsController& m_controller;
     Columns m_columns;
     Glib::RefPtr<Gtk::ListStore> m_rows;
     Gtk::Overlay m_tableArea;

@@ -3,9 +3,9 @@
 #include "pane/gtk/feedback/GtkFeedbackWindow.h"
 
 #include "platform/Platform.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 #include "shared/preferences/VelmoraPreferences.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 
 #include <giomm/file.h>
 
@@ -44,7 +44,7 @@ void name(Gtk::Widget& widget, const std::string& accessibleName)
 
 } // namespace
 
-SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
+SettingsWindow::SettingsWindow(SettingsPane& pane) : m_pane(pane)
 {
     set_title(kTitle);
     set_border_width(18);
@@ -154,7 +154,7 @@ SettingsWindow::SettingsWindow(VelmoraPref& pane) : m_pane(pane)
     show_all_children();
 
     // Bindings, by property name.
-    VelmoraBGController& c = controller();
+    AgentController& c = controller();
     bind(c, {"shouldRun", "canRun"}, [this] {
         m_runSwitch.set_active(controller().shouldRun());
         m_runSwitch.set_sensitive(controller().canRun());
@@ -256,12 +256,12 @@ void SettingsWindow::followOutsideChanges()
 {
     stopFollowingOutsideChanges();
     // The file itself, not its folder: a rename over it is reported too.
-    const std::string path = PlistFileDomainStore().pathForDomain(VelmoraPreferences::kDomain);
+    const std::string path = PlistSettingsFile().pathForDomain(VelmoraPreferences::kDomain);
     try {
         m_settingsMonitor = Gio::File::create_for_path(path)->monitor_file();
         m_settingsMonitor->signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_settings_file_changed));
     } catch (const Glib::Error& error) {
-        NSLog("the settings window will not follow changes to " + path + ": " + error.what());
+        logMessage("the settings window will not follow changes to " + path + ": " + error.what());
     }
     m_accessibilityPoll = Glib::signal_timeout().connect([this] {
         controller().followAccessibilityStatus();
@@ -289,7 +289,7 @@ void SettingsWindow::on_settings_file_changed(const Glib::RefPtr<Gio::File>&, co
     }, kSettingsSettleMs);
 }
 
-void SettingsWindow::bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh)
+void SettingsWindow::bind(ObservableProperties& object, const std::vector<std::string>& keys, std::function<void()> refresh)
 {
     for (const auto& key : keys) {
         m_observations.push_back(object.addObserver(key, [this, refresh](const std::string&) {
@@ -303,8 +303,8 @@ void SettingsWindow::bind(KeyValueObservable& object, const std::vector<std::str
 
 void SettingsWindow::bindSettingSwitch(Gtk::Switch& control, const char* property)
 {
-    const VelmoraBGController::Setting* setting = nullptr;
-    for (const auto& s : VelmoraBGController::settings()) {
+    const AgentController::Setting* setting = nullptr;
+    for (const auto& s : AgentController::settings()) {
         if (std::string(s.property) == property)
             setting = &s;
     }
@@ -380,11 +380,11 @@ void SettingsWindow::on_test_clicked()
 void SettingsWindow::on_updates_clicked()
 {
     if (!m_checker) {
-        const BundleInfo pane = BundleInfo::pane();
+        const ProgramInfo pane = ProgramInfo::pane();
         m_checker = std::make_unique<UpdateChecker>(pane);
         m_checker->setAppcastURL(pane.appcastURL());
-        m_checker->setVersionString(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
-        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+        m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
+        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
         m_checker->setShouldShowFailureAlert(true);
         m_checker->setShouldShowUpToDateAlert(true);
         m_checker->setAlertService(&m_alerts);
@@ -396,14 +396,14 @@ void SettingsWindow::on_help_clicked()
 {
     if (!controller().helpButton())
         showNotice(_("Velmora could not open its user guide"),
-            i18n::format(_("No web browser is set to open it. It is a web page: %s"), VelmoraBGController::userGuidePath().c_str()));
+            i18n::format(_("No web browser is set to open it. It is a web page: %s"), AgentController::userGuidePath().c_str()));
 }
 
 void SettingsWindow::on_website_clicked()
 {
     if (!controller().visitWebsite())
         showNotice(_("Velmora could not open its web site"),
-            i18n::format(_("No web browser is set to open it. Its address is %s"), VelmoraBGController::kWebsiteURL));
+            i18n::format(_("No web browser is set to open it. Its address is %s"), AgentController::kWebsiteURL));
 }
 
 void SettingsWindow::showNotice(const std::string& title, const std::string& message)
@@ -431,7 +431,7 @@ void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const
 {
     if (!Platform::current().workspace().openURL(controller().feedbackMailLink()))
         showNotice(_("Velmora could not start a mail"),
-            i18n::format(_("No mail program is set to open it. The address is %s"), VelmoraBGController::kFeedbackAddress));
+            i18n::format(_("No mail program is set to open it. The address is %s"), AgentController::kFeedbackAddress));
 }
 
 void SettingsWindow::on_feedback_clicked()

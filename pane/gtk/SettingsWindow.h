@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pane/PaneWindow.h"
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 #include "pane/gtk/GtkAlertService.h"
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 #include "pane/gtk/PulsingButton.h"
@@ -40,7 +40,7 @@ public:
     static constexpr const char* kTestAlertMessage = N_("If this were an actual dialog, you would have to make a choice now.");
 
     // `pane` (not owned) outlives the window.
-    explicit SettingsWindow(VelmoraPref& pane);
+    explicit SettingsWindow(SettingsPane& pane);
     ~SettingsWindow() override;
 
     // PaneWindow.
@@ -52,10 +52,10 @@ protected:
     void on_hide() override;
 
 private:
-    VelmoraBGController& controller() { return m_pane.prefsController(); }
+    AgentController& controller() { return m_pane.prefsController(); }
 
     // Calls `refresh` now and after every change of one of `keys`.
-    void bind(KeyValueObservable& object, const std::vector<std::string>& keys, std::function<void()> refresh);
+    void bind(ObservableProperties& object, const std::vector<std::string>& keys, std::function<void()> refresh);
     void bindSettingSwitch(Gtk::Switch& control, const char* property);
     Gtk::Label& addLabel(const std::string& text, int row);
     void refreshSoundNames();
@@ -85,7 +85,7 @@ private:
     // else until the click's handler returns, so no dialog runs its own loop.
     void showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& slot);
 
-    VelmoraPref& m_pane;
+    SettingsPane& m_pane;
     GtkAlertService m_alerts{*this};
     std::unique_ptr<UpdateChecker> m_checker;
     std::unique_ptr<IgnoredApplicationsSheet> m_ignoredSheet;

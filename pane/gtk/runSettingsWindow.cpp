@@ -36,7 +36,7 @@ int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr
 
     // The update check's offer closes when the program loses the front.
     GtkFocusLossNotifier focusLoss(Platform::current().localNotificationCenter());
-    VelmoraPref pane;
+    SettingsPane pane;
     std::unique_ptr<SettingsWindow> window;
     application->signal_activate().connect([&] {
         if (!window) {

@@ -32,7 +32,7 @@ std::string firstString(GVariant* tuple)
 } // namespace
 
 struct MutterRemoteDesktopPointer::Session {
-    AXElement window; // the one its stream records
+    AccessibleElement window; // the one its stream records
     std::string remoteDesktopPath;
     std::string screenCastPath;
     std::string streamPath;
@@ -93,7 +93,7 @@ void MutterRemoteDesktopPointer::moveTo(CGPoint)
     m_log.log(kNoGlobalMovesLine);
 }
 
-bool MutterRemoteDesktopPointer::moveToInWindow(const AXElement& window, CGPoint point)
+bool MutterRemoteDesktopPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
 {
     // A stream records the window that had the focus when it was made, so a
     // move into another window needs a stream, and a session, of its own.
@@ -173,7 +173,7 @@ std::unique_ptr<MutterRemoteDesktopPointer::Session> MutterRemoteDesktopPointer:
     return session;
 }
 
-bool MutterRemoteDesktopPointer::openSession(const AXElement& window)
+bool MutterRemoteDesktopPointer::openSession(const AccessibleElement& window)
 {
     m_session = m_prepared ? std::move(m_prepared) : makeSession();
     if (!m_session)

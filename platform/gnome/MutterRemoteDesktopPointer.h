@@ -63,7 +63,7 @@ public:
     MutterRemoteDesktopPointer& operator=(const MutterRemoteDesktopPointer&) = delete;
 
     PointerAbilities abilities() override { return {false, true, false}; }
-    bool moveToInWindow(const AXElement& window, CGPoint point) override;
+    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
     void moveTo(CGPoint point) override;
     CGPoint location() override { return m_last; }
     bool anyButtonDown() override { return false; }
@@ -86,7 +86,7 @@ private:
 
     // A session made up to its screen cast, not started; null on failure.
     std::unique_ptr<Session> makeSession();
-    bool openSession(const AXElement& window);
+    bool openSession(const AccessibleElement& window);
     // Tells mutter to stop a session without waiting for its answer.
     void stopSession(const Session& session);
     bool move(CGPoint point);

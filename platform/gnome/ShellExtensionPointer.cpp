@@ -77,14 +77,14 @@ PointerAbilities ShellExtensionPointer::abilities()
     return {true, true, true};
 }
 
-bool ShellExtensionPointer::moveToInWindow(const AXElement& window, CGPoint point)
+bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
 {
     if (!m_present)
         return fallback().moveToInWindow(window, point);
     // Only into the window that was asked for: the focus may have moved on
     // since its accessibility event.
     pid_t pid = 0;
-    if (m_accessibility.getPid(window, pid) != AXError::Success || pid <= 0)
+    if (m_accessibility.getPid(window, pid) != AccessibilityError::Success || pid <= 0)
         return false;
     VariantPtr reply(call("MoveInFocusedWindow",
                           g_variant_new("(udd)", static_cast<guint32>(pid), static_cast<double>(point.x),

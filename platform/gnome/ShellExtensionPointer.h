@@ -54,7 +54,7 @@ public:
     bool extensionPresent() const { return m_present; }
 
     PointerAbilities abilities() override;
-    bool moveToInWindow(const AXElement& window, CGPoint point) override;
+    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
     void moveTo(CGPoint point) override;
     CGPoint location() override;
     bool anyButtonDown() override;

@@ -151,16 +151,16 @@ CGPoint KWinPointer::location()
     return known ? known->pointer : m_last;
 }
 
-std::optional<CGPoint> KWinPointer::toldSurfaceOf(const AXElement& window, pid_t pid)
+std::optional<CGPoint> KWinPointer::toldSurfaceOf(const AccessibleElement& window, pid_t pid)
 {
     const auto& told = m_activations ? m_activations->last() : std::nullopt;
     if (!told || told->pid != pid)
         return std::nullopt;
     // Another window of the same process may have been active before this
     // one, and KWin's word of this one may come after its accessibility's.
-    AXValue title, size;
-    if (m_accessibility.copyAttributeValue(window, "AXTitle", title) != AXError::Success
-        || m_accessibility.copyAttributeValue(window, "AXSize", size) != AXError::Success)
+    AttributeValue title, size;
+    if (m_accessibility.copyAttributeValue(window, "AXTitle", title) != AccessibilityError::Success
+        || m_accessibility.copyAttributeValue(window, "AXSize", size) != AccessibilityError::Success)
         return std::nullopt;
     const auto windowSize = size.sizeValue();
     if (!title.string() || *title.string() != told->caption || !windowSize || windowSize->width != told->size.width
@@ -190,10 +190,10 @@ void KWinPointer::moveTo(CGPoint point)
     moveGlobal(point);
 }
 
-bool KWinPointer::moveToInWindow(const AXElement& window, CGPoint point)
+bool KWinPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
 {
     pid_t pid = 0;
-    if (m_accessibility.getPid(window, pid) != AXError::Success || pid <= 0)
+    if (m_accessibility.getPid(window, pid) != AccessibilityError::Success || pid <= 0)
         return false;
     if (auto surface = toldSurfaceOf(window, pid)) {
         g_log("velmora-kwin", G_LOG_LEVEL_DEBUG, "moving in the window KWin told of");

@@ -61,7 +61,7 @@ public:
     KWinPointer& operator=(const KWinPointer&) = delete;
 
     PointerAbilities abilities() override { return {true, true, true}; }
-    bool moveToInWindow(const AXElement& window, CGPoint point) override;
+    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
     void moveTo(CGPoint point) override;
     // The last place moved to when KWin cannot be asked.
     CGPoint location() override;
@@ -95,7 +95,7 @@ private:
     const Snapshot* snapshot(std::optional<std::pair<int, int>> probe = std::nullopt, bool fresh = false);
     // The surface corner of `window` as KWin told when it activated it, if
     // the news is about this very window (process, title and size agree).
-    std::optional<CGPoint> toldSurfaceOf(const AXElement& window, pid_t pid);
+    std::optional<CGPoint> toldSurfaceOf(const AccessibleElement& window, pid_t pid);
 
     // Connected to the display, and told what it offers (anew after KWin
     // restarted, say); null, logged, when that fails.

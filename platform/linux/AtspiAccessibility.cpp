@@ -118,7 +118,7 @@ long AtspiAccessibility::requestsThisEvent() const
     return m_cache->isOpen() ? m_calls->count() - m_cache->requestsBefore() : 0;
 }
 
-AXElement AtspiAccessibility::createApplication(pid_t pid)
+AccessibleElement AtspiAccessibility::createApplication(pid_t pid)
 {
     const auto* record = m_directory->applicationForPid(pid, m_focus->activeBus());
     if (!record)
@@ -126,63 +126,63 @@ AXElement AtspiAccessibility::createApplication(pid_t pid)
     return AtspiElement::make(record->root.share(), AtspiElement::Kind::Application);
 }
 
-AXElement AtspiAccessibility::createSystemWide()
+AccessibleElement AtspiAccessibility::createSystemWide()
 {
     return AtspiElement::make({}, AtspiElement::Kind::SystemWide);
 }
 
-AXError AtspiAccessibility::copyAttributeNames(const AXElement& element, std::vector<std::string>& names)
+AccessibilityError AtspiAccessibility::copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names)
 {
     auto* e = element.refAs<AtspiElement>();
     if (!e)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     return m_attributes->names(*e, names);
 }
 
-AXError AtspiAccessibility::copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value)
+AccessibilityError AtspiAccessibility::copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value)
 {
     auto* e = element.refAs<AtspiElement>();
     value = {};
     if (!e)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     return m_attributes->value(*e, attribute, value);
 }
 
-AXError AtspiAccessibility::copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result)
+AccessibilityError AtspiAccessibility::copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result)
 {
     auto* e = element.refAs<AtspiElement>();
     result.reset();
     if (!e)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     return m_hitTest->elementAt(*e, x, y, result);
 }
 
-AXError AtspiAccessibility::getPid(const AXElement& element, pid_t& pid)
+AccessibilityError AtspiAccessibility::getPid(const AccessibleElement& element, pid_t& pid)
 {
     auto* e = element.refAs<AtspiElement>();
     pid = 0;
     if (!e || e->kind() == AtspiElement::Kind::SystemWide)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     pid = m_directory->pidForBus(e->busName(), e->accessible());
-    return pid > 0 ? AXError::Success : AXError::InvalidUIElement;
+    return pid > 0 ? AccessibilityError::Success : AccessibilityError::InvalidUIElement;
 }
 
-AXError AtspiAccessibility::createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer)
+AccessibilityError AtspiAccessibility::createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer)
 {
     observer.reset();
     if (!isAPIEnabled())
-        return AXError::APIDisabled;
-    AXElement app = createApplication(pid);
+        return AccessibilityError::APIDisabled;
+    AccessibleElement app = createApplication(pid);
     if (!app) {
         VELMORA_TRACE("observer for %d: not on the accessibility bus yet", static_cast<int>(pid));
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     }
     if (m_calls->isHung(app.refAs<AtspiElement>()->busName())) {
         VELMORA_TRACE("observer for %d: application hung", static_cast<int>(pid));
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     }
     observer = std::make_unique<AtspiObserver>(*m_observers, pid, std::move(app), std::move(callback));
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 } // namespace velmora::linux_desktop

@@ -79,13 +79,13 @@ public:
 
     // Accessibility overrides.
     bool isAPIEnabled() override;
-    AXElement createApplication(pid_t pid) override;
-    AXElement createSystemWide() override;
-    AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) override;
-    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) override;
-    AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) override;
-    AXError getPid(const AXElement& element, pid_t& pid) override;
-    AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override;
+    AccessibleElement createApplication(pid_t pid) override;
+    AccessibleElement createSystemWide() override;
+    AccessibilityError copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names) override;
+    AccessibilityError copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value) override;
+    AccessibilityError copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result) override;
+    AccessibilityError getPid(const AccessibleElement& element, pid_t& pid) override;
+    AccessibilityError createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer) override;
 
     // The accessibility bus's address as the session's bus launcher gives
     // it; "" when there is none (no launcher, or it did not answer in time).

@@ -92,7 +92,7 @@ pid_t AtspiApplicationDirectory::lastPidForBus(const std::string& bus)
     return it != m_pidsByBus.end() ? it->second : pidForBus(bus, nullptr);
 }
 
-AXElement AtspiApplicationDirectory::applicationElement(const std::string& bus) const
+AccessibleElement AtspiApplicationDirectory::applicationElement(const std::string& bus) const
 {
     const Record* record = find(bus);
     if (!record)

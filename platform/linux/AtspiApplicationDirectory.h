@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AXElement.h"
+#include "platform/AccessibleElement.h"
 #include "platform/linux/GObjectRef.h"
 
 #include <atspi/atspi.h>
@@ -44,7 +44,7 @@ public:
     // leaving has not been handled yet.
     pid_t lastPidForBus(const std::string& bus);
     // The application element of `bus`; empty when it is not listed.
-    AXElement applicationElement(const std::string& bus) const;
+    AccessibleElement applicationElement(const std::string& bus) const;
 
     // The registry announced an application joining: its process, asked of
     // the bus daemon (libatspi may learn of it later than we do); 0 when

@@ -37,22 +37,22 @@ AtspiApplicationToolkits::Toolkit AtspiApplicationToolkits::toolkitOf(const std:
                 "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", "org.a11y.atspi.Application", what),
                 G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kAtspiCallMs, nullptr, error.out()));
             if (!reply)
-                return AXError::CannotComplete;
+                return AccessibilityError::CannotComplete;
             GVariant* inner = nullptr;
             g_variant_get(reply.get(), "(v)", &inner);
             GVariantPtr value(inner);
             if (g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING))
                 text = g_variant_get_string(value.get(), nullptr);
-            return AXError::Success;
+            return AccessibilityError::Success;
         });
     };
     std::string name, version;
-    AXError result = property("ToolkitName", name);
-    if (result == AXError::Success)
+    AccessibilityError result = property("ToolkitName", name);
+    if (result == AccessibilityError::Success)
         result = property("Version", version);
     // A hung application is asked again once it answers; one that answers
     // without saying is no GTK 4 (which says).
-    if (result == AXError::CannotComplete && m_calls.isHung(bus))
+    if (result == AccessibilityError::CannotComplete && m_calls.isHung(bus))
         return Toolkit::Other;
     const Toolkit toolkit = Gtk4Conventions::appliesTo(name, version) ? Toolkit::Gtk4
                             : QtConventions::appliesTo(name)          ? Toolkit::Qt

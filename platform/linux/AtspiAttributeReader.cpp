@@ -19,12 +19,12 @@ namespace velmora::linux_desktop {
 
 namespace {
 
-AXValue elementArray(const std::vector<GObjectRef<AtspiAccessible>>& list)
+AttributeValue elementArray(const std::vector<GObjectRef<AtspiAccessible>>& list)
 {
-    AXValue::Array array;
+    AttributeValue::Array array;
     for (const auto& item : list)
         array.push_back(AtspiElement::make(item.share()));
-    return AXValue(std::move(array));
+    return AttributeValue(std::move(array));
 }
 
 bool has(AtspiStateSet* states, AtspiStateType state)
@@ -69,64 +69,64 @@ std::vector<std::string> AtspiAttributeReader::objectAttributeNames(AtspiRole ro
     return names;
 }
 
-AXError AtspiAttributeReader::names(const AtspiElement& element, std::vector<std::string>& names)
+AccessibilityError AtspiAttributeReader::names(const AtspiElement& element, std::vector<std::string>& names)
 {
     names.clear();
     switch (element.kind()) {
     case AtspiElement::Kind::SystemWide:
         names = {"AXRole", "AXFocusedApplication"};
-        return AXError::Success;
+        return AccessibilityError::Success;
     case AtspiElement::Kind::Application:
         if (m_calls.isHung(element.busName()))
-            return AXError::CannotComplete;
+            return AccessibilityError::CannotComplete;
         names = {"AXRole", "AXTitle", "AXWindows", "AXFocusedWindow", "AXFocusedUIElement", "AXFrontmost", "AXHidden", "AXChildren"};
-        return AXError::Success;
+        return AccessibilityError::Success;
     case AtspiElement::Kind::Object:
         break;
     }
     // Derived from the role and the interfaces, each asked once per object.
     auto role = m_reads.roleOf(element.accessible());
     if (!role)
-        return m_calls.hungOr(element.busName(), AXError::InvalidUIElement);
+        return m_calls.hungOr(element.busName(), AccessibilityError::InvalidUIElement);
     unsigned interfaces = 0;
-    if (AXError error = m_reads.interfacesOf(element.accessible(), interfaces); error == AXError::CannotComplete)
+    if (AccessibilityError error = m_reads.interfacesOf(element.accessible(), interfaces); error == AccessibilityError::CannotComplete)
         return error;
     names = objectAttributeNames(*role, interfaces, !m_windowSystem.x11);
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-AXError AtspiAttributeReader::value(const AtspiElement& element, const std::string& attribute, AXValue& value)
+AccessibilityError AtspiAttributeReader::value(const AtspiElement& element, const std::string& attribute, AttributeValue& value)
 {
     switch (element.kind()) {
     case AtspiElement::Kind::SystemWide:
         if (attribute == "AXRole") {
             value = "AXSystemWide";
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         if (attribute == "AXFocusedApplication") {
             if (m_focus.activeBus().empty())
-                return AXError::NoValue;
+                return AccessibilityError::NoValue;
             value = m_directory.applicationElement(m_focus.activeBus());
-            return value.isNone() ? AXError::NoValue : AXError::Success;
+            return value.isNone() ? AccessibilityError::NoValue : AccessibilityError::Success;
         }
-        return AXError::AttributeUnsupported;
+        return AccessibilityError::AttributeUnsupported;
     case AtspiElement::Kind::Application: {
-        AXError result = valueForApplication(element, attribute, value);
+        AccessibilityError result = valueForApplication(element, attribute, value);
         VELMORA_TRACE("%s of %s: error %d, %s", attribute.c_str(), element.busName().c_str(), static_cast<int>(result),
             value.description().c_str());
         return result;
     }
     case AtspiElement::Kind::Object: {
-        AXError result = valueForObject(element, attribute, value);
-        if (result != AXError::Success)
+        AccessibilityError result = valueForObject(element, attribute, value);
+        if (result != AccessibilityError::Success)
             VELMORA_TRACE("%s of an element of %s: error %d", attribute.c_str(), element.busName().c_str(), static_cast<int>(result));
         return result;
     }
     }
-    return AXError::Failure;
+    return AccessibilityError::Failure;
 }
 
-AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value)
+AccessibilityError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const std::string& attribute, AttributeValue& value)
 {
     // A process may have two applications (see
     // AtspiApplicationDirectory::applicationForPid()): the one whose window
@@ -135,30 +135,30 @@ AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const
     if (!activeBus.empty() && activeBus != app.busName()) {
         const auto* active = m_directory.find(activeBus);
         if (active && active->pid == m_directory.pidForBus(app.busName(), app.accessible())) {
-            const AXElement speaker = m_directory.applicationElement(activeBus);
+            const AccessibleElement speaker = m_directory.applicationElement(activeBus);
             return valueForApplication(*speaker.refAs<AtspiElement>(), attribute, value);
         }
     }
     if (m_calls.isHung(app.busName()))
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     const bool ownsActive = m_focus.ownsActiveWindow(app.busName());
     if (attribute == "AXRole") {
         value = "AXApplication";
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXTitle") {
         auto name = m_reads.nameOf(app.accessible());
         if (!name)
-            return AXError::CannotComplete;
+            return AccessibilityError::CannotComplete;
         value = *name;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXFocusedUIElement") {
         AtspiAccessible* focused = m_focus.focusedIn(app.busName());
         if (!focused)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         value = AtspiElement::make(GObjectRef<AtspiAccessible>::retain(focused));
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     // The active window as the events told it answers without a request for
     // the application that owns it. Any other is asked about its own windows:
@@ -167,38 +167,38 @@ AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const
     // window before it announces anything.
     if (ownsActive && attribute == "AXFrontmost") {
         value = true;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (ownsActive && attribute == "AXHidden") {
         value = false; // an active window is never iconified
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (ownsActive && attribute == "AXFocusedWindow") {
         value = AtspiElement::make(m_focus.shareActiveWindow());
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
 
     std::vector<GObjectRef<AtspiAccessible>> windows;
     const bool wantsWindows = attribute == "AXWindows" || attribute == "AXChildren" || attribute == "AXFrontmost"
         || attribute == "AXFocusedWindow" || attribute == "AXHidden";
     if (!wantsWindows)
-        return AXError::AttributeUnsupported;
-    if (AXError error = m_tree.windowsOf(app.accessible(), windows); error != AXError::Success)
+        return AccessibilityError::AttributeUnsupported;
+    if (AccessibilityError error = m_tree.windowsOf(app.accessible(), windows); error != AccessibilityError::Success)
         return error;
     if (attribute == "AXWindows" || attribute == "AXChildren") {
         value = elementArray(windows);
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXHidden") {
         bool allIconified = !windows.empty();
         for (const auto& window : windows) {
-            AXError error = AXError::Success;
+            AccessibilityError error = AccessibilityError::Success;
             allIconified = m_reads.stateOf(window.get(), ATSPI_STATE_ICONIFIED, error) && allIconified;
-            if (error == AXError::CannotComplete)
+            if (error == AccessibilityError::CannotComplete)
                 return error;
         }
         value = allIconified;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     // Ask its windows, and remember an active one for the events that follow:
     // it is newer than any other application's claim.
@@ -208,13 +208,13 @@ AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const
             value = true;
         else
             value = AtspiElement::make(window.share());
-        return AXError::Success;
+        return AccessibilityError::Success;
     };
     for (const auto& window : windows) {
-        AXError error = AXError::Success;
+        AccessibilityError error = AccessibilityError::Success;
         if (m_reads.stateOf(window.get(), ATSPI_STATE_ACTIVE, error))
             return answer(window);
-        if (error == AXError::CannotComplete)
+        if (error == AccessibilityError::CannotComplete)
             return error;
     }
     // GTK 4 keeps ACTIVE out of its windows' state sets: the window manager
@@ -226,7 +226,7 @@ AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const
         for (const auto& window : windows) {
             auto title = m_reads.nameOf(window.get());
             if (!title)
-                return m_calls.hungOr(app.busName(), AXError::InvalidUIElement);
+                return m_calls.hungOr(app.busName(), AccessibilityError::InvalidUIElement);
             if (*title != active->title && windows.size() > 1)
                 continue;
             return answer(window);
@@ -234,36 +234,36 @@ AXError AtspiAttributeReader::valueForApplication(const AtspiElement& app, const
     }
     if (attribute == "AXFrontmost") {
         value = false;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
-    return AXError::NoValue;
+    return AccessibilityError::NoValue;
 }
 
-AXError AtspiAttributeReader::valueForObject(const AtspiElement& element, const std::string& attribute, AXValue& value)
+AccessibilityError AtspiAttributeReader::valueForObject(const AtspiElement& element, const std::string& attribute, AttributeValue& value)
 {
     AtspiAccessible* accessible = element.accessible();
     const std::string& bus = element.busName();
     if (attribute == "AXRole") {
         auto role = m_reads.roleOf(accessible);
         if (!role)
-            return m_calls.hungOr(bus, AXError::InvalidUIElement);
+            return m_calls.hungOr(bus, AccessibilityError::InvalidUIElement);
         value = AtspiRoleMap::roleName(*role);
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXTitle" || attribute == "AXDescription") {
         std::string text;
-        if (AXError result = m_reads.textOf(accessible, attribute == "AXDescription", text); result != AXError::Success)
+        if (AccessibilityError result = m_reads.textOf(accessible, attribute == "AXDescription", text); result != AccessibilityError::Success)
             return result;
         value = attribute == "AXTitle" && m_toolkits.followsGtk4(bus) ? Gtk4Conventions::plainName(text) : text;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXEnabled" || attribute == "AXShowing") {
         GObjectRef<AtspiStateSet> states;
-        if (AXError result = m_reads.stateSetOf(accessible, states); result != AXError::Success)
+        if (AccessibilityError result = m_reads.stateSetOf(accessible, states); result != AccessibilityError::Success)
             return result;
         // What the engine takes for an element gone with its window.
         if (has(states.get(), ATSPI_STATE_DEFUNCT))
-            return AXError::InvalidUIElement;
+            return AccessibilityError::InvalidUIElement;
         // The toolkit is asked only where the states alone do not tell.
         // GTK 4 never sets SHOWING below its windows, so VISIBLE is enough
         // there (an unmapped widget reads 0 x 0, which the engine refuses to
@@ -273,74 +273,74 @@ AXError AtspiAttributeReader::valueForObject(const AtspiElement& element, const 
             value = has(set, ATSPI_STATE_VISIBLE) && (has(set, ATSPI_STATE_SHOWING) || m_toolkits.followsGtk4(bus));
         else
             value = has(set, ATSPI_STATE_SENSITIVE) && (has(set, ATSPI_STATE_ENABLED) || m_toolkits.followsGtk4(bus));
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXWindowRelativePositions") {
         // Without X11 nothing tells where a window is: toolkits then give
         // every extent relative to its window.
         if (m_windowSystem.x11)
-            return AXError::AttributeUnsupported;
+            return AccessibilityError::AttributeUnsupported;
         value = true;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXSubrole") {
         auto role = m_reads.roleOf(accessible);
         if (!role)
-            return m_calls.hungOr(bus, AXError::InvalidUIElement);
+            return m_calls.hungOr(bus, AccessibilityError::InvalidUIElement);
         if (!AtspiRoleMap::isWindow(*role))
-            return AXError::AttributeUnsupported;
+            return AccessibilityError::AttributeUnsupported;
         value = AtspiRoleMap::windowSubrole(*role);
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXPosition" || attribute == "AXSize") {
         AtspiRect rect{};
-        if (AXError result = m_extents.extentsOf(accessible, rect); result != AXError::Success)
+        if (AccessibilityError result = m_extents.extentsOf(accessible, rect); result != AccessibilityError::Success)
             return result;
         // A window that is gone, or not on screen, reports a negative size.
         if (rect.width < 0 || rect.height < 0)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         if (attribute == "AXPosition")
             value = CGPoint{static_cast<float>(rect.x), static_cast<float>(rect.y)};
         else
             value = CGSize{static_cast<float>(rect.width), static_cast<float>(rect.height)};
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXChildren") {
         std::vector<GObjectRef<AtspiAccessible>> children;
-        if (AXError error = m_tree.visibleChildren(accessible, children); error != AXError::Success)
+        if (AccessibilityError error = m_tree.visibleChildren(accessible, children); error != AccessibilityError::Success)
             return error;
         value = elementArray(children);
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXParent") {
-        AXElement parent;
-        if (AXError error = m_tree.visibleParent(accessible, parent); error != AXError::Success)
+        AccessibleElement parent;
+        if (AccessibilityError error = m_tree.visibleParent(accessible, parent); error != AccessibilityError::Success)
             return error;
         value = parent;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXTopLevelUIElement") {
-        AXElement topLevel;
-        if (AXError error = m_tree.topLevelOf(accessible, topLevel); error != AXError::Success)
+        AccessibleElement topLevel;
+        if (AccessibilityError error = m_tree.topLevelOf(accessible, topLevel); error != AccessibilityError::Success)
             return error;
         value = topLevel;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     if (attribute == "AXDefaultButton" || attribute == "AXCancelButton") {
         auto role = m_reads.roleOf(accessible);
         if (!role || !AtspiRoleMap::isWindow(*role))
-            return role ? AXError::AttributeUnsupported : AXError::CannotComplete;
-        AXElement button;
-        AXError error = attribute == "AXDefaultButton" ? m_buttons.defaultButton(accessible, button)
+            return role ? AccessibilityError::AttributeUnsupported : AccessibilityError::CannotComplete;
+        AccessibleElement button;
+        AccessibilityError error = attribute == "AXDefaultButton" ? m_buttons.defaultButton(accessible, button)
                                                        : m_buttons.cancelButton(accessible, button);
-        if (error != AXError::Success)
+        if (error != AccessibilityError::Success)
             return error;
         if (!button)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         value = button;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
-    return AXError::AttributeUnsupported;
+    return AccessibilityError::AttributeUnsupported;
 }
 
 } // namespace velmora::linux_desktop

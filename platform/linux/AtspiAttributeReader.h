@@ -41,8 +41,8 @@ public:
     AtspiAttributeReader(const AtspiAttributeReader&) = delete;
     AtspiAttributeReader& operator=(const AtspiAttributeReader&) = delete;
 
-    AXError names(const AtspiElement& element, std::vector<std::string>& names);
-    AXError value(const AtspiElement& element, const std::string& attribute, AXValue& value);
+    AccessibilityError names(const AtspiElement& element, std::vector<std::string>& names);
+    AccessibilityError value(const AtspiElement& element, const std::string& attribute, AttributeValue& value);
 
     // The attributes an object of `role` offers, given the kHas* bits of
     // its interfaces (AtspiObjectReads) and whether its extents are its
@@ -50,8 +50,8 @@ public:
     static std::vector<std::string> objectAttributeNames(AtspiRole role, unsigned interfaces, bool windowRelative);
 
 private:
-    AXError valueForApplication(const AtspiElement& app, const std::string& attribute, AXValue& value);
-    AXError valueForObject(const AtspiElement& element, const std::string& attribute, AXValue& value);
+    AccessibilityError valueForApplication(const AtspiElement& app, const std::string& attribute, AttributeValue& value);
+    AccessibilityError valueForObject(const AtspiElement& element, const std::string& attribute, AttributeValue& value);
 
     AtspiBoundedCalls& m_calls;
     AtspiObjectReads& m_reads;

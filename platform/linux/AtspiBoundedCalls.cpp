@@ -22,24 +22,24 @@ AtspiBoundedCalls::AtspiBoundedCalls(GObjectRef<GDBusConnection> accessibilityBu
 {
 }
 
-AXError AtspiBoundedCalls::call(const std::string& bus, const char* what, const std::function<AXError(GErrorPtr& error)>& body)
+AccessibilityError AtspiBoundedCalls::call(const std::string& bus, const char* what, const std::function<AccessibilityError(GErrorPtr& error)>& body)
 {
     if (m_ledger.isHung(bus))
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     ++m_count;
     const gint64 start = g_get_monotonic_time();
     GErrorPtr error;
-    AXError result = body(error);
+    AccessibilityError result = body(error);
     const double elapsedMs = static_cast<double>(g_get_monotonic_time() - start) / 1000.0;
-    VELMORA_TRACE("%s of %s: %.2f ms%s", what, bus.c_str(), elapsedMs, error || result != AXError::Success ? ", failed" : "");
+    VELMORA_TRACE("%s of %s: %.2f ms%s", what, bus.c_str(), elapsedMs, error || result != AccessibilityError::Success ? ", failed" : "");
     // Only a request that failed after waiting out its budget marks the
     // application hung. One that answered slowly (a loaded machine, an
     // application still starting) is alive, and its next dialog must still
     // be snapped.
-    if ((error || result != AXError::Success) && elapsedMs >= kHungAfterMs) {
+    if ((error || result != AccessibilityError::Success) && elapsedMs >= kHungAfterMs) {
         VELMORA_TRACE("%s: no answer after %.0f ms, taken as hung", bus.c_str(), elapsedMs);
         m_ledger.markHung(bus);
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     }
     if (error)
         return errorFor(error);
@@ -47,23 +47,23 @@ AXError AtspiBoundedCalls::call(const std::string& bus, const char* what, const 
 }
 
 // static
-AXError AtspiBoundedCalls::errorFor(const GErrorPtr& error)
+AccessibilityError AtspiBoundedCalls::errorFor(const GErrorPtr& error)
 {
     if (error.matches(atspiErrorDomain(), kAtspiErrorApplicationGone))
-        return AXError::InvalidUIElement;
+        return AccessibilityError::InvalidUIElement;
     if (error.matches(atspiErrorDomain(), kAtspiErrorIpc)) {
         // libatspi reports an object that died with its window as an IPC
         // failure naming it defunct.
         if (error.message().find("defunct") != std::string::npos)
-            return AXError::InvalidUIElement;
-        return AXError::CannotComplete;
+            return AccessibilityError::InvalidUIElement;
+        return AccessibilityError::CannotComplete;
     }
-    return AXError::Failure;
+    return AccessibilityError::Failure;
 }
 
-AXError AtspiBoundedCalls::hungOr(const std::string& bus, AXError otherwise) const
+AccessibilityError AtspiBoundedCalls::hungOr(const std::string& bus, AccessibilityError otherwise) const
 {
-    return m_ledger.isHung(bus) ? AXError::CannotComplete : otherwise;
+    return m_ledger.isHung(bus) ? AccessibilityError::CannotComplete : otherwise;
 }
 
 } // namespace velmora::linux_desktop

@@ -31,15 +31,15 @@ public:
     // GError mapped by errorFor(), or CannotComplete. Some of libatspi's
     // calls report no error, only an empty answer: their bodies say so by
     // what they return.
-    AXError call(const std::string& bus, const char* what, const std::function<AXError(GErrorPtr& error)>& body);
+    AccessibilityError call(const std::string& bus, const char* what, const std::function<AccessibilityError(GErrorPtr& error)>& body);
     // libatspi's errors in the interface's terms: an application gone, or
     // an object gone with its window, is InvalidUIElement; other IPC
     // failures CannotComplete.
-    static AXError errorFor(const GErrorPtr& error);
+    static AccessibilityError errorFor(const GErrorPtr& error);
 
     // CannotComplete while `bus` is hung, else `otherwise`: what a read that
     // came back empty means.
-    AXError hungOr(const std::string& bus, AXError otherwise) const;
+    AccessibilityError hungOr(const std::string& bus, AccessibilityError otherwise) const;
     bool isHung(const std::string& bus) const { return m_ledger.isHung(bus); }
     HungAppLedger& ledger() { return m_ledger; }
     // Requests sent so far, for cost measurements.

@@ -32,19 +32,19 @@ public:
     AtspiButtonSearch(const AtspiButtonSearch&) = delete;
     AtspiButtonSearch& operator=(const AtspiButtonSearch&) = delete;
 
-    AXError defaultButton(AtspiAccessible* window, AXElement& button);
-    AXError cancelButton(AtspiAccessible* window, AXElement& button);
+    AccessibilityError defaultButton(AtspiAccessible* window, AccessibleElement& button);
+    AccessibilityError cancelButton(AtspiAccessible* window, AccessibleElement& button);
 
 private:
     enum class Only { Any, Default };
     // The window's push buttons in tree order, shown ones only where the
     // toolkit says which are shown.
-    AXError pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, Only only);
-    AXError collectPushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, Only only,
+    AccessibilityError pushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, Only only);
+    AccessibilityError collectPushButtons(AtspiAccessible* window, std::vector<GObjectRef<AtspiAccessible>>& buttons, Only only,
         bool onlyShowing);
-    AXError gtk4DefaultButton(AtspiAccessible* window, AXElement& button);
+    AccessibilityError gtk4DefaultButton(AtspiAccessible* window, AccessibleElement& button);
     // GTK 4: whether a button found in a window has an area on screen.
-    bool hasArea(AtspiAccessible* button, AXError& error);
+    bool hasArea(AtspiAccessible* button, AccessibilityError& error);
 
     AtspiBoundedCalls& m_calls;
     AtspiObjectReads& m_reads;

@@ -26,11 +26,11 @@ AtspiElement::~AtspiElement()
 }
 
 // static
-AXElement AtspiElement::make(GObjectRef<AtspiAccessible> accessible, Kind kind)
+AccessibleElement AtspiElement::make(GObjectRef<AtspiAccessible> accessible, Kind kind)
 {
     if (!accessible && kind != Kind::SystemWide)
         return {};
-    return AXElement(std::make_shared<AtspiElement>(std::move(accessible), kind));
+    return AccessibleElement(std::make_shared<AtspiElement>(std::move(accessible), kind));
 }
 
 // static
@@ -42,7 +42,7 @@ std::string AtspiElement::busNameOf(AtspiAccessible* accessible)
     return object->app->bus_name;
 }
 
-bool AtspiElement::isEqual(const AXElementRef& other) const
+bool AtspiElement::isEqual(const AccessibleElementRef& other) const
 {
     auto* o = dynamic_cast<const AtspiElement*>(&other);
     if (!o || o->m_kind == Kind::SystemWide || m_kind == Kind::SystemWide)

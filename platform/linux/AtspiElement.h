@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AXElement.h"
+#include "platform/AccessibleElement.h"
 #include "platform/linux/GObjectRef.h"
 
 #include <atspi/atspi.h>
@@ -14,13 +14,13 @@ namespace velmora::linux_desktop {
 // (named by the application's bus name and the object's path), an
 // application's root, or the desktop as a whole (the system-wide element).
 // Two elements are equal when they name the same object.
-class AtspiElement final : public AXElementRef {
+class AtspiElement final : public AccessibleElementRef {
 public:
     enum class Kind { Object, Application, SystemWide };
 
     AtspiElement(GObjectRef<AtspiAccessible> accessible, Kind kind);
 
-    static AXElement make(GObjectRef<AtspiAccessible> accessible, Kind kind = Kind::Object);
+    static AccessibleElement make(GObjectRef<AtspiAccessible> accessible, Kind kind = Kind::Object);
 
     AtspiAccessible* accessible() const { return m_accessible.get(); }
     Kind kind() const { return m_kind; }
@@ -31,8 +31,8 @@ public:
     // The bus name of any accessible object (its application's connection).
     static std::string busNameOf(AtspiAccessible* accessible);
 
-    // AXElementRef overrides.
-    bool isEqual(const AXElementRef& other) const override;
+    // AccessibleElementRef overrides.
+    bool isEqual(const AccessibleElementRef& other) const override;
     size_t hash() const override;
 
     // Live wrappers, so tests can check that nothing leaks.

@@ -43,8 +43,8 @@ void AtspiEventTranslator::handle(const AtspiQueuedEvent& event)
     }
     const pid_t pid = m_directory.pidForBus(bus, event.source.get());
     VELMORA_TRACE("%s from %s (pid %d)", type.c_str(), bus.c_str(), static_cast<int>(pid));
-    const AXElement source = AtspiElement::make(event.source.share());
-    auto deliver = [&](const char* notification, const AXElement& element) { m_observers.deliver(pid, notification, element); };
+    const AccessibleElement source = AtspiElement::make(event.source.share());
+    auto deliver = [&](const char* notification, const AccessibleElement& element) { m_observers.deliver(pid, notification, element); };
     std::string effective = type;
     if (type == "window:activate" || type == "window:deactivate" || type == "object:state-changed:active") {
         // Other toolkits' active states (menus, items) are not windows

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AXElement.h"
+#include "platform/AccessibleElement.h"
 
 #include <functional>
 #include <string>

@@ -38,16 +38,16 @@ AtspiExtentsReader::AtspiExtentsReader(AtspiBoundedCalls& calls, AtspiObjectRead
 {
 }
 
-AXError AtspiExtentsReader::extentsOf(AtspiAccessible* accessible, AtspiRect& rect)
+AccessibilityError AtspiExtentsReader::extentsOf(AtspiAccessible* accessible, AtspiRect& rect)
 {
     if (const auto* read = m_cache.extents.find(accessible)) {
         rect = *read;
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     const std::string bus = AtspiElement::busNameOf(accessible);
     const bool onX11 = m_windowSystem.x11 != nullptr;
     if (!m_toolkits.followsGtk4(bus)) {
-        if (AXError result = m_reads.rawExtentsOf(accessible, ATSPI_COORD_TYPE_SCREEN, rect); result != AXError::Success)
+        if (AccessibilityError result = m_reads.rawExtentsOf(accessible, ATSPI_COORD_TYPE_SCREEN, rect); result != AccessibilityError::Success)
             return result;
         // Without X11 these are the window's own (GTK 3's and Qt's), Qt's
         // counted from inside its decoration; but an X client's are the X
@@ -65,7 +65,7 @@ AXError AtspiExtentsReader::extentsOf(AtspiAccessible* accessible, AtspiRect& re
     } else {
         // GTK 4 answers relative to the window whatever is asked (and warns
         // when asked for the screen): placed through its X window.
-        if (AXError result = m_reads.rawExtentsOf(accessible, ATSPI_COORD_TYPE_WINDOW, rect); result != AXError::Success)
+        if (AccessibilityError result = m_reads.rawExtentsOf(accessible, ATSPI_COORD_TYPE_WINDOW, rect); result != AccessibilityError::Success)
             return result;
         // Without X11 there is no window position to add: extents stay
         // relative to the window, counted from its surface's corner as other
@@ -77,24 +77,24 @@ AXError AtspiExtentsReader::extentsOf(AtspiAccessible* accessible, AtspiRect& re
                 rect.y += margin.top;
             }
             m_cache.keep(m_cache.extents, accessible, rect);
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         auto window = m_tree.windowOf(accessible);
         if (!window)
-            return m_calls.hungOr(bus, AXError::NoValue);
+            return m_calls.hungOr(bus, AccessibilityError::NoValue);
         auto origin = windowOrigin(window.get());
         if (!origin)
-            return m_calls.hungOr(bus, AXError::NoValue);
+            return m_calls.hungOr(bus, AccessibilityError::NoValue);
         if (rect.width >= 0 && rect.height >= 0) {
             rect.x += origin->first;
             rect.y += origin->second;
         }
     }
     m_cache.keep(m_cache.extents, accessible, rect);
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-AXError AtspiExtentsReader::pointForHitTest(AtspiAccessible* start, int& x, int& y, AtspiCoordType& coordinates)
+AccessibilityError AtspiExtentsReader::pointForHitTest(AtspiAccessible* start, int& x, int& y, AtspiCoordType& coordinates)
 {
     const std::string bus = AtspiElement::busNameOf(start);
     coordinates = ATSPI_COORD_TYPE_SCREEN;
@@ -110,12 +110,12 @@ AXError AtspiExtentsReader::pointForHitTest(AtspiAccessible* start, int& x, int&
         auto window = m_tree.windowOf(start);
         auto origin = window ? windowOrigin(window.get()) : std::nullopt;
         if (!origin)
-            return m_calls.hungOr(bus, AXError::NoValue);
+            return m_calls.hungOr(bus, AccessibilityError::NoValue);
         x -= origin->first;
         y -= origin->second;
         coordinates = ATSPI_COORD_TYPE_WINDOW;
     }
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 AtspiExtentsReader::Origin AtspiExtentsReader::windowOrigin(AtspiAccessible* window)
@@ -128,7 +128,7 @@ AtspiExtentsReader::Origin AtspiExtentsReader::windowOrigin(AtspiAccessible* win
     auto title = m_reads.nameOf(window);
     const pid_t pid = m_directory.pidForBus(bus, window);
     X11WindowLocator* windows = m_windowSystem.x11;
-    if (windows && title && pid > 0 && m_reads.rawExtentsOf(window, ATSPI_COORD_TYPE_WINDOW, own) == AXError::Success) {
+    if (windows && title && pid > 0 && m_reads.rawExtentsOf(window, ATSPI_COORD_TYPE_WINDOW, own) == AccessibilityError::Success) {
         if (auto client = windows->clientWindowOf(pid, *title)) {
             auto margin = Gtk4Conventions::windowMargin(client->frameExtents, client->width, client->height, own.width, own.height);
             origin = std::make_pair(client->x + margin.left, client->y + margin.top);

@@ -40,10 +40,10 @@ public:
     // A negative size is a window gone or not on screen: the caller decides.
     // AttributeUnsupported for an object without a component; NoValue when
     // it cannot be placed.
-    AXError extentsOf(AtspiAccessible* accessible, AtspiRect& rect);
+    AccessibilityError extentsOf(AtspiAccessible* accessible, AtspiRect& rect);
     // A point in the pointer's coordinates, made into the terms `start`'s
     // toolkit answers a hit test in (screen or window), which it returns.
-    AXError pointForHitTest(AtspiAccessible* start, int& x, int& y, AtspiCoordType& coordinates);
+    AccessibilityError pointForHitTest(AtspiAccessible* start, int& x, int& y, AtspiCoordType& coordinates);
 
 private:
     // GTK 4: where a window's own origin lies on the screen, from its X window.

@@ -26,46 +26,46 @@ AtspiHitTest::AtspiHitTest(AtspiBoundedCalls& calls, AtspiObjectReads& reads, At
 {
 }
 
-AXError AtspiHitTest::deepestAt(AtspiAccessible* start, int x, int y, AXElement& result)
+AccessibilityError AtspiHitTest::deepestAt(AtspiAccessible* start, int x, int y, AccessibleElement& result)
 {
     const std::string bus = AtspiElement::busNameOf(start);
     AtspiCoordType coordinates = ATSPI_COORD_TYPE_SCREEN;
-    if (AXError error = m_extents.pointForHitTest(start, x, y, coordinates); error != AXError::Success)
+    if (AccessibilityError error = m_extents.pointForHitTest(start, x, y, coordinates); error != AccessibilityError::Success)
         return error;
     auto current = GObjectRef<AtspiAccessible>::retain(start);
     for (int depth = 0; depth < AtspiTreeWalk::kMaxDepth; ++depth) {
         auto component = m_reads.componentOf(current.get());
         if (!component) {
             if (m_calls.isHung(bus))
-                return AXError::CannotComplete;
+                return AccessibilityError::CannotComplete;
             break;
         }
         GObjectRef<AtspiAccessible> child;
-        AXError error = m_calls.call(bus, "child at point", [&](GErrorPtr& gerror) {
+        AccessibilityError error = m_calls.call(bus, "child at point", [&](GErrorPtr& gerror) {
             child = GObjectRef<AtspiAccessible>::adopt(
                 atspi_component_get_accessible_at_point(component.get(), x, y, coordinates, gerror.out()));
-            return AXError::Success;
+            return AccessibilityError::Success;
         });
-        if (error != AXError::Success)
+        if (error != AccessibilityError::Success)
             return error;
         if (!child || child.get() == current.get())
             break;
         current = std::move(child);
     }
     result = AtspiElement::make(std::move(current));
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 bool AtspiHitTest::frameOf(AtspiAccessible* window, AtspiRect& frame)
 {
     // A window that is gone, or not on screen, reports a negative size.
-    return m_extents.extentsOf(window, frame) == AXError::Success && frame.width >= 0 && frame.height >= 0;
+    return m_extents.extentsOf(window, frame) == AccessibilityError::Success && frame.width >= 0 && frame.height >= 0;
 }
 
-AXError AtspiHitTest::elementAt(const AtspiElement& element, float x, float y, AXElement& result)
+AccessibilityError AtspiHitTest::elementAt(const AtspiElement& element, float x, float y, AccessibleElement& result)
 {
     int ix = static_cast<int>(x), iy = static_cast<int>(y);
-    AXElement app;
+    AccessibleElement app;
     const AtspiElement* appRef = &element;
     // The compositor named the window there: shown, whatever states the
     // application has yet told of it (a window just shown may still read as
@@ -85,15 +85,15 @@ AXError AtspiHitTest::elementAt(const AtspiElement& element, float x, float y, A
                 vouched = true;
             }
         }
-        app = pid > 0 ? m_applicationOf(pid) : AXElement();
+        app = pid > 0 ? m_applicationOf(pid) : AccessibleElement();
         if (!app)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         appRef = app.refAs<AtspiElement>();
     }
     if (appRef->kind() != AtspiElement::Kind::Application)
         return deepestAt(appRef->accessible(), ix, iy, result);
     std::vector<GObjectRef<AtspiAccessible>> windows;
-    if (AXError error = m_tree.windowsOf(appRef->accessible(), windows); error != AXError::Success)
+    if (AccessibilityError error = m_tree.windowsOf(appRef->accessible(), windows); error != AccessibilityError::Success)
         return error;
     std::optional<GObjectRef<AtspiAccessible>> unshown;
     for (const auto& window : windows) {
@@ -105,7 +105,7 @@ AXError AtspiHitTest::elementAt(const AtspiElement& element, float x, float y, A
             continue;
         GObjectRef<AtspiStateSet> states;
         auto has = [&](AtspiStateType state) { return states && atspi_state_set_contains(states.get(), state); };
-        if (m_reads.stateSetOf(window.get(), states) != AXError::Success
+        if (m_reads.stateSetOf(window.get(), states) != AccessibilityError::Success
             || !(has(ATSPI_STATE_SHOWING) || (m_toolkits.followsGtk4(appRef->busName()) && has(ATSPI_STATE_VISIBLE)))) {
             if (vouched && !unshown)
                 unshown = window.share();
@@ -115,7 +115,7 @@ AXError AtspiHitTest::elementAt(const AtspiElement& element, float x, float y, A
     }
     if (unshown)
         return deepestAt(unshown->get(), ix, iy, result);
-    return AXError::NoValue;
+    return AccessibilityError::NoValue;
 }
 
 } // namespace velmora::linux_desktop

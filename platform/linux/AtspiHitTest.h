@@ -24,7 +24,7 @@ struct AtspiWindowSystem;
 class AtspiHitTest {
 public:
     // The application element of a process; empty when it has none.
-    using ApplicationOf = std::function<AXElement(pid_t pid)>;
+    using ApplicationOf = std::function<AccessibleElement(pid_t pid)>;
 
     // All borrowed; they outlive this object.
     AtspiHitTest(AtspiBoundedCalls& calls, AtspiObjectReads& reads, AtspiTreeWalk& tree, AtspiExtentsReader& extents,
@@ -34,10 +34,10 @@ public:
 
     // `element` is the system-wide element, an application or an object to
     // search from. NoValue when nothing of any application is there.
-    AXError elementAt(const AtspiElement& element, float x, float y, AXElement& result);
+    AccessibilityError elementAt(const AtspiElement& element, float x, float y, AccessibleElement& result);
 
 private:
-    AXError deepestAt(AtspiAccessible* start, int x, int y, AXElement& result);
+    AccessibilityError deepestAt(AtspiAccessible* start, int x, int y, AccessibleElement& result);
     // The window's position and size in the pointer's coordinates; false
     // when it has none (gone, or not on screen).
     bool frameOf(AtspiAccessible* window, AtspiRect& frame);

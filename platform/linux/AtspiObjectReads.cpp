@@ -33,19 +33,19 @@ AtspiObjectReads::AtspiObjectReads(AtspiBoundedCalls& calls, AtspiEventReadCache
 {
 }
 
-AXError AtspiObjectReads::interfacesOf(AtspiAccessible* accessible, unsigned& interfaces)
+AccessibilityError AtspiObjectReads::interfacesOf(AtspiAccessible* accessible, unsigned& interfaces)
 {
     interfaces = GPOINTER_TO_UINT(g_object_get_qdata(G_OBJECT(accessible), interfacesQuark()));
     if (interfaces & kInterfacesKnown)
-        return AXError::Success;
+        return AccessibilityError::Success;
     // A request of its own: a frozen application costs one timeout here and
     // the read that follows is refused at once.
-    AXError result = m_calls.call(AtspiElement::busNameOf(accessible), "interfaces", [&](GErrorPtr&) {
+    AccessibilityError result = m_calls.call(AtspiElement::busNameOf(accessible), "interfaces", [&](GErrorPtr&) {
         GArrayPtr names(atspi_accessible_get_interfaces(accessible));
         // Every live object offers at least one: none is a failed request,
         // and must not be remembered as the object's interfaces.
         if (!names || names->len == 0)
-            return AXError::InvalidUIElement;
+            return AccessibilityError::InvalidUIElement;
         interfaces = kInterfacesKnown;
         for (guint i = 0; names && i < names->len; ++i) {
             gchar* name = g_array_index(names.get(), gchar*, i);
@@ -55,28 +55,28 @@ AXError AtspiObjectReads::interfacesOf(AtspiAccessible* accessible, unsigned& in
                 interfaces |= kHasCollection;
             g_free(name);
         }
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
-    if (result != AXError::Success)
+    if (result != AccessibilityError::Success)
         return result;
     g_object_set_qdata(G_OBJECT(accessible), interfacesQuark(), GUINT_TO_POINTER(interfaces));
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 GObjectRef<AtspiComponent> AtspiObjectReads::componentOf(AtspiAccessible* accessible)
 {
     // Once the interfaces are known libatspi answers this itself.
     unsigned interfaces = 0;
-    if (interfacesOf(accessible, interfaces) != AXError::Success || !(interfaces & kHasComponent))
+    if (interfacesOf(accessible, interfaces) != AccessibilityError::Success || !(interfaces & kHasComponent))
         return {};
     return GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(accessible));
 }
 
-GObjectRef<AtspiCollection> AtspiObjectReads::collectionOf(AtspiAccessible* accessible, AXError& error)
+GObjectRef<AtspiCollection> AtspiObjectReads::collectionOf(AtspiAccessible* accessible, AccessibilityError& error)
 {
     unsigned interfaces = 0;
-    error = interfacesOf(accessible, interfaces) == AXError::CannotComplete ? AXError::CannotComplete : AXError::Success;
-    if (error != AXError::Success || !(interfaces & kHasCollection))
+    error = interfacesOf(accessible, interfaces) == AccessibilityError::CannotComplete ? AccessibilityError::CannotComplete : AccessibilityError::Success;
+    if (error != AccessibilityError::Success || !(interfaces & kHasCollection))
         return {};
     return GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(accessible));
 }
@@ -86,11 +86,11 @@ std::optional<AtspiRole> AtspiObjectReads::roleOf(AtspiAccessible* accessible)
     if (gpointer cached = g_object_get_qdata(G_OBJECT(accessible), roleQuark()))
         return static_cast<AtspiRole>(GPOINTER_TO_INT(cached) - 1);
     AtspiRole role = ATSPI_ROLE_INVALID;
-    AXError result = m_calls.call(AtspiElement::busNameOf(accessible), "role", [&](GErrorPtr& error) {
+    AccessibilityError result = m_calls.call(AtspiElement::busNameOf(accessible), "role", [&](GErrorPtr& error) {
         role = atspi_accessible_get_role(accessible, error.out());
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
-    if (result != AXError::Success || role == ATSPI_ROLE_INVALID)
+    if (result != AccessibilityError::Success || role == ATSPI_ROLE_INVALID)
         return std::nullopt;
     noteRole(accessible, role);
     return role;
@@ -107,24 +107,24 @@ void AtspiObjectReads::noteRole(AtspiAccessible* accessible, AtspiRole role)
 std::optional<std::string> AtspiObjectReads::nameOf(AtspiAccessible* accessible)
 {
     GCharPtr name;
-    AXError result = m_calls.call(AtspiElement::busNameOf(accessible), "name", [&](GErrorPtr& error) {
+    AccessibilityError result = m_calls.call(AtspiElement::busNameOf(accessible), "name", [&](GErrorPtr& error) {
         name = GCharPtr(atspi_accessible_get_name(accessible, error.out()));
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
-    if (result != AXError::Success)
+    if (result != AccessibilityError::Success)
         return std::nullopt;
     return name.str();
 }
 
-AXError AtspiObjectReads::textOf(AtspiAccessible* accessible, bool description, std::string& text)
+AccessibilityError AtspiObjectReads::textOf(AtspiAccessible* accessible, bool description, std::string& text)
 {
     GCharPtr read;
-    AXError result = m_calls.call(AtspiElement::busNameOf(accessible), "title", [&](GErrorPtr& error) {
+    AccessibilityError result = m_calls.call(AtspiElement::busNameOf(accessible), "title", [&](GErrorPtr& error) {
         read = GCharPtr(description ? atspi_accessible_get_description(accessible, error.out())
                                     : atspi_accessible_get_name(accessible, error.out()));
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
-    if (result == AXError::Success)
+    if (result == AccessibilityError::Success)
         text = read.str();
     return result;
 }
@@ -141,17 +141,17 @@ std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiObjectReads::childr
     int count = 0;
     if (m_calls.call(bus, "child count", [&](GErrorPtr& error) {
             count = atspi_accessible_get_child_count(accessible, error.out());
-            return AXError::Success;
-        }) != AXError::Success)
+            return AccessibilityError::Success;
+        }) != AccessibilityError::Success)
         return std::nullopt;
     std::vector<GObjectRef<AtspiAccessible>> children;
     for (int i = 0; i < count; ++i) {
         GObjectRef<AtspiAccessible> child;
-        AXError result = m_calls.call(bus, "child", [&](GErrorPtr& error) {
+        AccessibilityError result = m_calls.call(bus, "child", [&](GErrorPtr& error) {
             child = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(accessible, i, error.out()));
-            return AXError::Success;
+            return AccessibilityError::Success;
         });
-        if (result == AXError::CannotComplete)
+        if (result == AccessibilityError::CannotComplete)
             return std::nullopt;
         if (child)
             children.push_back(std::move(child));
@@ -165,57 +165,57 @@ std::optional<std::vector<GObjectRef<AtspiAccessible>>> AtspiObjectReads::childr
     return children;
 }
 
-AXError AtspiObjectReads::stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states)
+AccessibilityError AtspiObjectReads::stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states)
 {
     if (const auto* read = m_cache.states.find(accessible)) {
         states = read->share();
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
-    AXError result = m_calls.call(AtspiElement::busNameOf(accessible), "states", [&](GErrorPtr&) {
+    AccessibilityError result = m_calls.call(AtspiElement::busNameOf(accessible), "states", [&](GErrorPtr&) {
         states = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
-        return states ? AXError::Success : AXError::CannotComplete;
+        return states ? AccessibilityError::Success : AccessibilityError::CannotComplete;
     });
-    if (result == AXError::Success)
+    if (result == AccessibilityError::Success)
         m_cache.keep(m_cache.states, accessible, states.share());
     return result;
 }
 
-bool AtspiObjectReads::stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error)
+bool AtspiObjectReads::stateOf(AtspiAccessible* accessible, AtspiStateType state, AccessibilityError& error)
 {
     GObjectRef<AtspiStateSet> states;
     error = stateSetOf(accessible, states);
     auto has = [&](AtspiStateType s) { return states && atspi_state_set_contains(states.get(), s); };
-    if (error == AXError::Success && has(ATSPI_STATE_DEFUNCT))
-        error = AXError::InvalidUIElement;
-    return error == AXError::Success && has(state);
+    if (error == AccessibilityError::Success && has(ATSPI_STATE_DEFUNCT))
+        error = AccessibilityError::InvalidUIElement;
+    return error == AccessibilityError::Success && has(state);
 }
 
-AXError AtspiObjectReads::parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent)
+AccessibilityError AtspiObjectReads::parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent)
 {
     return m_calls.call(bus, "parent", [&](GErrorPtr& error) {
         parent = GObjectRef<AtspiAccessible>::adopt(atspi_accessible_get_parent(accessible, error.out()));
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
 }
 
-AXError AtspiObjectReads::rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect)
+AccessibilityError AtspiObjectReads::rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect)
 {
     const std::string bus = AtspiElement::busNameOf(accessible);
     auto component = componentOf(accessible);
     if (!component)
-        return m_calls.hungOr(bus, AXError::AttributeUnsupported);
+        return m_calls.hungOr(bus, AccessibilityError::AttributeUnsupported);
     AtspiRect* raw = nullptr;
-    AXError result = m_calls.call(bus, "extents", [&](GErrorPtr& error) {
+    AccessibilityError result = m_calls.call(bus, "extents", [&](GErrorPtr& error) {
         raw = atspi_component_get_extents(component.get(), type, error.out());
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
     std::unique_ptr<AtspiRect, decltype(&g_free)> owned(raw, &g_free);
-    if (result != AXError::Success)
+    if (result != AccessibilityError::Success)
         return result;
     if (!raw)
-        return AXError::NoValue;
+        return AccessibilityError::NoValue;
     rect = *raw;
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 } // namespace velmora::linux_desktop

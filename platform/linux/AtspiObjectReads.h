@@ -34,23 +34,23 @@ public:
     // Records a role learnt without asking (a search that admits one role).
     static void noteRole(AtspiAccessible* accessible, AtspiRole role);
     // The kHas* bits; CannotComplete when the application did not answer.
-    AXError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
+    AccessibilityError interfacesOf(AtspiAccessible* accessible, unsigned& interfaces);
     // Null when the object offers none, or did not say.
     GObjectRef<AtspiComponent> componentOf(AtspiAccessible* accessible);
-    GObjectRef<AtspiCollection> collectionOf(AtspiAccessible* accessible, AXError& error);
+    GObjectRef<AtspiCollection> collectionOf(AtspiAccessible* accessible, AccessibilityError& error);
     std::optional<std::string> nameOf(AtspiAccessible* accessible);
     // The accessible name (AXTitle) or description, in one request.
-    AXError textOf(AtspiAccessible* accessible, bool description, std::string& text);
+    AccessibilityError textOf(AtspiAccessible* accessible, bool description, std::string& text);
     // Raw children, layout containers included.
     std::optional<std::vector<GObjectRef<AtspiAccessible>>> childrenOf(AtspiAccessible* accessible);
-    AXError stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states);
+    AccessibilityError stateSetOf(AtspiAccessible* accessible, GObjectRef<AtspiStateSet>& states);
     // Whether the object is in `state`; `error` is InvalidUIElement for an
     // object gone with its window (DEFUNCT).
-    bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AXError& error);
+    bool stateOf(AtspiAccessible* accessible, AtspiStateType state, AccessibilityError& error);
     // The raw parent; null at the top.
-    AXError parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent);
+    AccessibilityError parentOf(const std::string& bus, AtspiAccessible* accessible, GObjectRef<AtspiAccessible>& parent);
     // One uncached extents request in the toolkit's own terms.
-    AXError rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect);
+    AccessibilityError rawExtentsOf(AtspiAccessible* accessible, AtspiCoordType type, AtspiRect& rect);
 
 private:
     AtspiBoundedCalls& m_calls;

@@ -7,7 +7,7 @@
 
 namespace velmora::linux_desktop {
 
-AtspiObserver::AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AXElement application, Callback callback)
+AtspiObserver::AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AccessibleElement application, Callback callback)
     : m_registry(registry)
     , m_pid(pid)
     , m_application(std::move(application))
@@ -32,18 +32,18 @@ bool AtspiObserver::isSupported(const std::string& notification)
     return std::find(kSupported.begin(), kSupported.end(), notification) != kSupported.end();
 }
 
-AXError AtspiObserver::addNotification(const AXElement& element, const std::string& notification)
+AccessibilityError AtspiObserver::addNotification(const AccessibleElement& element, const std::string& notification)
 {
     if (!element)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     if (!isSupported(notification))
-        return AXError::NotificationUnsupported;
+        return AccessibilityError::NotificationUnsupported;
     for (const auto& [e, n] : m_subscriptions) {
         if (n == notification && e == element)
-            return AXError::NotificationAlreadyRegistered;
+            return AccessibilityError::NotificationAlreadyRegistered;
     }
     m_subscriptions.emplace_back(element, notification);
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 void AtspiObserver::addToRunLoop()
@@ -51,7 +51,7 @@ void AtspiObserver::addToRunLoop()
     m_onRunLoop = true;
 }
 
-bool AtspiObserver::wants(const std::string& notification, const AXElement& element) const
+bool AtspiObserver::wants(const std::string& notification, const AccessibleElement& element) const
 {
     if (!m_onRunLoop)
         return false;
@@ -60,7 +60,7 @@ bool AtspiObserver::wants(const std::string& notification, const AXElement& elem
     });
 }
 
-void AtspiObserver::deliver(const AXElement& element, const std::string& notification)
+void AtspiObserver::deliver(const AccessibleElement& element, const std::string& notification)
 {
     auto callback = m_callback;
     callback(element, notification);

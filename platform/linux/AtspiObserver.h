@@ -16,10 +16,10 @@ class AtspiObserverRegistry;
 // observers of the event's process; this object only says which names, about which
 // elements, it wants. Destroying it unregisters it, so no delivery (queued or
 // not) reaches the callback afterwards.
-class AtspiObserver final : public AXObserver {
+class AtspiObserver final : public AccessibilityObserver {
 public:
     // `registry` is borrowed and outlives the observer.
-    AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AXElement application, Callback callback);
+    AtspiObserver(AtspiObserverRegistry& registry, pid_t pid, AccessibleElement application, Callback callback);
     ~AtspiObserver() override;
     AtspiObserver(const AtspiObserver&) = delete;
     AtspiObserver& operator=(const AtspiObserver&) = delete;
@@ -27,23 +27,23 @@ public:
     // The notifications the backend can report; others are NotificationUnsupported.
     static bool isSupported(const std::string& notification);
 
-    AXError addNotification(const AXElement& element, const std::string& notification) override;
+    AccessibilityError addNotification(const AccessibleElement& element, const std::string& notification) override;
     void addToRunLoop() override;
 
     pid_t pid() const { return m_pid; }
     // Whether a delivery of `notification` about `element` is wanted: the
     // name is subscribed on the application element (every element of the
     // process) or on that very element.
-    bool wants(const std::string& notification, const AXElement& element) const;
+    bool wants(const std::string& notification, const AccessibleElement& element) const;
     // Calls the callback (a copy, so the callback may destroy this observer).
-    void deliver(const AXElement& element, const std::string& notification);
+    void deliver(const AccessibleElement& element, const std::string& notification);
 
 private:
     AtspiObserverRegistry& m_registry;
     pid_t m_pid;
-    AXElement m_application;
+    AccessibleElement m_application;
     Callback m_callback;
-    std::vector<std::pair<AXElement, std::string>> m_subscriptions;
+    std::vector<std::pair<AccessibleElement, std::string>> m_subscriptions;
     bool m_onRunLoop{false};
     int m_id{0};
 };

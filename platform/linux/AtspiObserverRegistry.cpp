@@ -19,7 +19,7 @@ void AtspiObserverRegistry::remove(int id)
     m_observers.erase(id);
 }
 
-void AtspiObserverRegistry::deliver(pid_t pid, const std::string& notification, const AXElement& element)
+void AtspiObserverRegistry::deliver(pid_t pid, const std::string& notification, const AccessibleElement& element)
 {
     if (pid <= 0 || !element)
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AXElement.h"
+#include "platform/AccessibleElement.h"
 
 #include <map>
 #include <string>
@@ -24,7 +24,7 @@ public:
     // An observer's callback may create or destroy observers: one destroyed
     // during a delivery is not called afterwards; one created during it is
     // not called for this notification.
-    void deliver(pid_t pid, const std::string& notification, const AXElement& element);
+    void deliver(pid_t pid, const std::string& notification, const AccessibleElement& element);
     size_t count() const { return m_observers.size(); }
 
 private:

@@ -17,11 +17,11 @@ AtspiTreeWalk::AtspiTreeWalk(AtspiBoundedCalls& calls, AtspiObjectReads& reads, 
 {
 }
 
-AXError AtspiTreeWalk::windowsOf(AtspiAccessible* app, std::vector<GObjectRef<AtspiAccessible>>& windows)
+AccessibilityError AtspiTreeWalk::windowsOf(AtspiAccessible* app, std::vector<GObjectRef<AtspiAccessible>>& windows)
 {
     auto children = m_reads.childrenOf(app);
     if (!children)
-        return m_calls.hungOr(AtspiElement::busNameOf(app), AXError::InvalidUIElement);
+        return m_calls.hungOr(AtspiElement::busNameOf(app), AccessibilityError::InvalidUIElement);
     windows.clear();
     for (auto& child : *children) {
         auto role = m_reads.roleOf(child.get());
@@ -29,7 +29,7 @@ AXError AtspiTreeWalk::windowsOf(AtspiAccessible* app, std::vector<GObjectRef<At
             windows.push_back(std::move(child));
     }
     std::reverse(windows.begin(), windows.end());
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 bool AtspiTreeWalk::isLayoutOnly(AtspiAccessible* accessible, AtspiRole role)
@@ -42,69 +42,69 @@ bool AtspiTreeWalk::isLayoutOnly(AtspiAccessible* accessible, AtspiRole role)
     return name && name->empty();
 }
 
-AXError AtspiTreeWalk::visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& out, int depth)
+AccessibilityError AtspiTreeWalk::visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& out, int depth)
 {
     auto children = m_reads.childrenOf(accessible);
     if (!children)
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     for (auto& child : *children) {
         auto role = m_reads.roleOf(child.get());
         if (!role)
             continue;
         if (isLayoutOnly(child.get(), *role) && depth < kMaxLayoutDepth) {
-            if (AXError error = visibleChildren(child.get(), out, depth + 1); error == AXError::CannotComplete)
+            if (AccessibilityError error = visibleChildren(child.get(), out, depth + 1); error == AccessibilityError::CannotComplete)
                 return error;
         } else {
             out.push_back(std::move(child));
         }
     }
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-AXError AtspiTreeWalk::visibleParent(AtspiAccessible* accessible, AXElement& parentElement)
+AccessibilityError AtspiTreeWalk::visibleParent(AtspiAccessible* accessible, AccessibleElement& parentElement)
 {
     const std::string bus = AtspiElement::busNameOf(accessible);
     auto current = GObjectRef<AtspiAccessible>::retain(accessible);
     for (int depth = 0; depth <= kMaxLayoutDepth; ++depth) {
         GObjectRef<AtspiAccessible> parent;
-        AXError result = m_reads.parentOf(bus, current.get(), parent);
-        if (result != AXError::Success)
+        AccessibilityError result = m_reads.parentOf(bus, current.get(), parent);
+        if (result != AccessibilityError::Success)
             return result;
         if (!parent)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         auto role = m_reads.roleOf(parent.get());
         if (!role)
-            return AXError::CannotComplete;
+            return AccessibilityError::CannotComplete;
         if (*role == ATSPI_ROLE_APPLICATION) {
             parentElement = AtspiElement::make(std::move(parent), AtspiElement::Kind::Application);
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         if (!isLayoutOnly(parent.get(), *role)) {
             parentElement = AtspiElement::make(std::move(parent));
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         current = std::move(parent);
     }
-    return AXError::NoValue;
+    return AccessibilityError::NoValue;
 }
 
-AXError AtspiTreeWalk::topLevelOf(AtspiAccessible* accessible, AXElement& topLevel)
+AccessibilityError AtspiTreeWalk::topLevelOf(AtspiAccessible* accessible, AccessibleElement& topLevel)
 {
     const std::string bus = AtspiElement::busNameOf(accessible);
     auto current = GObjectRef<AtspiAccessible>::retain(accessible);
     for (int depth = 0; depth < kMaxDepth; ++depth) {
         GObjectRef<AtspiAccessible> parent;
-        AXError result = m_reads.parentOf(bus, current.get(), parent);
-        if (result != AXError::Success)
+        AccessibilityError result = m_reads.parentOf(bus, current.get(), parent);
+        if (result != AccessibilityError::Success)
             return result;
         auto role = parent ? m_reads.roleOf(parent.get()) : std::nullopt;
         if (!parent || !role || *role == ATSPI_ROLE_APPLICATION) {
             topLevel = AtspiElement::make(std::move(current));
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         current = std::move(parent);
     }
-    return AXError::NoValue;
+    return AccessibilityError::NoValue;
 }
 
 GObjectRef<AtspiAccessible> AtspiTreeWalk::windowOf(AtspiAccessible* accessible)
@@ -120,7 +120,7 @@ GObjectRef<AtspiAccessible> AtspiTreeWalk::windowOf(AtspiAccessible* accessible)
         if (AtspiRoleMap::isWindow(*role))
             return current;
         GObjectRef<AtspiAccessible> parent;
-        if (m_reads.parentOf(bus, current.get(), parent) != AXError::Success || !parent)
+        if (m_reads.parentOf(bus, current.get(), parent) != AccessibilityError::Success || !parent)
             return {};
         current = std::move(parent);
     }

@@ -32,15 +32,15 @@ public:
 
     // The top-levels of the application whose root is `app`, newest first
     // (as a stacking order would list them).
-    AXError windowsOf(AtspiAccessible* app, std::vector<GObjectRef<AtspiAccessible>>& windows);
+    AccessibilityError windowsOf(AtspiAccessible* app, std::vector<GObjectRef<AtspiAccessible>>& windows);
     // Appends the children the engine sees; CannotComplete when the
     // application did not answer.
-    AXError visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& out, int depth = 0);
+    AccessibilityError visibleChildren(AtspiAccessible* accessible, std::vector<GObjectRef<AtspiAccessible>>& out, int depth = 0);
     // The nearest parent that is no layout container: an application
     // element at the top; NoValue above it.
-    AXError visibleParent(AtspiAccessible* accessible, AXElement& parent);
+    AccessibilityError visibleParent(AtspiAccessible* accessible, AccessibleElement& parent);
     // The object whose parent is the application (the object itself at the top).
-    AXError topLevelOf(AtspiAccessible* accessible, AXElement& topLevel);
+    AccessibilityError topLevelOf(AtspiAccessible* accessible, AccessibleElement& topLevel);
     // The window an object lies in (itself for a window); null when the walk
     // failed or found none.
     GObjectRef<AtspiAccessible> windowOf(AtspiAccessible* accessible);

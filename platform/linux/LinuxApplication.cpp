@@ -47,7 +47,7 @@ gboolean LinuxApplication::onSignal(gpointer data)
 
 void LinuxApplication::terminate()
 {
-    m_localCenter.post(kNSApplicationWillTerminateNotification, this);
+    m_localCenter.post(kWillTerminateNotification, this);
     m_runLoop.stop();
 }
 

@@ -5,7 +5,7 @@
 #include "platform/linux/BusNameOwner.h"
 #include "platform/linux/CanberraSoundService.h"
 #include "platform/linux/DBusAgentChannel.h"
-#include "platform/linux/DBusDistributedNotificationCenter.h"
+#include "platform/linux/DBusSessionBroadcast.h"
 #include "platform/linux/FreedesktopNotificationAlertService.h"
 #include "platform/linux/GioApplicationFinder.h"
 #include "platform/linux/GlibRunLoop.h"
@@ -14,7 +14,7 @@
 #include "platform/linux/LinuxProcessManager.h"
 #include "platform/linux/NotificationOrDialogAlertService.h"
 #include "platform/linux/LinuxWorkspace.h"
-#include "platform/linux/RoutingDomainStore.h"
+#include "platform/linux/RoutingSettingsStore.h"
 #include "platform/linux/SyslogSystemLog.h"
 #include "platform/linux/TimeBudgets.h"
 #include "platform/linux/X11Connection.h"
@@ -24,7 +24,7 @@
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowLocator.h"
 #include "platform/linux/XWaylandWindows.h"
-#include "platform/linux/XdgAutostartDomainStore.h"
+#include "platform/linux/XdgAutostartStore.h"
 #include "platform/linux/ZenityAlertService.h"
 #include "platform/Gettext.h"
 
@@ -40,7 +40,7 @@
 namespace velmora::linux_desktop {
 
 // static
-std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDomainStore> preferences, Options options, Missing* missing)
+std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<SettingsStore> preferences, Options options, Missing* missing)
 {
     auto fail = [missing](Missing what) {
         if (missing)
@@ -130,13 +130,13 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::create(std::unique_ptr<PersistentDom
     desktop->m_processes = std::make_unique<LinuxProcessManager>();
     desktop->m_workspace = std::make_unique<LinuxWorkspace>(*desktop->m_accessibility, *desktop->m_processes,
         desktop->m_power.get(), *desktop->m_runLoop);
-    desktop->m_distributed = std::make_unique<DBusDistributedNotificationCenter>(desktop->m_sessionBus.share());
+    desktop->m_distributed = std::make_unique<DBusSessionBroadcast>(desktop->m_sessionBus.share());
     desktop->m_agentChannel = std::make_unique<DBusAgentChannel>(desktop->m_sessionBus.share());
     desktop->m_preferences = std::move(preferences);
-    desktop->m_loginItems = std::make_unique<XdgAutostartDomainStore>();
-    desktop->m_store = std::make_unique<RoutingDomainStore>(*desktop->m_preferences);
-    desktop->m_store->route(XdgAutostartDomainStore::kDomain, *desktop->m_loginItems);
-    desktop->m_defaults = std::make_unique<UserDefaults>(*desktop->m_store, options.applicationDomain);
+    desktop->m_loginItems = std::make_unique<XdgAutostartStore>();
+    desktop->m_store = std::make_unique<RoutingSettingsStore>(*desktop->m_preferences);
+    desktop->m_store->route(XdgAutostartStore::kDomain, *desktop->m_loginItems);
+    desktop->m_defaults = std::make_unique<ProgramSettings>(*desktop->m_store, options.applicationDomain);
     desktop->m_sounds = std::make_unique<CanberraSoundService>(SoundLibrary(options.resourcesDirectory));
     desktop->m_application = std::make_unique<LinuxApplication>(*desktop->m_localCenter, *desktop->m_runLoop);
     // The agent lives until the session ends, which tells it so by signal.
@@ -249,9 +249,9 @@ Screens& LinuxDesktop::screens()
 Workspace& LinuxDesktop::workspace() { return *m_workspace; }
 RunLoop& LinuxDesktop::runLoop() { return *m_runLoop; }
 NotificationCenter& LinuxDesktop::localNotificationCenter() { return *m_localCenter; }
-DistributedNotificationCenter& LinuxDesktop::distributedNotificationCenter() { return *m_distributed; }
+SessionBroadcast& LinuxDesktop::distributedNotificationCenter() { return *m_distributed; }
 AgentChannel& LinuxDesktop::agentChannel() { return *m_agentChannel; }
-UserDefaults& LinuxDesktop::standardUserDefaults() { return *m_defaults; }
+ProgramSettings& LinuxDesktop::standardUserDefaults() { return *m_defaults; }
 SoundService& LinuxDesktop::sounds() { return *m_sounds; }
 ProcessManager& LinuxDesktop::processManager() { return *m_processes; }
 Application& LinuxDesktop::application() { return *m_application; }

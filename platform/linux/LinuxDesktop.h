@@ -15,7 +15,7 @@ class AccessibilityBusWatch;
 class AtspiAccessibility;
 class CanberraSoundService;
 class DBusAgentChannel;
-class DBusDistributedNotificationCenter;
+class DBusSessionBroadcast;
 class GioApplicationFinder;
 class GlibRunLoop;
 class LinuxApplication;
@@ -23,7 +23,7 @@ class LinuxPaneServices;
 class LinuxProcessManager;
 class NotificationOrDialogAlertService;
 class LinuxWorkspace;
-class RoutingDomainStore;
+class RoutingSettingsStore;
 class SurfaceLocator;
 class SyslogSystemLog;
 class X11Connection;
@@ -32,7 +32,7 @@ class X11Pointer;
 class X11Screens;
 class X11WindowLocator;
 class XWaylandWindows;
-class XdgAutostartDomainStore;
+class XdgAutostartStore;
 
 // The user's real desktop: accessibility over AT-SPI2, the pointer and
 // screens of the X server, the GLib main loop, the session bus, XDG
@@ -93,7 +93,7 @@ public:
     // no session bus or no accessibility bus (for Role::Pane: no session
     // bus; the pane never uses the accessibility bus). `preferences` stores
     // every domain but "loginwindow".
-    static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<PersistentDomainStore> preferences, Options options,
+    static std::unique_ptr<LinuxDesktop> create(std::unique_ptr<SettingsStore> preferences, Options options,
         Missing* missing = nullptr);
     ~LinuxDesktop() override;
     LinuxDesktop(const LinuxDesktop&) = delete;
@@ -106,9 +106,9 @@ public:
     Workspace& workspace() override;
     RunLoop& runLoop() override;
     NotificationCenter& localNotificationCenter() override;
-    DistributedNotificationCenter& distributedNotificationCenter() override;
+    SessionBroadcast& distributedNotificationCenter() override;
     AgentChannel& agentChannel() override;
-    UserDefaults& standardUserDefaults() override;
+    ProgramSettings& standardUserDefaults() override;
     SoundService& sounds() override;
     ProcessManager& processManager() override;
     Application& application() override;
@@ -144,12 +144,12 @@ private:
     std::unique_ptr<X11DisplayPower> m_power;
     std::unique_ptr<LinuxProcessManager> m_processes;
     std::unique_ptr<LinuxWorkspace> m_workspace;
-    std::unique_ptr<DBusDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<DBusSessionBroadcast> m_distributed;
     std::unique_ptr<DBusAgentChannel> m_agentChannel;
-    std::unique_ptr<PersistentDomainStore> m_preferences;
-    std::unique_ptr<XdgAutostartDomainStore> m_loginItems;
-    std::unique_ptr<RoutingDomainStore> m_store;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsStore> m_preferences;
+    std::unique_ptr<XdgAutostartStore> m_loginItems;
+    std::unique_ptr<RoutingSettingsStore> m_store;
+    std::unique_ptr<ProgramSettings> m_defaults;
     std::unique_ptr<CanberraSoundService> m_sounds;
     std::unique_ptr<LinuxApplication> m_application;
     std::unique_ptr<NotificationOrDialogAlertService> m_alerts;

@@ -109,7 +109,7 @@ void LinuxWorkspace::onApplication(pid_t pid, bool launched)
         if (!info)
             return;
         m_known[pid] = *info;
-        m_center.post(kNSWorkspaceDidLaunchApplicationNotification, this, info->record());
+        m_center.post(kApplicationLaunchedNotification, this, info->record());
         return;
     }
     auto it = m_known.find(pid);
@@ -120,7 +120,7 @@ void LinuxWorkspace::onApplication(pid_t pid, bool launched)
     } else {
         info.pid = pid;
     }
-    m_center.post(kNSWorkspaceDidTerminateApplicationNotification, this, info.record());
+    m_center.post(kApplicationTerminatedNotification, this, info.record());
 }
 
 void LinuxWorkspace::pollDisplayPower()
@@ -131,7 +131,7 @@ void LinuxWorkspace::pollDisplayPower()
     if (asleep == m_asleep)
         return;
     m_asleep = asleep;
-    m_center.post(asleep ? kNSWorkspaceScreensDidSleepNotification : kNSWorkspaceScreensDidWakeNotification, this);
+    m_center.post(asleep ? kScreensDidSleepNotification : kScreensDidWakeNotification, this);
 }
 
 uint32_t LinuxWorkspace::creatorCodeOfFileAtPath(const std::string&)

@@ -94,7 +94,7 @@ std::optional<size_t> ZenityAlertService::runModal(const Alert& alert)
     if (m_localCenter) {
         const pid_t pid = static_cast<pid_t>(std::atoi(g_subprocess_get_identifier(subprocess.get())));
         focusLoss = std::make_unique<AtspiFocusLossWatch>(
-            pid, [this] { m_localCenter->post(kNSApplicationWillResignActiveNotification, this); });
+            pid, [this] { m_localCenter->post(kWillResignActiveNotification, this); });
     }
     GMainLoop* loop = g_main_loop_new(g_main_context_get_thread_default(), FALSE);
     Wait wait{loop};

@@ -60,7 +60,7 @@ SimAccessibility::SimAccessibility(SimDesktop& desktop, SimRunLoop& runLoop)
 
 SimAccessibility::~SimAccessibility() = default;
 
-AXElement SimAccessibility::createApplication(pid_t pid)
+AccessibleElement SimAccessibility::createApplication(pid_t pid)
 {
     SimApp* app = m_desktop.app(pid);
     if (!app || !app->accessible || !app->root)
@@ -68,96 +68,96 @@ AXElement SimAccessibility::createApplication(pid_t pid)
     return app->root->element();
 }
 
-AXElement SimAccessibility::createSystemWide()
+AccessibleElement SimAccessibility::createSystemWide()
 {
     return SimElementRef::systemWide();
 }
 
-AXError SimAccessibility::beginRequest(SimApp& app)
+AccessibilityError SimAccessibility::beginRequest(SimApp& app)
 {
     if (!m_enabled)
-        return AXError::APIDisabled;
+        return AccessibilityError::APIDisabled;
     ++app.requestCount;
     ++m_requestCount;
-    return app.hung ? AXError::CannotComplete : AXError::Success;
+    return app.hung ? AccessibilityError::CannotComplete : AccessibilityError::Success;
 }
 
-SimNode* SimAccessibility::nodeOf(const AXElement& element, AXError& error)
+SimNode* SimAccessibility::nodeOf(const AccessibleElement& element, AccessibilityError& error)
 {
     auto ref = element.refAs<SimElementRef>();
     if (!ref || ref->isSystemWide()) {
-        error = AXError::IllegalArgument;
+        error = AccessibilityError::IllegalArgument;
         return nullptr;
     }
     SimNode* node = ref->node();
     error = beginRequest(node->app());
-    if (error == AXError::Success && !node->isAlive())
-        error = AXError::InvalidUIElement;
-    return error == AXError::Success ? node : nullptr;
+    if (error == AccessibilityError::Success && !node->isAlive())
+        error = AccessibilityError::InvalidUIElement;
+    return error == AccessibilityError::Success ? node : nullptr;
 }
 
-AXError SimAccessibility::copyAttributeNames(const AXElement& element, std::vector<std::string>& names)
+AccessibilityError SimAccessibility::copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names)
 {
     names.clear();
     if (!m_enabled)
-        return AXError::APIDisabled;
+        return AccessibilityError::APIDisabled;
     if (auto ref = element.refAs<SimElementRef>(); ref && ref->isSystemWide()) {
         names.assign(std::begin(kSystemWideAttributes), std::end(kSystemWideAttributes));
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
-    AXError error;
+    AccessibilityError error;
     SimNode* node = nodeOf(element, error);
     if (!node)
         return error;
     names = node->attributeNames();
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-AXError SimAccessibility::copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value)
+AccessibilityError SimAccessibility::copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value)
 {
     value = {};
     if (!m_enabled)
-        return AXError::APIDisabled;
+        return AccessibilityError::APIDisabled;
     if (auto ref = element.refAs<SimElementRef>(); ref && ref->isSystemWide()) {
         if (attribute == "AXRole") {
             value = "AXSystemWide";
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         if (attribute != "AXFocusedApplication" && attribute != "AXFocusedUIElement")
-            return AXError::AttributeUnsupported;
+            return AccessibilityError::AttributeUnsupported;
         SimApp* front = nullptr;
         for (SimApp* app : m_desktop.apps())
             if (app->frontmost && app->accessible && app->root)
                 front = app;
         if (!front)
-            return AXError::NoValue;
+            return AccessibilityError::NoValue;
         if (attribute == "AXFocusedApplication") {
             value = front->root->element();
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
         return copyAttributeValue(front->root->element(), "AXFocusedUIElement", value);
     }
-    AXError error;
+    AccessibilityError error;
     SimNode* node = nodeOf(element, error);
     if (!node)
         return error;
     if (auto stored = node->attribute(attribute)) {
         value = std::move(*stored);
-        return AXError::Success;
+        return AccessibilityError::Success;
     }
     auto names = node->attributeNames();
     bool advertised = std::find(names.begin(), names.end(), attribute) != names.end();
-    return advertised ? AXError::NoValue : AXError::AttributeUnsupported;
+    return advertised ? AccessibilityError::NoValue : AccessibilityError::AttributeUnsupported;
 }
 
-AXError SimAccessibility::copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result)
+AccessibilityError SimAccessibility::copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result)
 {
     result.reset();
     if (!m_enabled)
-        return AXError::APIDisabled;
+        return AccessibilityError::APIDisabled;
     auto ref = element.refAs<SimElementRef>();
     if (!ref)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
 
     std::vector<SimApp*> candidates;
     if (ref->isSystemWide()) {
@@ -168,11 +168,11 @@ AXError SimAccessibility::copyElementAtPosition(const AXElement& element, float 
     } else {
         SimNode* node = ref->node();
         if (node != node->app().root.get())
-            return AXError::IllegalArgument;
-        if (auto error = beginRequest(node->app()); error != AXError::Success)
+            return AccessibilityError::IllegalArgument;
+        if (auto error = beginRequest(node->app()); error != AccessibilityError::Success)
             return error;
         if (!node->isAlive())
-            return AXError::InvalidUIElement;
+            return AccessibilityError::InvalidUIElement;
         candidates.push_back(&node->app());
     }
 
@@ -185,43 +185,43 @@ AXError SimAccessibility::copyElementAtPosition(const AXElement& element, float 
                 continue;
             if (ref->isSystemWide()) {
                 // The window server found the window; its owner is asked for the element.
-                if (auto error = beginRequest(*app); error != AXError::Success)
+                if (auto error = beginRequest(*app); error != AccessibilityError::Success)
                     return error;
                 if (!app->accessible)
-                    return AXError::CannotComplete;
+                    return AccessibilityError::CannotComplete;
             }
             result = hit->element();
-            return AXError::Success;
+            return AccessibilityError::Success;
         }
     }
-    return AXError::NoValue;
+    return AccessibilityError::NoValue;
 }
 
-AXError SimAccessibility::getPid(const AXElement& element, pid_t& pid)
+AccessibilityError SimAccessibility::getPid(const AccessibleElement& element, pid_t& pid)
 {
     // Answered from the handle itself, like a real reference: no request.
     auto ref = element.refAs<SimElementRef>();
     if (!ref || ref->isSystemWide())
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     pid = ref->node()->pid();
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-AXError SimAccessibility::createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer)
+AccessibilityError SimAccessibility::createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer)
 {
     observer.reset();
     if (!m_enabled)
-        return AXError::APIDisabled;
+        return AccessibilityError::APIDisabled;
     SimApp* app = m_desktop.app(pid);
     if (!app)
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     if (!app->accessible)
-        return AXError::CannotComplete;
+        return AccessibilityError::CannotComplete;
     observer = std::make_unique<SimObserver>(*this, m_runLoop, m_registry, pid, std::move(callback));
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
-void SimAccessibility::post(SimApp& app, const std::string& notification, const AXElement& element)
+void SimAccessibility::post(SimApp& app, const std::string& notification, const AccessibleElement& element)
 {
     // A delivery only queues, so the list cannot change under this loop.
     for (SimObserver* observer : m_registry->observers)

@@ -28,24 +28,24 @@ public:
     // Accessibility overrides.
     bool isAPIEnabled() override { return m_enabled; }
     // Empty for an unknown process and for one that is not accessible.
-    AXElement createApplication(pid_t pid) override;
-    AXElement createSystemWide() override;
-    AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) override;
-    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) override;
+    AccessibleElement createApplication(pid_t pid) override;
+    AccessibleElement createSystemWide() override;
+    AccessibilityError copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names) override;
+    AccessibilityError copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value) override;
     // Asked of the system-wide element: the frontmost application's windows
     // are searched first (top window first), then the other visible
     // applications'. Within a window the deepest live element whose frame
     // holds the point wins; among overlapping siblings the later one (drawn
     // on top). Frameless elements are looked through. NoValue when nothing
     // is there.
-    AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) override;
-    AXError getPid(const AXElement& element, pid_t& pid) override;
-    AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override;
+    AccessibilityError copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result) override;
+    AccessibilityError getPid(const AccessibleElement& element, pid_t& pid) override;
+    AccessibilityError createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer) override;
 
     void setAPIEnabled(bool enabled) { m_enabled = enabled; }
     // Queues `notification` about `element` for every observer of the app
     // subscribed to it, on that element or on the application element.
-    void post(SimApp& app, const std::string& notification, const AXElement& element);
+    void post(SimApp& app, const std::string& notification, const AccessibleElement& element);
     // Requests that reached any application.
     int requestCount() const { return m_requestCount; }
 
@@ -55,11 +55,11 @@ public:
     };
 
     // For SimObserver: the checks and the count one request to `app` makes.
-    AXError beginRequest(SimApp& app);
+    AccessibilityError beginRequest(SimApp& app);
 
 private:
     // Resolves a node handle; on failure `error` says why.
-    SimNode* nodeOf(const AXElement& element, AXError& error);
+    SimNode* nodeOf(const AccessibleElement& element, AccessibilityError& error);
 
     SimDesktop& m_desktop;   // not owned; owns us
     SimRunLoop& m_runLoop;   // not owned; outlives us

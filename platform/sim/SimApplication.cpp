@@ -25,7 +25,7 @@ bool SimApplication::fileExists(const std::string& path)
 
 void SimApplication::terminate()
 {
-    m_localCenter.post(kNSApplicationWillTerminateNotification, this);
+    m_localCenter.post(kWillTerminateNotification, this);
     m_terminated = true;
     m_runLoop.stop();
 }

@@ -1,10 +1,10 @@
 #include "platform/sim/SimDesktop.h"
 
-#include "platform/sim/MemoryDomainStore.h"
+#include "platform/sim/MemorySettingsStore.h"
 #include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimAgentChannel.h"
 #include "platform/sim/SimApplication.h"
-#include "platform/sim/SimDistributedNotificationCenter.h"
+#include "platform/sim/SimSessionBroadcast.h"
 #include "platform/sim/SimNotificationBus.h"
 #include "platform/sim/SimPointer.h"
 #include "platform/sim/SimProcessManager.h"
@@ -33,9 +33,9 @@ constexpr CGPoint kPointerStart{720, 450}; // the middle of the default screen
 
 } // namespace
 
-SimDesktop::SimDesktop(PersistentDomainStore* store, std::string applicationDomain, std::shared_ptr<SimNotificationBus> bus)
+SimDesktop::SimDesktop(SettingsStore* store, std::string applicationDomain, std::shared_ptr<SimNotificationBus> bus)
     : m_applicationDomain(std::move(applicationDomain))
-    , m_ownStore(store ? nullptr : std::make_unique<MemoryDomainStore>())
+    , m_ownStore(store ? nullptr : std::make_unique<MemorySettingsStore>())
     , m_runLoop(std::make_unique<SimRunLoop>())
     , m_localCenter(std::make_unique<NotificationCenter>())
 {
@@ -45,9 +45,9 @@ SimDesktop::SimDesktop(PersistentDomainStore* store, std::string applicationDoma
     m_screens = std::make_unique<SimScreens>();
     m_application = std::make_unique<SimApplication>(*m_localCenter, *m_runLoop);
     m_workspace = std::make_unique<SimWorkspace>(*this, *m_application);
-    m_distributed = std::make_unique<SimDistributedNotificationCenter>(bus ? std::move(bus) : std::make_shared<SimNotificationBus>(), *m_runLoop);
+    m_distributed = std::make_unique<SimSessionBroadcast>(bus ? std::move(bus) : std::make_shared<SimNotificationBus>(), *m_runLoop);
     m_agentChannel = std::make_unique<SimAgentChannel>(m_distributed->bus(), *m_runLoop);
-    m_defaults = std::make_unique<UserDefaults>(*m_store, m_applicationDomain);
+    m_defaults = std::make_unique<ProgramSettings>(*m_store, m_applicationDomain);
     m_sounds = std::make_unique<SimSoundService>(*m_runLoop);
     m_processes = std::make_unique<SimProcessManager>(*this);
     m_log = std::make_unique<SimSystemLog>(*m_runLoop);
@@ -61,9 +61,9 @@ Screens& SimDesktop::screens() { return *m_screens; }
 Workspace& SimDesktop::workspace() { return *m_workspace; }
 RunLoop& SimDesktop::runLoop() { return *m_runLoop; }
 NotificationCenter& SimDesktop::localNotificationCenter() { return *m_localCenter; }
-DistributedNotificationCenter& SimDesktop::distributedNotificationCenter() { return *m_distributed; }
+SessionBroadcast& SimDesktop::distributedNotificationCenter() { return *m_distributed; }
 AgentChannel& SimDesktop::agentChannel() { return *m_agentChannel; }
-UserDefaults& SimDesktop::standardUserDefaults() { return *m_defaults; }
+ProgramSettings& SimDesktop::standardUserDefaults() { return *m_defaults; }
 SoundService& SimDesktop::sounds() { return *m_sounds; }
 ProcessManager& SimDesktop::processManager() { return *m_processes; }
 Application& SimDesktop::application() { return *m_application; }
@@ -128,7 +128,7 @@ SimApp& SimDesktop::launch(const std::string& name, std::optional<std::string> b
 
 void SimDesktop::announceLaunch(const SimApp& app)
 {
-    postOnWorkspace(kNSWorkspaceDidLaunchApplicationNotification, app.info.record());
+    postOnWorkspace(kApplicationLaunchedNotification, app.info.record());
 }
 
 SimApp& SimDesktop::addRunningApp(const std::string& name, std::optional<std::string> bundleIdentifier, std::string path, pid_t pid)
@@ -157,7 +157,7 @@ void SimDesktop::terminate(pid_t pid)
     bool listed = app->listedInWorkspace;
     m_terminated.push_back(std::move(app));
     if (listed)
-        postOnWorkspace(kNSWorkspaceDidTerminateApplicationNotification, std::move(record));
+        postOnWorkspace(kApplicationTerminatedNotification, std::move(record));
 }
 
 SimApp* SimDesktop::app(pid_t pid)
@@ -212,7 +212,7 @@ void SimDesktop::closeWindow(SimApp& app, const std::shared_ptr<SimNode>& window
         return;
     std::erase(app.windows, window);
     bool wasFocused = app.focusedWindow == window;
-    AXElement element = window->element();
+    AccessibleElement element = window->element();
     window->destroy();
     if (app.focusedElement && !app.focusedElement->isAlive())
         app.focusedElement = nullptr;
@@ -232,7 +232,7 @@ void SimDesktop::setHidden(SimApp& app, bool hidden)
     postAXNotification(app, hidden ? "AXApplicationHidden" : "AXApplicationShown", app.root->element());
 }
 
-void SimDesktop::postAXNotification(SimApp& app, const std::string& notification, const AXElement& element)
+void SimDesktop::postAXNotification(SimApp& app, const std::string& notification, const AccessibleElement& element)
 {
     m_accessibility->post(app, notification, element);
 }
@@ -256,14 +256,14 @@ void SimDesktop::sleepDisplays()
 {
     if (std::exchange(m_displaysAsleep, true))
         return;
-    postOnWorkspace(kNSWorkspaceScreensDidSleepNotification);
+    postOnWorkspace(kScreensDidSleepNotification);
 }
 
 void SimDesktop::wakeDisplays()
 {
     if (!std::exchange(m_displaysAsleep, false))
         return;
-    postOnWorkspace(kNSWorkspaceScreensDidWakeNotification);
+    postOnWorkspace(kScreensDidWakeNotification);
 }
 
 bool SimDesktop::displaysAsleep() const
@@ -368,7 +368,7 @@ const std::vector<std::string>& SimDesktop::agentOrdersSent() const
     return m_agentChannel->ordersSent();
 }
 
-PersistentDomainStore& SimDesktop::domainStore()
+SettingsStore& SimDesktop::domainStore()
 {
     return *m_store;
 }

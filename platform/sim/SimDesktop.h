@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/PersistentDomainStore.h"
+#include "platform/SettingsStore.h"
 #include "platform/sim/SimApplicationFinder.h"
 #include "platform/sim/SimPaneServices.h"
 #include "platform/sim/SimAlertService.h"
@@ -20,13 +20,13 @@ class SimAccessibility;
 class SimPointer;
 class SimScreens;
 class SimWorkspace;
-class SimDistributedNotificationCenter;
+class SimSessionBroadcast;
 class SimAgentChannel;
 class SimSoundService;
 class SimProcessManager;
 class SimApplication;
 class SimSystemLog;
-class MemoryDomainStore;
+class MemorySettingsStore;
 class SimNotificationBus;
 struct SimApp;
 
@@ -52,12 +52,12 @@ public:
     // Attributes the node advertises. setAttribute advertises it too;
     // setHiddenAttribute stores a value that is served on direct copy but not
     // listed among the attribute names.
-    SimNode& setAttribute(const std::string& name, AXValue value);
-    SimNode& setHiddenAttribute(const std::string& name, AXValue value);
+    SimNode& setAttribute(const std::string& name, AttributeValue value);
+    SimNode& setHiddenAttribute(const std::string& name, AttributeValue value);
     // Removes a stored value; for a computed attribute it also stops the
     // node from offering it (until it is set again).
     SimNode& removeAttribute(const std::string& name);
-    std::optional<AXValue> attribute(const std::string& name) const; // computed ones included
+    std::optional<AttributeValue> attribute(const std::string& name) const; // computed ones included
     std::vector<std::string> attributeNames() const;
 
     // Convenience for the common attributes.
@@ -78,7 +78,7 @@ public:
     void destroy();
 
     // A handle to this node, as the backend hands it out.
-    AXElement element();
+    AccessibleElement element();
 
     static size_t liveCount();
 
@@ -87,7 +87,7 @@ private:
     SimApp* m_app;                       // not owned; the app outlives its nodes' use
     SimNode* m_parent{nullptr};          // not owned; parent owns us
     std::vector<std::shared_ptr<SimNode>> m_children;
-    std::map<std::string, AXValue> m_attributes;
+    std::map<std::string, AttributeValue> m_attributes;
     std::set<std::string> m_unlisted;
     std::set<std::string> m_suppressed; // computed attributes switched off
     bool m_alive{true};
@@ -132,7 +132,7 @@ public:
     // is used when it is null. `bus` carries distributed notifications; give
     // two desktops (an agent's and a pane's) the same bus and the same store
     // to let them talk. A private bus is used when it is null.
-    explicit SimDesktop(PersistentDomainStore* store = nullptr, std::string applicationDomain = "com.brightfen.velmora",
+    explicit SimDesktop(SettingsStore* store = nullptr, std::string applicationDomain = "com.brightfen.velmora",
         std::shared_ptr<SimNotificationBus> bus = nullptr);
     ~SimDesktop() override;
 
@@ -145,9 +145,9 @@ public:
     // The same loop, with what only the simulation may do (post()).
     SimRunLoop& simRunLoop() { return *m_runLoop; }
     NotificationCenter& localNotificationCenter() override;
-    DistributedNotificationCenter& distributedNotificationCenter() override;
+    SessionBroadcast& distributedNotificationCenter() override;
     AgentChannel& agentChannel() override;
-    UserDefaults& standardUserDefaults() override;
+    ProgramSettings& standardUserDefaults() override;
     SoundService& sounds() override;
     ProcessManager& processManager() override;
     Application& application() override;
@@ -205,7 +205,7 @@ public:
     // Posts "AXApplicationHidden" or "AXApplicationShown" when it changes.
     void setHidden(SimApp& app, bool hidden);
     // Posts any accessibility notification about an element of `app`.
-    void postAXNotification(SimApp& app, const std::string& notification, const AXElement& element);
+    void postAXNotification(SimApp& app, const std::string& notification, const AccessibleElement& element);
 
     // --- Desktop state ----------------------------------------------------
     void setAPIEnabled(bool enabled);
@@ -226,7 +226,7 @@ public:
     // What the pointer lets the program do (default: everything on screen).
     void setPointerAbilities(PointerAbilities abilities);
     // `window`: set for a move made in a window's own coordinates.
-    struct PointerMove { double time; CGPoint from; CGPoint to; AXElement window; };
+    struct PointerMove { double time; CGPoint from; CGPoint to; AccessibleElement window; };
     // Warps made by the program, in order.
     const std::vector<PointerMove>& pointerMoves() const;
     // Button events the program produced; a pure move produces none.
@@ -251,7 +251,7 @@ public:
     // Distributed notifications this desktop posted, in order.
     const std::vector<std::string>& postedDistributedNotifications() const;
     // The store behind the user defaults, and their domain.
-    PersistentDomainStore& domainStore();
+    SettingsStore& domainStore();
     const std::string& applicationDomain() const;
     const std::vector<std::string>& logLines() const;
     void setEchoLog(bool echo);
@@ -269,18 +269,18 @@ private:
     pid_t allocatePid(pid_t wanted);
     void postOnWorkspace(const char* name, Value::Dictionary userInfo = {});
 
-    PersistentDomainStore* m_store{nullptr}; // not owned unless it is m_ownStore
+    SettingsStore* m_store{nullptr}; // not owned unless it is m_ownStore
     std::string m_applicationDomain;
-    std::unique_ptr<MemoryDomainStore> m_ownStore;
+    std::unique_ptr<MemorySettingsStore> m_ownStore;
     std::unique_ptr<SimRunLoop> m_runLoop;
     std::unique_ptr<NotificationCenter> m_localCenter;
     std::unique_ptr<SimAccessibility> m_accessibility;
     std::unique_ptr<SimPointer> m_pointer;
     std::unique_ptr<SimScreens> m_screens;
     std::unique_ptr<SimWorkspace> m_workspace;
-    std::unique_ptr<SimDistributedNotificationCenter> m_distributed;
+    std::unique_ptr<SimSessionBroadcast> m_distributed;
     std::unique_ptr<SimAgentChannel> m_agentChannel;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<ProgramSettings> m_defaults;
     std::unique_ptr<SimSoundService> m_sounds;
     std::unique_ptr<SimProcessManager> m_processes;
     std::unique_ptr<SimApplication> m_application;

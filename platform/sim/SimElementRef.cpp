@@ -5,12 +5,12 @@
 namespace velmora::sim {
 
 // static
-AXElement SimElementRef::systemWide()
+AccessibleElement SimElementRef::systemWide()
 {
-    return AXElement(std::make_shared<SimElementRef>(nullptr));
+    return AccessibleElement(std::make_shared<SimElementRef>(nullptr));
 }
 
-bool SimElementRef::isEqual(const AXElementRef& other) const
+bool SimElementRef::isEqual(const AccessibleElementRef& other) const
 {
     auto sim = dynamic_cast<const SimElementRef*>(&other);
     return sim && sim->m_node == m_node;

@@ -14,7 +14,7 @@ const char* const kComputedEverywhere[] = {"AXChildren", "AXParent"};
 const char* const kComputedOnApplication[] = {"AXWindows", "AXFocusedWindow", "AXFocusedUIElement", "AXFrontmost", "AXHidden"};
 const char* const kComputedBelowApplication[] = {"AXWindow", "AXTopLevelUIElement"};
 
-AXElement elementOf(const SimNode& node)
+AccessibleElement elementOf(const SimNode& node)
 {
     // Handles keep nodes as shared objects; the const view here is only ours.
     return const_cast<SimNode&>(node).element();
@@ -38,33 +38,33 @@ const SimNode* topLevelOf(const SimNode& node)
     return nullptr;
 }
 
-std::optional<AXValue> liveElement(const std::shared_ptr<SimNode>& node)
+std::optional<AttributeValue> liveElement(const std::shared_ptr<SimNode>& node)
 {
     if (!node || !node->isAlive())
         return std::nullopt;
-    return AXValue(node->element());
+    return AttributeValue(node->element());
 }
 
-std::optional<AXValue> computedAttribute(const SimNode& node, const std::string& name)
+std::optional<AttributeValue> computedAttribute(const SimNode& node, const std::string& name)
 {
     if (name == "AXChildren") {
-        AXValue::Array children;
+        AttributeValue::Array children;
         for (const auto& child : node.children())
             if (child->isAlive())
                 children.emplace_back(child->element());
-        return AXValue(std::move(children));
+        return AttributeValue(std::move(children));
     }
     if (name == "AXParent")
-        return node.parent() ? std::optional<AXValue>(elementOf(*node.parent())) : std::nullopt;
+        return node.parent() ? std::optional<AttributeValue>(elementOf(*node.parent())) : std::nullopt;
 
     const SimApp& app = node.app();
     if (isApplicationElement(node)) {
         if (name == "AXWindows") {
-            AXValue::Array windows;
+            AttributeValue::Array windows;
             for (const auto& window : app.windows)
                 if (window && window->isAlive())
                     windows.emplace_back(window->element());
-            return AXValue(std::move(windows));
+            return AttributeValue(std::move(windows));
         }
         if (name == "AXFocusedWindow")
             return liveElement(app.focusedWindow);
@@ -74,14 +74,14 @@ std::optional<AXValue> computedAttribute(const SimNode& node, const std::string&
             return liveElement(app.focusedWindow);
         }
         if (name == "AXFrontmost")
-            return AXValue(app.frontmost);
+            return AttributeValue(app.frontmost);
         if (name == "AXHidden")
-            return AXValue(app.hidden);
+            return AttributeValue(app.hidden);
         return std::nullopt;
     }
     if (name == "AXWindow" || name == "AXTopLevelUIElement") {
         if (auto top = topLevelOf(node))
-            return AXValue(elementOf(*top));
+            return AttributeValue(elementOf(*top));
     }
     return std::nullopt;
 }
@@ -120,7 +120,7 @@ pid_t SimNode::pid() const
     return m_app->info.pid;
 }
 
-SimNode& SimNode::setAttribute(const std::string& name, AXValue value)
+SimNode& SimNode::setAttribute(const std::string& name, AttributeValue value)
 {
     m_attributes[name] = std::move(value);
     m_unlisted.erase(name);
@@ -128,7 +128,7 @@ SimNode& SimNode::setAttribute(const std::string& name, AXValue value)
     return *this;
 }
 
-SimNode& SimNode::setHiddenAttribute(const std::string& name, AXValue value)
+SimNode& SimNode::setHiddenAttribute(const std::string& name, AttributeValue value)
 {
     m_attributes[name] = std::move(value);
     m_unlisted.insert(name);
@@ -143,7 +143,7 @@ SimNode& SimNode::removeAttribute(const std::string& name)
     return *this;
 }
 
-std::optional<AXValue> SimNode::attribute(const std::string& name) const
+std::optional<AttributeValue> SimNode::attribute(const std::string& name) const
 {
     if (auto it = m_attributes.find(name); it != m_attributes.end())
         return it->second;
@@ -222,9 +222,9 @@ void SimNode::destroy()
     }
 }
 
-AXElement SimNode::element()
+AccessibleElement SimNode::element()
 {
-    return AXElement(std::make_shared<SimElementRef>(shared_from_this()));
+    return AccessibleElement(std::make_shared<SimElementRef>(shared_from_this()));
 }
 
 // static

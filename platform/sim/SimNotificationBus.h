@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/AgentChannel.h"
-#include "platform/DistributedNotificationCenter.h"
+#include "platform/SessionBroadcast.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,7 +19,7 @@ class SimRunLoop;
 // from the receiver's own run loop, never inside the post.
 class SimNotificationBus {
 public:
-    using Handler = DistributedNotificationCenter::Handler;
+    using Handler = SessionBroadcast::Handler;
 
     SimNotificationBus() = default;
     SimNotificationBus(const SimNotificationBus&) = delete;

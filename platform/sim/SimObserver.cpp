@@ -29,25 +29,25 @@ SimObserver::~SimObserver()
     m_delivery->queue.clear();
 }
 
-AXError SimObserver::addNotification(const AXElement& element, const std::string& notification)
+AccessibilityError SimObserver::addNotification(const AccessibleElement& element, const std::string& notification)
 {
     auto ref = element.refAs<SimElementRef>();
     if (!ref || ref->isSystemWide())
-        return AXError::IllegalArgument;
+        return AccessibilityError::IllegalArgument;
     SimNode& node = *ref->node();
     if (node.pid() != m_pid)
-        return AXError::IllegalArgument;
-    if (auto error = m_accessibility.beginRequest(node.app()); error != AXError::Success)
+        return AccessibilityError::IllegalArgument;
+    if (auto error = m_accessibility.beginRequest(node.app()); error != AccessibilityError::Success)
         return error;
     if (!node.isAlive())
-        return AXError::InvalidUIElement;
+        return AccessibilityError::InvalidUIElement;
     if (node.app().refusedNotifications.contains(notification))
-        return AXError::NotificationUnsupported;
+        return AccessibilityError::NotificationUnsupported;
     for (const auto& [subscribed, name] : m_subscriptions)
         if (name == notification && subscribed == element)
-            return AXError::NotificationAlreadyRegistered;
+            return AccessibilityError::NotificationAlreadyRegistered;
     m_subscriptions.emplace_back(element, notification);
-    return AXError::Success;
+    return AccessibilityError::Success;
 }
 
 void SimObserver::addToRunLoop()
@@ -59,7 +59,7 @@ void SimObserver::addToRunLoop()
         scheduleOne();
 }
 
-bool SimObserver::isSubscribed(const SimApp& app, const AXElement& element, const std::string& notification) const
+bool SimObserver::isSubscribed(const SimApp& app, const AccessibleElement& element, const std::string& notification) const
 {
     // A subscription on the application element hears about all of its
     // elements, as on a real desktop.
@@ -73,7 +73,7 @@ bool SimObserver::isSubscribed(const SimApp& app, const AXElement& element, cons
     });
 }
 
-void SimObserver::enqueue(const AXElement& element, const std::string& notification)
+void SimObserver::enqueue(const AccessibleElement& element, const std::string& notification)
 {
     m_delivery->queue.emplace_back(element, notification);
     if (m_onRunLoop)

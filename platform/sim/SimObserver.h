@@ -17,7 +17,7 @@ namespace velmora::sim {
 // process posts are queued here and handed to the callback one per run-loop
 // pass, and only once the observer is on the run loop. Destroying it drops
 // whatever is still queued.
-class SimObserver final : public AXObserver {
+class SimObserver final : public AccessibilityObserver {
 public:
     SimObserver(SimAccessibility& accessibility, SimRunLoop& runLoop,
         const std::shared_ptr<SimAccessibility::Registry>& registry, pid_t pid, Callback callback);
@@ -25,18 +25,18 @@ public:
     SimObserver(const SimObserver&) = delete;
     SimObserver& operator=(const SimObserver&) = delete;
 
-    // AXObserver overrides.
+    // AccessibilityObserver overrides.
     // Fails with IllegalArgument for an empty element or one of another
     // process, InvalidUIElement for a dead one, CannotComplete while the app
     // hangs, NotificationUnsupported for a name the app refuses.
-    AXError addNotification(const AXElement& element, const std::string& notification) override;
+    AccessibilityError addNotification(const AccessibleElement& element, const std::string& notification) override;
     void addToRunLoop() override;
 
     pid_t pid() const { return m_pid; }
     // Whether a notification about `element` reaches this observer.
-    bool isSubscribed(const SimApp& app, const AXElement& element, const std::string& notification) const;
+    bool isSubscribed(const SimApp& app, const AccessibleElement& element, const std::string& notification) const;
     // Queues one delivery.
-    void enqueue(const AXElement& element, const std::string& notification);
+    void enqueue(const AccessibleElement& element, const std::string& notification);
     size_t queuedCount() const { return m_delivery->queue.size(); }
 
 private:
@@ -44,7 +44,7 @@ private:
     // destroyed from inside its own callback.
     struct Delivery {
         Callback callback;
-        std::deque<std::pair<AXElement, std::string>> queue;
+        std::deque<std::pair<AccessibleElement, std::string>> queue;
     };
 
     void scheduleOne();
@@ -54,7 +54,7 @@ private:
     std::weak_ptr<SimAccessibility::Registry> m_registry;  // where we are listed
     pid_t m_pid;
     std::shared_ptr<Delivery> m_delivery;
-    std::vector<std::pair<AXElement, std::string>> m_subscriptions;
+    std::vector<std::pair<AccessibleElement, std::string>> m_subscriptions;
     bool m_onRunLoop{false};
     DelayedCallGroup m_deliveries{m_runLoop}; // nothing runs once the observer is gone
 };

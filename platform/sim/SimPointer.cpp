@@ -14,7 +14,7 @@ void SimPointer::moveTo(CGPoint point)
     m_location = point;
 }
 
-bool SimPointer::moveToInWindow(const AXElement& window, CGPoint point)
+bool SimPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
 {
     if (!m_abilities.movesInWindow || !window)
         return false;

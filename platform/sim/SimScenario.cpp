@@ -104,7 +104,7 @@ bool pidInUse(SimDesktop& desktop, pid_t pid)
     return std::any_of(processes.begin(), processes.end(), [pid](const ProcessRecord& p) { return p.pid == pid; });
 }
 
-std::shared_ptr<SimNode> nodeOf(const std::optional<AXValue>& value)
+std::shared_ptr<SimNode> nodeOf(const std::optional<AttributeValue>& value)
 {
     auto element = value ? value->element() : nullptr;
     auto ref = element ? element->refAs<SimElementRef>() : nullptr;

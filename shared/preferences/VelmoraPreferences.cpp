@@ -2,7 +2,7 @@
 
 #include "platform/Gettext.h"
 
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -179,7 +179,7 @@ bool VelmoraPreferences::accepts(const PreferenceKey& key, const Value& value)
 // static
 bool VelmoraPreferences::isStorableText(std::string_view text)
 {
-    return PlistFileDomainStore::isStorableText(text);
+    return PlistSettingsFile::isStorableText(text);
 }
 
 // static

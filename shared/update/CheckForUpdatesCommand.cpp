@@ -46,7 +46,7 @@ constexpr double kReaperMargin = 5.0;
 } // namespace
 
 // static
-CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& paneInfo, double timeoutInterval)
+CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const ProgramInfo& paneInfo, double timeoutInterval)
 {
     RunLoop& runLoop = Platform::current().runLoop();
     TranscriptAlerts alerts;
@@ -54,8 +54,8 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const BundleInfo& pan
 
     UpdateChecker checker(paneInfo);
     checker.setAppcastURL(paneInfo.appcastURL());
-    checker.setVersionString(paneInfo.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
-    checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+    checker.setVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
+    checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
     checker.setShouldShowFailureAlert(true);
     checker.setShouldShowUpToDateAlert(true);
     checker.setAlertService(&alerts);

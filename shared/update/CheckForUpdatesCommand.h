@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shared/update/BundleInfo.h"
-#include "shared/update/SUAppcast.h"
+#include "shared/update/ProgramInfo.h"
+#include "shared/update/UpdateFeed.h"
 
 #include <string>
 
@@ -24,7 +24,7 @@ public:
     // `paneInfo`), running the installed platform's run loop until the check
     // ends: up to date (0), a newer version with its release-notes address
     // (10), or the failure (1). Never waits much longer than `timeoutInterval`.
-    static Result run(const BundleInfo& paneInfo = BundleInfo::pane(), double timeoutInterval = SUAppcast::kTimeoutInterval);
+    static Result run(const ProgramInfo& paneInfo = ProgramInfo::pane(), double timeoutInterval = UpdateFeed::kTimeoutInterval);
 };
 
 } // namespace velmora

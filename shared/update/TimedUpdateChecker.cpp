@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-TimedUpdateChecker::TimedUpdateChecker(BundleInfo agentInfo)
+TimedUpdateChecker::TimedUpdateChecker(ProgramInfo agentInfo)
     : m_bundle(std::move(agentInfo))
 {
     setupUpdater();
@@ -18,8 +18,8 @@ void TimedUpdateChecker::setupUpdater()
         return;
     m_checker = std::make_unique<UpdateChecker>(m_bundle);
     m_checker->setAppcastURL(m_bundle.appcastURL());
-    m_checker->setVersionString(m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion));
-    m_checker->setDisplayVersionString(m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString));
+    m_checker->setVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
+    m_checker->setDisplayVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
     m_checker->setAppName(kAppName);
     m_checker->setDelegate(this);
     m_updateTimer = Platform::current().runLoop().scheduleTimer(kUpdateInterval, TimerRepeats::Yes, [this] { updateTimer(); });
@@ -27,7 +27,7 @@ void TimedUpdateChecker::setupUpdater()
 
 void TimedUpdateChecker::updateTimer()
 {
-    UserDefaults& defaults = Platform::current().standardUserDefaults();
+    ProgramSettings& defaults = Platform::current().standardUserDefaults();
     // The pane may have changed the setting since the agent last read it.
     defaults.synchronize();
     if (!defaults.boolForKey(kShouldCheckForUpdatesDaily))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 #include "shared/update/UpdateChecker.h"
 #include "shared/update/UpdateCheckerDelegate.h"
 
@@ -23,7 +23,7 @@ public:
 
     // `agentInfo` gives the versions and the feed host (the agent's
     // information values by default). Sets up at once.
-    explicit TimedUpdateChecker(BundleInfo agentInfo = BundleInfo::agent());
+    explicit TimedUpdateChecker(ProgramInfo agentInfo = ProgramInfo::agent());
     ~TimedUpdateChecker() override;
     TimedUpdateChecker(const TimedUpdateChecker&) = delete;
     TimedUpdateChecker& operator=(const TimedUpdateChecker&) = delete;
@@ -43,7 +43,7 @@ private:
     std::optional<bool> shouldShowVerboseUI() override { return m_showVerboseUI; }
     void updateCheckFinished() override { m_showVerboseUI = false; }
 
-    BundleInfo m_bundle;
+    ProgramInfo m_bundle;
     std::unique_ptr<UpdateChecker> m_checker;
     bool m_showVerboseUI{false};
     std::unique_ptr<Timer> m_updateTimer;

@@ -1,7 +1,7 @@
 #include "shared/update/UpdateChecker.h"
 
 #include "platform/Platform.h"
-#include "shared/update/SUStandardVersionComparator.h"
+#include "shared/update/VersionComparator.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -28,11 +28,11 @@ std::string format(const std::string& text, std::initializer_list<std::string> a
 
 } // namespace
 
-UpdateChecker::UpdateChecker(BundleInfo bundle)
+UpdateChecker::UpdateChecker(ProgramInfo bundle)
     : m_bundle(std::move(bundle))
 {
     m_resignActiveObservation = Platform::current().localNotificationCenter().addObserver(
-        kNSApplicationWillResignActiveNotification, nullptr, [this](const Notification&) { appWillResignActive(); });
+        kWillResignActiveNotification, nullptr, [this](const Notification&) { appWillResignActive(); });
 }
 
 UpdateChecker::~UpdateChecker() = default;
@@ -53,7 +53,7 @@ std::string UpdateChecker::appName() const
 {
     if (!m_appName.empty())
         return m_appName;
-    return m_bundle.objectForInfoDictionaryKey(BundleInfo::kCFBundleName);
+    return m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName);
 }
 
 void UpdateChecker::setAppName(const std::string& name)
@@ -105,10 +105,10 @@ void UpdateChecker::setShouldShowFailureAlert(bool show)
         m_shouldShowFailureAlert = show;
 }
 
-SUAppcast& UpdateChecker::appcast()
+UpdateFeed& UpdateChecker::appcast()
 {
     if (!m_appcast) {
-        m_appcast = std::make_unique<SUAppcast>();
+        m_appcast = std::make_unique<UpdateFeed>();
         m_appcast->setDelegate(this);
         m_appcast->setUserAgentString(std::string(kUserAgent));
     }
@@ -122,13 +122,13 @@ void UpdateChecker::checkForUpdate()
     appcast().fetchAppcastFromURL(m_appcastURL);
 }
 
-void UpdateChecker::appcastDidFinishLoading(SUAppcast& reader)
+void UpdateChecker::appcastDidFinishLoading(UpdateFeed& reader)
 {
     const auto& items = reader.items();
     if (!items || items->empty()) {
         // TRANSLATORS: %@ is the program's name.
         std::string message = format(_("There was an error checking for a new version of %@.\n\nPlease try again later."), {appName()});
-        NSLog(message);
+        logMessage(message);
         m_outcome = Outcome::Failed;
         if (shouldShowFailureAlert())
             showAlertWithTitle(_(kFailureTitle), message, false, _("OK"));
@@ -136,11 +136,11 @@ void UpdateChecker::appcastDidFinishLoading(SUAppcast& reader)
         return;
     }
 
-    SUAppcast::Items sorted = *items;
+    UpdateFeed::Items sorted = *items;
     // A stable sort stays within the range even if the version order is not
     // a strict weak order for some odd texts.
     std::stable_sort(sorted.begin(), sorted.end(), &UpdateChecker::itemsSort);
-    const auto& comparator = SUStandardVersionComparator::defaultComparator();
+    const auto& comparator = VersionComparator::defaultComparator();
     for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
         const auto& item = *it;
         if (!item)
@@ -157,21 +157,21 @@ void UpdateChecker::appcastDidFinishLoading(SUAppcast& reader)
     finished();
 }
 
-void UpdateChecker::appcastFailedToLoadWithError(SUAppcast&, const NSError& error)
+void UpdateChecker::appcastFailedToLoadWithError(UpdateFeed&, const RequestError& error)
 {
-    NSLog(format("failed to load appcast for %@", {appcastURL()}));
-    NSLog(format("error:%@", {error.description()}));
+    logMessage(format("failed to load appcast for %@", {appcastURL()}));
+    logMessage(format("error:%@", {error.description()}));
     m_outcome = Outcome::Failed;
     if (shouldShowFailureAlert())
         showAlertWithTitle(_(kFailureTitle), error.localizedDescription(), false, _("OK"));
     finished();
 }
 
-bool UpdateChecker::hostSupportsItem(const SUAppcastItem& item) const
+bool UpdateChecker::hostSupportsItem(const UpdateFeedItem& item) const
 {
     if (item.minimumSystemVersion().empty())
         return true;
-    return SUStandardVersionComparator::defaultComparator().compareVersion(item.minimumSystemVersion(), systemVersionString()) != 1;
+    return VersionComparator::defaultComparator().compareVersion(item.minimumSystemVersion(), systemVersionString()) != 1;
 }
 
 std::string UpdateChecker::systemVersionString() const
@@ -180,26 +180,26 @@ std::string UpdateChecker::systemVersionString() const
 }
 
 // static
-bool UpdateChecker::itemsSort(const std::shared_ptr<const SUAppcastItem>& a, const std::shared_ptr<const SUAppcastItem>& b)
+bool UpdateChecker::itemsSort(const std::shared_ptr<const UpdateFeedItem>& a, const std::shared_ptr<const UpdateFeedItem>& b)
 {
-    return SUStandardVersionComparator::defaultComparator().compareVersion(a->versionString(), b->versionString()) < 0;
+    return VersionComparator::defaultComparator().compareVersion(a->versionString(), b->versionString()) < 0;
 }
 
 void UpdateChecker::noUpdateFound()
 {
     // TRANSLATORS: the first %@ is a version ("1.0.0"), the second the program's name.
     std::string message = format(_("%@ is the latest version of %@."), {displayVersionString(), appName()});
-    NSLog(message);
+    logMessage(message);
     m_outcome = Outcome::UpToDate;
     if (shouldShowUpToDateAlert())
         showAlertWithTitle(_(kUpToDateTitle), message, false, _("OK"));
 }
 
-void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item)
+void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const UpdateFeedItem>& item)
 {
     // Items may be made by hand as well as by the feed reader: only a web
     // page is ever offered to the browser.
-    if (SUAppcastItem::isWebURL(item->releaseNotesURL())) {
+    if (UpdateFeedItem::isWebURL(item->releaseNotesURL())) {
         m_offeredItem = item;
         m_outcome = Outcome::UpdateOffered;
         // TRANSLATORS: %@ is the program's name.
@@ -214,7 +214,7 @@ void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const SUAppca
             Platform::current().workspace().openURL(item->releaseNotesURL());
         return;
     }
-    NSLog("no valid release notes url");
+    logMessage("no valid release notes url");
     // TRANSLATORS: the first %@ is the program's name, the second the new version.
     std::string message = format(_("There is a new version of %@, but the update information for version %@ is incomplete.\n\nPlease try again later."),
         {appName(), item->displayVersionString()});

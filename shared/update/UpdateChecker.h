@@ -2,8 +2,8 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/Gettext.h"
-#include "shared/update/BundleInfo.h"
-#include "shared/update/SUAppcast.h"
+#include "shared/update/ProgramInfo.h"
+#include "shared/update/UpdateFeed.h"
 #include "shared/update/SystemVersion.h"
 #include "shared/update/UpdateCheckerDelegate.h"
 
@@ -19,7 +19,7 @@ class AlertService;
 // newest item newer than the running program that this system can run, and
 // tells the user in a modal alert; on consent, opens the item's release-notes
 // page in the browser. Installs nothing.
-class UpdateChecker final : private SUAppcastDelegate {
+class UpdateChecker final : private UpdateFeedDelegate {
 public:
     static constexpr const char* kUserAgent = "BrightfenSoftware_Updater";
     // Untranslated: the alerts show them through gettext.
@@ -33,7 +33,7 @@ public:
     // The checker of the program described by `bundle`, whose name the texts
     // use when no appName is set. Subscribes to the application's
     // resign-active notification for its lifetime.
-    explicit UpdateChecker(BundleInfo bundle = {});
+    explicit UpdateChecker(ProgramInfo bundle = {});
     ~UpdateChecker() override;
     UpdateChecker(const UpdateChecker&) = delete;
     UpdateChecker& operator=(const UpdateChecker&) = delete;
@@ -70,24 +70,24 @@ public:
     void checkForUpdate();
 
     // The feed reader, created on first use and kept for the checker's life.
-    SUAppcast& appcast();
+    UpdateFeed& appcast();
     // The item offered by the last check that offered one.
-    const std::shared_ptr<const SUAppcastItem>& offeredItem() const { return m_offeredItem; }
+    const std::shared_ptr<const UpdateFeedItem>& offeredItem() const { return m_offeredItem; }
     Outcome outcome() const { return m_outcome; }
 
-    bool hostSupportsItem(const SUAppcastItem& item) const;
+    bool hostSupportsItem(const UpdateFeedItem& item) const;
     // The host system's dotted version (SystemVersion::fromFacts), never "".
     std::string systemVersionString() const;
     // Ascending by version.
-    static bool itemsSort(const std::shared_ptr<const SUAppcastItem>& a, const std::shared_ptr<const SUAppcastItem>& b);
+    static bool itemsSort(const std::shared_ptr<const UpdateFeedItem>& a, const std::shared_ptr<const UpdateFeedItem>& b);
 
 private:
-    // SUAppcastDelegate
-    void appcastDidFinishLoading(SUAppcast& appcast) override;
-    void appcastFailedToLoadWithError(SUAppcast& appcast, const NSError& error) override;
+    // UpdateFeedDelegate
+    void appcastDidFinishLoading(UpdateFeed& appcast) override;
+    void appcastFailedToLoadWithError(UpdateFeed& appcast, const RequestError& error) override;
 
     void noUpdateFound();
-    void updateAppWithAppcastItem(const std::shared_ptr<const SUAppcastItem>& item);
+    void updateAppWithAppcastItem(const std::shared_ptr<const UpdateFeedItem>& item);
     bool showAlertWithTitle(const std::string& title, const std::string& message, bool askForResponse, const std::string& okButtonTitle);
     void appWillResignActive();
     void finished();
@@ -99,13 +99,13 @@ private:
     bool m_shouldShowUpToDateAlert{false};
     bool m_shouldShowFailureAlert{false};
     UpdateCheckerDelegate* m_delegate{nullptr}; // not owned
-    std::unique_ptr<SUAppcast> m_appcast;
+    std::unique_ptr<UpdateFeed> m_appcast;
     bool m_showingUpdateAlert{false};
 
-    BundleInfo m_bundle;
+    ProgramInfo m_bundle;
     AlertService* m_alerts{nullptr}; // not owned
     std::optional<SystemVersion::Facts> m_systemFacts;
-    std::shared_ptr<const SUAppcastItem> m_offeredItem;
+    std::shared_ptr<const UpdateFeedItem> m_offeredItem;
     Outcome m_outcome{Outcome::NotChecked};
     NotificationObservation m_resignActiveObservation;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/process/PreffPaneCommunicator.h"
+#include "agent/process/VelmoraControlEndpoint.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimRunLoop.h"
 
@@ -15,7 +15,7 @@
 namespace velmora::scenes {
 
 // An agent that says it is another version than the pane.
-class OtherVersionAgent final : public PreffPaneCommunicator {
+class OtherVersionAgent final : public VelmoraControlEndpoint {
 public:
     explicit OtherVersionAgent(std::string version) : m_version(std::move(version)) { }
     std::string versionString() const override { return m_version; }
@@ -41,7 +41,7 @@ protected:
         }
         // The agents share this desktop's process; one that terminates must
         // still go away as its own process would, answering nothing more.
-        m_termination = desktop.localNotificationCenter().addObserver(kNSApplicationWillTerminateNotification, nullptr,
+        m_termination = desktop.localNotificationCenter().addObserver(kWillTerminateNotification, nullptr,
             [this](const Notification&) { desktop.runLoop().performAtEndOfPass([this] { agents.clear(); }); });
     }
 
@@ -61,9 +61,9 @@ protected:
 
     // An agent that has finished starting: its name held, subscribed, and its
     // announcement posted. `version` empty: the pane's own.
-    PreffPaneCommunicator& startAgent(const std::string& version = {})
+    VelmoraControlEndpoint& startAgent(const std::string& version = {})
     {
-        agents.push_back(version.empty() ? std::make_unique<PreffPaneCommunicator>() : std::make_unique<OtherVersionAgent>(version));
+        agents.push_back(version.empty() ? std::make_unique<VelmoraControlEndpoint>() : std::make_unique<OtherVersionAgent>(version));
         EXPECT_EQ(agents.back()->claimName(), AgentChannel::ClaimResult::Owned) << "another agent holds the name";
         agents.back()->setup();
         return *agents.back();
@@ -87,7 +87,7 @@ protected:
 
     sim::SimDesktop desktop;
     ScopedPlatform scoped{desktop};
-    std::vector<std::unique_ptr<PreffPaneCommunicator>> agents;
+    std::vector<std::unique_ptr<VelmoraControlEndpoint>> agents;
 
 private:
     std::vector<NotificationObservation> m_counters;

@@ -3,11 +3,11 @@
 // read-modify-write, in the pane and in the agent alike: what another
 // process changed between this process's last read and its write is kept.
 
-#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/AppTracker.h"
 #include "pane/CommandScene.h"
-#include "pane/VelmoraBGController.h"
+#include "pane/AgentController.h"
 #include "pane/VelmoraCommand.h"
-#include "platform/sim/MemoryDomainStore.h"
+#include "platform/sim/MemorySettingsStore.h"
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
@@ -26,7 +26,7 @@ constexpr const char* kDomain = VelmoraPreferences::kDomain;
 
 // A store over memory where another process's write lands just before each
 // of ours: it got the lock first. Reads see what is stored, like the files.
-class InterleavingStore final : public PersistentDomainStore {
+class InterleavingStore final : public SettingsStore {
 public:
     std::optional<Value::Dictionary> read(const std::string& domain) override { return m_inner.read(domain); }
     bool update(const std::string& domain, const Change& change) override
@@ -45,14 +45,14 @@ public:
 
     // Runs at the start of the next update, as another process's write.
     void beforeNextUpdate(std::function<void(Value::Dictionary&)> write) { m_before = std::move(write); }
-    sim::MemoryDomainStore& inner() { return m_inner; }
+    sim::MemorySettingsStore& inner() { return m_inner; }
 
 private:
-    sim::MemoryDomainStore m_inner;
+    sim::MemorySettingsStore m_inner;
     std::function<void(Value::Dictionary&)> m_before;
 };
 
-Value storedValue(PersistentDomainStore& store, const char* key)
+Value storedValue(SettingsStore& store, const char* key)
 {
     auto domain = store.read(kDomain);
     return domain ? valueForKey(*domain, key) : Value();
@@ -63,7 +63,7 @@ TEST(PreferenceTransactionsTest, AFirstReadStoresTheDefaultOnlyWhereNothingWasSt
     InterleavingStore store;
     sim::SimDesktop desktop(&store);
     ScopedPlatform scoped(desktop);
-    VelmoraBGController controller;
+    AgentController controller;
     desktop.standardUserDefaults().synchronize(); // the domain read, without the volume
 
     // Between that read and the default's write, `velmora set` stores 0.5.
@@ -80,11 +80,11 @@ TEST(PreferenceTransactionsTest, AnEditWritesOnlyWhatItChangedAndOrdersOneReload
 {
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    VelmoraBGController controller;
+    AgentController controller;
     const auto& sent = desktop.agentOrdersSent();
     auto reloads = [&] { return std::count(sent.begin(), sent.end(), std::string("reload")); };
 
-    auto& memory = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
+    auto& memory = dynamic_cast<sim::MemorySettingsStore&>(desktop.domainStore());
     const int writes = memory.writeCount();
     EXPECT_TRUE(controller.updatePrefs([](Value::Dictionary&) { return false; }));
     desktop.runPending();
@@ -126,13 +126,13 @@ TEST(PreferenceTransactionsTest, TheAgentMergesTheBuiltInsIntoTheListAsStoredWhe
     store.beforeNextUpdate([](Value::Dictionary& domain) {
         domain[VelmoraPreferences::kIgnoredApps] = Value::Array{"org.gnome.Calculator"};
     });
-    AppsObservers tracker;
+    AppTracker tracker;
     EXPECT_EQ(storedValue(store, VelmoraPreferences::kIgnoredApps),
         Value(Value::Array{"Address Book", "Moneydance", "V2C", "org.gnome.Calculator"}));
 
     // Already merged: nothing is written again.
     const int writes = store.inner().writeCount();
-    AppsObservers again;
+    AppTracker again;
     EXPECT_EQ(store.inner().writeCount(), writes);
 }
 
@@ -167,7 +167,7 @@ TEST_F(CommandTransactionsTest, IgnoreAddReportsWhatTheStoredListHeldUnderTheLoc
     EXPECT_EQ(stored(VelmoraPreferences::kIgnoredApps), Value(Value::Array{"org.gnome.TextEditor"}));
 
     // A failed write is one whether or not the entry was new.
-    auto& memory = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
+    auto& memory = dynamic_cast<sim::MemorySettingsStore&>(desktop.domainStore());
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.Calculator.desktop", "Calculator", "org.gnome.Calculator");
     memory.setWritesFail(true);
     EXPECT_EQ(velmora({"ignore", "add", "Calculator"}), VelmoraCommand::kExitNotWritten);

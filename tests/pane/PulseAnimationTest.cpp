@@ -1,5 +1,5 @@
 #include "pane/PulseAnimation.h"
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -62,11 +62,11 @@ TEST_F(PulseAnimationTest, FollowsThePaneStartingAndStoppingAndRedrawsWhilePulsi
     PulseAnimation animation;
     int frames = 0;
     animation.onFrame = [&] { ++frames; };
-    VelmoraPref pane;
+    SettingsPane pane;
 
     pane.didSelect();
     EXPECT_FALSE(animation.pulsing());
-    desktop.advance(VelmoraPref::kPulsingButtonDelay + 0.01);
+    desktop.advance(SettingsPane::kPulsingButtonDelay + 0.01);
     ASSERT_TRUE(animation.pulsing());
     desktop.advance(1.0);
     EXPECT_GE(frames, 25);

@@ -1,6 +1,6 @@
 #include "pane/ControlProtocolScene.h"
 #include "pane/PaneWindow.h"
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,10 @@ protected:
     // What a person sees once the current step is over.
     void look() { shown.push_back(controller().runStateDescription()); }
 
-    VelmoraBGController& controller() { return pane.prefsController(); }
+    AgentController& controller() { return pane.prefsController(); }
 
     RaisedWindow window;
-    VelmoraPref pane;
+    SettingsPane pane;
     std::vector<std::string> shown;
     int announcements{0};
 
@@ -42,7 +42,7 @@ TEST_F(VelmoraBGControllerRunStateTest, TheDescriptionFollowsAFullStartAndStop)
     agentStartsWhenLaunched(0.3);
     controller().setupUI();
     look();
-    desktop.advance(BGAppController::kStatusTimeout + 0.1);
+    desktop.advance(AgentClient::kStatusTimeout + 0.1);
     look();
     controller().setShouldRun(true);
     look();
@@ -65,7 +65,7 @@ TEST_F(VelmoraBGControllerRunStateTest, AnAgentAlreadyRunningIsReportedWithoutTh
     look();
     desktop.advance(0.1);
     look();
-    desktop.advance(BGAppController::kStatusTimeout);
+    desktop.advance(AgentClient::kStatusTimeout);
     look();
     EXPECT_EQ(shown, (std::vector<std::string>{"Asking whether Velmora is running…", "Velmora is running", "Velmora is running"}));
 }

@@ -1,9 +1,9 @@
 #include "pane/CommandScene.h"
-#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/AppTracker.h"
 #include "pane/VelmoraCommand.h"
-#include "platform/sim/MemoryDomainStore.h"
+#include "platform/sim/MemorySettingsStore.h"
 #include "platform/sim/SimRunLoop.h"
-#include "shared/loginitems/LoginItemsSynchronizer.h"
+#include "shared/loginitems/AutostartSynchronizer.h"
 #include "shared/process/AgentExitStatus.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ protected:
     {
         desktop.setBundlePath("/opt/velmora/bin/velmora");
         desktop.addFile(kAgentPath);
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", VelmoraBGController().currentVersionString()}}, kDomain);
+        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController().currentVersionString()}}, kDomain);
     }
 };
 
@@ -104,7 +104,7 @@ TEST_F(VelmoraCommandTest, BooleansTakeTheUsualWordsAndTheVersionIsVelmorasOwn)
     EXPECT_EQ(storedDomain(), before);
     EXPECT_EQ(reloadOrders(), reloads);
     EXPECT_EQ(velmora({"get", "currentVersion"}), 0);
-    EXPECT_EQ(output, VelmoraBGController().currentVersionString() + "\n");
+    EXPECT_EQ(output, AgentController().currentVersionString() + "\n");
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
@@ -156,7 +156,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"start"}), 0) << errors;
     EXPECT_EQ(output, "running\n");
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{kAgentPath}));
-    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
     EXPECT_EQ(velmora({"status"}), 0);
 
     EXPECT_EQ(velmora({"start"}), 0);
@@ -165,7 +165,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"stop"}), 0) << errors;
     EXPECT_EQ(output, "not running\n");
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
@@ -182,7 +182,7 @@ TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
     EXPECT_NE(errors.find("build folder /opt/velmora/bin, which stops working once that folder is moved or deleted"),
         std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 
     // A start on the running agent adds a missing login item: the same word.
     EXPECT_EQ(velmora({"start"}), 0);
@@ -196,7 +196,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("accessibility is switched off"), std::string::npos) << errors;
     EXPECT_TRUE(desktop.paneServices().launches().empty());
-    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 
     // There, but it does not run.
     desktop.setAPIEnabled(true);
@@ -204,7 +204,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("could not start the agent"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
-    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 
     desktop.removeFile(kAgentPath);
     const size_t launches = desktop.paneServices().launches().size();
@@ -219,13 +219,13 @@ TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLog
     const double started = desktop.now();
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
     EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
-    EXPECT_LT(desktop.now() - started, BGAppController::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
-    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
+    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 
     // It comes up after all: the next start finds it running and adds its login item.
     startAgent();
     EXPECT_EQ(velmora({"start"}), 0) << errors;
-    EXPECT_TRUE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
@@ -238,8 +238,8 @@ TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithIt
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitAgentEnded);
     EXPECT_NE(errors.find("could not start watching: it found no X display"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
-    EXPECT_LT(desktop.now() - started, BGAppController::kStatusTimeout + 0.5) << "no waiting out the time-out";
-    EXPECT_FALSE(LoginItemsSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + 0.5) << "no waiting out the time-out";
+    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
@@ -283,7 +283,7 @@ TEST_F(VelmoraCommandTest, IgnoreListShowsEveryEntryGetShows)
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0) << errors;
     EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
-    AppsObservers tracker;
+    AppTracker tracker;
     desktop.runPending();
 
     std::set<std::string> stored;
@@ -315,7 +315,7 @@ TEST_F(VelmoraCommandTest, AFailedWriteIsAnErrorAndOrdersNoReload)
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
     const int reloads = reloadOrders();
-    auto& store = dynamic_cast<sim::MemoryDomainStore&>(desktop.domainStore());
+    auto& store = dynamic_cast<sim::MemorySettingsStore&>(desktop.domainStore());
     store.setWritesFail(true);
     const std::vector<std::vector<std::string>> writes{
         {"set", "playsSoundOnMove", "true"},
@@ -344,7 +344,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     auto& editor = desktop.addRunningApp("Text Editor", "org.gnome.TextEditor", editorPath);
     auto& files = desktop.addRunningApp("Files", "org.gnome.Files", "/usr/share/applications/org.gnome.Files.desktop");
     desktop.applicationFinder().install(editorPath, "Text Editor", "org.gnome.TextEditor");
-    AppsObservers tracker;
+    AppTracker tracker;
     startAgent();
     desktop.runPending();
     ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));
@@ -357,7 +357,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     ASSERT_EQ(desktop.pointerMoves().size(), 1u);
     const CGPoint at = desktop.pointer().location();
     auto cancel = dialog->children().front();
-    ASSERT_EQ(cancel->attribute("AXTitle"), AXValue("Cancel"));
+    ASSERT_EQ(cancel->attribute("AXTitle"), AttributeValue("Cancel"));
     EXPECT_GE(at.x, cancel->position().x);
     EXPECT_LE(at.x, cancel->position().x + cancel->size().width);
     EXPECT_NEAR(at.y, cancel->position().y + cancel->size().height / 2, 1);

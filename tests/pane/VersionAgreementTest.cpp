@@ -1,8 +1,8 @@
-#include "agent/process/PreffPaneCommunicator.h"
-#include "pane/VelmoraBGController.h"
+#include "agent/process/VelmoraControlEndpoint.h"
+#include "pane/AgentController.h"
 #include "pane/feedback/SystemProfile.h"
 #include "platform/sim/SimDesktop.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/update/ProgramInfo.h"
 #include "shared/update/ScopedEnvironment.h"
 #include "shared/update/TimedUpdateChecker.h"
 #include "support/TemporaryDirectory.h"
@@ -19,7 +19,7 @@ namespace {
 // its own.
 void writeStaleInformationFiles(const test::TemporaryDirectory& directory)
 {
-    for (const std::string bundle : {BundleInfo::kPaneBundle, BundleInfo::kAgentBundle}) {
+    for (const std::string bundle : {ProgramInfo::kPaneBundle, ProgramInfo::kAgentBundle}) {
         std::ofstream(directory.file(bundle + "-Info.plist"))
             << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                "<key>CFBundleName</key><string>" + bundle + "</string>"
@@ -40,15 +40,15 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
         SCOPED_TRACE(resources ? "stale information files" : "the shipped information files");
         test::ScopedEnvironment environment("VELMORA_RESOURCES", resources);
 
-        VelmoraBGController pane;
-        PreffPaneCommunicator agent;
+        AgentController pane;
+        VelmoraControlEndpoint agent;
         TimedUpdateChecker dailyCheck;
         const std::string version = pane.currentVersionString();
         const std::map<std::string, std::string> readers{
             {"the agent's answer to the pane", agent.versionString()},
-            {"the pane's information", BundleInfo::pane().objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion)},
-            {"the pane's shown version", BundleInfo::pane().objectForInfoDictionaryKey(BundleInfo::kCFBundleShortVersionString)},
-            {"the agent's information", BundleInfo::agent().objectForInfoDictionaryKey(BundleInfo::kCFBundleVersion)},
+            {"the pane's information", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
+            {"the pane's shown version", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString)},
+            {"the agent's information", ProgramInfo::agent().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
             {"the daily check's version", dailyCheck.checker().versionString()},
             {"the daily check's shown version", dailyCheck.checker().displayVersionString()},
             {"a feedback report's profile", SystemProfile::Snapshot::take().velmoraVersion},

@@ -26,19 +26,19 @@ TEST_F(ElementReaderTest, TypedReadsGiveTheValueInItsKind)
     EXPECT_EQ(reader.position(window->element()).value(), (CGPoint{100, 100}));
     EXPECT_EQ(reader.size(window->element()).value(), (CGSize{420, 150}));
 
-    ErrorOr<AXElement> ok = reader.defaultButton(window->element());
+    ErrorOr<AccessibleElement> ok = reader.defaultButton(window->element());
     ASSERT_TRUE(ok.hasValue());
     EXPECT_EQ(reader.title(ok.value()).value(), "OK");
     EXPECT_TRUE(reader.flag(ok.value(), "AXEnabled").value());
     EXPECT_EQ(reader.parent(ok.value()).value(), window->element());
     EXPECT_EQ(reader.pidOf(ok.value()).value(), app.info.pid);
 
-    ErrorOr<std::vector<AXElement>> children = reader.children(window->element());
+    ErrorOr<std::vector<AccessibleElement>> children = reader.children(window->element());
     ASSERT_TRUE(children.hasValue());
     EXPECT_EQ(children.value().size(), 2u);
-    ErrorOr<AXElement> application = reader.application(app.info.pid);
+    ErrorOr<AccessibleElement> application = reader.application(app.info.pid);
     ASSERT_TRUE(application.hasValue());
-    EXPECT_EQ(reader.windows(application.value()).value(), std::vector<AXElement>{window->element()});
+    EXPECT_EQ(reader.windows(application.value()).value(), std::vector<AccessibleElement>{window->element()});
 }
 
 TEST_F(ElementReaderTest, EachFailureSaysWhichKindItIs)
@@ -50,7 +50,7 @@ TEST_F(ElementReaderTest, EachFailureSaysWhichKindItIs)
     EXPECT_TRUE(reader.subrole(window->element()).isError(ReadError::Unsupported));
     window->setAttribute("AXPosition", "top left");
     EXPECT_TRUE(reader.position(window->element()).isError(ReadError::Unsupported));
-    window->setAttribute("AXChildren", AXValue("not a list"));
+    window->setAttribute("AXChildren", AttributeValue("not a list"));
     EXPECT_TRUE(reader.children(window->element()).isError(ReadError::Unsupported));
     EXPECT_TRUE(reader.parent(app.root->element()).isError(ReadError::Unsupported)) << "nothing above the application";
 
@@ -70,13 +70,13 @@ TEST_F(ElementReaderTest, EachFailureSaysWhichKindItIs)
     desktop.setAPIEnabled(true);
 
     // Gone: a closed window, and an empty handle (which costs no request).
-    AXElement closed = window->element();
+    AccessibleElement closed = window->element();
     window->destroy();
     EXPECT_TRUE(reader.title(closed).isError(ReadError::Gone));
     EXPECT_TRUE(reader.size(closed).isError(ReadError::Gone));
     const int beforeEmpty = desktop.requestCount();
-    EXPECT_TRUE(reader.title(AXElement{}).isError(ReadError::Gone));
-    EXPECT_TRUE(reader.flag(AXElement{}, "AXHidden").isError(ReadError::Gone));
+    EXPECT_TRUE(reader.title(AccessibleElement{}).isError(ReadError::Gone));
+    EXPECT_TRUE(reader.flag(AccessibleElement{}, "AXHidden").isError(ReadError::Gone));
     EXPECT_EQ(desktop.requestCount(), beforeEmpty);
     EXPECT_TRUE(reader.application(424242).isError(ReadError::Gone));
 }
@@ -86,7 +86,7 @@ TEST_F(ElementReaderTest, AdvertisedReadsIgnoreUnlistedAttributesCopiedOnesDoNot
     window->setHiddenAttribute("AXDescription", "served but not listed");
     EXPECT_EQ(reader.description(window->element()).value(), "served but not listed");
     EXPECT_TRUE(reader.advertisedValue(window->element(), "AXDescription").isError(ReadError::Unsupported));
-    EXPECT_EQ(reader.copiedValue(window->element(), "AXDescription").value(), AXValue("served but not listed"));
+    EXPECT_EQ(reader.copiedValue(window->element(), "AXDescription").value(), AttributeValue("served but not listed"));
 
     // An advertised read costs the name list and the value; a copied one the value.
     int before = app.requestCount;
@@ -104,11 +104,11 @@ TEST_F(ElementReaderTest, AdvertisedReadsIgnoreUnlistedAttributesCopiedOnesDoNot
 
 TEST(ReadErrorTest, BackendErrorsMapToTheDecisionsTheyCallFor)
 {
-    EXPECT_EQ(readErrorFrom(AXError::InvalidUIElement), ReadError::Gone);
-    EXPECT_EQ(readErrorFrom(AXError::IllegalArgument), ReadError::Gone);
-    EXPECT_EQ(readErrorFrom(AXError::CannotComplete), ReadError::Hung);
-    EXPECT_EQ(readErrorFrom(AXError::APIDisabled), ReadError::AccessOff);
-    for (AXError unsupported : {AXError::AttributeUnsupported, AXError::NoValue, AXError::Failure})
+    EXPECT_EQ(readErrorFrom(AccessibilityError::InvalidUIElement), ReadError::Gone);
+    EXPECT_EQ(readErrorFrom(AccessibilityError::IllegalArgument), ReadError::Gone);
+    EXPECT_EQ(readErrorFrom(AccessibilityError::CannotComplete), ReadError::Hung);
+    EXPECT_EQ(readErrorFrom(AccessibilityError::APIDisabled), ReadError::AccessOff);
+    for (AccessibilityError unsupported : {AccessibilityError::AttributeUnsupported, AccessibilityError::NoValue, AccessibilityError::Failure})
         EXPECT_EQ(readErrorFrom(unsupported), ReadError::Unsupported) << static_cast<int>(unsupported);
     EXPECT_STREQ(readErrorName(ReadError::Hung), "hung");
     EXPECT_STREQ(readErrorName(ReadError::AccessOff), "access off");

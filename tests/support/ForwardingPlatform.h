@@ -19,9 +19,9 @@ public:
     Workspace& workspace() override { return m_desktop.workspace(); }
     RunLoop& runLoop() override { return m_desktop.runLoop(); }
     NotificationCenter& localNotificationCenter() override { return m_desktop.localNotificationCenter(); }
-    DistributedNotificationCenter& distributedNotificationCenter() override { return m_desktop.distributedNotificationCenter(); }
+    SessionBroadcast& distributedNotificationCenter() override { return m_desktop.distributedNotificationCenter(); }
     AgentChannel& agentChannel() override { return m_desktop.agentChannel(); }
-    UserDefaults& standardUserDefaults() override { return m_desktop.standardUserDefaults(); }
+    ProgramSettings& standardUserDefaults() override { return m_desktop.standardUserDefaults(); }
     SoundService& sounds() override { return m_desktop.sounds(); }
     ProcessManager& processManager() override { return m_desktop.processManager(); }
     Application& application() override { return m_desktop.application(); }

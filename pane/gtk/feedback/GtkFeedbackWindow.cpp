@@ -2,7 +2,7 @@
 
 #include "platform/Gettext.h"
 
-#include "pane/feedback/VLHXFeedbackController.h"
+#include "pane/feedback/FeedbackController.h"
 
 namespace velmora {
 
@@ -20,13 +20,13 @@ void setAccessibleName(Gtk::Widget& widget, const char* name)
 
 void showFeedbackWindow(Gtk::Window* transientFor)
 {
-    VLHXFeedbackController::setWindowFactory([transientFor](VLHXFeedbackController& controller) {
+    FeedbackController::setWindowFactory([transientFor](FeedbackController& controller) {
         return std::make_unique<GtkFeedbackWindow>(controller, transientFor);
     });
-    VLHXFeedbackController::showFeedback();
+    FeedbackController::showFeedback();
 }
 
-GtkFeedbackWindow::GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Window* transientFor) : m_controller(controller)
+GtkFeedbackWindow::GtkFeedbackWindow(FeedbackController& controller, Gtk::Window* transientFor) : m_controller(controller)
 {
     if (transientFor)
         set_transient_for(*transientFor);

@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-class VLHXFeedbackController;
+class FeedbackController;
 
 // Opens the feedback window (one per process; an open one comes forward),
 // after the reachability question when the server cannot be reached.
@@ -23,7 +23,7 @@ void showFeedbackWindow(Gtk::Window* transientFor = nullptr);
 // controller owns the window.
 class GtkFeedbackWindow final : public Gtk::Window, public FeedbackWindow {
 public:
-    GtkFeedbackWindow(VLHXFeedbackController& controller, Gtk::Window* transientFor);
+    GtkFeedbackWindow(FeedbackController& controller, Gtk::Window* transientFor);
     ~GtkFeedbackWindow() override;
 
     // FeedbackWindow
@@ -54,7 +54,7 @@ private:
     void on_cancel_clicked();
     bool on_delete_event(GdkEventAny* event) override;
 
-    VLHXFeedbackController& m_controller; // not owned; it owns this window
+    FeedbackController& m_controller; // not owned; it owns this window
     // Set while the window shows a change of the controller's, so that the
     // widgets' own signals do not hand it back as the user's.
     bool m_updating{false};

@@ -354,7 +354,7 @@ TEST_F(ButtonChoiceTest, AnUnansweredReadEndsTheChoiceAsHung)
     EXPECT_FALSE(choice.value()->inWindow);
 
     // A window that closed meanwhile is no hang: simply no answer.
-    AXElement closed = d.window->element();
+    AccessibleElement closed = d.window->element();
     d.window->destroy();
     choice = chooser->choose(closed);
     ASSERT_TRUE(choice.hasValue());

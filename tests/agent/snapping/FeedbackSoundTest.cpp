@@ -19,7 +19,7 @@ protected:
         m_desktop.addSound("Pop", 0.1);
     }
 
-    UserDefaults& defaults() { return m_desktop.standardUserDefaults(); }
+    ProgramSettings& defaults() { return m_desktop.standardUserDefaults(); }
     void enable(const char* name = "Bottle", double volume = 0.5)
     {
         defaults().setObject(VelmoraPreferences::kPlaysSoundOnMove, true);

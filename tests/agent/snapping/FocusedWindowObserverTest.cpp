@@ -51,14 +51,14 @@ private:
 // unanswered, as when an application hangs in the middle of a snap.
 class WindowHangs final : public ForwardingPlatform, private Accessibility {
 public:
-    WindowHangs(SimDesktop& desktop, AXElement window) : ForwardingPlatform(desktop), m_window(std::move(window)) { }
+    WindowHangs(SimDesktop& desktop, AccessibleElement window) : ForwardingPlatform(desktop), m_window(std::move(window)) { }
     int windowRequests() const { return m_windowRequests; }
 
     Accessibility& accessibility() override { return *this; }
 
 private:
     Accessibility& real() { return m_desktop.accessibility(); }
-    bool isTheWindow(const AXElement& element)
+    bool isTheWindow(const AccessibleElement& element)
     {
         if (!(element == m_window))
             return false;
@@ -66,27 +66,27 @@ private:
         return true;
     }
     bool isAPIEnabled() override { return real().isAPIEnabled(); }
-    AXElement createApplication(pid_t pid) override { return real().createApplication(pid); }
-    AXElement createSystemWide() override { return real().createSystemWide(); }
-    AXError copyAttributeNames(const AXElement& element, std::vector<std::string>& names) override
+    AccessibleElement createApplication(pid_t pid) override { return real().createApplication(pid); }
+    AccessibleElement createSystemWide() override { return real().createSystemWide(); }
+    AccessibilityError copyAttributeNames(const AccessibleElement& element, std::vector<std::string>& names) override
     {
-        return isTheWindow(element) ? AXError::CannotComplete : real().copyAttributeNames(element, names);
+        return isTheWindow(element) ? AccessibilityError::CannotComplete : real().copyAttributeNames(element, names);
     }
-    AXError copyAttributeValue(const AXElement& element, const std::string& attribute, AXValue& value) override
+    AccessibilityError copyAttributeValue(const AccessibleElement& element, const std::string& attribute, AttributeValue& value) override
     {
-        return isTheWindow(element) ? AXError::CannotComplete : real().copyAttributeValue(element, attribute, value);
+        return isTheWindow(element) ? AccessibilityError::CannotComplete : real().copyAttributeValue(element, attribute, value);
     }
-    AXError copyElementAtPosition(const AXElement& element, float x, float y, AXElement& result) override
+    AccessibilityError copyElementAtPosition(const AccessibleElement& element, float x, float y, AccessibleElement& result) override
     {
         return real().copyElementAtPosition(element, x, y, result);
     }
-    AXError getPid(const AXElement& element, pid_t& pid) override { return real().getPid(element, pid); }
-    AXError createObserver(pid_t pid, AXObserver::Callback callback, std::unique_ptr<AXObserver>& observer) override
+    AccessibilityError getPid(const AccessibleElement& element, pid_t& pid) override { return real().getPid(element, pid); }
+    AccessibilityError createObserver(pid_t pid, AccessibilityObserver::Callback callback, std::unique_ptr<AccessibilityObserver>& observer) override
     {
         return real().createObserver(pid, std::move(callback), observer);
     }
 
-    AXElement m_window;
+    AccessibleElement m_window;
     int m_windowRequests{0};
 };
 

@@ -14,7 +14,7 @@ const std::string kBoundary = "x-mime-boundary://01234567-89AB-CDEF-0123-456789A
 
 TEST(FormRequestTest, EmptyFormHoldsOnlyTheClosingDelimiter)
 {
-    URLRequest request = FormRequest::requestWithURL("http://example.invalid/report", {}, kBoundary);
+    HttpRequest request = FormRequest::requestWithURL("http://example.invalid/report", {}, kBoundary);
     EXPECT_EQ(request.HTTPBody(), "\r\n--" + kBoundary + "--\r\n");
     EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), "62");
     EXPECT_EQ(request.HTTPMethod(), "POST");
@@ -31,7 +31,7 @@ TEST(FormRequestTest, LaysOutTextAndBytePartsExactly)
     form["feedback"] = FormText("abc");
     form["blob"] = FormBytes{'a', '\r', '\n', 0, 0xff, 'z'};
     form["na\"me"] = FormText("caf\u00e9 \u2603");
-    URLRequest request = FormRequest::requestWithURL("http://example.invalid/", form, kBoundary);
+    HttpRequest request = FormRequest::requestWithURL("http://example.invalid/", form, kBoundary);
 
     std::string expected;
     expected += "\r\n--" + kBoundary + "\r\n";
@@ -84,10 +84,10 @@ TEST(FormRequestTest, ARealPostArrivesIntact)
     Form form{{"feedback", FormText("Gr\u00fc\u00dfe aus K\u00f6ln \u2014 \u65e5\u672c\r\nzweite Zeile")},
         {"email", FormText("someone@example.invalid")},
         {"profile", binary}};
-    URLRequest request = FormRequest::requestWithURL(server.url("/report"), form);
+    HttpRequest request = FormRequest::requestWithURL(server.url("/report"), form);
 
     test::RecordingConnectionDelegate delegate;
-    auto connection = URLConnection::connectionWithRequest(request, delegate);
+    auto connection = HttpTransfer::connectionWithRequest(request, delegate);
     ASSERT_TRUE(test::pumpUntilFinished(*connection));
     EXPECT_EQ(delegate.finishes, 1);
     EXPECT_EQ(delegate.body, "thanks");

@@ -33,10 +33,10 @@ public:
 };
 
 // Stands for the dialog's accessible window: the pointer only tells windows apart.
-class WindowRef final : public AXElementRef {
+class WindowRef final : public AccessibleElementRef {
 public:
     explicit WindowRef(int id) : m_id(id) { }
-    bool isEqual(const AXElementRef& other) const override
+    bool isEqual(const AccessibleElementRef& other) const override
     {
         auto* window = dynamic_cast<const WindowRef*>(&other);
         return window && window->m_id == m_id;
@@ -47,9 +47,9 @@ private:
     int m_id;
 };
 
-AXElement windowNumbered(int id)
+AccessibleElement windowNumbered(int id)
 {
-    return AXElement(std::make_shared<WindowRef>(id));
+    return AccessibleElement(std::make_shared<WindowRef>(id));
 }
 
 // The spot the agent aims at: 15 px in from the right edge, vertically centred.
@@ -144,7 +144,7 @@ protected:
     // Moves the pointer to the default button's snap spot in an open dialog
     // as the agent would, at once when it has become active; expects it to
     // enter Save and to come to rest exactly on the spot.
-    void expectSnapOntoSave(MutterRemoteDesktopPointer& pointer, EnterDialog& dialog, const AXElement& window)
+    void expectSnapOntoSave(MutterRemoteDesktopPointer& pointer, EnterDialog& dialog, const AccessibleElement& window)
     {
         ASSERT_TRUE(dialog.waitForActive()) << "the dialog never became active";
         const auto save = dialog.accessibleButton("Save");

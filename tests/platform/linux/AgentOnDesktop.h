@@ -4,12 +4,12 @@
 // its start-up builds it, with settings of a folder of the suite's own: what
 // the end-to-end tests of the engine share.
 
-#include "agent/snapping/AppsObservers.h"
+#include "agent/snapping/AppTracker.h"
 #include "agent/snapping/FeedbackSound.h"
-#include "agent/snapping/MouseMoveListener.h"
+#include "agent/snapping/SnapBackCoordinator.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/LinuxDesktop.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <X11/Xlib.h>
@@ -34,7 +34,7 @@ protected:
         s_prefs = mkdtemp(pattern);
         LinuxDesktop::Options options;
         options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
-        s_desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(s_prefs.string()), options).release();
+        s_desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(s_prefs.string()), options).release();
     }
     static void TearDownTestSuite()
     {
@@ -62,9 +62,9 @@ protected:
     // What the agent's start-up builds, in its order.
     void startAgent()
     {
-        m_tracker = std::make_unique<AppsObservers>();
+        m_tracker = std::make_unique<AppTracker>();
         m_sound = std::make_unique<FeedbackSound>();
-        m_listener = std::make_unique<MouseMoveListener>();
+        m_listener = std::make_unique<SnapBackCoordinator>();
     }
     void stopAgent()
     {
@@ -75,7 +75,7 @@ protected:
 
     void setPreference(const std::string& key, Value value)
     {
-        UserDefaults& defaults = s_desktop->standardUserDefaults();
+        ProgramSettings& defaults = s_desktop->standardUserDefaults();
         defaults.setObject(key, std::move(value));
         defaults.synchronize();
     }
@@ -103,9 +103,9 @@ protected:
     inline static LinuxDesktop* s_desktop = nullptr; // owned by the suite
     inline static std::filesystem::path s_prefs;
     std::unique_ptr<ScopedPlatform> m_scoped;
-    std::unique_ptr<AppsObservers> m_tracker;
+    std::unique_ptr<AppTracker> m_tracker;
     std::unique_ptr<FeedbackSound> m_sound;
-    std::unique_ptr<MouseMoveListener> m_listener;
+    std::unique_ptr<SnapBackCoordinator> m_listener;
 };
 
 // An agent on the desktop and one application at a time, started with a home

@@ -27,14 +27,14 @@ protected:
     AtspiAccessibility& ax() { return m_session.ax(); }
 
     // A zenity question dialog, ready and active.
-    AXElement startQuestion(Program& program)
+    AccessibleElement startQuestion(Program& program)
     {
-        AXElement window = m_session.waitForActiveWindow(program.pid());
+        AccessibleElement window = m_session.waitForActiveWindow(program.pid());
         EXPECT_TRUE(window) << "zenity showed no active window";
         return window;
     }
 
-    std::vector<std::string> titlesOf(const AXValue& list)
+    std::vector<std::string> titlesOf(const AttributeValue& list)
     {
         std::vector<std::string> titles;
         if (auto* array = list.array()) {
@@ -57,21 +57,21 @@ protected:
 TEST_F(AtspiAccessibilityTest, QuestionDialogReadsAsAWindowWithItsButtonsAsChildren)
 {
     Program zenity({"zenity", "--question", "--title=Proceed", "--text=Really proceed?"});
-    AXElement window = startQuestion(zenity);
+    AccessibleElement window = startQuestion(zenity);
     ASSERT_TRUE(window);
-    AXElement app = ax().createApplication(zenity.pid());
+    AccessibleElement app = ax().createApplication(zenity.pid());
     ASSERT_TRUE(app);
 
-    EXPECT_EQ(m_session.read(window, "AXRole"), AXValue("AXWindow"));
+    EXPECT_EQ(m_session.read(window, "AXRole"), AttributeValue("AXWindow"));
     EXPECT_EQ(m_session.title(window), "Proceed");
-    EXPECT_EQ(m_session.read(app, "AXFrontmost"), AXValue(true));
-    EXPECT_EQ(m_session.read(app, "AXHidden"), AXValue(false));
-    AXValue windows = m_session.read(app, "AXWindows");
+    EXPECT_EQ(m_session.read(app, "AXFrontmost"), AttributeValue(true));
+    EXPECT_EQ(m_session.read(app, "AXHidden"), AttributeValue(false));
+    AttributeValue windows = m_session.read(app, "AXWindows");
     ASSERT_TRUE(windows.array());
-    EXPECT_NE(std::find(windows.array()->begin(), windows.array()->end(), AXValue(window)), windows.array()->end());
+    EXPECT_NE(std::find(windows.array()->begin(), windows.array()->end(), AttributeValue(window)), windows.array()->end());
 
     // The layout boxes are skipped: the buttons are the dialog's own children.
-    AXValue children = m_session.read(window, "AXChildren");
+    AttributeValue children = m_session.read(window, "AXChildren");
     auto titles = titlesOf(children);
     EXPECT_NE(std::find(titles.begin(), titles.end(), "Yes"), titles.end()) << ::testing::PrintToString(titles);
     EXPECT_NE(std::find(titles.begin(), titles.end(), "No"), titles.end());
@@ -80,40 +80,40 @@ TEST_F(AtspiAccessibilityTest, QuestionDialogReadsAsAWindowWithItsButtonsAsChild
         EXPECT_NE(role, "AXGroup") << "an unnamed layout container was not skipped";
         if (m_session.title(*item.element()) == "Yes") {
             EXPECT_EQ(role, "AXButton");
-            EXPECT_EQ(m_session.read(*item.element(), "AXParent"), AXValue(window));
+            EXPECT_EQ(m_session.read(*item.element(), "AXParent"), AttributeValue(window));
         }
     }
 
-    AXValue defaultButton = m_session.read(window, "AXDefaultButton");
+    AttributeValue defaultButton = m_session.read(window, "AXDefaultButton");
     ASSERT_TRUE(defaultButton.element());
     EXPECT_EQ(m_session.title(*defaultButton.element()), "Yes");
-    EXPECT_EQ(m_session.read(*defaultButton.element(), "AXEnabled"), AXValue(true));
-    AXValue cancelButton = m_session.read(window, "AXCancelButton");
+    EXPECT_EQ(m_session.read(*defaultButton.element(), "AXEnabled"), AttributeValue(true));
+    AttributeValue cancelButton = m_session.read(window, "AXCancelButton");
     ASSERT_TRUE(cancelButton.element());
     EXPECT_EQ(m_session.title(*cancelButton.element()), "No");
 
     // Only windows advertise the button attributes; buttons advertise geometry.
     std::vector<std::string> names;
-    ASSERT_EQ(ax().copyAttributeNames(window, names), AXError::Success);
+    ASSERT_EQ(ax().copyAttributeNames(window, names), AccessibilityError::Success);
     EXPECT_NE(std::find(names.begin(), names.end(), "AXDefaultButton"), names.end());
-    ASSERT_EQ(ax().copyAttributeNames(*defaultButton.element(), names), AXError::Success);
+    ASSERT_EQ(ax().copyAttributeNames(*defaultButton.element(), names), AccessibilityError::Success);
     EXPECT_EQ(std::find(names.begin(), names.end(), "AXDefaultButton"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "AXPosition"), names.end());
 
     pid_t pid = 0;
-    EXPECT_EQ(ax().getPid(*defaultButton.element(), pid), AXError::Success);
+    EXPECT_EQ(ax().getPid(*defaultButton.element(), pid), AccessibilityError::Success);
     EXPECT_EQ(pid, zenity.pid());
 }
 
 TEST_F(AtspiAccessibilityTest, EntryDialogOffersOkAsDefaultAndCancelAsCancel)
 {
     Program zenity({"zenity", "--entry", "--title=Name", "--text=Your name"});
-    AXElement window = startQuestion(zenity);
+    AccessibleElement window = startQuestion(zenity);
     ASSERT_TRUE(window);
-    AXValue defaultButton = m_session.read(window, "AXDefaultButton");
+    AttributeValue defaultButton = m_session.read(window, "AXDefaultButton");
     ASSERT_TRUE(defaultButton.element());
     EXPECT_EQ(m_session.title(*defaultButton.element()), "OK");
-    AXValue cancelButton = m_session.read(window, "AXCancelButton");
+    AttributeValue cancelButton = m_session.read(window, "AXCancelButton");
     ASSERT_TRUE(cancelButton.element());
     EXPECT_EQ(m_session.title(*cancelButton.element()), "Cancel");
 }
@@ -121,9 +121,9 @@ TEST_F(AtspiAccessibilityTest, EntryDialogOffersOkAsDefaultAndCancelAsCancel)
 TEST_F(AtspiAccessibilityTest, ElementAtAPointIsTheButtonShownThere)
 {
     Program zenity({"zenity", "--question", "--text=Point?"});
-    AXElement window = startQuestion(zenity);
+    AccessibleElement window = startQuestion(zenity);
     ASSERT_TRUE(window);
-    AXValue yes = m_session.read(window, "AXDefaultButton");
+    AttributeValue yes = m_session.read(window, "AXDefaultButton");
     ASSERT_TRUE(yes.element());
     auto position = m_session.read(*yes.element(), "AXPosition").pointValue();
     auto size = m_session.read(*yes.element(), "AXSize").sizeValue();
@@ -131,15 +131,15 @@ TEST_F(AtspiAccessibilityTest, ElementAtAPointIsTheButtonShownThere)
     EXPECT_GT(size->width, 20);
     EXPECT_GT(size->height, 10);
 
-    AXElement found;
+    AccessibleElement found;
     ASSERT_EQ(ax().copyElementAtPosition(ax().createSystemWide(), position->x + size->width - 15, position->y + size->height / 2, found),
-        AXError::Success);
+        AccessibilityError::Success);
     EXPECT_EQ(found, *yes.element());
     EXPECT_EQ(m_session.title(found), "Yes");
 
     // Asked of the application element, the same answer.
-    AXElement viaApp;
-    ASSERT_EQ(ax().copyElementAtPosition(ax().createApplication(zenity.pid()), position->x + 2, position->y + 2, viaApp), AXError::Success);
+    AccessibleElement viaApp;
+    ASSERT_EQ(ax().copyElementAtPosition(ax().createApplication(zenity.pid()), position->x + 2, position->y + 2, viaApp), AccessibilityError::Success);
     EXPECT_EQ(viaApp, *yes.element());
 }
 
@@ -150,24 +150,24 @@ TEST_F(AtspiAccessibilityTest, ObserversHearTheirOwnApplicationOnly)
     pumpFor(0.3); // its own start-up events
 
     std::vector<std::string> heardByFirst, heardBySecond;
-    std::unique_ptr<AXObserver> firstObserver, secondObserver;
-    ASSERT_EQ(ax().createObserver(first.pid(), [&](const AXElement&, const std::string& n) { heardByFirst.push_back(n); }, firstObserver),
-        AXError::Success);
-    AXElement firstApp = ax().createApplication(first.pid());
+    std::unique_ptr<AccessibilityObserver> firstObserver, secondObserver;
+    ASSERT_EQ(ax().createObserver(first.pid(), [&](const AccessibleElement&, const std::string& n) { heardByFirst.push_back(n); }, firstObserver),
+        AccessibilityError::Success);
+    AccessibleElement firstApp = ax().createApplication(first.pid());
     for (const char* name : {"AXFocusedWindowChanged", "AXApplicationActivated", "AXApplicationDeactivated", "AXWindowCreated"})
-        ASSERT_EQ(firstObserver->addNotification(firstApp, name), AXError::Success);
-    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXFocusedWindowChanged"), AXError::NotificationAlreadyRegistered);
-    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXValueChanged"), AXError::NotificationUnsupported);
+        ASSERT_EQ(firstObserver->addNotification(firstApp, name), AccessibilityError::Success);
+    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXFocusedWindowChanged"), AccessibilityError::NotificationAlreadyRegistered);
+    EXPECT_EQ(firstObserver->addNotification(firstApp, "AXValueChanged"), AccessibilityError::NotificationUnsupported);
     firstObserver->addToRunLoop();
     pumpFor(0.2);
     heardByFirst.clear();
 
     Program second({"zenity", "--question", "--title=Second", "--text=two"});
     ASSERT_TRUE(pumpUntil([&] { return static_cast<bool>(ax().createApplication(second.pid())); }, 10));
-    ASSERT_EQ(ax().createObserver(second.pid(), [&](const AXElement&, const std::string& n) { heardBySecond.push_back(n); }, secondObserver),
-        AXError::Success);
-    AXElement secondApp = ax().createApplication(second.pid());
-    ASSERT_EQ(secondObserver->addNotification(secondApp, "AXFocusedWindowChanged"), AXError::Success);
+    ASSERT_EQ(ax().createObserver(second.pid(), [&](const AccessibleElement&, const std::string& n) { heardBySecond.push_back(n); }, secondObserver),
+        AccessibilityError::Success);
+    AccessibleElement secondApp = ax().createApplication(second.pid());
+    ASSERT_EQ(secondObserver->addNotification(secondApp, "AXFocusedWindowChanged"), AccessibilityError::Success);
     // Not on the run loop yet: nothing may arrive.
     ASSERT_TRUE(m_session.waitForActiveWindow(second.pid()));
     pumpFor(0.3);
@@ -199,26 +199,26 @@ TEST_F(AtspiAccessibilityTest, ObserversHearTheirOwnApplicationOnly)
 TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAgainUntilItAnswers)
 {
     Program frozen({"zenity", "--question", "--title=Frozen", "--text=cold"});
-    AXElement frozenWindow = m_session.waitForActiveWindow(frozen.pid());
+    AccessibleElement frozenWindow = m_session.waitForActiveWindow(frozen.pid());
     ASSERT_TRUE(frozenWindow);
     Program healthy({"zenity", "--info", "--title=Healthy", "--text=warm"});
-    AXElement healthyWindow = m_session.waitForActiveWindow(healthy.pid());
+    AccessibleElement healthyWindow = m_session.waitForActiveWindow(healthy.pid());
     ASSERT_TRUE(healthyWindow);
 
     frozen.signal(SIGSTOP);
-    AXValue value;
-    AXError first = AXError::Success;
+    AttributeValue value;
+    AccessibilityError first = AccessibilityError::Success;
     double firstMs = millisecondsOf([&] { first = ax().copyAttributeValue(frozenWindow, "AXPosition", value); });
-    EXPECT_EQ(first, AXError::CannotComplete);
+    EXPECT_EQ(first, AccessibilityError::CannotComplete);
     EXPECT_GE(firstMs, kHungAfterMs);
     EXPECT_LE(firstMs, kAtspiCallMs + 200.0); // one budget, with room for a loaded machine
 
     // Every later request fails at once, whatever it asks.
     double laterMs = millisecondsOf([&] {
-        EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXDefaultButton", value), AXError::CannotComplete);
-        EXPECT_EQ(ax().copyAttributeValue(ax().createApplication(frozen.pid()), "AXWindows", value), AXError::CannotComplete);
-        std::unique_ptr<AXObserver> observer;
-        EXPECT_EQ(ax().createObserver(frozen.pid(), [](const AXElement&, const std::string&) { }, observer), AXError::CannotComplete);
+        EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXDefaultButton", value), AccessibilityError::CannotComplete);
+        EXPECT_EQ(ax().copyAttributeValue(ax().createApplication(frozen.pid()), "AXWindows", value), AccessibilityError::CannotComplete);
+        std::unique_ptr<AccessibilityObserver> observer;
+        EXPECT_EQ(ax().createObserver(frozen.pid(), [](const AccessibleElement&, const std::string&) { }, observer), AccessibilityError::CannotComplete);
     });
     EXPECT_LT(laterMs, 100.0);
     EXPECT_TRUE(ax().ledger().isHung(AtspiElement::busNameOf(frozenWindow.refAs<AtspiElement>()->accessible())));
@@ -230,7 +230,7 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
     // Still frozen after several ping timeouts: still not asked.
     pumpFor(kPingTimeoutMs / 1000.0 + 0.5);
     EXPECT_GE(ax().ledger().pingCount(), 2);
-    EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXTitle", value), AXError::CannotComplete);
+    EXPECT_EQ(ax().copyAttributeValue(frozenWindow, "AXTitle", value), AccessibilityError::CannotComplete);
 
     // Thawed: its next ping answers and it is served again.
     frozen.signal(SIGCONT);
@@ -241,20 +241,20 @@ TEST_F(AtspiAccessibilityTest, AFrozenApplicationCostsOneTimeoutAndIsNotAskedAga
 TEST_F(AtspiAccessibilityTest, AThawedApplicationsActiveWindowIsAnnouncedAgain)
 {
     Program frozen({"zenity", "--question", "--title=Thawing", "--text=later"});
-    AXElement window = m_session.waitForActiveWindow(frozen.pid());
+    AccessibleElement window = m_session.waitForActiveWindow(frozen.pid());
     ASSERT_TRUE(window);
     std::vector<std::string> heard;
-    std::unique_ptr<AXObserver> observer;
-    ASSERT_EQ(ax().createObserver(frozen.pid(), [&](const AXElement&, const std::string& n) { heard.push_back(n); }, observer),
-        AXError::Success);
-    ASSERT_EQ(observer->addNotification(ax().createApplication(frozen.pid()), "AXFocusedWindowChanged"), AXError::Success);
+    std::unique_ptr<AccessibilityObserver> observer;
+    ASSERT_EQ(ax().createObserver(frozen.pid(), [&](const AccessibleElement&, const std::string& n) { heard.push_back(n); }, observer),
+        AccessibilityError::Success);
+    ASSERT_EQ(observer->addNotification(ax().createApplication(frozen.pid()), "AXFocusedWindowChanged"), AccessibilityError::Success);
     observer->addToRunLoop();
     pumpFor(0.3);
 
     // Whatever focus change came while it was frozen could not be acted on.
     frozen.signal(SIGSTOP);
-    AXValue value;
-    ASSERT_EQ(ax().copyAttributeValue(window, "AXPosition", value), AXError::CannotComplete);
+    AttributeValue value;
+    ASSERT_EQ(ax().copyAttributeValue(window, "AXPosition", value), AccessibilityError::CannotComplete);
     heard.clear();
     frozen.signal(SIGCONT);
     ASSERT_TRUE(pumpUntil([&] { return ax().ledger().hungCount() == 0; }, kPingTimeoutMs / 1000.0 + 2));
@@ -284,10 +284,10 @@ TEST_F(AtspiAccessibilityTest, TheFocusLeavingAFrozenApplicationIsSeenByTheOneTh
     }
     ASSERT_TRUE(active) << "the window manager gave the new dialog no focus";
 
-    AXElement app = ax().createApplication(taker.pid());
+    AccessibleElement app = ax().createApplication(taker.pid());
     ASSERT_TRUE(app);
     EXPECT_EQ(m_session.read(app, "AXFrontmost").boolValue(), std::optional<bool>(true));
-    AXValue focused = m_session.read(app, "AXFocusedWindow");
+    AttributeValue focused = m_session.read(app, "AXFocusedWindow");
     ASSERT_TRUE(focused.element());
     EXPECT_EQ(m_session.title(*focused.element()), "Taker");
     frozen.signal(SIGCONT);
@@ -296,7 +296,7 @@ TEST_F(AtspiAccessibilityTest, TheFocusLeavingAFrozenApplicationIsSeenByTheOneTh
 TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
 {
     Program slow({"zenity", "--question", "--title=Slow", "--text=busy"});
-    AXElement window = m_session.waitForActiveWindow(slow.pid());
+    AccessibleElement window = m_session.waitForActiveWindow(slow.pid());
     ASSERT_TRUE(window);
 
     // Busy for a little less than one request's budget, then answering.
@@ -306,32 +306,32 @@ TEST_F(AtspiAccessibilityTest, ASlowAnswerIsNoFreeze)
         std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(kHungAfterMs) + 20));
         ::kill(pid, SIGCONT);
     });
-    AXValue value;
-    AXError error = AXError::Success;
+    AttributeValue value;
+    AccessibilityError error = AccessibilityError::Success;
     double ms = millisecondsOf([&] { error = ax().copyAttributeValue(window, "AXTitle", value); });
     waker.join();
-    if (error != AXError::Success || ms < kHungAfterMs)
+    if (error != AccessibilityError::Success || ms < kHungAfterMs)
         GTEST_SKIP() << "the machine did not produce a slow answer (" << ms << " ms, error " << static_cast<int>(error) << ")";
 
     EXPECT_EQ(ax().ledger().hungCount(), 0u);
-    EXPECT_EQ(ax().copyAttributeValue(window, "AXRole", value), AXError::Success);
+    EXPECT_EQ(ax().copyAttributeValue(window, "AXRole", value), AccessibilityError::Success);
 }
 
 TEST_F(AtspiAccessibilityTest, AnApplicationKilledWhileWatchedLeavesNothingBehind)
 {
     Program doomed({"zenity", "--question", "--text=doomed"});
-    AXElement window = m_session.waitForActiveWindow(doomed.pid());
+    AccessibleElement window = m_session.waitForActiveWindow(doomed.pid());
     ASSERT_TRUE(window);
-    std::unique_ptr<AXObserver> observer;
-    ASSERT_EQ(ax().createObserver(doomed.pid(), [](const AXElement&, const std::string&) { }, observer), AXError::Success);
+    std::unique_ptr<AccessibilityObserver> observer;
+    ASSERT_EQ(ax().createObserver(doomed.pid(), [](const AccessibleElement&, const std::string&) { }, observer), AccessibilityError::Success);
     doomed.kill(SIGKILL);
     ASSERT_TRUE(pumpUntil([&] {
         auto pids = ax().applicationPids();
         return std::find(pids.begin(), pids.end(), doomed.pid()) == pids.end();
     }, 5));
-    AXValue value;
-    AXError error = ax().copyAttributeValue(window, "AXTitle", value);
-    EXPECT_TRUE(error == AXError::InvalidUIElement || error == AXError::CannotComplete) << static_cast<int>(error);
+    AttributeValue value;
+    AccessibilityError error = ax().copyAttributeValue(window, "AXTitle", value);
+    EXPECT_TRUE(error == AccessibilityError::InvalidUIElement || error == AccessibilityError::CannotComplete) << static_cast<int>(error);
     EXPECT_FALSE(ax().createApplication(doomed.pid()));
     EXPECT_EQ(ax().ledger().hungCount(), 0u);
 }
@@ -350,8 +350,8 @@ TEST_F(AtspiAccessibilityTest, ThePanesFormReportsTheSwitchButObservesNothing)
     EXPECT_TRUE(statusOnly.isAPIEnabled());
     EXPECT_TRUE(statusOnly.applicationPids().empty());
     EXPECT_FALSE(statusOnly.createApplication(zenity.pid()));
-    std::unique_ptr<AXObserver> observer;
-    EXPECT_NE(statusOnly.createObserver(zenity.pid(), [](const AXElement&, const std::string&) { }, observer), AXError::Success);
+    std::unique_ptr<AccessibilityObserver> observer;
+    EXPECT_NE(statusOnly.createObserver(zenity.pid(), [](const AccessibleElement&, const std::string&) { }, observer), AccessibilityError::Success);
     EXPECT_FALSE(observer);
 }
 

@@ -39,20 +39,20 @@ TEST_F(AtspiBoundedCallsTest, OnlyAFailureAfterWaitingOutTheBudgetMarksTheApplic
     // Failing at once: gone, not hung.
     EXPECT_EQ(m_calls.call(kEditor, "role", [](GErrorPtr& error) {
         setAtspiError(error, 0, "The application no longer exists");
-        return AXError::Success;
-    }), AXError::InvalidUIElement);
+        return AccessibilityError::Success;
+    }), AccessibilityError::InvalidUIElement);
     // Answering slowly: alive.
     EXPECT_EQ(m_calls.call(kEditor, "name", [](GErrorPtr&) {
         waitPastTheHungBudget();
-        return AXError::Success;
-    }), AXError::Success);
+        return AccessibilityError::Success;
+    }), AccessibilityError::Success);
     EXPECT_FALSE(m_calls.isHung(kEditor));
 
     // An empty answer after the whole budget is a timeout too.
     EXPECT_EQ(m_calls.call(kEditor, "states", [](GErrorPtr&) {
         waitPastTheHungBudget();
-        return AXError::NoValue;
-    }), AXError::CannotComplete);
+        return AccessibilityError::NoValue;
+    }), AccessibilityError::CannotComplete);
     EXPECT_TRUE(m_calls.isHung(kEditor));
     EXPECT_FALSE(m_calls.isHung(kFiles));
     EXPECT_EQ(m_calls.count(), 3);
@@ -63,36 +63,36 @@ TEST_F(AtspiBoundedCallsTest, AHungApplicationIsRefusedAtOnceUntilForgotten)
     m_calls.call(kEditor, "role", [](GErrorPtr& error) {
         waitPastTheHungBudget();
         setAtspiError(error, 1, "Did not receive a reply");
-        return AXError::Success;
+        return AccessibilityError::Success;
     });
     ASSERT_TRUE(m_calls.isHung(kEditor));
     const long sent = m_calls.count();
 
     bool asked = false;
-    EXPECT_EQ(m_calls.call(kEditor, "name", [&](GErrorPtr&) { asked = true; return AXError::Success; }), AXError::CannotComplete);
+    EXPECT_EQ(m_calls.call(kEditor, "name", [&](GErrorPtr&) { asked = true; return AccessibilityError::Success; }), AccessibilityError::CannotComplete);
     EXPECT_FALSE(asked);
     EXPECT_EQ(m_calls.count(), sent) << "a refused request was counted as sent";
-    EXPECT_EQ(m_calls.hungOr(kEditor, AXError::NoValue), AXError::CannotComplete);
-    EXPECT_EQ(m_calls.hungOr(kFiles, AXError::NoValue), AXError::NoValue);
+    EXPECT_EQ(m_calls.hungOr(kEditor, AccessibilityError::NoValue), AccessibilityError::CannotComplete);
+    EXPECT_EQ(m_calls.hungOr(kFiles, AccessibilityError::NoValue), AccessibilityError::NoValue);
     // Other applications are asked as before.
-    EXPECT_EQ(m_calls.call(kFiles, "name", [&](GErrorPtr&) { asked = true; return AXError::Success; }), AXError::Success);
+    EXPECT_EQ(m_calls.call(kFiles, "name", [&](GErrorPtr&) { asked = true; return AccessibilityError::Success; }), AccessibilityError::Success);
     EXPECT_TRUE(asked);
 
     m_calls.ledger().forget(kEditor);
-    EXPECT_EQ(m_calls.call(kEditor, "name", [](GErrorPtr&) { return AXError::Success; }), AXError::Success);
+    EXPECT_EQ(m_calls.call(kEditor, "name", [](GErrorPtr&) { return AccessibilityError::Success; }), AccessibilityError::Success);
 }
 
 TEST_F(AtspiBoundedCallsTest, LibatspisErrorsSayWhetherTheObjectIsGoneOrTheApplicationDidNotAnswer)
 {
     GErrorPtr error;
     setAtspiError(error, 0, "The application no longer exists");
-    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AXError::InvalidUIElement);
+    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AccessibilityError::InvalidUIElement);
     setAtspiError(error, 1, "The object /org/a11y/atspi/accessible/12 is defunct");
-    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AXError::InvalidUIElement);
+    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AccessibilityError::InvalidUIElement);
     setAtspiError(error, 1, "Did not receive a reply");
-    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AXError::CannotComplete);
+    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AccessibilityError::CannotComplete);
     g_set_error_literal(error.out(), G_IO_ERROR, G_IO_ERROR_FAILED, "defunct");
-    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AXError::Failure);
+    EXPECT_EQ(AtspiBoundedCalls::errorFor(error), AccessibilityError::Failure);
 }
 
 } // namespace

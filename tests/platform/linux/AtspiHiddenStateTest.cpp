@@ -46,16 +46,16 @@ TEST(AtspiHiddenStateTest, AnApplicationWhoseOnlyWindowIsIconifiedIsHiddenAndNot
     ASSERT_TRUE(session.isReady()) << "no private desktop: run through run-desktop-tests.sh";
     Program zenity({"zenity", "--info", "--title=Shy", "--text=Minimise me"});
     ASSERT_TRUE(session.waitForActiveWindow(zenity.pid()));
-    AXElement app = session.ax().createApplication(zenity.pid());
-    EXPECT_EQ(session.read(app, "AXHidden"), AXValue(false));
+    AccessibleElement app = session.ax().createApplication(zenity.pid());
+    EXPECT_EQ(session.read(app, "AXHidden"), AttributeValue(false));
     Display* display = session.x11().display();
     Window window = 0;
     ASSERT_TRUE(pumpUntil([&] { return (window = clientWindowOf(display, zenity.pid())) != 0; }, 5));
 
     XIconifyWindow(display, window, DefaultScreen(display));
     XSync(display, False);
-    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AXValue(true); }, 5));
-    EXPECT_EQ(session.read(app, "AXFrontmost"), AXValue(false));
+    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AttributeValue(true); }, 5));
+    EXPECT_EQ(session.read(app, "AXFrontmost"), AttributeValue(false));
 
     // Brought back as a task bar would, through the window manager.
     XEvent activate{};
@@ -67,8 +67,8 @@ TEST(AtspiHiddenStateTest, AnApplicationWhoseOnlyWindowIsIconifiedIsHiddenAndNot
     activate.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &activate);
     XSync(display, False);
-    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AXValue(false); }, 5));
-    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXFrontmost") == AXValue(true); }, 5));
+    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXHidden") == AttributeValue(false); }, 5));
+    EXPECT_TRUE(pumpUntil([&] { return session.read(app, "AXFrontmost") == AttributeValue(true); }, 5));
 }
 
 } // namespace

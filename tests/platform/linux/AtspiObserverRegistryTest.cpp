@@ -17,7 +17,7 @@ namespace {
 
 // An element of no application. All such elements name the same (no) object,
 // so an observer's subscription on its application covers them all.
-AXElement bareElement(AtspiElement::Kind kind = AtspiElement::Kind::Object)
+AccessibleElement bareElement(AtspiElement::Kind kind = AtspiElement::Kind::Object)
 {
     return AtspiElement::make(GObjectRef<AtspiAccessible>::adopt(static_cast<AtspiAccessible*>(g_object_new(ATSPI_TYPE_ACCESSIBLE, nullptr))), kind);
 }
@@ -27,8 +27,8 @@ protected:
     std::unique_ptr<AtspiObserver> observe(pid_t pid, const std::string& name, const std::string& notification)
     {
         auto observer = std::make_unique<AtspiObserver>(m_registry, pid, bareElement(AtspiElement::Kind::Application),
-            [this, name](const AXElement&, const std::string& heard) { m_heard.push_back(name + ": " + heard); });
-        EXPECT_EQ(observer->addNotification(bareElement(AtspiElement::Kind::Application), notification), AXError::Success);
+            [this, name](const AccessibleElement&, const std::string& heard) { m_heard.push_back(name + ": " + heard); });
+        EXPECT_EQ(observer->addNotification(bareElement(AtspiElement::Kind::Application), notification), AccessibilityError::Success);
         observer->addToRunLoop();
         return observer;
     }
@@ -47,7 +47,7 @@ TEST_F(AtspiObserverRegistryTest, ANotificationReachesTheObserversOfItsProcessTh
     m_registry.deliver(501, "AXFocusedWindowChanged", bareElement());
     m_registry.deliver(502, "AXWindowCreated", bareElement());
     m_registry.deliver(0, "AXFocusedWindowChanged", bareElement());
-    m_registry.deliver(501, "AXFocusedWindowChanged", AXElement());
+    m_registry.deliver(501, "AXFocusedWindowChanged", AccessibleElement());
     EXPECT_EQ(m_heard, (std::vector<std::string>{"editor: AXFocusedWindowChanged"}));
 
     files.reset();
@@ -59,8 +59,8 @@ TEST_F(AtspiObserverRegistryTest, ANotificationReachesTheObserversOfItsProcessTh
 TEST_F(AtspiObserverRegistryTest, AnObserverNotOnTheRunLoopYetHearsNothing)
 {
     auto observer = std::make_unique<AtspiObserver>(m_registry, 501, bareElement(AtspiElement::Kind::Application),
-        [this](const AXElement&, const std::string& heard) { m_heard.push_back(heard); });
-    ASSERT_EQ(observer->addNotification(bareElement(AtspiElement::Kind::Application), "AXWindowCreated"), AXError::Success);
+        [this](const AccessibleElement&, const std::string& heard) { m_heard.push_back(heard); });
+    ASSERT_EQ(observer->addNotification(bareElement(AtspiElement::Kind::Application), "AXWindowCreated"), AccessibilityError::Success);
     m_registry.deliver(501, "AXWindowCreated", bareElement());
     EXPECT_TRUE(m_heard.empty());
     observer->addToRunLoop();
@@ -73,12 +73,12 @@ TEST_F(AtspiObserverRegistryTest, ObserversDestroyedOrCreatedDuringADeliveryAreN
     std::unique_ptr<AtspiObserver> second;
     std::unique_ptr<AtspiObserver> latecomer;
     auto first = std::make_unique<AtspiObserver>(m_registry, 501, bareElement(AtspiElement::Kind::Application),
-        [&](const AXElement&, const std::string& heard) {
+        [&](const AccessibleElement&, const std::string& heard) {
             m_heard.push_back("first: " + heard);
             second.reset();
             latecomer = observe(501, "latecomer", "AXApplicationActivated");
         });
-    ASSERT_EQ(first->addNotification(bareElement(AtspiElement::Kind::Application), "AXApplicationActivated"), AXError::Success);
+    ASSERT_EQ(first->addNotification(bareElement(AtspiElement::Kind::Application), "AXApplicationActivated"), AccessibilityError::Success);
     first->addToRunLoop();
     second = observe(501, "second", "AXApplicationActivated");
 

@@ -175,27 +175,27 @@ public:
 
     // Waits for the program's application to register and to show an active
     // window; returns that window (empty on timeout).
-    AXElement waitForActiveWindow(pid_t pid, double seconds = 10)
+    AccessibleElement waitForActiveWindow(pid_t pid, double seconds = 10)
     {
-        AXElement window;
+        AccessibleElement window;
         pumpUntil([&] {
-            AXElement app = m_accessibility->createApplication(pid);
-            AXValue value;
-            if (app && m_accessibility->copyAttributeValue(app, "AXFocusedWindow", value) == AXError::Success && value.element())
+            AccessibleElement app = m_accessibility->createApplication(pid);
+            AttributeValue value;
+            if (app && m_accessibility->copyAttributeValue(app, "AXFocusedWindow", value) == AccessibilityError::Success && value.element())
                 window = *value.element();
             return static_cast<bool>(window);
         }, seconds);
         return window;
     }
 
-    AXValue read(const AXElement& element, const std::string& attribute)
+    AttributeValue read(const AccessibleElement& element, const std::string& attribute)
     {
-        AXValue value;
+        AttributeValue value;
         m_accessibility->copyAttributeValue(element, attribute, value);
         return value;
     }
 
-    std::string title(const AXElement& element) { return read(element, "AXTitle").description(); }
+    std::string title(const AccessibleElement& element) { return read(element, "AXTitle").description(); }
 
 private:
     std::unique_ptr<X11Connection> m_x11;

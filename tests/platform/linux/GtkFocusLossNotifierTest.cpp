@@ -43,7 +43,7 @@ protected:
     // too, and says so, should nothing else.
     std::optional<size_t> runOffer(std::function<void()> whileUp)
     {
-        auto observation = m_center.addObserver(kNSApplicationWillResignActiveNotification, nullptr, [&](const Notification&) {
+        auto observation = m_center.addObserver(kWillResignActiveNotification, nullptr, [&](const Notification&) {
             ++m_resignations;
             m_alerts->abortModal();
         });

@@ -1,7 +1,7 @@
 // The settings window's own widgets, drawn by GTK in this test process; the
 // window's controllers run on the simulated desktop.
 
-#include "pane/VelmoraPref.h"
+#include "pane/SettingsPane.h"
 #include "pane/gtk/SettingsWindow.h"
 #include "pane/gtk/VerticallyAlignedLabel.h"
 #include "platform/linux/DesktopSession.h"
@@ -38,7 +38,7 @@ TEST(GtkSettingsWindowTest, TheFeedbackFieldShowsTheMailLinkOnEveryShowingAndIts
     ASSERT_TRUE(gtkReady()) << "no X display: run through run-desktop-tests.sh";
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    VelmoraPref pane;
+    SettingsPane pane;
     SettingsWindow window(pane);
     Gtk::Entry* field = findEntry(window);
     ASSERT_NE(field, nullptr);

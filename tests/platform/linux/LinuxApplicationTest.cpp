@@ -20,7 +20,7 @@ TEST(LinuxApplicationTest, KnowsItsExecutableAndTerminatesThroughTheLoop)
     EXPECT_FALSE(application.fileExists(""));
 
     int willTerminate = 0;
-    auto observation = center.addObserver(kNSApplicationWillTerminateNotification, nullptr, [&](const Notification&) { ++willTerminate; });
+    auto observation = center.addObserver(kWillTerminateNotification, nullptr, [&](const Notification&) { ++willTerminate; });
     loop.performAtEndOfPass([&] { application.terminate(); });
     auto reaper = loop.scheduleTimer(5, TimerRepeats::No, [&] { ADD_FAILURE() << "terminate did not stop the loop"; loop.stop(); });
     loop.run();

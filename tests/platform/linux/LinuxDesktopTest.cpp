@@ -3,7 +3,7 @@
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FakeNotificationServer.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ protected:
 
     std::unique_ptr<LinuxDesktop> create()
     {
-        return LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(m_directory.string()), LinuxDesktop::Options{});
+        return LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.string()), LinuxDesktop::Options{});
     }
 
     std::filesystem::path m_directory;
@@ -61,7 +61,7 @@ TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
     // A running dialog is a launched application with a program name; its
     // start was announced.
     std::vector<pid_t> launches;
-    auto launched = platform.workspace().notificationCenter().addObserver(kNSWorkspaceDidLaunchApplicationNotification, nullptr,
+    auto launched = platform.workspace().notificationCenter().addObserver(kApplicationLaunchedNotification, nullptr,
         [&](const Notification& n) {
             if (auto info = ApplicationInfo::fromRecord(n.userInfo))
                 launches.push_back(info->pid);
@@ -77,7 +77,7 @@ TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
     EXPECT_TRUE(pumpUntil([&] { return std::count(launches.begin(), launches.end(), zenity.pid()) == 1; }, 5));
     const pid_t zenityPid = zenity.pid();
     int terminations = 0;
-    auto observation = platform.workspace().notificationCenter().addObserver(kNSWorkspaceDidTerminateApplicationNotification, nullptr,
+    auto observation = platform.workspace().notificationCenter().addObserver(kApplicationTerminatedNotification, nullptr,
         [&](const Notification& n) {
             auto info = ApplicationInfo::fromRecord(n.userInfo);
             if (info && info->pid == zenityPid && info->name == "zenity")
@@ -86,14 +86,14 @@ TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
     zenity.kill(SIGKILL);
     EXPECT_TRUE(pumpUntil([&] { return terminations == 1; }, 10));
 
-    NSLog("desktop test line");
+    logMessage("desktop test line");
 }
 
 TEST_F(LinuxDesktopTest, AlertsAreNotificationsWhereTheSessionHasANotificationServer)
 {
     LinuxDesktop::Options options;
     options.role = LinuxDesktop::Role::Pane;
-    auto desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(m_directory.string()), std::move(options));
+    auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.string()), std::move(options));
     ASSERT_TRUE(desktop) << "run through run-desktop-tests.sh";
     FakeNotificationServer server;
     ASSERT_TRUE(server.isReady());

@@ -6,8 +6,8 @@
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/XTestPointer.h"
 #include "platform/linux/TestApplications.h"
-#include "shared/preferences/PlistFileDomainStore.h"
-#include "shared/update/BundleInfo.h"
+#include "shared/preferences/PlistSettingsFile.h"
+#include "shared/update/ProgramInfo.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -336,11 +336,11 @@ TEST_F(VelmoraCommandEndToEndTest, BothProgramsPrintTheirVersionAndExitZero)
     const std::map<std::string, std::string> noDesktop{{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/velmora-bus"}, {"DISPLAY", ""}};
     auto command = velmora({"--version"}, noDesktop);
     EXPECT_EQ(command.exitCode, 0) << command.err;
-    EXPECT_EQ(command.out, "velmora " + BundleInfo::buildVersion() + "\n");
+    EXPECT_EQ(command.out, "velmora " + ProgramInfo::buildVersion() + "\n");
 
     auto agent = spawnAgent({"--version"}, noDesktop);
     EXPECT_EQ(agent->waitForExit(10), 0) << "it ran on (the demo?), or failed";
-    EXPECT_EQ(agent->printed(), "VelmoraBG " + BundleInfo::buildVersion() + "\n");
+    EXPECT_EQ(agent->printed(), "VelmoraBG " + ProgramInfo::buildVersion() + "\n");
     EXPECT_EQ(agent->said(), "");
 }
 
@@ -453,7 +453,7 @@ TEST_F(VelmoraCommandEndToEndTest, AStatusQueryNeverStopsTheAgent)
     auto refused = velmora({"set", "currentVersion", "0.1"});
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_NE(refused.err.find("kept by Velmora itself"), std::string::npos) << refused.err;
-    PlistFileDomainStore store((s_config / "velmora").string());
+    PlistSettingsFile store((s_config / "velmora").string());
     ASSERT_TRUE(store.update("com.brightfen.velmora", [](std::optional<Value::Dictionary>& domain) {
         if (!domain)
             domain.emplace();
@@ -485,7 +485,7 @@ TEST_F(VelmoraCommandEndToEndTest, OneAgentAtATimeAndItsInterfaceIsOnTheBus)
     ASSERT_TRUE(g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, nullptr, nullptr));
     const std::string introspection = out ? out : "";
     g_free(out);
-    for (const std::string& member : std::vector<std::string>{"Quit()", "Reload()", "readonly s Version = '" + BundleInfo::buildVersion() + "'", "readonly b Running = true"})
+    for (const std::string& member : std::vector<std::string>{"Quit()", "Reload()", "readonly s Version = '" + ProgramInfo::buildVersion() + "'", "readonly b Running = true"})
         EXPECT_NE(introspection.find(member), std::string::npos) << member << " in\n" << introspection;
 
     // Killed without a word: the name goes with the process.
@@ -685,7 +685,7 @@ TEST_F(VelmoraCommandEndToEndTest, CommandsEditingTheIgnoredListAtOnceLoseNothin
     Value::Array preset;
     for (int n = 1; n <= kPreset; ++n)
         preset.push_back(entryId("p", n));
-    PlistFileDomainStore store((config.path() / "velmora").string());
+    PlistSettingsFile store((config.path() / "velmora").string());
     ASSERT_TRUE(store.update("com.brightfen.velmora", [&](std::optional<Value::Dictionary>& domain) {
         domain = Value::Dictionary{{"ignoredApps", preset}};
         return true;

@@ -2,7 +2,7 @@
 
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/LinuxDesktop.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 
 #include <X11/Xlib.h>
 
@@ -30,7 +30,7 @@ TEST(X11DisplayPowerTest, TheScreenSaverPutsScreensToSleepAndTheWorkspaceTellsSl
     char pattern[] = "/tmp/velmora-power-prefs.XXXXXX";
     const std::filesystem::path prefs = mkdtemp(pattern);
     {
-        auto desktop = LinuxDesktop::create(std::make_unique<PlistFileDomainStore>(prefs.string()), LinuxDesktop::Options{});
+        auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(prefs.string()), LinuxDesktop::Options{});
         ASSERT_TRUE(desktop) << "run through run-desktop-tests.sh";
         auto x11 = X11Connection::open();
         ASSERT_TRUE(x11);
@@ -39,9 +39,9 @@ TEST(X11DisplayPowerTest, TheScreenSaverPutsScreensToSleepAndTheWorkspaceTellsSl
 
         std::vector<std::string> told;
         NotificationCenter& center = desktop->workspace().notificationCenter();
-        auto sleep = center.addObserver(kNSWorkspaceScreensDidSleepNotification, nullptr,
+        auto sleep = center.addObserver(kScreensDidSleepNotification, nullptr,
             [&](const Notification& n) { told.push_back(n.name); });
-        auto wake = center.addObserver(kNSWorkspaceScreensDidWakeNotification, nullptr,
+        auto wake = center.addObserver(kScreensDidWakeNotification, nullptr,
             [&](const Notification& n) { told.push_back(n.name); });
 
         forceScreenSaver(ScreenSaverActive);
@@ -53,7 +53,7 @@ TEST(X11DisplayPowerTest, TheScreenSaverPutsScreensToSleepAndTheWorkspaceTellsSl
         forceScreenSaver(ScreenSaverReset);
         EXPECT_FALSE(power.displaysAsleep());
         EXPECT_TRUE(pumpUntil([&] { return told.size() >= 2; }, 2.0 * kDpmsPollMs / 1000.0 + 1));
-        EXPECT_EQ(told, (std::vector<std::string>{kNSWorkspaceScreensDidSleepNotification, kNSWorkspaceScreensDidWakeNotification}));
+        EXPECT_EQ(told, (std::vector<std::string>{kScreensDidSleepNotification, kScreensDidWakeNotification}));
     }
     std::filesystem::remove_all(prefs);
 }

@@ -53,7 +53,7 @@ TEST(ZenityAlertServiceTest, TheDialogLosingTheFocusToAnotherProgramIsTheAgentLo
 
     // As the update checker does with its offer.
     int resignations = 0;
-    auto observation = center.addObserver(kNSApplicationWillResignActiveNotification, &alerts, [&](const Notification&) {
+    auto observation = center.addObserver(kWillResignActiveNotification, &alerts, [&](const Notification&) {
         ++resignations;
         alerts.abortModal();
     });

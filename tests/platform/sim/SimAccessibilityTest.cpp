@@ -25,23 +25,23 @@ protected:
         desktop.focusWindow(*editor, dialog);
     }
 
-    AXValue value(const AXElement& element, const std::string& attribute, AXError expected = AXError::Success)
+    AttributeValue value(const AccessibleElement& element, const std::string& attribute, AccessibilityError expected = AccessibilityError::Success)
     {
-        AXValue result;
+        AttributeValue result;
         EXPECT_EQ(ax().copyAttributeValue(element, attribute, result), expected) << attribute;
         return result;
     }
 
-    std::vector<std::string> names(const AXElement& element)
+    std::vector<std::string> names(const AccessibleElement& element)
     {
         std::vector<std::string> result;
-        EXPECT_EQ(ax().copyAttributeNames(element, result), AXError::Success);
+        EXPECT_EQ(ax().copyAttributeNames(element, result), AccessibilityError::Success);
         return result;
     }
 
-    AXElement elementAt(float x, float y, AXError expected = AXError::Success)
+    AccessibleElement elementAt(float x, float y, AccessibilityError expected = AccessibilityError::Success)
     {
-        AXElement result;
+        AccessibleElement result;
         EXPECT_EQ(ax().copyElementAtPosition(ax().createSystemWide(), x, y, result), expected);
         return result;
     }
@@ -61,7 +61,7 @@ bool contains(const std::vector<std::string>& list, const std::string& item)
 TEST_F(SimAccessibilityTest, ApplicationElementComputesWindowsFocusAndStateFromTheDesktop)
 {
     buildEditorWithSaveDialog();
-    AXElement app = ax().createApplication(editor->info.pid);
+    AccessibleElement app = ax().createApplication(editor->info.pid);
     ASSERT_TRUE(app);
     EXPECT_EQ(app, editor->root->element());
 
@@ -94,18 +94,18 @@ TEST_F(SimAccessibilityTest, ListedHiddenStoredAndSuppressedAttributes)
     EXPECT_FALSE(contains(names(dialog->element()), "AXSecret"));
     EXPECT_EQ(value(dialog->element(), "AXSecret").description(), "shh");
 
-    value(dialog->element(), "AXNoSuchThing", AXError::AttributeUnsupported);
+    value(dialog->element(), "AXNoSuchThing", AccessibilityError::AttributeUnsupported);
     editor->focusedWindow = nullptr;
-    value(editor->root->element(), "AXFocusedWindow", AXError::NoValue); // advertised, but empty now
+    value(editor->root->element(), "AXFocusedWindow", AccessibilityError::NoValue); // advertised, but empty now
 
     // A stored value wins over the computed one, so odd values can be staged.
-    dialog->setAttribute("AXChildren", AXValue::Array{AXValue("text"), AXValue(ok->element())});
-    AXValue staged = value(dialog->element(), "AXChildren");
+    dialog->setAttribute("AXChildren", AttributeValue::Array{AttributeValue("text"), AttributeValue(ok->element())});
+    AttributeValue staged = value(dialog->element(), "AXChildren");
     EXPECT_EQ(staged.array()->front().description(), "text");
 
     editor->root->removeAttribute("AXFrontmost");
     EXPECT_FALSE(contains(names(editor->root->element()), "AXFrontmost"));
-    value(editor->root->element(), "AXFrontmost", AXError::AttributeUnsupported);
+    value(editor->root->element(), "AXFrontmost", AccessibilityError::AttributeUnsupported);
 }
 
 TEST_F(SimAccessibilityTest, HandlesToTheSameNodeAreEqualAndHashAlike)
@@ -113,8 +113,8 @@ TEST_F(SimAccessibilityTest, HandlesToTheSameNodeAreEqualAndHashAlike)
     buildEditorWithSaveDialog();
     auto children = value(dialog->element(), "AXChildren");
     ASSERT_TRUE(children.array() && !children.array()->empty());
-    AXElement fromTree = *children.array()->front().element();
-    AXElement group = dialog->children().front()->element();
+    AccessibleElement fromTree = *children.array()->front().element();
+    AccessibleElement group = dialog->children().front()->element();
     EXPECT_EQ(fromTree, group);
     EXPECT_EQ(fromTree.hash(), group.hash());
     EXPECT_NE(group, ok->element());
@@ -125,29 +125,29 @@ TEST_F(SimAccessibilityTest, HandlesToTheSameNodeAreEqualAndHashAlike)
 TEST_F(SimAccessibilityTest, FailureModes)
 {
     buildEditorWithSaveDialog();
-    AXElement okHandle = ok->element();
-    AXValue out;
+    AccessibleElement okHandle = ok->element();
+    AttributeValue out;
 
     desktop.setAPIEnabled(false);
     int before = desktop.requestCount();
-    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AXError::APIDisabled);
+    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AccessibilityError::APIDisabled);
     std::vector<std::string> list;
-    EXPECT_EQ(ax().copyAttributeNames(okHandle, list), AXError::APIDisabled);
+    EXPECT_EQ(ax().copyAttributeNames(okHandle, list), AccessibilityError::APIDisabled);
     EXPECT_EQ(desktop.requestCount(), before) << "nothing reaches an app while access is off";
     desktop.setAPIEnabled(true);
 
     editor->hung = true;
-    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AXError::CannotComplete);
+    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AccessibilityError::CannotComplete);
     EXPECT_TRUE(out.isNone());
     editor->hung = false;
 
-    EXPECT_EQ(ax().copyAttributeValue(AXElement(), "AXTitle", out), AXError::IllegalArgument);
+    EXPECT_EQ(ax().copyAttributeValue(AccessibleElement(), "AXTitle", out), AccessibilityError::IllegalArgument);
 
     desktop.closeWindow(*editor, dialog);
-    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AXError::InvalidUIElement);
-    EXPECT_EQ(ax().copyAttributeNames(okHandle, list), AXError::InvalidUIElement);
+    EXPECT_EQ(ax().copyAttributeValue(okHandle, "AXTitle", out), AccessibilityError::InvalidUIElement);
+    EXPECT_EQ(ax().copyAttributeNames(okHandle, list), AccessibilityError::InvalidUIElement);
     pid_t pid = 0;
-    EXPECT_EQ(ax().getPid(okHandle, pid), AXError::Success) << "a dead handle still knows its process";
+    EXPECT_EQ(ax().getPid(okHandle, pid), AccessibilityError::Success) << "a dead handle still knows its process";
     EXPECT_EQ(pid, editor->info.pid);
 
     SimApp& shy = desktop.addRunningApp("Shy");
@@ -156,10 +156,10 @@ TEST_F(SimAccessibilityTest, FailureModes)
     EXPECT_FALSE(ax().createApplication(424242));
 
     pid_t editorPid = editor->info.pid;
-    AXElement documentHandle = document->element();
+    AccessibleElement documentHandle = document->element();
     desktop.terminate(editorPid);
     EXPECT_FALSE(ax().createApplication(editorPid));
-    EXPECT_EQ(ax().copyAttributeValue(documentHandle, "AXTitle", out), AXError::InvalidUIElement);
+    EXPECT_EQ(ax().copyAttributeValue(documentHandle, "AXTitle", out), AccessibilityError::InvalidUIElement);
 }
 
 TEST_F(SimAccessibilityTest, RequestsAreCountedOnTheApplicationAsked)
@@ -185,11 +185,11 @@ TEST_F(SimAccessibilityTest, ElementAtPositionPicksFrontmostAppTopWindowAndDeepe
     EXPECT_EQ(elementAt(50, 50), document->element());
     EXPECT_EQ(elementAt(1010, 805), viewerButton->element()) << "other apps lie below the frontmost one";
     EXPECT_EQ(elementAt(480, 265), dialog->element()) << "the right edge is outside the button";
-    elementAt(2000, 2000, AXError::NoValue);
+    elementAt(2000, 2000, AccessibilityError::NoValue);
 
     // Asked of an application element, only that application answers.
-    AXElement fromViewer;
-    EXPECT_EQ(ax().copyElementAtPosition(viewer.root->element(), 410, 265, fromViewer), AXError::Success);
+    AccessibleElement fromViewer;
+    EXPECT_EQ(ax().copyElementAtPosition(viewer.root->element(), 410, 265, fromViewer), AccessibilityError::Success);
     EXPECT_EQ(fromViewer, viewerWindow->element());
 
     desktop.setHidden(*editor, true);
@@ -200,13 +200,13 @@ TEST_F(SimAccessibilityTest, ElementAtPositionPicksFrontmostAppTopWindowAndDeepe
     EXPECT_EQ(elementAt(410, 265), dialog->element()) << "dead elements are never picked";
 
     editor->hung = true;
-    elementAt(150, 150, AXError::CannotComplete);
+    elementAt(150, 150, AccessibilityError::CannotComplete);
 }
 
 TEST(SimNodeLifetimeTest, NodesDieWithTheDesktopUnlessAHandleStillHoldsThem)
 {
     const size_t before = SimNode::liveCount();
-    AXElement kept;
+    AccessibleElement kept;
     {
         SimDesktop desktop;
         SimApp& app = desktop.addRunningApp("Editor");

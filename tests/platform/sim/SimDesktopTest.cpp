@@ -11,8 +11,8 @@ class SimDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : {kNSWorkspaceDidLaunchApplicationNotification, kNSWorkspaceDidTerminateApplicationNotification,
-                 kNSWorkspaceScreensDidSleepNotification, kNSWorkspaceScreensDidWakeNotification}) {
+        for (const char* name : {kApplicationLaunchedNotification, kApplicationTerminatedNotification,
+                 kScreensDidSleepNotification, kScreensDidWakeNotification}) {
             observations.push_back(desktop.workspace().notificationCenter().addObserver(name, nullptr,
                 [this](const Notification& n) { workspaceNotes.push_back(n); }));
         }
@@ -20,16 +20,16 @@ protected:
 
     // Records every accessibility notification of `app` (subscribed on its
     // application element).
-    std::unique_ptr<AXObserver> listen(SimApp& app)
+    std::unique_ptr<AccessibilityObserver> listen(SimApp& app)
     {
-        std::unique_ptr<AXObserver> observer;
+        std::unique_ptr<AccessibilityObserver> observer;
         EXPECT_EQ(desktop.accessibility().createObserver(app.info.pid,
-                      [this, &app](const AXElement& e, const std::string& n) { axNotes.push_back(app.info.name + ":" + n); (void)e; },
+                      [this, &app](const AccessibleElement& e, const std::string& n) { axNotes.push_back(app.info.name + ":" + n); (void)e; },
                       observer),
-            AXError::Success);
+            AccessibilityError::Success);
         for (const char* name : {"AXApplicationActivated", "AXApplicationDeactivated", "AXFocusedWindowChanged", "AXWindowCreated",
                  "AXUIElementDestroyed", "AXApplicationHidden", "AXApplicationShown"})
-            EXPECT_EQ(observer->addNotification(app.root->element(), name), AXError::Success);
+            EXPECT_EQ(observer->addNotification(app.root->element(), name), AccessibilityError::Success);
         observer->addToRunLoop();
         return observer;
     }
@@ -48,7 +48,7 @@ TEST_F(SimDesktopTest, LaunchAndTerminateReachTheWorkspaceAndTheProcessList)
     SimApp& login = desktop.addBackgroundApp("loginwindow");
 
     ASSERT_EQ(workspaceNotes.size(), 1u) << "only launch() announces itself";
-    EXPECT_EQ(workspaceNotes[0].name, kNSWorkspaceDidLaunchApplicationNotification);
+    EXPECT_EQ(workspaceNotes[0].name, kApplicationLaunchedNotification);
     EXPECT_EQ(ApplicationInfo::fromRecord(workspaceNotes[0].userInfo), editor.info);
     EXPECT_EQ(editor.info.pid, 2000);
 
@@ -67,16 +67,16 @@ TEST_F(SimDesktopTest, LaunchAndTerminateReachTheWorkspaceAndTheProcessList)
     EXPECT_FALSE(desktop.processManager().sendQuit(31337));
     EXPECT_EQ(desktop.quitRequests(), std::vector<pid_t>{other});
 
-    AXElement window = editor.addWindow("Doc")->element();
+    AccessibleElement window = editor.addWindow("Doc")->element();
     desktop.terminate(2000);
     ASSERT_EQ(workspaceNotes.size(), 2u);
-    EXPECT_EQ(workspaceNotes[1].name, kNSWorkspaceDidTerminateApplicationNotification);
+    EXPECT_EQ(workspaceNotes[1].name, kApplicationTerminatedNotification);
     EXPECT_EQ(ApplicationInfo::fromRecord(workspaceNotes[1].userInfo)->pid, 2000);
     EXPECT_EQ(desktop.app(2000), nullptr);
     EXPECT_EQ(desktop.workspace().launchedApplications().size(), 1u);
     EXPECT_EQ(desktop.processManager().processes().size(), 3u);
-    AXValue title;
-    EXPECT_EQ(desktop.accessibility().copyAttributeValue(window, "AXTitle", title), AXError::InvalidUIElement);
+    AttributeValue title;
+    EXPECT_EQ(desktop.accessibility().copyAttributeValue(window, "AXTitle", title), AccessibilityError::InvalidUIElement);
     EXPECT_EQ(editor.info.name, "Editor") << "the record stays readable after termination";
 }
 
@@ -116,8 +116,8 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
     desktop.sleepDisplays();
     desktop.wakeDisplays();
     ASSERT_EQ(workspaceNotes.size(), 2u);
-    EXPECT_EQ(workspaceNotes[0].name, kNSWorkspaceScreensDidSleepNotification);
-    EXPECT_EQ(workspaceNotes[1].name, kNSWorkspaceScreensDidWakeNotification);
+    EXPECT_EQ(workspaceNotes[0].name, kScreensDidSleepNotification);
+    EXPECT_EQ(workspaceNotes[1].name, kScreensDidWakeNotification);
 
     SimApp& old = desktop.addRunningApp("VelmoraBG old", std::nullopt, "/opt/old/VelmoraBG");
     old.creatorCode = 0x5A517662; // 'ZQvb'
@@ -148,11 +148,11 @@ TEST_F(SimDesktopTest, ApplicationFilesLogAndOrderlyTermination)
     desktop.removeFile("/opt/velmora/VelmoraBG.app");
     EXPECT_TRUE(application.fileExists("/opt/velmora/VelmoraBG.app")) << "still a folder with content";
 
-    NSLog("Couldn't find watcher");
+    logMessage("Couldn't find watcher");
     EXPECT_EQ(desktop.logLines(), std::vector<std::string>{"Couldn't find watcher"});
 
     int willTerminate = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(kNSApplicationWillTerminateNotification, nullptr,
+    auto observation = desktop.localNotificationCenter().addObserver(kWillTerminateNotification, nullptr,
         [&](const Notification&) { ++willTerminate; });
     auto timer = desktop.runLoop().scheduleTimer(1, TimerRepeats::Yes, [&] { application.terminate(); });
     desktop.runLoop().run();

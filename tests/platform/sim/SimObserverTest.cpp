@@ -8,7 +8,7 @@ using namespace velmora::sim;
 namespace {
 
 struct Delivery {
-    AXElement element;
+    AccessibleElement element;
     std::string notification;
 };
 
@@ -20,12 +20,12 @@ protected:
         window = editor->addWindow("Document");
     }
 
-    std::unique_ptr<AXObserver> observe(SimApp& app)
+    std::unique_ptr<AccessibilityObserver> observe(SimApp& app)
     {
-        std::unique_ptr<AXObserver> observer;
+        std::unique_ptr<AccessibilityObserver> observer;
         EXPECT_EQ(desktop.accessibility().createObserver(app.info.pid,
-                      [this](const AXElement& e, const std::string& n) { deliveries.push_back({e, n}); }, observer),
-            AXError::Success);
+                      [this](const AccessibleElement& e, const std::string& n) { deliveries.push_back({e, n}); }, observer),
+            AccessibilityError::Success);
         return observer;
     }
 
@@ -37,39 +37,39 @@ protected:
 
 TEST_F(SimObserverTest, CreationAndSubscriptionFailures)
 {
-    std::unique_ptr<AXObserver> observer;
+    std::unique_ptr<AccessibilityObserver> observer;
     desktop.setAPIEnabled(false);
-    EXPECT_EQ(desktop.accessibility().createObserver(editor->info.pid, {}, observer), AXError::APIDisabled);
+    EXPECT_EQ(desktop.accessibility().createObserver(editor->info.pid, {}, observer), AccessibilityError::APIDisabled);
     EXPECT_FALSE(observer);
     desktop.setAPIEnabled(true);
-    EXPECT_NE(desktop.accessibility().createObserver(99999, {}, observer), AXError::Success);
+    EXPECT_NE(desktop.accessibility().createObserver(99999, {}, observer), AccessibilityError::Success);
     SimApp& shy = desktop.addRunningApp("Shy");
     shy.accessible = false;
-    EXPECT_NE(desktop.accessibility().createObserver(shy.info.pid, {}, observer), AXError::Success);
+    EXPECT_NE(desktop.accessibility().createObserver(shy.info.pid, {}, observer), AccessibilityError::Success);
     EXPECT_FALSE(observer);
 
     observer = observe(*editor);
-    AXElement app = editor->root->element();
+    AccessibleElement app = editor->root->element();
     editor->refusedNotifications = {"AXApplicationHidden"};
-    EXPECT_EQ(observer->addNotification(app, "AXApplicationHidden"), AXError::NotificationUnsupported);
-    EXPECT_EQ(observer->addNotification(app, "AXWindowCreated"), AXError::Success);
-    EXPECT_EQ(observer->addNotification(app, "AXWindowCreated"), AXError::NotificationAlreadyRegistered);
-    EXPECT_EQ(observer->addNotification(shy.root->element(), "AXWindowCreated"), AXError::IllegalArgument);
-    EXPECT_EQ(observer->addNotification(AXElement(), "AXWindowCreated"), AXError::IllegalArgument);
+    EXPECT_EQ(observer->addNotification(app, "AXApplicationHidden"), AccessibilityError::NotificationUnsupported);
+    EXPECT_EQ(observer->addNotification(app, "AXWindowCreated"), AccessibilityError::Success);
+    EXPECT_EQ(observer->addNotification(app, "AXWindowCreated"), AccessibilityError::NotificationAlreadyRegistered);
+    EXPECT_EQ(observer->addNotification(shy.root->element(), "AXWindowCreated"), AccessibilityError::IllegalArgument);
+    EXPECT_EQ(observer->addNotification(AccessibleElement(), "AXWindowCreated"), AccessibilityError::IllegalArgument);
 
     editor->hung = true;
-    EXPECT_EQ(observer->addNotification(app, "AXFocusedWindowChanged"), AXError::CannotComplete);
+    EXPECT_EQ(observer->addNotification(app, "AXFocusedWindowChanged"), AccessibilityError::CannotComplete);
     editor->hung = false;
 
-    AXElement doomed = window->element();
+    AccessibleElement doomed = window->element();
     desktop.closeWindow(*editor, window);
-    EXPECT_EQ(observer->addNotification(doomed, "AXMoved"), AXError::InvalidUIElement);
+    EXPECT_EQ(observer->addNotification(doomed, "AXMoved"), AccessibilityError::InvalidUIElement);
 }
 
 TEST_F(SimObserverTest, DeliversFromTheRunLoopOnlyOnceOnItAndOnlyWhatWasSubscribed)
 {
     auto observer = observe(*editor);
-    ASSERT_EQ(observer->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AXError::Success);
+    ASSERT_EQ(observer->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AccessibilityError::Success);
     SimApp& other = desktop.addRunningApp("Other");
     auto otherWindow = other.addWindow("Elsewhere");
 
@@ -88,13 +88,13 @@ TEST_F(SimObserverTest, DeliversFromTheRunLoopOnlyOnceOnItAndOnlyWhatWasSubscrib
     // A subscription on one window hears that window only.
     auto second = editor->addWindow("Second");
     auto windowObserver = observe(*editor);
-    ASSERT_EQ(windowObserver->addNotification(second->element(), "AXUIElementDestroyed"), AXError::Success);
+    ASSERT_EQ(windowObserver->addNotification(second->element(), "AXUIElementDestroyed"), AccessibilityError::Success);
     windowObserver->addToRunLoop();
     deliveries.clear();
     desktop.closeWindow(*editor, window);
     desktop.closeWindow(*editor, second);
     desktop.runPending();
-    std::vector<AXElement> destroyed;
+    std::vector<AccessibleElement> destroyed;
     for (const auto& d : deliveries)
         if (d.notification == "AXUIElementDestroyed")
             destroyed.push_back(d.element);
@@ -105,7 +105,7 @@ TEST_F(SimObserverTest, DeliversFromTheRunLoopOnlyOnceOnItAndOnlyWhatWasSubscrib
 TEST_F(SimObserverTest, NothingIsDeliveredAfterTheObserverIsDestroyed)
 {
     auto observer = observe(*editor);
-    ASSERT_EQ(observer->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AXError::Success);
+    ASSERT_EQ(observer->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AccessibilityError::Success);
     observer->addToRunLoop();
     desktop.focusWindow(*editor, window);
     desktop.focusWindow(*editor, window);
@@ -114,16 +114,16 @@ TEST_F(SimObserverTest, NothingIsDeliveredAfterTheObserverIsDestroyed)
     EXPECT_TRUE(deliveries.empty());
 
     // Destroyed by its own callback: the second queued delivery must not come.
-    std::unique_ptr<AXObserver> selfDestroying;
+    std::unique_ptr<AccessibilityObserver> selfDestroying;
     int calls = 0;
     ASSERT_EQ(desktop.accessibility().createObserver(editor->info.pid,
-                  [&](const AXElement&, const std::string&) {
+                  [&](const AccessibleElement&, const std::string&) {
                       ++calls;
                       selfDestroying.reset();
                   },
                   selfDestroying),
-        AXError::Success);
-    ASSERT_EQ(selfDestroying->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AXError::Success);
+        AccessibilityError::Success);
+    ASSERT_EQ(selfDestroying->addNotification(editor->root->element(), "AXFocusedWindowChanged"), AccessibilityError::Success);
     selfDestroying->addToRunLoop();
     desktop.focusWindow(*editor, window);
     desktop.focusWindow(*editor, window);

@@ -82,7 +82,7 @@ TEST(SimScenarioTest, PlaysTheTimelineOnTheRunLoopWithTheProgramRunningInBetween
 
     SimDesktop desktop;
     std::vector<std::string> heard; // what the program would see, with the time
-    auto launches = desktop.workspace().notificationCenter().addObserver(kNSWorkspaceDidLaunchApplicationNotification, nullptr,
+    auto launches = desktop.workspace().notificationCenter().addObserver(kApplicationLaunchedNotification, nullptr,
         [&](const Notification& n) {
             auto info = ApplicationInfo::fromRecord(n.userInfo);
             // The creator code must be in place when the launch is heard.
@@ -107,11 +107,11 @@ TEST(SimScenarioTest, PlaysTheTimelineOnTheRunLoopWithTheProgramRunningInBetween
     ASSERT_TRUE(editor);
     EXPECT_TRUE(editor->frontmost);
     ASSERT_TRUE(editor->focusedWindow);
-    EXPECT_EQ(editor->focusedWindow->attribute("AXTitle"), AXValue("Save changes?"));
+    EXPECT_EQ(editor->focusedWindow->attribute("AXTitle"), AttributeValue("Save changes?"));
     auto save = editor->focusedWindow->children().front();
-    EXPECT_EQ(save->attribute("AXTitle"), AXValue("Save"));
+    EXPECT_EQ(save->attribute("AXTitle"), AttributeValue("Save"));
     EXPECT_EQ(save->position(), (CGPoint{420, 210})) << "the first button sits at the right edge";
-    EXPECT_EQ(editor->focusedWindow->attribute("AXDefaultButton"), AXValue(save->element()));
+    EXPECT_EQ(editor->focusedWindow->attribute("AXDefaultButton"), AttributeValue(save->element()));
 
     desktop.advance(0.5);
     EXPECT_FALSE(save->isAlive()) << "pressing answers the dialog";

@@ -22,15 +22,15 @@ using test::LoopbackHTTPServer;
 
 class CheckForUpdatesCommandTest : public ::testing::Test {
 protected:
-    BundleInfo paneInfo() const
+    ProgramInfo paneInfo() const
     {
-        return BundleInfo(Value::Dictionary{{BundleInfo::kCFBundleName, Value("Velmora")},
-            {BundleInfo::kCFBundleVersion, Value("1.2")},
-            {BundleInfo::kVLUpdateHost, Value(m_server.hostAndPort())}});
+        return ProgramInfo(Value::Dictionary{{ProgramInfo::kCFBundleName, Value("Velmora")},
+            {ProgramInfo::kCFBundleVersion, Value("1.2")},
+            {ProgramInfo::kVLUpdateHost, Value(m_server.hostAndPort())}});
     }
     void serveFeed(const std::string& items)
     {
-        m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(items)));
+        m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(items)));
     }
 
     sim::SimDesktop m_desktop;
@@ -67,13 +67,13 @@ TEST_F(CheckForUpdatesCommandTest, Failures)
 
     LoopbackHTTPServer::Response stall;
     stall.stall = true;
-    m_server.route(BundleInfo::kAppcastPath, stall);
+    m_server.route(ProgramInfo::kAppcastPath, stall);
     auto begin = std::chrono::steady_clock::now();
     auto stalled = CheckForUpdatesCommand::run(paneInfo(), 0.3);
     EXPECT_EQ(stalled.exitCode, 1);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), 5.0);
 
-    auto unconfigured = CheckForUpdatesCommand::run(BundleInfo(), 5);
+    auto unconfigured = CheckForUpdatesCommand::run(ProgramInfo(), 5);
     EXPECT_EQ(unconfigured.exitCode, 1);
     EXPECT_FALSE(unconfigured.text.empty());
 }
@@ -93,8 +93,8 @@ TEST_F(CheckForUpdatesCommandTest, AHostileFeedOrServerGetsNoFurtherThanAFailure
 
     // A redirect to cleartext is not followed.
     LoopbackHTTPServer cleartext(LoopbackHTTPServer::Transport::Cleartext);
-    cleartext.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
-    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::redirect(cleartext.url(BundleInfo::kAppcastPath)));
+    cleartext.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+    m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::redirect(cleartext.url(ProgramInfo::kAppcastPath)));
     auto downgraded = CheckForUpdatesCommand::run(paneInfo(), 5);
     EXPECT_EQ(downgraded.exitCode, 1) << downgraded.text;
     EXPECT_NE(m_desktop.logLines().back().find("Only https"), std::string::npos) << m_desktop.logLines().back();
@@ -102,9 +102,9 @@ TEST_F(CheckForUpdatesCommandTest, AHostileFeedOrServerGetsNoFurtherThanAFailure
 
     // A server whose certificate nobody vouches for.
     LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
-    untrusted.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
-    BundleInfo impostor(Value::Dictionary{{BundleInfo::kCFBundleName, Value("Velmora")}, {BundleInfo::kCFBundleVersion, Value("1.2")},
-        {BundleInfo::kVLUpdateHost, Value(untrusted.hostAndPort())}});
+    untrusted.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+    ProgramInfo impostor(Value::Dictionary{{ProgramInfo::kCFBundleName, Value("Velmora")}, {ProgramInfo::kCFBundleVersion, Value("1.2")},
+        {ProgramInfo::kVLUpdateHost, Value(untrusted.hostAndPort())}});
     auto unverified = CheckForUpdatesCommand::run(impostor, 5);
     EXPECT_EQ(unverified.exitCode, 1) << unverified.text;
     EXPECT_NE(m_desktop.logLines().back().find("secure connection"), std::string::npos) << m_desktop.logLines().back();
@@ -125,7 +125,7 @@ TEST_F(CheckForUpdatesCommandTest, ReadsThePanesInstalledValues)
         auto result = CheckForUpdatesCommand::run();
         EXPECT_EQ(result.exitCode, 10);
         // The file's version is a stale one: the build's own is reported.
-        EXPECT_NE(result.text.find("You have version " + BundleInfo::buildVersion() + "."), std::string::npos) << result.text;
+        EXPECT_NE(result.text.find("You have version " + ProgramInfo::buildVersion() + "."), std::string::npos) << result.text;
     }
     std::filesystem::remove_all(directory);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/update/URLConnection.h"
+#include "shared/update/HttpTransfer.h"
 
 #include <chrono>
 #include <optional>
@@ -9,24 +9,24 @@
 namespace velmora::test {
 
 // Collects what a connection delivers.
-struct RecordingConnectionDelegate final : URLConnectionDelegate {
+struct RecordingConnectionDelegate final : HttpTransferDelegate {
     std::string body;
     int chunks{0};
     int finishes{0};
-    std::optional<NSError> error;
+    std::optional<RequestError> error;
 
-    void connectionDidReceiveData(URLConnection&, std::string_view data) override
+    void connectionDidReceiveData(HttpTransfer&, std::string_view data) override
     {
         body.append(data);
         ++chunks;
     }
-    void connectionDidFailWithError(URLConnection&, const NSError& e) override { error = e; }
-    void connectionDidFinishLoading(URLConnection&) override { ++finishes; }
+    void connectionDidFailWithError(HttpTransfer&, const RequestError& e) override { error = e; }
+    void connectionDidFinishLoading(HttpTransfer&) override { ++finishes; }
 };
 
 // Drives a connection by hand, without a run loop, for at most `seconds` of
 // real time; true when it finished.
-inline bool pumpUntilFinished(URLConnection& connection, double seconds = 10)
+inline bool pumpUntilFinished(HttpTransfer& connection, double seconds = 10)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!connection.isFinished() && std::chrono::steady_clock::now() < deadline)

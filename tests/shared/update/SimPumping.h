@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/sim/SimDesktop.h"
-#include "shared/update/URLConnection.h"
+#include "shared/update/HttpTransfer.h"
 
 #include <chrono>
 #include <memory>

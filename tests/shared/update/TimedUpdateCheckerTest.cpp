@@ -2,7 +2,7 @@
 
 #include "platform/sim/SimAlertService.h"
 #include "platform/sim/SimDesktop.h"
-#include "shared/preferences/PlistFileDomainStore.h"
+#include "shared/preferences/PlistSettingsFile.h"
 #include "shared/update/AppcastFeeds.h"
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/SimPumping.h"
@@ -23,12 +23,12 @@ class TimedUpdateCheckerTest : public ::testing::Test {
 protected:
     TimedUpdateCheckerTest()
     {
-        m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
-        m_scheduler = std::make_unique<TimedUpdateChecker>(BundleInfo(Value::Dictionary{
-            {BundleInfo::kCFBundleName, Value("VelmoraBG")},
-            {BundleInfo::kCFBundleVersion, Value("1.0")},
-            {BundleInfo::kCFBundleShortVersionString, Value("1.0 (100)")},
-            {BundleInfo::kVLUpdateHost, Value(m_server.hostAndPort())}}));
+        m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
+        m_scheduler = std::make_unique<TimedUpdateChecker>(ProgramInfo(Value::Dictionary{
+            {ProgramInfo::kCFBundleName, Value("VelmoraBG")},
+            {ProgramInfo::kCFBundleVersion, Value("1.0")},
+            {ProgramInfo::kCFBundleShortVersionString, Value("1.0 (100)")},
+            {ProgramInfo::kVLUpdateHost, Value(m_server.hostAndPort())}}));
     }
     ~TimedUpdateCheckerTest() override
     {
@@ -45,7 +45,7 @@ protected:
     // The pane writes the shared domain from its own process.
     void paneSetsDailyChecks(bool on)
     {
-        UserDefaults pane(m_store, "com.brightfen.velmora");
+        ProgramSettings pane(m_store, "com.brightfen.velmora");
         pane.setObject(TimedUpdateChecker::kShouldCheckForUpdatesDaily, on);
         ASSERT_TRUE(pane.synchronize());
     }
@@ -67,7 +67,7 @@ protected:
     static constexpr double kDay = 24 * 60 * 60;
 
     std::string m_directory{makeDirectory()};
-    PlistFileDomainStore m_store{m_directory};
+    PlistSettingsFile m_store{m_directory};
     sim::SimDesktop m_desktop{&m_store};
     ScopedPlatform m_scoped{m_desktop};
     LoopbackHTTPServer m_server;
@@ -125,12 +125,12 @@ TEST_F(TimedUpdateCheckerTest, ScheduledChecksStaySilentUnlessTheyFindAnUpdate)
     ASSERT_TRUE(m_lastDayChecked);
     EXPECT_TRUE(m_desktop.alerts().shown().empty()) << "up to date: silent";
 
-    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok("broken"));
+    m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok("broken"));
     oneDay();
     ASSERT_TRUE(m_lastDayChecked);
     EXPECT_TRUE(m_desktop.alerts().shown().empty()) << "failure: silent";
 
-    m_server.route(BundleInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.1", "Sun, 08 Jun 2008 12:00:00 +0000"))));
+    m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.1", "Sun, 08 Jun 2008 12:00:00 +0000"))));
     m_desktop.alerts().answerNextWith(1);
     oneDay();
     ASSERT_EQ(m_desktop.alerts().shown().size(), 1u);

@@ -33,7 +33,7 @@ class UpdateCheckerTest : public ::testing::Test {
 protected:
     UpdateCheckerTest()
     {
-        m_checker = std::make_unique<UpdateChecker>(BundleInfo(Value::Dictionary{{"CFBundleName", Value("VelmoraBundle")}}));
+        m_checker = std::make_unique<UpdateChecker>(ProgramInfo(Value::Dictionary{{"CFBundleName", Value("VelmoraBundle")}}));
         m_checker->setAppcastURL(m_server.url(kFeedPath));
         m_checker->setVersionString("1.2");
         m_checker->setAppName("Velmora");
@@ -111,7 +111,7 @@ TEST_F(UpdateCheckerTest, LosingTheFrontClosesTheOfferUnconfirmed)
 {
     serveFeed(appcastItem("1.3", "Sat, 07 Jun 2008 12:00:00 +0000"));
     m_desktop.alerts().whileShowing = [&](const Alert&) {
-        m_desktop.localNotificationCenter().post(kNSApplicationWillResignActiveNotification);
+        m_desktop.localNotificationCenter().post(kWillResignActiveNotification);
     };
     check();
     ASSERT_EQ(alerts().size(), 1u);
@@ -120,7 +120,7 @@ TEST_F(UpdateCheckerTest, LosingTheFrontClosesTheOfferUnconfirmed)
 
     // Outside an alert the notification changes nothing.
     m_desktop.alerts().whileShowing = nullptr;
-    m_desktop.localNotificationCenter().post(kNSApplicationWillResignActiveNotification);
+    m_desktop.localNotificationCenter().post(kWillResignActiveNotification);
     check();
     EXPECT_EQ(m_desktop.openedURLs().size(), 1u);
 }
@@ -180,7 +180,7 @@ TEST_F(UpdateCheckerTest, TheDelegatesAnswerOverridesTheStoredFlags)
 TEST_F(UpdateCheckerTest, MinimumSystemVersions)
 {
     auto item = [&](const std::string& minimum) {
-        return SUAppcastItem::initWithDictionary(Value::Dictionary{{"sparkle:minimumSystemVersion", Value(minimum)},
+        return UpdateFeedItem::initWithDictionary(Value::Dictionary{{"sparkle:minimumSystemVersion", Value(minimum)},
             {"enclosure", Value(Value::Dictionary{{"url", Value("http://f.invalid/V_1.zip")}})}});
     };
     EXPECT_TRUE(m_checker->hostSupportsItem(*item("")));
@@ -226,7 +226,7 @@ TEST_F(UpdateCheckerTest, FeedFailuresAreLoggedAndShownWhenAsked)
     EXPECT_TRUE(logged("failed to load appcast for " + m_server.url(kFeedPath)));
     bool sawError = false;
     for (const auto& line : m_desktop.logLines())
-        sawError = sawError || (line.rfind("error:Error Domain=SUSparkleErrorDomain Code=1002", 0) == 0);
+        sawError = sawError || (line.rfind("error:Error Domain=kUpdateFeedErrorDomain Code=1002", 0) == 0);
     EXPECT_TRUE(sawError);
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].alert.title, "Failure checking for updates");
@@ -270,10 +270,10 @@ TEST_F(UpdateCheckerTest, NoAddressOrVersionStartsNothing)
 TEST_F(UpdateCheckerTest, ItemsSortByVersion)
 {
     auto item = [](const std::string& version) {
-        return std::shared_ptr<const SUAppcastItem>(SUAppcastItem::initWithDictionary(Value::Dictionary{
+        return std::shared_ptr<const UpdateFeedItem>(UpdateFeedItem::initWithDictionary(Value::Dictionary{
             {"enclosure", Value(Value::Dictionary{{"url", Value("http://f.invalid/x.zip")}, {"sparkle:version", Value(version)}})}}));
     };
-    SUAppcast::Items items{item("1.10"), item("1.2"), item("1.2b"), item("2")};
+    UpdateFeed::Items items{item("1.10"), item("1.2"), item("1.2b"), item("2")};
     std::stable_sort(items.begin(), items.end(), &UpdateChecker::itemsSort);
     std::vector<std::string> order;
     for (const auto& i : items)

@@ -1,0 +1,49 @@
+#include "agent/process/LegacyAgentStopper.h"
+
+#include "agent/process/ProcessInformer.h"
+#include "platform/NotFound.h"
+#include "platform/Platform.h"
+#include "shared/loginitems/AutostartSynchronizer.h"
+
+namespace velmora {
+
+namespace {
+// The older agent's bundle was velmorabg.app; its process and its login item
+// carry that name. The current agent's "VelmoraBG" differs in case on purpose.
+constexpr const char* kOldAgentName = "velmorabg";
+} // namespace
+
+void LegacyAgentStopper::killOldVelmoraBG()
+{
+    LegacyAgentStopper killer;
+    killer.killOldVLBG();
+}
+
+void LegacyAgentStopper::killOldVLBG()
+{
+    if (oldVelmoraIsRunning())
+        stopVelmora();
+}
+
+bool LegacyAgentStopper::oldVelmoraIsRunning()
+{
+    return ProcessInformer::processIDForProcessNamed(kOldAgentName) != kNSNotFound;
+}
+
+void LegacyAgentStopper::stopVelmora()
+{
+    pid_t pid = ProcessInformer::processIDForProcessNamed(kOldAgentName);
+    if (pid != kNSNotFound)
+        Platform::current().processManager().sendQuit(pid); // a failed send changes nothing below
+
+    auto path = oldVelmoraBGPath();
+    if (path && !path->empty())
+        AutostartSynchronizer::setAppLaunchesAtLogin(false, *path);
+}
+
+std::optional<std::string> LegacyAgentStopper::oldVelmoraBGPath()
+{
+    return AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
+}
+
+} // namespace velmora

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace velmora {
+
+// Stops an agent of the older generation ("velmorabg") at start-up and takes
+// it off the login items, so two agents never snap at once.
+class LegacyAgentStopper {
+public:
+    // The start-up run: a fresh instance, used once.
+    static void killOldVelmoraBG();
+
+    void killOldVLBG();
+    // Whether a process of the older agent's name runs now.
+    bool oldVelmoraIsRunning();
+    // Asks the older agent to quit (without waiting) and removes its login
+    // item; the login item goes even when the quit could not be sent.
+    void stopVelmora();
+    // The normalised path of the older agent's login item; nothing when absent.
+    std::optional<std::string> oldVelmoraBGPath();
+};
+
+} // namespace velmora

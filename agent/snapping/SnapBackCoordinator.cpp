@@ -1,0 +1,154 @@
+#include "agent/snapping/SnapBackCoordinator.h"
+
+#include "agent/accessibility/PointerMover.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/NotFound.h"
+#include "platform/Platform.h"
+#include "shared/preferences/VelmoraPreferences.h"
+
+#include <cmath>
+#include <utility>
+
+namespace velmora {
+
+namespace {
+
+std::string textForKey(const Value::Dictionary& userInfo, const char* key)
+{
+    const std::string* text = valueForKey(userInfo, key).string();
+    return text ? *text : std::string();
+}
+
+} // namespace
+
+SnapBackCoordinator::SnapBackCoordinator()
+{
+    setupObservers();
+}
+
+SnapBackCoordinator::~SnapBackCoordinator() = default;
+
+void SnapBackCoordinator::setupObservers()
+{
+    NotificationCenter& center = Platform::current().localNotificationCenter();
+    m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
+        [this](const Notification& n) { mouseWasMoved(n); });
+    m_userMovedObservation = center.addObserver(QK_VL_UserMovedMouse, nullptr,
+        [this](const Notification& n) { watcherReportedMouseMoved(n); });
+    m_buttonGoneObservation = center.addObserver(QK_VL_OldDefaultButtonGone, nullptr,
+        [this](const Notification& n) { watcherReportedElementDeleted(n); });
+    m_buttonGoneAfterMoveObservation = center.addObserver(QK_VL_OldDefaultButtonGoneAfterMouseMoved, nullptr,
+        [this](const Notification& n) { watcherReportedElementInvalid(n); });
+    m_checkWillStartObservation = center.addObserver(kFocusedWindowCheckWillStart, nullptr,
+        [this](const Notification&) { focusedWindowCheckWillStart(); });
+    m_terminateObservation = Platform::current().workspace().notificationCenter().addObserver(
+        kApplicationTerminatedNotification, nullptr, [this](const Notification& n) { applicationTerminated(n); });
+}
+
+void SnapBackCoordinator::focusedWindowCheckWillStart()
+{
+    if (m_watchers.empty() || !m_watchers.front().watcher)
+        return;
+    m_watchers.front().watcher->reportIfElementGone();
+}
+
+void SnapBackCoordinator::applicationTerminated(const Notification& notification)
+{
+    if (m_watchers.empty() || !m_watchers.front().watcher)
+        return;
+    std::optional<ApplicationInfo> info = ApplicationInfo::fromRecord(notification.userInfo);
+    if (info)
+        m_watchers.front().watcher->applicationTerminated(info->pid);
+}
+
+void SnapBackCoordinator::mouseWasMoved(const Notification& notification)
+{
+    std::string endingText = textForKey(notification.userInfo, kEndingMouseLocation);
+    std::string startingText = textForKey(notification.userInfo, kStartingMouseLocation);
+    NSPoint ending = NSPointFromString(endingText);
+    NSPoint starting = NSPointFromString(startingText);
+    // The pointer did not actually go anywhere: nothing to come back from,
+    // and an earlier snap is still worth watching.
+    if (ending == starting)
+        return;
+
+    clearOldWatcher();
+    // Where the pointer cannot be read, whether the user moved it cannot be
+    // told either: putting it back could undo the user's own move.
+    Platform& platform = Platform::current();
+    if (!platform.pointer().abilities().readsPosition) {
+        if (!m_toldSnapBackUnavailable && platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)) {
+            m_toldSnapBackUnavailable = true;
+            logMessage(kSnapBackUnavailableMessage);
+        }
+        return;
+    }
+    auto watcher = SnappedButtonWatcher::initWithPointOverUIElement(ending);
+    if (!watcher)
+        return;
+    m_watchers.insert(m_watchers.begin(), SnapRecord{std::move(startingText), std::move(endingText), std::move(watcher)});
+}
+
+void SnapBackCoordinator::watcherReportedMouseMoved(const Notification&)
+{
+    clearOldWatcher();
+}
+
+void SnapBackCoordinator::watcherReportedElementInvalid(const Notification&)
+{
+    clearOldWatcher();
+}
+
+void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& notification)
+{
+    size_t index = indexOfWatcher(notification.object);
+    if (index == static_cast<size_t>(kNSNotFound)) {
+        logMessage("Couldn't find watcher");
+        return;
+    }
+    const SnapRecord& record = m_watchers[index];
+    NSPoint starting = NSPointFromString(record.startingMouseLocation);
+
+    Platform& platform = Platform::current();
+    bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
+        && pointerStillNear(record.endingMouseLocation)
+        && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
+    if (snapBack) {
+        PointerMover::moveMouseToPoint(convertGlobalPointToCGPoint(starting));
+        platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);
+    }
+    clearOldWatcher();
+}
+
+bool SnapBackCoordinator::pointerStillNear(const std::string& endingMouseLocation) const
+{
+    NSPoint current = currentMouseLocation();
+    NSPoint ending = NSPointFromString(endingMouseLocation);
+    // Truncated toward zero, as whole points: 3.9 away is still near.
+    double dx = std::trunc(static_cast<double>(current.x) - static_cast<double>(ending.x));
+    double dy = std::trunc(static_cast<double>(current.y) - static_cast<double>(ending.y));
+    return std::fabs(dx) < kSnapBackDistance && std::fabs(dy) < kSnapBackDistance;
+}
+
+size_t SnapBackCoordinator::indexOfWatcher(const void* watcher) const
+{
+    for (size_t i = 0; i < m_watchers.size(); ++i) {
+        if (m_watchers[i].watcher.get() == watcher)
+            return i;
+    }
+    return static_cast<size_t>(kNSNotFound);
+}
+
+void SnapBackCoordinator::clearOldWatcher()
+{
+    if (m_watchers.empty())
+        return;
+    auto removed = std::make_shared<std::vector<SnapRecord>>(std::exchange(m_watchers, {}));
+    for (SnapRecord& record : *removed) {
+        if (record.watcher)
+            record.watcher->stopTimer();
+    }
+    Platform::current().runLoop().performAtEndOfPass([removed] { removed->clear(); });
+}
+
+} // namespace velmora

@@ -1,0 +1,123 @@
+#include "agent/snapping/SnappedButtonWatcher.h"
+
+#include "agent/accessibility/PointerMover.h"
+#include "agent/accessibility/ElementQueries.h"
+#include "agent/snapping/SnapNotifications.h"
+#include "platform/ElementReader.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+
+namespace velmora {
+
+// static
+std::unique_ptr<SnappedButtonWatcher> SnappedButtonWatcher::initWithPointOverUIElement(NSPoint point)
+{
+    CarbonPoint carbonPoint = convertGlobalPointToCarbonPoint(point);
+    AccessibleElement element = ElementQueries::elementRefAtCarbonPoint(carbonPoint);
+    if (!element)
+        return nullptr;
+
+    std::unique_ptr<SnappedButtonWatcher> watcher(new SnappedButtonWatcher);
+    watcher->m_startingMouseLocation = carbonPoint;
+    watcher->m_mouseAlreadyMoved = false;
+    watcher->initWithUIElement(std::move(element));
+    return watcher;
+}
+
+SnappedButtonWatcher::~SnappedButtonWatcher()
+{
+    stopTimer();
+}
+
+void SnappedButtonWatcher::initWithUIElement(AccessibleElement element)
+{
+    m_ref = std::move(element);
+    m_pid = ElementQueries::pidOfElement(m_ref);
+    m_timer = Platform::current().runLoop().scheduleTimer(kPollInterval, TimerRepeats::Yes, [this] { updateCurrentUIElement(); });
+}
+
+void SnappedButtonWatcher::stopTimer()
+{
+    if (m_timer)
+        m_timer->invalidate();
+}
+
+void SnappedButtonWatcher::updateCurrentUIElement()
+{
+    poll(false);
+}
+
+void SnappedButtonWatcher::reportIfElementGone()
+{
+    if (isPolling() && (m_applicationTerminated || ElementQueries::elementIsGone(m_ref)))
+        poll(true);
+}
+
+void SnappedButtonWatcher::applicationTerminated(pid_t pid)
+{
+    if (pid <= 0 || pid != m_pid)
+        return;
+    m_applicationTerminated = true;
+    if (isPolling())
+        poll(true);
+}
+
+bool SnappedButtonWatcher::applicationGone()
+{
+    // Its process may be gone before the accessibility bus has noticed.
+    if (!m_applicationTerminated && m_pid > 0
+        && (!Platform::current().processManager().isRunning(m_pid) || !ElementQueries::uiElementForPID(m_pid)))
+        m_applicationTerminated = true;
+    return m_applicationTerminated;
+}
+
+void SnappedButtonWatcher::poll(bool knownGone)
+{
+    CarbonPoint current = convertGlobalPointToCarbonPoint(currentMouseLocation());
+    int32_t dh = std::abs(static_cast<int32_t>(current.h) - static_cast<int32_t>(m_startingMouseLocation.h));
+    int32_t dv = std::abs(static_cast<int32_t>(current.v) - static_cast<int32_t>(m_startingMouseLocation.v));
+    NotificationCenter& center = Platform::current().localNotificationCenter();
+
+    if (dh > kRestingDistance || dv > kRestingDistance) {
+        if (!m_mouseAlreadyMoved) {
+            // The listener drops us while this post runs, but keeps us alive
+            // until the pass is over, so the lines after it are safe.
+            center.post(QK_VL_UserMovedMouse, this);
+            stopTimer();
+            m_mouseAlreadyMoved = true;
+        }
+        return;
+    }
+
+    if (!knownGone) {
+        ElementReader reader{Platform::current().accessibility()};
+        ErrorOr<AccessibleElement> underPointer = reader.elementAt(current);
+        // A hung application is no answer either way: the next tick asks
+        // again, and nothing more is asked of it now.
+        if (underPointer.isError(ReadError::Hung))
+            return;
+        if (underPointer.isError()) {
+            // Nothing readable there: the application may be gone with its
+            // windows, or just slow to answer. Only the first is an answer.
+            if (!ElementQueries::elementIsGone(m_ref))
+                return; // the next tick asks again
+        } else {
+            // Positions, not identity: whatever sits where the button sits is the
+            // button; a button that cannot say where it is has gone with its dialog.
+            ErrorOr<CGPoint> foundPosition = reader.position(underPointer.value());
+            if (foundPosition.isError(ReadError::Hung))
+                return;
+            ErrorOr<CGPoint> watchedPosition = reader.position(m_ref);
+            if (watchedPosition.isError(ReadError::Hung))
+                return;
+            if (foundPosition.hasValue() && watchedPosition.hasValue() && foundPosition.value() == watchedPosition.value())
+                return;
+        }
+    }
+
+    center.post(m_mouseAlreadyMoved ? QK_VL_OldDefaultButtonGoneAfterMouseMoved : QK_VL_OldDefaultButtonGone, this);
+    stopTimer();
+}
+
+} // namespace velmora

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/AccessibleElement.h"
+#include "platform/Geometry.h"
+#include "platform/RunLoop.h"
+
+#include <cstdint>
+#include <memory>
+#include <sys/types.h>
+
+namespace velmora {
+
+// Follows one snapped-to element while the pointer rests on it. Each poll
+// reports at most one of three things on the local centre, with the watcher
+// as the object: the pointer left the snap box (QK_VL_UserMovedMouse), or
+// the element is no longer under the pointer or is gone altogether (its
+// window destroyed, its application quit): QK_VL_OldDefaultButtonGone, or
+// QK_VL_OldDefaultButtonGoneAfterMouseMoved once the pointer had left.
+// A watcher stops polling when it reports, and never polls once stopped.
+class SnappedButtonWatcher {
+public:
+    // Time between two polls, in seconds: quick enough that the pointer is
+    // back before the user reaches for it, cheap enough to run while idle.
+    static constexpr double kPollInterval = 0.05;
+    // Pointer movement, in pixels along either axis, that still counts as
+    // resting on the button; 25 or more means the user moved away.
+    static constexpr int32_t kRestingDistance = 24;
+
+    // A polling watcher of the element under `point` (bottom-left-origin
+    // global coordinates); null when nothing is under it. The first poll
+    // comes kPollInterval after creation.
+    static std::unique_ptr<SnappedButtonWatcher> initWithPointOverUIElement(NSPoint point);
+
+    // Stops the timer and releases the element.
+    ~SnappedButtonWatcher();
+    SnappedButtonWatcher(const SnappedButtonWatcher&) = delete;
+    SnappedButtonWatcher& operator=(const SnappedButtonWatcher&) = delete;
+
+    // One poll; the timer calls it.
+    void updateCurrentUIElement();
+    // Reports at once, as a poll would, if the element is gone for certain;
+    // otherwise leaves it to the polls. For decisions that must come after
+    // this one, such as answering the next focused window.
+    void reportIfElementGone();
+    // The application with that process quit: if it owned the element, the
+    // element is gone and that is reported at once.
+    void applicationTerminated(pid_t pid);
+
+    // Ends polling for good. Safe from inside a poll: the timer handle is
+    // kept (invalid) until destruction, as its callback may be on the stack.
+    void stopTimer();
+
+    bool isPolling() const { return m_timer && m_timer->isValid(); }
+    // The position the pointer was snapped to (not the one before the snap).
+    CarbonPoint startingMouseLocation() const { return m_startingMouseLocation; }
+    const AccessibleElement& element() const { return m_ref; }
+    bool mouseAlreadyMoved() const { return m_mouseAlreadyMoved; }
+    // The element's process; -1 when unknown.
+    pid_t pid() const { return m_pid; }
+    // Whether the element's application has quit (as far as known now).
+    bool applicationGone();
+
+private:
+    SnappedButtonWatcher() = default;
+    // Keeps the element and starts the poll timer.
+    void initWithUIElement(AccessibleElement element);
+    void poll(bool knownGone);
+
+    AccessibleElement m_ref;
+    CarbonPoint m_startingMouseLocation;
+    // Owned: destroying the watcher destroys the timer, so a dropped watcher
+    // is never polled (the callback holds a plain `this`).
+    std::unique_ptr<Timer> m_timer;
+    bool m_mouseAlreadyMoved{false};
+    pid_t m_pid{-1};
+    bool m_applicationTerminated{false};
+};
+
+} // namespace velmora

@@ -1,0 +1,159 @@
+#include "pane/AgentClient.h"
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+void AgentClient::setHasLoaded(bool loaded)
+{
+    if (loaded == m_hasLoaded)
+        return;
+    m_hasLoaded = loaded;
+    didChangeValueForKey("hasLoaded");
+}
+
+void AgentClient::setIsRunning(bool running)
+{
+    if (running == m_isRunning)
+        return;
+    m_isRunning = running;
+    didChangeValueForKey("isRunning");
+}
+
+void AgentClient::startListening()
+{
+    setHasLoaded(true);
+    // Pick up what the agent wrote since this pane last looked.
+    Platform::current().standardUserDefaults().synchronize();
+    if (!m_queryOnly)
+        checkForVersionChange();
+    setupNotifications();
+    std::erase_if(m_pendingTimeouts, [](const auto& timer) { return !timer->isValid(); });
+    m_pendingTimeouts.push_back(Platform::current().runLoop().scheduleTimer(kStatusTimeout, TimerRepeats::No, [this] { noItsNot(); }));
+    didChangeValueForKey("isRunning");
+}
+
+void AgentClient::stopListening()
+{
+    turnOffNotifications();
+}
+
+void AgentClient::checkForVersionChange()
+{
+    auto& defaults = Platform::current().standardUserDefaults();
+    // A missing or unreadable file reads as no domain; writing the version
+    // into it would create or replace the file for nothing.
+    auto domain = defaults.persistentDomainForName(prefsDomain());
+    if (!domain)
+        return;
+    const std::string current = currentVersionString();
+    const Value& stored = valueForKey(*domain, kCurrentVersionKey);
+    if (stored.string() && *stored.string() == current)
+        return;
+    defaults.updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& latest) {
+        if (!latest)
+            return false;
+        (*latest)[kCurrentVersionKey] = current;
+        return true;
+    });
+}
+
+void AgentClient::setupNotifications()
+{
+    m_agentWatch = Platform::current().agentChannel().watch({
+        .appeared = [this] { agentAppeared(); },
+        .vanished = [this] { agentVanished(); },
+    });
+}
+
+void AgentClient::turnOffNotifications()
+{
+    m_agentWatch.reset();
+}
+
+void AgentClient::agentVanished()
+{
+    // The bus has answered: a time-out left from the question would later
+    // end a start's wait as if the agent had answered.
+    m_pendingTimeouts.clear();
+    noItsNot();
+}
+
+void AgentClient::agentAppeared()
+{
+    yesItsRunning();
+    if (m_queryOnly)
+        return;
+    Platform::current().agentChannel().requestVersion([this, alive = std::weak_ptr<int>(m_lifetime)](std::optional<std::string> version) {
+        if (alive.expired() || !version || *version == currentVersionString())
+            return;
+        logMessage("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
+        sendMustQuit();
+    });
+}
+
+void AgentClient::sendMustQuit()
+{
+    Platform::current().agentChannel().orderQuit();
+}
+
+void AgentClient::sendMustUpdatePrefs()
+{
+    Platform::current().agentChannel().orderReload();
+}
+
+bool AgentClient::yesItsRunning()
+{
+    setIsRunning(true);
+    m_pendingTimeouts.clear();
+    return m_hasLoaded;
+}
+
+bool AgentClient::noItsNot()
+{
+    setIsRunning(false);
+    return m_hasLoaded;
+}
+
+void AgentClient::setPrefOfKey(const std::string& key, const Value& value)
+{
+    updatePrefs([&](Value::Dictionary& prefs) {
+        prefs[key] = value;
+        return true;
+    });
+}
+
+bool AgentClient::updatePrefs(const PrefsEdit& edit)
+{
+    bool changed = false;
+    const bool written = Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
+        Value::Dictionary prefs = domain ? std::move(*domain) : Value::Dictionary{};
+        changed = edit(prefs);
+        domain = std::move(prefs);
+        return changed;
+    });
+    if (!written) {
+        ++m_failedPreferenceWrites;
+        didChangeValueForKey("failedPreferenceWrites");
+        return false;
+    }
+    if (changed)
+        sendMustUpdatePrefs();
+    return true;
+}
+
+Value AgentClient::prefForKey(const std::string& key)
+{
+    auto domain = Platform::current().standardUserDefaults().persistentDomainForName(prefsDomain());
+    return domain ? valueForKey(*domain, key) : Value();
+}
+
+bool AgentClient::prefHasKey(const std::string& key)
+{
+    auto domain = Platform::current().standardUserDefaults().persistentDomainForName(prefsDomain());
+    return domain && domain->contains(key);
+}
+
+} // namespace velmora

@@ -1,0 +1,165 @@
+#include "shared/loginitems/AutostartSynchronizer.h"
+
+#include "platform/AutostartEntry.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* kLoginWindowDomain = "loginwindow";
+constexpr const char* kLoginItemsKey = "AutoLaunchedApplicationDictionary";
+constexpr const char* kPathKey = "Path";
+constexpr const char* kHideKey = "Hide";
+
+std::string targetPath(const std::string& path)
+{
+    if (!path.empty())
+        return path;
+    return AutostartSynchronizer::stringByStandardizingPath(Platform::current().application().bundlePath());
+}
+
+const Value::Array& loginItems(const std::optional<Value::Dictionary>& domain)
+{
+    static const Value::Array none;
+    if (!domain)
+        return none;
+    auto items = valueForKey(*domain, kLoginItemsKey).array();
+    return items ? *items : none;
+}
+
+bool entryMatches(const Value& entry, const std::string& target)
+{
+    auto fields = entry.dictionary();
+    if (!fields)
+        return false;
+    auto path = valueForKey(*fields, kPathKey).string();
+    return path && AutostartSynchronizer::stringByStandardizingPath(*path) == target;
+}
+
+// What makes two entries the same item: every key and value, the path
+// normalised, but not the file an entry is kept in. Where each entry is a file
+// of its own, a second file that starts the same program (a copy, or one
+// another tool wrote) would otherwise outlive the removal and keep starting it.
+Value sameItemKey(const Value& entry)
+{
+    auto fields = entry.dictionary();
+    if (!fields)
+        return entry;
+    Value::Dictionary key = *fields;
+    key.erase(kLoginItemFileKey);
+    if (auto path = valueForKey(key, kPathKey).string())
+        key[kPathKey] = AutostartSynchronizer::stringByStandardizingPath(*path);
+    return key;
+}
+
+Value::Array::const_iterator firstMatch(const Value::Array& items, const std::string& target)
+{
+    return std::find_if(items.begin(), items.end(), [&](const Value& entry) { return entryMatches(entry, target); });
+}
+
+// Edits the list inside a locked read-modify-write of the whole domain, so a
+// concurrent editor of the login items (the system, the pane) loses nothing.
+// `edit` returns false to leave the domain as it is.
+void updateLoginItems(const std::function<bool(Value::Array& items)>& edit)
+{
+    Platform::current().standardUserDefaults().updatePersistentDomain(kLoginWindowDomain,
+        [&](std::optional<Value::Dictionary>& domain) {
+            Value::Dictionary fields = domain.value_or(Value::Dictionary {});
+            Value::Array items = loginItems(domain);
+            if (!edit(items))
+                return false;
+            fields[kLoginItemsKey] = std::move(items);
+            domain = std::move(fields);
+            return true;
+        });
+}
+
+} // namespace
+
+bool AutostartSynchronizer::doesAppLaunchAtLogin(const std::string& path)
+{
+    auto& defaults = Platform::current().standardUserDefaults();
+    defaults.synchronize();
+    const auto domain = defaults.persistentDomainForName(kLoginWindowDomain);
+    const auto& items = loginItems(domain);
+    return firstMatch(items, targetPath(path)) != items.end();
+}
+
+void AutostartSynchronizer::setAppLaunchesAtLoginToYESforApp(const std::string& path)
+{
+    if (doesAppLaunchAtLogin(path))
+        return;
+    const std::string target = targetPath(path);
+    updateLoginItems([&](Value::Array& items) {
+        // Checked again under the lock: someone may have added it meanwhile.
+        if (firstMatch(items, target) != items.end())
+            return false;
+        items.push_back(Value::Dictionary {{kPathKey, target}, {kHideKey, false}});
+        return true;
+    });
+}
+
+void AutostartSynchronizer::setAppLaunchesAtLoginToNOforApp(const std::string& path)
+{
+    if (!doesAppLaunchAtLogin(path))
+        return;
+    const std::string target = targetPath(path);
+    updateLoginItems([&](Value::Array& items) {
+        auto match = firstMatch(items, target);
+        if (match == items.end())
+            return false;
+        const Value removed = sameItemKey(*match);
+        std::erase_if(items, [&](const Value& entry) { return sameItemKey(entry) == removed; });
+        return true;
+    });
+}
+
+void AutostartSynchronizer::setAppLaunchesAtLogin(bool launches, const std::string& path)
+{
+    auto& defaults = Platform::current().standardUserDefaults();
+    defaults.synchronize();
+    if (launches)
+        setAppLaunchesAtLoginToYESforApp(path);
+    else
+        setAppLaunchesAtLoginToNOforApp(path);
+    defaults.synchronize();
+}
+
+std::optional<std::string> AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(const std::string& name)
+{
+    const auto domain = Platform::current().standardUserDefaults().persistentDomainForName(kLoginWindowDomain);
+    const std::string wanted = std::filesystem::path(name).replace_extension().string();
+    for (const Value& entry : loginItems(domain)) {
+        auto fields = entry.dictionary();
+        auto path = fields ? valueForKey(*fields, kPathKey).string() : nullptr;
+        if (!path)
+            continue;
+        std::string normalised = stringByStandardizingPath(*path);
+        if (std::filesystem::path(normalised).filename().replace_extension().string() == wanted)
+            return normalised;
+    }
+    return std::nullopt;
+}
+
+std::string AutostartSynchronizer::stringByStandardizingPath(const std::string& path)
+{
+    std::string expanded = path;
+    if (!path.empty() && path[0] == '~' && (path.size() == 1 || path[1] == '/')) {
+        if (const char* home = std::getenv("HOME"))
+            expanded = home + path.substr(1);
+    }
+    if (expanded.empty())
+        return expanded;
+    std::string normal = std::filesystem::path(expanded).lexically_normal().string();
+    // lexically_normal keeps a trailing separator ("a/b/" stays "a/b/").
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+} // namespace velmora

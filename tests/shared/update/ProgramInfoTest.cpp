@@ -1,0 +1,58 @@
+#include "shared/update/ProgramInfo.h"
+
+#include "shared/update/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace velmora {
+namespace {
+
+TEST(ProgramInfoTest, ReadsTheShippedInformationValues)
+{
+    test::ScopedEnvironment resources("VELMORA_RESOURCES", std::nullopt);
+    ProgramInfo agent = ProgramInfo::agent();
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "VelmoraBG");
+    EXPECT_EQ(agent.appcastURL().rfind("https://", 0), 0u);
+    EXPECT_NE(agent.appcastURL().find("/velmora/download/assets/VelmoraAppcast.xml"), std::string::npos);
+
+    ProgramInfo pane = ProgramInfo::pane();
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "Velmora");
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kHXFeedbackURL).rfind("https://", 0), 0u) << "reports travel encrypted";
+    EXPECT_EQ(pane.appcastURL(), agent.appcastURL());
+}
+
+TEST(ProgramInfoTest, ATestOrPackagerCanPointElsewhere)
+{
+    char pattern[] = "/tmp/velmora-info-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    std::filesystem::path directory(pattern);
+    std::ofstream(directory / "Velmora-Info.plist") << R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleVersion</key><string>7.0</string>
+<key>VLUpdateHost</key><string>127.0.0.1:8080</string>
+<key>CFBundleName</key><integer>5</integer>
+</dict></plist>)";
+    {
+        test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.string());
+        EXPECT_EQ(ProgramInfo::resourceDirectory(), directory.string());
+        ProgramInfo pane = ProgramInfo::pane();
+        EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion()) << "a file's version is not ours";
+        EXPECT_EQ(pane.appcastURL(), "https://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
+        // Not a string: reads as absent.
+        EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
+        // No file for the agent there: every value absent but the version,
+        // no address.
+        ProgramInfo agent = ProgramInfo::agent();
+        EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
+        EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion());
+        EXPECT_EQ(agent.appcastURL(), "");
+    }
+    std::filesystem::remove_all(directory);
+}
+
+} // namespace
+} // namespace velmora
