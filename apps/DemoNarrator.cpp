@@ -1,7 +1,7 @@
 #include "apps/DemoNarrator.h"
 
-#include "agent/accessibility/PointerMover.h"
 #include "agent/accessibility/ElementQueries.h"
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/Gettext.h"
 
@@ -11,7 +11,7 @@ namespace velmora {
 
 namespace {
 
-std::string pointText(CGPoint p)
+std::string pointText(Point p)
 {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "(%g, %g)", double(p.x), double(p.y));
@@ -36,13 +36,14 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
     });
     auto& local = desktop.localNotificationCenter();
     m_snap = local.addObserver(QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
-        CGPoint from = convertGlobalPointToCGPoint(NSPointFromString(valueForKey(n.userInfo, kStartingMouseLocation).description()));
-        CGPoint to = convertGlobalPointToCGPoint(NSPointFromString(valueForKey(n.userInfo, kEndingMouseLocation).description()));
+        const SnapEvent* snap = n.payloadAs<SnapEvent>();
+        if (!snap)
+            return;
         noteFocus();
         m_focusAnswered = true;
         // TRANSLATORS: Editor "Save changes?" -> [Save], pointer (640, 620) -> (895, 345)
-        line(C_("demo event", "snap"), i18n::format(_("%s -> %s, pointer %s -> %s"), currentFocus().c_str(), describeElementAt(to).c_str(),
-                                            pointText(from).c_str(), pointText(to).c_str()));
+        line(C_("demo event", "snap"), i18n::format(_("%s -> %s, pointer %s -> %s"), currentFocus().c_str(), describeElementAt(snap->to).c_str(),
+                                            pointText(snap->from).c_str(), pointText(snap->to).c_str()));
     });
     m_snapBack = local.addObserver(QK_VL_movedMouseBackFromPoint, nullptr, [this](const Notification&) {
         line(C_("demo event", "back"), i18n::format(_("pointer returns to %s"), pointText(m_desktop.pointer().location()).c_str()));
@@ -122,9 +123,9 @@ void DemoNarrator::line(const char* event, const std::string& text)
     m_out << stamp << column << text << '\n' << std::flush;
 }
 
-std::string DemoNarrator::describeElementAt(CGPoint point)
+std::string DemoNarrator::describeElementAt(Point point)
 {
-    AccessibleElement element = ElementQueries::elementRefAtCarbonPoint(convertGlobalPointToCarbonPoint(convertCGPointToGlobalPoint(point)));
+    AccessibleElement element = ElementQueries::elementAt(point);
     if (!element)
         return _("(nothing)");
     return "[" + ElementQueries::titleOfElement(element) + "]";

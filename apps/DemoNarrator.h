@@ -21,7 +21,7 @@ public:
 private:
     // One event: its name in a column of its own, then what happened.
     void line(const char* event, const std::string& text);
-    std::string describeElementAt(CGPoint point);
+    std::string describeElementAt(Point point);
     std::string currentFocus();
     void noteFocus();
     bool focusedWindowHasButton();

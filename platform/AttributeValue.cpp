@@ -13,16 +13,16 @@ std::optional<bool> AttributeValue::boolValue() const
     return std::nullopt;
 }
 
-std::optional<CGPoint> AttributeValue::pointValue() const
+std::optional<Point> AttributeValue::pointValue() const
 {
-    if (auto p = std::get_if<CGPoint>(&m_data))
+    if (auto p = std::get_if<Point>(&m_data))
         return *p;
     return std::nullopt;
 }
 
-std::optional<CGSize> AttributeValue::sizeValue() const
+std::optional<Size> AttributeValue::sizeValue() const
 {
-    if (auto s = std::get_if<CGSize>(&m_data))
+    if (auto s = std::get_if<Size>(&m_data))
         return *s;
     return std::nullopt;
 }
@@ -45,12 +45,12 @@ std::string AttributeValue::description() const
     case Type::Array:
         return "<array of " + std::to_string(std::get<Array>(m_data).size()) + ">";
     case Type::Point: {
-        auto p = std::get<CGPoint>(m_data);
+        auto p = std::get<Point>(m_data);
         std::snprintf(buffer, sizeof buffer, "x=%g y=%g", double(p.x), double(p.y));
         return buffer;
     }
     case Type::Size: {
-        auto s = std::get<CGSize>(m_data);
+        auto s = std::get<Size>(m_data);
         std::snprintf(buffer, sizeof buffer, "w=%g h=%g", double(s.width), double(s.height));
         return buffer;
     }

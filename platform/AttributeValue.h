@@ -25,8 +25,8 @@ public:
     AttributeValue(bool b) : m_data(b) { }
     AttributeValue(AccessibleElement e) : m_data(std::move(e)) { }
     AttributeValue(Array a) : m_data(std::move(a)) { }
-    AttributeValue(CGPoint p) : m_data(p) { }
-    AttributeValue(CGSize s) : m_data(s) { }
+    AttributeValue(Point p) : m_data(p) { }
+    AttributeValue(Size s) : m_data(s) { }
 
     Type type() const { return static_cast<Type>(m_data.index()); }
     bool isNone() const { return type() == Type::None; }
@@ -50,8 +50,8 @@ public:
     // A boolean or a number, read as a truth value; nothing for other kinds.
     std::optional<bool> boolValue() const;
     // The unpacking of a packed geometry value: nothing unless it is of that kind.
-    std::optional<CGPoint> pointValue() const;
-    std::optional<CGSize> sizeValue() const;
+    std::optional<Point> pointValue() const;
+    std::optional<Size> sizeValue() const;
 
     // The value's text as "%@" prints it; "" for no value.
     std::string description() const;
@@ -59,7 +59,7 @@ public:
     friend bool operator==(const AttributeValue&, const AttributeValue&) = default;
 
 private:
-    std::variant<std::monostate, std::string, double, bool, AccessibleElement, Array, CGPoint, CGSize> m_data;
+    std::variant<std::monostate, std::string, double, bool, AccessibleElement, Array, Point, Size> m_data;
 };
 
 } // namespace velmora

@@ -72,12 +72,12 @@ ErrorOr<std::string> ElementReader::subrole(const AccessibleElement& element)
         [](const AttributeValue& value) { return value.string() ? std::optional<std::string>(*value.string()) : std::nullopt; });
 }
 
-ErrorOr<CGPoint> ElementReader::position(const AccessibleElement& element)
+ErrorOr<Point> ElementReader::position(const AccessibleElement& element)
 {
     return typed(advertisedValue(element, "AXPosition"), [](const AttributeValue& value) { return value.pointValue(); });
 }
 
-ErrorOr<CGSize> ElementReader::size(const AccessibleElement& element)
+ErrorOr<Size> ElementReader::size(const AccessibleElement& element)
 {
     return typed(advertisedValue(element, "AXSize"), [](const AttributeValue& value) { return value.sizeValue(); });
 }
@@ -113,13 +113,14 @@ ErrorOr<std::vector<AccessibleElement>> ElementReader::elementList(const Accessi
     return result;
 }
 
-ErrorOr<AccessibleElement> ElementReader::elementAt(CarbonPoint point)
+ErrorOr<AccessibleElement> ElementReader::elementAt(Point point)
 {
+    const Point pixel = wholePixels(point);
     AccessibleElement systemWide = m_accessibility.createSystemWide();
     if (!systemWide)
         return ReadError::Unsupported;
     AccessibleElement result;
-    AccessibilityError error = m_accessibility.copyElementAtPosition(systemWide, static_cast<float>(point.h), static_cast<float>(point.v), result);
+    AccessibilityError error = m_accessibility.copyElementAtPosition(systemWide, pixel.x, pixel.y, result);
     if (error != AccessibilityError::Success)
         return readErrorFrom(error);
     if (!result)

@@ -41,8 +41,8 @@ public:
 
     // Advertised, typed.
     ErrorOr<std::string> subrole(const AccessibleElement& element);
-    ErrorOr<CGPoint> position(const AccessibleElement& element);
-    ErrorOr<CGSize> size(const AccessibleElement& element);
+    ErrorOr<Point> position(const AccessibleElement& element);
+    ErrorOr<Size> size(const AccessibleElement& element);
     // A boolean or a number read as a truth value ("AXEnabled", "AXShowing",
     // "AXHidden", "AXFrontmost", "AXWindowRelativePositions", ...).
     ErrorOr<bool> flag(const AccessibleElement& element, const std::string& attribute);
@@ -62,9 +62,9 @@ public:
     // Copied: the parent element, Unsupported at the top.
     ErrorOr<AccessibleElement> parent(const AccessibleElement& element);
 
-    // The deepest element at a top-left-origin global position, asked of the
+    // The deepest element in the screen pixel holding `point`, asked of the
     // whole desktop. Unsupported when nothing readable is there.
-    ErrorOr<AccessibleElement> elementAt(CarbonPoint point);
+    ErrorOr<AccessibleElement> elementAt(Point point);
     // The process owning an element; Gone when that cannot be told.
     ErrorOr<pid_t> pidOf(const AccessibleElement& element);
     // The process of the system-wide element's focused application.

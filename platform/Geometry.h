@@ -1,52 +1,43 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <cmath>
 
 namespace velmora {
 
-// Three coordinate forms meet in the agent; distinct types keep them from
-// being mixed up silently.
-
-// Global coordinates with the origin at the bottom-left corner of the primary
-// screen, y growing upward (the form pointer-location texts are written in).
-struct NSPoint {
+// Screen pixels with the origin at the top-left corner of the primary
+// screen, y growing downward: element positions, pointer locations and
+// moves. A window-relative backend gives positions in the window's own
+// pixels instead, with the same orientation (see Pointer::moveToInWindow).
+struct Point {
     float x{0};
     float y{0};
-    friend bool operator==(const NSPoint&, const NSPoint&) = default;
+    friend bool operator==(const Point&, const Point&) = default;
 };
 
-// Global coordinates with the origin at the top-left corner of the primary
-// screen, y growing downward: element positions, sizes and pointer moves.
-struct CGPoint {
-    float x{0};
-    float y{0};
-    friend bool operator==(const CGPoint&, const CGPoint&) = default;
-};
-
-struct CGSize {
+struct Size {
     float width{0};
     float height{0};
-    friend bool operator==(const CGSize&, const CGSize&) = default;
+    friend bool operator==(const Size&, const Size&) = default;
 };
 
-// A CG position truncated to two 16-bit integers, vertical first.
-struct CarbonPoint {
-    int16_t v{0};
-    int16_t h{0};
-    friend bool operator==(const CarbonPoint&, const CarbonPoint&) = default;
+struct Rect {
+    Point origin; // top-left corner
+    Size size;
+    friend bool operator==(const Rect&, const Rect&) = default;
+
+    // Half-open: the right and bottom edges belong to the neighbour.
+    bool contains(Point point) const
+    {
+        return point.x >= origin.x && point.x < origin.x + size.width && point.y >= origin.y
+            && point.y < origin.y + size.height;
+    }
 };
 
-// A screen frame in bottom-left-origin global coordinates.
-struct NSRect {
-    NSPoint origin;
-    CGSize size;
-    friend bool operator==(const NSRect&, const NSRect&) = default;
-};
-
-// "{x, y}" exactly as the pointer-location texts are written.
-std::string NSStringFromPoint(NSPoint point);
-// Reads "{x, y}"; anything unreadable yields {0, 0}, as the original reader does.
-NSPoint NSPointFromString(const std::string& text);
+// Each coordinate truncated toward zero: the pixel a point falls in, for hit
+// tests and for drift measured in whole pixels.
+inline Point wholePixels(Point point)
+{
+    return {std::trunc(point.x), std::trunc(point.y)};
+}
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "platform/Value.h"
 
+#include <any>
 #include <functional>
 #include <list>
 #include <memory>
@@ -14,6 +15,13 @@ struct Notification {
     std::string name;
     const void* object{nullptr};   // the sender; not owned
     Value::Dictionary userInfo;
+    // A typed event for observers in the same process (see payloadAs);
+    // never leaves it.
+    std::any payload{};
+
+    // The payload when it holds a T, else null.
+    template<typename T>
+    const T* payloadAs() const { return std::any_cast<T>(&payload); }
 };
 
 // Keeps one registration alive; destroying (or resetting) it unsubscribes.

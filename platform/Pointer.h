@@ -23,7 +23,7 @@ public:
     virtual PointerAbilities abilities() { return {}; }
     // Moves to a point in a window's own coordinates (those its accessibility
     // positions are given in). False when this pointer cannot, or the move failed.
-    virtual bool moveToInWindow(const AccessibleElement& window, CGPoint point)
+    virtual bool moveToInWindow(const AccessibleElement& window, Point point)
     {
         (void)window;
         (void)point;
@@ -31,9 +31,9 @@ public:
     }
 
     // Warps the pointer; never produces a button event.
-    virtual void moveTo(CGPoint point) = 0;
+    virtual void moveTo(Point point) = 0;
     // Where the pointer is now.
-    virtual CGPoint location() = 0;
+    virtual Point location() = 0;
     // Whether any mouse button is held down now.
     virtual bool anyButtonDown() = 0;
 };

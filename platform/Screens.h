@@ -7,7 +7,7 @@
 namespace velmora {
 
 struct Screen {
-    NSRect frame;             // bottom-left-origin global coordinates
+    Rect frame;               // top-left-origin screen pixels
     float scaleFactor{1.0f};  // user-interface points to device pixels
 };
 

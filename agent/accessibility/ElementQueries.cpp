@@ -118,7 +118,7 @@ ErrorOr<AccessibleElement> ElementQueries::readFocusedWindow(pid_t pid)
     return window;
 }
 
-AccessibleElement ElementQueries::elementRefAtCarbonPoint(CarbonPoint point)
+AccessibleElement ElementQueries::elementAt(Point point)
 {
     return reader().elementAt(point).valueOr({});
 }

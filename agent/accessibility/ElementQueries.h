@@ -53,8 +53,8 @@ public:
     // when the application has no focused window.
     static ErrorOr<AccessibleElement> readFocusedWindow(pid_t pid);
 
-    // The element at a point, asked of the whole desktop (x = h, y = v).
-    static AccessibleElement elementRefAtCarbonPoint(CarbonPoint point);
+    // The element at a screen point, asked of the whole desktop; empty when none.
+    static AccessibleElement elementAt(Point point);
 
     // Whether the backend reports the element itself as gone (its window
     // destroyed, its application off the bus), as opposed to merely not

@@ -15,28 +15,17 @@ public:
     static constexpr float kInsetFromRightEdge = 15.0f;
 
     // A pure move: no button goes down, nothing is clicked.
-    static void moveMouseToPoint(CGPoint point);
+    static void moveMouseToPoint(Point point);
 
     // Vertically centred, kInsetFromRightEdge x scale left of the right edge
     // (not clamped: a button narrower than the inset puts the pointer left of
     // its origin).
-    static CGPoint snapPointOnElement(CGPoint origin, CGSize size);
+    static Point snapPointOnElement(Point origin, Size size);
     // Moves the pointer to snapPointOnElement() and returns the point.
-    static CGPoint centerMouseOnElementWithOrigin(CGPoint origin, CGSize size);
+    static Point centerMouseOnElementWithOrigin(Point origin, Size size);
 };
 
-// Bottom-left-origin global point -> top-left-origin global point, flipped
-// about the primary screen; unchanged when no screen is attached.
-CGPoint convertGlobalPointToCGPoint(NSPoint point);
-// Same, then each coordinate truncated toward zero to its low 16 bits.
-CarbonPoint convertGlobalPointToCarbonPoint(NSPoint point);
-// The inverse of convertGlobalPointToCGPoint.
-NSPoint convertCGPointToGlobalPoint(CGPoint point);
-
-// The pointer as the engine reads it: bottom-left-origin global coordinates
-// (the form pointer-location texts are written in) ...
-NSPoint currentMouseLocation();
-// ... and as a Carbon point.
-CarbonPoint currentGlobalMouse();
+// Where the pointer is now.
+Point pointerLocation();
 
 } // namespace velmora

@@ -49,10 +49,10 @@ const Row* ApplicationExceptions::find(const ApplicationInfo* app, Kind kind)
 }
 
 // static
-std::optional<CGSize> ApplicationExceptions::ignoredDefaultButtonSize(const ApplicationInfo* app)
+std::optional<Size> ApplicationExceptions::ignoredDefaultButtonSize(const ApplicationInfo* app)
 {
     const Row* row = find(app, Kind::IgnoreDefaultButtonOfSize);
-    return row ? std::optional<CGSize>(row->size) : std::nullopt;
+    return row ? std::optional<Size>(row->size) : std::nullopt;
 }
 
 // static

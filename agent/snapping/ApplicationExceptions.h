@@ -31,7 +31,7 @@ public:
         MatchedBy matchedBy;
         const char* key;
         Kind kind;
-        CGSize size{};              // IgnoreDefaultButtonOfSize only
+        Size size{};              // IgnoreDefaultButtonOfSize only
         const char* title{nullptr}; // IgnoreCancelButtonTitled only
     };
 
@@ -40,7 +40,7 @@ public:
 
     // Lookups for one application; `app` is null for a process without an
     // application record, which no row matches.
-    static std::optional<CGSize> ignoredDefaultButtonSize(const ApplicationInfo* app);
+    static std::optional<Size> ignoredDefaultButtonSize(const ApplicationInfo* app);
     static std::optional<std::string> ignoredCancelButtonTitle(const ApplicationInfo* app);
     static bool searchesFileProgressWindows(const ApplicationInfo* app);
 

@@ -90,7 +90,7 @@ ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AccessibleElement
             return *m_stopped;
         if (!button)
             continue;
-        std::optional<CGPoint> spot = snapPointOnButton(button, window);
+        std::optional<Point> spot = snapPointOnButton(button, window);
         if (m_stopped)
             return *m_stopped;
         if (spot) {
@@ -111,10 +111,10 @@ AccessibleElement ButtonChooser::answeringButton(const AccessibleElement& window
     return choice.value()->button;
 }
 
-std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window)
+std::optional<Point> ButtonChooser::snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window)
 {
-    std::optional<CGPoint> origin = ask([&] { return m_reader.position(button); });
-    std::optional<CGSize> size = ask([&] { return m_reader.size(button); });
+    std::optional<Point> origin = ask([&] { return m_reader.position(button); });
+    std::optional<Size> size = ask([&] { return m_reader.size(button); });
     // Toolkits report a widget that is not laid out as 0 x 0 or 1 x 1 at an
     // extreme position; warping there lands in a screen corner.
     if (!origin || !size || size->width < kSmallestButtonSide || size->height < kSmallestButtonSide)
@@ -122,16 +122,16 @@ std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AccessibleElement&
     std::optional<bool> showing = ask([&] { return m_reader.flag(button, "AXShowing"); });
     if (showing && !*showing)
         return std::nullopt;
-    const CGPoint spot = PointerMover::snapPointOnElement(*origin, *size);
+    const Point spot = PointerMover::snapPointOnElement(*origin, *size);
 
     // A window whose positions are its own gives its frame in those too: at
     // (0, 0), or inset where its surface keeps a margin (a client-drawn
     // shadow). Where it is on the screens is not known.
     const bool inWindow = positionsRelativeToWindow(window);
-    std::optional<CGPoint> windowOrigin = ask([&] { return m_reader.position(window); });
+    std::optional<Point> windowOrigin = ask([&] { return m_reader.position(window); });
     if (inWindow && !windowOrigin)
-        windowOrigin = CGPoint{0, 0};
-    std::optional<CGSize> windowSize = ask([&] { return m_reader.size(window); });
+        windowOrigin = Point{0, 0};
+    std::optional<Size> windowSize = ask([&] { return m_reader.size(window); });
     if (m_stopped)
         return std::nullopt;
     if (windowOrigin && windowSize && windowSize->width > 0 && windowSize->height > 0
@@ -142,11 +142,8 @@ std::optional<CGPoint> ButtonChooser::snapPointOnButton(const AccessibleElement&
     const std::vector<Screen> screens = inWindow ? std::vector<Screen>{} : Platform::current().screens().screens();
     if (screens.empty())
         return spot; // nothing to tell on and off screen apart
-    const NSPoint global = convertCGPointToGlobalPoint(spot);
     for (const Screen& screen : screens) {
-        const NSRect& f = screen.frame;
-        if (global.x >= f.origin.x && global.x < f.origin.x + f.size.width && global.y > f.origin.y
-            && global.y <= f.origin.y + f.size.height)
+        if (screen.frame.contains(spot))
             return spot;
     }
     return std::nullopt;
@@ -156,10 +153,10 @@ AccessibleElement ButtonChooser::defaultButton(const AccessibleElement& window)
 {
     AccessibleElement button = enabledElementOfType("AXDefaultButton", window);
     if (button && hasButtonRole(button)) {
-        const std::optional<CGSize> ignoredSize = ApplicationExceptions::ignoredDefaultButtonSize(m_app);
+        const std::optional<Size> ignoredSize = ApplicationExceptions::ignoredDefaultButtonSize(m_app);
         if (!ignoredSize)
             return button;
-        std::optional<CGSize> size = ask([&] { return m_reader.size(button); });
+        std::optional<Size> size = ask([&] { return m_reader.size(button); });
         if (!size || *size != *ignoredSize)
             return button;
     }

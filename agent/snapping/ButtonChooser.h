@@ -12,7 +12,7 @@ namespace velmora {
 // Where a snap goes: the button and the spot on it.
 struct SnapTarget {
     AccessibleElement button;
-    CGPoint spot;
+    Point spot;
     bool inWindow{false}; // the spot is in the window's own coordinates
 };
 
@@ -45,7 +45,7 @@ public:
     // Where the pointer goes on `button` of `window`; none when the button is
     // hidden, has no area, or the spot is outside the window or off every screen.
     // In the window's own coordinates when its positions are given that way.
-    std::optional<CGPoint> snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window);
+    std::optional<Point> snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window);
 
 private:
     // The value of a read, or none; notes a Hung or AccessOff read and, after

@@ -3,11 +3,12 @@
 #include "agent/accessibility/PointerMover.h"
 #include "agent/accessibility/ElementQueries.h"
 #include "agent/snapping/ButtonChooser.h"
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/ElementReader.h"
 #include "platform/Platform.h"
 
-#include <cstdlib>
+#include <cmath>
 
 namespace velmora {
 
@@ -96,7 +97,7 @@ void FocusedWindowObserver::checkWindows()
         return;
     // May put the pointer back from a dialog that just went away.
     Platform::current().localNotificationCenter().post(kFocusedWindowCheckWillStart, this);
-    const CarbonPoint startingPosition = currentGlobalMouse();
+    const Point startingPixel = wholePixels(pointerLocation());
 
     // Any other error reads as the attribute being absent, as it always has:
     // a gone application is not frontmost and has no focused window.
@@ -116,7 +117,7 @@ void FocusedWindowObserver::checkWindows()
     if (window.isError(ReadError::Hung))
         return noteUnanswered();
     if (window.hasValue() && !(m_lastFocusedWindow && m_lastFocusedWindow == window.value())) {
-        if (reactToNewWindow(window.value(), startingPosition) == Reaction::Unanswered)
+        if (reactToNewWindow(window.value(), startingPixel) == Reaction::Unanswered)
             return noteUnanswered();
         // Seen, whether or not it got a snap: a button it gains later is not chased.
         m_lastFocusedWindow = window.value();
@@ -125,9 +126,9 @@ void FocusedWindowObserver::checkWindows()
     m_firstTime = false;
 }
 
-FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AccessibleElement& window, CarbonPoint startingPosition)
+FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AccessibleElement& window, Point startingPixel)
 {
-    const NSPoint startingLocation = currentMouseLocation();
+    const Point from = pointerLocation();
 
     Platform& platform = Platform::current();
     ElementReader reader{platform.accessibility()};
@@ -141,9 +142,8 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
 
     if (!waitForMouseButtonsUp(platform))
         return Reaction::Done;
-    const CarbonPoint current = currentGlobalMouse();
-    if (std::abs(current.v - startingPosition.v) > kToleratedDrift
-        || std::abs(current.h - startingPosition.h) > kToleratedDrift)
+    const Point current = wholePixels(pointerLocation());
+    if (std::fabs(current.y - startingPixel.y) > kToleratedDrift || std::fabs(current.x - startingPixel.x) > kToleratedDrift)
         return Reaction::Done;
 
     if (target.inWindow) {
@@ -154,12 +154,9 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
             return Reaction::Done;
         PointerMover::moveMouseToPoint(target.spot);
     }
-    if (!(target.spot == convertGlobalPointToCGPoint(startingLocation))) {
-        Value::Dictionary userInfo;
-        userInfo[kStartingMouseLocation] = NSStringFromPoint(startingLocation);
-        userInfo[kEndingMouseLocation] = NSStringFromPoint(currentMouseLocation());
-        platform.localNotificationCenter().post(QK_VL_movedMouseToPoint, nullptr, std::move(userInfo));
-    }
+    if (!(target.spot == from))
+        platform.localNotificationCenter().post(
+            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, pointerLocation(), target.button}});
     return Reaction::Done;
 }
 

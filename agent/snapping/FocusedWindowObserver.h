@@ -49,7 +49,7 @@ private:
     enum class Reaction { Done, Unanswered };
 
     FocusedWindowObserver() = default;
-    Reaction reactToNewWindow(const AccessibleElement& window, CarbonPoint startingPosition);
+    Reaction reactToNewWindow(const AccessibleElement& window, Point startingPixel);
     void noteUnanswered();
 
     AccessibleElement m_lastFocusedWindow;

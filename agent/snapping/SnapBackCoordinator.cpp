@@ -11,16 +11,6 @@
 
 namespace velmora {
 
-namespace {
-
-std::string textForKey(const Value::Dictionary& userInfo, const char* key)
-{
-    const std::string* text = valueForKey(userInfo, key).string();
-    return text ? *text : std::string();
-}
-
-} // namespace
-
 SnapBackCoordinator::SnapBackCoordinator()
 {
     setupObservers();
@@ -32,7 +22,10 @@ void SnapBackCoordinator::setupObservers()
 {
     NotificationCenter& center = Platform::current().localNotificationCenter();
     m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
-        [this](const Notification& n) { mouseWasMoved(n); });
+        [this](const Notification& n) {
+            if (const SnapEvent* snap = n.payloadAs<SnapEvent>())
+                mouseWasMoved(*snap);
+        });
     m_userMovedObservation = center.addObserver(QK_VL_UserMovedMouse, nullptr,
         [this](const Notification& n) { watcherReportedMouseMoved(n); });
     m_buttonGoneObservation = center.addObserver(QK_VL_OldDefaultButtonGone, nullptr,
@@ -61,15 +54,11 @@ void SnapBackCoordinator::applicationTerminated(const Notification& notification
         m_watchers.front().watcher->applicationTerminated(info->pid);
 }
 
-void SnapBackCoordinator::mouseWasMoved(const Notification& notification)
+void SnapBackCoordinator::mouseWasMoved(const SnapEvent& snap)
 {
-    std::string endingText = textForKey(notification.userInfo, kEndingMouseLocation);
-    std::string startingText = textForKey(notification.userInfo, kStartingMouseLocation);
-    NSPoint ending = NSPointFromString(endingText);
-    NSPoint starting = NSPointFromString(startingText);
     // The pointer did not actually go anywhere: nothing to come back from,
     // and an earlier snap is still worth watching.
-    if (ending == starting)
+    if (snap.to == snap.from)
         return;
 
     clearOldWatcher();
@@ -83,10 +72,10 @@ void SnapBackCoordinator::mouseWasMoved(const Notification& notification)
         }
         return;
     }
-    auto watcher = SnappedButtonWatcher::initWithPointOverUIElement(ending);
+    auto watcher = SnappedButtonWatcher::watchElementAt(snap.to);
     if (!watcher)
         return;
-    m_watchers.insert(m_watchers.begin(), SnapRecord{std::move(startingText), std::move(endingText), std::move(watcher)});
+    m_watchers.insert(m_watchers.begin(), SnapRecord{snap.from, snap.to, std::move(watcher)});
 }
 
 void SnapBackCoordinator::watcherReportedMouseMoved(const Notification&)
@@ -107,26 +96,24 @@ void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& noti
         return;
     }
     const SnapRecord& record = m_watchers[index];
-    NSPoint starting = NSPointFromString(record.startingMouseLocation);
 
     Platform& platform = Platform::current();
     bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
-        && pointerStillNear(record.endingMouseLocation)
+        && pointerStillNear(record.to)
         && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
     if (snapBack) {
-        PointerMover::moveMouseToPoint(convertGlobalPointToCGPoint(starting));
+        PointerMover::moveMouseToPoint(record.from);
         platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);
     }
     clearOldWatcher();
 }
 
-bool SnapBackCoordinator::pointerStillNear(const std::string& endingMouseLocation) const
+bool SnapBackCoordinator::pointerStillNear(Point snappedTo) const
 {
-    NSPoint current = currentMouseLocation();
-    NSPoint ending = NSPointFromString(endingMouseLocation);
-    // Truncated toward zero, as whole points: 3.9 away is still near.
-    double dx = std::trunc(static_cast<double>(current.x) - static_cast<double>(ending.x));
-    double dy = std::trunc(static_cast<double>(current.y) - static_cast<double>(ending.y));
+    const Point current = pointerLocation();
+    // Truncated toward zero, as whole pixels: 3.9 away is still near.
+    double dx = std::trunc(static_cast<double>(current.x) - static_cast<double>(snappedTo.x));
+    double dy = std::trunc(static_cast<double>(current.y) - static_cast<double>(snappedTo.y));
     return std::fabs(dx) < kSnapBackDistance && std::fabs(dy) < kSnapBackDistance;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnappedButtonWatcher.h"
 #include "platform/NotificationCenter.h"
 
 #include <cstddef>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace velmora {
@@ -17,11 +17,11 @@ namespace velmora {
 // before the engine answers the next focused window, never after.
 class SnapBackCoordinator {
 public:
-    // One snap: the two pointer-location texts exactly as the snap
-    // notification carried them, and the snap's watcher, which the record owns.
+    // One snap: where the pointer was before and after it, and the snap's
+    // watcher, which the record owns.
     struct SnapRecord {
-        std::string startingMouseLocation;
-        std::string endingMouseLocation;
+        Point from;
+        Point to;
         std::unique_ptr<SnappedButtonWatcher> watcher;
     };
 
@@ -43,7 +43,7 @@ public:
     SnapBackCoordinator& operator=(const SnapBackCoordinator&) = delete;
 
     // QK_VL_movedMouseToPoint: starts watching the snap.
-    void mouseWasMoved(const Notification& notification);
+    void mouseWasMoved(const SnapEvent& snap);
     // QK_VL_UserMovedMouse, QK_VL_OldDefaultButtonGoneAfterMouseMoved: forget the snap.
     void watcherReportedMouseMoved(const Notification& notification);
     void watcherReportedElementInvalid(const Notification& notification);
@@ -71,7 +71,7 @@ public:
 
 private:
     void setupObservers();
-    bool pointerStillNear(const std::string& endingMouseLocation) const;
+    bool pointerStillNear(Point snappedTo) const;
 
     std::vector<SnapRecord> m_watchers;
     bool m_toldSnapBackUnavailable{false};

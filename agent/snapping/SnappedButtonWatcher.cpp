@@ -6,20 +6,20 @@
 #include "platform/ElementReader.h"
 #include "platform/Platform.h"
 
-#include <cstdlib>
+#include <cmath>
 
 namespace velmora {
 
 // static
-std::unique_ptr<SnappedButtonWatcher> SnappedButtonWatcher::initWithPointOverUIElement(NSPoint point)
+std::unique_ptr<SnappedButtonWatcher> SnappedButtonWatcher::watchElementAt(Point point)
 {
-    CarbonPoint carbonPoint = convertGlobalPointToCarbonPoint(point);
-    AccessibleElement element = ElementQueries::elementRefAtCarbonPoint(carbonPoint);
+    const Point pixel = wholePixels(point);
+    AccessibleElement element = ElementQueries::elementAt(pixel);
     if (!element)
         return nullptr;
 
     std::unique_ptr<SnappedButtonWatcher> watcher(new SnappedButtonWatcher);
-    watcher->m_startingMouseLocation = carbonPoint;
+    watcher->m_snappedPixel = pixel;
     watcher->m_mouseAlreadyMoved = false;
     watcher->initWithUIElement(std::move(element));
     return watcher;
@@ -74,12 +74,12 @@ bool SnappedButtonWatcher::applicationGone()
 
 void SnappedButtonWatcher::poll(bool knownGone)
 {
-    CarbonPoint current = convertGlobalPointToCarbonPoint(currentMouseLocation());
-    int32_t dh = std::abs(static_cast<int32_t>(current.h) - static_cast<int32_t>(m_startingMouseLocation.h));
-    int32_t dv = std::abs(static_cast<int32_t>(current.v) - static_cast<int32_t>(m_startingMouseLocation.v));
+    const Point current = wholePixels(pointerLocation());
+    const float dx = std::fabs(current.x - m_snappedPixel.x);
+    const float dy = std::fabs(current.y - m_snappedPixel.y);
     NotificationCenter& center = Platform::current().localNotificationCenter();
 
-    if (dh > kRestingDistance || dv > kRestingDistance) {
+    if (dx > kRestingDistance || dy > kRestingDistance) {
         if (!m_mouseAlreadyMoved) {
             // The listener drops us while this post runs, but keeps us alive
             // until the pass is over, so the lines after it are safe.
@@ -105,10 +105,10 @@ void SnappedButtonWatcher::poll(bool knownGone)
         } else {
             // Positions, not identity: whatever sits where the button sits is the
             // button; a button that cannot say where it is has gone with its dialog.
-            ErrorOr<CGPoint> foundPosition = reader.position(underPointer.value());
+            ErrorOr<Point> foundPosition = reader.position(underPointer.value());
             if (foundPosition.isError(ReadError::Hung))
                 return;
-            ErrorOr<CGPoint> watchedPosition = reader.position(m_ref);
+            ErrorOr<Point> watchedPosition = reader.position(m_ref);
             if (watchedPosition.isError(ReadError::Hung))
                 return;
             if (foundPosition.hasValue() && watchedPosition.hasValue() && foundPosition.value() == watchedPosition.value())

@@ -26,10 +26,10 @@ public:
     // resting on the button; 25 or more means the user moved away.
     static constexpr int32_t kRestingDistance = 24;
 
-    // A polling watcher of the element under `point` (bottom-left-origin
-    // global coordinates); null when nothing is under it. The first poll
-    // comes kPollInterval after creation.
-    static std::unique_ptr<SnappedButtonWatcher> initWithPointOverUIElement(NSPoint point);
+    // A polling watcher of the element under `point` (screen pixels); null
+    // when nothing is under it. The first poll comes kPollInterval after
+    // creation.
+    static std::unique_ptr<SnappedButtonWatcher> watchElementAt(Point point);
 
     // Stops the timer and releases the element.
     ~SnappedButtonWatcher();
@@ -51,8 +51,8 @@ public:
     void stopTimer();
 
     bool isPolling() const { return m_timer && m_timer->isValid(); }
-    // The position the pointer was snapped to (not the one before the snap).
-    CarbonPoint startingMouseLocation() const { return m_startingMouseLocation; }
+    // The pixel the pointer was snapped to (not the one before the snap).
+    Point snappedPixel() const { return m_snappedPixel; }
     const AccessibleElement& element() const { return m_ref; }
     bool mouseAlreadyMoved() const { return m_mouseAlreadyMoved; }
     // The element's process; -1 when unknown.
@@ -67,7 +67,7 @@ private:
     void poll(bool knownGone);
 
     AccessibleElement m_ref;
-    CarbonPoint m_startingMouseLocation;
+    Point m_snappedPixel;
     // Owned: destroying the watcher destroys the timer, so a dropped watcher
     // is never polled (the callback holds a plain `this`).
     std::unique_ptr<Timer> m_timer;

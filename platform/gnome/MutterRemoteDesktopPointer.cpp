@@ -85,7 +85,7 @@ bool MutterRemoteDesktopPointer::available(GDBusConnection* session)
     return linux_desktop::busNameHasOwner(session, kRemoteDesktopName);
 }
 
-void MutterRemoteDesktopPointer::moveTo(CGPoint)
+void MutterRemoteDesktopPointer::moveTo(Point)
 {
     if (m_reportedNoGlobalMoves)
         return;
@@ -93,7 +93,7 @@ void MutterRemoteDesktopPointer::moveTo(CGPoint)
     m_log.log(kNoGlobalMovesLine);
 }
 
-bool MutterRemoteDesktopPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
+bool MutterRemoteDesktopPointer::moveToInWindow(const AccessibleElement& window, Point point)
 {
     // A stream records the window that had the focus when it was made, so a
     // move into another window needs a stream, and a session, of its own.
@@ -201,7 +201,7 @@ bool MutterRemoteDesktopPointer::openSession(const AccessibleElement& window)
     return true;
 }
 
-bool MutterRemoteDesktopPointer::move(CGPoint point)
+bool MutterRemoteDesktopPointer::move(Point point)
 {
     g_log("velmora-mutter", G_LOG_LEVEL_DEBUG, "move to %.1f, %.1f in %s", static_cast<double>(point.x),
           static_cast<double>(point.y), m_session->streamPath.c_str());

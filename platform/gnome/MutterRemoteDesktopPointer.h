@@ -63,9 +63,9 @@ public:
     MutterRemoteDesktopPointer& operator=(const MutterRemoteDesktopPointer&) = delete;
 
     PointerAbilities abilities() override { return {false, true, false}; }
-    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
-    void moveTo(CGPoint point) override;
-    CGPoint location() override { return m_last; }
+    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    void moveTo(Point point) override;
+    Point location() override { return m_last; }
     bool anyButtonDown() override { return false; }
 
     // Whether mutter's remote desktop interface is on this bus, for the
@@ -89,7 +89,7 @@ private:
     bool openSession(const AccessibleElement& window);
     // Tells mutter to stop a session without waiting for its answer.
     void stopSession(const Session& session);
-    bool move(CGPoint point);
+    bool move(Point point);
     // Tells mutter to stop the session without waiting for its answer.
     void closeSession();
     // Forgets the session without telling mutter (it has gone, or closed it).
@@ -113,7 +113,7 @@ private:
     bool m_settledOnce{false};
     // Mutter leaving the bus (a crash, a restart) takes the session with it.
     std::unique_ptr<DBusSignalSubscription> m_ownerChanges;
-    CGPoint m_last;
+    Point m_last;
     std::string m_failure;
     bool m_troubleReported{false};
     bool m_reportedNoGlobalMoves{false};

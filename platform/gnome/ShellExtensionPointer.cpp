@@ -77,7 +77,7 @@ PointerAbilities ShellExtensionPointer::abilities()
     return {true, true, true};
 }
 
-bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
+bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, Point point)
 {
     if (!m_present)
         return fallback().moveToInWindow(window, point);
@@ -96,7 +96,7 @@ bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, CGPo
     return moved;
 }
 
-void ShellExtensionPointer::moveTo(CGPoint point)
+void ShellExtensionPointer::moveTo(Point point)
 {
     if (!m_present) {
         fallback().moveTo(point);
@@ -115,13 +115,13 @@ std::optional<ShellExtensionPointer::Reading> ShellExtensionPointer::read()
     gboolean down = FALSE;
     g_variant_get(reply.get(), "(ddb)", &x, &y, &down);
     Reading reading;
-    reading.location = CGPoint{static_cast<float>(x), static_cast<float>(y)};
+    reading.location = Point{static_cast<float>(x), static_cast<float>(y)};
     reading.buttonDown = down;
     m_last = reading.location;
     return reading;
 }
 
-CGPoint ShellExtensionPointer::location()
+Point ShellExtensionPointer::location()
 {
     if (!m_present)
         return fallback().location();

@@ -54,9 +54,9 @@ public:
     bool extensionPresent() const { return m_present; }
 
     PointerAbilities abilities() override;
-    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
-    void moveTo(CGPoint point) override;
-    CGPoint location() override;
+    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    void moveTo(Point point) override;
+    Point location() override;
     bool anyButtonDown() override;
 
     std::optional<Surface> surfaceAt(int x, int y) override;
@@ -64,7 +64,7 @@ public:
 
 private:
     struct Reading {
-        CGPoint location;
+        Point location;
         bool buttonDown{false};
     };
     std::optional<Reading> read();
@@ -82,7 +82,7 @@ private:
     guint m_watch{0};
     bool m_present{false};
     bool m_troubleReported{false};
-    CGPoint m_last;
+    Point m_last;
 };
 
 } // namespace velmora::gnome

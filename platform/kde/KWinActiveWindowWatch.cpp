@@ -137,9 +137,9 @@ std::optional<KWinActiveWindowWatch::Activation> KWinActiveWindowWatch::parse(co
     Activation activation;
     activation.heard = std::chrono::steady_clock::now();
     activation.pid = static_cast<pid_t>(pid);
-    activation.surface = CGPoint{static_cast<float>(x), static_cast<float>(y)};
-    activation.size = CGSize{static_cast<float>(width), static_cast<float>(height)};
-    activation.pointer = CGPoint{static_cast<float>(pointerX), static_cast<float>(pointerY)};
+    activation.surface = Point{static_cast<float>(x), static_cast<float>(y)};
+    activation.size = Size{static_cast<float>(width), static_cast<float>(height)};
+    activation.pointer = Point{static_cast<float>(pointerX), static_cast<float>(pointerY)};
     activation.caption = newline == std::string::npos ? std::string() : report.substr(newline + 1);
     return activation;
 }

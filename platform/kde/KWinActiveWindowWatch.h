@@ -26,9 +26,9 @@ public:
     struct Activation {
         std::chrono::steady_clock::time_point heard;
         pid_t pid{0}; // 0: no window is active
-        CGPoint surface;
-        CGSize size;
-        CGPoint pointer;
+        Point surface;
+        Size size;
+        Point pointer;
         std::string caption;
     };
 

@@ -74,7 +74,7 @@ KWinFakeInput* KWinPointer::input()
     return m_input.get();
 }
 
-bool KWinPointer::moveGlobal(CGPoint point)
+bool KWinPointer::moveGlobal(Point point)
 {
     // A connection to a KWin that has gone (restarted, say) fails at its
     // first use: once more on a new one.
@@ -124,7 +124,7 @@ const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, 
         reportTrouble("KWin's script answered \"" + *answer + "\"");
         return nullptr;
     }
-    taken.pointer = CGPoint{static_cast<float>(pointerX), static_cast<float>(pointerY)};
+    taken.pointer = Point{static_cast<float>(pointerX), static_cast<float>(pointerY)};
     taken.taken = now;
     taken.dispatch = dispatch;
     m_snapshot = taken;
@@ -133,7 +133,7 @@ const KWinPointer::Snapshot* KWinPointer::snapshot(std::optional<std::pair<int, 
     return &*m_snapshot;
 }
 
-CGPoint KWinPointer::location()
+Point KWinPointer::location()
 {
     // Without a script where the place is known from just now: this
     // dispatch's answer, else the agent's own move, else KWin's word with an
@@ -151,7 +151,7 @@ CGPoint KWinPointer::location()
     return known ? known->pointer : m_last;
 }
 
-std::optional<CGPoint> KWinPointer::toldSurfaceOf(const AccessibleElement& window, pid_t pid)
+std::optional<Point> KWinPointer::toldSurfaceOf(const AccessibleElement& window, pid_t pid)
 {
     const auto& told = m_activations ? m_activations->last() : std::nullopt;
     if (!told || told->pid != pid)
@@ -185,19 +185,19 @@ std::optional<pid_t> KWinPointer::focusedProcess()
     return known->active.pid;
 }
 
-void KWinPointer::moveTo(CGPoint point)
+void KWinPointer::moveTo(Point point)
 {
     moveGlobal(point);
 }
 
-bool KWinPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
+bool KWinPointer::moveToInWindow(const AccessibleElement& window, Point point)
 {
     pid_t pid = 0;
     if (m_accessibility.getPid(window, pid) != AccessibilityError::Success || pid <= 0)
         return false;
     if (auto surface = toldSurfaceOf(window, pid)) {
         g_log("velmora-kwin", G_LOG_LEVEL_DEBUG, "moving in the window KWin told of");
-        return moveGlobal(CGPoint{surface->x + point.x, surface->y + point.y});
+        return moveGlobal(Point{surface->x + point.x, surface->y + point.y});
     }
     // An answer from this same reaction is good; one that names another
     // process as active may be from before the focus moved: asked anew.
@@ -207,7 +207,7 @@ bool KWinPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
     // Only into the window asked for: the focus may have moved on since.
     if (!known || known->active.pid != pid)
         return false;
-    return moveGlobal(CGPoint{static_cast<float>(known->active.x + point.x), static_cast<float>(known->active.y + point.y)});
+    return moveGlobal(Point{static_cast<float>(known->active.x + point.x), static_cast<float>(known->active.y + point.y)});
 }
 
 void KWinPointer::reportTrouble(const std::string& what)

@@ -61,10 +61,10 @@ public:
     KWinPointer& operator=(const KWinPointer&) = delete;
 
     PointerAbilities abilities() override { return {true, true, true}; }
-    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
-    void moveTo(CGPoint point) override;
+    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    void moveTo(Point point) override;
     // The last place moved to when KWin cannot be asked.
-    CGPoint location() override;
+    Point location() override;
     bool anyButtonDown() override { return false; }
 
     std::optional<Surface> surfaceAt(int x, int y) override;
@@ -84,7 +84,7 @@ private:
     struct Snapshot {
         std::chrono::steady_clock::time_point taken;
         Dispatch dispatch; // that asked
-        CGPoint pointer;
+        Point pointer;
         int probeX{0};
         int probeY{0};
         Surface active;
@@ -95,19 +95,19 @@ private:
     const Snapshot* snapshot(std::optional<std::pair<int, int>> probe = std::nullopt, bool fresh = false);
     // The surface corner of `window` as KWin told when it activated it, if
     // the news is about this very window (process, title and size agree).
-    std::optional<CGPoint> toldSurfaceOf(const AccessibleElement& window, pid_t pid);
+    std::optional<Point> toldSurfaceOf(const AccessibleElement& window, pid_t pid);
 
     // Connected to the display, and told what it offers (anew after KWin
     // restarted, say); null, logged, when that fails.
     KWinFakeInput* input();
-    bool moveGlobal(CGPoint point);
+    bool moveGlobal(Point point);
     void reportTrouble(const std::string& what);
 
     SystemLog& m_log;
     Accessibility& m_accessibility;
     std::unique_ptr<KWinFakeInput> m_input;
     KWinScript m_script;
-    CGPoint m_last;
+    Point m_last;
     std::optional<Snapshot> m_snapshot;
     std::unique_ptr<KWinActiveWindowWatch> m_activations;
     // Where the agent last moved the pointer, and when.

@@ -300,9 +300,9 @@ AccessibilityError AtspiAttributeReader::valueForObject(const AtspiElement& elem
         if (rect.width < 0 || rect.height < 0)
             return AccessibilityError::NoValue;
         if (attribute == "AXPosition")
-            value = CGPoint{static_cast<float>(rect.x), static_cast<float>(rect.y)};
+            value = Point{static_cast<float>(rect.x), static_cast<float>(rect.y)};
         else
-            value = CGSize{static_cast<float>(rect.width), static_cast<float>(rect.height)};
+            value = Size{static_cast<float>(rect.width), static_cast<float>(rect.height)};
         return AccessibilityError::Success;
     }
     if (attribute == "AXChildren") {

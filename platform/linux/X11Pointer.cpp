@@ -82,7 +82,7 @@ bool X11Pointer::isWaylandSession()
     return (wayland && *wayland) || (type && std::strcmp(type, "wayland") == 0);
 }
 
-void X11Pointer::moveTo(CGPoint point)
+void X11Pointer::moveTo(Point point)
 {
     const int x = static_cast<int>(std::lround(point.x));
     const int y = static_cast<int>(std::lround(point.y));
@@ -113,7 +113,7 @@ void X11Pointer::moveTo(CGPoint point)
     }
 }
 
-CGPoint X11Pointer::location()
+Point X11Pointer::location()
 {
     int x = 0, y = 0;
     unsigned int mask = 0;

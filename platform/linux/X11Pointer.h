@@ -40,8 +40,8 @@ public:
     X11Pointer(const X11Pointer&) = delete;
     X11Pointer& operator=(const X11Pointer&) = delete;
 
-    void moveTo(CGPoint point) override;
-    CGPoint location() override;
+    void moveTo(Point point) override;
+    Point location() override;
     bool anyButtonDown() override;
 
     bool usesXTest() const { return m_hasXTest; }

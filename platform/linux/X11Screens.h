@@ -13,9 +13,9 @@ namespace velmora::linux_desktop {
 
 // The monitors of the X server (XRandR), the primary first. Global
 // coordinates are root-window pixels: a frame's x is its root x, and y counts
-// up from the primary monitor's bottom edge, so the primary frame starts at
-// (0, 0) whenever the primary monitor touches the top of the root window, as
-// display settings tools place it. The layout is read once, and again after
+// down from the primary monitor's top edge, so the primary frame starts at
+// (0, 0) whenever the primary monitor touches the top-left of the root window,
+// as display settings tools place it. The layout is read once, and again after
 // the server announces a change.
 class X11Screens final : public Screens {
 public:

@@ -17,8 +17,8 @@ bool frameContains(const SimNode& node, float x, float y, bool& hasFrame)
 {
     auto position = node.attribute("AXPosition");
     auto size = node.attribute("AXSize");
-    CGPoint origin;
-    CGSize extent;
+    Point origin;
+    Size extent;
     hasFrame = false;
     if (position && size) {
         auto p = position->pointValue();

@@ -5,8 +5,8 @@ namespace velmora::sim {
 namespace {
 
 // Dialog layout: a compact alert with its buttons along the bottom edge.
-constexpr CGSize kDialogSize{420, 150};
-constexpr CGSize kButtonSize{80, 20};
+constexpr Size kDialogSize{420, 150};
+constexpr Size kButtonSize{80, 20};
 constexpr float kMargin = 20;
 constexpr float kButtonSpacing = 12;
 
@@ -18,7 +18,7 @@ SimApp::~SimApp()
         root->destroy();
 }
 
-std::shared_ptr<SimNode> SimApp::addWindow(const std::string& title, CGPoint position, CGSize size, const std::string& role)
+std::shared_ptr<SimNode> SimApp::addWindow(const std::string& title, Point position, Size size, const std::string& role)
 {
     if (!root)
         root = std::make_shared<SimNode>(*this, "AXApplication");
@@ -28,7 +28,7 @@ std::shared_ptr<SimNode> SimApp::addWindow(const std::string& title, CGPoint pos
     return window;
 }
 
-std::shared_ptr<SimNode> SimApp::addDialog(const std::string& title, CGPoint position)
+std::shared_ptr<SimNode> SimApp::addDialog(const std::string& title, Point position)
 {
     auto dialog = addWindow(title, position, kDialogSize);
     dialog->setAttribute("AXSubrole", "AXDialog");

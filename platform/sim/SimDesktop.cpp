@@ -23,7 +23,7 @@ namespace velmora::sim {
 
 namespace {
 
-constexpr CGPoint kPointerStart{720, 450}; // the middle of the default screen
+constexpr Point kPointerStart{720, 450}; // the middle of the default screen
 
 [[noreturn]] void misuse(const std::string& what)
 {
@@ -276,7 +276,7 @@ void SimDesktop::postOnWorkspace(const char* name, Value::Dictionary userInfo)
     m_workspace->notificationCenter().post(name, m_workspace.get(), std::move(userInfo));
 }
 
-void SimDesktop::userMovesPointer(CGPoint point)
+void SimDesktop::userMovesPointer(Point point)
 {
     m_pointer->userMoves(point);
 }

@@ -62,14 +62,14 @@ public:
 
     // Convenience for the common attributes.
     SimNode& setTitle(const std::string& title) { return setAttribute("AXTitle", title); }
-    SimNode& setFrame(CGPoint position, CGSize size);
+    SimNode& setFrame(Point position, Size size);
     SimNode& setEnabled(bool enabled) { return setAttribute("AXEnabled", enabled); }
-    CGPoint position() const;
-    CGSize size() const;
+    Point position() const;
+    Size size() const;
 
     // Children, in order.
     std::shared_ptr<SimNode> addChild(const std::string& role);
-    std::shared_ptr<SimNode> addButton(const std::string& title, CGPoint position, CGSize size, bool enabled = true);
+    std::shared_ptr<SimNode> addButton(const std::string& title, Point position, Size size, bool enabled = true);
     std::shared_ptr<SimNode> addGroup(const std::string& role = "AXGroup");
     const std::vector<std::shared_ptr<SimNode>>& children() const { return m_children; }
     SimNode* parent() const { return m_parent; }
@@ -114,12 +114,12 @@ struct SimApp {
     ~SimApp();
 
     // Builders. A new window goes on top (first in "AXWindows").
-    std::shared_ptr<SimNode> addWindow(const std::string& title, CGPoint position = {100, 100}, CGSize size = {400, 200},
+    std::shared_ptr<SimNode> addWindow(const std::string& title, Point position = {100, 100}, Size size = {400, 200},
         const std::string& role = "AXWindow");
     // A 420 x 150 window with an enabled default "OK" and a cancel "Cancel"
     // button (80 x 20 each, bottom right, OK rightmost), named by the
     // window's "AXDefaultButton" and "AXCancelButton".
-    std::shared_ptr<SimNode> addDialog(const std::string& title, CGPoint position = {100, 100});
+    std::shared_ptr<SimNode> addDialog(const std::string& title, Point position = {100, 100});
 };
 
 // The simulated desktop: an in-memory model of applications, windows and
@@ -219,14 +219,14 @@ public:
     // --- Pointer ----------------------------------------------------------
     // The pointer starts in the middle of the default screen, (720, 450).
     // The user moves the pointer (not a warp by the agent).
-    void userMovesPointer(CGPoint point);
+    void userMovesPointer(Point point);
     // The user holds a mouse button, released `seconds` (virtual) from now.
     void holdMouseButton(double seconds);
     void setMouseButtonDown(bool down);
     // What the pointer lets the program do (default: everything on screen).
     void setPointerAbilities(PointerAbilities abilities);
     // `window`: set for a move made in a window's own coordinates.
-    struct PointerMove { double time; CGPoint from; CGPoint to; AccessibleElement window; };
+    struct PointerMove { double time; Point from; Point to; AccessibleElement window; };
     // Warps made by the program, in order.
     const std::vector<PointerMove>& pointerMoves() const;
     // Button events the program produced; a pure move produces none.

@@ -164,22 +164,22 @@ std::vector<std::string> SimNode::attributeNames() const
     return names;
 }
 
-SimNode& SimNode::setFrame(CGPoint position, CGSize size)
+SimNode& SimNode::setFrame(Point position, Size size)
 {
     setAttribute("AXPosition", position);
     return setAttribute("AXSize", size);
 }
 
-CGPoint SimNode::position() const
+Point SimNode::position() const
 {
     auto it = m_attributes.find("AXPosition");
-    return it == m_attributes.end() ? CGPoint{} : it->second.pointValue().value_or(CGPoint{});
+    return it == m_attributes.end() ? Point{} : it->second.pointValue().value_or(Point{});
 }
 
-CGSize SimNode::size() const
+Size SimNode::size() const
 {
     auto it = m_attributes.find("AXSize");
-    return it == m_attributes.end() ? CGSize{} : it->second.sizeValue().value_or(CGSize{});
+    return it == m_attributes.end() ? Size{} : it->second.sizeValue().value_or(Size{});
 }
 
 std::shared_ptr<SimNode> SimNode::addChild(const std::string& role)
@@ -190,7 +190,7 @@ std::shared_ptr<SimNode> SimNode::addChild(const std::string& role)
     return child;
 }
 
-std::shared_ptr<SimNode> SimNode::addButton(const std::string& title, CGPoint position, CGSize size, bool enabled)
+std::shared_ptr<SimNode> SimNode::addButton(const std::string& title, Point position, Size size, bool enabled)
 {
     auto button = addChild("AXButton");
     button->setTitle(title).setFrame(position, size).setEnabled(enabled);

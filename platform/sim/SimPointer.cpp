@@ -4,9 +4,9 @@
 
 namespace velmora::sim {
 
-SimPointer::SimPointer(SimRunLoop& runLoop, CGPoint start) : m_runLoop(runLoop), m_location(start) { }
+SimPointer::SimPointer(SimRunLoop& runLoop, Point start) : m_runLoop(runLoop), m_location(start) { }
 
-void SimPointer::moveTo(CGPoint point)
+void SimPointer::moveTo(Point point)
 {
     if (!m_abilities.movesOnScreen)
         return;
@@ -14,7 +14,7 @@ void SimPointer::moveTo(CGPoint point)
     m_location = point;
 }
 
-bool SimPointer::moveToInWindow(const AccessibleElement& window, CGPoint point)
+bool SimPointer::moveToInWindow(const AccessibleElement& window, Point point)
 {
     if (!m_abilities.movesInWindow || !window)
         return false;

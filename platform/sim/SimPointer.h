@@ -17,18 +17,18 @@ class SimPointer final : public Pointer {
 public:
     using Move = SimDesktop::PointerMove;
 
-    explicit SimPointer(SimRunLoop& runLoop, CGPoint start = {});
+    explicit SimPointer(SimRunLoop& runLoop, Point start = {});
 
     // Pointer overrides.
     PointerAbilities abilities() override { return m_abilities; }
-    void moveTo(CGPoint point) override;
+    void moveTo(Point point) override;
     // Recorded like a global move, with the window; the location becomes the
     // point (the simulated windows of such a desktop sit at the origin).
-    bool moveToInWindow(const AccessibleElement& window, CGPoint point) override;
-    CGPoint location() override { return m_location; }
+    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    Point location() override { return m_location; }
     bool anyButtonDown() override;
 
-    void userMoves(CGPoint point) { m_location = point; }
+    void userMoves(Point point) { m_location = point; }
     void setAbilities(PointerAbilities abilities) { m_abilities = abilities; }
     void holdButton(double seconds);
     void setButtonDown(bool down);
@@ -38,7 +38,7 @@ public:
 
 private:
     SimRunLoop& m_runLoop; // not owned
-    CGPoint m_location;
+    Point m_location;
     std::vector<Move> m_moves;
     PointerAbilities m_abilities;
     double m_releaseTime{-1}; // a held button is down while the clock is before this

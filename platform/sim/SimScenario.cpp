@@ -22,8 +22,8 @@ using json = nlohmann::json;
 constexpr const char* kMustUpdatePrefsNotification = "ZQK_VelmoraMustUpdatePrefsNotification";
 
 // Dialog geometry: the same compact alert as SimApp::addDialog.
-constexpr CGSize kDialogSize{420, 150};
-constexpr CGSize kButtonSize{80, 20};
+constexpr Size kDialogSize{420, 150};
+constexpr Size kButtonSize{80, 20};
 constexpr float kMargin = 20;
 constexpr float kButtonSpacing = 12;
 
@@ -190,12 +190,17 @@ private:
         if (!screens.is_array())
             fail("screens", "must be an array");
         std::vector<Screen> result;
+        float primaryTop = 0;
         for (size_t i = 0; i < screens.size(); ++i) {
             std::string where = "screens[" + std::to_string(i) + "]";
             if (!screens[i].is_object())
                 fail(where, "must be an object");
             auto frame = requireNumbers(member(screens[i], "frame", where), 4, where, "\"frame\"");
-            Screen screen{NSRect{{frame[0], frame[1]}, {frame[2], frame[3]}}, 1.0f};
+            // Scenario files count y up from the primary screen's bottom edge;
+            // flipped here about the primary (the first) into top-left pixels.
+            if (result.empty())
+                primaryTop = frame[1] + frame[3];
+            Screen screen{Rect{{frame[0], primaryTop - (frame[1] + frame[3])}, {frame[2], frame[3]}}, 1.0f};
             if (auto scale = screens[i].find("scale"); scale != screens[i].end()) {
                 if (!scale->is_number() || scale->get<float>() <= 0)
                     fail(where, "\"scale\" must be a positive number");
@@ -386,7 +391,7 @@ private:
         }
         if (kind == "userMovesPointer") {
             auto xy = requireNumbers(argument, 2, where, "the position");
-            return [point = CGPoint{xy[0], xy[1]}](SimDesktop& desktop) -> std::string {
+            return [point = Point{xy[0], xy[1]}](SimDesktop& desktop) -> std::string {
                 desktop.userMovesPointer(point);
                 return "";
             };
@@ -463,10 +468,10 @@ private:
             fail(where, "must be an object with \"app\", \"title\" and \"buttons\"");
         std::string name = runningApp(member(argument, "app", where), where, at);
         std::string title = requireString(member(argument, "title", where), where, "\"title\"");
-        std::optional<CGPoint> position;
+        std::optional<Point> position;
         if (auto it = argument.find("position"); it != argument.end()) {
             auto xy = requireNumbers(*it, 2, where, "\"position\"");
-            position = CGPoint{xy[0], xy[1]};
+            position = Point{xy[0], xy[1]};
         }
         struct ButtonSpec {
             std::string title;
@@ -505,10 +510,10 @@ private:
             SimApp* app = desktop.appNamed(name);
             if (!app)
                 return "\"" + name + "\" is not running";
-            CGPoint origin = position.value_or(CGPoint{});
+            Point origin = position.value_or(Point{});
             if (!position) {
                 auto screens = desktop.screens().screens();
-                CGSize screen = screens.empty() ? CGSize{1440, 900} : screens.front().frame.size;
+                Size screen = screens.empty() ? Size{1440, 900} : screens.front().frame.size;
                 origin = {(screen.width - kDialogSize.width) / 2, screen.height / 4};
             }
             auto dialog = app->addWindow(title, origin, kDialogSize);

@@ -2,7 +2,7 @@
 
 namespace velmora::sim {
 
-SimScreens::SimScreens() : m_screens{Screen{NSRect{{0, 0}, {1440, 900}}, 1.0f}} { }
+SimScreens::SimScreens() : m_screens{Screen{Rect{{0, 0}, {1440, 900}}, 1.0f}} { }
 
 float SimScreens::mainScreenScaleFactor()
 {

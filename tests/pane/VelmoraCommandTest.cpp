@@ -355,7 +355,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     desktop.focusWindow(files, dialog, true);
     desktop.advance(1);
     ASSERT_EQ(desktop.pointerMoves().size(), 1u);
-    const CGPoint at = desktop.pointer().location();
+    const Point at = desktop.pointer().location();
     auto cancel = dialog->children().front();
     ASSERT_EQ(cancel->attribute("AXTitle"), AttributeValue("Cancel"));
     EXPECT_GE(at.x, cancel->position().x);

@@ -23,8 +23,8 @@ TEST_F(ElementReaderTest, TypedReadsGiveTheValueInItsKind)
     EXPECT_EQ(reader.role(window->element()).value(), "AXWindow");
     EXPECT_EQ(reader.title(window->element()).value(), "Save");
     EXPECT_EQ(reader.subrole(window->element()).value(), "AXDialog");
-    EXPECT_EQ(reader.position(window->element()).value(), (CGPoint{100, 100}));
-    EXPECT_EQ(reader.size(window->element()).value(), (CGSize{420, 150}));
+    EXPECT_EQ(reader.position(window->element()).value(), (Point{100, 100}));
+    EXPECT_EQ(reader.size(window->element()).value(), (Size{420, 150}));
 
     ErrorOr<AccessibleElement> ok = reader.defaultButton(window->element());
     ASSERT_TRUE(ok.hasValue());
@@ -58,7 +58,7 @@ TEST_F(ElementReaderTest, EachFailureSaysWhichKindItIs)
     app.hung = true;
     EXPECT_TRUE(reader.title(window->element()).isError(ReadError::Hung));
     EXPECT_TRUE(reader.size(window->element()).isError(ReadError::Hung));
-    EXPECT_TRUE(reader.elementAt(CarbonPoint{220, 450}).isError(ReadError::Hung)) << "on its OK button";
+    EXPECT_TRUE(reader.elementAt(Point{450, 220}).isError(ReadError::Hung)) << "on its OK button";
     app.hung = false;
 
     // Access off, before anything is asked of the application.

@@ -118,10 +118,10 @@ TEST_F(ApplicationInfoTest, TriStateAnswersAndElementAtPoint)
     EXPECT_EQ(ElementQueries::appWithPIDIsHidden(app.info.pid), 0);
     EXPECT_EQ(ElementQueries::appWithPIDIsFrontmost(424242), -1);
 
-    // h is x and v is y: a transposed lookup would land outside the button.
-    EXPECT_EQ(ElementQueries::elementRefAtCarbonPoint({270, 420}), button->element());
-    EXPECT_EQ(ElementQueries::elementRefAtCarbonPoint({150, 150}), window->element());
-    EXPECT_FALSE(ElementQueries::elementRefAtCarbonPoint({5, 5}));
+    // A transposed lookup would land outside the button.
+    EXPECT_EQ(ElementQueries::elementAt({420, 270}), button->element());
+    EXPECT_EQ(ElementQueries::elementAt({150, 150}), window->element());
+    EXPECT_FALSE(ElementQueries::elementAt({5, 5}));
 }
 
 } // namespace

@@ -36,7 +36,7 @@ TEST(ApplicationExceptionsTest, EachRowIsFoundForItsApplicationOnly)
         auto applies = [&](const ApplicationInfo* app) {
             switch (row.kind) {
             case ApplicationExceptions::Kind::IgnoreDefaultButtonOfSize:
-                return ApplicationExceptions::ignoredDefaultButtonSize(app) == std::optional<CGSize>(row.size);
+                return ApplicationExceptions::ignoredDefaultButtonSize(app) == std::optional<Size>(row.size);
             case ApplicationExceptions::Kind::IgnoreCancelButtonTitled:
                 return ApplicationExceptions::ignoredCancelButtonTitle(app) == std::optional<std::string>(row.title);
             case ApplicationExceptions::Kind::SearchFileProgressWindows:

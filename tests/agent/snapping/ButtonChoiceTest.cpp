@@ -11,7 +11,7 @@ using sim::SimDesktop;
 using sim::SimNode;
 using NodePtr = std::shared_ptr<SimNode>;
 
-constexpr CGSize kButtonSize{80, 20};
+constexpr Size kButtonSize{80, 20};
 
 class ButtonChoiceTest : public ::testing::Test {
 protected:
@@ -23,7 +23,7 @@ protected:
 
     void preferAlternateButton(bool on) { desktop.standardUserDefaults().setObject("snapToAlternateButtonInstead", on); }
 
-    static NodePtr addButton(const NodePtr& parent, const std::string& title, bool enabled = true, CGSize size = kButtonSize)
+    static NodePtr addButton(const NodePtr& parent, const std::string& title, bool enabled = true, Size size = kButtonSize)
     {
         // Inside every window addWindow() makes by default.
         return parent->addButton(title, {300, 250}, size, enabled);
@@ -118,8 +118,8 @@ TEST_F(ButtonChoiceTest, OnlyAButtonThePointerCanLandOnIsChosen)
     // would be warped into a screen corner.
     struct Placeholder {
         const char* what;
-        CGPoint origin;
-        CGSize size;
+        Point origin;
+        Size size;
     };
     for (const Placeholder& p : {Placeholder{"0 x 0 at the origin", {0, 0}, {0, 0}},
              Placeholder{"1 x 1 far off", {-2147483648.0f, -2147483648.0f}, {1, 1}},
@@ -149,7 +149,7 @@ TEST_F(ButtonChoiceTest, OnlyAButtonThePointerCanLandOnIsChosen)
     offScreen.defaultButton->setFrame({1500, 150}, kButtonSize);
     offScreen.cancelButton->setFrame({1350, 150}, kButtonSize);
     EXPECT_EQ(chooser->answeringButton(offScreen.window->element()), offScreen.cancelButton->element());
-    desktop.setScreens({Screen{NSRect{{0, 0}, {1440, 900}}, 1.0f}, Screen{NSRect{{1440, 0}, {1440, 900}}, 1.0f}});
+    desktop.setScreens({Screen{Rect{{0, 0}, {1440, 900}}, 1.0f}, Screen{Rect{{1440, 0}, {1440, 900}}, 1.0f}});
     EXPECT_EQ(chooser->answeringButton(offScreen.window->element()), offScreen.defaultButton->element());
 }
 
@@ -222,7 +222,7 @@ TEST_F(ButtonChoiceTest, GarageBandSkipsOnlyItsExactly86By28DefaultButton)
 {
     struct Case {
         const char* appName;
-        CGSize size;
+        Size size;
         bool expectDefault;
     };
     for (const Case& c : {Case{"GarageBand", {86, 28}, false}, Case{"GarageBand", {86, 29}, true},

@@ -1,5 +1,6 @@
 #include "agent/snapping/FeedbackSound.h"
 
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
@@ -29,8 +30,8 @@ protected:
     // The two moves the sound answers; their content does not matter.
     void snap()
     {
-        m_desktop.localNotificationCenter().post(QK_VL_movedMouseToPoint, nullptr,
-            {{kStartingMouseLocation, "{10, 10}"}, {kEndingMouseLocation, "{50, 50}"}});
+        m_desktop.localNotificationCenter().post(
+            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{{10, 10}, {50, 50}, {}}});
     }
     void snapBack() { m_desktop.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, &m_desktop); }
     const auto& played() const { return m_desktop.playedSounds(); }

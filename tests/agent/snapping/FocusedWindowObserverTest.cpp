@@ -1,4 +1,5 @@
 #include "agent/snapping/FocusedWindowObserver.h"
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
 #include "support/ForwardingPlatform.h"
@@ -14,36 +15,36 @@ using sim::SimNode;
 using NodePtr = std::shared_ptr<SimNode>;
 
 constexpr const char* kBundlePath = "/opt/velmora/VelmoraBG.app";
-constexpr CGPoint kRestingPointer{10, 10};
-constexpr CGPoint kButtonOrigin{300, 400};
-constexpr CGSize kButtonSize{80, 20};
+constexpr Point kRestingPointer{10, 10};
+constexpr Point kButtonOrigin{300, 400};
+constexpr Size kButtonSize{80, 20};
 // 15 points left of the right edge, vertically centred, at scale 1.
-constexpr CGPoint kSnapTarget{365, 410};
+constexpr Point kSnapTarget{365, 410};
 // Window frames hold their buttons 100 points in from their top-left corner.
-constexpr CGSize kWindowSize{400, 200};
+constexpr Size kWindowSize{400, 200};
 
 // The user's hand while the agent waits on the mouse buttons: at the first
 // poll the pointer travels by `drift`. Everything else is the simulated desktop.
 class DriftDuringWait final : public ForwardingPlatform, private Pointer {
 public:
-    DriftDuringWait(SimDesktop& desktop, CGPoint drift) : ForwardingPlatform(desktop), m_drift(drift) { }
+    DriftDuringWait(SimDesktop& desktop, Point drift) : ForwardingPlatform(desktop), m_drift(drift) { }
 
     Pointer& pointer() override { return *this; }
 
 private:
-    void moveTo(CGPoint point) override { m_desktop.pointer().moveTo(point); }
-    CGPoint location() override { return m_desktop.pointer().location(); }
+    void moveTo(Point point) override { m_desktop.pointer().moveTo(point); }
+    Point location() override { return m_desktop.pointer().location(); }
     bool anyButtonDown() override
     {
         if (!m_moved) {
             m_moved = true;
-            CGPoint at = m_desktop.pointer().location();
+            Point at = m_desktop.pointer().location();
             m_desktop.userMovesPointer({at.x + m_drift.x, at.y + m_drift.y});
         }
         return m_desktop.pointer().anyButtonDown();
     }
 
-    CGPoint m_drift;
+    Point m_drift;
     bool m_moved{false};
 };
 
@@ -116,14 +117,14 @@ protected:
         return app;
     }
     // A window whose default button is at `origin`, not yet focused.
-    static NodePtr buildDialog(SimApp& app, const std::string& title, CGPoint origin = kButtonOrigin)
+    static NodePtr buildDialog(SimApp& app, const std::string& title, Point origin = kButtonOrigin)
     {
         NodePtr window = app.addWindow(title, {origin.x - 100, origin.y - 100}, kWindowSize);
         NodePtr button = window->addButton("OK", origin, kButtonSize);
         window->setAttribute("AXDefaultButton", button->element());
         return window;
     }
-    NodePtr openDialog(SimApp& app, const std::string& title, CGPoint origin = kButtonOrigin)
+    NodePtr openDialog(SimApp& app, const std::string& title, Point origin = kButtonOrigin)
     {
         NodePtr window = buildDialog(app, title, origin);
         focus(app, window);
@@ -146,11 +147,13 @@ protected:
     SimDesktop desktop;
     ScopedPlatform scoped{desktop};
     std::unique_ptr<FocusedWindowObserver> observer;
-    std::vector<Value::Dictionary> posted;
+    std::vector<SnapEvent> posted;
     NotificationObservation postedObservation = desktop.localNotificationCenter().addObserver(
         QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
             EXPECT_EQ(n.object, nullptr);
-            posted.push_back(n.userInfo);
+            const SnapEvent* snap = n.payloadAs<SnapEvent>();
+            ASSERT_NE(snap, nullptr) << "a snap always carries its event";
+            posted.push_back(*snap);
         });
 };
 
@@ -169,9 +172,10 @@ TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterCom
     EXPECT_EQ(desktop.pointerMoves()[0].to, kSnapTarget);
     EXPECT_EQ(observer->lastFocusedWindow(), dialog->element());
     ASSERT_EQ(posted.size(), 1u);
-    // Bottom-left-origin texts on the 900-point-high primary screen.
-    EXPECT_EQ(valueForKey(posted[0], kStartingMouseLocation), Value("{10, 890}"));
-    EXPECT_EQ(valueForKey(posted[0], kEndingMouseLocation), Value("{365, 490}"));
+    EXPECT_EQ(posted[0].from, (Point{10, 10}));
+    EXPECT_EQ(posted[0].to, kSnapTarget);
+    ASSERT_EQ(dialog->children().size(), 1u);
+    EXPECT_EQ(posted[0].button, dialog->children()[0]->element());
 
     focusElementChanged(app);
     EXPECT_EQ(snaps(), 1u);
@@ -297,11 +301,11 @@ TEST_F(FocusedWindowObserverTest, HiddenOrBackgroundApplications)
 TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
 {
     desktop.setPointerAbilities({.movesOnScreen = false, .movesInWindow = true, .readsPosition = false});
-    desktop.setScreens({Screen{NSRect{{0, 0}, {200, 200}}, 1.0f}}); // smaller than the spot's coordinates
+    desktop.setScreens({Screen{Rect{{0, 0}, {200, 200}}, 1.0f}}); // smaller than the spot's coordinates
     SimApp& app = launchObserved("Editor");
     // In its own coordinates a window is at (0, 0), or inset by the margin
     // its surface keeps round it; the screens do not count.
-    auto relativeDialog = [&](const std::string& title, CGPoint buttonOrigin, CGPoint windowOrigin = {0, 0}) {
+    auto relativeDialog = [&](const std::string& title, Point buttonOrigin, Point windowOrigin = {0, 0}) {
         NodePtr window = buildDialog(app, title, buttonOrigin);
         window->setFrame(windowOrigin, {400, 200});
         window->setAttribute("AXWindowRelativePositions", true);
@@ -311,7 +315,7 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     NodePtr window = relativeDialog("Save", {300, 150});
     focus(app, window);
     ASSERT_EQ(snaps(), 1u);
-    EXPECT_EQ(desktop.pointerMoves()[0].to, (CGPoint{365, 160}));
+    EXPECT_EQ(desktop.pointerMoves()[0].to, (Point{365, 160}));
     EXPECT_EQ(desktop.pointerMoves()[0].window, window->element());
     EXPECT_EQ(posted.size(), 1u);
 
@@ -321,7 +325,7 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     // Below its size, but inside a frame inset by its surface's margin.
     focus(app, relativeDialog("Shadowed", {340, 220}, {60, 55}));
     ASSERT_EQ(snaps(), 2u);
-    EXPECT_EQ(desktop.pointerMoves()[1].to, (CGPoint{405, 230}));
+    EXPECT_EQ(desktop.pointerMoves()[1].to, (Point{405, 230}));
     desktop.userMovesPointer(kRestingPointer);
     // A window in global coordinates cannot be snapped by this pointer.
     focus(app, buildDialog(app, "Global", {50, 50}));
@@ -430,9 +434,9 @@ TEST_F(FocusedWindowObserverTest, PlacementScalesTheInsetFromTheRightEdge)
     SimApp& app = launchObserved("Numbers");
     openDialog(app, "Sort", {100, 200});
     ASSERT_EQ(snaps(), 1u);
-    EXPECT_EQ(desktop.pointerMoves()[0].to, (CGPoint{150, 210}));
+    EXPECT_EQ(desktop.pointerMoves()[0].to, (Point{150, 210}));
     ASSERT_EQ(posted.size(), 1u);
-    EXPECT_EQ(valueForKey(posted[0], kEndingMouseLocation), Value("{150, 690}"));
+    EXPECT_EQ(posted[0].to, (Point{150, 210}));
 }
 
 TEST_F(FocusedWindowObserverTest, ConstructionNeedsAllNotificationsAndEndsItsSubscriptions)

@@ -1,7 +1,9 @@
 #include "agent/snapping/SnapBackCoordinator.h"
 #include "agent/snapping/FocusedWindowObserver.h"
 
+#include "agent/accessibility/ElementQueries.h"
 #include "agent/accessibility/PointerMover.h"
+#include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
 #include "shared/preferences/VelmoraPreferences.h"
@@ -59,12 +61,12 @@ private:
 struct Dialog {
     std::shared_ptr<sim::SimNode> window;
     std::shared_ptr<sim::SimNode> button;
-    CGPoint snapPoint; // where the agent puts the pointer on the button
+    Point snapPoint; // where the agent puts the pointer on the button
 };
 
 class SnapBackCoordinatorTest : public ::testing::Test {
 protected:
-    static constexpr CGPoint kRestingPointer{100, 100};
+    static constexpr Point kRestingPointer{100, 100};
     // How soon a change under the pointer is noticed, written out rather
     // than read back from the watcher, so that a slower poll fails here.
     static constexpr double kPoll = 0.05;
@@ -84,7 +86,7 @@ protected:
         m_desktop.runPending(); // deferred releases
     }
 
-    Dialog buildSaveDialog(CGPoint origin = {200, 200})
+    Dialog buildSaveDialog(Point origin = {200, 200})
     {
         Dialog dialog;
         dialog.window = m_app.addWindow("Save", origin, {400, 200});
@@ -97,17 +99,16 @@ protected:
 
     // What the focused-window observer does: warp onto the button, then
     // announce the move with the pointer locations before and after.
-    void snapTo(CGPoint point)
+    void snapTo(Point point)
     {
-        std::string starting = NSStringFromPoint(currentMouseLocation());
+        const Point from = pointerLocation();
         PointerMover::moveMouseToPoint(point);
-        std::string ending = NSStringFromPoint(currentMouseLocation());
-        postSnap(starting, ending);
+        postSnap(from, pointerLocation());
     }
-    void postSnap(const std::string& starting, const std::string& ending)
+    void postSnap(Point from, Point to)
     {
-        m_desktop.localNotificationCenter().post(QK_VL_movedMouseToPoint, nullptr,
-            {{kStartingMouseLocation, starting}, {kEndingMouseLocation, ending}});
+        m_desktop.localNotificationCenter().post(
+            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, to, ElementQueries::elementAt(to)}});
     }
 
     // A null value removes the key.
@@ -118,7 +119,7 @@ protected:
         else
             m_desktop.standardUserDefaults().setObject(VelmoraPreferences::kSnapbackCursor, value);
     }
-    void nudge(const CGPoint& from, float dx, float dy) { m_desktop.userMovesPointer({from.x + dx, from.y + dy}); }
+    void nudge(const Point& from, float dx, float dy) { m_desktop.userMovesPointer({from.x + dx, from.y + dy}); }
     size_t programMoves() const { return m_desktop.pointerMoves().size(); }
     const SnappedButtonWatcher* currentWatcher() const
     {
@@ -132,19 +133,18 @@ protected:
     SnapNotificationLog m_log{m_desktop.localNotificationCenter()};
 };
 
-TEST_F(SnapBackCoordinatorTest, SnapKeepsTheTextsAsReceivedAndWatchesTheSnappedPoint)
+TEST_F(SnapBackCoordinatorTest, SnapKeepsBothPointsAndWatchesTheSnappedPixel)
 {
     Dialog dialog = buildSaveDialog();
     m_desktop.pointer().moveTo(dialog.snapPoint);
-    // Unusual but readable spacing must survive untouched.
-    postSnap("{100,   800}", "{ 565, 550 }");
+    postSnap({100, 100}, {565.5f, 350.75f});
 
     ASSERT_EQ(m_listener->watchers().size(), 1u);
     const auto& record = m_listener->watchers().front();
-    EXPECT_EQ(record.startingMouseLocation, "{100,   800}");
-    EXPECT_EQ(record.endingMouseLocation, "{ 565, 550 }");
+    EXPECT_EQ(record.from, (Point{100, 100}));
+    EXPECT_EQ(record.to, (Point{565.5f, 350.75f}));
     ASSERT_NE(record.watcher, nullptr);
-    EXPECT_EQ(record.watcher->startingMouseLocation(), (CarbonPoint{350, 565}));
+    EXPECT_EQ(record.watcher->snappedPixel(), (Point{565, 350}));
     EXPECT_EQ(record.watcher->element(), dialog.button->element());
     EXPECT_TRUE(record.watcher->isPolling());
     EXPECT_FALSE(record.watcher->mouseAlreadyMoved());
@@ -161,9 +161,14 @@ TEST_F(SnapBackCoordinatorTest, SnapThatDidNotMoveThePointerKeepsTheEarlierRecor
     const SnappedButtonWatcher* first = currentWatcher();
     ASSERT_NE(first, nullptr);
 
-    std::string here = NSStringFromPoint(currentMouseLocation());
+    const Point here = pointerLocation();
     postSnap(here, here);
     ASSERT_EQ(m_listener->watchers().size(), 1u);
+    EXPECT_EQ(currentWatcher(), first);
+    EXPECT_TRUE(first->isPolling());
+
+    // A snap notification without its event is not a snap.
+    m_desktop.localNotificationCenter().post(QK_VL_movedMouseToPoint);
     EXPECT_EQ(currentWatcher(), first);
     EXPECT_TRUE(first->isPolling());
 }
@@ -501,10 +506,12 @@ TEST_F(SnapBackCoordinatorTest, FocusMovingOnFirstStillPutsThePointerBackBeforeT
     document->setAttribute("AXDefaultButton", find->element());
 
     std::vector<std::string> order;
-    std::vector<std::string> snapStarts;
+    std::vector<Point> snapStarts;
     auto snaps = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseToPoint, nullptr, [&](const Notification& n) {
         order.push_back("snap");
-        snapStarts.push_back(*valueForKey(n.userInfo, kStartingMouseLocation).string());
+        const SnapEvent* snap = n.payloadAs<SnapEvent>();
+        ASSERT_NE(snap, nullptr);
+        snapStarts.push_back(snap->from);
     });
     auto backs = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
         [&](const Notification&) { order.push_back("back"); });
@@ -514,14 +521,13 @@ TEST_F(SnapBackCoordinatorTest, FocusMovingOnFirstStillPutsThePointerBackBeforeT
     dialog->setAttribute("AXDefaultButton", save->element());
     m_desktop.focusWindow(m_app, dialog, true);
     m_desktop.runPending();
-    ASSERT_EQ(m_desktop.pointer().location(), (CGPoint{565, 350}));
+    ASSERT_EQ(m_desktop.pointer().location(), (Point{565, 350}));
 
     m_desktop.closeWindow(m_app, dialog); // the document is focused at once
     m_desktop.runPending();
     EXPECT_EQ(order, (std::vector<std::string>{"snap", "back", "snap"}));
-    const std::string resting = NSStringFromPoint(convertCGPointToGlobalPoint(kRestingPointer));
-    EXPECT_EQ(snapStarts, (std::vector<std::string>{resting, resting}));
-    EXPECT_EQ(m_desktop.pointer().location(), (CGPoint{985, 720}));
+    EXPECT_EQ(snapStarts, (std::vector<Point>{kRestingPointer, kRestingPointer}));
+    EXPECT_EQ(m_desktop.pointer().location(), (Point{985, 720}));
 }
 
 TEST_F(SnapBackCoordinatorTest, WhereThePointerCannotBeReadNothingIsWatchedAndThatIsLoggedOnce)
@@ -535,7 +541,7 @@ TEST_F(SnapBackCoordinatorTest, WhereThePointerCannotBeReadNothingIsWatchedAndTh
     EXPECT_EQ(m_desktop.logLines().size(), logBefore); // nothing asked for, nothing missed
 
     setSnapBack(true);
-    for (CGPoint origin : {CGPoint{200, 200}, CGPoint{600, 500}}) {
+    for (Point origin : {Point{200, 200}, Point{600, 500}}) {
         m_desktop.userMovesPointer(kRestingPointer);
         Dialog dialog = buildSaveDialog(origin);
         snapTo(dialog.snapPoint);

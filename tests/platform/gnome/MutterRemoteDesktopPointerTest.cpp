@@ -53,7 +53,7 @@ AccessibleElement windowNumbered(int id)
 }
 
 // The spot the agent aims at: 15 px in from the right edge, vertically centred.
-CGPoint snapSpot(const Area& button)
+Point snapSpot(const Area& button)
 {
     return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
 }

@@ -13,10 +13,10 @@ TEST(KWinActiveWindowWatchTest, ReadsAWholeReportAndRefusesAnythingElse)
     const auto told = KWinActiveWindowWatch::parse("4242 460 330 360 242 803 451\nSave changes? (qt5) \xe2\x80\x94 Editor");
     ASSERT_TRUE(told);
     EXPECT_EQ(told->pid, 4242);
-    EXPECT_EQ(told->surface, (CGPoint{460, 330}));
+    EXPECT_EQ(told->surface, (Point{460, 330}));
     EXPECT_EQ(told->size.width, 360);
     EXPECT_EQ(told->size.height, 242);
-    EXPECT_EQ(told->pointer, (CGPoint{803, 451}));
+    EXPECT_EQ(told->pointer, (Point{803, 451}));
     EXPECT_EQ(told->caption, "Save changes? (qt5) \xe2\x80\x94 Editor");
 
     // No active window: only where the pointer is.

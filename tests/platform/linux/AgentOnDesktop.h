@@ -80,16 +80,16 @@ protected:
         defaults.synchronize();
     }
 
-    void restPointer(CGPoint point)
+    void restPointer(Point point)
     {
         s_desktop->pointer().moveTo(point);
         pumpFor(0.05);
     }
 
-    CGPoint pointer() { return s_desktop->pointer().location(); }
+    Point pointer() { return s_desktop->pointer().location(); }
     Spot pointerSpot()
     {
-        CGPoint p = pointer();
+        Point p = pointer();
         return Spot{static_cast<int>(p.x), static_cast<int>(p.y)};
     }
 

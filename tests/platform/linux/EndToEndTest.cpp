@@ -76,12 +76,12 @@ TEST_F(EndToEndTest, ASecondDialogOfTheSameApplicationSnapsAndTheFirstSnapsBackF
     // Answered from the keyboard: the pointer goes back to where it rested
     // (the next dialog may take it again within the same pass, so the spot
     // is read when the return is announced) ...
-    std::vector<CGPoint> returns;
+    std::vector<Point> returns;
     auto observation = s_desktop->localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
         [&](const Notification&) { returns.push_back(pointer()); });
     pressReturn();
     ASSERT_TRUE(pumpUntil([&] { return !returns.empty(); }, 10));
-    EXPECT_EQ(returns, (std::vector<CGPoint>{{20, 20}}));
+    EXPECT_EQ(returns, (std::vector<Point>{{20, 20}}));
     // ... and the second dialog of the same application snaps in turn.
     auto save = expectedSpot(dialogs.pid(), "Save");
     ASSERT_TRUE(save);
@@ -130,7 +130,7 @@ TEST_F(EndToEndTest, AnIgnoredApplicationIsLeftAlone)
     Program zenity({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
     ASSERT_TRUE(expectedSpot(zenity.pid(), "Yes"));
     pumpFor(1.5);
-    EXPECT_EQ(pointer(), (CGPoint{20, 20}));
+    EXPECT_EQ(pointer(), (Point{20, 20}));
 }
 
 TEST_F(EndToEndTest, KilledAndFrozenApplicationsLeaveTheAgentSnappingElsewhere)

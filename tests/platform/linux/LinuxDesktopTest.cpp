@@ -41,7 +41,7 @@ TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
     EXPECT_TRUE(platform.accessibility().isAPIEnabled());
     EXPECT_EQ(platform.screens().screens().size(), 1u);
     platform.pointer().moveTo({40, 50});
-    EXPECT_EQ(platform.pointer().location(), (CGPoint{40, 50}));
+    EXPECT_EQ(platform.pointer().location(), (Point{40, 50}));
 
     // Defaults go to the settings file, login items to autostart entries.
     platform.standardUserDefaults().setObject("playsSoundOnMove", true);

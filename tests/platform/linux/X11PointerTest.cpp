@@ -52,12 +52,12 @@ TEST_F(X11PointerTest, AMoveLandsWhereTheServerSaysAndPressesNothing)
     EXPECT_TRUE(pointer.usesXTest());
     pointer.moveTo({300.4f, 200.6f});
     EXPECT_EQ(serverPointer(), std::make_pair(300, 201));
-    EXPECT_EQ(pointer.location(), (CGPoint{300, 201}));
+    EXPECT_EQ(pointer.location(), (Point{300, 201}));
     EXPECT_FALSE(pointer.anyButtonDown());
 
     pointer.moveTo({17, 23});
     EXPECT_EQ(serverPointer(), std::make_pair(17, 23));
-    EXPECT_EQ(pointer.location(), (CGPoint{17, 23}));
+    EXPECT_EQ(pointer.location(), (Point{17, 23}));
     EXPECT_TRUE(m_log.lines.empty());
     EXPECT_FALSE(pointer.reportedUnmovable());
 }
@@ -68,9 +68,9 @@ TEST_F(X11PointerTest, AWarpedMoveIsSeenAtOnce)
 {
     X11Pointer pointer(*m_x11, m_log, 60 * 1000);
     pointer.setUsesXTest(false);
-    ASSERT_EQ((pointer.moveTo({31, 32}), pointer.location()), (CGPoint{31, 32}));
+    ASSERT_EQ((pointer.moveTo({31, 32}), pointer.location()), (Point{31, 32}));
     pointer.moveTo({33, 34});
-    EXPECT_EQ(pointer.location(), (CGPoint{33, 34}));
+    EXPECT_EQ(pointer.location(), (Point{33, 34}));
     EXPECT_FALSE(pointer.reportedUnmovable());
 }
 
@@ -93,7 +93,7 @@ TEST_F(X11PointerTest, InputFromAnyDeviceOrClientIsSeenAtTheNextReading)
 {
     X11Pointer pointer(*m_x11, m_log, 60 * 1000);
     pointer.moveTo({50, 60});
-    ASSERT_EQ(pointer.location(), (CGPoint{50, 60}));
+    ASSERT_EQ(pointer.location(), (Point{50, 60}));
 
     // Another client's device: the hand on the mouse.
     auto hand = X11Connection::open();
@@ -101,7 +101,7 @@ TEST_F(X11PointerTest, InputFromAnyDeviceOrClientIsSeenAtTheNextReading)
     Display* display = hand->display();
     XTestFakeMotionEvent(display, -1, 70, 80, CurrentTime);
     XSync(display, False);
-    EXPECT_TRUE(pumpUntil([&] { return pointer.location() == CGPoint{70, 80}; }, 2));
+    EXPECT_TRUE(pumpUntil([&] { return pointer.location() == Point{70, 80}; }, 2));
 
     // A press and its release, the release while the press's grab holds.
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
@@ -118,14 +118,14 @@ TEST_F(X11PointerTest, AWarpByAnotherProgramIsSeenOnceTheReadingIsOld)
 {
     X11Pointer pointer(*m_x11, m_log);
     pointer.moveTo({90, 100});
-    ASSERT_EQ(pointer.location(), (CGPoint{90, 100}));
+    ASSERT_EQ(pointer.location(), (Point{90, 100}));
     auto other = X11Connection::open();
     ASSERT_TRUE(other);
     Display* display = other->display();
     XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 110, 120);
     XSync(display, False);
     g_usleep((X11Pointer::kReadingReuseMs + 5) * 1000);
-    EXPECT_EQ(pointer.location(), (CGPoint{110, 120}));
+    EXPECT_EQ(pointer.location(), (Point{110, 120}));
 }
 
 TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTried)
@@ -155,8 +155,8 @@ TEST_F(X11PointerTest, ScreensAreTheServersMonitorsWithThePrimaryFirst)
     X11Screens screens(*m_x11);
     auto list = screens.screens();
     ASSERT_EQ(list.size(), 1u); // the harness's Xvfb has one 1280 x 800 screen
-    EXPECT_EQ(list[0].frame.origin, (NSPoint{0, 0}));
-    EXPECT_EQ(list[0].frame.size, (CGSize{1280, 800}));
+    EXPECT_EQ(list[0].frame.origin, (Point{0, 0}));
+    EXPECT_EQ(list[0].frame.size, (Size{1280, 800}));
     EXPECT_EQ(list[0].scaleFactor, 1.0f);
 
     setenv("GDK_SCALE", "2", 1);
@@ -180,7 +180,7 @@ TEST_F(X11PointerTest, ScreensFollowMonitorsAddedAndRemovedByOthers)
     ASSERT_TRUE(monitor);
     monitor->name = XInternAtom(display, "velmora-test-monitor", False);
     monitor->x = 1280 - 400;
-    monitor->y = 0;
+    monitor->y = 200;
     monitor->width = 400;
     monitor->height = 300;
     monitor->mwidth = 100;
@@ -191,9 +191,9 @@ TEST_F(X11PointerTest, ScreensFollowMonitorsAddedAndRemovedByOthers)
     std::vector<Screen> list;
     EXPECT_TRUE(pumpUntil([&] { list = screens.screens(); return list.size() == 2; }, 2));
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1].frame.size, (CGSize{400, 300}));
-    // y counts up from the primary's bottom edge: 800 - 300.
-    EXPECT_EQ(list[1].frame.origin, (NSPoint{880, 500}));
+    EXPECT_EQ(list[1].frame.size, (Size{400, 300}));
+    // Root pixels, y counting down from the primary's top edge.
+    EXPECT_EQ(list[1].frame.origin, (Point{880, 200}));
 
     XRRDeleteMonitor(display, root, monitor->name);
     XSync(display, False);

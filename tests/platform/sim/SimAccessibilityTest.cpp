@@ -83,7 +83,7 @@ TEST_F(SimAccessibilityTest, ApplicationElementComputesWindowsFocusAndStateFromT
     EXPECT_EQ(value(ok->element(), "AXTopLevelUIElement").elementValue(), dialog->element());
     EXPECT_EQ(value(ok->element(), "AXWindow").elementValue(), dialog->element());
     EXPECT_EQ(value(dialog->element(), "AXParent").elementValue(), app);
-    EXPECT_EQ(*value(ok->element(), "AXPosition").pointValue(), (CGPoint{400, 260}));
+    EXPECT_EQ(*value(ok->element(), "AXPosition").pointValue(), (Point{400, 260}));
     EXPECT_FALSE(contains(names(app), "AXTopLevelUIElement"));
 }
 

@@ -132,7 +132,7 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
 
     auto screens = desktop.screens().screens();
     ASSERT_EQ(screens.size(), 1u);
-    EXPECT_EQ(screens[0].frame, (NSRect{{0, 0}, {1440, 900}}));
+    EXPECT_EQ(screens[0].frame, (Rect{{0, 0}, {1440, 900}}));
     desktop.setMainScreenScaleFactor(2);
     EXPECT_EQ(desktop.screens().mainScreenScaleFactor(), 2.0f);
 }

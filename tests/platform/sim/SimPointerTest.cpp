@@ -17,9 +17,9 @@ TEST(SimPointerTest, WarpsAreRecordedWithTimeAndOriginUserMovesAreNot)
     ASSERT_EQ(desktop.pointerMoves().size(), 1u);
     const auto& move = desktop.pointerMoves()[0];
     EXPECT_EQ(move.time, 1.5);
-    EXPECT_EQ(move.from, (CGPoint{10, 20}));
-    EXPECT_EQ(move.to, (CGPoint{300, 400}));
-    EXPECT_EQ(desktop.pointer().location(), (CGPoint{300, 400}));
+    EXPECT_EQ(move.from, (Point{10, 20}));
+    EXPECT_EQ(move.to, (Point{300, 400}));
+    EXPECT_EQ(desktop.pointer().location(), (Point{300, 400}));
     EXPECT_EQ(desktop.buttonEventCount(), 0);
 }
 

@@ -110,7 +110,7 @@ TEST(SimScenarioTest, PlaysTheTimelineOnTheRunLoopWithTheProgramRunningInBetween
     EXPECT_EQ(editor->focusedWindow->attribute("AXTitle"), AttributeValue("Save changes?"));
     auto save = editor->focusedWindow->children().front();
     EXPECT_EQ(save->attribute("AXTitle"), AttributeValue("Save"));
-    EXPECT_EQ(save->position(), (CGPoint{420, 210})) << "the first button sits at the right edge";
+    EXPECT_EQ(save->position(), (Point{420, 210})) << "the first button sits at the right edge";
     EXPECT_EQ(editor->focusedWindow->attribute("AXDefaultButton"), AttributeValue(save->element()));
 
     desktop.advance(0.5);
@@ -124,7 +124,7 @@ TEST(SimScenarioTest, PlaysTheTimelineOnTheRunLoopWithTheProgramRunningInBetween
     EXPECT_EQ(heard.back(), "reload 1");
 
     desktop.advance(1);
-    EXPECT_EQ(desktop.pointer().location(), (CGPoint{10, 20}));
+    EXPECT_EQ(desktop.pointer().location(), (Point{10, 20}));
     EXPECT_TRUE(desktop.pointerMoves().empty()) << "the user's moves are not the program's";
     desktop.advance(1);
     EXPECT_FALSE(desktop.app(501));
