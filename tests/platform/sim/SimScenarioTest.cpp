@@ -149,4 +149,21 @@ TEST(SimScenarioTest, TheDemoScenarioLoadsAndPlaysWithoutAHitch)
     EXPECT_EQ(desktop.domainStore().read(desktop.applicationDomain())->at("feedbackSoundName"), Value("Glass"));
 }
 
+TEST(SimScenarioTest, ScreenFramesCountedFromTheBottomAreFlippedAboutThePrimary)
+{
+    std::string error;
+    // The second screen stands to the right, its bottom 100 above the primary's.
+    auto scenario = SimScenario::fromJSON(R"({
+        "screens": [{"frame": [0, 0, 1000, 800]}, {"frame": [1000, 100, 500, 300]}, {"frame": [-400, 700, 400, 300]}]})",
+        error);
+    ASSERT_TRUE(scenario) << error;
+    SimDesktop desktop;
+    scenario->schedule(desktop);
+    auto screens = desktop.screens().screens();
+    ASSERT_EQ(screens.size(), 3u);
+    EXPECT_EQ(screens[0].frame, (Rect{{0, 0}, {1000, 800}}));
+    EXPECT_EQ(screens[1].frame, (Rect{{1000, 400}, {500, 300}}));
+    EXPECT_EQ(screens[2].frame, (Rect{{-400, -200}, {400, 300}})) << "reaching above the primary's top";
+}
+
 } // namespace
