@@ -1,7 +1,6 @@
 #include "agent/process/LegacyAgentStopper.h"
 
 #include "agent/process/ProcessInformer.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
 
@@ -27,14 +26,13 @@ void LegacyAgentStopper::killOldVLBG()
 
 bool LegacyAgentStopper::oldVelmoraIsRunning()
 {
-    return ProcessInformer::processIDForProcessNamed(kOldAgentName) != kNSNotFound;
+    return ProcessInformer::pidOfProcessNamed(kOldAgentName).has_value();
 }
 
 void LegacyAgentStopper::stopVelmora()
 {
-    pid_t pid = ProcessInformer::processIDForProcessNamed(kOldAgentName);
-    if (pid != kNSNotFound)
-        Platform::current().processManager().sendQuit(pid); // a failed send changes nothing below
+    if (const auto pid = ProcessInformer::pidOfProcessNamed(kOldAgentName))
+        Platform::current().processManager().sendQuit(*pid); // a failed send changes nothing below
 
     auto path = oldVelmoraBGPath();
     if (path && !path->empty())
