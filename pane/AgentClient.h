@@ -2,7 +2,9 @@
 
 #include "pane/AgentSettingsWriter.h"
 #include "pane/ObservableProperties.h"
+#include "platform/AgentChannel.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ProgramSettings.h"
 #include "platform/RunLoop.h"
 
 #include <memory>
@@ -29,7 +31,8 @@ public:
     static constexpr double kStatusTimeout = 2.0;
     static constexpr const char* kCurrentVersionKey = "currentVersion";
 
-    AgentClient() = default;
+    // The services are the process's and outlive this client.
+    AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel);
     ~AgentClient() override = default;
 
     bool hasLoaded() const { return m_hasLoaded; }
@@ -77,6 +80,11 @@ public:
     virtual std::string currentVersionString() const { return "0.0"; }
     virtual std::string bundleNameWithVersionString() const { return "A Preference Pane 0.0"; }
 
+protected:
+    ProgramSettings& programSettings() { return m_settings; }
+    RunLoop& runLoop() { return m_runLoop; }
+    AgentChannel& channel() { return m_channel; }
+
 private:
     // The program took its name: it runs. Outside a query, a program of
     // another version is told to quit, but only once it has really said
@@ -84,6 +92,9 @@ private:
     void agentAppeared();
     void agentVanished();
 
+    ProgramSettings& m_settings;
+    RunLoop& m_runLoop;
+    AgentChannel& m_channel;
     bool m_hasLoaded{false};
     bool m_queryOnly{false};
     int m_failedPreferenceWrites{0};

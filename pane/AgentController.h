@@ -12,8 +12,13 @@
 
 namespace velmora {
 
+class Accessibility;
+class Application;
+class PaneServices;
 class PaneWindow;
+class Platform;
 class SettingsPane;
+class Workspace;
 
 // The pane's controller of the agent: the run switch (the agent together
 // with its login item), every setting as an observable property, the rules
@@ -45,8 +50,21 @@ public:
     static constexpr const char* kFeedbackAddress = "velmora-feedback@brightfen.com";
     static constexpr const char* kIconLabel = "Velmora";
 
+    // The desktop services the controller uses; they outlive it.
+    struct Services {
+        ProgramSettings& settings;
+        RunLoop& runLoop;
+        AgentChannel& channel;
+        PaneServices& pane;
+        Accessibility& accessibility;
+        Workspace& workspace;
+        Application& application;
+
+        static Services of(Platform& platform);
+    };
+
     // `prefPane` (not owned; may be null) gives the pane's window.
-    explicit AgentController(SettingsPane* prefPane = nullptr);
+    explicit AgentController(const Services& services, SettingsPane* prefPane = nullptr);
 
     // Settings. A getter whose key is absent first stores the default, which
     // notifies the agent; every setter stores at once and notifies the agent.
@@ -149,6 +167,10 @@ private:
     // The launched agent's process ended; matters only before its announcement.
     void agentEnded(int waitStatus);
 
+    PaneServices& m_paneServices;
+    Accessibility& m_accessibility;
+    Workspace& m_workspace;
+    Application& m_application;
     SettingsPane* m_prefPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};

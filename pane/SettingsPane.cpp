@@ -6,7 +6,7 @@
 namespace velmora {
 
 SettingsPane::SettingsPane()
-    : m_prefsController(std::make_unique<AgentController>(this))
+    : m_prefsController(std::make_unique<AgentController>(AgentController::Services::of(Platform::current()), this))
     , m_ignoredAppsController(std::make_unique<IgnoredApplicationsController>(*m_prefsController))
 {
 }

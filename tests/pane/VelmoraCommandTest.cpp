@@ -25,7 +25,7 @@ protected:
     {
         desktop.setBundlePath("/opt/velmora/bin/velmora");
         desktop.addFile(kAgentPath);
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController().currentVersionString()}}, kDomain);
+        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController(AgentController::Services::of(desktop)).currentVersionString()}}, kDomain);
     }
 };
 
@@ -104,7 +104,7 @@ TEST_F(VelmoraCommandTest, BooleansTakeTheUsualWordsAndTheVersionIsVelmorasOwn)
     EXPECT_EQ(storedDomain(), before);
     EXPECT_EQ(reloadOrders(), reloads);
     EXPECT_EQ(velmora({"get", "currentVersion"}), 0);
-    EXPECT_EQ(output, AgentController().currentVersionString() + "\n");
+    EXPECT_EQ(output, AgentController(AgentController::Services::of(desktop)).currentVersionString() + "\n");
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)

@@ -40,7 +40,7 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
         SCOPED_TRACE(resources ? "stale information files" : "the shipped information files");
         test::ScopedEnvironment environment("VELMORA_RESOURCES", resources);
 
-        AgentController pane;
+        AgentController pane{AgentController::Services::of(desktop)};
         VelmoraControlEndpoint agent;
         TimedUpdateChecker dailyCheck;
         const std::string version = pane.currentVersionString();
