@@ -33,7 +33,7 @@ bool Agent::start()
     m_awoken = true;
 
     // First of all: a second agent would snap every dialog twice.
-    m_communicator = std::make_unique<VelmoraControlEndpoint>();
+    m_communicator = std::make_unique<VelmoraControlEndpoint>(ControlEndpoint::Services::of(Platform::current()));
     switch (m_communicator->claimName()) {
     case AgentChannel::ClaimResult::Owned:
         break;

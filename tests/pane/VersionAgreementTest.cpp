@@ -41,7 +41,7 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
         test::ScopedEnvironment environment("VELMORA_RESOURCES", resources);
 
         AgentController pane{AgentController::Services::of(desktop)};
-        VelmoraControlEndpoint agent;
+        VelmoraControlEndpoint agent{ControlEndpoint::Services::of(desktop)};
         TimedUpdateChecker dailyCheck;
         const std::string version = pane.currentVersionString();
         const std::map<std::string, std::string> readers{
