@@ -52,14 +52,14 @@ void AgentClient::checkForVersionChange()
     auto& defaults = m_settings;
     // A missing or unreadable file reads as no domain; writing the version
     // into it would create or replace the file for nothing.
-    auto domain = defaults.persistentDomainForName(prefsDomain());
+    auto domain = defaults.persistentDomainForName(settingsDomain());
     if (!domain)
         return;
     const std::string current = currentVersionString();
     const Value& stored = valueForKey(*domain, kCurrentVersionKey);
     if (stored.string() && *stored.string() == current)
         return;
-    defaults.updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& latest) {
+    defaults.updatePersistentDomain(settingsDomain(), [&](std::optional<Value::Dictionary>& latest) {
         if (!latest)
             return false;
         (*latest)[kCurrentVersionKey] = current;
@@ -97,16 +97,16 @@ void AgentClient::agentAppeared()
         if (alive.expired() || !version || *version == currentVersionString())
             return;
         logMessage("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
-        sendMustQuit();
+        sendQuitOrder();
     });
 }
 
-void AgentClient::sendMustQuit()
+void AgentClient::sendQuitOrder()
 {
     m_channel.orderQuit();
 }
 
-void AgentClient::sendMustUpdatePrefs()
+void AgentClient::sendReloadOrder()
 {
     m_channel.orderReload();
 }
@@ -135,7 +135,7 @@ void AgentClient::setPrefOfKey(const std::string& key, const Value& value)
 bool AgentClient::updatePrefs(const PrefsEdit& edit)
 {
     bool changed = false;
-    const bool written = m_settings.updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
+    const bool written = m_settings.updatePersistentDomain(settingsDomain(), [&](std::optional<Value::Dictionary>& domain) {
         Value::Dictionary prefs = domain ? std::move(*domain) : Value::Dictionary{};
         changed = edit(prefs);
         domain = std::move(prefs);
@@ -147,19 +147,19 @@ bool AgentClient::updatePrefs(const PrefsEdit& edit)
         return false;
     }
     if (changed)
-        sendMustUpdatePrefs();
+        sendReloadOrder();
     return true;
 }
 
 Value AgentClient::prefForKey(const std::string& key)
 {
-    auto domain = m_settings.persistentDomainForName(prefsDomain());
+    auto domain = m_settings.persistentDomainForName(settingsDomain());
     return domain ? valueForKey(*domain, key) : Value();
 }
 
 bool AgentClient::prefHasKey(const std::string& key)
 {
-    auto domain = m_settings.persistentDomainForName(prefsDomain());
+    auto domain = m_settings.persistentDomainForName(settingsDomain());
     return domain && domain->contains(key);
 }
 

@@ -52,8 +52,8 @@ public:
     void checkForVersionChange();
     void setupNotifications();
     void turnOffNotifications();
-    void sendMustQuit();
-    void sendMustUpdatePrefs();
+    void sendQuitOrder();
+    void sendReloadOrder();
 
     // A query changes nothing: no version written, no program stopped for
     // running another version. The `status` command is one.
@@ -76,7 +76,7 @@ public:
     int failedPreferenceWrites() const { return m_failedPreferenceWrites; }
 
     // Providers; the base values are placeholders.
-    virtual std::string prefsDomain() const { return "prefsDomain"; }
+    virtual std::string settingsDomain() const { return "prefsDomain"; }
     virtual std::string currentVersionString() const { return "0.0"; }
     virtual std::string bundleNameWithVersionString() const { return "A Preference Pane 0.0"; }
 

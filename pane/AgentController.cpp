@@ -66,13 +66,13 @@ AgentController::Services AgentController::Services::of(Platform& platform)
     };
 }
 
-AgentController::AgentController(const Services& services, SettingsPane* prefPane)
+AgentController::AgentController(const Services& services, SettingsPane* settingsPane)
     : AgentClient(services.settings, services.runLoop, services.channel)
     , m_paneServices(services.pane)
     , m_accessibility(services.accessibility)
     , m_workspace(services.workspace)
     , m_application(services.application)
-    , m_prefPane(prefPane)
+    , m_settingsPane(settingsPane)
 {
     setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
     setKeysAffectingValueForKey("canChangeSettings", {"canRun", "shouldRun", "isRunning"});
@@ -322,7 +322,7 @@ void AgentController::setAgentLaunchFailure(const std::string& failure)
 
 void AgentController::stopRunning()
 {
-    sendMustQuit();
+    sendQuitOrder();
     AutostartSynchronizer::setAppLaunchesAtLogin(false, agentPath());
     setWaitingForResponse(true);
 }
@@ -432,7 +432,7 @@ std::string AgentController::bundleNameWithVersionString() const
 
 PaneWindow* AgentController::window() const
 {
-    return m_prefPane ? m_prefPane->window() : nullptr;
+    return m_settingsPane ? m_settingsPane->window() : nullptr;
 }
 
 } // namespace velmora

@@ -63,8 +63,8 @@ public:
         static Services of(Platform& platform);
     };
 
-    // `prefPane` (not owned; may be null) gives the pane's window.
-    explicit AgentController(const Services& services, SettingsPane* prefPane = nullptr);
+    // `settingsPane` (not owned; may be null) gives the pane's window.
+    explicit AgentController(const Services& services, SettingsPane* settingsPane = nullptr);
 
     // Settings. A getter whose key is absent first stores the default, which
     // notifies the agent; every setter stores at once and notifies the agent.
@@ -156,7 +156,7 @@ public:
     bool yesItsRunning() override;
     bool noItsNot() override;
 
-    std::string prefsDomain() const override { return VelmoraPreferences::kDomain; }
+    std::string settingsDomain() const override { return VelmoraPreferences::kDomain; }
     std::string currentVersionString() const override;
     std::string bundleNameWithVersionString() const override;
 
@@ -171,7 +171,7 @@ private:
     Accessibility& m_accessibility;
     Workspace& m_workspace;
     Application& m_application;
-    SettingsPane* m_prefPane{nullptr}; // not owned; the pane owns this controller
+    SettingsPane* m_settingsPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
     // The accessibility status as last announced; unknown before the first.

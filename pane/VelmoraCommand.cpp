@@ -328,7 +328,7 @@ bool VelmoraCommand::ensureDesktop()
 
 void VelmoraCommand::askStatus()
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     controller.setupUI();
     // The controller's own time-out ends the wait; this one only guards it.
     waitForAnswer(AgentClient::kStatusTimeout + 1.0);
@@ -336,7 +336,7 @@ void VelmoraCommand::askStatus()
 
 bool VelmoraCommand::waitForAnswer(double timeout)
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     auto& loop = Platform::current().runLoop();
     const double deadline = loop.now() + timeout;
     bool timedOut = false;
@@ -357,7 +357,7 @@ bool VelmoraCommand::waitForAnswer(double timeout)
 
 bool VelmoraCommand::checkCanRun()
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     if (!controller.accessibilityAPIIsRunning()) {
         m_err << "velmora: " << _("accessibility is switched off, so the agent cannot watch any application.") << "\n"
               << controller.accessibilityInstructions() << "\n";
@@ -374,7 +374,7 @@ bool VelmoraCommand::checkCanRun()
 
 bool VelmoraCommand::writesFailedSince(int failedBefore)
 {
-    if (pane().prefsController().failedPreferenceWrites() == failedBefore)
+    if (pane().agentController().failedPreferenceWrites() == failedBefore)
         return false;
     m_err << "velmora: "
           << _("the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
@@ -386,16 +386,16 @@ bool VelmoraCommand::writesFailedSince(int failedBefore)
 int VelmoraCommand::status()
 {
     // Only asks: a status check never stops an agent of another version.
-    pane().prefsController().setQueryOnly(true);
+    pane().agentController().setQueryOnly(true);
     askStatus();
-    bool running = pane().prefsController().isRunning();
+    bool running = pane().agentController().isRunning();
     m_out << (running ? "running" : "not running") << "\n";
     return running ? kExitSuccess : kExitNotRunning;
 }
 
 int VelmoraCommand::start()
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     askStatus();
     if (controller.isRunning()) {
         // An agent that announced itself only after an earlier start gave up
@@ -450,7 +450,7 @@ void VelmoraCommand::warnOfBuildFolderLoginItem(const std::string& agent)
 
 int VelmoraCommand::stop()
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     askStatus();
     if (!controller.isRunning()) {
         // The switch is already off; a login entry left from an agent that
@@ -472,7 +472,7 @@ int VelmoraCommand::stop()
 
 int VelmoraCommand::get(const std::string& keyName)
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     const auto* key = VelmoraPreferences::keyNamed(keyName);
     if (!key) {
         m_err << "velmora: "
@@ -492,7 +492,7 @@ int VelmoraCommand::get(const std::string& keyName)
 
 int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 {
-    auto& controller = pane().prefsController();
+    auto& controller = pane().agentController();
     if (const auto* key = VelmoraPreferences::keyNamed(keyName); key && isKeptByVelmora(*key)) {
         m_err << "velmora: "
               << i18n::format(_("\"%s\" is kept by Velmora itself (the version that last wrote the settings) and cannot be set"),
@@ -535,7 +535,7 @@ std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
     std::vector<std::string> entries;
     std::set<std::string> seen;
     for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
-        Value stored = pane().prefsController().prefForKey(key);
+        Value stored = pane().agentController().prefForKey(key);
         for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
             if (item.string() && seen.insert(*item.string()).second)
                 entries.push_back(*item.string());
@@ -546,7 +546,7 @@ std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
 
 std::vector<VelmoraCommand::IgnoreEntry> VelmoraCommand::ignoreEntries()
 {
-    auto& table = pane().ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     const auto& builtIn = Table::immutableApps();
     auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
     std::vector<IgnoreEntry> entries;
@@ -602,7 +602,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
             m_err << "velmora: " << i18n::format(_("no installed application \"%s\""), name.c_str()) << "\n";
         return kExitRefused;
     }
-    auto& table = pane().ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     if (!table.entryForPath(*path)) {
         if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
             m_err << "velmora: " << i18n::format(_("%s has no identifier to put on the list"), path->c_str()) << "\n";
@@ -614,7 +614,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
     }
     // Whether it was added or found on the list, it is decided under the
     // store's lock; only a failed write is a failure.
-    const int failedBefore = pane().prefsController().failedPreferenceWrites();
+    const int failedBefore = pane().agentController().failedPreferenceWrites();
     const bool added = table.addApplicationsAtPaths({*path});
     if (writesFailedSince(failedBefore))
         return kExitNotWritten;
@@ -627,7 +627,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
 
 int VelmoraCommand::ignoreRemove(const std::string& name)
 {
-    auto& table = pane().ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     table.updateUI();
     auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kBundleIdentifier).description(); };
     // An exact entry names one row; an application's name may name several
@@ -644,7 +644,7 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
                 entries.push_back(entryOf(row));
         }
     }
-    const int failedBefore = pane().prefsController().failedPreferenceWrites();
+    const int failedBefore = pane().agentController().failedPreferenceWrites();
     if (entries.empty()) {
         // A built-in entry whose application is not installed has no row,
         // but it is on the list all the same.

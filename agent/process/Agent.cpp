@@ -49,7 +49,7 @@ bool Agent::start()
     }
 
     // An older generation must be gone before our first observer exists.
-    LegacyAgentStopper::killOldVelmoraBG();
+    LegacyAgentStopper::stopAtStartup();
 
     m_updateChecker = std::make_unique<TimedUpdateChecker>();
 

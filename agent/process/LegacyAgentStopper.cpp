@@ -12,34 +12,34 @@ namespace {
 constexpr const char* kOldAgentName = "velmorabg";
 } // namespace
 
-void LegacyAgentStopper::killOldVelmoraBG()
+void LegacyAgentStopper::stopAtStartup()
 {
     LegacyAgentStopper killer;
-    killer.killOldVLBG();
+    killer.stopIfRunning();
 }
 
-void LegacyAgentStopper::killOldVLBG()
+void LegacyAgentStopper::stopIfRunning()
 {
-    if (oldVelmoraIsRunning())
-        stopVelmora();
+    if (legacyAgentIsRunning())
+        stopLegacyAgent();
 }
 
-bool LegacyAgentStopper::oldVelmoraIsRunning()
+bool LegacyAgentStopper::legacyAgentIsRunning()
 {
     return ProcessInformer::pidOfProcessNamed(kOldAgentName).has_value();
 }
 
-void LegacyAgentStopper::stopVelmora()
+void LegacyAgentStopper::stopLegacyAgent()
 {
     if (const auto pid = ProcessInformer::pidOfProcessNamed(kOldAgentName))
         Platform::current().processManager().sendQuit(*pid); // a failed send changes nothing below
 
-    auto path = oldVelmoraBGPath();
+    auto path = legacyLoginItemPath();
     if (path && !path->empty())
         AutostartSynchronizer::setAppLaunchesAtLogin(false, *path);
 }
 
-std::optional<std::string> LegacyAgentStopper::oldVelmoraBGPath()
+std::optional<std::string> LegacyAgentStopper::legacyLoginItemPath()
 {
     return AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
 }

@@ -26,7 +26,7 @@ protected:
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
     }
 
-    AgentController& controller() { return pane.prefsController(); }
+    AgentController& controller() { return pane.agentController(); }
 
     TestWindow window;
     SettingsPane pane;

@@ -28,7 +28,7 @@ protected:
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
     }
 
-    AgentController& controller() { return pane.prefsController(); }
+    AgentController& controller() { return pane.agentController(); }
 
     // Shown, asked, and told that nothing runs.
     void showPaneWithoutAgent()
