@@ -51,7 +51,7 @@ bool Agent::start()
     // An older generation must be gone before our first observer exists.
     LegacyAgentStopper::stopAtStartup();
 
-    m_updateChecker = std::make_unique<TimedUpdateChecker>();
+    m_updateChecker = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(Platform::current()));
 
     // The tracker observes every application at once and may already snap
     // here, before the sound and the snap-back coordinator exist: such a

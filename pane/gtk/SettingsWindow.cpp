@@ -381,13 +381,14 @@ void SettingsWindow::on_updates_clicked()
 {
     if (!m_checker) {
         const ProgramInfo pane = ProgramInfo::pane();
-        m_checker = std::make_unique<UpdateChecker>(pane);
+        Platform& platform = Platform::current();
+        m_checker = std::make_unique<UpdateChecker>(
+            UpdateChecker::Services{.localCenter = platform.localNotificationCenter(), .alerts = m_alerts, .workspace = platform.workspace()}, pane);
         m_checker->setAppcastURL(pane.appcastURL());
         m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
         m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
         m_checker->setShouldShowFailureAlert(true);
         m_checker->setShouldShowUpToDateAlert(true);
-        m_checker->setAlertService(&m_alerts);
     }
     m_checker->checkForUpdate();
 }

@@ -42,7 +42,7 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
 
         AgentController pane{AgentController::Services::of(desktop)};
         VelmoraControlEndpoint agent{ControlEndpoint::Services::of(desktop)};
-        TimedUpdateChecker dailyCheck;
+        TimedUpdateChecker dailyCheck{TimedUpdateChecker::Services::of(desktop)};
         const std::string version = pane.currentVersionString();
         const std::map<std::string, std::string> readers{
             {"the agent's answer to the pane", agent.versionString()},
