@@ -323,7 +323,7 @@ void AgentController::setAgentLaunchFailure(const std::string& failure)
 void AgentController::stopRunning()
 {
     sendQuitOrder();
-    AutostartSynchronizer::setAppLaunchesAtLogin(false, agentPath());
+    AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(false, agentPath());
     setWaitingForResponse(true);
 }
 
@@ -396,7 +396,7 @@ bool AgentController::yesItsRunning()
     const bool loaded = AgentClient::yesItsRunning();
     if (m_awaitingAgentStart) {
         m_awaitingAgentStart = false;
-        AutostartSynchronizer::setAppLaunchesAtLogin(true, agentPath());
+        AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(true, agentPath());
     }
     if (!loaded)
         return false;

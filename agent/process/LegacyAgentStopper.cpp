@@ -36,12 +36,12 @@ void LegacyAgentStopper::stopLegacyAgent()
 
     auto path = legacyLoginItemPath();
     if (path && !path->empty())
-        AutostartSynchronizer::setAppLaunchesAtLogin(false, *path);
+        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, *path);
 }
 
 std::optional<std::string> LegacyAgentStopper::legacyLoginItemPath()
 {
-    return AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
+    return AutostartSynchronizer::of(Platform::current()).pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
 }
 
 } // namespace velmora
