@@ -93,12 +93,13 @@ void AgentClient::agentAppeared()
     yesItsRunning();
     if (m_queryOnly)
         return;
-    m_channel.requestVersion([this, alive = std::weak_ptr<int>(m_lifetime)](std::optional<std::string> version) {
-        if (alive.expired() || !version || *version == currentVersionString())
+    std::erase_if(m_versionRequests, [](const DelayedCall& request) { return !request.isPending(); });
+    m_versionRequests.push_back(m_channel.requestVersion([this](std::optional<std::string> version) {
+        if (!version || *version == currentVersionString())
             return;
         logMessage("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
         sendQuitOrder();
-    });
+    }));
 }
 
 void AgentClient::sendQuitOrder()

@@ -100,8 +100,8 @@ private:
     int m_failedPreferenceWrites{0};
     bool m_isRunning{false};
     NotificationObservation m_agentWatch;
-    // Answers arriving after this controller is gone find the token expired.
-    std::shared_ptr<int> m_lifetime{std::make_shared<int>(0)};
+    // Version questions still unanswered; destroying one drops its answer.
+    std::vector<DelayedCall> m_versionRequests;
     // Status time-outs still pending; destroying one cancels it.
     std::vector<std::unique_ptr<Timer>> m_pendingTimeouts;
 };
