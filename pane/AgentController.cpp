@@ -282,17 +282,16 @@ void AgentController::startRunning()
     setAgentLaunchFailure("");
     // An agent that never started would never answer: the switch would wait
     // for good, and the login item would start nothing at every login.
-    std::weak_ptr<AgentController*> controller = m_self;
-    auto ended = [controller](int waitStatus) {
-        if (auto self = controller.lock())
-            (*self)->agentEnded(waitStatus);
-    };
-    if (!m_paneServices.launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption}, ended)) {
+    auto launched = m_paneServices.launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption},
+        [this](int waitStatus) { agentEnded(waitStatus); });
+    if (!launched) {
         logMessage("could not launch the agent at " + path);
         setAgentLaunchFailure(i18n::format(_("The agent, %s, is missing or cannot run. Reinstalling Velmora should bring it back."), path.c_str()));
         setShouldRun(false);
         return;
     }
+    std::erase_if(m_agentExitWatches, [](const DelayedCall& watch) { return !watch.isPending(); });
+    m_agentExitWatches.push_back(std::move(*launched));
     // The login item waits for the agent's announcement: an agent that cannot
     // watch this session would not watch the next one started the same way.
     m_awaitingAgentStart = true;

@@ -179,9 +179,9 @@ private:
     std::string m_agentLaunchFailure;
     // A launched agent has not announced itself yet.
     bool m_awaitingAgentStart{false};
-    // The launched agent's exit handler holds a weak reference to this: the
-    // agent may end after the pane's controller is gone.
-    std::shared_ptr<AgentController*> m_self{std::make_shared<AgentController*>(this)};
+    // The exit watches of launched agents; an agent may end after this
+    // controller is gone, and its watch then goes with the controller.
+    std::vector<DelayedCall> m_agentExitWatches;
 };
 
 } // namespace velmora
