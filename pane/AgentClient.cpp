@@ -1,10 +1,17 @@
 #include "pane/AgentClient.h"
 
-#include "platform/Platform.h"
+#include "platform/Platform.h" // logMessage
 
 #include <algorithm>
 
 namespace velmora {
+
+AgentClient::AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel)
+    : m_settings(settings)
+    , m_runLoop(runLoop)
+    , m_channel(channel)
+{
+}
 
 void AgentClient::setHasLoaded(bool loaded)
 {
@@ -26,12 +33,12 @@ void AgentClient::startListening()
 {
     setHasLoaded(true);
     // Pick up what the agent wrote since this pane last looked.
-    Platform::current().standardUserDefaults().synchronize();
+    m_settings.synchronize();
     if (!m_queryOnly)
         checkForVersionChange();
     setupNotifications();
     std::erase_if(m_pendingTimeouts, [](const auto& timer) { return !timer->isValid(); });
-    m_pendingTimeouts.push_back(Platform::current().runLoop().scheduleTimer(kStatusTimeout, TimerRepeats::No, [this] { noItsNot(); }));
+    m_pendingTimeouts.push_back(m_runLoop.scheduleTimer(kStatusTimeout, TimerRepeats::No, [this] { noItsNot(); }));
     didChangeValueForKey("isRunning");
 }
 
@@ -42,17 +49,17 @@ void AgentClient::stopListening()
 
 void AgentClient::checkForVersionChange()
 {
-    auto& defaults = Platform::current().standardUserDefaults();
+    auto& defaults = m_settings;
     // A missing or unreadable file reads as no domain; writing the version
     // into it would create or replace the file for nothing.
-    auto domain = defaults.persistentDomainForName(prefsDomain());
+    auto domain = defaults.persistentDomainForName(settingsDomain());
     if (!domain)
         return;
     const std::string current = currentVersionString();
     const Value& stored = valueForKey(*domain, kCurrentVersionKey);
     if (stored.string() && *stored.string() == current)
         return;
-    defaults.updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& latest) {
+    defaults.updatePersistentDomain(settingsDomain(), [&](std::optional<Value::Dictionary>& latest) {
         if (!latest)
             return false;
         (*latest)[kCurrentVersionKey] = current;
@@ -62,7 +69,7 @@ void AgentClient::checkForVersionChange()
 
 void AgentClient::setupNotifications()
 {
-    m_agentWatch = Platform::current().agentChannel().watch({
+    m_agentWatch = m_channel.watch({
         .appeared = [this] { agentAppeared(); },
         .vanished = [this] { agentVanished(); },
     });
@@ -86,22 +93,23 @@ void AgentClient::agentAppeared()
     yesItsRunning();
     if (m_queryOnly)
         return;
-    Platform::current().agentChannel().requestVersion([this, alive = std::weak_ptr<int>(m_lifetime)](std::optional<std::string> version) {
-        if (alive.expired() || !version || *version == currentVersionString())
+    std::erase_if(m_versionRequests, [](const DelayedCall& request) { return !request.isPending(); });
+    m_versionRequests.push_back(m_channel.requestVersion([this](std::optional<std::string> version) {
+        if (!version || *version == currentVersionString())
             return;
         logMessage("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
-        sendMustQuit();
-    });
+        sendQuitOrder();
+    }));
 }
 
-void AgentClient::sendMustQuit()
+void AgentClient::sendQuitOrder()
 {
-    Platform::current().agentChannel().orderQuit();
+    m_channel.orderQuit();
 }
 
-void AgentClient::sendMustUpdatePrefs()
+void AgentClient::sendReloadOrder()
 {
-    Platform::current().agentChannel().orderReload();
+    m_channel.orderReload();
 }
 
 bool AgentClient::yesItsRunning()
@@ -128,7 +136,7 @@ void AgentClient::setPrefOfKey(const std::string& key, const Value& value)
 bool AgentClient::updatePrefs(const PrefsEdit& edit)
 {
     bool changed = false;
-    const bool written = Platform::current().standardUserDefaults().updatePersistentDomain(prefsDomain(), [&](std::optional<Value::Dictionary>& domain) {
+    const bool written = m_settings.updatePersistentDomain(settingsDomain(), [&](std::optional<Value::Dictionary>& domain) {
         Value::Dictionary prefs = domain ? std::move(*domain) : Value::Dictionary{};
         changed = edit(prefs);
         domain = std::move(prefs);
@@ -140,19 +148,19 @@ bool AgentClient::updatePrefs(const PrefsEdit& edit)
         return false;
     }
     if (changed)
-        sendMustUpdatePrefs();
+        sendReloadOrder();
     return true;
 }
 
 Value AgentClient::prefForKey(const std::string& key)
 {
-    auto domain = Platform::current().standardUserDefaults().persistentDomainForName(prefsDomain());
+    auto domain = m_settings.persistentDomainForName(settingsDomain());
     return domain ? valueForKey(*domain, key) : Value();
 }
 
 bool AgentClient::prefHasKey(const std::string& key)
 {
-    auto domain = Platform::current().standardUserDefaults().persistentDomainForName(prefsDomain());
+    auto domain = m_settings.persistentDomainForName(settingsDomain());
     return domain && domain->contains(key);
 }
 

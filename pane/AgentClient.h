@@ -2,7 +2,9 @@
 
 #include "pane/AgentSettingsWriter.h"
 #include "pane/ObservableProperties.h"
+#include "platform/AgentChannel.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ProgramSettings.h"
 #include "platform/RunLoop.h"
 
 #include <memory>
@@ -29,7 +31,8 @@ public:
     static constexpr double kStatusTimeout = 2.0;
     static constexpr const char* kCurrentVersionKey = "currentVersion";
 
-    AgentClient() = default;
+    // The services are the process's and outlive this client.
+    AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel);
     ~AgentClient() override = default;
 
     bool hasLoaded() const { return m_hasLoaded; }
@@ -49,8 +52,8 @@ public:
     void checkForVersionChange();
     void setupNotifications();
     void turnOffNotifications();
-    void sendMustQuit();
-    void sendMustUpdatePrefs();
+    void sendQuitOrder();
+    void sendReloadOrder();
 
     // A query changes nothing: no version written, no program stopped for
     // running another version. The `status` command is one.
@@ -73,9 +76,14 @@ public:
     int failedPreferenceWrites() const { return m_failedPreferenceWrites; }
 
     // Providers; the base values are placeholders.
-    virtual std::string prefsDomain() const { return "prefsDomain"; }
+    virtual std::string settingsDomain() const { return "prefsDomain"; }
     virtual std::string currentVersionString() const { return "0.0"; }
     virtual std::string bundleNameWithVersionString() const { return "A Preference Pane 0.0"; }
+
+protected:
+    ProgramSettings& programSettings() { return m_settings; }
+    RunLoop& runLoop() { return m_runLoop; }
+    AgentChannel& channel() { return m_channel; }
 
 private:
     // The program took its name: it runs. Outside a query, a program of
@@ -84,13 +92,16 @@ private:
     void agentAppeared();
     void agentVanished();
 
+    ProgramSettings& m_settings;
+    RunLoop& m_runLoop;
+    AgentChannel& m_channel;
     bool m_hasLoaded{false};
     bool m_queryOnly{false};
     int m_failedPreferenceWrites{0};
     bool m_isRunning{false};
     NotificationObservation m_agentWatch;
-    // Answers arriving after this controller is gone find the token expired.
-    std::shared_ptr<int> m_lifetime{std::make_shared<int>(0)};
+    // Version questions still unanswered; destroying one drops its answer.
+    std::vector<DelayedCall> m_versionRequests;
     // Status time-outs still pending; destroying one cancels it.
     std::vector<std::unique_ptr<Timer>> m_pendingTimeouts;
 };

@@ -53,7 +53,26 @@ const AgentController::Setting* AgentController::settingForKey(const std::string
     return nullptr;
 }
 
-AgentController::AgentController(SettingsPane* prefPane) : m_prefPane(prefPane)
+AgentController::Services AgentController::Services::of(Platform& platform)
+{
+    return Services{
+        .settings = platform.standardUserDefaults(),
+        .runLoop = platform.runLoop(),
+        .channel = platform.agentChannel(),
+        .pane = platform.paneServices(),
+        .accessibility = platform.accessibility(),
+        .workspace = platform.workspace(),
+        .application = platform.application(),
+    };
+}
+
+AgentController::AgentController(const Services& services, SettingsPane* settingsPane)
+    : AgentClient(services.settings, services.runLoop, services.channel)
+    , m_paneServices(services.pane)
+    , m_accessibility(services.accessibility)
+    , m_workspace(services.workspace)
+    , m_application(services.application)
+    , m_settingsPane(settingsPane)
 {
     setKeysAffectingValueForKey("canRun", {"waitingForResponse", "accessibilityAPIIsRunning"});
     setKeysAffectingValueForKey("canChangeSettings", {"canRun", "shouldRun", "isRunning"});
@@ -145,12 +164,12 @@ void AgentController::setSnapsBackAfterDismiss(bool snapsBack)
 
 std::string AgentController::snapBackUnavailableReason()
 {
-    return Platform::current().paneServices().snapBackUnavailableReason();
+    return m_paneServices.snapBackUnavailableReason();
 }
 
 std::string AgentController::pointerMoveRefusalReason()
 {
-    return Platform::current().paneServices().pointerMoveRefusalReason(agentPath());
+    return m_paneServices.pointerMoveRefusalReason(agentPath());
 }
 
 int AgentController::soundToPlay()
@@ -208,7 +227,7 @@ void AgentController::setWaitingForResponse(bool waiting)
 
 bool AgentController::accessibilityAPIIsRunning() const
 {
-    return Platform::current().accessibility().isAPIEnabled();
+    return m_accessibility.isAPIEnabled();
 }
 
 void AgentController::followAccessibilityStatus()
@@ -222,7 +241,7 @@ void AgentController::followAccessibilityStatus()
 
 void AgentController::settingsChangedElsewhere()
 {
-    Platform::current().standardUserDefaults().synchronize();
+    programSettings().synchronize();
     for (const auto& s : kSettings)
         didChangeValueForKey(s.property);
 }
@@ -230,7 +249,7 @@ void AgentController::settingsChangedElsewhere()
 bool AgentController::canRun() const
 {
     return accessibilityAPIIsRunning()
-        && std::floor(Platform::current().paneServices().toolkitVersionNumber()) > kMinimumToolkitVersionNumber
+        && std::floor(m_paneServices.toolkitVersionNumber()) > kMinimumToolkitVersionNumber
         && !m_waitingForResponse;
 }
 
@@ -252,7 +271,7 @@ std::string AgentController::runStateDescription() const
 
 std::string AgentController::agentPath() const
 {
-    std::filesystem::path program = Platform::current().application().bundlePath();
+    std::filesystem::path program = m_application.bundlePath();
     return (program.parent_path() / "VelmoraBG").string();
 }
 
@@ -263,17 +282,16 @@ void AgentController::startRunning()
     setAgentLaunchFailure("");
     // An agent that never started would never answer: the switch would wait
     // for good, and the login item would start nothing at every login.
-    std::weak_ptr<AgentController*> controller = m_self;
-    auto ended = [controller](int waitStatus) {
-        if (auto self = controller.lock())
-            (*self)->agentEnded(waitStatus);
-    };
-    if (!Platform::current().paneServices().launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption}, ended)) {
+    auto launched = m_paneServices.launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption},
+        [this](int waitStatus) { agentEnded(waitStatus); });
+    if (!launched) {
         logMessage("could not launch the agent at " + path);
         setAgentLaunchFailure(i18n::format(_("The agent, %s, is missing or cannot run. Reinstalling Velmora should bring it back."), path.c_str()));
         setShouldRun(false);
         return;
     }
+    std::erase_if(m_agentExitWatches, [](const DelayedCall& watch) { return !watch.isPending(); });
+    m_agentExitWatches.push_back(std::move(*launched));
     // The login item waits for the agent's announcement: an agent that cannot
     // watch this session would not watch the next one started the same way.
     m_awaitingAgentStart = true;
@@ -303,8 +321,8 @@ void AgentController::setAgentLaunchFailure(const std::string& failure)
 
 void AgentController::stopRunning()
 {
-    sendMustQuit();
-    AutostartSynchronizer::setAppLaunchesAtLogin(false, agentPath());
+    sendQuitOrder();
+    AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(false, agentPath());
     setWaitingForResponse(true);
 }
 
@@ -334,22 +352,22 @@ std::string AgentController::userGuidePath()
 
 bool AgentController::helpButton()
 {
-    return Platform::current().workspace().openFile(userGuidePath());
+    return m_workspace.openFile(userGuidePath());
 }
 
 bool AgentController::visitWebsite()
 {
-    return Platform::current().workspace().openURL(kWebsiteURL);
+    return m_workspace.openURL(kWebsiteURL);
 }
 
 bool AgentController::showUniversalAccess()
 {
-    return Platform::current().paneServices().openAccessibilitySettings();
+    return m_paneServices.openAccessibilitySettings();
 }
 
 std::string AgentController::accessibilityInstructions() const
 {
-    return Platform::current().paneServices().accessibilityInstructions();
+    return m_paneServices.accessibilityInstructions();
 }
 
 const std::vector<std::string>& AgentController::soundNames() const
@@ -377,7 +395,7 @@ bool AgentController::yesItsRunning()
     const bool loaded = AgentClient::yesItsRunning();
     if (m_awaitingAgentStart) {
         m_awaitingAgentStart = false;
-        AutostartSynchronizer::setAppLaunchesAtLogin(true, agentPath());
+        AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(true, agentPath());
     }
     if (!loaded)
         return false;
@@ -413,7 +431,7 @@ std::string AgentController::bundleNameWithVersionString() const
 
 PaneWindow* AgentController::window() const
 {
-    return m_prefPane ? m_prefPane->window() : nullptr;
+    return m_settingsPane ? m_settingsPane->window() : nullptr;
 }
 
 } // namespace velmora

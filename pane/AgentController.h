@@ -12,8 +12,13 @@
 
 namespace velmora {
 
+class Accessibility;
+class Application;
+class PaneServices;
 class PaneWindow;
+class Platform;
 class SettingsPane;
+class Workspace;
 
 // The pane's controller of the agent: the run switch (the agent together
 // with its login item), every setting as an observable property, the rules
@@ -45,8 +50,21 @@ public:
     static constexpr const char* kFeedbackAddress = "velmora-feedback@brightfen.com";
     static constexpr const char* kIconLabel = "Velmora";
 
-    // `prefPane` (not owned; may be null) gives the pane's window.
-    explicit AgentController(SettingsPane* prefPane = nullptr);
+    // The desktop services the controller uses; they outlive it.
+    struct Services {
+        ProgramSettings& settings;
+        RunLoop& runLoop;
+        AgentChannel& channel;
+        PaneServices& pane;
+        Accessibility& accessibility;
+        Workspace& workspace;
+        Application& application;
+
+        static Services of(Platform& platform);
+    };
+
+    // `settingsPane` (not owned; may be null) gives the pane's window.
+    explicit AgentController(const Services& services, SettingsPane* settingsPane = nullptr);
 
     // Settings. A getter whose key is absent first stores the default, which
     // notifies the agent; every setter stores at once and notifies the agent.
@@ -138,7 +156,7 @@ public:
     bool yesItsRunning() override;
     bool noItsNot() override;
 
-    std::string prefsDomain() const override { return VelmoraPreferences::kDomain; }
+    std::string settingsDomain() const override { return VelmoraPreferences::kDomain; }
     std::string currentVersionString() const override;
     std::string bundleNameWithVersionString() const override;
 
@@ -149,7 +167,11 @@ private:
     // The launched agent's process ended; matters only before its announcement.
     void agentEnded(int waitStatus);
 
-    SettingsPane* m_prefPane{nullptr}; // not owned; the pane owns this controller
+    PaneServices& m_paneServices;
+    Accessibility& m_accessibility;
+    Workspace& m_workspace;
+    Application& m_application;
+    SettingsPane* m_settingsPane{nullptr}; // not owned; the pane owns this controller
     bool m_shouldRun{false};
     bool m_waitingForResponse{false};
     // The accessibility status as last announced; unknown before the first.
@@ -157,9 +179,9 @@ private:
     std::string m_agentLaunchFailure;
     // A launched agent has not announced itself yet.
     bool m_awaitingAgentStart{false};
-    // The launched agent's exit handler holds a weak reference to this: the
-    // agent may end after the pane's controller is gone.
-    std::shared_ptr<AgentController*> m_self{std::make_shared<AgentController*>(this)};
+    // The exit watches of launched agents; an agent may end after this
+    // controller is gone, and its watch then goes with the controller.
+    std::vector<DelayedCall> m_agentExitWatches;
 };
 
 } // namespace velmora

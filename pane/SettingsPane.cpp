@@ -6,24 +6,24 @@
 namespace velmora {
 
 SettingsPane::SettingsPane()
-    : m_prefsController(std::make_unique<AgentController>(this))
-    , m_ignoredAppsController(std::make_unique<IgnoredApplicationsController>(*m_prefsController))
+    : m_agentController(std::make_unique<AgentController>(AgentController::Services::of(Platform::current()), this))
+    , m_ignoredApplicationsController(std::make_unique<IgnoredApplicationsController>(*m_agentController))
 {
 }
 
 // The editor refers to the settings controller: it goes first.
 SettingsPane::~SettingsPane()
 {
-    m_ignoredAppsController.reset();
-    m_prefsController.reset();
+    m_ignoredApplicationsController.reset();
+    m_agentController.reset();
 }
 
 void SettingsPane::didSelect()
 {
     animateMouse();
-    m_prefsController->setupUI();
+    m_agentController->setupUI();
     BrowserVersionWarning::warnNeedSafariUpdate();
-    m_ignoredAppsController->updateUI();
+    m_ignoredApplicationsController->updateUI();
     m_pulsingButtonStart = Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [this] { startAnimatingPulsingButton(); });
 }
 
@@ -39,7 +39,7 @@ void SettingsPane::startAnimatingPulsingButton()
 
 void SettingsPane::tabViewWillSelectTabViewItem()
 {
-    m_ignoredAppsController->updateUI();
+    m_ignoredApplicationsController->updateUI();
 }
 
 } // namespace velmora

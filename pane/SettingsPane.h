@@ -24,8 +24,8 @@ public:
     SettingsPane(const SettingsPane&) = delete;
     SettingsPane& operator=(const SettingsPane&) = delete;
 
-    AgentController& prefsController() { return *m_prefsController; }
-    IgnoredApplicationsController& ignoredAppsController() { return *m_ignoredAppsController; }
+    AgentController& agentController() { return *m_agentController; }
+    IgnoredApplicationsController& ignoredApplicationsController() { return *m_ignoredApplicationsController; }
 
     // The window that shows the pane (not owned); null while there is none.
     PaneWindow* window() const { return m_window; }
@@ -42,8 +42,8 @@ public:
 
 private:
     PaneWindow* m_window{nullptr};
-    std::unique_ptr<AgentController> m_prefsController;
-    std::unique_ptr<IgnoredApplicationsController> m_ignoredAppsController;
+    std::unique_ptr<AgentController> m_agentController;
+    std::unique_ptr<IgnoredApplicationsController> m_ignoredApplicationsController;
     DelayedCall m_pulsingButtonStart; // cancelled when the pane goes
 };
 

@@ -183,12 +183,21 @@ std::vector<std::string> soundNames()
 
 VelmoraCommand::VelmoraCommand(std::ostream& out, std::ostream& err) : m_out(out), m_err(err)
 {
-    m_pane.setWindow(this);
 }
 
 VelmoraCommand::~VelmoraCommand()
 {
-    m_pane.setWindow(nullptr);
+    if (m_pane)
+        m_pane->setWindow(nullptr);
+}
+
+SettingsPane& VelmoraCommand::pane()
+{
+    if (!m_pane) {
+        m_pane = std::make_unique<SettingsPane>();
+        m_pane->setWindow(this);
+    }
+    return *m_pane;
 }
 
 int VelmoraCommand::run(const std::vector<std::string>& arguments)
@@ -319,7 +328,7 @@ bool VelmoraCommand::ensureDesktop()
 
 void VelmoraCommand::askStatus()
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     controller.setupUI();
     // The controller's own time-out ends the wait; this one only guards it.
     waitForAnswer(AgentClient::kStatusTimeout + 1.0);
@@ -327,7 +336,7 @@ void VelmoraCommand::askStatus()
 
 bool VelmoraCommand::waitForAnswer(double timeout)
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     auto& loop = Platform::current().runLoop();
     const double deadline = loop.now() + timeout;
     bool timedOut = false;
@@ -348,7 +357,7 @@ bool VelmoraCommand::waitForAnswer(double timeout)
 
 bool VelmoraCommand::checkCanRun()
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     if (!controller.accessibilityAPIIsRunning()) {
         m_err << "velmora: " << _("accessibility is switched off, so the agent cannot watch any application.") << "\n"
               << controller.accessibilityInstructions() << "\n";
@@ -365,7 +374,7 @@ bool VelmoraCommand::checkCanRun()
 
 bool VelmoraCommand::writesFailedSince(int failedBefore)
 {
-    if (m_pane.prefsController().failedPreferenceWrites() == failedBefore)
+    if (pane().agentController().failedPreferenceWrites() == failedBefore)
         return false;
     m_err << "velmora: "
           << _("the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
@@ -377,21 +386,21 @@ bool VelmoraCommand::writesFailedSince(int failedBefore)
 int VelmoraCommand::status()
 {
     // Only asks: a status check never stops an agent of another version.
-    m_pane.prefsController().setQueryOnly(true);
+    pane().agentController().setQueryOnly(true);
     askStatus();
-    bool running = m_pane.prefsController().isRunning();
+    bool running = pane().agentController().isRunning();
     m_out << (running ? "running" : "not running") << "\n";
     return running ? kExitSuccess : kExitNotRunning;
 }
 
 int VelmoraCommand::start()
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     askStatus();
     if (controller.isRunning()) {
         // An agent that announced itself only after an earlier start gave up
         // waiting has no login item yet.
-        AutostartSynchronizer::setAppLaunchesAtLogin(true, controller.agentPath());
+        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(true, controller.agentPath());
         warnOfBuildFolderLoginItem(controller.agentPath());
         m_out << "running\n";
         return kExitSuccess;
@@ -441,12 +450,12 @@ void VelmoraCommand::warnOfBuildFolderLoginItem(const std::string& agent)
 
 int VelmoraCommand::stop()
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     askStatus();
     if (!controller.isRunning()) {
         // The switch is already off; a login entry left from an agent that
         // ended on its own would still start it at the next login.
-        AutostartSynchronizer::setAppLaunchesAtLogin(false, controller.agentPath());
+        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, controller.agentPath());
         m_out << "not running\n";
         return kExitSuccess;
     }
@@ -463,7 +472,7 @@ int VelmoraCommand::stop()
 
 int VelmoraCommand::get(const std::string& keyName)
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     const auto* key = VelmoraPreferences::keyNamed(keyName);
     if (!key) {
         m_err << "velmora: "
@@ -483,7 +492,7 @@ int VelmoraCommand::get(const std::string& keyName)
 
 int VelmoraCommand::set(const std::string& keyName, const std::string& text)
 {
-    auto& controller = m_pane.prefsController();
+    auto& controller = pane().agentController();
     if (const auto* key = VelmoraPreferences::keyNamed(keyName); key && isKeptByVelmora(*key)) {
         m_err << "velmora: "
               << i18n::format(_("\"%s\" is kept by Velmora itself (the version that last wrote the settings) and cannot be set"),
@@ -526,7 +535,7 @@ std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
     std::vector<std::string> entries;
     std::set<std::string> seen;
     for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
-        Value stored = m_pane.prefsController().prefForKey(key);
+        Value stored = pane().agentController().prefForKey(key);
         for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
             if (item.string() && seen.insert(*item.string()).second)
                 entries.push_back(*item.string());
@@ -537,7 +546,7 @@ std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
 
 std::vector<VelmoraCommand::IgnoreEntry> VelmoraCommand::ignoreEntries()
 {
-    auto& table = m_pane.ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     const auto& builtIn = Table::immutableApps();
     auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
     std::vector<IgnoreEntry> entries;
@@ -593,7 +602,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
             m_err << "velmora: " << i18n::format(_("no installed application \"%s\""), name.c_str()) << "\n";
         return kExitRefused;
     }
-    auto& table = m_pane.ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     if (!table.entryForPath(*path)) {
         if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
             m_err << "velmora: " << i18n::format(_("%s has no identifier to put on the list"), path->c_str()) << "\n";
@@ -605,7 +614,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
     }
     // Whether it was added or found on the list, it is decided under the
     // store's lock; only a failed write is a failure.
-    const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
+    const int failedBefore = pane().agentController().failedPreferenceWrites();
     const bool added = table.addApplicationsAtPaths({*path});
     if (writesFailedSince(failedBefore))
         return kExitNotWritten;
@@ -618,7 +627,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
 
 int VelmoraCommand::ignoreRemove(const std::string& name)
 {
-    auto& table = m_pane.ignoredAppsController();
+    auto& table = pane().ignoredApplicationsController();
     table.updateUI();
     auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kBundleIdentifier).description(); };
     // An exact entry names one row; an application's name may name several
@@ -635,7 +644,7 @@ int VelmoraCommand::ignoreRemove(const std::string& name)
                 entries.push_back(entryOf(row));
         }
     }
-    const int failedBefore = m_pane.prefsController().failedPreferenceWrites();
+    const int failedBefore = pane().agentController().failedPreferenceWrites();
     if (entries.empty()) {
         // A built-in entry whose application is not installed has no row,
         // but it is on the list all the same.

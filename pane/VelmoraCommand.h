@@ -95,6 +95,9 @@ private:
     bool writesFailedSince(int failedBefore);
     // A platform to run on: the installed one, or the provider's.
     bool ensureDesktop();
+    // The controllers, built on first use: they bind to the platform's
+    // services, which ensureDesktop() may install only after construction.
+    SettingsPane& pane();
 
     // PaneWindow: the terminal is the window; there is nothing to raise.
     void activateAndOrderFront() override { }
@@ -106,7 +109,7 @@ private:
     // The controllers go before the desktop they use.
     std::unique_ptr<Platform> m_desktop;
     std::unique_ptr<ScopedPlatform> m_scopedDesktop;
-    SettingsPane m_pane;
+    std::unique_ptr<SettingsPane> m_pane;
 };
 
 } // namespace velmora

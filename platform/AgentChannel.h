@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DelayedCall.h"
 #include "platform/NotificationCenter.h"
 
 #include <functional>
@@ -60,9 +61,10 @@ public:
     [[nodiscard]] virtual NotificationObservation watch(WatchHandlers handlers) = 0;
 
     // The running agent's version, from the run loop: nothing when no agent
-    // answers within the channel's time-out.
+    // answers within the channel's time-out. Destroying the handle drops the
+    // answer: the handler never runs and what it captured is released.
     using VersionHandler = std::function<void(std::optional<std::string> version)>;
-    virtual void requestVersion(VersionHandler handler) = 0;
+    [[nodiscard]] virtual DelayedCall requestVersion(VersionHandler handler) = 0;
 
     // Orders to the agent that holds the name; nothing happens when none
     // does. Posting never waits for the agent.

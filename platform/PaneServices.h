@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/DelayedCall.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +21,11 @@ public:
     using ExitHandler = std::function<void(int waitStatus)>;
 
     // Starts the program at `path` with `arguments` as a separate process and
-    // returns at once, without waiting for it to come up. False when it could
-    // not be started (missing, not executable); true says nothing about
-    // whether it keeps running: `ended`, if given, says when it stops.
-    virtual bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+    // returns at once, without waiting for it to come up. Nothing when it
+    // could not be started (missing, not executable); a handle says nothing
+    // about whether it keeps running: `ended`, if given, says when it stops,
+    // as long as the handle lives (dropping it leaves the program running).
+    [[nodiscard]] virtual std::optional<DelayedCall> launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
         ExitHandler ended = {}) = 0;
 
     // Shows the desktop's own settings panel for accessibility. False where

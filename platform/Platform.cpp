@@ -11,7 +11,10 @@ Platform* s_current = nullptr; // not owned; the installer keeps it alive
 
 class NoPaneServices final : public PaneServices {
 public:
-    bool launchApplicationAtPath(const std::string&, const std::vector<std::string>&, ExitHandler) override { return false; }
+    std::optional<DelayedCall> launchApplicationAtPath(const std::string&, const std::vector<std::string>&, ExitHandler) override
+    {
+        return std::nullopt;
+    }
     bool openAccessibilitySettings() override { return false; }
     std::string accessibilityInstructions() override { return "Switch on the desktop's support for assistive technologies."; }
     double toolkitVersionNumber() override { return 0; }

@@ -33,7 +33,7 @@ bool Agent::start()
     m_awoken = true;
 
     // First of all: a second agent would snap every dialog twice.
-    m_communicator = std::make_unique<VelmoraControlEndpoint>();
+    m_communicator = std::make_unique<VelmoraControlEndpoint>(ControlEndpoint::Services::of(Platform::current()));
     switch (m_communicator->claimName()) {
     case AgentChannel::ClaimResult::Owned:
         break;
@@ -49,9 +49,9 @@ bool Agent::start()
     }
 
     // An older generation must be gone before our first observer exists.
-    LegacyAgentStopper::killOldVelmoraBG();
+    LegacyAgentStopper::stopAtStartup();
 
-    m_updateChecker = std::make_unique<TimedUpdateChecker>();
+    m_updateChecker = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(Platform::current()));
 
     // The tracker observes every application at once and may already snap
     // here, before the sound and the snap-back coordinator exist: such a

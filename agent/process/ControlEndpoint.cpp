@@ -5,9 +5,22 @@
 
 namespace velmora {
 
+ControlEndpoint::Services ControlEndpoint::Services::of(Platform& platform)
+{
+    return Services{
+        .channel = platform.agentChannel(),
+        .broadcast = platform.distributedNotificationCenter(),
+        .localCenter = platform.localNotificationCenter(),
+        .runLoop = platform.runLoop(),
+        .settings = platform.standardUserDefaults(),
+        .application = platform.application(),
+        .alerts = platform.alerts(),
+    };
+}
+
 AgentChannel::ClaimResult ControlEndpoint::claimName()
 {
-    auto outcome = Platform::current().agentChannel().claim(versionString(),
+    auto outcome = m_services.channel.claim(versionString(),
         {.quit = [this] { mustQuit(); }, .reload = [this] { requestPreferencesUpdate(); }});
     m_claim = std::move(outcome.claim);
     return outcome.result;
@@ -15,53 +28,49 @@ AgentChannel::ClaimResult ControlEndpoint::claimName()
 
 void ControlEndpoint::setup()
 {
-    auto& platform = Platform::current();
-    auto& distributed = platform.distributedNotificationCenter();
+    auto& distributed = m_services.broadcast;
     m_observations.push_back(distributed.addObserver(mustQuitNotificationName(), [this](const std::string&) { mustQuit(); }));
     m_observations.push_back(distributed.addObserver(askForStatusNotificationName(), [this](const std::string&) { answerAmRunning(); }));
     m_observations.push_back(distributed.addObserver(mustUpdatePrefsNotificationName(), [this](const std::string&) { requestPreferencesUpdate(); }));
-    m_observations.push_back(platform.localNotificationCenter().addObserver(kWillTerminateNotification, nullptr,
+    m_observations.push_back(m_services.localCenter.addObserver(kWillTerminateNotification, nullptr,
         [this](const Notification&) { appWillQuit(); }));
     distributed.postNotificationName(statusReturned());
 }
 
 void ControlEndpoint::answerAmRunning()
 {
-    Platform::current().distributedNotificationCenter().postNotificationName(statusReturned());
+    m_services.broadcast.postNotificationName(statusReturned());
 }
 
 void ControlEndpoint::mustQuit()
 {
-    auto& platform = Platform::current();
-    platform.distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+    m_services.broadcast.postNotificationName(willQuitNotificationName());
     // Posts the will-terminate notification, which makes appWillQuit say it
     // once more; the pane takes the second notice like the first.
-    platform.application().terminate();
+    m_services.application.terminate();
 }
 
 void ControlEndpoint::appWillQuit()
 {
-    auto& platform = Platform::current();
-    platform.distributedNotificationCenter().postNotificationName(willQuitNotificationName());
+    m_services.broadcast.postNotificationName(willQuitNotificationName());
     // An alert's loop keeps serving orders, so that a quit (from the pane, or
     // the session's SIGTERM at logout) need not wait for someone to answer
     // it; the alert is closed unanswered, or the loop would go on until then.
-    platform.alerts().abortModal();
+    m_services.alerts.abortModal();
 }
 
 void ControlEndpoint::requestPreferencesUpdate()
 {
     if (preferencesUpdatePending())
         return;
-    m_pendingUpdate = Platform::current().runLoop().scheduleTimer(0, TimerRepeats::No, [this] { updatePreferences(); });
+    m_pendingUpdate = m_services.runLoop.scheduleTimer(0, TimerRepeats::No, [this] { updatePreferences(); });
 }
 
 void ControlEndpoint::updatePreferences()
 {
     m_pendingUpdate.reset();
-    auto& platform = Platform::current();
-    platform.standardUserDefaults().synchronize();
-    platform.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated, this);
+    m_services.settings.synchronize();
+    m_services.localCenter.post(ZQK_VelmoraPrefsUpdated, this);
 }
 
 } // namespace velmora

@@ -10,6 +10,12 @@
 
 namespace velmora {
 
+class AlertService;
+class Application;
+class Platform;
+class ProgramSettings;
+class SessionBroadcast;
+
 // The agent's half of the control protocol with the pane, for any background
 // program: holds the agent's name on the session, announces that it runs,
 // answers status queries, quits on order, says so when it ends, and re-reads
@@ -21,7 +27,20 @@ namespace velmora {
 // and unsubscribes from both centres.
 class ControlEndpoint {
 public:
-    ControlEndpoint() = default;
+    // The desktop services the endpoint uses; they outlive it.
+    struct Services {
+        AgentChannel& channel;
+        SessionBroadcast& broadcast;
+        NotificationCenter& localCenter;
+        RunLoop& runLoop;
+        ProgramSettings& settings;
+        Application& application;
+        AlertService& alerts;
+
+        static Services of(Platform& platform);
+    };
+
+    explicit ControlEndpoint(const Services& services) : m_services(services) { }
     virtual ~ControlEndpoint() = default;
     ControlEndpoint(const ControlEndpoint&) = delete;
     ControlEndpoint& operator=(const ControlEndpoint&) = delete;
@@ -55,6 +74,7 @@ public:
     virtual std::string versionString() const { return "0.0"; }
 
 private:
+    Services m_services;
     std::unique_ptr<AgentChannel::Claim> m_claim;
     std::vector<NotificationObservation> m_observations;
     std::unique_ptr<Timer> m_pendingUpdate;

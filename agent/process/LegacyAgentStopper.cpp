@@ -1,7 +1,6 @@
 #include "agent/process/LegacyAgentStopper.h"
 
 #include "agent/process/ProcessInformer.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
 
@@ -13,37 +12,36 @@ namespace {
 constexpr const char* kOldAgentName = "velmorabg";
 } // namespace
 
-void LegacyAgentStopper::killOldVelmoraBG()
+void LegacyAgentStopper::stopAtStartup()
 {
     LegacyAgentStopper killer;
-    killer.killOldVLBG();
+    killer.stopIfRunning();
 }
 
-void LegacyAgentStopper::killOldVLBG()
+void LegacyAgentStopper::stopIfRunning()
 {
-    if (oldVelmoraIsRunning())
-        stopVelmora();
+    if (legacyAgentIsRunning())
+        stopLegacyAgent();
 }
 
-bool LegacyAgentStopper::oldVelmoraIsRunning()
+bool LegacyAgentStopper::legacyAgentIsRunning()
 {
-    return ProcessInformer::processIDForProcessNamed(kOldAgentName) != kNSNotFound;
+    return ProcessInformer::pidOfProcessNamed(kOldAgentName).has_value();
 }
 
-void LegacyAgentStopper::stopVelmora()
+void LegacyAgentStopper::stopLegacyAgent()
 {
-    pid_t pid = ProcessInformer::processIDForProcessNamed(kOldAgentName);
-    if (pid != kNSNotFound)
-        Platform::current().processManager().sendQuit(pid); // a failed send changes nothing below
+    if (const auto pid = ProcessInformer::pidOfProcessNamed(kOldAgentName))
+        Platform::current().processManager().sendQuit(*pid); // a failed send changes nothing below
 
-    auto path = oldVelmoraBGPath();
+    auto path = legacyLoginItemPath();
     if (path && !path->empty())
-        AutostartSynchronizer::setAppLaunchesAtLogin(false, *path);
+        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, *path);
 }
 
-std::optional<std::string> LegacyAgentStopper::oldVelmoraBGPath()
+std::optional<std::string> LegacyAgentStopper::legacyLoginItemPath()
 {
-    return AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
+    return AutostartSynchronizer::of(Platform::current()).pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
 }
 
 } // namespace velmora

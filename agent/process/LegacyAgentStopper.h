@@ -10,16 +10,16 @@ namespace velmora {
 class LegacyAgentStopper {
 public:
     // The start-up run: a fresh instance, used once.
-    static void killOldVelmoraBG();
+    static void stopAtStartup();
 
-    void killOldVLBG();
+    void stopIfRunning();
     // Whether a process of the older agent's name runs now.
-    bool oldVelmoraIsRunning();
+    bool legacyAgentIsRunning();
     // Asks the older agent to quit (without waiting) and removes its login
     // item; the login item goes even when the quit could not be sent.
-    void stopVelmora();
+    void stopLegacyAgent();
     // The normalised path of the older agent's login item; nothing when absent.
-    std::optional<std::string> oldVelmoraBGPath();
+    std::optional<std::string> legacyLoginItemPath();
 };
 
 } // namespace velmora

@@ -5,7 +5,7 @@
 
 namespace velmora {
 
-std::optional<ProcessRecord> ProcessInformer::infoDictionaryForProcessNamed(const std::string& name)
+std::optional<ProcessRecord> ProcessInformer::processNamed(const std::string& name)
 {
     for (auto& process : Platform::current().processManager().processes()) {
         if (process.name == name)
@@ -14,10 +14,17 @@ std::optional<ProcessRecord> ProcessInformer::infoDictionaryForProcessNamed(cons
     return std::nullopt;
 }
 
+std::optional<pid_t> ProcessInformer::pidOfProcessNamed(const std::string& name)
+{
+    auto process = processNamed(name);
+    if (!process)
+        return std::nullopt;
+    return process->pid;
+}
+
 pid_t ProcessInformer::processIDForProcessNamed(const std::string& name)
 {
-    auto process = infoDictionaryForProcessNamed(name);
-    return process ? process->pid : kNSNotFound;
+    return pidOfProcessNamed(name).value_or(kNSNotFound);
 }
 
 } // namespace velmora

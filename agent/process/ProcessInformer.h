@@ -15,8 +15,11 @@ public:
 
     // The first process, in the process manager's order, whose name equals
     // `name` exactly (case-sensitive); nothing when none does.
-    static std::optional<ProcessRecord> infoDictionaryForProcessNamed(const std::string& name);
-    // That process's identifier, or kNSNotFound (platform/NotFound.h).
+    static std::optional<ProcessRecord> processNamed(const std::string& name);
+    // That process's identifier; nothing when none runs.
+    static std::optional<pid_t> pidOfProcessNamed(const std::string& name);
+    // The same with the old sentinel (0x7fffffff) for "none", kept only until
+    // AppTracker, its last caller, moves to pidOfProcessNamed.
     static pid_t processIDForProcessNamed(const std::string& name);
 };
 

@@ -15,6 +15,8 @@ inline constexpr const char* ZQK_VelmoraMustUpdatePrefsNotification = "ZQK_Velmo
 // The agent's communicator with the settings pane.
 class VelmoraControlEndpoint : public ControlEndpoint {
 public:
+    using ControlEndpoint::ControlEndpoint;
+
     std::string askForStatusNotificationName() const override { return ZQK_VelmoraAreYouRunning; }
     std::string statusReturned() const override { return ZQK_VelmoraIsRunningNotification; }
     std::string mustQuitNotificationName() const override { return ZQK_VelmoraMustQuitNotification; }

@@ -203,10 +203,10 @@ SettingsWindow::SettingsWindow(SettingsPane& pane) : m_pane(pane)
     // Each showing announces the version anew, so each sets the link anew.
     bind(c, {"currentVersionString"}, [this] { m_feedbackLink.set_placeholder_text(controller().feedbackMailLink()); });
     bind(c, {"bundleNameWithVersionString"}, [this] { m_version.set_text(controller().bundleNameWithVersionString()); });
-    bind(m_pane.ignoredAppsController(), {"ignoredAppsNames"},
+    bind(m_pane.ignoredApplicationsController(), {"ignoredAppsNames"},
         [this] {
             // Labelled, so that a list of one reads as what it is.
-            auto& ignored = m_pane.ignoredAppsController();
+            auto& ignored = m_pane.ignoredApplicationsController();
             // TRANSLATORS: the summary line under the ignored applications' button; %s is "none" or their names.
             m_ignoredSummary.set_text(i18n::format(_("Ignored: %s"),
                 ignored.numberOfRows() == 0 ? C_("ignored applications", "none") : ignored.ignoredAppsNames().c_str()));
@@ -284,7 +284,7 @@ void SettingsWindow::on_settings_file_changed(const Glib::RefPtr<Gio::File>&, co
         return;
     m_settingsReread = Glib::signal_timeout().connect([this] {
         controller().settingsChangedElsewhere();
-        m_pane.ignoredAppsController().updateUI();
+        m_pane.ignoredApplicationsController().updateUI();
         return false;
     }, kSettingsSettleMs);
 }
@@ -361,7 +361,7 @@ void SettingsWindow::on_accessibility_clicked()
 void SettingsWindow::on_ignored_clicked()
 {
     if (!m_ignoredSheet)
-        m_ignoredSheet = std::make_unique<IgnoredApplicationsSheet>(*this, m_pane.ignoredAppsController());
+        m_ignoredSheet = std::make_unique<IgnoredApplicationsSheet>(*this, m_pane.ignoredApplicationsController());
     m_ignoredSheet->showSheet();
 }
 
@@ -381,13 +381,14 @@ void SettingsWindow::on_updates_clicked()
 {
     if (!m_checker) {
         const ProgramInfo pane = ProgramInfo::pane();
-        m_checker = std::make_unique<UpdateChecker>(pane);
+        Platform& platform = Platform::current();
+        m_checker = std::make_unique<UpdateChecker>(
+            UpdateChecker::Services{.localCenter = platform.localNotificationCenter(), .alerts = m_alerts, .workspace = platform.workspace()}, pane);
         m_checker->setAppcastURL(pane.appcastURL());
         m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
         m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
         m_checker->setShouldShowFailureAlert(true);
         m_checker->setShouldShowUpToDateAlert(true);
-        m_checker->setAlertService(&m_alerts);
     }
     m_checker->checkForUpdate();
 }

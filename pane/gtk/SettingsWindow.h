@@ -52,7 +52,7 @@ protected:
     void on_hide() override;
 
 private:
-    AgentController& controller() { return m_pane.prefsController(); }
+    AgentController& controller() { return m_pane.agentController(); }
 
     // Calls `refresh` now and after every change of one of `keys`.
     void bind(ObservableProperties& object, const std::vector<std::string>& keys, std::function<void()> refresh);

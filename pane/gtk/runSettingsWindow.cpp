@@ -46,7 +46,7 @@ int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr
         window->present();
     });
     const int status = application->run();
-    pane.prefsController().closePrefpane();
+    pane.agentController().closePrefpane();
     window.reset();
     return status;
 }

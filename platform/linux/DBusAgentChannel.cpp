@@ -122,9 +122,16 @@ void freeClaimState(gpointer data)
     delete static_cast<ClaimStateRef*>(data);
 }
 
+// A version request in flight. The bus call owns it; the caller's handle only
+// watches the record, so a dropped handle leaves nothing to call.
+struct VersionRequest {
+    std::shared_ptr<DelayedCall::Record> record{std::make_shared<DelayedCall::Record>()};
+    std::shared_ptr<std::optional<std::string>> answer{std::make_shared<std::optional<std::string>>()};
+};
+
 void onVersionReply(GObject* source, GAsyncResult* result, gpointer data)
 {
-    std::unique_ptr<AgentChannel::VersionHandler> handler(static_cast<AgentChannel::VersionHandler*>(data));
+    std::unique_ptr<VersionRequest> request(static_cast<VersionRequest*>(data));
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
     std::optional<std::string> version;
     if (reply) {
@@ -136,7 +143,8 @@ void onVersionReply(GObject* source, GAsyncResult* result, gpointer data)
             g_variant_unref(value);
         g_variant_unref(reply);
     }
-    (*handler)(std::move(version));
+    *request->answer = std::move(version);
+    DelayedCall::run(*request->record);
 }
 
 } // namespace
@@ -187,11 +195,15 @@ NotificationObservation DBusAgentChannel::watch(WatchHandlers handlers)
     });
 }
 
-void DBusAgentChannel::requestVersion(VersionHandler handler)
+DelayedCall DBusAgentChannel::requestVersion(VersionHandler handler)
 {
+    auto request = std::make_unique<VersionRequest>();
+    request->record->callback = [handler = std::move(handler), answer = request->answer] { handler(std::move(*answer)); };
+    DelayedCall handle(request->record);
     g_dbus_connection_call(m_bus.get(), kBusName, kObjectPath, "org.freedesktop.DBus.Properties", "Get",
         g_variant_new("(ss)", kInterface, "Version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusCallMs, nullptr,
-        onVersionReply, new VersionHandler(std::move(handler)));
+        onVersionReply, request.release());
+    return handle;
 }
 
 void DBusAgentChannel::callAgent(const char* method)

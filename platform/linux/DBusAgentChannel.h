@@ -36,7 +36,7 @@ public:
     // AgentChannel overrides.
     ClaimOutcome claim(const std::string& version, Orders orders) override;
     [[nodiscard]] NotificationObservation watch(WatchHandlers handlers) override;
-    void requestVersion(VersionHandler handler) override;
+    DelayedCall requestVersion(VersionHandler handler) override;
     void orderQuit() override;
     void orderReload() override;
 

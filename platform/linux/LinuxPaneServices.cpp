@@ -20,16 +20,18 @@ void startNewSession(gpointer)
     setsid();
 }
 
+// The child watch owns the record; the launcher's handle only watches it.
 struct ChildWatch {
-    PaneServices::ExitHandler ended;
+    std::shared_ptr<DelayedCall::Record> record{std::make_shared<DelayedCall::Record>()};
+    std::shared_ptr<int> waitStatus{std::make_shared<int>(0)};
 };
 
 void onChildEnded(GPid pid, gint waitStatus, gpointer data)
 {
     g_spawn_close_pid(pid);
     auto* watch = static_cast<ChildWatch*>(data);
-    if (watch->ended)
-        watch->ended(waitStatus);
+    *watch->waitStatus = waitStatus;
+    DelayedCall::run(*watch->record);
 }
 
 // Starts `argv` in a session of its own. Output goes nowhere, so a starter
@@ -38,7 +40,7 @@ void onChildEnded(GPid pid, gint waitStatus, gpointer data)
 // intermediate child itself: the program ends up a child of init. Watched,
 // it stays our child, reaped by a child watch on the thread's run loop,
 // which hands its wait status to `ended`.
-bool spawn(const std::vector<std::string>& argv, bool watched, PaneServices::ExitHandler ended = {})
+std::optional<DelayedCall> spawn(const std::vector<std::string>& argv, bool watched, PaneServices::ExitHandler ended = {})
 {
     std::vector<gchar*> args;
     for (const auto& arg : argv)
@@ -49,16 +51,21 @@ bool spawn(const std::vector<std::string>& argv, bool watched, PaneServices::Exi
     GPid pid = 0;
     GErrorPtr error;
     if (!g_spawn_async(nullptr, args.data(), nullptr, flags, &startNewSession, nullptr, watched ? &pid : nullptr, error.out()))
-        return false;
+        return std::nullopt;
+    DelayedCall handle;
     if (watched) {
+        auto* watch = new ChildWatch;
+        if (ended)
+            watch->record->callback = [ended = std::move(ended), status = watch->waitStatus] { ended(*status); };
+        handle = DelayedCall(watch->record);
         GSource* source = g_child_watch_source_new(pid);
         g_source_set_callback(source, reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(&onChildEnded)),
-            new ChildWatch{std::move(ended)}, [](gpointer data) { delete static_cast<ChildWatch*>(data); });
+            watch, [](gpointer data) { delete static_cast<ChildWatch*>(data); });
         g_source_set_name(source, "[velmora] launched program");
         g_source_attach(source, g_main_context_get_thread_default());
         g_source_unref(source);
     }
-    return true;
+    return handle;
 }
 
 std::vector<std::string> currentDesktops()
@@ -106,12 +113,12 @@ LinuxPaneServices::LinuxPaneServices(std::vector<std::string> toolkitLibraries) 
 {
 }
 
-bool LinuxPaneServices::launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments, ExitHandler ended)
+std::optional<DelayedCall> LinuxPaneServices::launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments, ExitHandler ended)
 {
     // Checked here so that a missing program answers false at once instead
     // of failing later in the child.
     if (path.empty() || !g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) || access(path.c_str(), X_OK) != 0)
-        return false;
+        return std::nullopt;
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return spawn(argv, true, std::move(ended));
@@ -141,7 +148,7 @@ std::optional<std::vector<std::string>> LinuxPaneServices::accessibilitySettings
 bool LinuxPaneServices::openAccessibilitySettings()
 {
     auto argv = accessibilitySettingsCommand();
-    return argv && spawn(*argv, false);
+    return argv && spawn(*argv, false).has_value();
 }
 
 std::string LinuxPaneServices::accessibilityInstructions()

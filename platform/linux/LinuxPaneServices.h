@@ -30,7 +30,7 @@ public:
 
     // The program is this process's child, so its end can be heard: GLib
     // reaps it from the run loop, and calls `ended` then.
-    bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+    std::optional<DelayedCall> launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
         ExitHandler ended = {}) override;
     // The panel of the current desktop where it is installed, otherwise the
     // first installed panel of any desktop.

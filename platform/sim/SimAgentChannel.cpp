@@ -48,12 +48,12 @@ NotificationObservation SimAgentChannel::watch(WatchHandlers handlers)
     });
 }
 
-void SimAgentChannel::requestVersion(VersionHandler handler)
+DelayedCall SimAgentChannel::requestVersion(VersionHandler handler)
 {
     std::optional<std::string> version;
     if (const auto& holder = m_bus->agentHolder())
         version = holder->version;
-    m_runLoop.post(0, [handler = std::move(handler), version] { handler(version); });
+    return m_runLoop.performAfterDelay(0, [handler = std::move(handler), version] { handler(version); });
 }
 
 void SimAgentChannel::deliver(bool quit)

@@ -15,7 +15,7 @@ class SimPaneServices final : public PaneServices {
 public:
     using LaunchHandler = std::function<bool(const std::string& path)>;
 
-    bool launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
+    std::optional<DelayedCall> launchApplicationAtPath(const std::string& path, const std::vector<std::string>& arguments = {},
         ExitHandler ended = {}) override;
     bool openAccessibilitySettings() override;
     std::string accessibilityInstructions() override;
@@ -41,7 +41,9 @@ private:
     LaunchHandler m_launchHandler;
     std::vector<std::string> m_launches;
     std::vector<std::string> m_lastArguments;
-    ExitHandler m_lastEnded;
+    // The last launch's exit handler, watched by the launcher's handle.
+    std::shared_ptr<DelayedCall::Record> m_lastEnded;
+    std::shared_ptr<int> m_lastWaitStatus;
     bool m_hasAccessibilitySettings{true};
     int m_accessibilitySettingsOpenCount{0};
     double m_toolkitVersionNumber{412}; // a current toolkit, 4.12

@@ -16,13 +16,6 @@ constexpr const char* kLoginItemsKey = "AutoLaunchedApplicationDictionary";
 constexpr const char* kPathKey = "Path";
 constexpr const char* kHideKey = "Hide";
 
-std::string targetPath(const std::string& path)
-{
-    if (!path.empty())
-        return path;
-    return AutostartSynchronizer::stringByStandardizingPath(Platform::current().application().bundlePath());
-}
-
 const Value::Array& loginItems(const std::optional<Value::Dictionary>& domain)
 {
     static const Value::Array none;
@@ -62,12 +55,29 @@ Value::Array::const_iterator firstMatch(const Value::Array& items, const std::st
     return std::find_if(items.begin(), items.end(), [&](const Value& entry) { return entryMatches(entry, target); });
 }
 
-// Edits the list inside a locked read-modify-write of the whole domain, so a
-// concurrent editor of the login items (the system, the pane) loses nothing.
-// `edit` returns false to leave the domain as it is.
-void updateLoginItems(const std::function<bool(Value::Array& items)>& edit)
+} // namespace
+
+AutostartSynchronizer::AutostartSynchronizer(ProgramSettings& settings, Application& application)
+    : m_settings(settings)
+    , m_application(application)
 {
-    Platform::current().standardUserDefaults().updatePersistentDomain(kLoginWindowDomain,
+}
+
+AutostartSynchronizer AutostartSynchronizer::of(Platform& platform)
+{
+    return AutostartSynchronizer(platform.standardUserDefaults(), platform.application());
+}
+
+std::string AutostartSynchronizer::targetPath(const std::string& path)
+{
+    if (!path.empty())
+        return path;
+    return stringByStandardizingPath(m_application.bundlePath());
+}
+
+void AutostartSynchronizer::updateLoginItems(const std::function<bool(Value::Array& items)>& edit)
+{
+    m_settings.updatePersistentDomain(kLoginWindowDomain,
         [&](std::optional<Value::Dictionary>& domain) {
             Value::Dictionary fields = domain.value_or(Value::Dictionary {});
             Value::Array items = loginItems(domain);
@@ -79,11 +89,9 @@ void updateLoginItems(const std::function<bool(Value::Array& items)>& edit)
         });
 }
 
-} // namespace
-
 bool AutostartSynchronizer::doesAppLaunchAtLogin(const std::string& path)
 {
-    auto& defaults = Platform::current().standardUserDefaults();
+    auto& defaults = m_settings;
     defaults.synchronize();
     const auto domain = defaults.persistentDomainForName(kLoginWindowDomain);
     const auto& items = loginItems(domain);
@@ -121,7 +129,7 @@ void AutostartSynchronizer::setAppLaunchesAtLoginToNOforApp(const std::string& p
 
 void AutostartSynchronizer::setAppLaunchesAtLogin(bool launches, const std::string& path)
 {
-    auto& defaults = Platform::current().standardUserDefaults();
+    auto& defaults = m_settings;
     defaults.synchronize();
     if (launches)
         setAppLaunchesAtLoginToYESforApp(path);
@@ -132,7 +140,7 @@ void AutostartSynchronizer::setAppLaunchesAtLogin(bool launches, const std::stri
 
 std::optional<std::string> AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(const std::string& name)
 {
-    const auto domain = Platform::current().standardUserDefaults().persistentDomainForName(kLoginWindowDomain);
+    const auto domain = m_settings.persistentDomainForName(kLoginWindowDomain);
     const std::string wanted = std::filesystem::path(name).replace_extension().string();
     for (const Value& entry : loginItems(domain)) {
         auto fields = entry.dictionary();

@@ -1,9 +1,16 @@
 #pragma once
 
+#include "platform/Value.h"
+
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace velmora {
+
+class Application;
+class Platform;
+class ProgramSettings;
 
 // The user's login items: the ordered entry list under
 // "AutoLaunchedApplicationDictionary" in the "loginwindow" preferences domain,
@@ -16,26 +23,40 @@ namespace velmora {
 // or list reads as empty; nothing here reports an error.
 class AutostartSynchronizer {
 public:
-    AutostartSynchronizer() = delete;
+    // The settings store holds the login items' domain; the application
+    // names this program's own bundle. Both outlive the synchronizer.
+    AutostartSynchronizer(ProgramSettings& settings, Application& application);
+    static AutostartSynchronizer of(Platform& platform);
 
     // Re-reads the preferences first.
-    static bool doesAppLaunchAtLogin(const std::string& path);
+    bool doesAppLaunchAtLogin(const std::string& path);
     // Appends {"Path": path, "Hide": false} unless an entry matches already.
-    static void setAppLaunchesAtLoginToYESforApp(const std::string& path);
+    void setAppLaunchesAtLoginToYESforApp(const std::string& path);
     // Removes the first matching entry and every entry equal to it in all keys
     // and values (paths compared normalised, the file an entry is kept in not
     // compared); matching entries that differ in some other key stay.
-    static void setAppLaunchesAtLoginToNOforApp(const std::string& path);
+    void setAppLaunchesAtLoginToNOforApp(const std::string& path);
     // Re-reads, adds or removes, then flushes.
-    static void setAppLaunchesAtLogin(bool launches, const std::string& path);
+    void setAppLaunchesAtLogin(bool launches, const std::string& path);
     // The normalised path of the first entry whose bundle file name, without
     // extension, equals `name` without extension (case-sensitive); nothing
     // when none does. Reads the domain as last loaded, without re-reading.
-    static std::optional<std::string> pathForAppthatLaunchesAtLoginNamed(const std::string& name);
+    std::optional<std::string> pathForAppthatLaunchesAtLoginNamed(const std::string& name);
 
     // Tilde expanded from $HOME, "." and ".." components resolved, doubled
     // and trailing slashes removed.
     static std::string stringByStandardizingPath(const std::string& path);
+
+private:
+    // `path`, or this program's own bundle (normalised) for an empty one.
+    std::string targetPath(const std::string& path);
+    // Edits the list inside a locked read-modify-write of the whole domain, so
+    // a concurrent editor of the login items (the system, the pane) loses
+    // nothing. `edit` returns false to leave the domain as it is.
+    void updateLoginItems(const std::function<bool(Value::Array& items)>& edit);
+
+    ProgramSettings& m_settings;
+    Application& m_application;
 };
 
 } // namespace velmora

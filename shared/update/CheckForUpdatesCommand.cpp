@@ -52,13 +52,13 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const ProgramInfo& pa
     TranscriptAlerts alerts;
     StopWhenFinished delegate(runLoop);
 
-    UpdateChecker checker(paneInfo);
+    Platform& platform = Platform::current();
+    UpdateChecker checker({.localCenter = platform.localNotificationCenter(), .alerts = alerts, .workspace = platform.workspace()}, paneInfo);
     checker.setAppcastURL(paneInfo.appcastURL());
     checker.setVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
     checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
     checker.setShouldShowFailureAlert(true);
     checker.setShouldShowUpToDateAlert(true);
-    checker.setAlertService(&alerts);
     checker.setDelegate(&delegate);
     checker.appcast().setTimeoutInterval(timeoutInterval);
 

@@ -4,8 +4,14 @@
 
 namespace velmora {
 
-TimedUpdateChecker::TimedUpdateChecker(ProgramInfo agentInfo)
-    : m_bundle(std::move(agentInfo))
+TimedUpdateChecker::Services TimedUpdateChecker::Services::of(Platform& platform)
+{
+    return Services{.checker = UpdateChecker::Services::of(platform), .runLoop = platform.runLoop(), .settings = platform.standardUserDefaults()};
+}
+
+TimedUpdateChecker::TimedUpdateChecker(const Services& services, ProgramInfo agentInfo)
+    : m_services(services)
+    , m_bundle(std::move(agentInfo))
 {
     setupUpdater();
 }
@@ -16,18 +22,18 @@ void TimedUpdateChecker::setupUpdater()
 {
     if (m_checker)
         return;
-    m_checker = std::make_unique<UpdateChecker>(m_bundle);
+    m_checker = std::make_unique<UpdateChecker>(m_services.checker, m_bundle);
     m_checker->setAppcastURL(m_bundle.appcastURL());
     m_checker->setVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
     m_checker->setDisplayVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
     m_checker->setAppName(kAppName);
     m_checker->setDelegate(this);
-    m_updateTimer = Platform::current().runLoop().scheduleTimer(kUpdateInterval, TimerRepeats::Yes, [this] { updateTimer(); });
+    m_updateTimer = m_services.runLoop.scheduleTimer(kUpdateInterval, TimerRepeats::Yes, [this] { updateTimer(); });
 }
 
 void TimedUpdateChecker::updateTimer()
 {
-    ProgramSettings& defaults = Platform::current().standardUserDefaults();
+    ProgramSettings& defaults = m_services.settings;
     // The pane may have changed the setting since the agent last read it.
     defaults.synchronize();
     if (!defaults.boolForKey(kShouldCheckForUpdatesDaily))

@@ -8,6 +8,9 @@
 
 namespace velmora {
 
+class Platform;
+class ProgramSettings;
+class RunLoop;
 class Timer;
 
 // The agent's daily update check. Every 24 hours, when the user allows it
@@ -23,7 +26,16 @@ public:
 
     // `agentInfo` gives the versions and the feed host (the agent's
     // information values by default). Sets up at once.
-    explicit TimedUpdateChecker(ProgramInfo agentInfo = ProgramInfo::agent());
+    // The desktop services the schedule and its checks use; they outlive it.
+    struct Services {
+        UpdateChecker::Services checker;
+        RunLoop& runLoop;
+        ProgramSettings& settings;
+
+        static Services of(Platform& platform);
+    };
+
+    explicit TimedUpdateChecker(const Services& services, ProgramInfo agentInfo = ProgramInfo::agent());
     ~TimedUpdateChecker() override;
     TimedUpdateChecker(const TimedUpdateChecker&) = delete;
     TimedUpdateChecker& operator=(const TimedUpdateChecker&) = delete;
@@ -43,6 +55,7 @@ private:
     std::optional<bool> shouldShowVerboseUI() override { return m_showVerboseUI; }
     void updateCheckFinished() override { m_showVerboseUI = false; }
 
+    Services m_services;
     ProgramInfo m_bundle;
     std::unique_ptr<UpdateChecker> m_checker;
     bool m_showVerboseUI{false};

@@ -28,10 +28,16 @@ std::string format(const std::string& text, std::initializer_list<std::string> a
 
 } // namespace
 
-UpdateChecker::UpdateChecker(ProgramInfo bundle)
-    : m_bundle(std::move(bundle))
+UpdateChecker::Services UpdateChecker::Services::of(Platform& platform)
 {
-    m_resignActiveObservation = Platform::current().localNotificationCenter().addObserver(
+    return Services{.localCenter = platform.localNotificationCenter(), .alerts = platform.alerts(), .workspace = platform.workspace()};
+}
+
+UpdateChecker::UpdateChecker(const Services& services, ProgramInfo bundle)
+    : m_services(services)
+    , m_bundle(std::move(bundle))
+{
+    m_resignActiveObservation = m_services.localCenter.addObserver(
         kWillResignActiveNotification, nullptr, [this](const Notification&) { appWillResignActive(); });
 }
 
@@ -211,7 +217,7 @@ void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const UpdateF
             {item->displayVersionString(), displayVersionString()});
         // A found update is offered whatever the verbosity.
         if (showAlertWithTitle(title, message, true, _(kUpdateButtonTitle)))
-            Platform::current().workspace().openURL(item->releaseNotesURL());
+            m_services.workspace.openURL(item->releaseNotesURL());
         return;
     }
     logMessage("no valid release notes url");
@@ -225,7 +231,7 @@ void UpdateChecker::updateAppWithAppcastItem(const std::shared_ptr<const UpdateF
 
 bool UpdateChecker::showAlertWithTitle(const std::string& title, const std::string& message, bool askForResponse, const std::string& okButtonTitle)
 {
-    AlertService& alerts = m_alerts ? *m_alerts : Platform::current().alerts();
+    AlertService& alerts = m_services.alerts;
     m_showingUpdateAlert = true;
     bool confirmed = true;
     if (askForResponse) {
@@ -242,8 +248,7 @@ void UpdateChecker::appWillResignActive()
 {
     if (!m_showingUpdateAlert)
         return;
-    AlertService& alerts = m_alerts ? *m_alerts : Platform::current().alerts();
-    alerts.abortModal();
+    m_services.alerts.abortModal();
 }
 
 void UpdateChecker::finished()

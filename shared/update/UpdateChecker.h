@@ -14,6 +14,8 @@
 namespace velmora {
 
 class AlertService;
+class Platform;
+class Workspace;
 
 // Runs one update check from start to end: has the feed fetched, picks the
 // newest item newer than the running program that this system can run, and
@@ -33,7 +35,16 @@ public:
     // The checker of the program described by `bundle`, whose name the texts
     // use when no appName is set. Subscribes to the application's
     // resign-active notification for its lifetime.
-    explicit UpdateChecker(ProgramInfo bundle = {});
+    // The desktop services a check uses; they outlive the checker.
+    struct Services {
+        NotificationCenter& localCenter;
+        AlertService& alerts;
+        Workspace& workspace;
+
+        static Services of(Platform& platform);
+    };
+
+    explicit UpdateChecker(const Services& services, ProgramInfo bundle = {});
     ~UpdateChecker() override;
     UpdateChecker(const UpdateChecker&) = delete;
     UpdateChecker& operator=(const UpdateChecker&) = delete;
@@ -62,7 +73,6 @@ public:
     void setDelegate(UpdateCheckerDelegate* delegate) { m_delegate = delegate; }
 
     // Where alerts go; the platform's when null (not owned).
-    void setAlertService(AlertService* alerts) { m_alerts = alerts; }
     // The facts the system version is made from; this machine's when unset.
     void setSystemFacts(std::optional<SystemVersion::Facts> facts) { m_systemFacts = std::move(facts); }
 
@@ -102,8 +112,8 @@ private:
     std::unique_ptr<UpdateFeed> m_appcast;
     bool m_showingUpdateAlert{false};
 
+    Services m_services;
     ProgramInfo m_bundle;
-    AlertService* m_alerts{nullptr}; // not owned
     std::optional<SystemVersion::Facts> m_systemFacts;
     std::shared_ptr<const UpdateFeedItem> m_offeredItem;
     Outcome m_outcome{Outcome::NotChecked};

@@ -26,7 +26,7 @@ protected:
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
     }
 
-    AgentController& controller() { return pane.prefsController(); }
+    AgentController& controller() { return pane.agentController(); }
 
     TestWindow window;
     SettingsPane pane;
@@ -133,6 +133,22 @@ TEST_F(AgentClientTest, OnlyAnAgentThatSaysItIsAnotherVersionIsToldToQuit)
     EXPECT_FALSE(controller().isRunning());
     EXPECT_FALSE(controller().shouldRun());
     EXPECT_FALSE(controller().waitingForResponse());
+}
+
+TEST_F(AgentClientTest, AVersionQuestionWhoseHandleIsDroppedIsNeverAnswered)
+{
+    startAgent("0.9");
+    int droppedAnswers = 0;
+    std::optional<std::string> kept;
+    {
+        DelayedCall dropped = desktop.agentChannel().requestVersion([&](std::optional<std::string>) { ++droppedAnswers; });
+    }
+    DelayedCall pending = desktop.agentChannel().requestVersion([&](std::optional<std::string> version) { kept = std::move(version); });
+    EXPECT_TRUE(pending.isPending());
+    desktop.runPending();
+    EXPECT_EQ(droppedAnswers, 0);
+    EXPECT_EQ(kept, std::optional<std::string>("0.9"));
+    EXPECT_FALSE(pending.isPending()) << "answered once";
 }
 
 TEST_F(AgentClientTest, StopListeningDropsTheWatchHidingDoesNot)

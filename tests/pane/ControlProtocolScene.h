@@ -17,7 +17,11 @@ namespace velmora::scenes {
 // An agent that says it is another version than the pane.
 class OtherVersionAgent final : public VelmoraControlEndpoint {
 public:
-    explicit OtherVersionAgent(std::string version) : m_version(std::move(version)) { }
+    OtherVersionAgent(const ControlEndpoint::Services& services, std::string version)
+        : VelmoraControlEndpoint(services)
+        , m_version(std::move(version))
+    {
+    }
     std::string versionString() const override { return m_version; }
 
 private:
@@ -63,7 +67,8 @@ protected:
     // announcement posted. `version` empty: the pane's own.
     VelmoraControlEndpoint& startAgent(const std::string& version = {})
     {
-        agents.push_back(version.empty() ? std::make_unique<VelmoraControlEndpoint>() : std::make_unique<OtherVersionAgent>(version));
+        agents.push_back(version.empty() ? std::make_unique<VelmoraControlEndpoint>(ControlEndpoint::Services::of(desktop))
+                                         : std::make_unique<OtherVersionAgent>(ControlEndpoint::Services::of(desktop), version));
         EXPECT_EQ(agents.back()->claimName(), AgentChannel::ClaimResult::Owned) << "another agent holds the name";
         agents.back()->setup();
         return *agents.back();

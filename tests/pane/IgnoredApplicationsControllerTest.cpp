@@ -61,7 +61,7 @@ protected:
         });
     }
 
-    AgentController prefs;
+    AgentController prefs{AgentController::Services::of(desktop)};
     Table table{prefs};
     std::vector<std::string> changes;
 

@@ -63,7 +63,7 @@ TEST(PreferenceTransactionsTest, AFirstReadStoresTheDefaultOnlyWhereNothingWasSt
     InterleavingStore store;
     sim::SimDesktop desktop(&store);
     ScopedPlatform scoped(desktop);
-    AgentController controller;
+    AgentController controller{AgentController::Services::of(desktop)};
     desktop.standardUserDefaults().synchronize(); // the domain read, without the volume
 
     // Between that read and the default's write, `velmora set` stores 0.5.
@@ -80,7 +80,7 @@ TEST(PreferenceTransactionsTest, AnEditWritesOnlyWhatItChangedAndOrdersOneReload
 {
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    AgentController controller;
+    AgentController controller{AgentController::Services::of(desktop)};
     const auto& sent = desktop.agentOrdersSent();
     auto reloads = [&] { return std::count(sent.begin(), sent.end(), std::string("reload")); };
 

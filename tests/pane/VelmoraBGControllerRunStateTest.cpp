@@ -26,7 +26,7 @@ protected:
     // What a person sees once the current step is over.
     void look() { shown.push_back(controller().runStateDescription()); }
 
-    AgentController& controller() { return pane.prefsController(); }
+    AgentController& controller() { return pane.agentController(); }
 
     RaisedWindow window;
     SettingsPane pane;

@@ -25,7 +25,7 @@ protected:
     {
         desktop.setBundlePath("/opt/velmora/bin/velmora");
         desktop.addFile(kAgentPath);
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController().currentVersionString()}}, kDomain);
+        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController(AgentController::Services::of(desktop)).currentVersionString()}}, kDomain);
     }
 };
 
@@ -104,7 +104,7 @@ TEST_F(VelmoraCommandTest, BooleansTakeTheUsualWordsAndTheVersionIsVelmorasOwn)
     EXPECT_EQ(storedDomain(), before);
     EXPECT_EQ(reloadOrders(), reloads);
     EXPECT_EQ(velmora({"get", "currentVersion"}), 0);
-    EXPECT_EQ(output, AgentController().currentVersionString() + "\n");
+    EXPECT_EQ(output, AgentController(AgentController::Services::of(desktop)).currentVersionString() + "\n");
 }
 
 TEST_F(VelmoraCommandTest, AFirstGetStoresTheDefault)
@@ -156,7 +156,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"start"}), 0) << errors;
     EXPECT_EQ(output, "running\n");
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{kAgentPath}));
-    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
     EXPECT_EQ(velmora({"status"}), 0);
 
     EXPECT_EQ(velmora({"start"}), 0);
@@ -165,7 +165,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"stop"}), 0) << errors;
     EXPECT_EQ(output, "not running\n");
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
@@ -182,7 +182,7 @@ TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
     EXPECT_NE(errors.find("build folder /opt/velmora/bin, which stops working once that folder is moved or deleted"),
         std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 
     // A start on the running agent adds a missing login item: the same word.
     EXPECT_EQ(velmora({"start"}), 0);
@@ -196,7 +196,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("accessibility is switched off"), std::string::npos) << errors;
     EXPECT_TRUE(desktop.paneServices().launches().empty());
-    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 
     // There, but it does not run.
     desktop.setAPIEnabled(true);
@@ -204,7 +204,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("could not start the agent"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
-    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 
     desktop.removeFile(kAgentPath);
     const size_t launches = desktop.paneServices().launches().size();
@@ -220,12 +220,12 @@ TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLog
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
     EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
-    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 
     // It comes up after all: the next start finds it running and adds its login item.
     startAgent();
     EXPECT_EQ(velmora({"start"}), 0) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
@@ -239,7 +239,7 @@ TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithIt
     EXPECT_NE(errors.find("could not start watching: it found no X display"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + 0.5) << "no waiting out the time-out";
-    EXPECT_FALSE(AutostartSynchronizer::doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)

@@ -40,9 +40,9 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
         SCOPED_TRACE(resources ? "stale information files" : "the shipped information files");
         test::ScopedEnvironment environment("VELMORA_RESOURCES", resources);
 
-        AgentController pane;
-        VelmoraControlEndpoint agent;
-        TimedUpdateChecker dailyCheck;
+        AgentController pane{AgentController::Services::of(desktop)};
+        VelmoraControlEndpoint agent{ControlEndpoint::Services::of(desktop)};
+        TimedUpdateChecker dailyCheck{TimedUpdateChecker::Services::of(desktop)};
         const std::string version = pane.currentVersionString();
         const std::map<std::string, std::string> readers{
             {"the agent's answer to the pane", agent.versionString()},

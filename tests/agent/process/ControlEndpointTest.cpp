@@ -125,7 +125,7 @@ TEST_F(ControlEndpointTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnans
 TEST_F(ControlEndpointTest, OneAgentHoldsTheNameUntilItGoes)
 {
     startAgent();
-    VelmoraControlEndpoint second;
+    VelmoraControlEndpoint second{ControlEndpoint::Services::of(desktop)};
     EXPECT_EQ(second.claimName(), AgentChannel::ClaimResult::HeldByAnother);
     // The second one's orders handlers never run: quitting reaches the first only.
     desktop.agentChannel().orderQuit();
@@ -135,7 +135,7 @@ TEST_F(ControlEndpointTest, OneAgentHoldsTheNameUntilItGoes)
     // Gone (its termination took it away): the name is free for the next one.
     desktop.runPending();
     ASSERT_TRUE(agents.empty());
-    VelmoraControlEndpoint third;
+    VelmoraControlEndpoint third{ControlEndpoint::Services::of(desktop)};
     EXPECT_EQ(third.claimName(), AgentChannel::ClaimResult::Owned);
 }
 

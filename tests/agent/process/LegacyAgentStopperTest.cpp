@@ -24,8 +24,8 @@ protected:
     void SetUp() override
     {
         test::writeStoredValue(store, "loginwindow", "AutoLaunchedApplicationDictionary",
-            Value::Array {entry("/Applications/Velmora.prefPane/Contents/Resources/VelmoraBG.app"),
-                entry("/Library/PreferencePanes/Velmora.prefPane/Contents/Resources/velmorabg.app")});
+            Value::Array {entry("/Applications/Velmora.settingsPane/Contents/Resources/VelmoraBG.app"),
+                entry("/Library/PreferencePanes/Velmora.settingsPane/Contents/Resources/velmorabg.app")});
     }
     Value loginItems() { return test::storedValue(store, "loginwindow", "AutoLaunchedApplicationDictionary"); }
 
@@ -39,10 +39,10 @@ TEST_F(LegacyAgentStopperTest, StopsARunningOldAgentOnceAndRemovesItsLoginItem)
     desktop.addProcess("VelmoraBG");
     pid_t old = desktop.addProcess("velmorabg");
 
-    LegacyAgentStopper::killOldVelmoraBG();
+    LegacyAgentStopper::stopAtStartup();
 
     EXPECT_THAT(desktop.quitRequests(), ElementsAre(old));
-    EXPECT_EQ(loginItems(), Value(Value::Array {entry("/Applications/Velmora.prefPane/Contents/Resources/VelmoraBG.app")}));
+    EXPECT_EQ(loginItems(), Value(Value::Array {entry("/Applications/Velmora.settingsPane/Contents/Resources/VelmoraBG.app")}));
 }
 
 TEST_F(LegacyAgentStopperTest, LeavesEverythingAloneWhenNoOldAgentRuns)
@@ -50,7 +50,7 @@ TEST_F(LegacyAgentStopperTest, LeavesEverythingAloneWhenNoOldAgentRuns)
     desktop.addProcess("VelmoraBG"); // the current agent differs in case
     const Value before = loginItems();
 
-    LegacyAgentStopper::killOldVelmoraBG();
+    LegacyAgentStopper::stopAtStartup();
 
     EXPECT_THAT(desktop.quitRequests(), IsEmpty());
     EXPECT_EQ(loginItems(), before);
@@ -62,9 +62,9 @@ TEST_F(LegacyAgentStopperTest, StoppingWithoutALoginItemOnlySendsTheQuit)
     pid_t old = desktop.addProcess("velmorabg");
 
     LegacyAgentStopper killer;
-    EXPECT_TRUE(killer.oldVelmoraIsRunning());
-    EXPECT_EQ(killer.oldVelmoraBGPath(), std::nullopt);
-    killer.stopVelmora();
+    EXPECT_TRUE(killer.legacyAgentIsRunning());
+    EXPECT_EQ(killer.legacyLoginItemPath(), std::nullopt);
+    killer.stopLegacyAgent();
 
     EXPECT_THAT(desktop.quitRequests(), ElementsAre(old));
     EXPECT_EQ(loginItems(), Value(Value::Array {entry("/Applications/Other.app")}));

@@ -1,6 +1,5 @@
 #include "agent/process/ProcessInformer.h"
 
-#include "platform/NotFound.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -16,13 +15,15 @@ TEST(ProcessInformerTest, FindsTheFirstProcessWithExactlyThatName)
     pid_t first = desktop.addProcess("kscreenlocker_greet", "/usr/libexec/kscreenlocker_greet");
     desktop.addProcess("kscreenlocker_greet", "/elsewhere/kscreenlocker_greet");
 
-    auto info = ProcessInformer::infoDictionaryForProcessNamed("kscreenlocker_greet");
+    auto info = ProcessInformer::processNamed("kscreenlocker_greet");
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->pid, first);
     EXPECT_EQ(info->path, "/usr/libexec/kscreenlocker_greet");
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("kscreenlocker_greet"), first);
     EXPECT_EQ(ProcessInformer::processIDForProcessNamed("kscreenlocker_greet"), first);
 
-    EXPECT_FALSE(ProcessInformer::infoDictionaryForProcessNamed("kscreenlocker").has_value());
+    EXPECT_FALSE(ProcessInformer::processNamed("kscreenlocker").has_value());
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("KSCREENLOCKER_GREET"), std::nullopt);
     EXPECT_EQ(ProcessInformer::processIDForProcessNamed("KSCREENLOCKER_GREET"), 0x7fffffff);
 }
 
@@ -32,7 +33,7 @@ TEST(ProcessInformerTest, AQuitProcessIsNoLongerFound)
     ScopedPlatform scoped(desktop);
     pid_t pid = desktop.addProcess("velmorabg");
     desktop.removeProcess(pid);
-    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("velmorabg"), kNSNotFound);
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("velmorabg"), std::nullopt);
 }
 
 } // namespace

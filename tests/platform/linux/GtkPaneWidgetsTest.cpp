@@ -42,8 +42,8 @@ TEST(GtkSettingsWindowTest, TheFeedbackFieldShowsTheMailLinkOnEveryShowingAndIts
     SettingsWindow window(pane);
     Gtk::Entry* field = findEntry(window);
     ASSERT_NE(field, nullptr);
-    const std::string link = pane.prefsController().feedbackMailLink();
-    EXPECT_EQ(link, "mailto:velmora-feedback@brightfen.com?subject=velmora-feedback:version_" + pane.prefsController().currentVersionString());
+    const std::string link = pane.agentController().feedbackMailLink();
+    EXPECT_EQ(link, "mailto:velmora-feedback@brightfen.com?subject=velmora-feedback:version_" + pane.agentController().currentVersionString());
 
     window.show();
     EXPECT_EQ(field->get_placeholder_text(), link);

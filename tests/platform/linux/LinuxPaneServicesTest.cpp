@@ -91,7 +91,8 @@ TEST_F(LinuxPaneServicesTest, AProgramStartsInASessionOfItsOwnAndItsEndIsHeardAn
                                          "mv " + report.string() + ".tmp " + report.string() + "\n"
                                          "exit 21\n");
     std::optional<int> ended;
-    ASSERT_TRUE(m_services.launchApplicationAtPath(program, {"--first", "two words"}, [&](int status) { ended = status; }));
+    auto launched = m_services.launchApplicationAtPath(program, {"--first", "two words"}, [&](int status) { ended = status; });
+    ASSERT_TRUE(launched.has_value());
     std::istringstream fields(awaitFile(report));
     pid_t pid = 0, parent = 0, session = 0;
     std::string output, first, second;
@@ -117,10 +118,10 @@ TEST_F(LinuxPaneServicesTest, AProgramStartsInASessionOfItsOwnAndItsEndIsHeardAn
 
 TEST_F(LinuxPaneServicesTest, WhatCannotRunIsNotLaunched)
 {
-    EXPECT_FALSE(m_services.launchApplicationAtPath((m_folder / "missing").string()));
-    EXPECT_FALSE(m_services.launchApplicationAtPath(script("plain", "touch " + (m_folder / "ran").string() + "\n", false)));
-    EXPECT_FALSE(m_services.launchApplicationAtPath(m_folder.string()));
-    EXPECT_FALSE(m_services.launchApplicationAtPath(""));
+    EXPECT_FALSE(m_services.launchApplicationAtPath((m_folder / "missing").string()).has_value());
+    EXPECT_FALSE(m_services.launchApplicationAtPath(script("plain", "touch " + (m_folder / "ran").string() + "\n", false)).has_value());
+    EXPECT_FALSE(m_services.launchApplicationAtPath(m_folder.string()).has_value());
+    EXPECT_FALSE(m_services.launchApplicationAtPath("").has_value());
     g_usleep(200000);
     EXPECT_FALSE(std::filesystem::exists(m_folder / "ran"));
 }

@@ -162,3 +162,29 @@ TEST_F(SimDesktopTest, ApplicationFilesLogAndOrderlyTermination)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimPaneServicesTest, ALaunchedProgramsEndReachesOnlyAHandleStillHeld)
+{
+    SimDesktop desktop;
+    auto& services = desktop.paneServices();
+    std::vector<int> heard;
+
+    auto kept = services.launchApplicationAtPath("/opt/velmora/VelmoraBG", {}, [&](int status) { heard.push_back(status); });
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_TRUE(kept->isPending());
+    services.endLastLaunched(7);
+    services.endLastLaunched(8);
+    EXPECT_EQ(heard, std::vector<int>{7}) << "once, with the wait status";
+    EXPECT_FALSE(kept->isPending());
+
+    (void)services.launchApplicationAtPath("/opt/velmora/VelmoraBG", {}, [&](int status) { heard.push_back(status); });
+    services.endLastLaunched(9);
+    EXPECT_EQ(heard, std::vector<int>{7}) << "the handle was dropped: nobody listens";
+
+    services.setLaunchHandler([](const std::string&) { return false; });
+    EXPECT_FALSE(services.launchApplicationAtPath("/missing", {}, [&](int status) { heard.push_back(status); }).has_value());
+}
+
+} // namespace

@@ -58,6 +58,7 @@ protected:
     sim::MemorySettingsStore store;
     sim::SimDesktop desktop { &store };
     ScopedPlatform scoped { desktop };
+    AutostartSynchronizer loginItems { AutostartSynchronizer::of(desktop) };
 };
 
 TEST_F(AutostartSynchronizerTest, StandardizesPaths)
@@ -76,18 +77,18 @@ TEST_F(AutostartSynchronizerTest, AddsAnEntryAtTheEndOnlyOnce)
 {
     setItems({entry("/Applications/Other.app", true)});
 
-    Items::setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
-    Items::setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
+    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
+    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
 
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/Other.app", true), entry("/Applications/Velmora.app")}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
-    EXPECT_TRUE(Items::doesAppLaunchAtLogin("/Applications/Velmora.app"));
+    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
 }
 
 TEST_F(AutostartSynchronizerTest, AddingCreatesAMissingDomain)
 {
-    EXPECT_FALSE(Items::doesAppLaunchAtLogin("/Applications/Velmora.app"));
-    Items::setAppLaunchesAtLoginToYESforApp("/Applications/Velmora.app");
+    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
+    loginItems.setAppLaunchesAtLoginToYESforApp("/Applications/Velmora.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/Velmora.app")}));
 }
 
@@ -95,15 +96,15 @@ TEST_F(AutostartSynchronizerTest, EntriesAreNormalisedButGivenPathsAreNot)
 {
     setItems({entry("~/Applications/A.app/"), entry("/Applications/B.app")});
 
-    EXPECT_TRUE(Items::doesAppLaunchAtLogin("/Users/tester/Applications/A.app"));
-    EXPECT_FALSE(Items::doesAppLaunchAtLogin("~/Applications/A.app"));
-    EXPECT_FALSE(Items::doesAppLaunchAtLogin("/Applications/B.app/"));
-    EXPECT_FALSE(Items::doesAppLaunchAtLogin("/applications/b.app"));
+    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Users/tester/Applications/A.app"));
+    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("~/Applications/A.app"));
+    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/B.app/"));
+    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/applications/b.app"));
 
     // The un-normalised form is therefore a different application: added.
-    Items::setAppLaunchesAtLogin(true, "/Applications/B.app/");
+    loginItems.setAppLaunchesAtLogin(true, "/Applications/B.app/");
     EXPECT_EQ(items().size(), 3u);
-    Items::setAppLaunchesAtLogin(true, "/Users/tester/Applications/A.app");
+    loginItems.setAppLaunchesAtLogin(true, "/Users/tester/Applications/A.app");
     EXPECT_EQ(items().size(), 3u);
 }
 
@@ -113,10 +114,10 @@ TEST_F(AutostartSynchronizerTest, RemovesTheFirstMatchAndEntriesIdenticalToIt)
     setItems({entry("/Applications/A.app", true), entry("/Applications/B.app"), entry("/Applications/A.app"),
         entry("/Applications/A.app", true), withExtra});
 
-    Items::setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), entry("/Applications/A.app"), withExtra}));
 
-    Items::setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), withExtra}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
 }
@@ -130,7 +131,7 @@ TEST_F(AutostartSynchronizerTest, CopiesOfTheItemInOtherFilesGoWithIt)
         inFile("/opt/velmora/VelmoraBG", "VelmoraBG-2.desktop"), inFile("/opt/velmora//bin/../VelmoraBG", "by-hand.desktop"),
         inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)});
 
-    Items::setAppLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
+    loginItems.setAppLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
     EXPECT_EQ(items(), (Value::Array {inFile("/usr/bin/other", "other.desktop"), inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)}));
 }
 
@@ -138,7 +139,7 @@ TEST_F(AutostartSynchronizerTest, RemovingAnAbsentApplicationWritesNothing)
 {
     setItems({entry("/Applications/B.app")});
     const int writes = store.writeCount();
-    Items::setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(store.writeCount(), writes);
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app")}));
 }
@@ -147,11 +148,11 @@ TEST_F(AutostartSynchronizerTest, EmptyPathMeansTheProgramsOwnBundle)
 {
     desktop.setBundlePath("/Applications/Velmora/../VelmoraBG.app/");
 
-    Items::setAppLaunchesAtLogin(true, "");
+    loginItems.setAppLaunchesAtLogin(true, "");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/VelmoraBG.app")}));
-    EXPECT_TRUE(Items::doesAppLaunchAtLogin(""));
+    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin(""));
 
-    Items::setAppLaunchesAtLogin(false, "");
+    loginItems.setAppLaunchesAtLogin(false, "");
     EXPECT_TRUE(items().empty());
 }
 
@@ -159,21 +160,21 @@ TEST_F(AutostartSynchronizerTest, FindsAnEntryByItsBundleName)
 {
     setItems({entry("/Applications/VelmoraBG.app"), entry("/Library//velmorabg.app/"), entry("/Applications/velmorabg.app")});
 
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("velmorabg"), "/Library/velmorabg.app");
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("velmorabg.app"), "/Library/velmorabg.app");
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("VelmoraBG"), "/Applications/VelmoraBG.app");
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("Velmorabg"), std::nullopt);
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg"), "/Library/velmorabg.app");
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg.app"), "/Library/velmorabg.app");
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("VelmoraBG"), "/Applications/VelmoraBG.app");
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Velmorabg"), std::nullopt);
 }
 
 TEST_F(AutostartSynchronizerTest, LookupByNameDoesNotReRead)
 {
     setItems({entry("/Applications/Old.app")});
-    ASSERT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("Old"), "/Applications/Old.app");
+    ASSERT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Old"), "/Applications/Old.app");
 
     setItems({entry("/Applications/New.app")}); // written by another program
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("New"), std::nullopt);
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), std::nullopt);
     desktop.standardUserDefaults().synchronize();
-    EXPECT_EQ(Items::pathForAppthatLaunchesAtLoginNamed("New"), "/Applications/New.app");
+    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), "/Applications/New.app");
 }
 
 } // namespace

@@ -24,7 +24,7 @@ protected:
     TimedUpdateCheckerTest()
     {
         m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
-        m_scheduler = std::make_unique<TimedUpdateChecker>(ProgramInfo(Value::Dictionary{
+        m_scheduler = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(m_desktop), ProgramInfo(Value::Dictionary{
             {ProgramInfo::kCFBundleName, Value("VelmoraBG")},
             {ProgramInfo::kCFBundleVersion, Value("1.0")},
             {ProgramInfo::kCFBundleShortVersionString, Value("1.0 (100)")},

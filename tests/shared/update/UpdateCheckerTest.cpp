@@ -33,7 +33,7 @@ class UpdateCheckerTest : public ::testing::Test {
 protected:
     UpdateCheckerTest()
     {
-        m_checker = std::make_unique<UpdateChecker>(ProgramInfo(Value::Dictionary{{"CFBundleName", Value("VelmoraBundle")}}));
+        m_checker = std::make_unique<UpdateChecker>(UpdateChecker::Services::of(m_desktop), ProgramInfo(Value::Dictionary{{"CFBundleName", Value("VelmoraBundle")}}));
         m_checker->setAppcastURL(m_server.url(kFeedPath));
         m_checker->setVersionString("1.2");
         m_checker->setAppName("Velmora");
