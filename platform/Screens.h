@@ -7,7 +7,7 @@
 namespace velmora {
 
 struct Screen {
-    Rect frame;               // top-left-origin screen pixels
+    Rect frame;               // root-window pixels, as pointer positions
     float scaleFactor{1.0f};  // user-interface points to device pixels
 };
 
@@ -15,8 +15,9 @@ class Screens {
 public:
     virtual ~Screens() = default;
 
-    // Every attached screen; the first entry is the primary screen, whose
-    // frame starts at (0, 0). Empty when nothing is attached.
+    // Every attached screen, the primary first. Frames share the pointer's
+    // coordinates, so a primary below or right of another monitor does not
+    // start at (0, 0). Empty when nothing is attached.
     virtual std::vector<Screen> screens() = 0;
     // Scale factor of the screen holding the focused window (1 when unknown).
     virtual float mainScreenScaleFactor() = 0;

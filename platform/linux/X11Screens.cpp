@@ -111,11 +111,12 @@ std::vector<Screen> X11Screens::readScreens()
             [](const MonitorBox& a, const MonitorBox& b) { return std::tie(a.y, a.x) < std::tie(b.y, b.x); });
     std::rotate(boxes.begin(), primary, primary + 1);
 
-    const int top = boxes.front().y;
+    // Root pixels, as the pointer and the toolkits count: a primary below
+    // another monitor does not move the origin.
     std::vector<Screen> result;
     for (const MonitorBox& box : boxes) {
         Screen screen;
-        screen.frame.origin = {static_cast<float>(box.x), static_cast<float>(box.y - top)};
+        screen.frame.origin = {static_cast<float>(box.x), static_cast<float>(box.y)};
         screen.frame.size = {static_cast<float>(box.width), static_cast<float>(box.height)};
         result.push_back(screen);
     }

@@ -192,8 +192,19 @@ TEST_F(X11PointerTest, ScreensFollowMonitorsAddedAndRemovedByOthers)
     EXPECT_TRUE(pumpUntil([&] { list = screens.screens(); return list.size() == 2; }, 2));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].frame.size, (Size{400, 300}));
-    // Root pixels, y counting down from the primary's top edge.
     EXPECT_EQ(list[1].frame.origin, (Point{880, 200}));
+
+    // A primary lower than another monitor: frames stay in root pixels, so a
+    // button on the primary is still found on a screen.
+    XRRDeleteMonitor(display, root, monitor->name);
+    monitor->primary = True;
+    XRRSetMonitor(display, root, monitor);
+    XSync(display, False);
+    EXPECT_TRUE(pumpUntil([&] { list = screens.screens(); return list.size() == 2 && list[0].frame.size == Size{400, 300}; }, 2));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].frame.origin, (Point{880, 200}));
+    EXPECT_EQ(list[1].frame.origin, (Point{0, 0}));
+    EXPECT_TRUE(list[0].frame.contains(Point{1000, 400}));
 
     XRRDeleteMonitor(display, root, monitor->name);
     XSync(display, False);
