@@ -4,14 +4,22 @@
 
 namespace velmora {
 
-// Screen pixels with the origin at the top-left corner of the primary
-// screen, y growing downward: element positions, pointer locations and
-// moves. A window-relative backend gives positions in the window's own
-// pixels instead, with the same orientation (see Pointer::moveToInWindow).
+// Screen pixels with the origin at the root window's top-left corner, y
+// growing downward: element positions, pointer locations and moves.
 struct Point {
     float x{0};
     float y{0};
     friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Pixels of one window's own surface, same orientation: where a Wayland
+// desktop tells no screen positions, elements are placed this way and the
+// pointer goes there through Pointer::moveToInWindow. A type of its own so
+// that such a point cannot reach a screen move or a screen comparison.
+struct WindowPoint {
+    float x{0};
+    float y{0};
+    friend bool operator==(const WindowPoint&, const WindowPoint&) = default;
 };
 
 struct Size {

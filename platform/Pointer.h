@@ -23,7 +23,7 @@ public:
     virtual PointerAbilities abilities() { return {}; }
     // Moves to a point in a window's own coordinates (those its accessibility
     // positions are given in). False when this pointer cannot, or the move failed.
-    virtual bool moveToInWindow(const AccessibleElement& window, Point point)
+    virtual bool moveToInWindow(const AccessibleElement& window, WindowPoint point)
     {
         (void)window;
         (void)point;

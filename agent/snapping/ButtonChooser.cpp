@@ -90,15 +90,11 @@ ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AccessibleElement
             return *m_stopped;
         if (!button)
             continue;
-        std::optional<Point> spot = snapPointOnButton(button, window);
+        std::optional<SnapSpot> spot = snapPointOnButton(button, window);
         if (m_stopped)
             return *m_stopped;
-        if (spot) {
-            const bool inWindow = positionsRelativeToWindow(window);
-            if (m_stopped)
-                return *m_stopped;
-            return std::optional<SnapTarget>{SnapTarget{std::move(button), *spot, inWindow}};
-        }
+        if (spot)
+            return std::optional<SnapTarget>{SnapTarget{std::move(button), *spot}};
     }
     return std::optional<SnapTarget>{};
 }
@@ -111,7 +107,7 @@ AccessibleElement ButtonChooser::answeringButton(const AccessibleElement& window
     return choice.value()->button;
 }
 
-std::optional<Point> ButtonChooser::snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window)
+std::optional<SnapSpot> ButtonChooser::snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window)
 {
     std::optional<Point> origin = ask([&] { return m_reader.position(button); });
     std::optional<Size> size = ask([&] { return m_reader.size(button); });
@@ -139,7 +135,9 @@ std::optional<Point> ButtonChooser::snapPointOnButton(const AccessibleElement& b
             || spot.y >= windowOrigin->y + windowSize->height))
         return std::nullopt;
 
-    const std::vector<Screen> screens = inWindow ? std::vector<Screen>{} : Platform::current().screens().screens();
+    if (inWindow)
+        return WindowPoint{spot.x, spot.y};
+    const std::vector<Screen> screens = Platform::current().screens().screens();
     if (screens.empty())
         return spot; // nothing to tell on and off screen apart
     for (const Screen& screen : screens) {

@@ -6,14 +6,18 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <variant>
 
 namespace velmora {
+
+// A spot on the screens, or in the window's own pixels where the desktop
+// gives its accessibility positions that way.
+using SnapSpot = std::variant<Point, WindowPoint>;
 
 // Where a snap goes: the button and the spot on it.
 struct SnapTarget {
     AccessibleElement button;
-    Point spot;
-    bool inWindow{false}; // the spot is in the window's own coordinates
+    SnapSpot spot;
 };
 
 // The button rules: which button, if any, answers a newly focused window.
@@ -44,8 +48,8 @@ public:
     AccessibleElement cancelButton(const AccessibleElement& window);
     // Where the pointer goes on `button` of `window`; none when the button is
     // hidden, has no area, or the spot is outside the window or off every screen.
-    // In the window's own coordinates when its positions are given that way.
-    std::optional<Point> snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window);
+    // In the window's own pixels when its positions are given that way.
+    std::optional<SnapSpot> snapPointOnButton(const AccessibleElement& button, const AccessibleElement& window);
 
 private:
     // The value of a read, or none; notes a Hung or AccessOff read and, after

@@ -146,15 +146,20 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
     if (std::fabs(current.y - startingPixel.y) > kToleratedDrift || std::fabs(current.x - startingPixel.x) > kToleratedDrift)
         return Reaction::Done;
 
-    if (target.inWindow) {
-        if (!platform.pointer().moveToInWindow(window, target.spot))
+    // A spot in window pixels cannot be compared with the screen reading
+    // `from`: such a move is always told.
+    bool stayed = false;
+    if (const WindowPoint* inWindow = std::get_if<WindowPoint>(&target.spot)) {
+        if (!platform.pointer().moveToInWindow(window, *inWindow))
             return Reaction::Done;
     } else {
         if (!platform.pointer().abilities().movesOnScreen)
             return Reaction::Done;
-        PointerMover::moveMouseToPoint(target.spot);
+        const Point spot = std::get<Point>(target.spot);
+        PointerMover::moveMouseToPoint(spot);
+        stayed = spot == from;
     }
-    if (!(target.spot == from))
+    if (!stayed)
         platform.localNotificationCenter().post(
             Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, pointerLocation(), target.button}});
     return Reaction::Done;

@@ -93,7 +93,7 @@ void MutterRemoteDesktopPointer::moveTo(Point)
     m_log.log(kNoGlobalMovesLine);
 }
 
-bool MutterRemoteDesktopPointer::moveToInWindow(const AccessibleElement& window, Point point)
+bool MutterRemoteDesktopPointer::moveToInWindow(const AccessibleElement& window, WindowPoint point)
 {
     // A stream records the window that had the focus when it was made, so a
     // move into another window needs a stream, and a session, of its own.
@@ -201,7 +201,7 @@ bool MutterRemoteDesktopPointer::openSession(const AccessibleElement& window)
     return true;
 }
 
-bool MutterRemoteDesktopPointer::move(Point point)
+bool MutterRemoteDesktopPointer::move(WindowPoint point)
 {
     g_log("velmora-mutter", G_LOG_LEVEL_DEBUG, "move to %.1f, %.1f in %s", static_cast<double>(point.x),
           static_cast<double>(point.y), m_session->streamPath.c_str());

@@ -63,9 +63,11 @@ public:
     MutterRemoteDesktopPointer& operator=(const MutterRemoteDesktopPointer&) = delete;
 
     PointerAbilities abilities() override { return {false, true, false}; }
-    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    bool moveToInWindow(const AccessibleElement& window, WindowPoint point) override;
     void moveTo(Point point) override;
-    Point location() override { return m_last; }
+    // No global reading here: the last spot, in its window's pixels, is
+    // what is known (readsPosition is false).
+    Point location() override { return {m_last.x, m_last.y}; }
     bool anyButtonDown() override { return false; }
 
     // Whether mutter's remote desktop interface is on this bus, for the
@@ -89,7 +91,7 @@ private:
     bool openSession(const AccessibleElement& window);
     // Tells mutter to stop a session without waiting for its answer.
     void stopSession(const Session& session);
-    bool move(Point point);
+    bool move(WindowPoint point);
     // Tells mutter to stop the session without waiting for its answer.
     void closeSession();
     // Forgets the session without telling mutter (it has gone, or closed it).
@@ -113,7 +115,7 @@ private:
     bool m_settledOnce{false};
     // Mutter leaving the bus (a crash, a restart) takes the session with it.
     std::unique_ptr<DBusSignalSubscription> m_ownerChanges;
-    Point m_last;
+    WindowPoint m_last;
     std::string m_failure;
     bool m_troubleReported{false};
     bool m_reportedNoGlobalMoves{false};

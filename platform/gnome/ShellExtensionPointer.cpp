@@ -77,7 +77,7 @@ PointerAbilities ShellExtensionPointer::abilities()
     return {true, true, true};
 }
 
-bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, Point point)
+bool ShellExtensionPointer::moveToInWindow(const AccessibleElement& window, WindowPoint point)
 {
     if (!m_present)
         return fallback().moveToInWindow(window, point);

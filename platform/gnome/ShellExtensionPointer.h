@@ -54,7 +54,7 @@ public:
     bool extensionPresent() const { return m_present; }
 
     PointerAbilities abilities() override;
-    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    bool moveToInWindow(const AccessibleElement& window, WindowPoint point) override;
     void moveTo(Point point) override;
     Point location() override;
     bool anyButtonDown() override;

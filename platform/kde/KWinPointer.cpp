@@ -190,7 +190,7 @@ void KWinPointer::moveTo(Point point)
     moveGlobal(point);
 }
 
-bool KWinPointer::moveToInWindow(const AccessibleElement& window, Point point)
+bool KWinPointer::moveToInWindow(const AccessibleElement& window, WindowPoint point)
 {
     pid_t pid = 0;
     if (m_accessibility.getPid(window, pid) != AccessibilityError::Success || pid <= 0)

@@ -61,7 +61,7 @@ public:
     KWinPointer& operator=(const KWinPointer&) = delete;
 
     PointerAbilities abilities() override { return {true, true, true}; }
-    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    bool moveToInWindow(const AccessibleElement& window, WindowPoint point) override;
     void moveTo(Point point) override;
     // The last place moved to when KWin cannot be asked.
     Point location() override;

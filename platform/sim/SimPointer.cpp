@@ -14,12 +14,15 @@ void SimPointer::moveTo(Point point)
     m_location = point;
 }
 
-bool SimPointer::moveToInWindow(const AccessibleElement& window, Point point)
+bool SimPointer::moveToInWindow(const AccessibleElement& window, WindowPoint point)
 {
     if (!m_abilities.movesInWindow || !window)
         return false;
-    m_moves.push_back({m_runLoop.now(), m_location, point, window});
-    m_location = point;
+    // The simulated windows' own pixels are screen pixels: a window backend
+    // here moves to the same place a screen one would.
+    const Point onScreen{point.x, point.y};
+    m_moves.push_back({m_runLoop.now(), m_location, onScreen, window});
+    m_location = onScreen;
     return true;
 }
 

@@ -24,7 +24,7 @@ public:
     void moveTo(Point point) override;
     // Recorded like a global move, with the window; the location becomes the
     // point (the simulated windows of such a desktop sit at the origin).
-    bool moveToInWindow(const AccessibleElement& window, Point point) override;
+    bool moveToInWindow(const AccessibleElement& window, WindowPoint point) override;
     Point location() override { return m_location; }
     bool anyButtonDown() override;
 

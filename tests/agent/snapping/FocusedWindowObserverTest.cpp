@@ -335,6 +335,15 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
     desktop.setPointerAbilities({});
     focus(app, relativeDialog("Again", {300, 150}));
     EXPECT_EQ(snaps(), 2u);
+
+    // A screen reading that equals the spot's numbers does not mean the
+    // pointer is there already: the move is made and told.
+    desktop.setPointerAbilities({.movesOnScreen = false, .movesInWindow = true, .readsPosition = false});
+    desktop.userMovesPointer({365, 160});
+    const size_t told = posted.size();
+    focus(app, relativeDialog("Coincident", {300, 150}));
+    EXPECT_EQ(snaps(), 3u);
+    EXPECT_EQ(posted.size(), told + 1);
 }
 
 TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingAndASnapLeavesTheProgramPathAlone)

@@ -53,7 +53,7 @@ AccessibleElement windowNumbered(int id)
 }
 
 // The spot the agent aims at: 15 px in from the right edge, vertically centred.
-Point snapSpot(const Area& button)
+WindowPoint snapSpot(const Area& button)
 {
     return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
 }
@@ -156,7 +156,7 @@ protected:
         const auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(pointer.moveToInWindow(window, snapSpot(*save)));
         const double moveMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        EXPECT_EQ(pointer.location(), snapSpot(*save));
+        EXPECT_EQ(pointer.location(), (Point{snapSpot(*save).x, snapSpot(*save).y}));
 
         const auto entered = dialog.waitForLine("enter ", 3000);
         ASSERT_TRUE(entered) << "the pointer entered no button";
