@@ -10,6 +10,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
 [ $# -eq 1 ] || { echo "usage: $0 OUTPUT.pot" >&2; exit 2; }
+out=$1
+set -- "$out.new"
+trap 'rm -f "$out.new" "$out.new.files"' EXIT
 grep -v '^#' po/POTFILES | grep -E '\.(cpp|h)$' >"$1.files"
 xgettext --from-code=UTF-8 --language=C++ --add-comments=TRANSLATORS: \
   --keyword=_ --keyword=N_ --keyword=C_:1c,2 --keyword=NC_:1c,2 \
@@ -26,3 +29,9 @@ for metainfo in $(grep -v '^#' po/POTFILES | grep '\.metainfo\.xml$'); do
   xgettext --join-existing --add-location=file "$metainfo" -o "$1"
 done
 rm -f "$1.files"
+# A template whose only change is its creation date is left alone, so that
+# `make pot` on an unchanged tree changes no file.
+if [ -f "$out" ] && cmp -s <(grep -v '^"POT-Creation-Date:' "$out") <(grep -v '^"POT-Creation-Date:' "$1"); then
+  exit 0
+fi
+mv "$1" "$out"
