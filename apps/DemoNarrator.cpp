@@ -92,8 +92,9 @@ std::string DemoNarrator::currentFocus()
     if (!active)
         return {};
     std::string focus = active->name;
-    if (AccessibleElement window = ElementQueries::focusedWindowRefForAppWithPID(active->pid))
-        focus += " \"" + ElementQueries::titleOfElement(window) + "\"";
+    const ElementQueries queries{m_desktop.accessibility()};
+    if (AccessibleElement window = queries.focusedWindow(active->pid).valueOr({}))
+        focus += " \"" + queries.title(window) + "\"";
     return focus;
 }
 
@@ -102,10 +103,11 @@ bool DemoNarrator::focusedWindowHasButton()
     auto active = m_desktop.workspace().activeApplication();
     if (!active)
         return false;
-    AccessibleElement window = ElementQueries::focusedWindowRefForAppWithPID(active->pid);
+    const ElementQueries queries{m_desktop.accessibility()};
+    AccessibleElement window = queries.focusedWindow(active->pid).valueOr({});
     return window
-        && (!ElementQueries::valueOfExistingAttribute("AXDefaultButton", window).isNone()
-            || !ElementQueries::valueOfExistingAttribute("AXCancelButton", window).isNone());
+        && (!queries.advertisedValue("AXDefaultButton", window).isNone()
+            || !queries.advertisedValue("AXCancelButton", window).isNone());
 }
 
 void DemoNarrator::line(const char* event, const std::string& text)
@@ -125,10 +127,11 @@ void DemoNarrator::line(const char* event, const std::string& text)
 
 std::string DemoNarrator::describeElementAt(Point point)
 {
-    AccessibleElement element = ElementQueries::elementAt(point);
+    const ElementQueries queries{m_desktop.accessibility()};
+    AccessibleElement element = queries.elementAt(point);
     if (!element)
         return _("(nothing)");
-    return "[" + ElementQueries::titleOfElement(element) + "]";
+    return "[" + queries.title(element) + "]";
 }
 
 } // namespace velmora

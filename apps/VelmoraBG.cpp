@@ -60,7 +60,7 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
     scenario->schedule(desktop);
     DemoNarrator narrator(desktop, std::cout);
 
-    Agent delegate;
+    Agent delegate(desktop);
     delegate.start();
     narrator.poll();
 
@@ -81,7 +81,7 @@ int runOnSimulatedDesktop(std::string scenarioPath, double speed)
 int runOnRealDesktop(Platform& desktop)
 {
     ScopedPlatform scoped(desktop);
-    Agent delegate;
+    Agent delegate(desktop);
     if (!delegate.start())
         return delegate.anotherAgentRuns() ? 0 : 1;
     desktop.runLoop().run();

@@ -25,7 +25,7 @@ void BM_SnapDecision(benchmark::State& state)
         window->addButton("Item " + std::to_string(i), {0, 0}, {10, 10});
     window->addButton("OK", {500, 500}, {80, 20});
     ElementReader reader{desktop.accessibility()};
-    ButtonChooser chooser{reader, &app.info};
+    ButtonChooser chooser{desktop, reader, &app.info};
     for (auto _ : state)
         benchmark::DoNotOptimize(chooser.answeringButton(window->element()));
     state.SetComplexityN(children);
@@ -41,7 +41,7 @@ void BM_TrackerRebuild(benchmark::State& state)
         SimApp& app = desktop.addRunningApp("App " + std::to_string(i), "org.example.app" + std::to_string(i));
         app.addWindow("Window");
     }
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     for (auto _ : state)
         tracker.reloadObservers();
     state.SetComplexityN(apps);

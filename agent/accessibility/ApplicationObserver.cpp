@@ -1,28 +1,22 @@
 #include "agent/accessibility/ApplicationObserver.h"
 
-#include "platform/Platform.h"
-
 namespace velmora {
 
-std::unique_ptr<ApplicationObserver> ApplicationObserver::initWithPID(pid_t pid)
+std::unique_ptr<ApplicationObserver> ApplicationObserver::create(Accessibility& accessibility, pid_t pid)
 {
-    std::unique_ptr<ApplicationObserver> observer(new ApplicationObserver);
+    std::unique_ptr<ApplicationObserver> observer(new ApplicationObserver(accessibility));
     if (!observer->initialize(pid))
         return nullptr;
     return observer;
 }
 
-std::unique_ptr<ApplicationObserver> ApplicationObserver::initWithPID(pid_t pid, const std::vector<std::string>& notifications)
+std::unique_ptr<ApplicationObserver> ApplicationObserver::create(Accessibility& accessibility, pid_t pid,
+                                                                 const std::vector<std::string>& notifications)
 {
-    std::unique_ptr<ApplicationObserver> observer(new ApplicationObserver);
+    std::unique_ptr<ApplicationObserver> observer(new ApplicationObserver(accessibility));
     if (!observer->initialize(pid, notifications))
         return nullptr;
     return observer;
-}
-
-std::unique_ptr<ApplicationObserver> ApplicationObserver::initWithPID(pid_t pid, const std::string& notification)
-{
-    return initWithPID(pid, std::vector<std::string>{notification});
 }
 
 ApplicationObserver::~ApplicationObserver()
@@ -34,7 +28,7 @@ ApplicationObserver::~ApplicationObserver()
 
 bool ApplicationObserver::initialize(pid_t pid)
 {
-    Accessibility& ax = Platform::current().accessibility();
+    Accessibility& ax = m_accessibility;
     if (!ax.isAPIEnabled())
         return false;
     m_PID = pid;
@@ -56,7 +50,7 @@ bool ApplicationObserver::initialize(pid_t pid, const std::vector<std::string>& 
 
 bool ApplicationObserver::setupObserver()
 {
-    Accessibility& ax = Platform::current().accessibility();
+    Accessibility& ax = m_accessibility;
     std::unique_ptr<AccessibilityObserver> observer;
     // The observer is owned by this instance and destroyed first, so the
     // callback never sees a dangling `this`.

@@ -17,11 +17,11 @@ class ApplicationObserver {
 public:
     // Null when accessibility access is off. An instance whose platform
     // observer could not be made is still returned, but every
-    // addNotification() on it fails.
-    static std::unique_ptr<ApplicationObserver> initWithPID(pid_t pid);
+    // addNotification() on it fails. `accessibility` must outlive it.
+    static std::unique_ptr<ApplicationObserver> create(Accessibility& accessibility, pid_t pid);
     // Null unless every name, in order, could be subscribed.
-    static std::unique_ptr<ApplicationObserver> initWithPID(pid_t pid, const std::vector<std::string>& notifications);
-    static std::unique_ptr<ApplicationObserver> initWithPID(pid_t pid, const std::string& notification);
+    static std::unique_ptr<ApplicationObserver> create(Accessibility& accessibility, pid_t pid,
+                                                       const std::vector<std::string>& notifications);
 
     // No delivery reaches the instance once its destruction has begun.
     virtual ~ApplicationObserver();
@@ -42,13 +42,14 @@ protected:
     // For subclasses: construction in two steps, as a subclass must exist
     // before deliveries can reach its override. Returns false when access is
     // off (the instance must then be discarded).
-    ApplicationObserver() = default;
+    explicit ApplicationObserver(Accessibility& accessibility) : m_accessibility(accessibility) { }
     bool initialize(pid_t pid);
     bool initialize(pid_t pid, const std::vector<std::string>& notifications);
 
 private:
     bool setupObserver();
 
+    Accessibility& m_accessibility;
     pid_t m_PID{0};
     AccessibleElement m_appRef;
     std::unique_ptr<AccessibilityObserver> m_observer; // owned; destroyed first so no delivery outlives us

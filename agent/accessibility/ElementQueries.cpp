@@ -1,92 +1,29 @@
 #include "agent/accessibility/ElementQueries.h"
 
 #include "platform/ElementReader.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 
 namespace velmora {
 
-namespace {
-
-ElementReader reader()
+AttributeValue ElementQueries::advertisedValue(const std::string& attribute, const AccessibleElement& element) const
 {
-    return ElementReader{Platform::current().accessibility()};
+    return ElementReader{m_accessibility}.advertisedValue(element, attribute).valueOr({});
 }
 
-int triState(pid_t pid, const char* attribute)
+AccessibleElement ElementQueries::applicationElement(pid_t pid) const
 {
-    ElementReader ax = reader();
-    ErrorOr<AccessibleElement> app = ax.application(pid);
-    if (app.isError())
-        return -1;
-    ErrorOr<bool> flag = ax.flag(app.value(), attribute);
-    return flag.hasValue() ? (flag.value() ? 1 : 0) : -1;
+    return ElementReader{m_accessibility}.application(pid).valueOr({});
 }
 
-} // namespace
-
-AttributeValue ElementQueries::valueOfExistingAttribute(const std::string& attribute, const AccessibleElement& element)
+std::string ElementQueries::title(const AccessibleElement& element) const
 {
-    return reader().advertisedValue(element, attribute).valueOr({});
+    return ElementReader{m_accessibility}.title(element).valueOr("");
 }
 
-AccessibleElement ElementQueries::uiElementForPID(pid_t pid)
+ErrorOr<AccessibleElement> ElementQueries::focusedWindow(pid_t pid) const
 {
-    return reader().application(pid).valueOr({});
-}
-
-std::string ElementQueries::titleOfElement(const AccessibleElement& element)
-{
-    return reader().title(element).valueOr("");
-}
-
-std::string ElementQueries::roleOfElement(const AccessibleElement& element)
-{
-    return reader().role(element).valueOr("");
-}
-
-std::string ElementQueries::descriptionOfElement(const AccessibleElement& element)
-{
-    return reader().description(element).valueOr("");
-}
-
-std::string ElementQueries::titleOfApplicationForElement(const AccessibleElement& element)
-{
-    ElementReader ax = reader();
-    // Iterative: a malformed tree with a parent cycle must not exhaust the stack.
-    AccessibleElement current = element;
-    for (int depth = 0; depth < 256; ++depth) {
-        ErrorOr<AccessibleElement> parent = ax.parent(current);
-        if (parent.isError() || parent.value() == current)
-            break;
-        current = parent.value();
-    }
-    return ax.title(current).valueOr("");
-}
-
-std::vector<AccessibleElement> ElementQueries::allWindowsForAppWithPID(pid_t pid)
-{
-    ElementReader ax = reader();
-    ErrorOr<AccessibleElement> app = ax.application(pid);
-    if (app.isError())
-        return {};
-    return ax.windows(app.value()).valueOr({});
-}
-
-std::vector<AccessibleElement> ElementQueries::allChildrenOfElement(const AccessibleElement& element)
-{
-    return reader().children(element).valueOr({});
-}
-
-AccessibleElement ElementQueries::focusedWindowRefForAppWithPID(pid_t pid)
-{
-    return readFocusedWindow(pid).valueOr({});
-}
-
-ErrorOr<AccessibleElement> ElementQueries::readFocusedWindow(pid_t pid)
-{
-    ElementReader ax = reader();
+    ElementReader ax{m_accessibility};
     ErrorOr<AccessibleElement> app = ax.application(pid);
     if (app.isError())
         return app;
@@ -118,43 +55,22 @@ ErrorOr<AccessibleElement> ElementQueries::readFocusedWindow(pid_t pid)
     return window;
 }
 
-AccessibleElement ElementQueries::elementAt(Point point)
+AccessibleElement ElementQueries::elementAt(Point point) const
 {
-    return reader().elementAt(point).valueOr({});
+    return ElementReader{m_accessibility}.elementAt(point).valueOr({});
 }
 
-bool ElementQueries::elementIsGone(const AccessibleElement& element)
+bool ElementQueries::isGone(const AccessibleElement& element) const
 {
     if (!element)
         return false;
     // Its enabled state is what every backend has to ask the element itself.
-    return reader().copiedValue(element, "AXEnabled").isError(ReadError::Gone);
+    return ElementReader{m_accessibility}.copiedValue(element, "AXEnabled").isError(ReadError::Gone);
 }
 
-bool ElementQueries::elementIsHidden(const AccessibleElement& element)
+pid_t ElementQueries::pidOf(const AccessibleElement& element) const
 {
-    ErrorOr<bool> showing = reader().flag(element, "AXShowing");
-    return showing.hasValue() && !showing.value();
-}
-
-pid_t ElementQueries::pidOfElement(const AccessibleElement& element)
-{
-    return reader().pidOf(element).valueOr(-1);
-}
-
-int ElementQueries::appWithPIDIsFrontmost(pid_t pid)
-{
-    return triState(pid, "AXFrontmost");
-}
-
-int ElementQueries::appWithPIDIsHidden(pid_t pid)
-{
-    return triState(pid, "AXHidden");
-}
-
-pid_t ElementQueries::pidOfFrontmostApp()
-{
-    return reader().frontmostPid().valueOr(-1);
+    return ElementReader{m_accessibility}.pidOf(element).valueOr(-1);
 }
 
 } // namespace velmora

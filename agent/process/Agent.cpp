@@ -12,7 +12,7 @@
 
 namespace velmora {
 
-Agent::Agent() = default;
+Agent::Agent(Platform& platform) : m_platform(platform) { }
 
 Agent::~Agent()
 {
@@ -33,7 +33,7 @@ bool Agent::start()
     m_awoken = true;
 
     // First of all: a second agent would snap every dialog twice.
-    m_communicator = std::make_unique<VelmoraControlEndpoint>(ControlEndpoint::Services::of(Platform::current()));
+    m_communicator = std::make_unique<VelmoraControlEndpoint>(ControlEndpoint::Services::of(m_platform));
     switch (m_communicator->claimName()) {
     case AgentChannel::ClaimResult::Owned:
         break;
@@ -51,21 +51,21 @@ bool Agent::start()
     // An older generation must be gone before our first observer exists.
     LegacyAgentStopper::stopAtStartup();
 
-    m_updateChecker = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(Platform::current()));
+    m_updateChecker = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(m_platform));
 
     // The tracker observes every application at once and may already snap
     // here, before the sound and the snap-back coordinator exist: such a
     // first snap is silent and never snapped back.
-    m_appsObservers = std::make_unique<AppTracker>();
+    m_appsObservers = std::make_unique<AppTracker>(m_platform);
     logWhatIsWatched();
-    m_feedbackSound = std::make_unique<FeedbackSound>();
-    m_mouseMoveListener = std::make_unique<SnapBackCoordinator>();
+    m_feedbackSound = std::make_unique<FeedbackSound>(m_platform);
+    m_mouseMoveListener = std::make_unique<SnapBackCoordinator>(m_platform);
 
     // Last: announcing "running" tells the pane everything is in place.
     m_communicator->setup();
     m_started = true;
     // From here on the agent ends itself once its program is moved away.
-    m_pathGuardian = std::make_unique<InstallPathGuard>();
+    m_pathGuardian = std::make_unique<InstallPathGuard>(m_platform);
     m_pathGuardian->start();
     return true;
 }
@@ -74,7 +74,7 @@ void Agent::logWhatIsWatched()
 {
     // Without accessibility the agent runs but sees nothing: the one thing a
     // user starting it from a terminal must learn at once, with the remedy.
-    auto& platform = Platform::current();
+    Platform& platform = m_platform;
     if (platform.accessibility().isAPIEnabled())
         // TRANSLATORS: one of the agent's first lines on its terminal.
         logMessage(_("Accessibility: on"));

@@ -5,6 +5,7 @@
 namespace velmora {
 
 class InstallPathGuard;
+class Platform;
 class AppTracker;
 class FeedbackSound;
 class SnapBackCoordinator;
@@ -16,7 +17,8 @@ class VelmoraControlEndpoint;
 // through notifications; nothing else reads these members.
 class Agent {
 public:
-    Agent();
+    // `platform` is not owned and must outlive the agent.
+    explicit Agent(Platform& platform);
     ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
@@ -41,6 +43,7 @@ private:
     // applications the first look found to watch.
     void logWhatIsWatched();
 
+    Platform& m_platform;
     bool m_awoken{false};
     bool m_started{false};
     bool m_anotherAgentRuns{false};

@@ -1,7 +1,5 @@
 #include "agent/process/InstallPathGuard.h"
 
-#include "platform/Platform.h"
-
 namespace velmora {
 
 namespace {
@@ -24,7 +22,7 @@ void InstallPathGuard::start()
 {
     if (m_timer)
         return;
-    m_timer = Platform::current().runLoop().scheduleTimer(kCheckInterval, TimerRepeats::Yes, [this] { check(); });
+    m_timer = m_platform.runLoop().scheduleTimer(kCheckInterval, TimerRepeats::Yes, [this] { check(); });
     check();
 }
 
@@ -36,13 +34,13 @@ void InstallPathGuard::check()
     // compare against; ending it would only punish the missing knowledge.
     if (m_appPath.empty())
         return;
-    if (!Platform::current().application().fileExists(m_appPath))
+    if (!m_platform.application().fileExists(m_appPath))
         quitAfterMove();
 }
 
 void InstallPathGuard::getData()
 {
-    m_appPath = Platform::current().application().bundlePath();
+    m_appPath = m_platform.application().bundlePath();
 }
 
 void InstallPathGuard::quitAfterMove()
@@ -51,7 +49,7 @@ void InstallPathGuard::quitAfterMove()
     if (m_timer)
         m_timer->invalidate();
     logMessage(lastPathComponent(m_appPath) + " was moved and thus had to quit.");
-    Platform::current().application().terminate();
+    m_platform.application().terminate();
 }
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Platform.h"
 #include "platform/RunLoop.h"
 
 #include <memory>
@@ -17,7 +18,8 @@ public:
     // file system a minute costs nothing measurable.
     static constexpr double kCheckInterval = 60.0;
 
-    InstallPathGuard() = default;
+    // `platform` is not owned and must outlive the guard.
+    explicit InstallPathGuard(Platform& platform) : m_platform(platform) { }
     InstallPathGuard(const InstallPathGuard&) = delete;
     InstallPathGuard& operator=(const InstallPathGuard&) = delete;
 
@@ -36,6 +38,7 @@ public:
     const std::string& appPath() const { return m_appPath; }
 
 private:
+    Platform& m_platform;
     std::string m_appPath;
     std::unique_ptr<Timer> m_timer; // owned; destroying it stops the checks
 };

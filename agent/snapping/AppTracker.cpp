@@ -54,10 +54,10 @@ void appendStrings(const Value& list, std::vector<std::string>& out)
 
 } // namespace
 
-AppTracker::AppTracker()
-    : m_retries(Platform::current().runLoop())
+AppTracker::AppTracker(Platform& platform)
+    : m_platform(platform)
+    , m_retries(platform.runLoop())
 {
-    auto& platform = Platform::current();
     reloadObservers();
 
     auto& workspaceCenter = platform.workspace().notificationCenter();
@@ -88,7 +88,7 @@ void AppTracker::normaliseIgnoredApps()
     // Read, merged and written back in one locked step: an entry the pane or
     // the velmora command adds or removes meanwhile is neither lost nor
     // brought back.
-    auto& defaults = Platform::current().standardUserDefaults();
+    auto& defaults = m_platform.standardUserDefaults();
     defaults.updatePersistentDomain(defaults.applicationDomain(), [](std::optional<Value::Dictionary>& domain) {
         if (!domain)
             domain.emplace();
@@ -114,7 +114,7 @@ void AppTracker::reloadObservers()
         ObserverTable dropped;
         dropped.swap(m_appsObservers);
     }
-    auto& platform = Platform::current();
+    Platform& platform = m_platform;
     platform.standardUserDefaults().synchronize();
     for (const auto& info : platform.workspace().launchedApplications())
         addAppWithAppInfo(info.record());
@@ -161,7 +161,7 @@ FocusedWindowObserver* AppTracker::addObserverForAppWithPID(pid_t pid)
     if (auto it = m_appsObservers.find(pid); it != m_appsObservers.end())
         return it->second.get();
 
-    auto observer = FocusedWindowObserver::initWithAppWithPID(pid);
+    auto observer = FocusedWindowObserver::create(m_platform, pid);
     if (!observer)
         return nullptr;
     FocusedWindowObserver* added = observer.get();
@@ -203,7 +203,7 @@ bool AppTracker::appAllowsVelmora(const Value::Dictionary& record)
         return false;
 
     auto path = valueForKey(record, kApplicationPathKey).string();
-    const uint32_t creator = Platform::current().workspace().creatorCodeOfFileAtPath(path ? *path : std::string());
+    const uint32_t creator = m_platform.workspace().creatorCodeOfFileAtPath(path ? *path : std::string());
     if (isIgnored(NSFileTypeForHFSTypeCode(creator))) {
         logMessage("Cannot snap to defaults in " + name.description() + " because its creator code is in the exclude list");
         return false;
@@ -213,7 +213,7 @@ bool AppTracker::appAllowsVelmora(const Value::Dictionary& record)
 
 std::vector<std::string> AppTracker::ignoredApps()
 {
-    auto& defaults = Platform::current().standardUserDefaults();
+    auto& defaults = m_platform.standardUserDefaults();
     std::vector<std::string> entries;
     appendStrings(defaults.objectForKey(VelmoraPreferences::kOldIgnoredApps), entries);
     appendStrings(defaults.objectForKey(VelmoraPreferences::kIgnoredApps), entries);

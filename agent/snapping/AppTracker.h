@@ -3,6 +3,7 @@
 #include "agent/snapping/FocusedWindowObserver.h"
 #include "platform/DelayedCallGroup.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/Value.h"
 
 #include <map>
@@ -33,7 +34,8 @@ public:
     static constexpr int kDefaultCountdown = 20;
     static constexpr double kRetryInterval = 1.0;
 
-    AppTracker();
+    // `platform` is not owned and must outlive the tracker.
+    explicit AppTracker(Platform& platform);
     ~AppTracker();
     AppTracker(const AppTracker&) = delete;
     AppTracker& operator=(const AppTracker&) = delete;
@@ -68,6 +70,7 @@ public:
 private:
     void normaliseIgnoredApps();
 
+    Platform& m_platform;
     ObserverTable m_appsObservers;
     // One pending retry per application that could not be observed yet; the
     // tracker's end cancels them.

@@ -1,6 +1,6 @@
 #include "agent/snapping/ButtonChooser.h"
 
-#include "agent/accessibility/PointerMover.h"
+#include "agent/accessibility/ButtonSpot.h"
 #include "agent/snapping/ApplicationExceptions.h"
 #include "platform/Platform.h"
 
@@ -78,7 +78,7 @@ ErrorOr<std::optional<SnapTarget>> ButtonChooser::choose(const AccessibleElement
     const bool cancelMayAnswer = subrole != kStandardWindowSubrole;
 
     // Read at every call: the pane may have changed it since the last snap.
-    const bool preferCancel = Platform::current().standardUserDefaults().boolForKey(kSnapToAlternateButtonInstead);
+    const bool preferCancel = m_platform.standardUserDefaults().boolForKey(kSnapToAlternateButtonInstead);
     for (int rule = 0; rule < 2; ++rule) {
         const bool cancelTurn = (rule == 0) == preferCancel;
         AccessibleElement button;
@@ -118,7 +118,7 @@ std::optional<SnapSpot> ButtonChooser::snapPointOnButton(const AccessibleElement
     std::optional<bool> showing = ask([&] { return m_reader.flag(button, "AXShowing"); });
     if (showing && !*showing)
         return std::nullopt;
-    const Point spot = PointerMover::snapPointOnElement(*origin, *size);
+    const Point spot = ButtonSpot::on(*origin, *size, m_platform.screens().mainScreenScaleFactor());
 
     // A window whose positions are its own gives its frame in those too: at
     // (0, 0), or inset where its surface keeps a margin (a client-drawn
@@ -137,7 +137,7 @@ std::optional<SnapSpot> ButtonChooser::snapPointOnButton(const AccessibleElement
 
     if (inWindow)
         return WindowPoint{spot.x, spot.y};
-    const std::vector<Screen> screens = Platform::current().screens().screens();
+    const std::vector<Screen> screens = m_platform.screens().screens();
     if (screens.empty())
         return spot; // nothing to tell on and off screen apart
     for (const Screen& screen : screens) {

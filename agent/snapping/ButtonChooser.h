@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ElementReader.h"
+#include "platform/Platform.h"
 #include "platform/Workspace.h"
 
 #include <optional>
@@ -31,10 +32,11 @@ struct SnapTarget {
 // would only wait out another time budget.
 class ButtonChooser {
 public:
-    // `reader` is not owned and must outlive the chooser. `app` (not owned,
-    // may be null) is the record of the window's application; without one
-    // no exception applies.
-    ButtonChooser(ElementReader& reader, const ApplicationInfo* app) : m_reader(reader), m_app(app) { }
+    // `platform` (the settings and the screens) and `reader` are not owned
+    // and must outlive the chooser. `app` (not owned, may be null) is the
+    // record of the window's application; without one no exception applies.
+    ButtonChooser(Platform& platform, ElementReader& reader, const ApplicationInfo* app)
+        : m_platform(platform), m_reader(reader), m_app(app) { }
 
     // The answer to `window`; none when no button answers it; Hung or
     // AccessOff when a read was not answered, whatever was found before it.
@@ -72,6 +74,7 @@ private:
     AccessibleElement buttonChild(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
     bool attributeLooselyEquals(const AccessibleElement& element, const std::string& attribute, const std::string& wanted);
 
+    Platform& m_platform;
     ElementReader& m_reader;      // not owned
     const ApplicationInfo* m_app; // not owned; may be null
     std::optional<ReadError> m_stopped;

@@ -6,9 +6,9 @@
 
 namespace velmora {
 
-FeedbackSound::FeedbackSound()
+FeedbackSound::FeedbackSound(Platform& platform) : m_platform(platform)
 {
-    NotificationCenter& center = Platform::current().localNotificationCenter();
+    NotificationCenter& center = platform.localNotificationCenter();
     m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
         [this](const Notification& n) { playSound(n); });
     m_movedBackObservation = center.addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
@@ -19,7 +19,7 @@ FeedbackSound::~FeedbackSound() = default;
 
 void FeedbackSound::playSound(const Notification&)
 {
-    if (!Platform::current().standardUserDefaults().boolForKey(VelmoraPreferences::kPlaysSoundOnMove))
+    if (!m_platform.standardUserDefaults().boolForKey(VelmoraPreferences::kPlaysSoundOnMove))
         return;
     std::shared_ptr<Sound> sound = soundToPlay();
     if (!sound || sound->isPlaying())
@@ -29,7 +29,7 @@ void FeedbackSound::playSound(const Notification&)
 
 std::shared_ptr<Sound> FeedbackSound::soundToPlay()
 {
-    Platform& platform = Platform::current();
+    Platform& platform = m_platform;
     Value name = platform.standardUserDefaults().objectForKey(VelmoraPreferences::kFeedbackSoundName);
     if (!name.string())
         return nullptr;
@@ -41,7 +41,7 @@ std::shared_ptr<Sound> FeedbackSound::soundToPlay()
 
 float FeedbackSound::volume()
 {
-    return Platform::current().standardUserDefaults().floatForKey(VelmoraPreferences::kFeedbackSoundVolume);
+    return m_platform.standardUserDefaults().floatForKey(VelmoraPreferences::kFeedbackSoundVolume);
 }
 
 } // namespace velmora

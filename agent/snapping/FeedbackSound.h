@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/SoundService.h"
 
 #include <memory>
@@ -13,8 +14,9 @@ namespace velmora {
 class FeedbackSound {
 public:
     // Subscribes to QK_VL_movedMouseToPoint and QK_VL_movedMouseBackFromPoint
-    // from any sender; destruction unsubscribes.
-    FeedbackSound();
+    // from any sender; destruction unsubscribes. `platform` is not owned and
+    // must outlive the sound.
+    explicit FeedbackSound(Platform& platform);
     ~FeedbackSound();
     FeedbackSound(const FeedbackSound&) = delete;
     FeedbackSound& operator=(const FeedbackSound&) = delete;
@@ -31,6 +33,7 @@ public:
     float volume();
 
 private:
+    Platform& m_platform;
     NotificationObservation m_movedToObservation;
     NotificationObservation m_movedBackObservation;
 };

@@ -1,6 +1,5 @@
 #include "agent/snapping/FocusedWindowObserver.h"
 
-#include "agent/accessibility/PointerMover.h"
 #include "agent/accessibility/ElementQueries.h"
 #include "agent/snapping/ButtonChooser.h"
 #include "agent/snapping/SnapEvent.h"
@@ -56,15 +55,15 @@ const std::vector<std::string>& FocusedWindowObserver::observedNotifications()
     return names;
 }
 
-std::unique_ptr<FocusedWindowObserver> FocusedWindowObserver::initWithAppWithPID(pid_t pid)
+std::unique_ptr<FocusedWindowObserver> FocusedWindowObserver::create(Platform& platform, pid_t pid)
 {
-    std::unique_ptr<FocusedWindowObserver> observer{new FocusedWindowObserver};
+    std::unique_ptr<FocusedWindowObserver> observer{new FocusedWindowObserver(platform)};
     observer->m_pid = pid;
     if (!observer->initialize(pid, observedNotifications()))
         return nullptr;
     observer->m_firstTime = true;
 
-    NotificationCenter& workspaceCenter = Platform::current().workspace().notificationCenter();
+    NotificationCenter& workspaceCenter = platform.workspace().notificationCenter();
     FocusedWindowObserver* self = observer.get(); // the observations die with the instance
     observer->m_sleepObservation = workspaceCenter.addObserver(kScreensDidSleepNotification, nullptr,
         [self](const Notification&) { self->displayDidSleep(); });
@@ -96,12 +95,12 @@ void FocusedWindowObserver::checkWindows()
     if (m_displaysAsleep)
         return;
     // May put the pointer back from a dialog that just went away.
-    Platform::current().localNotificationCenter().post(kFocusedWindowCheckWillStart, this);
-    const Point startingPixel = wholePixels(pointerLocation());
+    m_platform.localNotificationCenter().post(kFocusedWindowCheckWillStart, this);
+    const Point startingPixel = wholePixels(m_platform.pointer().location());
 
     // Any other error reads as the attribute being absent, as it always has:
     // a gone application is not frontmost and has no focused window.
-    ElementReader reader{Platform::current().accessibility()};
+    ElementReader reader{m_platform.accessibility()};
     ErrorOr<bool> hidden = reader.flag(appRef(), "AXHidden");
     if (hidden.isError(ReadError::Hung))
         return noteUnanswered();
@@ -113,7 +112,7 @@ void FocusedWindowObserver::checkWindows()
     if (!frontmost.valueOr(false))
         return;
 
-    ErrorOr<AccessibleElement> window = ElementQueries::readFocusedWindow(m_pid);
+    ErrorOr<AccessibleElement> window = ElementQueries{m_platform.accessibility()}.focusedWindow(m_pid);
     if (window.isError(ReadError::Hung))
         return noteUnanswered();
     if (window.hasValue() && !(m_lastFocusedWindow && m_lastFocusedWindow == window.value())) {
@@ -128,11 +127,11 @@ void FocusedWindowObserver::checkWindows()
 
 FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const AccessibleElement& window, Point startingPixel)
 {
-    const Point from = pointerLocation();
+    Platform& platform = m_platform;
+    const Point from = platform.pointer().location();
 
-    Platform& platform = Platform::current();
     ElementReader reader{platform.accessibility()};
-    ButtonChooser chooser{reader, m_appInfo ? &*m_appInfo : nullptr};
+    ButtonChooser chooser{platform, reader, m_appInfo ? &*m_appInfo : nullptr};
     ErrorOr<std::optional<SnapTarget>> choice = chooser.choose(window);
     if (choice.isError(ReadError::Hung))
         return Reaction::Unanswered;
@@ -142,7 +141,7 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
 
     if (!waitForMouseButtonsUp(platform))
         return Reaction::Done;
-    const Point current = wholePixels(pointerLocation());
+    const Point current = wholePixels(platform.pointer().location());
     if (std::fabs(current.y - startingPixel.y) > kToleratedDrift || std::fabs(current.x - startingPixel.x) > kToleratedDrift)
         return Reaction::Done;
 
@@ -156,12 +155,12 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
         if (!platform.pointer().abilities().movesOnScreen)
             return Reaction::Done;
         const Point spot = std::get<Point>(target.spot);
-        PointerMover::moveMouseToPoint(spot);
+        platform.pointer().moveTo(spot);
         stayed = spot == from;
     }
     if (!stayed)
         platform.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, pointerLocation(), target.button}});
+            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, platform.pointer().location(), target.button}});
     return Reaction::Done;
 }
 

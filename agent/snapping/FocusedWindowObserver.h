@@ -2,6 +2,7 @@
 
 #include "agent/accessibility/ApplicationObserver.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/Workspace.h"
 
 #include <memory>
@@ -24,8 +25,9 @@ public:
     // The notifications one observer subscribes to, in order.
     static const std::vector<std::string>& observedNotifications();
 
-    // Null when accessibility access is off or any notification cannot be subscribed.
-    static std::unique_ptr<FocusedWindowObserver> initWithAppWithPID(pid_t pid);
+    // Null when accessibility access is off or any notification cannot be
+    // subscribed. `platform` is not owned and must outlive the observer.
+    static std::unique_ptr<FocusedWindowObserver> create(Platform& platform, pid_t pid);
     ~FocusedWindowObserver() override;
 
     // Absent for the login window process.
@@ -48,10 +50,12 @@ public:
 private:
     enum class Reaction { Done, Unanswered };
 
-    FocusedWindowObserver() = default;
+    explicit FocusedWindowObserver(Platform& platform)
+        : ApplicationObserver(platform.accessibility()), m_platform(platform) { }
     Reaction reactToNewWindow(const AccessibleElement& window, Point startingPixel);
     void noteUnanswered();
 
+    Platform& m_platform;
     AccessibleElement m_lastFocusedWindow;
     bool m_firstTime{true};
     pid_t m_pid{0};

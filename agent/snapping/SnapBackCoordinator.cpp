@@ -1,6 +1,5 @@
 #include "agent/snapping/SnapBackCoordinator.h"
 
-#include "agent/accessibility/PointerMover.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/NotFound.h"
 #include "platform/Platform.h"
@@ -11,7 +10,7 @@
 
 namespace velmora {
 
-SnapBackCoordinator::SnapBackCoordinator()
+SnapBackCoordinator::SnapBackCoordinator(Platform& platform) : m_platform(platform)
 {
     setupObservers();
 }
@@ -20,7 +19,7 @@ SnapBackCoordinator::~SnapBackCoordinator() = default;
 
 void SnapBackCoordinator::setupObservers()
 {
-    NotificationCenter& center = Platform::current().localNotificationCenter();
+    NotificationCenter& center = m_platform.localNotificationCenter();
     m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
         [this](const Notification& n) {
             if (const SnapEvent* snap = n.payloadAs<SnapEvent>())
@@ -34,7 +33,7 @@ void SnapBackCoordinator::setupObservers()
         [this](const Notification& n) { watcherReportedElementInvalid(n); });
     m_checkWillStartObservation = center.addObserver(kFocusedWindowCheckWillStart, nullptr,
         [this](const Notification&) { focusedWindowCheckWillStart(); });
-    m_terminateObservation = Platform::current().workspace().notificationCenter().addObserver(
+    m_terminateObservation = m_platform.workspace().notificationCenter().addObserver(
         kApplicationTerminatedNotification, nullptr, [this](const Notification& n) { applicationTerminated(n); });
 }
 
@@ -64,7 +63,7 @@ void SnapBackCoordinator::mouseWasMoved(const SnapEvent& snap)
     clearOldWatcher();
     // Where the pointer cannot be read, whether the user moved it cannot be
     // told either: putting it back could undo the user's own move.
-    Platform& platform = Platform::current();
+    Platform& platform = m_platform;
     if (!platform.pointer().abilities().readsPosition) {
         if (!m_toldSnapBackUnavailable && platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)) {
             m_toldSnapBackUnavailable = true;
@@ -72,7 +71,7 @@ void SnapBackCoordinator::mouseWasMoved(const SnapEvent& snap)
         }
         return;
     }
-    auto watcher = SnappedButtonWatcher::watchElementAt(snap.to);
+    auto watcher = SnappedButtonWatcher::watchElementAt(m_platform, snap.to);
     if (!watcher)
         return;
     m_watchers.insert(m_watchers.begin(), SnapRecord{snap.from, snap.to, std::move(watcher)});
@@ -97,12 +96,12 @@ void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& noti
     }
     const SnapRecord& record = m_watchers[index];
 
-    Platform& platform = Platform::current();
+    Platform& platform = m_platform;
     bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
         && pointerStillNear(record.to)
         && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
     if (snapBack) {
-        PointerMover::moveMouseToPoint(record.from);
+        platform.pointer().moveTo(record.from);
         platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);
     }
     clearOldWatcher();
@@ -110,7 +109,7 @@ void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& noti
 
 bool SnapBackCoordinator::pointerStillNear(Point snappedTo) const
 {
-    const Point current = pointerLocation();
+    const Point current = m_platform.pointer().location();
     // Truncated toward zero, as whole pixels: 3.9 away is still near.
     double dx = std::trunc(static_cast<double>(current.x) - static_cast<double>(snappedTo.x));
     double dy = std::trunc(static_cast<double>(current.y) - static_cast<double>(snappedTo.y));
@@ -135,7 +134,7 @@ void SnapBackCoordinator::clearOldWatcher()
         if (record.watcher)
             record.watcher->stopTimer();
     }
-    Platform::current().runLoop().performAtEndOfPass([removed] { removed->clear(); });
+    m_platform.runLoop().performAtEndOfPass([removed] { removed->clear(); });
 }
 
 } // namespace velmora

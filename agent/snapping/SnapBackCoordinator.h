@@ -3,6 +3,7 @@
 #include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnappedButtonWatcher.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <memory>
@@ -36,7 +37,8 @@ public:
     static constexpr int kSnapBackDistance = 4;
 
     // Subscribes to the snap and watcher notifications from any sender.
-    SnapBackCoordinator();
+    // `platform` is not owned and must outlive the coordinator.
+    explicit SnapBackCoordinator(Platform& platform);
     // Unsubscribes and releases every record and watcher.
     ~SnapBackCoordinator();
     SnapBackCoordinator(const SnapBackCoordinator&) = delete;
@@ -73,6 +75,7 @@ private:
     void setupObservers();
     bool pointerStillNear(Point snappedTo) const;
 
+    Platform& m_platform;
     std::vector<SnapRecord> m_watchers;
     bool m_toldSnapBackUnavailable{false};
     NotificationObservation m_movedToObservation;

@@ -1,7 +1,5 @@
 #include "agent/snapping/SnappedButtonWatcher.h"
 
-#include "agent/accessibility/PointerMover.h"
-#include "agent/accessibility/ElementQueries.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/ElementReader.h"
 #include "platform/Platform.h"
@@ -11,14 +9,14 @@
 namespace velmora {
 
 // static
-std::unique_ptr<SnappedButtonWatcher> SnappedButtonWatcher::watchElementAt(Point point)
+std::unique_ptr<SnappedButtonWatcher> SnappedButtonWatcher::watchElementAt(Platform& platform, Point point)
 {
     const Point pixel = wholePixels(point);
-    AccessibleElement element = ElementQueries::elementAt(pixel);
+    AccessibleElement element = ElementQueries{platform.accessibility()}.elementAt(pixel);
     if (!element)
         return nullptr;
 
-    std::unique_ptr<SnappedButtonWatcher> watcher(new SnappedButtonWatcher);
+    std::unique_ptr<SnappedButtonWatcher> watcher(new SnappedButtonWatcher(platform));
     watcher->m_snappedPixel = pixel;
     watcher->m_mouseAlreadyMoved = false;
     watcher->initWithUIElement(std::move(element));
@@ -33,8 +31,8 @@ SnappedButtonWatcher::~SnappedButtonWatcher()
 void SnappedButtonWatcher::initWithUIElement(AccessibleElement element)
 {
     m_ref = std::move(element);
-    m_pid = ElementQueries::pidOfElement(m_ref);
-    m_timer = Platform::current().runLoop().scheduleTimer(kPollInterval, TimerRepeats::Yes, [this] { updateCurrentUIElement(); });
+    m_pid = m_queries.pidOf(m_ref);
+    m_timer = m_platform.runLoop().scheduleTimer(kPollInterval, TimerRepeats::Yes, [this] { updateCurrentUIElement(); });
 }
 
 void SnappedButtonWatcher::stopTimer()
@@ -50,7 +48,7 @@ void SnappedButtonWatcher::updateCurrentUIElement()
 
 void SnappedButtonWatcher::reportIfElementGone()
 {
-    if (isPolling() && (m_applicationTerminated || ElementQueries::elementIsGone(m_ref)))
+    if (isPolling() && (m_applicationTerminated || m_queries.isGone(m_ref)))
         poll(true);
 }
 
@@ -67,17 +65,17 @@ bool SnappedButtonWatcher::applicationGone()
 {
     // Its process may be gone before the accessibility bus has noticed.
     if (!m_applicationTerminated && m_pid > 0
-        && (!Platform::current().processManager().isRunning(m_pid) || !ElementQueries::uiElementForPID(m_pid)))
+        && (!m_platform.processManager().isRunning(m_pid) || !m_queries.applicationElement(m_pid)))
         m_applicationTerminated = true;
     return m_applicationTerminated;
 }
 
 void SnappedButtonWatcher::poll(bool knownGone)
 {
-    const Point current = wholePixels(pointerLocation());
+    const Point current = wholePixels(m_platform.pointer().location());
     const float dx = std::fabs(current.x - m_snappedPixel.x);
     const float dy = std::fabs(current.y - m_snappedPixel.y);
-    NotificationCenter& center = Platform::current().localNotificationCenter();
+    NotificationCenter& center = m_platform.localNotificationCenter();
 
     if (dx > kRestingDistance || dy > kRestingDistance) {
         if (!m_mouseAlreadyMoved) {
@@ -91,7 +89,7 @@ void SnappedButtonWatcher::poll(bool knownGone)
     }
 
     if (!knownGone) {
-        ElementReader reader{Platform::current().accessibility()};
+        ElementReader reader{m_platform.accessibility()};
         ErrorOr<AccessibleElement> underPointer = reader.elementAt(current);
         // A hung application is no answer either way: the next tick asks
         // again, and nothing more is asked of it now.
@@ -100,7 +98,7 @@ void SnappedButtonWatcher::poll(bool knownGone)
         if (underPointer.isError()) {
             // Nothing readable there: the application may be gone with its
             // windows, or just slow to answer. Only the first is an answer.
-            if (!ElementQueries::elementIsGone(m_ref))
+            if (!m_queries.isGone(m_ref))
                 return; // the next tick asks again
         } else {
             // Positions, not identity: whatever sits where the button sits is the

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "agent/accessibility/ElementQueries.h"
 #include "platform/AccessibleElement.h"
 #include "platform/Geometry.h"
+#include "platform/Platform.h"
 #include "platform/RunLoop.h"
 
 #include <cstdint>
@@ -28,8 +30,8 @@ public:
 
     // A polling watcher of the element under `point` (screen pixels); null
     // when nothing is under it. The first poll comes kPollInterval after
-    // creation.
-    static std::unique_ptr<SnappedButtonWatcher> watchElementAt(Point point);
+    // creation. `platform` is not owned and must outlive the watcher.
+    static std::unique_ptr<SnappedButtonWatcher> watchElementAt(Platform& platform, Point point);
 
     // Stops the timer and releases the element.
     ~SnappedButtonWatcher();
@@ -61,11 +63,13 @@ public:
     bool applicationGone();
 
 private:
-    SnappedButtonWatcher() = default;
+    explicit SnappedButtonWatcher(Platform& platform) : m_platform(platform), m_queries(platform.accessibility()) { }
     // Keeps the element and starts the poll timer.
     void initWithUIElement(AccessibleElement element);
     void poll(bool knownGone);
 
+    Platform& m_platform;
+    ElementQueries m_queries;
     AccessibleElement m_ref;
     Point m_snappedPixel;
     // Owned: destroying the watcher destroys the timer, so a dropped watcher

@@ -31,7 +31,7 @@ int main()
     }
     const gint64 created = g_get_monotonic_time();
     ScopedPlatform scoped(*desktop);
-    Agent delegate;
+    Agent delegate(*desktop);
     delegate.start();
     const gint64 ready = g_get_monotonic_time();
 

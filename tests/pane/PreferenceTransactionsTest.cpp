@@ -126,13 +126,13 @@ TEST(PreferenceTransactionsTest, TheAgentMergesTheBuiltInsIntoTheListAsStoredWhe
     store.beforeNextUpdate([](Value::Dictionary& domain) {
         domain[VelmoraPreferences::kIgnoredApps] = Value::Array{"org.gnome.Calculator"};
     });
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     EXPECT_EQ(storedValue(store, VelmoraPreferences::kIgnoredApps),
         Value(Value::Array{"Address Book", "Moneydance", "V2C", "org.gnome.Calculator"}));
 
     // Already merged: nothing is written again.
     const int writes = store.inner().writeCount();
-    AppTracker again;
+    AppTracker again{desktop};
     EXPECT_EQ(store.inner().writeCount(), writes);
 }
 

@@ -283,7 +283,7 @@ TEST_F(VelmoraCommandTest, IgnoreListShowsEveryEntryGetShows)
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.TextEditor.desktop", "Text Editor", "org.gnome.TextEditor");
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0) << errors;
     EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     desktop.runPending();
 
     std::set<std::string> stored;
@@ -344,7 +344,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     auto& editor = desktop.addRunningApp("Text Editor", "org.gnome.TextEditor", editorPath);
     auto& files = desktop.addRunningApp("Files", "org.gnome.Files", "/usr/share/applications/org.gnome.Files.desktop");
     desktop.applicationFinder().install(editorPath, "Text Editor", "org.gnome.TextEditor");
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     startAgent();
     desktop.runPending();
     ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));

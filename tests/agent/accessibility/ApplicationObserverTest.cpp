@@ -18,9 +18,9 @@ struct Delivery {
 // Records what reaches it; `onDelivery` lets a test act from inside a delivery.
 class RecordingObserver : public ApplicationObserver {
 public:
-    static std::unique_ptr<RecordingObserver> make(pid_t pid, const std::vector<std::string>& names)
+    static std::unique_ptr<RecordingObserver> make(Accessibility& accessibility, pid_t pid, const std::vector<std::string>& names)
     {
-        std::unique_ptr<RecordingObserver> observer(new RecordingObserver);
+        std::unique_ptr<RecordingObserver> observer(new RecordingObserver(accessibility));
         if (!observer->initialize(pid, names))
             return nullptr;
         return observer;
@@ -33,6 +33,9 @@ public:
     }
     std::vector<Delivery> deliveries;
     std::function<void()> onDelivery;
+
+private:
+    using ApplicationObserver::ApplicationObserver;
 };
 
 class AccessibilityObserverTest : public ::testing::Test {
@@ -47,30 +50,30 @@ protected:
 
 TEST_F(AccessibilityObserverTest, ConstructionNeedsAccessAndEverySubscription)
 {
-    EXPECT_NE(ApplicationObserver::initWithPID(app.info.pid, eight), nullptr);
+    EXPECT_NE(ApplicationObserver::create(desktop.accessibility(), app.info.pid, eight), nullptr);
 
     app.refusedNotifications = {"AXApplicationHidden"}; // the last of eight
-    EXPECT_EQ(ApplicationObserver::initWithPID(app.info.pid, eight), nullptr);
+    EXPECT_EQ(ApplicationObserver::create(desktop.accessibility(), app.info.pid, eight), nullptr);
     app.refusedNotifications.clear();
 
     // An application that cannot be observed still yields an instance from
     // the bare constructor, but it cannot subscribe to anything.
     app.accessible = false;
-    auto bare = ApplicationObserver::initWithPID(app.info.pid);
+    auto bare = ApplicationObserver::create(desktop.accessibility(), app.info.pid);
     ASSERT_NE(bare, nullptr);
     EXPECT_FALSE(bare->hasObserver());
     EXPECT_FALSE(bare->addNotification("AXFocusedWindowChanged"));
-    EXPECT_EQ(ApplicationObserver::initWithPID(app.info.pid, "AXFocusedWindowChanged"), nullptr);
+    EXPECT_EQ(ApplicationObserver::create(desktop.accessibility(), app.info.pid, {"AXFocusedWindowChanged"}), nullptr);
     app.accessible = true;
 
     desktop.setAPIEnabled(false);
-    EXPECT_EQ(ApplicationObserver::initWithPID(app.info.pid), nullptr);
-    EXPECT_EQ(ApplicationObserver::initWithPID(app.info.pid, eight), nullptr);
+    EXPECT_EQ(ApplicationObserver::create(desktop.accessibility(), app.info.pid), nullptr);
+    EXPECT_EQ(ApplicationObserver::create(desktop.accessibility(), app.info.pid, eight), nullptr);
 }
 
 TEST_F(AccessibilityObserverTest, DeliversTheReportedElementThroughTheRunLoop)
 {
-    auto observer = RecordingObserver::make(app.info.pid, eight);
+    auto observer = RecordingObserver::make(desktop.accessibility(), app.info.pid, eight);
     ASSERT_NE(observer, nullptr);
     auto window = app.addWindow("Save changes?");
     desktop.focusWindow(app, window, /*created=*/true);
@@ -91,8 +94,8 @@ TEST_F(AccessibilityObserverTest, DeliversTheReportedElementThroughTheRunLoop)
 
 TEST_F(AccessibilityObserverTest, NothingArrivesAfterDestruction)
 {
-    auto first = RecordingObserver::make(app.info.pid, eight);
-    auto second = RecordingObserver::make(app.info.pid, eight);
+    auto first = RecordingObserver::make(desktop.accessibility(), app.info.pid, eight);
+    auto second = RecordingObserver::make(desktop.accessibility(), app.info.pid, eight);
     ASSERT_TRUE(first && second);
 
     // Queued, then the observer goes before the loop runs.
@@ -103,7 +106,7 @@ TEST_F(AccessibilityObserverTest, NothingArrivesAfterDestruction)
 
     // Destroyed from inside another observer's delivery, with its own
     // delivery of the same event still queued.
-    auto third = RecordingObserver::make(app.info.pid, eight);
+    auto third = RecordingObserver::make(desktop.accessibility(), app.info.pid, eight);
     RecordingObserver* thirdRaw = third.get();
     second->onDelivery = [&] { third.reset(); };
     desktop.focusWindow(app, app.addWindow("Two"));

@@ -44,7 +44,7 @@ TEST_F(AgentStartupTest, ADialogAlreadyFocusedAtStartIsSnappedSilentlyAndNeverSn
     desktop.focusWindow(editor, dialog);
     desktop.runPending();
 
-    Agent delegate;
+    Agent delegate{desktop};
     delegate.start();
     ASSERT_EQ(desktop.pointerMoves().size(), 1u) << "the tracker's first check snaps at once";
     EXPECT_TRUE(desktop.playedSounds().empty()) << "the sound player did not exist yet";
@@ -70,7 +70,7 @@ TEST_F(AgentStartupTest, OlderGenerationIsStoppedAndItsLoginItemRemoved)
     Value::Dictionary mine{{"Path", "/usr/bin/VelmoraBG"}, {"Hide", false}};
     desktop.standardUserDefaults().setPersistentDomain({{"AutoLaunchedApplicationDictionary", Value::Array{entry, mine}}}, "loginwindow");
 
-    Agent delegate;
+    Agent delegate{desktop};
     delegate.start();
     EXPECT_EQ(desktop.quitRequests(), std::vector<pid_t>{old});
     auto loginItems = desktop.standardUserDefaults().persistentDomainForName("loginwindow");
@@ -82,7 +82,7 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
 {
     desktop.addRunningApp("Editor");
     desktop.setAPIEnabled(false);
-    Agent delegate;
+    Agent delegate{desktop};
     delegate.start();
     ASSERT_NE(delegate.appsObservers(), nullptr);
     ASSERT_NE(delegate.mouseMoveListener(), nullptr);
@@ -119,7 +119,7 @@ TEST_F(AgentStartupTest, ItsFirstLinesSayAccessibilityIsOnAndCountTheApplication
     desktop.addRunningApp("Mail", "org.example.Mail");
     desktop.standardUserDefaults().setObject(VelmoraPreferences::kIgnoredApps, Value::Array{"Mail"});
     desktop.standardUserDefaults().synchronize();
-    Agent delegate;
+    Agent delegate{desktop};
     ASSERT_TRUE(delegate.start());
     auto lines = linesFromAccessibility(desktop);
     ASSERT_GE(lines.size(), 2u) << "no accessibility line";
@@ -131,7 +131,7 @@ TEST_F(AgentStartupTest, WithAccessibilityOffItsFirstLinesSayHowToSwitchItOn)
 {
     desktop.addRunningApp("Editor", "org.example.Editor");
     desktop.setAPIEnabled(false);
-    Agent delegate;
+    Agent delegate{desktop};
     ASSERT_TRUE(delegate.start());
     auto lines = linesFromAccessibility(desktop);
     ASSERT_GE(lines.size(), 2u) << "no accessibility line";
@@ -143,10 +143,10 @@ TEST_F(AgentStartupTest, WithAccessibilityOffItsFirstLinesSayHowToSwitchItOn)
 TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)
 {
     SimApp& editor = desktop.addRunningApp("Editor", "org.example.Editor");
-    Agent first;
+    Agent first{desktop};
     ASSERT_TRUE(first.start());
 
-    Agent second;
+    Agent second{desktop};
     EXPECT_FALSE(second.start());
     EXPECT_TRUE(second.anotherAgentRuns());
     EXPECT_EQ(second.appsObservers(), nullptr);

@@ -12,7 +12,7 @@ class InstallPathGuardTest : public ::testing::Test {
 protected:
     sim::SimDesktop desktop;
     ScopedPlatform scoped{desktop};
-    InstallPathGuard guardian;
+    InstallPathGuard guardian{desktop};
 };
 
 TEST_F(InstallPathGuardTest, RenamedProgramEndsTheAgentNamingTheOldFolder)
@@ -79,7 +79,7 @@ TEST_F(InstallPathGuardTest, DestroyedGuardChecksNoMore)
 {
     desktop.setBundlePath(kStartPath);
     {
-        InstallPathGuard shortLived;
+        InstallPathGuard shortLived{desktop};
         shortLived.start();
     }
     desktop.removeFile(kStartPath);

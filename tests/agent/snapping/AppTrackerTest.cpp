@@ -79,7 +79,7 @@ TEST_F(AppTrackerTest, ObservesRunningApplicationsAndTheSessionDialogsAtStart)
     auto& editor = running("Editor");
     pid_t locker = desktop.addBackgroundApp("xfce4-screensaver-dialog").info.pid;
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
 
     ASSERT_EQ(tracker.appsObservers().size(), 3u);
     const auto& mailInfo = tracker.appsObservers().at(mail.info.pid)->appInfo();
@@ -96,14 +96,14 @@ TEST_F(AppTrackerTest, FirstCheckSnapsToTheDialogOfTheFrontmostApplication)
     desktop.activate(app);
     desktop.focusWindow(app, dialog);
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
 
     EXPECT_EQ(desktop.pointerMoves().size(), 1u);
 }
 
 TEST_F(AppTrackerTest, RetriesOnceASecondAndLogsAfterTheTwentyFirstAttempt)
 {
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     launchUnresponsive("Slowpoke");
     const std::string gaveUp = "Could not connect to application \"Slowpoke\"";
 
@@ -117,7 +117,7 @@ TEST_F(AppTrackerTest, RetriesOnceASecondAndLogsAfterTheTwentyFirstAttempt)
 
 TEST_F(AppTrackerTest, TheTwentyFirstAttemptIsTheLast)
 {
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     auto& lastChance = launchUnresponsive("LastChance");
     auto& tooLate = launchUnresponsive("TooLate");
 
@@ -137,7 +137,7 @@ TEST_F(AppTrackerTest, TheTwentyFirstAttemptIsTheLast)
 
 TEST_F(AppTrackerTest, ARetryRecordsTheApplicationInfo)
 {
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     auto& app = launchUnresponsive("Slowpoke");
     desktop.advance(3.5);
     app.accessible = true;
@@ -154,7 +154,7 @@ TEST_F(AppTrackerTest, WithAccessibilityOffNothingIsObservedUntilAReload)
     auto& mail = running("Mail");
     desktop.addBackgroundApp("mate-screensaver-dialog");
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     EXPECT_EQ(logCount("couldn't add mate-screensaver-dialog"), 1);
     desktop.advance(25.0);
     EXPECT_TRUE(tracker.appsObservers().empty());
@@ -173,7 +173,7 @@ TEST_F(AppTrackerTest, FirstStartStoresTheThreeBuiltInEntries)
 {
     auto& moneydance = running("Moneydance");
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
 
     EXPECT_THAT(storedStrings("ignoredApps"), ElementsAre("Address Book", "Moneydance", "V2C"));
     EXPECT_TRUE(test::storedValue(store, kDomain, "QK.velmora.ignoredApps").isNull());
@@ -188,14 +188,14 @@ TEST_F(AppTrackerTest, EveryStartMergesTheLegacyAndBuiltInEntriesBack)
     test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"Legacy", "V2C"});
     paneSetsIgnoredApps({"Zed", "Zed", "com.example.app"});
 
-    auto tracker = std::make_unique<AppTracker>();
+    auto tracker = std::make_unique<AppTracker>(desktop);
     EXPECT_THAT(storedStrings("ignoredApps"), ElementsAre("Address Book", "Legacy", "Moneydance", "V2C", "Zed", "com.example.app"));
     EXPECT_THAT(storedStrings("QK.velmora.ignoredApps"), ElementsAre("Legacy", "V2C"));
 
     // The pane removes entries from the current list, the built-ins included.
     paneSetsIgnoredApps({"Zed"});
     tracker.reset();
-    tracker = std::make_unique<AppTracker>();
+    tracker = std::make_unique<AppTracker>(desktop);
     EXPECT_THAT(storedStrings("ignoredApps"), ElementsAre("Address Book", "Legacy", "Moneydance", "V2C", "Zed"));
     EXPECT_THAT(storedStrings("QK.velmora.ignoredApps"), ElementsAre("Legacy", "V2C"));
 }
@@ -203,7 +203,7 @@ TEST_F(AppTrackerTest, EveryStartMergesTheLegacyAndBuiltInEntriesBack)
 TEST_F(AppTrackerTest, IgnoredListReadsLegacyEntriesFirst)
 {
     test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"Old", 7, "Older"});
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     paneSetsIgnoredApps({"New"});
     desktop.standardUserDefaults().synchronize();
 
@@ -223,7 +223,7 @@ TEST_F(AppTrackerTest, IgnoresByNameBundleIdentifierOrCreatorCode)
     otherCode.creatorCode = 0x61626364; // 'abcd': entries compare case-sensitively
     auto& lowerName = running("named");
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
 
     EXPECT_FALSE(observes(tracker, named.info.pid));
     EXPECT_FALSE(observes(tracker, bundled.info.pid));
@@ -240,7 +240,7 @@ TEST_F(AppTrackerTest, ReloadDropsAnApplicationThePaneNowIgnores)
 {
     auto& mail = running("Mail", "com.example.mail");
     auto& editor = running("Editor");
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     ASSERT_TRUE(observes(tracker, mail.info.pid));
 
     paneSetsIgnoredApps({"com.example.mail"});
@@ -257,7 +257,7 @@ TEST_F(AppTrackerTest, LaunchOfAnObservedApplicationOnlyReplacesItsInfo)
     auto dialog = app.addDialog("Save changes?");
     desktop.activate(app);
     desktop.focusWindow(app, dialog);
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     ASSERT_EQ(desktop.pointerMoves().size(), 1u);
     const FocusedWindowObserver* before = tracker.appsObservers().at(app.info.pid).get();
 
@@ -276,7 +276,7 @@ TEST_F(AppTrackerTest, TerminationDestroysTheObserver)
 {
     auto& mail = running("Mail");
     auto& editor = running("Editor");
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     auto& workspaceCenter = desktop.workspace().notificationCenter();
     const size_t subscriptions = workspaceCenter.observerCount();
 
@@ -290,7 +290,7 @@ TEST_F(AppTrackerTest, TerminationDestroysTheObserver)
 
 TEST_F(AppTrackerTest, ARetryAfterTheApplicationQuitKeepsCountingDown)
 {
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     auto& app = launchUnresponsive("Quitter");
     const pid_t pid = app.info.pid;
     desktop.advance(5.0);
@@ -308,7 +308,7 @@ TEST_F(AppTrackerTest, SessionDialogsAreObservedEvenWhenIgnored)
     paneSetsIgnoredApps({"kscreenlocker_greet", "xfce4-session-logout", "Editor"});
     pid_t locker = desktop.addBackgroundApp("kscreenlocker_greet").info.pid;
 
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     EXPECT_TRUE(observes(tracker, locker));
     preferencesUpdated();
     EXPECT_TRUE(observes(tracker, locker));
@@ -326,7 +326,7 @@ TEST_F(AppTrackerTest, SessionDialogsAreObservedEvenWhenIgnored)
 TEST_F(AppTrackerTest, AnUnobservableSessionDialogIsReportedOnceAndNotRetried)
 {
     desktop.addProcess("xfce4-screensaver-dialog"); // no accessibility tree
-    AppTracker tracker;
+    AppTracker tracker{desktop};
     desktop.advance(30.0);
     EXPECT_EQ(logCount("couldn't add xfce4-screensaver-dialog"), 1);
     EXPECT_TRUE(tracker.appsObservers().empty());
@@ -339,7 +339,7 @@ TEST_F(AppTrackerTest, DestructionUnsubscribesAndDisarmsPendingRetries)
     const size_t workspaceBefore = workspaceCenter.observerCount();
     const size_t localBefore = localCenter.observerCount();
 
-    auto tracker = std::make_unique<AppTracker>();
+    auto tracker = std::make_unique<AppTracker>(desktop);
     auto& app = launchUnresponsive("Slowpoke");
     desktop.advance(2.5);
     tracker.reset();

@@ -18,7 +18,7 @@ protected:
     // The button rules for `app`; the record is left out for the login window case.
     std::unique_ptr<ButtonChooser> choose(SimApp& app, bool withRecord = true)
     {
-        return std::make_unique<ButtonChooser>(reader, withRecord ? &app.info : nullptr);
+        return std::make_unique<ButtonChooser>(desktop, reader, withRecord ? &app.info : nullptr);
     }
 
     void preferAlternateButton(bool on) { desktop.standardUserDefaults().setObject("snapToAlternateButtonInstead", on); }

@@ -38,7 +38,7 @@ protected:
 
     sim::SimDesktop m_desktop;
     ScopedPlatform m_scoped{m_desktop};
-    std::unique_ptr<FeedbackSound> m_sound = std::make_unique<FeedbackSound>();
+    std::unique_ptr<FeedbackSound> m_sound = std::make_unique<FeedbackSound>(m_desktop);
 };
 
 TEST_F(FeedbackSoundTest, PlaysOnSnapAndOnSnapBack)

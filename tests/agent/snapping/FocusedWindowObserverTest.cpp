@@ -91,6 +91,30 @@ private:
     int m_windowRequests{0};
 };
 
+// What the observer is made with: the simulated desktop, except for the
+// services of the stand-in a test puts in for a while.
+class BendablePlatform final : public ForwardingPlatform {
+public:
+    using ForwardingPlatform::ForwardingPlatform;
+    Accessibility& accessibility() override { return m_bent ? m_bent->accessibility() : m_desktop.accessibility(); }
+    Pointer& pointer() override { return m_bent ? m_bent->pointer() : m_desktop.pointer(); }
+
+    // Puts `standIn` in for its lifetime.
+    class Bend {
+    public:
+        Bend(BendablePlatform& platform, Platform& standIn) : m_platform(platform) { m_platform.m_bent = &standIn; }
+        ~Bend() { m_platform.m_bent = nullptr; }
+        Bend(const Bend&) = delete;
+        Bend& operator=(const Bend&) = delete;
+
+    private:
+        BendablePlatform& m_platform;
+    };
+
+private:
+    Platform* m_bent{nullptr};
+};
+
 class FocusedWindowObserverTest : public ::testing::Test {
 protected:
     FocusedWindowObserverTest()
@@ -102,7 +126,7 @@ protected:
     // The observer as the tracker makes it: record set, first check made.
     void observe(SimApp& app)
     {
-        observer = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
+        observer = FocusedWindowObserver::create(platform, app.info.pid);
         ASSERT_NE(observer, nullptr);
         observer->setAppInfo(app.info);
         observer->checkWindows();
@@ -146,6 +170,7 @@ protected:
 
     SimDesktop desktop;
     ScopedPlatform scoped{desktop};
+    BendablePlatform platform{desktop};
     std::unique_ptr<FocusedWindowObserver> observer;
     std::vector<SnapEvent> posted;
     NotificationObservation postedObservation = desktop.localNotificationCenter().addObserver(
@@ -162,7 +187,7 @@ TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterCom
     SimApp& app = launchObserved("TextEdit");
     EXPECT_FALSE(observer->firstTime());
     EXPECT_EQ(observer->description(), "FocusedWindowObserver - TextEdit (" + std::to_string(app.info.pid) + ")");
-    auto recordless = FocusedWindowObserver::initWithAppWithPID(app.info.pid);
+    auto recordless = FocusedWindowObserver::create(platform, app.info.pid);
     ASSERT_NE(recordless, nullptr);
     EXPECT_EQ(recordless->description(), "FocusedWindowObserver - (null) ((null))");
     recordless.reset();
@@ -220,7 +245,7 @@ TEST_F(FocusedWindowObserverTest, BusyMouseHoldsOffTheSnap)
     // now, and not later either, as the window counts as seen.
     {
         DriftDuringWait hand(desktop, {0, 3});
-        ScopedPlatform handOnMouse(hand);
+        BendablePlatform::Bend handOnMouse(platform, hand);
         openDialog(app, "Drifted");
     }
     EXPECT_EQ(snaps(), 0u);
@@ -230,7 +255,7 @@ TEST_F(FocusedWindowObserverTest, BusyMouseHoldsOffTheSnap)
     // Two points in each axis is a resting hand.
     {
         DriftDuringWait hand(desktop, {2, -2});
-        ScopedPlatform handOnMouse(hand);
+        BendablePlatform::Bend handOnMouse(platform, hand);
         openDialog(app, "Steady");
     }
     EXPECT_EQ(snaps(), 1u);
@@ -399,7 +424,7 @@ TEST_F(FocusedWindowObserverTest, HangingWhileTheButtonIsChosenLeavesTheWindowUn
     {
         // The application answers about itself, then not about the window.
         WindowHangs hang(desktop, dialog->element());
-        ScopedPlatform hanging(hang);
+        BendablePlatform::Bend hanging(platform, hang);
         observer->checkWindows();
         EXPECT_EQ(hang.windowRequests(), 1) << "the first unanswered read of the button rules is the last";
     }
@@ -455,7 +480,7 @@ TEST_F(FocusedWindowObserverTest, ConstructionNeedsAllNotificationsAndEndsItsSub
 
     SimApp& refusing = desktop.launch("Refusing");
     refusing.refusedNotifications.insert("AXApplicationHidden");
-    EXPECT_EQ(FocusedWindowObserver::initWithAppWithPID(refusing.info.pid), nullptr);
+    EXPECT_EQ(FocusedWindowObserver::create(platform, refusing.info.pid), nullptr);
     EXPECT_EQ(workspaceCenter.observerCount(), before);
 
     SimApp& app = launchObserved("Plain");
@@ -467,7 +492,7 @@ TEST_F(FocusedWindowObserverTest, ConstructionNeedsAllNotificationsAndEndsItsSub
     EXPECT_EQ(snaps(), 0u);
 
     desktop.setAPIEnabled(false);
-    EXPECT_EQ(FocusedWindowObserver::initWithAppWithPID(app.info.pid), nullptr);
+    EXPECT_EQ(FocusedWindowObserver::create(platform, app.info.pid), nullptr);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "agent/snapping/FocusedWindowObserver.h"
 
 #include "agent/accessibility/ElementQueries.h"
-#include "agent/accessibility/PointerMover.h"
+
 #include "agent/snapping/SnapEvent.h"
 #include "agent/snapping/SnapNotifications.h"
 #include "platform/sim/SimDesktop.h"
@@ -101,14 +101,14 @@ protected:
     // announce the move with the pointer locations before and after.
     void snapTo(Point point)
     {
-        const Point from = pointerLocation();
-        PointerMover::moveMouseToPoint(point);
-        postSnap(from, pointerLocation());
+        const Point from = m_desktop.pointer().location();
+        m_desktop.pointer().moveTo(point);
+        postSnap(from, m_desktop.pointer().location());
     }
     void postSnap(Point from, Point to)
     {
         m_desktop.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, to, ElementQueries::elementAt(to)}});
+            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, to, ElementQueries{m_desktop.accessibility()}.elementAt(to)}});
     }
 
     // A null value removes the key.
@@ -129,7 +129,7 @@ protected:
     sim::SimDesktop m_desktop;
     ScopedPlatform m_scoped{m_desktop};
     sim::SimApp& m_app;
-    std::unique_ptr<SnapBackCoordinator> m_listener = std::make_unique<SnapBackCoordinator>();
+    std::unique_ptr<SnapBackCoordinator> m_listener = std::make_unique<SnapBackCoordinator>(m_desktop);
     SnapNotificationLog m_log{m_desktop.localNotificationCenter()};
 };
 
@@ -161,7 +161,7 @@ TEST_F(SnapBackCoordinatorTest, SnapThatDidNotMoveThePointerKeepsTheEarlierRecor
     const SnappedButtonWatcher* first = currentWatcher();
     ASSERT_NE(first, nullptr);
 
-    const Point here = pointerLocation();
+    const Point here = m_desktop.pointer().location();
     postSnap(here, here);
     ASSERT_EQ(m_listener->watchers().size(), 1u);
     EXPECT_EQ(currentWatcher(), first);
@@ -497,7 +497,7 @@ TEST_F(SnapBackCoordinatorTest, AnotherApplicationQuittingLeavesTheWatchAlone)
 TEST_F(SnapBackCoordinatorTest, FocusMovingOnFirstStillPutsThePointerBackBeforeTheNextSnap)
 {
     setSnapBack(true);
-    auto observer = FocusedWindowObserver::initWithAppWithPID(m_app.info.pid);
+    auto observer = FocusedWindowObserver::create(m_desktop, m_app.info.pid);
     ASSERT_NE(observer, nullptr);
     observer->setAppInfo(m_app.info);
     observer->checkWindows(); // the document, seen without a button

@@ -62,9 +62,9 @@ protected:
     // What the agent's start-up builds, in its order.
     void startAgent()
     {
-        m_tracker = std::make_unique<AppTracker>();
-        m_sound = std::make_unique<FeedbackSound>();
-        m_listener = std::make_unique<SnapBackCoordinator>();
+        m_tracker = std::make_unique<AppTracker>(*s_desktop);
+        m_sound = std::make_unique<FeedbackSound>(*s_desktop);
+        m_listener = std::make_unique<SnapBackCoordinator>(*s_desktop);
     }
     void stopAgent()
     {
