@@ -237,10 +237,11 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerTheBusStartsOnDemandIsSta
                                        << "</busconfig>";
     {
         Program daemon({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + (folder / "bus.conf").string()});
-        ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(socket); }, 10)) << "the bus did not start";
+        // The socket file appears when it is bound, a moment before the bus listens on it.
         std::string error;
-        auto bus = busAtAddressWithin("unix:path=" + socket, kSessionBusConnectMs, error);
-        ASSERT_TRUE(bus) << error;
+        GObjectRef<GDBusConnection> bus;
+        ASSERT_TRUE(pumpUntil([&] { bus = busAtAddressWithin("unix:path=" + socket, kSessionBusConnectMs, error); return static_cast<bool>(bus); }, 10))
+            << "the bus did not start: " << error;
         EXPECT_FALSE(busNameHasOwner(bus.get(), FreedesktopNotificationAlertService::kBusName));
 
         FreedesktopNotificationAlertService alerts(std::move(bus), {});
