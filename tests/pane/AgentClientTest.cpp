@@ -1,7 +1,5 @@
 #include "pane/AgentClient.h"
-#include "pane/ControlProtocolScene.h"
-#include "pane/PaneWindow.h"
-#include "pane/SettingsPane.h"
+#include "pane/SettingsPaneScene.h"
 #include "platform/sim/SimNotificationBus.h"
 
 #include <gtest/gtest.h>
@@ -10,27 +8,7 @@ using namespace velmora;
 
 namespace {
 
-class TestWindow final : public PaneWindow {
-public:
-    void activateAndOrderFront() override { ++raised; }
-    int raised{0};
-};
-
-class AgentClientTest : public scenes::ControlProtocolScene {
-protected:
-    AgentClientTest() { pane.setWindow(&window); }
-
-    // The domain as a pane of the same version left it.
-    void storeCurrentVersion()
-    {
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
-    }
-
-    AgentController& controller() { return pane.agentController(); }
-
-    TestWindow window;
-    SettingsPane pane;
-};
+class AgentClientTest : public scenes::SettingsPaneScene { };
 
 TEST_F(AgentClientTest, NoAgentIsKnownAtOnceAndAStuckBusEndsTheWaitAfterTwoSeconds)
 {

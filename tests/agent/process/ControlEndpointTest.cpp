@@ -9,7 +9,17 @@ using namespace velmora;
 
 namespace {
 
-class ControlEndpointTest : public scenes::ControlProtocolScene { };
+class ControlEndpointTest : public scenes::ControlProtocolScene {
+protected:
+    // Counts the agent's rereads of its settings, each checked to come from `agent`.
+    NotificationObservation countRereads(int& rereads, const void* agent = nullptr)
+    {
+        return desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&rereads, agent](const Notification& n) {
+            EXPECT_TRUE(!agent || n.object == agent) << "a reread announced by another object";
+            ++rereads;
+        });
+    }
+};
 
 TEST_F(ControlEndpointTest, AnnouncesOnceAtSetupAndAnswersEveryQuery)
 {
@@ -47,10 +57,7 @@ TEST_F(ControlEndpointTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
 {
     auto& agent = startAgent();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification& n) {
-        EXPECT_EQ(n.object, &agent);
-        ++updates;
-    });
+    auto observation = countRereads(updates, &agent);
 
     // Another process changes a key behind the agent's back.
     desktop.standardUserDefaults().updatePersistentDomain(kDomain, [](std::optional<Value::Dictionary>& domain) {
@@ -77,7 +84,7 @@ TEST_F(ControlEndpointTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheLoop)
 {
     startAgent();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    auto observation = countRereads(updates);
     for (int i = 0; i < 10000; ++i) {
         desktop.agentChannel().orderReload();
         desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
@@ -96,7 +103,7 @@ TEST_F(ControlEndpointTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnans
     startAgent();
     desktop.runPending();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    auto observation = countRereads(updates);
     const Alert offer{AlertStyle::Informational, "An updated version of Velmora is available!", "Version 9 is available.",
         {"Go to Update Webpage", "Cancel"}};
     // The alert's own loop delivers what comes meanwhile.

@@ -60,6 +60,12 @@ public:
 
     static Response ok(std::string body, std::string contentType = "application/rss+xml");
     static Response redirect(const std::string& location, int status = 302);
+    static Response stalled()
+    {
+        Response response;
+        response.stall = true;
+        return response;
+    }
 
 private:
     struct Client;
