@@ -160,24 +160,4 @@ TEST_F(AgentClientTest, EachWriteKeepsTheOtherKeysAndSendsOneReloadOrder)
     EXPECT_TRUE(controller().prefForKey("playsSoundOnMove").isNull());
 }
 
-TEST_F(AgentClientTest, SelectingThePaneStartsThePulsingAfterATenthOfASecond)
-{
-    storeCurrentVersion();
-    std::vector<std::pair<std::string, double>> posts;
-    auto start = desktop.localNotificationCenter().addObserver(SettingsPane::kStartAnimatingNotification, &pane,
-        [&](const Notification& n) { posts.emplace_back(n.name, desktop.now()); });
-    auto stop = desktop.localNotificationCenter().addObserver(SettingsPane::kStopAnimatingNotification, &pane,
-        [&](const Notification& n) { posts.emplace_back(n.name, desktop.now()); });
-    const double selected = desktop.now();
-    pane.didSelect();
-    desktop.advance(0.05);
-    EXPECT_TRUE(posts.empty());
-    desktop.advance(0.1);
-    pane.didUnselect();
-    ASSERT_EQ(posts.size(), 2u);
-    EXPECT_EQ(posts[0].first, SettingsPane::kStartAnimatingNotification);
-    EXPECT_NEAR(posts[0].second - selected, 0.1, 1e-9);
-    EXPECT_EQ(posts[1].first, SettingsPane::kStopAnimatingNotification);
-}
-
 } // namespace
