@@ -24,7 +24,7 @@ protected:
     // An application already running when the tracker starts.
     sim::SimApp& running(const std::string& name, std::optional<std::string> bundle = std::nullopt)
     {
-        return desktop.addRunningApp(name, std::move(bundle), "/Applications/" + name + ".app");
+        return desktop.addRunningApp(name, std::move(bundle), "/usr/bin/" + name);
     }
 
     // An application that has just been launched and does not answer
