@@ -1,7 +1,5 @@
 #include "pane/AgentClient.h"
-#include "pane/ControlProtocolScene.h"
-#include "pane/PaneWindow.h"
-#include "pane/SettingsPane.h"
+#include "pane/SettingsPaneScene.h"
 #include "platform/sim/SimNotificationBus.h"
 
 #include <gtest/gtest.h>
@@ -10,27 +8,7 @@ using namespace velmora;
 
 namespace {
 
-class TestWindow final : public PaneWindow {
-public:
-    void activateAndOrderFront() override { ++raised; }
-    int raised{0};
-};
-
-class AgentClientTest : public scenes::ControlProtocolScene {
-protected:
-    AgentClientTest() { pane.setWindow(&window); }
-
-    // The domain as a pane of the same version left it.
-    void storeCurrentVersion()
-    {
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
-    }
-
-    AgentController& controller() { return pane.agentController(); }
-
-    TestWindow window;
-    SettingsPane pane;
-};
+class AgentClientTest : public scenes::SettingsPaneScene { };
 
 TEST_F(AgentClientTest, NoAgentIsKnownAtOnceAndAStuckBusEndsTheWaitAfterTwoSeconds)
 {
@@ -180,26 +158,6 @@ TEST_F(AgentClientTest, EachWriteKeepsTheOtherKeysAndSendsOneReloadOrder)
     EXPECT_TRUE(controller().prefHasKey("SoundToPlayIndex"));
     EXPECT_FALSE(controller().prefHasKey("playsSoundOnMove"));
     EXPECT_TRUE(controller().prefForKey("playsSoundOnMove").isNull());
-}
-
-TEST_F(AgentClientTest, SelectingThePaneStartsThePulsingAfterATenthOfASecond)
-{
-    storeCurrentVersion();
-    std::vector<std::pair<std::string, double>> posts;
-    auto start = desktop.localNotificationCenter().addObserver(SettingsPane::kStartAnimatingNotification, &pane,
-        [&](const Notification& n) { posts.emplace_back(n.name, desktop.now()); });
-    auto stop = desktop.localNotificationCenter().addObserver(SettingsPane::kStopAnimatingNotification, &pane,
-        [&](const Notification& n) { posts.emplace_back(n.name, desktop.now()); });
-    const double selected = desktop.now();
-    pane.didSelect();
-    desktop.advance(0.05);
-    EXPECT_TRUE(posts.empty());
-    desktop.advance(0.1);
-    pane.didUnselect();
-    ASSERT_EQ(posts.size(), 2u);
-    EXPECT_EQ(posts[0].first, SettingsPane::kStartAnimatingNotification);
-    EXPECT_NEAR(posts[0].second - selected, 0.1, 1e-9);
-    EXPECT_EQ(posts[1].first, SettingsPane::kStopAnimatingNotification);
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-#include "pane/ControlProtocolScene.h"
-#include "pane/PaneWindow.h"
-#include "pane/SettingsPane.h"
+#include "pane/SettingsPaneScene.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
 #include "shared/process/AgentExitStatus.h"
 
@@ -13,22 +11,9 @@ using namespace velmora;
 
 namespace {
 
-class TestWindow final : public PaneWindow {
-public:
-    void activateAndOrderFront() override { ++raised; }
-    int raised{0};
-};
-
-class AgentControllerTest : public scenes::ControlProtocolScene {
+class AgentControllerTest : public scenes::SettingsPaneScene {
 protected:
-    AgentControllerTest()
-    {
-        pane.setWindow(&window);
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
-    }
-
-    AgentController& controller() { return pane.agentController(); }
+    AgentControllerTest() { storeCurrentVersion(); }
 
     // Shown, asked, and told that nothing runs.
     void showPaneWithoutAgent()
@@ -45,9 +30,6 @@ protected:
             m_observations.push_back(controller().addObserver(key, [this](const std::string& k) { m_recorded.push_back(k); }));
     }
     const std::vector<std::string>& recorded() const { return m_recorded; }
-
-    TestWindow window;
-    SettingsPane pane;
 
 private:
     std::vector<NotificationObservation> m_observations;
@@ -144,7 +126,7 @@ TEST_F(AgentControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLoginIte
     EXPECT_TRUE(desktop.paneServices().launches().empty());
 
     controller().setShouldRun(true);
-    const std::string agent = "/opt/velmora/bin/VelmoraBG";
+    const std::string agent = kAgentPath;
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{agent}));
     EXPECT_EQ(desktop.paneServices().lastArguments(), (std::vector<std::string>{AgentExitStatus::kFailWithoutDesktopOption}));
     EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent)) << "not before the agent announces itself";
@@ -173,7 +155,7 @@ TEST_F(AgentControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWithout
 {
     desktop.paneServices().setLaunchHandler([](const std::string&) { return false; });
     showPaneWithoutAgent();
-    const std::string agent = "/opt/velmora/bin/VelmoraBG";
+    const std::string agent = kAgentPath;
     recordChanges({"agentLaunchFailure"});
 
     for (int attempt = 1; attempt <= 2; ++attempt) {
@@ -197,7 +179,7 @@ TEST_F(AgentControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWithout
 
 TEST_F(AgentControllerTest, AnAgentThatEndsBeforeAnnouncingItselfLeavesTheSwitchOffWithoutALoginItemAndSaysWhy)
 {
-    const std::string agent = "/opt/velmora/bin/VelmoraBG";
+    const std::string agent = kAgentPath;
     desktop.paneServices().setLaunchHandler([](const std::string&) { return true; });
     showPaneWithoutAgent();
     const std::pair<int, const char*> ends[] = {

@@ -64,9 +64,12 @@ TEST_F(PulseAnimationTest, FollowsThePaneStartingAndStoppingAndRedrawsWhilePulsi
     animation.onFrame = [&] { ++frames; };
     SettingsPane pane;
 
+    // A tenth of a second after the pane is selected, written out rather
+    // than read back from the pane, so that a changed delay fails here.
     pane.didSelect();
+    desktop.advance(0.099);
     EXPECT_FALSE(animation.pulsing());
-    desktop.advance(SettingsPane::kPulsingButtonDelay + 0.01);
+    desktop.advance(0.002);
     ASSERT_TRUE(animation.pulsing());
     desktop.advance(1.0);
     EXPECT_GE(frames, 25);

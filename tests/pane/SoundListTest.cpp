@@ -1,6 +1,6 @@
 #include "pane/SoundList.h"
 
-#include "support/TemporaryDirectory.h"
+#include "support/SoundTree.h"
 
 #include <gtest/gtest.h>
 
@@ -12,26 +12,9 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class SoundListTest : public ::testing::Test {
+class SoundListTest : public test::SoundTree {
 protected:
-    SoundListTest()
-    {
-        m_environment.home = (m_root / "home").string();
-        m_environment.xdgDataDirs = (m_root / "usr/local/share").string() + ":" + (m_root / "usr/share").string();
-    }
-
-    void touch(const fs::path& relative)
-    {
-        fs::path path = m_root / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "sound";
-    }
-    SoundLibrary library() const { return SoundLibrary(m_root / "resources", m_environment); }
     static const std::vector<std::string>& types() { return SoundLibrary::soundFileTypes(); }
-
-    test::TemporaryDirectory m_directory;
-    fs::path m_root{m_directory.path()};
-    SoundLibrary::Environment m_environment;
 };
 
 TEST_F(SoundListTest, OnlyReadableTypesByNameAndNothingFromSubdirectories)

@@ -1,6 +1,4 @@
-#include "pane/ControlProtocolScene.h"
-#include "pane/PaneWindow.h"
-#include "pane/SettingsPane.h"
+#include "pane/SettingsPaneScene.h"
 
 #include <gtest/gtest.h>
 
@@ -8,28 +6,17 @@ using namespace velmora;
 
 namespace {
 
-class RaisedWindow final : public PaneWindow {
-public:
-    void activateAndOrderFront() override { }
-};
-
-class VelmoraBGControllerRunStateTest : public scenes::ControlProtocolScene {
+class VelmoraBGControllerRunStateTest : public scenes::SettingsPaneScene {
 protected:
     VelmoraBGControllerRunStateTest()
     {
-        pane.setWindow(&window);
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
-        desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
+        storeCurrentVersion();
         m_observation = controller().addObserver("runStateDescription", [this](const std::string&) { ++announcements; });
     }
 
     // What a person sees once the current step is over.
     void look() { shown.push_back(controller().runStateDescription()); }
 
-    AgentController& controller() { return pane.agentController(); }
-
-    RaisedWindow window;
-    SettingsPane pane;
     std::vector<std::string> shown;
     int announcements{0};
 

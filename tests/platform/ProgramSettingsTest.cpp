@@ -44,9 +44,7 @@ TEST_F(ProgramSettingsTest, NeverShownDomainReadsFalseZeroAndNothing)
     store(P::kDomain, {{P::kIgnoredApps, Value(Value::Array {Value("Terminal")})}});
 
     EXPECT_FALSE(m_defaults.boolForKey(P::kSnapbackCursor));
-    EXPECT_FALSE(m_defaults.boolForKey(P::kPlaysSoundOnMove));
-    EXPECT_FALSE(m_defaults.boolForKey(P::kSnapToAlternateButtonInstead));
-    EXPECT_FALSE(m_defaults.boolForKey(P::kShouldCheckForUpdatesDaily));
+    EXPECT_FALSE(m_defaults.boolForKey(P::kShouldCheckForUpdatesDaily)) << "the pane's default is not the store's";
     EXPECT_EQ(m_defaults.floatForKey(P::kFeedbackSoundVolume), 0.0f);
     EXPECT_TRUE(m_defaults.objectForKey(P::kFeedbackSoundName).isNull());
     EXPECT_EQ(m_defaults.stringForKey(P::kFeedbackSoundName), "");

@@ -1,6 +1,6 @@
 #include "platform/SoundLibrary.h"
 
-#include "support/TemporaryDirectory.h"
+#include "support/SoundTree.h"
 
 #include <gtest/gtest.h>
 
@@ -12,27 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SoundLibraryTest : public ::testing::Test {
-protected:
-    SoundLibraryTest()
-    {
-        m_environment.home = (m_root / "home").string();
-        m_environment.xdgDataDirs = (m_root / "usr/local/share").string() + ":" + (m_root / "usr/share").string();
-    }
-
-    fs::path touch(const fs::path& relative)
-    {
-        fs::path path = m_root / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "sound";
-        return path;
-    }
-    SoundLibrary library() const { return SoundLibrary(m_root / "resources", m_environment); }
-
-    test::TemporaryDirectory m_directory;
-    fs::path m_root{m_directory.path()};
-    SoundLibrary::Environment m_environment;
-};
+class SoundLibraryTest : public test::SoundTree { };
 
 TEST_F(SoundLibraryTest, ProgramSoundsComeFirstThenUserThenSystemInOrder)
 {

@@ -63,45 +63,13 @@ TEST_F(AgentStartupTest, ADialogAlreadyFocusedAtStartIsSnappedSilentlyAndNeverSn
     EXPECT_EQ(desktop.playedSounds().size(), 1u) << "one sound player, one sound";
 }
 
-TEST_F(AgentStartupTest, OlderGenerationIsStoppedAndItsLoginItemRemoved)
+// What the stop does to the old generation's login item is LegacyAgentStopperTest's.
+TEST_F(AgentStartupTest, OlderGenerationIsStopped)
 {
     pid_t old = desktop.addProcess("velmorabg", "/opt/old/velmorabg.app");
-    Value::Dictionary entry{{"Path", "/opt/old/velmorabg.app"}, {"Hide", false}};
-    Value::Dictionary mine{{"Path", "/usr/bin/VelmoraBG"}, {"Hide", false}};
-    desktop.standardUserDefaults().setPersistentDomain({{"AutoLaunchedApplicationDictionary", Value::Array{entry, mine}}}, "loginwindow");
-
     Agent delegate{desktop};
     delegate.start();
     EXPECT_EQ(desktop.quitRequests(), std::vector<pid_t>{old});
-    auto loginItems = desktop.standardUserDefaults().persistentDomainForName("loginwindow");
-    ASSERT_TRUE(loginItems);
-    EXPECT_EQ(valueForKey(*loginItems, "AutoLaunchedApplicationDictionary"), Value(Value::Array{mine}));
-}
-
-TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationInTheEnd)
-{
-    desktop.addRunningApp("Editor");
-    desktop.setAPIEnabled(false);
-    Agent delegate{desktop};
-    delegate.start();
-    ASSERT_NE(delegate.appsObservers(), nullptr);
-    ASSERT_NE(delegate.mouseMoveListener(), nullptr);
-
-    // It announced itself, and still answers the pane's question.
-    auto posted = [&](const char* name) {
-        const auto& all = desktop.postedDistributedNotifications();
-        return std::count(all.begin(), all.end(), name);
-    };
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 1);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
-    desktop.advance(0.1);
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 2);
-
-    desktop.advance(25);
-    int gaveUp = 0;
-    for (const auto& line : desktop.logLines())
-        gaveUp += line == "Could not connect to application \"Editor\"";
-    EXPECT_EQ(gaveUp, 1);
 }
 
 // The lines from the accessibility state on, as the agent logged them.
@@ -110,6 +78,31 @@ std::vector<std::string> linesFromAccessibility(const SimDesktop& desktop)
     const auto& lines = desktop.logLines();
     auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("Accessibility: "); });
     return {first, lines.end()};
+}
+
+TEST_F(AgentStartupTest, StartsWithAccessibilityOffSaysHowToSwitchItOnAndGivesUpOnEachApplicationInTheEnd)
+{
+    desktop.addRunningApp("Editor", "org.example.Editor");
+    desktop.setAPIEnabled(false);
+    Agent delegate{desktop};
+    ASSERT_TRUE(delegate.start());
+    ASSERT_NE(delegate.appsObservers(), nullptr);
+    ASSERT_NE(delegate.mouseMoveListener(), nullptr);
+    auto lines = linesFromAccessibility(desktop);
+    ASSERT_GE(lines.size(), 2u) << "no accessibility line";
+    EXPECT_TRUE(lines[0].starts_with("Accessibility: off: no application can be watched")) << lines[0];
+    EXPECT_NE(lines[0].find(desktop.paneServices().accessibilityInstructions()), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "Watching 0 applications");
+
+    // It announced itself, and still answers the pane's question.
+    auto posted = [&](const char* name) { return std::ranges::count(desktop.postedDistributedNotifications(), name); };
+    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 1);
+    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    desktop.advance(0.1);
+    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 2);
+
+    desktop.advance(25);
+    EXPECT_EQ(std::ranges::count(desktop.logLines(), "Could not connect to application \"Editor\""), 1);
 }
 
 TEST_F(AgentStartupTest, ItsFirstLinesSayAccessibilityIsOnAndCountTheApplicationsItWatches)
@@ -125,19 +118,6 @@ TEST_F(AgentStartupTest, ItsFirstLinesSayAccessibilityIsOnAndCountTheApplication
     ASSERT_GE(lines.size(), 2u) << "no accessibility line";
     EXPECT_EQ(lines[0], "Accessibility: on");
     EXPECT_EQ(lines[1], "Watching 2 applications") << "the ignored one is not counted";
-}
-
-TEST_F(AgentStartupTest, WithAccessibilityOffItsFirstLinesSayHowToSwitchItOn)
-{
-    desktop.addRunningApp("Editor", "org.example.Editor");
-    desktop.setAPIEnabled(false);
-    Agent delegate{desktop};
-    ASSERT_TRUE(delegate.start());
-    auto lines = linesFromAccessibility(desktop);
-    ASSERT_GE(lines.size(), 2u) << "no accessibility line";
-    EXPECT_TRUE(lines[0].starts_with("Accessibility: off: no application can be watched")) << lines[0];
-    EXPECT_NE(lines[0].find(desktop.paneServices().accessibilityInstructions()), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1], "Watching 0 applications");
 }
 
 TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)

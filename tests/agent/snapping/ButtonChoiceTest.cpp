@@ -1,7 +1,12 @@
+#include "agent/snapping/ApplicationExceptions.h"
 #include "agent/snapping/ButtonChooser.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
 
 namespace velmora {
 namespace {
@@ -12,6 +17,16 @@ using sim::SimNode;
 using NodePtr = std::shared_ptr<SimNode>;
 
 constexpr Size kButtonSize{80, 20};
+using Exceptions = ApplicationExceptions;
+
+// The first row of `kind` in the exceptions table.
+const Exceptions::Row& rowOf(Exceptions::Kind kind)
+{
+    for (const Exceptions::Row& row : Exceptions::rows())
+        if (row.kind == kind)
+            return row;
+    throw std::logic_error("no exception row of this kind");
+}
 
 class ButtonChoiceTest : public ::testing::Test {
 protected:
@@ -19,6 +34,12 @@ protected:
     std::unique_ptr<ButtonChooser> choose(SimApp& app, bool withRecord = true)
     {
         return std::make_unique<ButtonChooser>(desktop, reader, withRecord ? &app.info : nullptr);
+    }
+
+    // The application `row` names, running.
+    SimApp& launchNamedBy(const Exceptions::Row& row)
+    {
+        return row.matchedBy == Exceptions::MatchedBy::Name ? desktop.launch(row.key) : desktop.launch("Bent", std::string(row.key));
     }
 
     void preferAlternateButton(bool on) { desktop.standardUserDefaults().setObject("snapToAlternateButtonInstead", on); }
@@ -53,14 +74,14 @@ protected:
         return d;
     }
 
-    // The older Finder progress window: scroll area > list > groups > unknown
+    // The older file-progress window: scroll area > list > groups > unknown
     // > buttons. The first group offers "Replace", the last one "Continue".
-    struct FinderWindow {
+    struct ProgressWindow {
         NodePtr window, firstGroupButton, lastGroupButton;
     };
-    static FinderWindow buildOldFinderProgress(SimApp& app, const std::string& title)
+    static ProgressWindow buildOldFileProgress(SimApp& app, const std::string& title)
     {
-        FinderWindow f;
+        ProgressWindow f;
         f.window = app.addWindow(title);
         f.window->setAttribute("AXDescription", "copy progress");
         auto list = f.window->addChild("AXScrollArea")->addChild("AXList");
@@ -69,9 +90,9 @@ protected:
         return f;
     }
     // The newer layout: the buttons sit right in the window's scroll area.
-    static FinderWindow buildNewFinderProgress(SimApp& app, const std::string& title, const std::string& buttonTitle)
+    static ProgressWindow buildNewFileProgress(SimApp& app, const std::string& title, const std::string& buttonTitle)
     {
-        FinderWindow f;
+        ProgressWindow f;
         f.window = app.addWindow(title);
         f.lastGroupButton = addButton(f.window->addChild("AXScrollArea"), buttonTitle);
         return f;
@@ -84,7 +105,7 @@ protected:
 
 TEST_F(ButtonChoiceTest, PreferenceOrdersDefaultAndCancelRules)
 {
-    SimApp& app = desktop.launch("TextEdit", "org.example.TextEdit");
+    SimApp& app = desktop.launch("Editor", "org.example.Editor");
     auto chooser = choose(app);
     Dialog both = buildSaveDialog(app);
     Dialog cancelDisabled = buildSaveDialog(app, true, false);
@@ -218,93 +239,99 @@ TEST_F(ButtonChoiceTest, TitleSearchTakesDirectButtonChildrenIgnoringCase)
     EXPECT_TRUE(chooser->defaultButton(nonButton->element()).isEmpty());
 }
 
-TEST_F(ButtonChoiceTest, GarageBandSkipsOnlyItsExactly86By28DefaultButton)
+TEST_F(ButtonChoiceTest, ADefaultButtonOfAnApplicationsIgnoredSizeIsSkippedForTheTitleSearch)
 {
+    const Exceptions::Row& row = rowOf(Exceptions::Kind::IgnoreDefaultButtonOfSize);
+    SimApp& bent = launchNamedBy(row);
+    SimApp& plain = desktop.launch("Plain");
+    const Size size = row.size;
     struct Case {
-        const char* appName;
+        SimApp& app;
         Size size;
         bool expectDefault;
     };
-    for (const Case& c : {Case{"GarageBand", {86, 28}, false}, Case{"GarageBand", {86, 29}, true},
-             Case{"GarageBand", {87, 28}, true}, Case{"garageband", {86, 28}, true}, Case{"Logic", {86, 28}, true}}) {
-        SimApp& app = desktop.launch(c.appName);
-        auto chooser = choose(app);
-        NodePtr window = app.addWindow("Export");
+    for (const Case& c : {Case{bent, size, false}, Case{bent, {size.width, size.height + 1}, true},
+             Case{bent, {size.width + 1, size.height}, true}, Case{plain, size, true}}) {
+        auto chooser = choose(c.app);
+        NodePtr window = c.app.addWindow("Export");
         NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, c.size));
         NodePtr ok = addButton(window, "OK");
         NodePtr expected = c.expectDefault ? defaultButton : ok;
         EXPECT_EQ(chooser->answeringButton(window->element()), expected->element())
-            << c.appName << " " << c.size.width << "x" << c.size.height;
+            << c.app.info.name << " " << c.size.width << "x" << c.size.height;
     }
 
     // With nothing titled to fall back on, the skipped default yields no snap.
-    SimApp& garageBand = desktop.launch("GarageBand");
-    auto chooser = choose(garageBand);
-    NodePtr bare = garageBand.addWindow("Bare");
-    makeDefault(bare, addButton(bare, "Export", true, {86, 28}));
+    auto chooser = choose(bent);
+    NodePtr bare = bent.addWindow("Bare");
+    makeDefault(bare, addButton(bare, "Export", true, size));
     EXPECT_TRUE(chooser->answeringButton(bare->element()).isEmpty());
 }
 
-TEST_F(ButtonChoiceTest, SafariNeverChoosesADoneCancelButton)
+TEST_F(ButtonChoiceTest, AnApplicationsIgnoredCancelTitleIsNeverChosen)
 {
-    SimApp& safari = desktop.launch("Safari", "com.apple.Safari");
+    const Exceptions::Row& row = rowOf(Exceptions::Kind::IgnoreCancelButtonTitled);
+    SimApp& bent = launchNamedBy(row);
     SimApp& other = desktop.launch("Browser", "org.example.browser");
-    auto safariChooser = choose(safari);
+    auto bentChooser = choose(bent);
     auto otherChooser = choose(other);
     preferAlternateButton(true);
 
-    for (const char* title : {"Done", "done", "DONE"}) {
-        NodePtr sheet = safari.addWindow("Sheet");
+    std::string upper = row.title, lower = row.title;
+    std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const std::string& title : {std::string(row.title), upper, lower}) {
+        NodePtr sheet = bent.addWindow("Sheet");
         makeCancel(sheet, addButton(sheet, title));
-        EXPECT_TRUE(safariChooser->answeringButton(sheet->element()).isEmpty()) << title;
+        EXPECT_TRUE(bentChooser->answeringButton(sheet->element()).isEmpty()) << title;
         // The default rule still answers when there is a default button.
         NodePtr defaultButton = makeDefault(sheet, addButton(sheet, "Save"));
-        EXPECT_EQ(safariChooser->answeringButton(sheet->element()), defaultButton->element()) << title;
+        EXPECT_EQ(bentChooser->answeringButton(sheet->element()), defaultButton->element()) << title;
     }
 
-    NodePtr cancelSheet = safari.addWindow("Sheet");
+    NodePtr cancelSheet = bent.addWindow("Sheet");
     NodePtr cancel = makeCancel(cancelSheet, addButton(cancelSheet, "Cancel"));
-    EXPECT_EQ(safariChooser->answeringButton(cancelSheet->element()), cancel->element());
+    EXPECT_EQ(bentChooser->answeringButton(cancelSheet->element()), cancel->element());
 
     NodePtr otherSheet = other.addWindow("Sheet");
-    NodePtr done = makeCancel(otherSheet, addButton(otherSheet, "Done"));
+    NodePtr done = makeCancel(otherSheet, addButton(otherSheet, row.title));
     EXPECT_EQ(otherChooser->answeringButton(otherSheet->element()), done->element());
 }
 
-TEST_F(ButtonChoiceTest, FinderProgressLayouts)
+TEST_F(ButtonChoiceTest, FileProgressLayouts)
 {
-    SimApp& finder = desktop.launch("Finder", "com.apple.finder");
-    auto chooser = choose(finder);
+    SimApp& files = launchNamedBy(rowOf(Exceptions::Kind::SearchFileProgressWindows));
+    auto chooser = choose(files);
 
     // Older layout: only the list's last group is searched.
-    FinderWindow old = buildOldFinderProgress(finder, "Copy");
+    ProgressWindow old = buildOldFileProgress(files, "Copy");
     EXPECT_EQ(chooser->answeringButton(old.window->element()), old.lastGroupButton->element());
     EXPECT_TRUE(desktop.logLines().empty());
 
     // Newer layout, "Replace" before "Continue".
-    FinderWindow replace = buildNewFinderProgress(finder, "Trash", "Continue");
+    ProgressWindow replace = buildNewFileProgress(files, "Trash", "Continue");
     NodePtr replaceButton = addButton(replace.window->children().front(), "replace");
     EXPECT_EQ(chooser->answeringButton(replace.window->element()), replaceButton->element());
 
     // The special rules come last: a titled OK in the window wins.
-    FinderWindow withOk = buildNewFinderProgress(finder, "Copy", "Replace");
+    ProgressWindow withOk = buildNewFileProgress(files, "Copy", "Replace");
     NodePtr ok = addButton(withOk.window, "OK");
     EXPECT_EQ(chooser->answeringButton(withOk.window->element()), ok->element());
 
     // Titles are exact: neither layout knows "Move" or "copy"; the older one says so once each.
     size_t before = desktop.logLines().size();
     for (const char* title : {"Move", "copy"}) {
-        FinderWindow unknown = buildOldFinderProgress(finder, title);
-        FinderWindow newer = buildNewFinderProgress(finder, title, "Replace");
+        ProgressWindow unknown = buildOldFileProgress(files, title);
+        ProgressWindow newer = buildNewFileProgress(files, title, "Replace");
         EXPECT_TRUE(chooser->answeringButton(unknown.window->element()).isEmpty()) << title;
         EXPECT_TRUE(chooser->answeringButton(newer.window->element()).isEmpty()) << title;
     }
     ASSERT_EQ(desktop.logLines().size(), before + 2);
-    EXPECT_EQ(desktop.logLines()[before], "Finder progress dialog with title \"Move\" was not recognized by Velmora");
-    EXPECT_EQ(desktop.logLines()[before + 1], "Finder progress dialog with title \"copy\" was not recognized by Velmora");
+    EXPECT_TRUE(desktop.logLines()[before].ends_with(" progress dialog with title \"Move\" was not recognized by Velmora"));
+    EXPECT_TRUE(desktop.logLines()[before + 1].ends_with(" progress dialog with title \"copy\" was not recognized by Velmora"));
 
     // A "Continue" that is no button is refused.
-    FinderWindow notAButton = buildNewFinderProgress(finder, "Copy", "Skip");
+    ProgressWindow notAButton = buildNewFileProgress(files, "Copy", "Skip");
     notAButton.window->children().front()->addChild("AXStaticText")->setTitle("Continue");
     EXPECT_TRUE(chooser->answeringButton(notAButton.window->element()).isEmpty());
 }
@@ -313,21 +340,21 @@ TEST_F(ButtonChoiceTest, WithoutApplicationRecordNoApplicationRuleMatches)
 {
     // The login window's chooser has no record; the same trees that the
     // application rules treat specially are taken plainly.
-    for (auto [name, bundle] : {std::pair{"GarageBand", "com.apple.garageband"}, std::pair{"Safari", "com.apple.Safari"},
-             std::pair{"Finder", "com.apple.finder"}}) {
-        SimApp& app = desktop.launch(name, std::string(bundle));
+    for (const Exceptions::Row& row : Exceptions::rows()) {
+        SimApp& app = launchNamedBy(row);
+        const std::string name = app.info.name;
         auto chooser = choose(app, false);
 
         NodePtr window = app.addWindow("Copy");
-        NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, {86, 28}));
+        NodePtr defaultButton = makeDefault(window, addButton(window, "Export", true, rowOf(Exceptions::Kind::IgnoreDefaultButtonOfSize).size));
         EXPECT_EQ(chooser->answeringButton(window->element()), defaultButton->element()) << name;
 
         preferAlternateButton(true);
-        NodePtr done = makeCancel(window, addButton(window, "Done"));
+        NodePtr done = makeCancel(window, addButton(window, rowOf(Exceptions::Kind::IgnoreCancelButtonTitled).title));
         EXPECT_EQ(chooser->answeringButton(window->element()), done->element()) << name;
         preferAlternateButton(false);
 
-        FinderWindow progress = buildNewFinderProgress(app, "Copy", "Replace");
+        ProgressWindow progress = buildNewFileProgress(app, "Copy", "Replace");
         EXPECT_TRUE(chooser->answeringButton(progress.window->element()).isEmpty()) << name;
     }
 }

@@ -184,9 +184,9 @@ protected:
 
 TEST_F(FocusedWindowObserverTest, SnapsOncePerNewlyFocusedWindowAndAgainAfterComingBack)
 {
-    SimApp& app = launchObserved("TextEdit");
+    SimApp& app = launchObserved("Text Editor");
     EXPECT_FALSE(observer->firstTime());
-    EXPECT_EQ(observer->description(), "FocusedWindowObserver - TextEdit (" + std::to_string(app.info.pid) + ")");
+    EXPECT_EQ(observer->description(), "FocusedWindowObserver - Text Editor (" + std::to_string(app.info.pid) + ")");
     auto recordless = FocusedWindowObserver::create(platform, app.info.pid);
     ASSERT_NE(recordless, nullptr);
     EXPECT_EQ(recordless->description(), "FocusedWindowObserver - (null) ((null))");
@@ -280,7 +280,7 @@ TEST_F(FocusedWindowObserverTest, BusyMouseHoldsOffTheSnap)
 
 TEST_F(FocusedWindowObserverTest, SleepingDisplaysIgnoreFocusChangesWithoutRememberingThem)
 {
-    SimApp& app = launchObserved("Pages");
+    SimApp& app = launchObserved("Word Processor");
     desktop.sleepDisplays();
     desktop.runPending();
     EXPECT_TRUE(observer->displaysAsleep());
@@ -306,7 +306,7 @@ TEST_F(FocusedWindowObserverTest, HiddenOrBackgroundApplications)
     EXPECT_TRUE(observer->firstTime());
 
     // Hidden yet frontmost: examined on the first check only.
-    SimApp& app = desktop.launch("Preview");
+    SimApp& app = desktop.launch("Viewer");
     desktop.activate(app);
     focus(app, buildDialog(app, "First"));
     app.hidden = true;
@@ -373,7 +373,7 @@ TEST_F(FocusedWindowObserverTest, AWindowWithItsOwnCoordinatesIsSnappedInThem)
 
 TEST_F(FocusedWindowObserverTest, PointerAlreadyOnTargetPostsNothingAndASnapLeavesTheProgramPathAlone)
 {
-    SimApp& app = launchObserved("Keynote");
+    SimApp& app = launchObserved("Slides");
     // The program path is the guard's, on its own timer: a snap never looks.
     desktop.removeFile(kBundlePath);
 
@@ -465,7 +465,7 @@ TEST_F(FocusedWindowObserverTest, AGoneOrSilentApplicationIsNoHungOne)
 TEST_F(FocusedWindowObserverTest, PlacementScalesTheInsetFromTheRightEdge)
 {
     desktop.setMainScreenScaleFactor(2.0f);
-    SimApp& app = launchObserved("Numbers");
+    SimApp& app = launchObserved("Spreadsheet");
     openDialog(app, "Sort", {100, 200});
     ASSERT_EQ(snaps(), 1u);
     EXPECT_EQ(desktop.pointerMoves()[0].to, (Point{150, 210}));

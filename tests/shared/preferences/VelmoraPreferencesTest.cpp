@@ -75,18 +75,15 @@ TEST(VelmoraPreferencesTest, CommandLineTextBecomesTheStoredType)
 {
     auto value = [](const char* k, const char* text) { return P::valueFromText(k, text).value; };
 
-    EXPECT_EQ(value("shouldCheckForUpdatesDaily", "true"), Value(true));
-    EXPECT_EQ(value("shouldCheckForUpdatesDaily", "0"), Value(false));
-    EXPECT_EQ(value("shouldCheckForUpdatesDaily", "FALSE"), Value(false));
-    for (const char* yes : {"yes", "On", "YES", "on"})
-        EXPECT_EQ(value("shouldCheckForUpdatesDaily", yes), Value(true)) << yes;
-    for (const char* no : {"no", "Off", "NO", "off"})
-        EXPECT_EQ(value("shouldCheckForUpdatesDaily", no), Value(false)) << no;
     // Flags are stored as the pane stores a user's choice: the integer.
-    EXPECT_EQ(value("QK.velmora.snapbackCursor", "true"), Value(1));
-    EXPECT_EQ(value("QK.velmora.snapbackCursor", "0"), Value(0));
-    EXPECT_EQ(value("QK.velmora.snapbackCursor", "Yes"), Value(1));
-    EXPECT_EQ(value("QK.velmora.snapbackCursor", "off"), Value(0));
+    for (const char* yes : {"true", "1", "yes", "On", "YES", "on"}) {
+        EXPECT_EQ(value("shouldCheckForUpdatesDaily", yes), Value(true)) << yes;
+        EXPECT_EQ(value("QK.velmora.snapbackCursor", yes), Value(1)) << yes;
+    }
+    for (const char* no : {"FALSE", "0", "no", "Off", "NO", "off"}) {
+        EXPECT_EQ(value("shouldCheckForUpdatesDaily", no), Value(false)) << no;
+        EXPECT_EQ(value("QK.velmora.snapbackCursor", no), Value(0)) << no;
+    }
 
     EXPECT_EQ(value("SoundToPlayIndex", "42"), Value(42));
     EXPECT_EQ(value("SoundToPlayIndex", "-3"), Value(-3));

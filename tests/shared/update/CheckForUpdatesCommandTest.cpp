@@ -6,11 +6,10 @@
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/ScopedEnvironment.h"
 #include "shared/update/SimPumping.h"
+#include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 namespace velmora {
@@ -65,9 +64,7 @@ TEST_F(CheckForUpdatesCommandTest, Failures)
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.text, "Failure checking for updates\n\nAn error occurred in retrieving update information. Please try again later.\n");
 
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route(ProgramInfo::kAppcastPath, stall);
+    m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::stalled());
     auto begin = std::chrono::steady_clock::now();
     auto stalled = CheckForUpdatesCommand::run(paneInfo(), 0.3);
     EXPECT_EQ(stalled.exitCode, 1);
@@ -114,20 +111,15 @@ TEST_F(CheckForUpdatesCommandTest, AHostileFeedOrServerGetsNoFurtherThanAFailure
 TEST_F(CheckForUpdatesCommandTest, ReadsThePanesInstalledValues)
 {
     serveFeed(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"));
-    char pattern[] = "/tmp/velmora-share-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    std::filesystem::path directory(pattern);
-    std::ofstream(directory / "Velmora-Info.plist") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+    test::TemporaryDirectory directory;
+    std::ofstream(directory.file("Velmora-Info.plist")) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
         "<key>CFBundleName</key><string>Velmora</string><key>CFBundleVersion</key><string>8.5</string>"
         "<key>VLUpdateHost</key><string>" + m_server.hostAndPort() + "</string></dict></plist>\n";
-    {
-        test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.string());
-        auto result = CheckForUpdatesCommand::run();
-        EXPECT_EQ(result.exitCode, 10);
-        // The file's version is a stale one: the build's own is reported.
-        EXPECT_NE(result.text.find("You have version " + ProgramInfo::buildVersion() + "."), std::string::npos) << result.text;
-    }
-    std::filesystem::remove_all(directory);
+    test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.path());
+    auto result = CheckForUpdatesCommand::run();
+    EXPECT_EQ(result.exitCode, 10);
+    // The file's version is a stale one: the build's own is reported.
+    EXPECT_NE(result.text.find("You have version " + ProgramInfo::buildVersion() + "."), std::string::npos) << result.text;
 }
 
 } // namespace

@@ -78,9 +78,7 @@ TEST_F(HttpTransferTest, EndlessRedirectsFail)
 
 TEST_F(HttpTransferTest, AStalledServerTimesOut)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall", stall);
+    m_server.route("/stall", LoopbackHTTPServer::stalled());
     auto begin = std::chrono::steady_clock::now();
     auto connection = start("/stall", 0.3);
     ASSERT_TRUE(pumpUntilFinished(*connection, 5));
@@ -197,9 +195,7 @@ TEST_F(HttpTransferTest, TheAuthoritiesToTrustComeFromTheCurlVariables)
 
 TEST_F(HttpTransferTest, CancelledOrDestroyedConnectionsStaySilent)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall", stall);
+    m_server.route("/stall", LoopbackHTTPServer::stalled());
     auto connection = start("/stall");
     connection->pump(0.05);
     connection->cancel();
@@ -236,9 +232,7 @@ protected:
 
 TEST_F(URLConnectionOnRunLoopTest, AWaitingExchangeWakesTheLoopOnlyForItsSocketsAndLeavesNothingBehind)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall", stall);
+    m_server.route("/stall", LoopbackHTTPServer::stalled());
     auto waiting = start("/stall", 30);
     ASSERT_TRUE(test::runUntil(m_desktop, [&] { return m_server.requests().size() == 1; }));
 
@@ -272,9 +266,7 @@ TEST_F(URLConnectionOnRunLoopTest, AWaitingExchangeWakesTheLoopOnlyForItsSockets
 
 TEST_F(URLConnectionOnRunLoopTest, TheTimeOutOnTheLoopsClockEndsAnExchangeWhoseDelegateMayDestroyIt)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall", stall);
+    m_server.route("/stall", LoopbackHTTPServer::stalled());
     struct Destroyer final : HttpTransferDelegate {
         std::unique_ptr<HttpTransfer> owned;
         std::optional<RequestError> error;

@@ -1,75 +1,53 @@
 #include "LoopbackHTTPServer.h"
 
+#include "support/TemporaryDirectory.h"
+
 #include <gio/gio.h>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <netinet/in.h>
-#include <poll.h>
+#include <sstream>
 #include <stdexcept>
 #include <strings.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace velmora::test {
 
 namespace {
 
-constexpr int kIOTimeoutMs = 5000;
-constexpr unsigned kIOTimeoutSeconds = kIOTimeoutMs / 1000;
+// Every read, write and handshake of a connection gives up after this.
+constexpr guint kIOTimeoutSeconds = 5;
 // openssl makes a P-256 key in milliseconds; the margin is for a busy machine.
 constexpr const char* kOpensslTimeout = "30";
 
 std::string lower(std::string s)
 {
     for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        c = static_cast<char>(g_ascii_tolower(c));
     return s;
 }
 
 // A certificate and key for 127.0.0.1, made once per test run in a private
 // folder that goes with the process.
-class TestCertificate {
-public:
+struct TestCertificate {
     explicit TestCertificate(const std::string& name)
+        : certificateFile(m_folder.file(name + ".pem"))
+        , keyFile(m_folder.file(name + ".key"))
     {
-        GError* error = nullptr;
-        gchar* folder = g_dir_make_tmp("velmora-test-tls.XXXXXX", &error);
-        if (!folder) {
-            g_clear_error(&error);
-            throw std::runtime_error("loopback server: no folder for the test certificate");
-        }
-        m_folder = folder;
-        g_free(folder);
-        certificateFile = (m_folder / (name + ".pem")).string();
-        keyFile = (m_folder / (name + ".key")).string();
-        const std::string keyArg = keyFile, certArg = certificateFile;
         const gchar* argv[] = {"timeout", kOpensslTimeout, "openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
             "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-            "subjectAltName=IP:127.0.0.1", "-keyout", keyArg.c_str(), "-out", certArg.c_str(), nullptr};
+            "subjectAltName=IP:127.0.0.1", "-keyout", keyFile.c_str(), "-out", certificateFile.c_str(), nullptr};
         int status = 0;
         if (!g_spawn_sync(nullptr, const_cast<gchar**>(argv), nullptr,
                 static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL), nullptr,
-                nullptr, nullptr, nullptr, &status, &error)
-            || !g_spawn_check_wait_status(status, nullptr)) {
-            g_clear_error(&error);
+                nullptr, nullptr, nullptr, &status, nullptr)
+            || !g_spawn_check_wait_status(status, nullptr))
             throw std::runtime_error("loopback server: `openssl req -x509` could not make a test certificate");
-        }
     }
-    ~TestCertificate()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-
-    std::string certificateFile;
-    std::string keyFile;
 
 private:
-    std::filesystem::path m_folder;
+    TemporaryDirectory m_folder; // first: the paths below lie in it
+
+public:
+    const std::string certificateFile;
+    const std::string keyFile;
 };
 
 const TestCertificate& certificateFor(LoopbackHTTPServer::Transport transport)
@@ -81,79 +59,67 @@ const TestCertificate& certificateFor(LoopbackHTTPServer::Transport transport)
 
 } // namespace
 
-// One accepted connection: the socket, and the TLS session over it.
+// One accepted connection, and the TLS session over it for an https server.
 struct LoopbackHTTPServer::Client {
-    GSocket* socket{nullptr};
-    GIOStream* stream{nullptr}; // the TLS connection, or the plain socket connection
+    GSocketConnection* connection{nullptr};
+    GIOStream* stream{nullptr}; // the TLS connection, or `connection` itself
+    GCancellable* cancellable{nullptr}; // the server's: stopping it ends every wait
 
     ~Client()
     {
-        if (stream) {
+        if (stream != G_IO_STREAM(connection)) {
             g_io_stream_close(stream, nullptr, nullptr);
             g_object_unref(stream);
         }
-        if (socket) {
-            g_socket_close(socket, nullptr);
-            g_object_unref(socket);
-        }
+        g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
+        g_object_unref(connection);
     }
 
-    // Up to `size` bytes; 0 at the end or on an error (a time-out included).
-    size_t read(char* buffer, size_t size)
-    {
-        gssize n = g_input_stream_read(g_io_stream_get_input_stream(stream), buffer, size, nullptr, nullptr);
-        return n > 0 ? static_cast<size_t>(n) : 0;
-    }
     bool write(const char* data, size_t size)
     {
-        return g_output_stream_write_all(g_io_stream_get_output_stream(stream), data, size, nullptr, nullptr, nullptr);
+        return g_output_stream_write_all(g_io_stream_get_output_stream(stream), data, size, nullptr, cancellable, nullptr);
     }
 };
 
+void LoopbackHTTPServer::ObjectUnref::operator()(void* object) const
+{
+    g_object_unref(object);
+}
+
 LoopbackHTTPServer::LoopbackHTTPServer(Transport transport)
     : m_transport(transport)
+    , m_listener(g_socket_listener_new())
+    , m_cancellable(g_cancellable_new())
 {
     if (m_transport != Transport::Cleartext) {
         const TestCertificate& files = certificateFor(m_transport);
-        GError* error = nullptr;
-        m_certificate.reset(g_tls_certificate_new_from_files(files.certificateFile.c_str(), files.keyFile.c_str(), &error));
-        if (!m_certificate || !g_tls_backend_supports_tls(g_tls_backend_get_default())) {
-            g_clear_error(&error);
+        m_certificate.reset(g_tls_certificate_new_from_files(files.certificateFile.c_str(), files.keyFile.c_str(), nullptr));
+        if (!m_certificate || !g_tls_backend_supports_tls(g_tls_backend_get_default()))
             throw std::runtime_error("loopback server: no TLS in GIO (is glib-networking installed?)");
-        }
         if (m_transport == Transport::TrustedTLS)
             m_trust.emplace("CURL_CA_BUNDLE", files.certificateFile);
     }
 
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(m_listener, 16) != 0 || ::pipe(m_wakePipe) != 0)
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* anyPort = g_inet_socket_address_new(loopback, 0);
+    GSocketAddress* bound = nullptr;
+    const bool listening = g_socket_listener_add_address(static_cast<GSocketListener*>(m_listener.get()), anyPort,
+        G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, &bound, nullptr);
+    g_object_unref(anyPort);
+    g_object_unref(loopback);
+    if (!listening)
         throw std::runtime_error("loopback server: cannot listen");
-    socklen_t length = sizeof address;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
+    m_port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+    g_object_unref(bound);
     m_thread = std::thread([this] { serve(); });
 }
 
 LoopbackHTTPServer::~LoopbackHTTPServer()
 {
-    m_stopping = true;
-    char byte = 0;
-    (void)!::write(m_wakePipe[1], &byte, 1);
+    g_cancellable_cancel(static_cast<GCancellable*>(m_cancellable.get()));
     m_thread.join();
     m_stalled.clear();
-    ::close(m_listener);
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
-}
-
-void LoopbackHTTPServer::ObjectUnref::operator()(void* object) const
-{
-    g_object_unref(object);
+    g_socket_listener_close(static_cast<GSocketListener*>(m_listener.get()));
 }
 
 void LoopbackHTTPServer::route(const std::string& path, Response response)
@@ -200,81 +166,57 @@ LoopbackHTTPServer::Response LoopbackHTTPServer::redirect(const std::string& loc
 
 void LoopbackHTTPServer::serve()
 {
-    while (!m_stopping) {
-        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, 200) <= 0)
-            continue;
-        if (fds[1].revents)
-            break;
-        int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0)
-            handle(client);
+    auto* cancellable = static_cast<GCancellable*>(m_cancellable.get());
+    while (!g_cancellable_is_cancelled(cancellable)) {
+        if (GSocketConnection* connection = g_socket_listener_accept(static_cast<GSocketListener*>(m_listener.get()), nullptr, cancellable, nullptr))
+            handle(connection);
     }
 }
 
-void LoopbackHTTPServer::handle(int fd)
+void LoopbackHTTPServer::handle(void* accepted)
 {
     auto client = std::make_unique<Client>();
-    client->socket = g_socket_new_from_fd(fd, nullptr);
-    if (!client->socket) {
-        ::close(fd);
-        return;
-    }
-    // Every read, write and the handshake give up after this.
-    g_socket_set_timeout(client->socket, kIOTimeoutSeconds);
-    GSocketConnection* plain = g_socket_connection_factory_create_connection(client->socket);
-    if (m_transport == Transport::Cleartext) {
-        client->stream = G_IO_STREAM(plain);
-    } else {
-        client->stream = G_IO_STREAM(g_tls_server_connection_new(G_IO_STREAM(plain), static_cast<GTlsCertificate*>(m_certificate.get()), nullptr));
-        g_object_unref(plain);
+    client->connection = static_cast<GSocketConnection*>(accepted);
+    client->stream = G_IO_STREAM(client->connection);
+    client->cancellable = static_cast<GCancellable*>(m_cancellable.get());
+    g_socket_set_timeout(g_socket_connection_get_socket(client->connection), kIOTimeoutSeconds);
+    if (m_transport != Transport::Cleartext) {
+        GIOStream* tls = G_IO_STREAM(g_tls_server_connection_new(client->stream, static_cast<GTlsCertificate*>(m_certificate.get()), nullptr));
+        if (!tls)
+            return;
+        client->stream = tls;
         // A client that does not trust us ends the handshake; nothing more to do.
-        if (!client->stream || !g_tls_connection_handshake(G_TLS_CONNECTION(client->stream), nullptr, nullptr))
+        if (!g_tls_connection_handshake(G_TLS_CONNECTION(tls), client->cancellable, nullptr))
             return;
     }
 
-    // Read the head, then as much body as Content-Length announces.
-    std::string data;
-    size_t headEnd = std::string::npos;
-    size_t contentLength = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kIOTimeoutMs);
-    char buffer[16384];
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (headEnd != std::string::npos && data.size() >= headEnd + 4 + contentLength)
-            break;
-        size_t n = client->read(buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        data.append(buffer, n);
-        if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
-            size_t at = lower(data.substr(0, headEnd)).find("\r\ncontent-length:");
-            if (at != std::string::npos)
-                contentLength = std::stoul(data.substr(at + 17));
-        }
-    }
-    if (headEnd == std::string::npos)
-        return;
-
+    // The head line by line, then as much body as Content-Length announces.
+    GDataInputStream* in = g_data_input_stream_new(g_io_stream_get_input_stream(client->stream));
+    g_filter_input_stream_set_close_base_stream(G_FILTER_INPUT_STREAM(in), false);
+    g_data_input_stream_set_newline_type(in, G_DATA_STREAM_NEWLINE_TYPE_CR_LF);
+    auto readLine = [&](std::string& line) {
+        gsize length = 0;
+        gchar* read = g_data_input_stream_read_line(in, &length, client->cancellable, nullptr);
+        line.assign(read ? read : "", length);
+        g_free(read);
+        return read != nullptr;
+    };
     Request request;
-    std::string head = data.substr(0, headEnd);
-    size_t lineEnd = head.find("\r\n");
-    std::string requestLine = head.substr(0, lineEnd);
-    size_t space1 = requestLine.find(' ');
-    size_t space2 = requestLine.find(' ', space1 + 1);
-    request.method = requestLine.substr(0, space1);
-    request.path = requestLine.substr(space1 + 1, space2 - space1 - 1);
-    size_t at = lineEnd;
-    while (at != std::string::npos && at < head.size()) {
-        size_t next = head.find("\r\n", at + 2);
-        std::string line = head.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
+    std::string line;
+    const bool headRead = readLine(line);
+    std::istringstream(line) >> request.method >> request.path;
+    while (readLine(line) && !line.empty()) {
         size_t colon = line.find(':');
-        if (colon != std::string::npos) {
-            size_t valueStart = line.find_first_not_of(' ', colon + 1);
-            request.headers[lower(line.substr(0, colon))] = valueStart == std::string::npos ? "" : line.substr(valueStart);
-        }
-        at = next;
+        if (colon != std::string::npos)
+            request.headers[lower(line.substr(0, colon))] = line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
     }
-    request.body = data.substr(headEnd + 4, contentLength);
+    request.body.resize(request.headers.contains("content-length") ? std::stoul(request.headers["content-length"]) : 0);
+    gsize bodyRead = 0;
+    g_input_stream_read_all(G_INPUT_STREAM(in), request.body.data(), request.body.size(), &bodyRead, client->cancellable, nullptr);
+    request.body.resize(bodyRead);
+    g_object_unref(in);
+    if (!headRead)
+        return;
 
     Response response;
     {
@@ -296,26 +238,26 @@ void LoopbackHTTPServer::handle(int fd)
     }
 
     std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
-    for (const auto& [name, value] : response.headers)
-        out += name + ": " + value + "\r\n";
     bool declared = false;
-    for (const auto& header : response.headers)
-        declared = declared || strcasecmp(header.first.c_str(), "Content-Length") == 0;
+    for (const auto& [name, value] : response.headers) {
+        out += name + ": " + value + "\r\n";
+        declared = declared || strcasecmp(name.c_str(), "Content-Length") == 0;
+    }
     if (!response.streamedBytes && !declared)
         out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
     out += "Connection: close\r\n\r\n";
-    if (client->write(out.data(), out.size())) {
-        if (response.streamedBytes) {
-            std::string chunk(65536, 'x');
-            for (size_t sent = 0; sent < response.streamedBytes && !m_stopping; sent += chunk.size()) {
-                if (!client->write(chunk.data(), std::min(chunk.size(), response.streamedBytes - sent)))
-                    break;
-            }
-        } else {
-            client->write(response.body.data(), response.body.size());
-        }
+    if (!client->write(out.data(), out.size()))
+        return;
+    if (!response.streamedBytes) {
+        client->write(response.body.data(), response.body.size());
+        return;
     }
-    // The client's destruction closes the TLS session, then the socket.
+    const std::string chunk(65536, 'x');
+    for (size_t sent = 0; sent < response.streamedBytes; sent += chunk.size()) {
+        if (!client->write(chunk.data(), std::min(chunk.size(), response.streamedBytes - sent)))
+            break;
+    }
+    // The client's destruction closes the TLS session, then the connection.
 }
 
 } // namespace velmora::test

@@ -2,7 +2,6 @@
 
 #include "shared/update/ScopedEnvironment.h"
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -60,22 +59,30 @@ public:
 
     static Response ok(std::string body, std::string contentType = "application/rss+xml");
     static Response redirect(const std::string& location, int status = 302);
+    static Response stalled()
+    {
+        Response response;
+        response.stall = true;
+        return response;
+    }
 
 private:
     struct Client;
-    void serve();
-    void handle(int client);
-
-    Transport m_transport;
     struct ObjectUnref {
         void operator()(void* object) const;
     };
-    std::unique_ptr<void, ObjectUnref> m_certificate; // the GTlsCertificate; null for cleartext
+    void serve();
+    void handle(void* connection); // takes the accepted GSocketConnection
+
+    Transport m_transport;
+    // GIO objects, kept out of this header: the listening socket, the
+    // cancellable that ends every wait when the server stops, and the
+    // GTlsCertificate (null for cleartext).
+    std::unique_ptr<void, ObjectUnref> m_listener;
+    std::unique_ptr<void, ObjectUnref> m_cancellable;
+    std::unique_ptr<void, ObjectUnref> m_certificate;
     std::optional<ScopedEnvironment> m_trust;
-    int m_listener{-1};
-    int m_wakePipe[2]{-1, -1};
     int m_port{0};
-    std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex; // routes and requests: the test thread reads what the server writes
     std::map<std::string, Response> m_routes;
     std::vector<Request> m_requests;

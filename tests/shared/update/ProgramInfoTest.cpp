@@ -1,11 +1,10 @@
 #include "shared/update/ProgramInfo.h"
 
 #include "shared/update/ScopedEnvironment.h"
+#include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 namespace velmora {
@@ -27,31 +26,26 @@ TEST(ProgramInfoTest, ReadsTheShippedInformationValues)
 
 TEST(ProgramInfoTest, ATestOrPackagerCanPointElsewhere)
 {
-    char pattern[] = "/tmp/velmora-info-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    std::filesystem::path directory(pattern);
-    std::ofstream(directory / "Velmora-Info.plist") << R"(<?xml version="1.0" encoding="UTF-8"?>
+    test::TemporaryDirectory directory;
+    std::ofstream(directory.file("Velmora-Info.plist")) << R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
 <key>CFBundleVersion</key><string>7.0</string>
 <key>VLUpdateHost</key><string>127.0.0.1:8080</string>
 <key>CFBundleName</key><integer>5</integer>
 </dict></plist>)";
-    {
-        test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.string());
-        EXPECT_EQ(ProgramInfo::resourceDirectory(), directory.string());
-        ProgramInfo pane = ProgramInfo::pane();
-        EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion()) << "a file's version is not ours";
-        EXPECT_EQ(pane.appcastURL(), "https://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
-        // Not a string: reads as absent.
-        EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
-        // No file for the agent there: every value absent but the version,
-        // no address.
-        ProgramInfo agent = ProgramInfo::agent();
-        EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
-        EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion());
-        EXPECT_EQ(agent.appcastURL(), "");
-    }
-    std::filesystem::remove_all(directory);
+    test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.path());
+    EXPECT_EQ(ProgramInfo::resourceDirectory(), directory.path());
+    ProgramInfo pane = ProgramInfo::pane();
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion()) << "a file's version is not ours";
+    EXPECT_EQ(pane.appcastURL(), "https://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
+    // Not a string: reads as absent.
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
+    // No file for the agent there: every value absent but the version,
+    // no address.
+    ProgramInfo agent = ProgramInfo::agent();
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion());
+    EXPECT_EQ(agent.appcastURL(), "");
 }
 
 } // namespace

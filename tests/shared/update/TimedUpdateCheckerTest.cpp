@@ -6,11 +6,9 @@
 #include "shared/update/AppcastFeeds.h"
 #include "shared/update/LoopbackHTTPServer.h"
 #include "shared/update/SimPumping.h"
+#include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 
 namespace velmora {
 namespace {
@@ -30,18 +28,6 @@ protected:
             {ProgramInfo::kCFBundleShortVersionString, Value("1.0 (100)")},
             {ProgramInfo::kVLUpdateHost, Value(m_server.hostAndPort())}}));
     }
-    ~TimedUpdateCheckerTest() override
-    {
-        m_scheduler.reset();
-        std::filesystem::remove_all(m_directory);
-    }
-
-    static std::string makeDirectory()
-    {
-        char pattern[] = "/tmp/velmora-prefs-XXXXXX";
-        return mkdtemp(pattern) ? pattern : "";
-    }
-
     // The pane writes the shared domain from its own process.
     void paneSetsDailyChecks(bool on)
     {
@@ -66,8 +52,8 @@ protected:
     // the class, so that a changed interval fails here.
     static constexpr double kDay = 24 * 60 * 60;
 
-    std::string m_directory{makeDirectory()};
-    PlistSettingsFile m_store{m_directory};
+    test::TemporaryDirectory m_directory;
+    PlistSettingsFile m_store{m_directory.path()};
     sim::SimDesktop m_desktop{&m_store};
     ScopedPlatform m_scoped{m_desktop};
     LoopbackHTTPServer m_server;
@@ -83,7 +69,7 @@ TEST_F(TimedUpdateCheckerTest, ConfiguresTheAgentsChecker)
     EXPECT_EQ(checker.versionString(), "1.0");
     EXPECT_EQ(checker.displayVersionString(), "1.0 (100)");
     EXPECT_EQ(checker.appName(), "Velmora");
-    EXPECT_EQ(checker.delegate() != nullptr, true);
+    EXPECT_NE(checker.delegate(), nullptr);
     m_scheduler->setupUpdater();
     EXPECT_EQ(&m_scheduler->checker(), &checker) << "set-up runs once";
 }

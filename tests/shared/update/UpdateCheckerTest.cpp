@@ -82,19 +82,6 @@ TEST_F(UpdateCheckerTest, OffersTheNewestItemTheSystemSupports)
     EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::UpdateOffered);
 }
 
-TEST_F(UpdateCheckerTest, AHostileFeedCannotMakeUsOpenAnythingButAWebPage)
-{
-    serveFeed("<item><title>x</title><sparkle:releaseNotesLink>file:///etc/passwd</sparkle:releaseNotesLink>"
-              "<enclosure url=\"https://files.invalid/Velmora_2.0.zip\"/></item>");
-    m_checker->setShouldShowFailureAlert(true);
-    check();
-    ASSERT_EQ(alerts().size(), 1u);
-    EXPECT_EQ(alerts()[0].alert.title, UpdateChecker::kFailureTitle);
-    EXPECT_NE(alerts()[0].alert.message.find("is incomplete"), std::string::npos) << alerts()[0].alert.message;
-    EXPECT_TRUE(m_desktop.openedURLs().empty());
-    EXPECT_EQ(m_checker->outcome(), UpdateChecker::Outcome::Failed);
-}
-
 TEST_F(UpdateCheckerTest, AnOfferIsShownEvenWhenSilentAndCancelOpensNothing)
 {
     m_delegate.verbose = false;

@@ -159,9 +159,7 @@ TEST_F(UpdateFeedFetchTest, RedirectsAreFollowed)
 
 TEST_F(UpdateFeedFetchTest, AStalledServerIsGivenUpAtThirtySecondsAndOversizedBodiesAreRefused)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall.xml", stall);
+    m_server.route("/stall.xml", LoopbackHTTPServer::stalled());
     m_appcast.fetchAppcastFromURL(m_server.url("/stall.xml"));
     m_desktop.advance(29.99);
     EXPECT_TRUE(m_appcast.isLoading());
@@ -181,9 +179,7 @@ TEST_F(UpdateFeedFetchTest, AStalledServerIsGivenUpAtThirtySecondsAndOversizedBo
 
 TEST_F(UpdateFeedFetchTest, ANewFetchReplacesTheOneUnderWay)
 {
-    LoopbackHTTPServer::Response stall;
-    stall.stall = true;
-    m_server.route("/stall.xml", stall);
+    m_server.route("/stall.xml", LoopbackHTTPServer::stalled());
     m_server.route("/feed.xml", LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
     m_appcast.fetchAppcastFromURL(m_server.url("/stall.xml"));
     m_desktop.advance(0.1);
