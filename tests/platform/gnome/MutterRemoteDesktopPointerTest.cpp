@@ -4,8 +4,7 @@
 
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
 
-#include "platform/linux/GObjectRef.h"
-#include "tests/platform/gnome/EnterDialog.h"
+#include "tests/platform/wayland/WaylandAgentTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,12 @@
 namespace velmora::gnome {
 namespace {
 
-using testing::Area;
-using testing::EnterDialog;
-using testing::enteredAt;
-using testing::pumpFor;
-using testing::pumpUntil;
+using wayland::testing::Area;
+using wayland::testing::compositorCtl;
+using wayland::testing::EnterDialog;
+using wayland::testing::enteredAt;
+using wayland::testing::pumpFor;
+using wayland::testing::pumpUntil;
 
 class RecordingLog final : public SystemLog {
 public:
@@ -56,12 +56,6 @@ AccessibleElement windowNumbered(int id)
 Point snapSpot(const Area& button)
 {
     return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
-}
-
-int mutterCtl(const char* verb)
-{
-    const char* ctl = std::getenv("VELMORA_TEST_MUTTER_CTL");
-    return ctl ? std::system((std::string(ctl) + " " + verb).c_str()) : -1;
 }
 
 // Whether mutter still has the remote-desktop session object at that path.
@@ -134,8 +128,8 @@ class MutterRemoteDesktopPointerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::getenv("VELMORA_TEST_MUTTER_CTL"))
-            GTEST_FAIL() << "no private GNOME desktop: run through run-gnome-wayland-tests.sh";
+        if (!wayland::testing::compositorControl())
+            GTEST_FAIL() << wayland::testing::kNoPrivateDesktop;
         m_bus = linux_desktop::GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
         ASSERT_TRUE(m_bus);
         ASSERT_LE(atspi_init(), 1);
@@ -276,7 +270,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZenityQuestionIsAnsweredByAClickWhereTheP
                             &exited);
     const int pid = std::stoi(g_subprocess_get_identifier(zenity.get()));
     std::optional<Area> yes;
-    ASSERT_TRUE(pumpUntil([&] { return testing::hasActiveWindow(pid) && (yes = testing::accessibleButtonOf(pid, "Yes")); }, 10000))
+    ASSERT_TRUE(pumpUntil([&] { return wayland::testing::hasActiveWindow(pid) && (yes = wayland::testing::accessibleButtonOf(pid, "Yes")); }, 10000))
         << "zenity never showed an active window with a Yes button";
     ASSERT_TRUE(pointer.moveToInWindow(windowNumbered(1), snapSpot(*yes)));
     pumpFor(MutterRemoteDesktopPointer::kSettleAgainMs + 100);
@@ -299,7 +293,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZMutterGoneAndBackCostsOneLineThenMovesWo
         EnterDialog dialog; // dies with its compositor
         expectSnapOntoSave(pointer, dialog, windowNumbered(1));
         ASSERT_NE(pointer.sessionPath(), "");
-        ASSERT_EQ(mutterCtl("kill"), 0);
+        ASSERT_EQ(compositorCtl("kill"), 0);
     }
     EXPECT_TRUE(pumpUntil([&] { return pointer.sessionPath().empty(); }, 2000)) << "the dead session is kept";
     EXPECT_FALSE(MutterRemoteDesktopPointer::available(m_bus.get()));
@@ -312,7 +306,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZMutterGoneAndBackCostsOneLineThenMovesWo
     ASSERT_EQ(m_log.lines.size(), 1u);
     std::printf("logged: %s\n", m_log.lines.front().c_str());
 
-    ASSERT_EQ(mutterCtl("start"), 0);
+    ASSERT_EQ(compositorCtl("start"), 0);
     ASSERT_TRUE(MutterRemoteDesktopPointer::available(m_bus.get()));
     EnterDialog dialog;
     expectSnapOntoSave(pointer, dialog, windowNumbered(2));
