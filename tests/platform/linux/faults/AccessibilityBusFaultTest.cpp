@@ -6,84 +6,26 @@
 // accessibility-bus.sh, and every test leaves it running.
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/InstalledPrograms.h"
 #include "platform/linux/XTestPointer.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 namespace velmora::linux_desktop::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode{-1};
-    std::string out;
-    double seconds{0};
-};
-
-// Runs `argv` to its end (killed after `limit` seconds), with `environment` added.
-Outcome run(std::vector<std::string> argv, const std::map<std::string, std::string>& environment = {}, int limit = 30)
-{
-    argv.insert(argv.begin(), {"timeout", "-s", "KILL", std::to_string(limit)});
-    gchar** env = g_get_environ();
-    for (const auto& [name, value] : environment)
-        env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
-    std::vector<gchar*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    Outcome outcome;
-    gchar* out = nullptr;
-    int status = 0;
-    const gint64 start = g_get_monotonic_time();
-    GErrorPtr error;
-    const bool ran = g_spawn_sync(nullptr, args.data(), env, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL), nullptr, nullptr, &out,
-        nullptr, &status, error.out());
-    outcome.seconds = static_cast<double>(g_get_monotonic_time() - start) / G_USEC_PER_SEC;
-    g_strfreev(env);
-    outcome.out = out ? out : "";
-    g_free(out);
-    if (ran && WIFEXITED(status))
-        outcome.exitCode = WEXITSTATUS(status);
-    return outcome;
-}
-
 Outcome busControl(const std::string& verb)
 {
-    return run({DESKTOP_TESTS_DIR "/accessibility-bus.sh", verb});
+    return runToEnd({DESKTOP_TESTS_DIR "/accessibility-bus.sh", verb}, {}, 30);
 }
 
 bool busIsUp()
 {
     return fs::exists(fs::path(g_getenv("VELMORA_TEST_ATSPI_STATE")) / "launcher.pid");
-}
-
-std::string contentsOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// CPU seconds a process has used so far.
-double cpuSeconds(pid_t pid)
-{
-    std::string stat = contentsOf("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    }
-    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // The agent, run as the session would start it, its standard error in a file.
@@ -124,8 +66,6 @@ protected:
             GTEST_SKIP() << "run through run-desktop-tests.sh";
         m_display = XOpenDisplay(nullptr);
         ASSERT_TRUE(m_display);
-        char pattern[] = "/tmp/velmora-bus-faults.XXXXXX";
-        m_folder = mkdtemp(pattern);
         fs::create_directories(m_folder / "config");
     }
     void TearDown() override
@@ -137,14 +77,13 @@ protected:
             busControl("start");
         if (m_display)
             XCloseDisplay(m_display);
-        fs::remove_all(m_folder);
     }
 
     Outcome velmora(const std::vector<std::string>& arguments)
     {
         std::vector<std::string> argv{VELMORA_COMMAND_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return run(argv, {{"XDG_CONFIG_HOME", (m_folder / "config").string()}}, 20);
+        return runToEnd(argv, {{"XDG_CONFIG_HOME", (m_folder / "config").string()}}, 20);
     }
 
     std::unique_ptr<Agent> startAgent() { return std::make_unique<Agent>(m_folder / "config", agentLog()); }
@@ -170,7 +109,7 @@ protected:
     }
 
     Display* m_display{nullptr}; // owned
-    fs::path m_folder;
+    TemporaryFolder m_folder;
     pid_t m_registryStopped{0};
 };
 
