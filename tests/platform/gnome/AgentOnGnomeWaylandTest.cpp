@@ -38,7 +38,7 @@ protected:
 
 TEST_F(AgentOnGnomeWaylandTest, TheAgentNamesItsDesktopAndPutsThePointerOnTheDialogsDefaultButton)
 {
-    AgentProcess agent(m_dir.path / "agent.log");
+    AgentProcess agent(m_dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, gnomeDesktopLine()));
     EnterDialog dialog;
     expectRestsOnSave(dialog, agent);
@@ -49,7 +49,7 @@ TEST_F(AgentOnGnomeWaylandTest, TheAgentNamesItsDesktopAndPutsThePointerOnTheDia
 TEST_F(AgentOnGnomeWaylandTest, ZTheAgentOutlivesMutterQuietlyAndServesTheDialogsAfterItsReturn)
 {
     MutterBackAtEnd mutterBack;
-    AgentProcess agent(m_dir.path / "agent.log");
+    AgentProcess agent(m_dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, gnomeDesktopLine()));
     size_t linesBefore = 0;
     {

@@ -58,16 +58,28 @@ Point snapSpot(const Area& button)
     return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
 }
 
+// A call to mutter's remote desktop (the interface `method` belongs to); its
+// reply, or nothing, with the error as a test failure when `quiet` is not set.
+GVariant* callMutter(GDBusConnection* bus, const char* path, const char* interface, const char* method, GVariant* parameters,
+                     const char* reply, bool quiet = false)
+{
+    GError* error = nullptr;
+    GVariant* answer = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path, interface, method, parameters,
+                                                   reply ? G_VARIANT_TYPE(reply) : nullptr, G_DBUS_CALL_FLAGS_NONE, 1000,
+                                                   nullptr, &error);
+    if (error) {
+        if (!quiet)
+            ADD_FAILURE() << method << ": " << error->message;
+        g_error_free(error);
+    }
+    return answer;
+}
+
 // Whether mutter still has the remote-desktop session object at that path.
 bool mutterHasSession(GDBusConnection* bus, const std::string& path)
 {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path.c_str(),
-                                                  "org.freedesktop.DBus.Properties", "Get",
-                                                  g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"),
-                                                  G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
-    if (error)
-        g_error_free(error);
+    GVariant* reply = callMutter(bus, path.c_str(), "org.freedesktop.DBus.Properties", "Get",
+                                 g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"), "(v)", true);
     if (reply)
         g_variant_unref(reply);
     return reply != nullptr;
@@ -76,9 +88,8 @@ bool mutterHasSession(GDBusConnection* bus, const std::string& path)
 // How many remote-desktop sessions mutter has (the harness's keyboard keeps one).
 int mutterSessionCount(GDBusConnection* bus)
 {
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
-                                                  "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
-                                                  G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    GVariant* reply = callMutter(bus, "/org/gnome/Mutter/RemoteDesktop/Session", "org.freedesktop.DBus.Introspectable",
+                                 "Introspect", nullptr, "(s)", true);
     if (!reply)
         return -1;
     const char* xml = nullptr;
@@ -94,26 +105,13 @@ int mutterSessionCount(GDBusConnection* bus)
 void clickWhereThePointerIs(GDBusConnection* bus)
 {
     constexpr guint32 kLeftButton = 272; // evdev BTN_LEFT
-    const auto call = [bus](const char* path, const char* method, GVariant* parameters, const char* reply) {
-        GError* error = nullptr;
-        GVariant* answer = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path,
-                                                       std::strcmp(method, "CreateSession") == 0
-                                                           ? "org.gnome.Mutter.RemoteDesktop"
-                                                           : "org.gnome.Mutter.RemoteDesktop.Session",
-                                                       method, parameters, reply ? G_VARIANT_TYPE(reply) : nullptr,
-                                                       G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
-        if (error) {
-            ADD_FAILURE() << method << ": " << error->message;
-            g_error_free(error);
-        }
-        return answer;
-    };
-    GVariant* created = call("/org/gnome/Mutter/RemoteDesktop", "CreateSession", nullptr, "(o)");
+    GVariant* created = callMutter(bus, "/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop", "CreateSession",
+                                   nullptr, "(o)");
     ASSERT_TRUE(created);
     const char* path = nullptr;
     g_variant_get(created, "(&o)", &path);
     const auto send = [&](const char* method, GVariant* parameters) {
-        if (GVariant* answer = call(path, method, parameters, nullptr))
+        if (GVariant* answer = callMutter(bus, path, "org.gnome.Mutter.RemoteDesktop.Session", method, parameters, nullptr))
             g_variant_unref(answer);
     };
     send("Start", nullptr);

@@ -80,7 +80,7 @@ protected:
             GTEST_SKIP() << "needs GNOME Shell with the extension (VELMORA_TEST_COMPOSITOR=gnome-shell)";
         ASSERT_LE(atspi_init(), 1);
         ASSERT_TRUE(extensionOnBus()) << "the harness did not enable the extension";
-        m_agent.emplace(m_dir.path / "agent.log");
+        m_agent.emplace(m_dir / "agent.log");
         ASSERT_TRUE(saidItsDesktop(*m_agent, gnomeDesktopLine()));
     }
 

@@ -20,7 +20,7 @@ TEST(XWaylandOnGnomeWaylandTest, ThePointerRestsOnAQt5MessageBoxsDefaultButtonAt
         GTEST_SKIP() << "no XWayland: run-gnome-wayland-tests.sh runs it with VELMORA_TEST_XWAYLAND=1";
     ASSERT_LE(atspi_init(), 1);
     const TemporaryFolder dir;
-    AgentProcess agent(dir.path / "agent.log");
+    AgentProcess agent(dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, "Desktop: GNOME on Wayland"));
 
     ScopedVariable xcb("QT_QPA_PLATFORM", "xcb");

@@ -70,7 +70,7 @@ TEST(AgentOnKdeWaylandSnapBackTest, AnAnsweredDialogGivesThePointerBackUnlessThe
     const TemporaryFolder dir;
     // KWin's answers in the log, should it fail.
     const ScopedVariable trace("G_MESSAGES_DEBUG", "velmora-kwin");
-    AgentProcess agent(dir.path / "agent.log");
+    AgentProcess agent(dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, kKdeDesktopLine));
     expectSnapBackUnlessMoved(agent, kKWinPointer);
 }
@@ -82,7 +82,7 @@ TEST(AgentOnKdeWaylandFaultsTest, ZTheAgentSnapsAgainOnceKWinIsBack)
     if (!authorised())
         GTEST_SKIP() << "the agent is not authorised here";
     const TemporaryFolder dir;
-    AgentProcess agent(dir.path / "agent.log");
+    AgentProcess agent(dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, kKdeDesktopLine));
     ASSERT_EQ(compositorCtl("restart"), 0);
     pumpFor(500);
@@ -98,7 +98,7 @@ TEST(AgentOnKdeWaylandFaultsTest, WithoutKWinsConsentTheAgentSaysSoOnceAndLeaves
     if (authorised())
         GTEST_SKIP() << "the agent is authorised here";
     const TemporaryFolder dir;
-    AgentProcess agent(dir.path / "agent.log");
+    AgentProcess agent(dir / "agent.log");
     ASSERT_TRUE(saidItsDesktop(agent, kKdeDesktopLine));
     for (const char* title : {"Refused 1", "Refused 2"}) {
         EnterDialog dialog(title);

@@ -6,6 +6,7 @@
 // bus's faults share.
 
 #include "platform/linux/GErrorPtr.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <glib.h>
 
@@ -67,29 +68,6 @@ inline std::string contentsOf(const std::filesystem::path& path)
     text << in.rdbuf();
     return text.str();
 }
-
-// A folder of the test's own under /tmp, removed with it.
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        char pattern[] = "/tmp/velmora-test.XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(m_path, error);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // The running agents (the built VelmoraBG) whose settings are in `config`,
 // their XDG_CONFIG_HOME: those a test started, however it started them.

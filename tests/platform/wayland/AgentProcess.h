@@ -3,13 +3,13 @@
 // The agent as installed, run on the private Wayland desktop with its log
 // (stderr) in a file; stopped with SIGTERM (SIGKILL after 3 s) at the end.
 
+#include "tests/platform/linux/InstalledPrograms.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -66,25 +66,10 @@ public:
     // User and system time the process has used so far.
     std::chrono::milliseconds cpuTime() const
     {
-        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // The name in parentheses may hold spaces; the fields after it do not.
-        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-        std::string skip;
-        for (int field = 3; field < 14; ++field)
-            fields >> skip;
-        long long user = 0, system = 0;
-        fields >> user >> system;
-        return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
+        return std::chrono::milliseconds(static_cast<long long>(linux_desktop::testing::cpuSeconds(m_pid) * 1000));
     }
 
-    std::string log() const
-    {
-        std::ifstream in(m_log);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string log() const { return linux_desktop::testing::contentsOf(m_log); }
 
 private:
     std::filesystem::path m_log;

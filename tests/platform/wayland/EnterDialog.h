@@ -5,6 +5,7 @@
 // AT-SPI sees them.
 
 #include "platform/linux/GObjectRef.h"
+#include "tests/platform/linux/ScopedVariable.h"
 
 #include <atspi/atspi.h>
 #include <gio/gio.h>
@@ -243,28 +244,6 @@ private:
     bool m_eof{false};
 };
 
-// Sets an environment variable for the dialogs started while it lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = g_getenv(name))
-            m_old = old;
-        g_setenv(name, value, TRUE);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-    ~ScopedVariable()
-    {
-        if (m_old)
-            g_setenv(m_name, m_old->c_str(), TRUE);
-        else
-            g_unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using linux_desktop::testing::ScopedVariable;
 
 } // namespace velmora::wayland::testing

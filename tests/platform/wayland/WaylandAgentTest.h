@@ -20,18 +20,7 @@ namespace velmora::wayland::testing {
 
 namespace fs = std::filesystem;
 
-struct TemporaryFolder {
-    TemporaryFolder() : path(make()) { }
-    ~TemporaryFolder() { fs::remove_all(path); }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    static fs::path make()
-    {
-        char pattern[] = "/tmp/velmora-wayland.XXXXXX";
-        return mkdtemp(pattern);
-    }
-    const fs::path path;
-};
+using linux_desktop::testing::TemporaryFolder;
 
 // Set by run-gnome-wayland-tests.sh and run-kde-wayland-tests.sh.
 inline const char* compositorControl() { return std::getenv("VELMORA_TEST_COMPOSITOR_CTL"); }
@@ -155,7 +144,7 @@ protected:
     {
         ASSERT_LE(atspi_init(), 1);
         s_dir = new TemporaryFolder;
-        s_agent = new AgentProcess(s_dir->path / "agent.log");
+        s_agent = new AgentProcess(*s_dir / "agent.log");
     }
     static void TearDownTestSuite()
     {
