@@ -345,15 +345,7 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     screenshot("5-ignored-applications");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Done")));
     pumpFor(0.5);
-    restPointer({20, 20});
-    {
-        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
-        ASSERT_TRUE(expectedButtonSpot(question.pid(), "Yes"));
-        pumpFor(1.5);
-        Spot p = pointer();
-        EXPECT_EQ(p.x, 20);
-        EXPECT_EQ(p.y, 20);
-    }
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--question", "--title=Ignored", "--text=Leave me"}, "Yes", true));
 
     // The test dialog: the agent snaps the pointer onto its "OK".
     restPointer({20, 20});
@@ -632,9 +624,8 @@ TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenT
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("user-guide.html"))) << "the notice does not say where the guide is";
     screenshot("help-without-a-viewer");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
-    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [](AtspiAccessible* node) {
-        return nameOf(node) == "Velmora could not open its user guide";
-    }); }, 10)) << "the notice stayed after OK";
+    EXPECT_TRUE(absent([](const std::string& name) { return name == "Velmora could not open its user guide"; }, 10))
+        << "the notice stayed after OK";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its web site"));
@@ -670,7 +661,7 @@ TEST_F(SettingsWindowEndToEndTest, TheUpdateOfferComesOverAnotherProgramAndClose
 
     // ... and back to it: the offer closes unanswered.
     activate(m_display, other.pid());
-    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [&](AtspiAccessible* node) { return nameOf(node) == kOffer; }); }, 10))
+    EXPECT_TRUE(absent([&](const std::string& name) { return name == kOffer; }, 10))
         << "the offer stayed up";
     EXPECT_TRUE(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Check for Updates")) << "the window went with it";
 }

@@ -5,9 +5,9 @@
 
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/InstalledPrograms.h"
+#include "platform/linux/StartedAgent.h"
 #include "platform/linux/TestApplications.h"
 #include "platform/linux/XTestPointer.h"
-#include "shared/preferences/PlistSettingsFile.h"
 #include "shared/update/ProgramInfo.h"
 
 #include <X11/Xlib.h>
@@ -18,7 +18,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -50,6 +49,8 @@ protected:
         m_display = XOpenDisplay(nullptr);
         if (!m_display)
             GTEST_FAIL() << "no X display: run through run-desktop-tests.sh";
+        // From the defaults: no test inherits what another stored (an ignored zenity).
+        fs::remove_all(*s_config / "velmora");
     }
     void TearDown() override
     {
@@ -71,75 +72,17 @@ protected:
     static std::vector<pid_t> agentPids() { return agentsWithSettingsIn(s_config->path()); }
     static fs::path autostartEntry() { return *s_config / "autostart/VelmoraBG.desktop"; }
 
-    // The agent as a child of the test, with the suite's settings folder; its
-    // output is kept in pipes (short-lived agents only: nothing drains them).
-    struct Agent {
-        pid_t pid{0};
-        int stdoutFd{-1};
-        int stderrFd{-1};
-        // Waits for it to end; its exit code, or -1 (it ran on, and was killed).
-        int waitForExit(double seconds)
-        {
-            int status = 0;
-            const bool ended = pumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds);
-            if (!ended) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-            }
-            pid = 0;
-            return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        // What it wrote on its standard error, and on its standard output,
-        // once it has ended.
-        std::string said() { return readAll(stderrFd); }
-        std::string printed() { return readAll(stdoutFd); }
-        static std::string readAll(int fd)
-        {
-            std::string text;
-            char buffer[4096];
-            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-                text.append(buffer, static_cast<size_t>(n));
-            return text;
-        }
-        ~Agent()
-        {
-            if (pid > 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-            if (stderrFd >= 0)
-                close(stderrFd);
-            if (stdoutFd >= 0)
-                close(stdoutFd);
-        }
-    };
-    static std::unique_ptr<Agent> spawnAgent(std::vector<std::string> arguments = {}, const std::map<std::string, std::string>& environment = {})
+    // The agent with the suite's settings folder, unless `environment` names another.
+    static std::unique_ptr<StartedAgent> spawnAgent(std::vector<std::string> arguments = {}, std::map<std::string, std::string> environment = {})
     {
-        gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", s_config->path().c_str(), TRUE);
-        for (const auto& [name, value] : environment)
-            env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
-        arguments.insert(arguments.begin(), VELMORA_AGENT_PATH);
-        std::vector<gchar*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        auto agent = std::make_unique<Agent>();
-        GErrorPtr error;
-        const bool spawned = g_spawn_async_with_pipes(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent->pid, nullptr,
-            &agent->stdoutFd, &agent->stderrFd, error.out());
-        g_strfreev(env);
-        EXPECT_TRUE(spawned) << error.message();
-        return agent;
+        environment.try_emplace("XDG_CONFIG_HOME", s_config->path().string());
+        return std::make_unique<StartedAgent>(std::move(arguments), environment);
     }
 
     // The agent of the suite answers through its name and still snaps.
     void expectAgentSnaps(const std::string& title)
     {
-        restPointer({20, 20});
-        Program question({"zenity", "--question", "--title=" + title, "--text=Snap?"});
-        auto yes = expectedButtonSpot(question.pid(), "Yes");
-        ASSERT_TRUE(yes) << title;
-        EXPECT_TRUE(pointerReaches(*yes)) << title;
+        EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--question", "--title=" + title, "--text=Snap?"}, "Yes")) << title;
     }
 
     // Every settings file of the suite with its contents.
@@ -152,13 +95,6 @@ protected:
                 files[entry.path().string()] = contentsOf(entry.path());
         }
         return files;
-    }
-
-    void restPointer(Spot spot) { restPointerAt(m_display, spot); }
-    Spot pointer() { return pointerOf(m_display); }
-    ::testing::AssertionResult pointerReaches(Spot spot)
-    {
-        return pointerReachesSpot([this] { return pointer(); }, spot, 10);
     }
 
     // The agent's first four lines on its terminal, the last of them the
@@ -288,22 +224,11 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     auto set = velmora({"set", "snapToAlternateButtonInstead", "on"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(velmora({"get", "snapToAlternateButtonInstead"}).out, "true\n");
-    restPointer({20, 20});
-    {
-        Program entry({"zenity", "--entry", "--title=Alternate", "--text=Name"});
-        auto cancel = expectedButtonSpot(entry.pid(), "Cancel");
-        ASSERT_TRUE(cancel);
-        EXPECT_TRUE(pointerReaches(*cancel));
-    }
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--entry", "--title=Alternate", "--text=Name"}, "Cancel"));
 
     // A question dialog shown while the pointer rests aside: it stays there.
-    auto expectLeftAlone = [&](const std::string& text) {
-        restPointer({20, 20});
-        Program question({"zenity", "--question", "--title=Ignored", "--text=" + text});
-        ASSERT_TRUE(expectedButtonSpot(question.pid(), "Yes")) << text;
-        pumpFor(1.5);
-        EXPECT_EQ(pointer().x, 20) << text;
-        EXPECT_EQ(pointer().y, 20) << text;
+    const auto leftAlone = [&](const std::string& text) {
+        return zenitySnapsTo(m_display, {"zenity", "--question", "--title=Ignored", "--text=" + text}, "Yes", true);
     };
 
     // Ignored by its desktop entry: the agent knows the running zenity by it.
@@ -311,7 +236,7 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     ASSERT_EQ(ignore.exitCode, 0) << ignore.err;
     EXPECT_EQ(ignore.out, std::string("ignoring ") + kDialogsName + "\n");
     EXPECT_NE(velmora({"ignore", "list"}).out.find(std::string(kDialogsName) + "\t" + kDialogsEntryId + "\tuser"), std::string::npos);
-    expectLeftAlone("Leave me");
+    EXPECT_TRUE(leftAlone("Leave me"));
 
     // Ignored by its program, as a file chooser gives it: by the name its processes carry.
     ASSERT_EQ(velmora({"ignore", "remove", kDialogsEntryId}).exitCode, 0);
@@ -322,7 +247,7 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     ASSERT_EQ(byProgram.exitCode, 0) << byProgram.err;
     EXPECT_EQ(byProgram.out, "ignoring zenity\n");
     EXPECT_NE(velmora({"ignore", "list"}).out.find("\tzenity\tuser"), std::string::npos);
-    expectLeftAlone("Leave me too");
+    EXPECT_TRUE(leftAlone("Leave me too"));
 
     // Stopped: the agent is gone, and so is its login entry.
     auto stop = velmora({"stop"});
@@ -333,38 +258,6 @@ TEST_F(VelmoraCommandEndToEndTest, TheRunSwitchSettingsAndIgnoredListReachTheRea
     status = velmora({"status"});
     EXPECT_EQ(status.exitCode, 1);
     EXPECT_EQ(status.out, "not running\n");
-}
-
-TEST_F(VelmoraCommandEndToEndTest, AStatusQueryNeverStopsTheAgent)
-{
-    ASSERT_EQ(velmora({"start"}).exitCode, 0);
-    ASSERT_EQ(agentPids().size(), 1u);
-
-    // The settings file gone, then one that names another version.
-    for (const auto& [path, contents] : storedFiles()) {
-        if (path.ends_with(".plist"))
-            fs::remove(path);
-    }
-    EXPECT_EQ(velmora({"status"}).out, "running\n");
-    // Velmora keeps the version itself: the command refuses to set it.
-    auto refused = velmora({"set", "currentVersion", "0.1"});
-    EXPECT_EQ(refused.exitCode, 3);
-    EXPECT_NE(refused.err.find("kept by Velmora itself"), std::string::npos) << refused.err;
-    PlistSettingsFile store((*s_config / "velmora").string());
-    ASSERT_TRUE(store.update("com.brightfen.velmora", [](std::optional<Value::Dictionary>& domain) {
-        if (!domain)
-            domain.emplace();
-        (*domain)["currentVersion"] = Value("0.1");
-        return true;
-    }));
-    EXPECT_EQ(velmora({"status"}).out, "running\n");
-    pumpFor(1);
-    EXPECT_EQ(agentPids().size(), 1u) << "a query stopped the agent";
-    EXPECT_EQ(velmora({"get", "currentVersion"}).out, "0.1\n") << "a query wrote the settings";
-    // The agent says it is this version: the file's word does not stop it.
-    EXPECT_EQ(velmora({"start"}).out, "running\n");
-    pumpFor(1);
-    EXPECT_EQ(agentPids().size(), 1u);
 }
 
 TEST_F(VelmoraCommandEndToEndTest, OneAgentAtATimeAndItsInterfaceIsOnTheBus)
@@ -398,16 +291,12 @@ std::vector<std::string> VelmoraCommandEndToEndTest::firstLinesOfAgent(const std
     const TemporaryFolder config;
     auto variables = environment;
     variables["XDG_CONFIG_HOME"] = config.path().string();
-    auto agent = spawnAgent({}, variables);
-    fcntl(agent->stderrFd, F_SETFL, fcntl(agent->stderrFd, F_GETFL) | O_NONBLOCK);
+    StartedAgent agent({}, variables);
     std::string said;
     pumpUntil([&] {
-        char buffer[4096];
-        for (ssize_t n; (n = read(agent->stderrFd, buffer, sizeof buffer)) > 0;)
-            said.append(buffer, static_cast<size_t>(n));
+        said = agent.said();
         return std::count(said.begin(), said.end(), '\n') >= 4;
     }, 20);
-    agent.reset();
     std::vector<std::string> lines;
     std::istringstream in(said);
     for (std::string line; std::getline(in, line);)
@@ -485,7 +374,7 @@ TEST_F(VelmoraCommandEndToEndTest, TheAgentEndsCleanlyOnTerminationSignals)
     for (int signal : {SIGTERM, SIGINT}) {
         auto agent = spawnAgent();
         ASSERT_TRUE(pumpUntil([] { return velmora({"status"}).exitCode == 0; }, 10)) << agent->said();
-        kill(agent->pid, signal);
+        kill(agent->pid(), signal);
         EXPECT_EQ(agent->waitForExit(10), 0) << strsignal(signal);
         EXPECT_NE(agent->said().find(std::string("ending on SIG") + sigabbrev_np(signal)), std::string::npos);
         EXPECT_EQ(storedFiles(), before) << "the settings and the login entry stay as they were";

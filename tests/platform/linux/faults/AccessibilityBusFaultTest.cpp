@@ -7,11 +7,10 @@
 
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/InstalledPrograms.h"
+#include "platform/linux/StartedAgent.h"
 #include "platform/linux/XTestPointer.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -27,36 +26,6 @@ bool busIsUp()
 {
     return fs::exists(fs::path(g_getenv("VELMORA_TEST_ATSPI_STATE")) / "launcher.pid");
 }
-
-// The agent, run as the session would start it, its standard error in a file.
-class Agent {
-public:
-    Agent(const fs::path& config, const fs::path& log)
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            execl(VELMORA_AGENT_PATH, VELMORA_AGENT_PATH, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Agent()
-    {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    Agent(const Agent&) = delete;
-    Agent& operator=(const Agent&) = delete;
-
-    pid_t pid() const { return m_pid; }
-    bool isRunning() const { return waitpid(m_pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t m_pid{0};
-};
 
 class AccessibilityBusFaultTest : public ::testing::Test {
 protected:
@@ -86,11 +55,16 @@ protected:
         return runToEnd(argv, {{"XDG_CONFIG_HOME", (m_folder / "config").string()}}, 20);
     }
 
-    std::unique_ptr<Agent> startAgent() { return std::make_unique<Agent>(m_folder / "config", agentLog()); }
-    fs::path agentLog() const { return m_folder / "agent.log"; }
+    // The agent, as the session would start it.
+    StartedAgent& startAgent()
+    {
+        m_agent = std::make_unique<StartedAgent>(std::vector<std::string>{}, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", (m_folder / "config").string()}});
+        return *m_agent;
+    }
+    std::string agentLog() const { return m_agent->said() + m_agent->printed(); }
     bool agentLogs(const std::string& text, double seconds)
     {
-        return pumpUntil([&] { return contentsOf(agentLog()).find(text) != std::string::npos; }, seconds);
+        return pumpUntil([&] { return agentLog().find(text) != std::string::npos; }, seconds);
     }
     bool agentAnswers(double seconds)
     {
@@ -100,16 +74,12 @@ protected:
     // Whether the agent moves the pointer onto a new question's default button.
     ::testing::AssertionResult snapsANewDialog(const std::string& title)
     {
-        restPointerAt(m_display, {20, 20});
-        Program question({"zenity", "--question", "--title=" + title, "--text=Snap here?"});
-        auto yes = expectedButtonSpot(question.pid(), "Yes");
-        if (!yes)
-            return ::testing::AssertionFailure() << "the dialog never showed its button";
-        return pointerReachesSpot([this] { return pointerOf(m_display); }, *yes, 10);
+        return zenitySnapsTo(m_display, {"zenity", "--question", "--title=" + title, "--text=Snap here?"}, "Yes");
     }
 
     Display* m_display{nullptr}; // owned
     TemporaryFolder m_folder;
+    std::unique_ptr<StartedAgent> m_agent;
     pid_t m_registryStopped{0};
 };
 
@@ -142,40 +112,40 @@ TEST_F(AccessibilityBusFaultTest, TheCommandAnswersInTimeWhileTheRegistryIsFroze
 
 TEST_F(AccessibilityBusFaultTest, TheAgentSnapsAgainOnceTheBusHasRestarted)
 {
-    auto agent = startAgent();
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    auto& agent = startAgent();
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     ASSERT_TRUE(snapsANewDialog("Before"));
 
     ASSERT_EQ(busControl("stop").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus has gone", 5)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus has gone", 5)) << agentLog();
     // Waiting costs next to nothing: no loop spins on the dead connection.
-    const double before = cpuSeconds(agent->pid());
+    const double before = cpuSeconds(agent.pid());
     pumpFor(3);
-    EXPECT_LT(cpuSeconds(agent->pid()) - before, 0.3);
-    EXPECT_TRUE(agent->isRunning());
+    EXPECT_LT(cpuSeconds(agent.pid()) - before, 0.3);
+    EXPECT_TRUE(agent.isRunning());
 
     ASSERT_EQ(busControl("start").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus is back", 10)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus is back", 10)) << agentLog();
     // The same process (the pane and the session know it by its pid), on the new bus.
-    EXPECT_TRUE(agent->isRunning());
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    EXPECT_TRUE(agent.isRunning());
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     EXPECT_TRUE(snapsANewDialog("After"));
     // One line each way, not one per attempt.
-    const std::string log = contentsOf(agentLog());
+    const std::string log = agentLog();
     EXPECT_EQ(log.find("accessibility bus has gone"), log.rfind("accessibility bus has gone"));
 }
 
 TEST_F(AccessibilityBusFaultTest, AnAgentStartedBeforeTheBusWaitsForItThenSnaps)
 {
     ASSERT_EQ(busControl("stop").exitCode, 0);
-    auto agent = startAgent();
-    EXPECT_TRUE(agentLogs("waiting for it", 10)) << contentsOf(agentLog());
-    EXPECT_TRUE(agent->isRunning());
-    EXPECT_EQ(contentsOf(agentLog()).find("demo"), std::string::npos) << contentsOf(agentLog());
+    auto& agent = startAgent();
+    EXPECT_TRUE(agentLogs("waiting for it", 10)) << agentLog();
+    EXPECT_TRUE(agent.isRunning());
+    EXPECT_EQ(agentLog().find("demo"), std::string::npos) << agentLog();
 
     ASSERT_EQ(busControl("start").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus is up", 10)) << contentsOf(agentLog());
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus is up", 10)) << agentLog();
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     EXPECT_TRUE(snapsANewDialog("Waited"));
 }
 
