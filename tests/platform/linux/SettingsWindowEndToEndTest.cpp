@@ -7,6 +7,7 @@
 #include "platform/linux/FeedServer.h"
 #include "platform/linux/GObjectRef.h"
 #include "platform/linux/InstalledPrograms.h"
+#include "platform/linux/StartedAgent.h"
 #include "platform/linux/TestApplications.h"
 #include "platform/linux/XTestPointer.h"
 // After the accessibility headers: X11's macros (None) would spoil them.
@@ -365,19 +366,14 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     screenshot("7-switched-off");
 
     // An agent started some other way (at login, from a terminal) turns the switch on.
-    gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.path().c_str(), TRUE);
-    gchar* agentArgv[] = {const_cast<gchar*>(VELMORA_AGENT_PATH), nullptr};
-    GPid agent = 0;
-    EXPECT_TRUE(g_spawn_async(nullptr, agentArgv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent, nullptr));
-    g_strfreev(env);
+    auto agent = std::make_unique<StartedAgent>(std::vector<std::string>{},
+                                                std::map<std::string, std::string>{{"XDG_CONFIG_HOME", m_config.path().string()}});
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is running", 15)) << "the window did not follow the agent";
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, true));
     screenshot("8-started-elsewhere");
 
     // Killed without a word: the open window follows within a second or so.
-    ASSERT_GT(agent, 0);
-    kill(agent, SIGKILL);
-    waitpid(agent, nullptr, 0);
+    agent.reset();
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 3)) << "the window still shows a killed agent";
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, false));
 }
