@@ -4,45 +4,23 @@
 // compositor going away and coming back.
 
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
-#include "tests/platform/gnome/AgentProcess.h"
-#include "tests/platform/gnome/EnterDialog.h"
-
-#include <gtest/gtest.h>
+#include "tests/platform/gnome/GnomeSession.h"
+#include "tests/platform/wayland/WaylandAgentTest.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdio>
 #include <vector>
 
-namespace velmora::gnome::testing {
+namespace velmora::wayland::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-int mutterCtl(const char* verb)
-{
-    const char* ctl = std::getenv("VELMORA_TEST_MUTTER_CTL");
-    return ctl ? std::system((std::string(ctl) + " " + verb).c_str()) : -1;
-}
-
 // A test that fails while mutter is away leaves it running for the tests after it.
-class MutterBackAtEnd {
-public:
-    MutterBackAtEnd() = default;
-    MutterBackAtEnd(const MutterBackAtEnd&) = delete;
-    MutterBackAtEnd& operator=(const MutterBackAtEnd&) = delete;
+struct MutterBackAtEnd {
     ~MutterBackAtEnd()
     {
         const char* pidFile = std::getenv("VELMORA_TEST_MUTTER_PID_FILE");
         if (pidFile && !fs::exists(pidFile))
-            mutterCtl("start");
+            compositorCtl("start");
     }
 };
 
@@ -50,46 +28,20 @@ class AgentOnGnomeWaylandTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::getenv("VELMORA_TEST_MUTTER_CTL"))
-            GTEST_FAIL() << "no private GNOME desktop: run through run-gnome-wayland-tests.sh";
+        if (!compositorControl())
+            GTEST_FAIL() << kNoPrivateDesktop;
         ASSERT_LE(atspi_init(), 1);
-        char pattern[] = "/tmp/velmora-gnome-agent.XXXXXX";
-        m_dir = mkdtemp(pattern);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    void waitForItsDesktop(const AgentProcess& agent)
-    {
-        ASSERT_TRUE(pumpUntil([&] { return agent.log().find("Desktop: ") != std::string::npos; }, 10000)) << agent.log();
-        EXPECT_NE(agent.log().find(expectedDesktopLine()), std::string::npos) << agent.log();
-        // The agent looks at the applications already running before a new one counts.
-        pumpFor(500);
     }
 
-    // The dialog sees the pointer come to rest on Save at the agent's spot,
-    // 15 px in from its right edge and vertically centred, and never on Cancel.
-    void expectPointerRestsOnSave(EnterDialog& dialog, const AgentProcess& agent)
-    {
-        ASSERT_TRUE(dialog.waitForActive()) << "the dialog never became active";
-        const auto save = dialog.accessibleButton("Save");
-        ASSERT_TRUE(save);
-        const int spotX = save->width - 15;
-        const int spotY = save->height / 2;
-        EXPECT_TRUE(dialog.waitToRestAt("Save", spotX, spotY, 1, 5000))
-            << "last seen on Save: '" << dialog.lastOn("Save") << "', spot " << spotX << ", " << spotY << "\n"
-            << agent.log();
-        EXPECT_FALSE(dialog.waitForLine("enter Cancel", 0));
-    }
-
-    fs::path m_dir;
+    TemporaryFolder m_dir;
 };
 
 TEST_F(AgentOnGnomeWaylandTest, TheAgentNamesItsDesktopAndPutsThePointerOnTheDialogsDefaultButton)
 {
     AgentProcess agent(m_dir / "agent.log");
-    waitForItsDesktop(agent);
+    ASSERT_TRUE(saidItsDesktop(agent, gnomeDesktopLine()));
     EnterDialog dialog;
-    expectPointerRestsOnSave(dialog, agent);
+    expectRestsOnSave(dialog, agent);
 }
 
 // Last in this file: it kills the compositor that the dialogs run on, and
@@ -98,16 +50,16 @@ TEST_F(AgentOnGnomeWaylandTest, ZTheAgentOutlivesMutterQuietlyAndServesTheDialog
 {
     MutterBackAtEnd mutterBack;
     AgentProcess agent(m_dir / "agent.log");
-    waitForItsDesktop(agent);
+    ASSERT_TRUE(saidItsDesktop(agent, gnomeDesktopLine()));
     size_t linesBefore = 0;
     {
         EnterDialog dialog; // dies with its compositor
-        expectPointerRestsOnSave(dialog, agent);
+        expectRestsOnSave(dialog, agent);
         // Its session has closed by then, as it mostly has when a compositor
         // goes: the agent must notice mutter leaving without one.
-        pumpFor(MutterRemoteDesktopPointer::kIdleCloseMs + 500);
+        pumpFor(gnome::MutterRemoteDesktopPointer::kIdleCloseMs + 500);
         linesBefore = linesOf(agent.log()).size();
-        ASSERT_EQ(mutterCtl("kill"), 0);
+        ASSERT_EQ(compositorCtl("kill"), 0);
     }
 
     // Away long enough for anything that retries to show in the agent's time.
@@ -116,7 +68,7 @@ TEST_F(AgentOnGnomeWaylandTest, ZTheAgentOutlivesMutterQuietlyAndServesTheDialog
     pumpFor(2000);
     EXPECT_TRUE(agent.running()) << agent.log();
     const auto outageLines = linesOf(agent.log()).size() - linesBefore;
-    ASSERT_EQ(mutterCtl("start"), 0);
+    ASSERT_EQ(compositorCtl("start"), 0);
     const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - wallBefore);
     const auto cpu = agent.cpuTime() - cpuBefore;
     std::printf("mutter away %lld ms, agent cpu %lld ms meanwhile\n", static_cast<long long>(wall.count()),
@@ -124,7 +76,7 @@ TEST_F(AgentOnGnomeWaylandTest, ZTheAgentOutlivesMutterQuietlyAndServesTheDialog
     EXPECT_LT(cpu * 10, wall) << "the agent kept busy while mutter was away";
 
     EnterDialog dialog;
-    expectPointerRestsOnSave(dialog, agent);
+    expectRestsOnSave(dialog, agent);
     EXPECT_TRUE(agent.running());
 
     const auto lines = linesOf(agent.log());
@@ -148,4 +100,4 @@ TEST_F(AgentOnGnomeWaylandTest, ZTheAgentOutlivesMutterQuietlyAndServesTheDialog
 }
 
 } // namespace
-} // namespace velmora::gnome::testing
+} // namespace velmora::wayland::testing

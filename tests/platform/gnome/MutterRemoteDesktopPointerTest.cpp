@@ -4,8 +4,7 @@
 
 #include "platform/gnome/MutterRemoteDesktopPointer.h"
 
-#include "platform/linux/GObjectRef.h"
-#include "tests/platform/gnome/EnterDialog.h"
+#include "tests/platform/wayland/WaylandAgentTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,12 @@
 namespace velmora::gnome {
 namespace {
 
-using testing::Area;
-using testing::EnterDialog;
-using testing::enteredAt;
-using testing::pumpFor;
-using testing::pumpUntil;
+using wayland::testing::Area;
+using wayland::testing::compositorCtl;
+using wayland::testing::EnterDialog;
+using wayland::testing::enteredAt;
+using wayland::testing::pumpFor;
+using wayland::testing::pumpUntil;
 
 class RecordingLog final : public SystemLog {
 public:
@@ -58,22 +58,28 @@ WindowPoint snapSpot(const Area& button)
     return {static_cast<float>(button.x + button.width - 15), static_cast<float>(button.y) + button.height / 2.0f};
 }
 
-int mutterCtl(const char* verb)
+// A call to mutter's remote desktop (the interface `method` belongs to); its
+// reply, or nothing, with the error as a test failure when `quiet` is not set.
+GVariant* callMutter(GDBusConnection* bus, const char* path, const char* interface, const char* method, GVariant* parameters,
+                     const char* reply, bool quiet = false)
 {
-    const char* ctl = std::getenv("VELMORA_TEST_MUTTER_CTL");
-    return ctl ? std::system((std::string(ctl) + " " + verb).c_str()) : -1;
+    GError* error = nullptr;
+    GVariant* answer = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path, interface, method, parameters,
+                                                   reply ? G_VARIANT_TYPE(reply) : nullptr, G_DBUS_CALL_FLAGS_NONE, 1000,
+                                                   nullptr, &error);
+    if (error) {
+        if (!quiet)
+            ADD_FAILURE() << method << ": " << error->message;
+        g_error_free(error);
+    }
+    return answer;
 }
 
 // Whether mutter still has the remote-desktop session object at that path.
 bool mutterHasSession(GDBusConnection* bus, const std::string& path)
 {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path.c_str(),
-                                                  "org.freedesktop.DBus.Properties", "Get",
-                                                  g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"),
-                                                  G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
-    if (error)
-        g_error_free(error);
+    GVariant* reply = callMutter(bus, path.c_str(), "org.freedesktop.DBus.Properties", "Get",
+                                 g_variant_new("(ss)", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId"), "(v)", true);
     if (reply)
         g_variant_unref(reply);
     return reply != nullptr;
@@ -82,9 +88,8 @@ bool mutterHasSession(GDBusConnection* bus, const std::string& path)
 // How many remote-desktop sessions mutter has (the harness's keyboard keeps one).
 int mutterSessionCount(GDBusConnection* bus)
 {
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
-                                                  "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
-                                                  G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    GVariant* reply = callMutter(bus, "/org/gnome/Mutter/RemoteDesktop/Session", "org.freedesktop.DBus.Introspectable",
+                                 "Introspect", nullptr, "(s)", true);
     if (!reply)
         return -1;
     const char* xml = nullptr;
@@ -100,26 +105,13 @@ int mutterSessionCount(GDBusConnection* bus)
 void clickWhereThePointerIs(GDBusConnection* bus)
 {
     constexpr guint32 kLeftButton = 272; // evdev BTN_LEFT
-    const auto call = [bus](const char* path, const char* method, GVariant* parameters, const char* reply) {
-        GError* error = nullptr;
-        GVariant* answer = g_dbus_connection_call_sync(bus, "org.gnome.Mutter.RemoteDesktop", path,
-                                                       std::strcmp(method, "CreateSession") == 0
-                                                           ? "org.gnome.Mutter.RemoteDesktop"
-                                                           : "org.gnome.Mutter.RemoteDesktop.Session",
-                                                       method, parameters, reply ? G_VARIANT_TYPE(reply) : nullptr,
-                                                       G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, &error);
-        if (error) {
-            ADD_FAILURE() << method << ": " << error->message;
-            g_error_free(error);
-        }
-        return answer;
-    };
-    GVariant* created = call("/org/gnome/Mutter/RemoteDesktop", "CreateSession", nullptr, "(o)");
+    GVariant* created = callMutter(bus, "/org/gnome/Mutter/RemoteDesktop", "org.gnome.Mutter.RemoteDesktop", "CreateSession",
+                                   nullptr, "(o)");
     ASSERT_TRUE(created);
     const char* path = nullptr;
     g_variant_get(created, "(&o)", &path);
     const auto send = [&](const char* method, GVariant* parameters) {
-        if (GVariant* answer = call(path, method, parameters, nullptr))
+        if (GVariant* answer = callMutter(bus, path, "org.gnome.Mutter.RemoteDesktop.Session", method, parameters, nullptr))
             g_variant_unref(answer);
     };
     send("Start", nullptr);
@@ -134,8 +126,8 @@ class MutterRemoteDesktopPointerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::getenv("VELMORA_TEST_MUTTER_CTL"))
-            GTEST_FAIL() << "no private GNOME desktop: run through run-gnome-wayland-tests.sh";
+        if (!wayland::testing::compositorControl())
+            GTEST_FAIL() << wayland::testing::kNoPrivateDesktop;
         m_bus = linux_desktop::GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
         ASSERT_TRUE(m_bus);
         ASSERT_LE(atspi_init(), 1);
@@ -276,7 +268,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZenityQuestionIsAnsweredByAClickWhereTheP
                             &exited);
     const int pid = std::stoi(g_subprocess_get_identifier(zenity.get()));
     std::optional<Area> yes;
-    ASSERT_TRUE(pumpUntil([&] { return testing::hasActiveWindow(pid) && (yes = testing::accessibleButtonOf(pid, "Yes")); }, 10000))
+    ASSERT_TRUE(pumpUntil([&] { return wayland::testing::hasActiveWindow(pid) && (yes = wayland::testing::accessibleButtonOf(pid, "Yes")); }, 10000))
         << "zenity never showed an active window with a Yes button";
     ASSERT_TRUE(pointer.moveToInWindow(windowNumbered(1), snapSpot(*yes)));
     pumpFor(MutterRemoteDesktopPointer::kSettleAgainMs + 100);
@@ -299,7 +291,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZMutterGoneAndBackCostsOneLineThenMovesWo
         EnterDialog dialog; // dies with its compositor
         expectSnapOntoSave(pointer, dialog, windowNumbered(1));
         ASSERT_NE(pointer.sessionPath(), "");
-        ASSERT_EQ(mutterCtl("kill"), 0);
+        ASSERT_EQ(compositorCtl("kill"), 0);
     }
     EXPECT_TRUE(pumpUntil([&] { return pointer.sessionPath().empty(); }, 2000)) << "the dead session is kept";
     EXPECT_FALSE(MutterRemoteDesktopPointer::available(m_bus.get()));
@@ -312,7 +304,7 @@ TEST_F(MutterRemoteDesktopPointerTest, ZMutterGoneAndBackCostsOneLineThenMovesWo
     ASSERT_EQ(m_log.lines.size(), 1u);
     std::printf("logged: %s\n", m_log.lines.front().c_str());
 
-    ASSERT_EQ(mutterCtl("start"), 0);
+    ASSERT_EQ(compositorCtl("start"), 0);
     ASSERT_TRUE(MutterRemoteDesktopPointer::available(m_bus.get()));
     EnterDialog dialog;
     expectSnapOntoSave(pointer, dialog, windowNumbered(2));

@@ -5,48 +5,23 @@
 // borders included. The box reports where the pointer rested on its button,
 // in its own coordinates.
 
-#include "tests/platform/gnome/AgentProcess.h"
-#include "tests/platform/gnome/EnterDialog.h"
+#include "tests/platform/wayland/WaylandAgentTest.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
-#include <string>
 
-namespace velmora::gnome::testing {
+namespace velmora::wayland::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-class XWaylandOnGnomeWaylandTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("VELMORA_TEST_MUTTER_CTL"))
-            GTEST_FAIL() << "no private GNOME desktop: run through run-gnome-wayland-tests.sh";
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no XWayland: run-gnome-wayland-tests.sh runs it with VELMORA_TEST_XWAYLAND=1";
-        ASSERT_LE(atspi_init(), 1);
-        char pattern[] = "/tmp/velmora-gnome-xwayland.XXXXXX";
-        m_dir = mkdtemp(pattern);
-    }
-    void TearDown() override
-    {
-        if (!m_dir.empty())
-            fs::remove_all(m_dir);
-    }
-
-    fs::path m_dir;
-};
-
-TEST_F(XWaylandOnGnomeWaylandTest, ThePointerRestsOnAQt5MessageBoxsDefaultButtonAtTheAgentsSpot)
+TEST(XWaylandOnGnomeWaylandTest, ThePointerRestsOnAQt5MessageBoxsDefaultButtonAtTheAgentsSpot)
 {
-    AgentProcess agent(m_dir / "agent.log");
-    ASSERT_TRUE(pumpUntil([&] { return agent.log().find("Desktop: ") != std::string::npos; }, 10000)) << agent.log();
-    ASSERT_NE(agent.log().find("Desktop: GNOME on Wayland"), std::string::npos) << agent.log();
-    pumpFor(500);
+    if (!compositorControl())
+        GTEST_FAIL() << kNoPrivateDesktop;
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no XWayland: run-gnome-wayland-tests.sh runs it with VELMORA_TEST_XWAYLAND=1";
+    ASSERT_LE(atspi_init(), 1);
+    const TemporaryFolder dir;
+    AgentProcess agent(dir / "agent.log");
+    ASSERT_TRUE(saidItsDesktop(agent, "Desktop: GNOME on Wayland"));
 
     ScopedVariable xcb("QT_QPA_PLATFORM", "xcb");
     EnterDialog dialog("Save changes? (qt5 on X11)", QT_DIALOG_SCRIPT, "qt5");
@@ -69,4 +44,4 @@ TEST_F(XWaylandOnGnomeWaylandTest, ThePointerRestsOnAQt5MessageBoxsDefaultButton
 }
 
 } // namespace
-} // namespace velmora::gnome::testing
+} // namespace velmora::wayland::testing

@@ -24,8 +24,8 @@ pid_file=${VELMORA_TEST_MUTTER_PID_FILE:?run through run-gnome-wayland-tests.sh}
 log=${VELMORA_TEST_MUTTER_LOG:?run through run-gnome-wayland-tests.sh}
 
 wait_for_who=mutter-ctl
-# shellcheck source=../linux/wait-for.sh
-. "$(dirname "$0")/../linux/wait-for.sh"
+# shellcheck source=../wayland/compositor-ctl.sh
+. "$(dirname "$0")/../wayland/compositor-ctl.sh"
 
 names_gone() {
   ! name_owned org.gnome.Mutter.RemoteDesktop && ! name_owned org.gnome.Mutter.ScreenCast \
@@ -33,18 +33,11 @@ names_gone() {
 }
 
 end() { # signal
-  [ -s "$pid_file" ] || return 0
-  local pid
-  pid=$(cat "$pid_file")
-  kill "-$1" "$pid" 2>/dev/null || true
-  if ! wait_for 5 gone "$pid"; then
-    kill -KILL "$pid" 2>/dev/null || true
-    wait_for 5 gone "$pid"
-  fi
+  compositor_end "$1" || return 0
+  local pid=$ended_pid
   # GNOME Shell's marker for gnome-session that it died young goes too: the
   # next start is a first one.
-  rm -f "$pid_file" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY.lock" \
-    "$XDG_RUNTIME_DIR/gnome-shell-disable-extensions"
+  rm -f "$XDG_RUNTIME_DIR/gnome-shell-disable-extensions"
   # XWayland outlives mutter a moment: the next mutter would find its display
   # taken and choose another.
   if [ -s "$pid_file.xwayland" ]; then
@@ -169,13 +162,4 @@ start() {
   mv -f "$pid_file.xauthority.new" "$pid_file.xauthority"
 }
 
-case ${1:-} in
-start) start ;;
-kill) end KILL ;;
-restart) end KILL; start ;;
-stop) end TERM ;;
-*)
-  echo "usage: $0 start|kill|restart|stop" >&2
-  exit 2
-  ;;
-esac
+compositor_ctl "${1:-}"

@@ -8,7 +8,7 @@
 #   run-gnome-wayland-tests.sh PROGRAM [ARGS...]
 #
 # The program finds mutter's pid in $VELMORA_TEST_MUTTER_PID_FILE and can
-# restart it with `$VELMORA_TEST_MUTTER_CTL restart`. With
+# restart it with `$VELMORA_TEST_COMPOSITOR_CTL restart`. With
 # VELMORA_TEST_XWAYLAND=1 mutter also runs XWayland, whose display is then
 # $DISPLAY, with $XAUTHORITY (X clients need GDK_BACKEND=x11 or
 # QT_QPA_PLATFORM=xcb). Under GNOME Shell, VELMORA_TEST_ANIMATIONS=false
@@ -21,15 +21,12 @@
 # unless set) is exported for the tests.
 set -euo pipefail
 
-if [ $# -lt 1 ]; then
-  echo "usage: $0 PROGRAM [ARGS...]" >&2
-  exit 2
-fi
-
 here=$(cd "$(dirname "$0")" && pwd)
 session_name=run-gnome-wayland-tests
 # shellcheck source=../linux/private-session.sh
 . "$here/../linux/private-session.sh"
+# shellcheck source=../wayland/wayland-session.sh
+. "$here/../wayland/wayland-session.sh"
 session_require mutter pipewire dbus-daemon gdbus /usr/bin/python3
 [ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ] && session_require Xwayland xprop
 export VELMORA_TEST_COMPOSITOR=${VELMORA_TEST_COMPOSITOR:-mutter}
@@ -47,13 +44,7 @@ gnome-shell)
   exit 2
   ;;
 esac
-session_begin
-# mutter runs in a session of its own (a test may kill and restart it).
-session_stop_extra() { "$here/mutter-ctl.sh" stop; }
-unset DISPLAY
-export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=wayland-velmora
-# GTK and GIO must not look for an X server or a portal.
-export GDK_BACKEND=wayland GTK_USE_PORTAL=0
+wayland_session_begin "$here/mutter-ctl.sh" GNOME
 # GTK 4's GL renderer stalls on this GPU-less compositor after its first
 # frame (the window never becomes active); its software one does not.
 export GSK_RENDERER=cairo
@@ -90,9 +81,9 @@ pipewire >"$work/pipewire.log" 2>&1 &
 session_track $!
 session_wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"
 
-export VELMORA_TEST_MUTTER_PID_FILE=$work/mutter.pid VELMORA_TEST_MUTTER_CTL=$here/mutter-ctl.sh
+export VELMORA_TEST_MUTTER_PID_FILE=$work/mutter.pid
 export VELMORA_TEST_MUTTER_LOG=$work/mutter.log
-"$here/mutter-ctl.sh" start
+"$VELMORA_TEST_COMPOSITOR_CTL" start
 if [ "${VELMORA_TEST_XWAYLAND:-0}" = 1 ]; then
   DISPLAY=$(cat "$VELMORA_TEST_MUTTER_PID_FILE.display")
   XAUTHORITY=$VELMORA_TEST_MUTTER_PID_FILE.xauthority

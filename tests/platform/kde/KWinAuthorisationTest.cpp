@@ -2,6 +2,7 @@
 // as the settings window tells before the agent tries.
 
 #include "platform/kde/KWinAuthorisation.h"
+#include "tests/platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,12 @@ class KWinAuthorisationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/velmora-kwin-authorisation.XXXXXX";
-        m_root = mkdtemp(pattern);
         m_program = m_root / "bin" / "VelmoraBG";
         fs::create_directories(m_program.parent_path());
         std::ofstream(m_program) << "#!/bin/sh\n";
         fs::create_directories(m_root / "user" / "applications");
         fs::create_directories(m_root / "system" / "applications");
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     void writeEntry(const fs::path& file, const std::string& exec, const std::string& interfaces)
     {
@@ -36,7 +34,7 @@ protected:
     }
     std::vector<std::string> directories() const { return {(m_root / "user").string(), (m_root / "system").string()}; }
 
-    fs::path m_root;
+    linux_desktop::testing::TemporaryFolder m_root;
     fs::path m_program;
 };
 

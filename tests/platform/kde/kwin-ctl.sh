@@ -16,22 +16,13 @@ log=${VELMORA_TEST_KWIN_LOG:?run through run-kde-wayland-tests.sh}
 binary=${VELMORA_TEST_KWIN_BINARY:?run through run-kde-wayland-tests.sh}
 
 wait_for_who=kwin-ctl
-# shellcheck source=../linux/wait-for.sh
-. "$(dirname "$0")/../linux/wait-for.sh"
+# shellcheck source=../wayland/compositor-ctl.sh
+. "$(dirname "$0")/../wayland/compositor-ctl.sh"
 
 names_gone() { ! name_owned org.kde.KWin; }
 
 end() { # signal
-  [ -s "$pid_file" ] || return 0
-  local pid
-  pid=$(cat "$pid_file")
-  kill "-$1" "$pid" 2>/dev/null || true
-  if ! wait_for 5 gone "$pid"; then
-    kill -KILL "$pid" 2>/dev/null || true
-    wait_for 5 gone "$pid"
-  fi
-  # A killed KWin leaves its socket and lock: the next one would pick another name.
-  rm -f "$pid_file" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY.lock"
+  compositor_end "$1" || return 0
   wait_for 5 names_gone
 }
 
@@ -45,13 +36,4 @@ start() {
   fi
 }
 
-case ${1:-} in
-start) start ;;
-kill) end KILL ;;
-restart) end KILL; start ;;
-stop) end TERM ;;
-*)
-  echo "usage: $0 start|kill|restart|stop" >&2
-  exit 2
-  ;;
-esac
+compositor_ctl "${1:-}"

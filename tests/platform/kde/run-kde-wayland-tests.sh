@@ -7,27 +7,20 @@
 #   run-kde-wayland-tests.sh PROGRAM [ARGS...]
 #
 # The program finds KWin's pid in $VELMORA_TEST_KWIN_PID_FILE and can restart
-# it with `$VELMORA_TEST_KWIN_CTL restart`. KWin offers its fake-input
+# it with `$VELMORA_TEST_COMPOSITOR_CTL restart`. KWin offers its fake-input
 # protocol to the programs named in VELMORA_TEST_KWIN_AUTHORISE (paths,
 # space-separated), as a desktop entry of the package does for the agent.
 set -euo pipefail
-
-if [ $# -lt 1 ]; then
-  echo "usage: $0 PROGRAM [ARGS...]" >&2
-  exit 2
-fi
 
 here=$(cd "$(dirname "$0")" && pwd)
 session_name=run-kde-wayland-tests
 # shellcheck source=../linux/private-session.sh
 . "$here/../linux/private-session.sh"
+# shellcheck source=../wayland/wayland-session.sh
+. "$here/../wayland/wayland-session.sh"
 session_require kwin_wayland kbuildsycoca5 dbus-daemon gdbus /usr/bin/python3
-session_begin
-# KWin runs in a session of its own (a test may kill and restart it).
-session_stop_extra() { "$here/kwin-ctl.sh" stop; }
-unset DISPLAY
-export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE WAYLAND_DISPLAY=wayland-velmora
-export GDK_BACKEND=wayland GTK_USE_PORTAL=0 QT_QPA_PLATFORM=wayland
+wayland_session_begin "$here/kwin-ctl.sh" KDE
+export QT_QPA_PLATFORM=wayland
 
 # Debian's kwin_wayland carries cap_sys_resource, which a container's bounding
 # set may lack: exec then fails with EPERM. A copy has no file capabilities
@@ -70,9 +63,9 @@ timeout 30 kbuildsycoca5 --noincremental >"$work/kbuildsycoca5.log" 2>&1
 session_start_bus
 session_start_accessibility
 
-export VELMORA_TEST_KWIN_PID_FILE=$work/kwin.pid VELMORA_TEST_KWIN_CTL=$here/kwin-ctl.sh
+export VELMORA_TEST_KWIN_PID_FILE=$work/kwin.pid
 export VELMORA_TEST_KWIN_LOG=$work/kwin.log VELMORA_TEST_KWIN_BINARY=$kwin_binary
-"$here/kwin-ctl.sh" start
+"$VELMORA_TEST_COMPOSITOR_CTL" start
 
 session_lsan_options
 session_run "$@"

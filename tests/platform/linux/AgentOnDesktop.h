@@ -8,19 +8,20 @@
 #include "agent/snapping/FeedbackSound.h"
 #include "agent/snapping/SnapBackCoordinator.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/InstalledPrograms.h"
 #include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/XTestPointer.h"
 #include "shared/preferences/PlistSettingsFile.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,16 @@ class AgentOnDesktopTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        char pattern[] = "/tmp/velmora-e2e.XXXXXX";
-        s_prefs = mkdtemp(pattern);
+        s_prefs = new TemporaryFolder;
         LinuxDesktop::Options options;
         options.resourcesDirectory = VELMORA_SOURCE_RESOURCES;
-        s_desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(s_prefs.string()), options).release();
+        s_desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(s_prefs->path().string()), options).release();
     }
     static void TearDownTestSuite()
     {
         delete s_desktop;
         s_desktop = nullptr;
-        std::filesystem::remove_all(s_prefs);
+        delete s_prefs;
     }
 
     void SetUp() override
@@ -101,7 +101,7 @@ protected:
     }
 
     inline static LinuxDesktop* s_desktop = nullptr; // owned by the suite
-    inline static std::filesystem::path s_prefs;
+    inline static TemporaryFolder* s_prefs = nullptr; // owned by the suite
     std::unique_ptr<ScopedPlatform> m_scoped;
     std::unique_ptr<AppTracker> m_tracker;
     std::unique_ptr<FeedbackSound> m_sound;
@@ -113,6 +113,12 @@ protected:
 // saved for the next. The application is killed at the end, whatever happened.
 class ApplicationOnDesktopTest : public AgentOnDesktopTest {
 protected:
+    // Where the pointer rests when a test begins.
+    static constexpr Spot kStart{20, 20};
+    static constexpr Point kStartPoint{20, 20};
+    // Real applications start slowly on a busy machine.
+    static constexpr double kAppSeconds = 20;
+
     void SetUp() override
     {
         AgentOnDesktopTest::SetUp();
@@ -120,23 +126,19 @@ protected:
             return;
         m_display = XOpenDisplay(nullptr);
         ASSERT_TRUE(m_display);
-        char pattern[] = "/tmp/velmora-application.XXXXXX";
-        m_home = mkdtemp(pattern);
     }
     void TearDown() override
     {
         m_app.reset();
         if (m_display)
             XCloseDisplay(m_display);
-        if (!m_home.empty())
-            std::filesystem::remove_all(m_home);
         AgentOnDesktopTest::TearDown();
     }
 
     // `env` and the private folders, to put before a command.
     std::vector<std::string> privateEnvironment() const
     {
-        return {"env", "HOME=" + m_home.string(), "XDG_CONFIG_HOME=" + (m_home / "config").string(),
+        return {"env", "HOME=" + m_home.path().string(), "XDG_CONFIG_HOME=" + (m_home / "config").string(),
             "XDG_DATA_HOME=" + (m_home / "data").string(), "XDG_CACHE_HOME=" + (m_home / "cache").string()};
     }
     Program& start(const std::vector<std::string>& argv)
@@ -147,16 +149,40 @@ protected:
         return *m_app;
     }
 
-    static std::string contentsOf(const std::filesystem::path& path)
+    // A document already on disk: closed with changes, its editor's default
+    // answer (save) writes it in place, with no file chooser.
+    std::filesystem::path document()
     {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        const auto path = m_home / "notes.txt";
+        std::ofstream(path) << "first line\n";
+        return path;
+    }
+
+    // The pointer stays put while the main window opens and takes the
+    // focus: it has no button that answers anything.
+    void expectMainWindowLeavesPointerAlone(pid_t pid)
+    {
+        ASSERT_TRUE(windowActive(pid, "frame", kAppSeconds)) << "the main window never became active";
+        pumpFor(1.0);
+        const Spot p = pointerSpot();
+        EXPECT_TRUE(p.x == kStart.x && p.y == kStart.y) << "the main window's opening moved the pointer to " << p.x << ", " << p.y;
+        // The dialog's part is judged on its own, from the same start.
+        restPointer(kStartPoint);
+    }
+    // An editor's main window leaves the pointer alone; typed into, it is
+    // closed with Control and `key`.
+    void editAndClose(pid_t pid, KeySym key)
+    {
+        expectMainWindowLeavesPointerAlone(pid);
+        if (::testing::Test::HasFatalFailure())
+            return;
+        typeText(m_display, "typed here ");
+        pumpFor(0.5);
+        pressKeys(m_display, {XK_Control_L}, key);
     }
 
     Display* m_display{nullptr}; // owned
-    std::filesystem::path m_home;
+    TemporaryFolder m_home;
     std::unique_ptr<Program> m_app;
 };
 

@@ -1,4 +1,5 @@
 #include "platform/linux/CanberraSoundService.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,10 @@ TEST(CanberraSoundServiceTest, NamesResolveToOurSoundsFirstThenTheThemeAndVolume
     EXPECT_FLOAT_EQ(CanberraSoundService::decibelsForVolume(-1.0f), -120.0f);
     EXPECT_FLOAT_EQ(CanberraSoundService::decibelsForVolume(2.0f), 0.0f);
 
-    char pattern[] = "/tmp/velmora-sounds.XXXXXX";
-    std::filesystem::path own = mkdtemp(pattern);
+    const TemporaryFolder own;
     std::filesystem::create_directories(own / "sounds");
     std::ofstream(own / "sounds" / "bell.wav") << "RIFF";
-    CanberraSoundService service{SoundLibrary(own)};
+    CanberraSoundService service{SoundLibrary(own.path())};
     EXPECT_EQ(service.library().pathForSoundNamed("bell"), own / "sounds" / "bell.wav") << "our own sound shadows the theme's";
     auto themed = service.library().pathForSoundNamed("complete");
     ASSERT_TRUE(themed) << "the freedesktop sound theme is not installed";
@@ -37,7 +37,6 @@ TEST(CanberraSoundServiceTest, NamesResolveToOurSoundsFirstThenTheThemeAndVolume
     if (!sound->play()) {
         EXPECT_FALSE(sound->isPlaying());
     }
-    std::filesystem::remove_all(own);
 }
 } // namespace
 } // namespace velmora::linux_desktop::testing

@@ -54,13 +54,15 @@ struct Spot {
 };
 
 // Where the pointer belongs on a button: 15 px in from its right edge,
-// vertically centred, from the extents AT-SPI reports to any client, not from
-// the agent's own reading, once the dialog has taken the focus (up to 10 s).
-inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& label)
+// vertically centred, from the extents AT-SPI reports to any client (or
+// `probe` reads by its own means), not from the agent's own reading, once the
+// dialog has taken the focus (up to `seconds`).
+inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& label,
+                                              const char* probe = DESKTOP_TESTS_DIR "/button-extents.py", double seconds = 10)
 {
     std::optional<Spot> spot;
     pumpUntil([&] {
-        std::string command = std::string(DESKTOP_TESTS_DIR "/button-extents.py ") + std::to_string(pid) + " '" + label + "'";
+        const std::string command = std::string(probe) + " " + std::to_string(pid) + " '" + label + "'";
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe)
             return false;
@@ -71,7 +73,7 @@ inline std::optional<Spot> expectedButtonSpot(pid_t pid, const std::string& labe
             return false;
         spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
         return true;
-    }, 10);
+    }, seconds);
     return spot;
 }
 

@@ -6,16 +6,9 @@
 #include "platform/linux/AgentOnDesktop.h"
 #include "platform/linux/AtspiAccessibility.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <sstream>
 
 namespace velmora::linux_desktop::testing {
 namespace {
@@ -32,26 +25,15 @@ namespace {
 // (12 were counted then); one to spare.
 constexpr long kMostRequestsPerSnap = 19;
 
-class EndToEndTest : public AgentOnDesktopTest {
+class EndToEndTest : public ApplicationOnDesktopTest {
 protected:
-    void pressReturn()
-    {
-        Display* display = XOpenDisplay(nullptr);
-        ASSERT_TRUE(display);
-        KeyCode code = XKeysymToKeycode(display, XK_Return);
-        XTestFakeKeyEvent(display, code, True, CurrentTime);
-        XTestFakeKeyEvent(display, code, False, CurrentTime);
-        XCloseDisplay(display);
-    }
+    void pressReturn() { pressKeys(m_display, {}, XK_Return); }
 };
 
 TEST_F(EndToEndTest, ADialogOfAnApplicationStartedAfterTheAgentSnapsToItsDefaultButton)
 {
     startAgent();
-    Program zenity({"zenity", "--question", "--title=Snap", "--text=Snap here?"});
-    auto yes = expectedSpot(zenity.pid(), "Yes");
-    ASSERT_TRUE(yes);
-    EXPECT_TRUE(pointerReaches(*yes));
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--question", "--title=Snap", "--text=Snap here?"}, "Yes"));
 }
 
 TEST_F(EndToEndTest, ADialogAlreadyOpenWhenTheAgentStartsSnaps)
@@ -117,20 +99,14 @@ TEST_F(EndToEndTest, TheCancelPreferenceSnapsToTheButtonThatDeclines)
 {
     setPreference(VelmoraPreferences::kSnapToAlternateButtonInstead, true);
     startAgent();
-    Program zenity({"zenity", "--entry", "--title=Alternate", "--text=Name"});
-    auto cancel = expectedSpot(zenity.pid(), "Cancel");
-    ASSERT_TRUE(cancel);
-    EXPECT_TRUE(pointerReaches(*cancel));
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--entry", "--title=Alternate", "--text=Name"}, "Cancel"));
 }
 
 TEST_F(EndToEndTest, AnIgnoredApplicationIsLeftAlone)
 {
     setPreference(VelmoraPreferences::kIgnoredApps, Value::Array{"zenity"});
     startAgent();
-    Program zenity({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
-    ASSERT_TRUE(expectedSpot(zenity.pid(), "Yes"));
-    pumpFor(1.5);
-    EXPECT_EQ(pointer(), (Point{20, 20}));
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--question", "--title=Ignored", "--text=Leave me"}, "Yes", true));
 }
 
 TEST_F(EndToEndTest, KilledAndFrozenApplicationsLeaveTheAgentSnappingElsewhere)

@@ -7,6 +7,7 @@
 #include "platform/linux/BusNameOwner.h"
 #include "platform/linux/GlibRunLoop.h"
 #include "platform/linux/TimeBudgets.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -223,8 +224,7 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerThatNeverAnswersIsGivenUp
 // harness's bus starts nothing.
 TEST_F(FreedesktopNotificationAlertServiceTest, AServerTheBusStartsOnDemandIsStartedForTheAlert)
 {
-    char pattern[] = "/tmp/velmora-starting-bus.XXXXXX";
-    const std::filesystem::path folder = mkdtemp(pattern);
+    const TemporaryFolder folder;
     std::filesystem::create_directory(folder / "services");
     std::ofstream(folder / "services" / "org.freedesktop.Notifications.service")
         << "[D-BUS Service]\nName=org.freedesktop.Notifications\n"
@@ -237,11 +237,12 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerTheBusStartsOnDemandIsSta
                                        << "</busconfig>";
     {
         Program daemon({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + (folder / "bus.conf").string()});
-        // The socket file appears when it is bound, a moment before the bus listens on it.
-        std::string error;
+        // Its socket is there a moment before it listens.
         GObjectRef<GDBusConnection> bus;
-        ASSERT_TRUE(pumpUntil([&] { bus = busAtAddressWithin("unix:path=" + socket, kSessionBusConnectMs, error); return static_cast<bool>(bus); }, 10))
-            << "the bus did not start: " << error;
+        std::string error;
+        ASSERT_TRUE(pumpUntil([&] {
+            return std::filesystem::exists(socket) && (bus = busAtAddressWithin("unix:path=" + socket, kSessionBusConnectMs, error));
+        }, 10)) << "the bus did not start: " << error;
         EXPECT_FALSE(busNameHasOwner(bus.get(), FreedesktopNotificationAlertService::kBusName));
 
         FreedesktopNotificationAlertService alerts(std::move(bus), {});
@@ -252,7 +253,6 @@ TEST_F(FreedesktopNotificationAlertServiceTest, AServerTheBusStartsOnDemandIsSta
             answer = alerts.present(kOffer).answer;
         EXPECT_EQ(answer, std::optional<size_t>(1));
     }
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "platform/linux/GioApplicationFinder.h"
 #include "platform/linux/TestApplications.h"
+#include "platform/linux/ScopedVariable.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -50,8 +52,7 @@ TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsR
     // An entry outside the applications folders is known by its file name,
     // and counts only as a copy of an installed one: the list could not show
     // anything else again.
-    char pattern[] = "/tmp/velmora-finder.XXXXXX";
-    const std::filesystem::path folder = mkdtemp(pattern);
+    const TemporaryFolder folder;
     const std::filesystem::path copy = folder / (std::string(kDialogsEntryId) + ".desktop");
     std::filesystem::copy_file(dialogsEntryPath(), copy);
     EXPECT_TRUE(m_finder.isBundleAtPath(copy.string()));
@@ -65,13 +66,11 @@ TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsR
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "notes.txt").string()));
     EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "notes.txt").string()), "");
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "missing.desktop").string()));
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
 {
-    char pattern[] = "/tmp/velmora-finder.XXXXXX";
-    const std::filesystem::path folder = mkdtemp(pattern);
+    const TemporaryFolder folder;
     const std::filesystem::path program = folder / "velmora-probe-2.1";
     std::ofstream(program) << "#!/bin/sh\n";
     std::filesystem::permissions(program, std::filesystem::perms::owner_all);
@@ -84,17 +83,15 @@ TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
 
     // On PATH: found by name, after every desktop entry.
     const std::string path = g_getenv("PATH") ? g_getenv("PATH") : "";
-    g_setenv("PATH", (folder.string() + ":" + path).c_str(), TRUE);
+    const ScopedVariable onPath("PATH", (folder.path().string() + ":" + path).c_str());
     EXPECT_TRUE(m_finder.isBundleAtPath(program.string()));
     EXPECT_EQ(m_finder.bundleIdentifierAtPath(program.string()), "velmora-probe-2.1");
     EXPECT_FALSE(m_finder.isBundleAtPath((folder / "plain.sh").string()));
-    EXPECT_FALSE(m_finder.isBundleAtPath(folder.string())) << "a folder is searchable, not a program";
+    EXPECT_FALSE(m_finder.isBundleAtPath(folder.path().string())) << "a folder is searchable, not a program";
     EXPECT_EQ(m_finder.fullPathForApplication("velmora-probe-2.1"), program.string());
     EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogsEntryPath().string()) << "its entry comes first";
     EXPECT_FALSE(m_finder.fullPathForApplication("plain.sh"));
     EXPECT_FALSE(m_finder.fullPathForApplication(program.string())) << "a name, not a path";
-    g_setenv("PATH", path.c_str(), TRUE);
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(GioApplicationFinderTest, NamesAndIconsOfEntriesAndOfOtherFiles)

@@ -25,10 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr Spot kStart{20, 20};
-// GTK 4 applications start slowly on a busy machine.
-constexpr double kAppSeconds = 20;
-
 class Gtk4EndToEndTest : public ApplicationOnDesktopTest {
 protected:
     // Its output kept in a file.
@@ -44,25 +40,11 @@ protected:
     }
 
     // Where the pointer belongs on the button showing `label` of the
-    // application's active dialog: 15 px in from its right edge, vertically
-    // centred, from the probe's reading (up to kAppSeconds).
-    std::optional<Spot> gtk4Spot(pid_t pid, const std::string& label)
+    // application's active dialog, from the probe's reading of GTK 4's
+    // geometry (up to kAppSeconds).
+    static std::optional<Spot> gtk4Spot(pid_t pid, const std::string& label)
     {
-        std::optional<Spot> spot;
-        pumpUntil([&] {
-            const std::string command = std::string(DESKTOP_TESTS_DIR "/gtk4-button-spot.py ") + std::to_string(pid) + " '" + label + "'";
-            FILE* pipe = popen(command.c_str(), "r");
-            if (!pipe)
-                return false;
-            int x = 0, y = 0, w = 0, h = 0;
-            const int read = std::fscanf(pipe, "%d %d %d %d", &x, &y, &w, &h);
-            pclose(pipe);
-            if (read != 4 || w <= 0)
-                return false;
-            spot = Spot{static_cast<int>(std::lround(x + w - 15.0)), static_cast<int>(std::lround(y + h / 2.0))};
-            return true;
-        }, kAppSeconds);
-        return spot;
+        return expectedButtonSpot(pid, label, DESKTOP_TESTS_DIR "/gtk4-button-spot.py", kAppSeconds);
     }
 
     // The buttons the dialog reported the pointer entering, in order.
@@ -122,7 +104,7 @@ TEST_F(Gtk4EndToEndTest, ADialogAlreadyOpenWhenTheAgentProgramStartsSnaps)
     auto spot = gtk4Spot(app.pid(), "Save");
     ASSERT_TRUE(spot) << "no active GTK 4 dialog with a button Save";
     pumpFor(0.3);
-    restPointer({static_cast<float>(kStart.x), static_cast<float>(kStart.y)});
+    restPointer(kStartPoint);
     Program agent({VELMORA_AGENT_PATH});
     EXPECT_TRUE(pointerReaches(*spot, kAppSeconds));
     ASSERT_TRUE(pumpUntil([&] { return !entered().empty(); }, 5)) << "the dialog saw the pointer enter none of its buttons";
@@ -136,18 +118,11 @@ TEST_F(Gtk4EndToEndTest, LibadwaitaEditorQuitDialogSnapsToSaveAndTheClickSaves)
 {
     setPreference(VelmoraPreferences::kSnapbackCursor, true);
     startAgent();
-    const fs::path file = m_home / "notes.txt";
-    std::ofstream(file) << "first line\n";
+    const fs::path file = document();
     Program& app = start("gnome-text-editor --standalone " + file.string());
-    ASSERT_TRUE(windowActive(app.pid(), "frame", kAppSeconds)) << "the editor's main window never became active";
-    pumpFor(1.0);
-    Spot p = pointerSpot();
-    EXPECT_TRUE(p.x == kStart.x && p.y == kStart.y) << "the main window's opening moved the pointer to " << p.x << ", " << p.y;
-    restPointer({static_cast<float>(kStart.x), static_cast<float>(kStart.y)});
-
-    typeText(m_display, "typed here ");
-    pumpFor(0.5);
-    pressKeys(m_display, {XK_Control_L}, XK_q);
+    editAndClose(app.pid(), XK_q);
+    if (HasFatalFailure())
+        return;
     auto save = gtk4Spot(app.pid(), "Save");
     ASSERT_TRUE(save) << "no active dialog with a Save button";
     ASSERT_TRUE(pointerReaches(*save)) << "the dialog was not snapped to";

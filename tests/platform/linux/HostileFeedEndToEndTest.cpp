@@ -4,86 +4,52 @@
 // program has no reason to trust.
 
 #include "platform/linux/FeedServer.h"
-#include "platform/linux/GErrorPtr.h"
+#include "platform/linux/InstalledPrograms.h"
 
 #include <gtest/gtest.h>
-
-#include <glib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace velmora::linux_desktop::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kCommandTimeout = "60";
-
-struct Outcome {
-    int exitCode{-1};
-    std::string out;
-};
-
 class HostileFeedEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/velmora-hostile-feed.XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern));
-        m_folder = pattern;
         fs::create_directory(m_folder / "resources");
-
-        m_server = std::make_unique<FeedServer>(m_folder);
+        m_server = std::make_unique<FeedServer>(m_folder.path());
         ASSERT_TRUE(m_server->isReady());
     }
-    void TearDown() override
-    {
-        m_server.reset();
-        fs::remove_all(m_folder);
-    }
 
-    // Runs the built command with the pane's values pointing at `updateHost`.
-    Outcome checkForUpdates(const std::string& updateHost, const std::map<std::string, std::string>& environment)
+    // Runs the built command with the pane's values pointing at `updateHost`,
+    // trusting only the certificates `environment` names; its output and
+    // errors together in `out`.
+    Outcome checkForUpdates(const std::string& updateHost, std::map<std::string, std::string> environment)
     {
         std::ofstream(m_folder / "resources" / "Velmora-Info.plist")
             << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                "<key>CFBundleName</key><string>Velmora</string><key>CFBundleVersion</key><string>1.0</string>"
                "<key>VLUpdateHost</key><string>" + updateHost + "</string></dict></plist>\n";
-        gchar** env = g_get_environ();
-        env = g_environ_setenv(env, "VELMORA_RESOURCES", (m_folder / "resources").c_str(), TRUE);
-        env = g_environ_unsetenv(env, "CURL_CA_BUNDLE");
-        env = g_environ_unsetenv(env, "SSL_CERT_FILE");
-        for (const auto& [name, value] : environment)
-            env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
-        const gchar* argv[] = {"timeout", kCommandTimeout, VELMORA_COMMAND_PATH, "check-for-updates", nullptr};
-        Outcome outcome;
-        gchar* out = nullptr;
-        gchar* err = nullptr;
-        int status = 0;
-        GErrorPtr error;
-        if (g_spawn_sync(nullptr, const_cast<gchar**>(argv), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, &err, &status, error.out())
-            && WIFEXITED(status))
-            outcome.exitCode = WEXITSTATUS(status);
-        outcome.out = std::string(out ? out : "") + std::string(err ? err : "");
-        g_free(out);
-        g_free(err);
-        g_strfreev(env);
+        environment["VELMORA_RESOURCES"] = (m_folder / "resources").string();
+        environment.try_emplace("CURL_CA_BUNDLE", "");
+        environment.try_emplace("SSL_CERT_FILE", "");
+        Outcome outcome = runToEnd({VELMORA_COMMAND_PATH, "check-for-updates"}, environment, 60);
+        outcome.out += outcome.err;
         return outcome;
     }
     std::string tlsHost() const { return m_server->tlsHost(); }
     std::map<std::string, std::string> trusting() const { return {{"CURL_CA_BUNDLE", m_server->certificate()}}; }
     bool cleartextWasAsked() const { return fs::exists(m_folder / "cleartext.log"); }
 
-    fs::path m_folder;
-    std::unique_ptr<FeedServer> m_server;
+    TemporaryFolder m_folder;
+    std::unique_ptr<FeedServer> m_server; // before the folder it serves from goes
 };
 
 TEST_F(HostileFeedEndToEndTest, ATrustedServerIsHeardButItsNonWebLinksAreNot)

@@ -4,6 +4,7 @@
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FakeNotificationServer.h"
 #include "shared/preferences/PlistSettingsFile.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +17,12 @@ namespace {
 
 class LinuxDesktopTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/velmora-desktop-prefs.XXXXXX";
-        m_directory = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_directory); }
-
     std::unique_ptr<LinuxDesktop> create()
     {
-        return LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.string()), LinuxDesktop::Options{});
+        return LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.path().string()), LinuxDesktop::Options{});
     }
 
-    std::filesystem::path m_directory;
+    TemporaryFolder m_directory;
 };
 
 TEST_F(LinuxDesktopTest, OnARealDesktopEveryServiceIsThereAndWorks)
@@ -93,7 +87,7 @@ TEST_F(LinuxDesktopTest, AlertsAreNotificationsWhereTheSessionHasANotificationSe
 {
     LinuxDesktop::Options options;
     options.role = LinuxDesktop::Role::Pane;
-    auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.string()), std::move(options));
+    auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(m_directory.path().string()), std::move(options));
     ASSERT_TRUE(desktop) << "run through run-desktop-tests.sh";
     FakeNotificationServer server;
     ASSERT_TRUE(server.isReady());

@@ -2,6 +2,8 @@
 // accessibility settings panel, the toolkit's version.
 
 #include "platform/linux/LinuxPaneServices.h"
+#include "platform/linux/ScopedVariable.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,41 +20,8 @@
 namespace velmora::linux_desktop::testing {
 namespace {
 
-// Sets an environment variable for one scope (nullptr: unsets it).
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = g_getenv(name))
-            m_old = old;
-        set(name, value);
-    }
-    ~ScopedEnv() { set(m_name.c_str(), m_old ? m_old->c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    static void set(const char* name, const char* value)
-    {
-        if (value)
-            g_setenv(name, value, TRUE);
-        else
-            g_unsetenv(name);
-    }
-
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
-
 class LinuxPaneServicesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/velmora-pane-services.XXXXXX";
-        m_folder = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
-
     std::filesystem::path script(const std::string& name, const std::string& body, bool executable = true)
     {
         const auto path = m_folder / name;
@@ -77,7 +45,7 @@ protected:
         return "";
     }
 
-    std::filesystem::path m_folder;
+    TemporaryFolder m_folder;
     LinuxPaneServices m_services;
 };
 
@@ -120,7 +88,7 @@ TEST_F(LinuxPaneServicesTest, WhatCannotRunIsNotLaunched)
 {
     EXPECT_FALSE(m_services.launchApplicationAtPath((m_folder / "missing").string()).has_value());
     EXPECT_FALSE(m_services.launchApplicationAtPath(script("plain", "touch " + (m_folder / "ran").string() + "\n", false)).has_value());
-    EXPECT_FALSE(m_services.launchApplicationAtPath(m_folder.string()).has_value());
+    EXPECT_FALSE(m_services.launchApplicationAtPath(m_folder.path().string()).has_value());
     EXPECT_FALSE(m_services.launchApplicationAtPath("").has_value());
     g_usleep(200000);
     EXPECT_FALSE(std::filesystem::exists(m_folder / "ran"));
@@ -134,15 +102,15 @@ TEST_F(LinuxPaneServicesTest, TheAccessibilityPanelOfTheCurrentDesktopOpens)
     };
     record("gnome-control-center");
     record("mate-at-properties");
-    ScopedEnv path("PATH", m_folder.c_str());
+    ScopedVariable path("PATH", m_folder.path().c_str());
     {
-        ScopedEnv desktop("XDG_CURRENT_DESKTOP", "MATE");
+        ScopedVariable desktop("XDG_CURRENT_DESKTOP", "MATE");
         ASSERT_TRUE(m_services.openAccessibilitySettings());
         EXPECT_EQ(awaitFile(m_folder / "mate-at-properties.args"), "mate-at-properties \n");
     }
     {
         // A desktop with no panel of its own: the first one installed.
-        ScopedEnv desktop("XDG_CURRENT_DESKTOP", "LXQt");
+        ScopedVariable desktop("XDG_CURRENT_DESKTOP", "LXQt");
         ASSERT_TRUE(m_services.openAccessibilitySettings());
         EXPECT_EQ(awaitFile(m_folder / "gnome-control-center.args"), "gnome-control-center universal-access\n");
     }
@@ -170,12 +138,12 @@ TEST_F(LinuxPaneServicesTest, TheToolkitVersionIsTheInstalledGtks)
 
 TEST_F(LinuxPaneServicesTest, SnapBackIsGreyedOnWaylandUnlessTheCompositorTellsWhereThePointerIs)
 {
-    ScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
+    ScopedVariable noWayland("WAYLAND_DISPLAY", nullptr);
     {
-        ScopedEnv x11("XDG_SESSION_TYPE", "x11");
+        ScopedVariable x11("XDG_SESSION_TYPE", "x11");
         EXPECT_EQ(m_services.snapBackUnavailableReason(), "");
     }
-    ScopedEnv wayland("XDG_SESSION_TYPE", "wayland");
+    ScopedVariable wayland("XDG_SESSION_TYPE", "wayland");
     EXPECT_NE(m_services.snapBackUnavailableReason(), "");
 
     bool readable = false;

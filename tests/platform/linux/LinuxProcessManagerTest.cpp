@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxProcessManager.h"
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +47,7 @@ TEST(LinuxProcessManagerTest, ListsOurProcessesByProgramNameAndAsksThemToQuit)
 // (ESRCH); a file that is a directory fails them the same way here.
 TEST(LinuxProcessManagerTest, AProcessWhoseFilesCannotBeReadIsLeftOutNotThrown)
 {
-    char pattern[] = "/tmp/velmora-proc.XXXXXX";
-    const std::filesystem::path root = mkdtemp(pattern);
+    const TemporaryFolder root;
     std::filesystem::create_directories(root / "41" / "cmdline");
     std::filesystem::create_directories(root / "41" / "comm");
     std::filesystem::create_directories(root / "42");
@@ -56,7 +56,7 @@ TEST(LinuxProcessManagerTest, AProcessWhoseFilesCannotBeReadIsLeftOutNotThrown)
         cmdline << std::string("/usr/bin/zenity\0--info\0", 23);
     }
 
-    LinuxProcessManager manager(root.string());
+    LinuxProcessManager manager(root.path().string());
     std::optional<ProcessRecord> unreadable;
     EXPECT_NO_THROW(unreadable = manager.record(41));
     EXPECT_FALSE(unreadable);
@@ -65,7 +65,6 @@ TEST(LinuxProcessManagerTest, AProcessWhoseFilesCannotBeReadIsLeftOutNotThrown)
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].pid, 42);
     EXPECT_EQ(all[0].name, "zenity");
-    std::filesystem::remove_all(root);
 }
 
 } // namespace

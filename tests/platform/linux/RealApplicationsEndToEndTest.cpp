@@ -23,11 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr Spot kStart{20, 20};
 // How soon after the click that answers a dialog the pointer is back.
 constexpr double kSnapBackSeconds = 0.5;
-// Real applications start slowly on a busy machine.
-constexpr double kAppSeconds = 20;
 
 class RealApplicationsEndToEndTest : public ApplicationOnDesktopTest {
 protected:
@@ -39,34 +36,12 @@ protected:
         setPreference(VelmoraPreferences::kSnapbackCursor, true);
     }
 
-    // A document already on disk: closed with changes, its editor's default
-    // answer (save) writes it in place and quits, with no file chooser.
-    fs::path document()
-    {
-        fs::path path = m_home / "notes.txt";
-        std::ofstream(path) << "first line\n";
-        return path;
-    }
-
-
-    // The pointer stays put while the main window opens and takes the
-    // focus: it has no button that answers anything.
-    void expectMainWindowLeavesPointerAlone(pid_t pid)
-    {
-        ASSERT_TRUE(windowActive(pid, "frame", kAppSeconds)) << "the main window never became active";
-        pumpFor(1.0);
-        Spot p = pointerSpot();
-        EXPECT_TRUE(p.x == kStart.x && p.y == kStart.y) << "the main window's opening moved the pointer to " << p.x << ", " << p.y;
-        // The dialog's part is judged on its own, from the same start.
-        restPointer({static_cast<float>(kStart.x), static_cast<float>(kStart.y)});
-    }
-
     // The dialog now active is snapped to its button `label`; a click there
     // answers it, and the pointer is back at its start in time.
     void expectSnapAndSnapBackOnClick(pid_t pid, const std::string& label)
     {
         ASSERT_TRUE(windowActive(pid, "dialog alert", kAppSeconds)) << "no dialog became active";
-        auto button = expectedSpot(pid, label);
+        auto button = expectedButtonSpot(pid, label);
         ASSERT_TRUE(button) << "no button " << label << " in the active dialog";
         ASSERT_TRUE(pointerReaches(*button)) << "the dialog was not snapped to";
         pumpFor(0.2); // resting there a moment, as a hand would before it clicks
@@ -99,12 +74,9 @@ protected:
         startAgent();
         const fs::path file = document();
         Program& app = start({editor, file.string()});
-        expectMainWindowLeavesPointerAlone(app.pid());
+        editAndClose(app.pid(), XK_q);
         if (HasFatalFailure())
             return;
-        typeText(m_display, "typed here ");
-        pumpFor(0.5);
-        pressKeys(m_display, {XK_Control_L}, XK_q);
         expectSnapAndSnapBackOnClick(app.pid(), saveLabel);
         if (HasFatalFailure())
             return;
@@ -134,12 +106,9 @@ TEST_F(RealApplicationsEndToEndTest, Gtk3EditorClosingOneOfTwoDocumentsSnapsBack
     std::ofstream(kept) << "kept\n";
     const fs::path file = document();
     Program& app = start({"mousepad", kept.string(), file.string()});
-    expectMainWindowLeavesPointerAlone(app.pid());
+    editAndClose(app.pid(), XK_w);
     if (HasFatalFailure())
         return;
-    typeText(m_display, "typed here ");
-    pumpFor(0.5);
-    pressKeys(m_display, {XK_Control_L}, XK_w);
     expectSnapAndSnapBackOnClick(app.pid(), "Save");
     if (HasFatalFailure())
         return;

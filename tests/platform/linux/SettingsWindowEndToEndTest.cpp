@@ -5,26 +5,24 @@
 
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FeedServer.h"
-#include "platform/linux/XTestPointer.h"
 #include "platform/linux/GObjectRef.h"
+#include "platform/linux/InstalledPrograms.h"
+#include "platform/linux/StartedAgent.h"
 #include "platform/linux/TestApplications.h"
+#include "platform/linux/XTestPointer.h"
+// After the accessibility headers: X11's macros (None) would spoil them.
+#include "platform/linux/ActiveWindow.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include "platform/linux/ActiveWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <atspi/atspi.h>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace velmora::linux_desktop::testing {
@@ -44,11 +42,8 @@ std::string nameOf(AtspiAccessible* node)
 
 bool hasState(AtspiAccessible* node, AtspiStateType state)
 {
-    AtspiStateSet* states = atspi_accessible_get_state_set(node);
-    const bool has = states && atspi_state_set_contains(states, state);
-    if (states)
-        g_object_unref(states);
-    return has;
+    auto states = GObjectRef<AtspiStateSet>::adopt(node ? atspi_accessible_get_state_set(node) : nullptr);
+    return states && atspi_state_set_contains(states.get(), state);
 }
 
 // The first showing node under `root`, depth first, that `matches`. Tables
@@ -80,8 +75,6 @@ protected:
         m_display = XOpenDisplay(nullptr);
         if (!m_display || !m_session.isReady())
             GTEST_FAIL() << "no real desktop: run through run-desktop-tests.sh";
-        char pattern[] = "/tmp/velmora-window-e2e.XXXXXX";
-        m_config = mkdtemp(pattern);
         m_screenshots = fs::path(VELMORA_SCREENSHOTS_DIR) / "settings-window";
         fs::create_directories(m_screenshots);
     }
@@ -97,15 +90,12 @@ protected:
         }
         if (m_display)
             XCloseDisplay(m_display);
-        std::error_code error;
-        fs::remove_all(m_config, error);
     }
 
     // Opens the window as a person would: the command without arguments.
     void openWindow(const std::vector<std::pair<std::string, std::string>>& environment = {})
     {
-        gchar** env = g_get_environ();
-        env = g_environ_setenv(env, "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
+        gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.path().c_str(), TRUE);
         for (const auto& [variable, value] : environment)
             env = g_environ_setenv(env, variable.c_str(), value.c_str(), TRUE);
         gchar* argv[] = {const_cast<gchar*>(VELMORA_COMMAND_PATH), nullptr};
@@ -128,16 +118,23 @@ protected:
         openWindow({{"XDG_DATA_HOME", data.string()}, {"XDG_DATA_DIRS", dirs.string()}});
     }
 
-    Node application()
+    // The window's application on the accessibility bus, or with `anyPid` every one in turn until `visit` is done.
+    static bool forApplications(pid_t pid, const std::function<bool(AtspiAccessible*)>& visit)
     {
         Node desktop = Node::adopt(atspi_get_desktop(0));
-        const int count = atspi_accessible_get_child_count(desktop.get(), nullptr);
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0, count = atspi_accessible_get_child_count(desktop.get(), nullptr); i < count; ++i) {
             Node app = Node::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
-            if (app && static_cast<pid_t>(atspi_accessible_get_process_id(app.get(), nullptr)) == m_window)
-                return app;
+            if (app && (pid == kAnyPid || static_cast<pid_t>(atspi_accessible_get_process_id(app.get(), nullptr)) == pid) && visit(app.get()))
+                return true;
         }
-        return {};
+        return false;
+    }
+    static constexpr pid_t kAnyPid = -1;
+    Node application()
+    {
+        Node found;
+        forApplications(m_window, [&](AtspiAccessible* app) { return static_cast<bool>(found = Node::retain(app)); });
+        return found;
     }
 
     // Waits for a showing node of that role whose name `matches`.
@@ -170,12 +167,8 @@ protected:
     // The control's own first action: press, toggle, click.
     bool press(const Node& node)
     {
-        AtspiAction* action = atspi_accessible_get_action_iface(node.get());
-        if (!action)
-            return false;
-        const bool done = atspi_action_do_action(action, 0, nullptr);
-        g_object_unref(action);
-        return done;
+        auto action = GObjectRef<AtspiAction>::adopt(node ? atspi_accessible_get_action_iface(node.get()) : nullptr);
+        return action && atspi_action_do_action(action.get(), 0, nullptr);
     }
 
     void screenshot(const std::string& step)
@@ -188,33 +181,23 @@ protected:
     // printed goes to `output`.
     bool runCommand(const std::vector<std::string>& arguments, std::string* output = nullptr)
     {
-        std::vector<std::string> argv{"timeout", "10", VELMORA_COMMAND_PATH};
+        std::vector<std::string> argv{VELMORA_COMMAND_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        std::vector<gchar*> args;
-        for (auto& argument : argv)
-            args.push_back(argument.data());
-        args.push_back(nullptr);
-        gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
-        gint status = -1;
-        gchar* printed = nullptr;
-        const bool ran = g_spawn_sync(nullptr, args.data(), env, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &printed, nullptr, &status, nullptr);
-        g_strfreev(env);
+        const Outcome outcome = runToEnd(argv, {{"XDG_CONFIG_HOME", m_config.path().string()}}, 10);
         if (output)
-            *output = printed ? printed : "";
-        g_free(printed);
-        return ran && g_spawn_check_wait_status(status, nullptr);
+            *output = outcome.out;
+        return outcome.exitCode == 0;
     }
 
     // The session's accessibility switch, as a desktop's settings flip it.
     bool switchAccessibility(bool on)
     {
-        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        auto bus = GObjectRef<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
         if (!bus)
             return false;
-        GVariant* reply = g_dbus_connection_call_sync(bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+        GVariant* reply = g_dbus_connection_call_sync(bus.get(), "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
             g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(on)), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
             nullptr, nullptr);
-        g_object_unref(bus);
         if (reply)
             g_variant_unref(reply);
         m_accessibilitySwitched = !on;
@@ -224,12 +207,10 @@ protected:
     static AtspiRect extentsOf(const Node& node)
     {
         AtspiRect rect{};
-        if (AtspiComponent* component = node ? atspi_accessible_get_component_iface(node.get()) : nullptr) {
-            if (AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
-                rect = *extents;
-                g_free(extents);
-            }
-            g_object_unref(component);
+        auto component = GObjectRef<AtspiComponent>::adopt(node ? atspi_accessible_get_component_iface(node.get()) : nullptr);
+        if (AtspiRect* extents = component ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr) : nullptr) {
+            rect = *extents;
+            g_free(extents);
         }
         return rect;
     }
@@ -253,21 +234,17 @@ protected:
         return count;
     }
 
-    // A showing node of any application on the desktop.
+    // A showing node of any application on the desktop (applications
+    // themselves are never showing: searched from each).
     static Node findOnDesktop(AtspiRole role, const std::string& name, double seconds)
     {
         Node found;
         pumpUntil([&] {
-            Node desktop = Node::adopt(atspi_get_desktop(0));
-            // From each application: applications themselves are never showing.
-            const int count = atspi_accessible_get_child_count(desktop.get(), nullptr);
-            for (int i = 0; i < count && !found; ++i) {
-                Node app = Node::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
-                found = findNode(app.get(), [&](AtspiAccessible* node) {
+            return forApplications(kAnyPid, [&](AtspiAccessible* app) {
+                return static_cast<bool>(found = findNode(app, [&](AtspiAccessible* node) {
                     return atspi_accessible_get_role(node, nullptr) == role && nameOf(node) == name;
-                });
-            }
-            return static_cast<bool>(found);
+                }));
+            });
         }, seconds);
         return found;
     }
@@ -284,40 +261,16 @@ protected:
         }, seconds);
     }
 
-    std::vector<pid_t> agentPids()
-    {
-        std::vector<pid_t> pids;
-        const std::string marker = "XDG_CONFIG_HOME=" + m_config.string();
-        std::error_code error;
-        const fs::path agent = fs::canonical(VELMORA_AGENT_PATH, error);
-        for (const auto& entry : fs::directory_iterator("/proc", error)) {
-            const std::string name = entry.path().filename().string();
-            std::error_code gone;
-            if (name.find_first_not_of("0123456789") != std::string::npos || fs::read_symlink(entry.path() / "exe", gone) != agent)
-                continue;
-            std::ifstream in(entry.path() / "environ", std::ios::binary);
-            std::stringstream environ;
-            environ << in.rdbuf();
-            for (std::string variable; std::getline(environ, variable, '\0');) {
-                if (variable == marker)
-                    pids.push_back(std::stoi(name));
-            }
-        }
-        return pids;
-    }
+    std::vector<pid_t> agentPids() { return agentsWithSettingsIn(m_config.path()); }
 
     void restPointer(Spot spot) { restPointerAt(m_display, spot); }
     Spot pointer() { return pointerOf(m_display); }
 
-    std::optional<Spot> expectedSpot(pid_t pid, const std::string& label) { return expectedButtonSpot(pid, label); }
-    ::testing::AssertionResult pointerReaches(Spot spot, double seconds = 10)
-    {
-        return pointerReachesSpot([this] { return pointer(); }, spot, seconds);
-    }
+    ::testing::AssertionResult pointerReaches(Spot spot) { return pointerReachesSpot([this] { return pointer(); }, spot, 10); }
 
     DesktopSession m_session;
     Display* m_display{nullptr}; // owned
-    fs::path m_config;
+    TemporaryFolder m_config;
     fs::path m_screenshots;
     GPid m_window{0};
     bool m_accessibilitySwitched{false};
@@ -355,7 +308,7 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     restPointer({20, 20});
     {
         Program entry({"zenity", "--entry", "--title=Alternate", "--text=Name"});
-        auto cancel = expectedSpot(entry.pid(), "Cancel");
+        auto cancel = expectedButtonSpot(entry.pid(), "Cancel");
         ASSERT_TRUE(cancel);
         EXPECT_TRUE(pointerReaches(*cancel));
         screenshot("3-snapped-to-cancel");
@@ -393,20 +346,12 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     screenshot("5-ignored-applications");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Done")));
     pumpFor(0.5);
-    restPointer({20, 20});
-    {
-        Program question({"zenity", "--question", "--title=Ignored", "--text=Leave me"});
-        ASSERT_TRUE(expectedSpot(question.pid(), "Yes"));
-        pumpFor(1.5);
-        Spot p = pointer();
-        EXPECT_EQ(p.x, 20);
-        EXPECT_EQ(p.y, 20);
-    }
+    EXPECT_TRUE(zenitySnapsTo(m_display, {"zenity", "--question", "--title=Ignored", "--text=Leave me"}, "Yes", true));
 
     // The test dialog: the agent snaps the pointer onto its "OK".
     restPointer({20, 20});
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Test Dialog")));
-    auto ok = expectedSpot(m_window, "OK");
+    auto ok = expectedButtonSpot(m_window, "OK");
     ASSERT_TRUE(ok);
     EXPECT_TRUE(pointerReaches(*ok));
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "This is a test"));
@@ -421,19 +366,14 @@ TEST_F(SettingsWindowEndToEndTest, APersonSwitchesTheAgentOnChangesItsSettingsAn
     screenshot("7-switched-off");
 
     // An agent started some other way (at login, from a terminal) turns the switch on.
-    gchar** env = g_environ_setenv(g_get_environ(), "XDG_CONFIG_HOME", m_config.c_str(), TRUE);
-    gchar* agentArgv[] = {const_cast<gchar*>(VELMORA_AGENT_PATH), nullptr};
-    GPid agent = 0;
-    EXPECT_TRUE(g_spawn_async(nullptr, agentArgv, env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &agent, nullptr));
-    g_strfreev(env);
+    auto agent = std::make_unique<StartedAgent>(std::vector<std::string>{},
+                                                std::map<std::string, std::string>{{"XDG_CONFIG_HOME", m_config.path().string()}});
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is running", 15)) << "the window did not follow the agent";
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, true));
     screenshot("8-started-elsewhere");
 
     // Killed without a word: the open window follows within a second or so.
-    ASSERT_GT(agent, 0);
-    kill(agent, SIGKILL);
-    waitpid(agent, nullptr, 0);
+    agent.reset();
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora is not running", 3)) << "the window still shows a killed agent";
     EXPECT_TRUE(waitForState(runSwitch, ATSPI_STATE_CHECKED, false));
 }
@@ -680,9 +620,8 @@ TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenT
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, containing("user-guide.html"))) << "the notice does not say where the guide is";
     screenshot("help-without-a-viewer");
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "OK")));
-    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [](AtspiAccessible* node) {
-        return nameOf(node) == "Velmora could not open its user guide";
-    }); }, 10)) << "the notice stayed after OK";
+    EXPECT_TRUE(absent([](const std::string& name) { return name == "Velmora could not open its user guide"; }, 10))
+        << "the notice stayed after OK";
 
     ASSERT_TRUE(press(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Web Site")));
     EXPECT_TRUE(waitFor(ATSPI_ROLE_LABEL, "Velmora could not open its web site"));
@@ -691,7 +630,7 @@ TEST_F(SettingsWindowEndToEndTest, HelpAndWebSiteSayWhereToGoWhenNothingCanOpenT
 
 TEST_F(SettingsWindowEndToEndTest, TheUpdateOfferComesOverAnotherProgramAndClosesWhenThatOneIsChosen)
 {
-    FeedServer server(m_config);
+    FeedServer server(m_config.path());
     ASSERT_TRUE(server.isReady());
     const fs::path resources = m_config / "resources";
     fs::create_directories(resources);
@@ -718,7 +657,7 @@ TEST_F(SettingsWindowEndToEndTest, TheUpdateOfferComesOverAnotherProgramAndClose
 
     // ... and back to it: the offer closes unanswered.
     activate(m_display, other.pid());
-    EXPECT_TRUE(pumpUntil([&] { return !findNode(application().get(), [&](AtspiAccessible* node) { return nameOf(node) == kOffer; }); }, 10))
+    EXPECT_TRUE(absent([&](const std::string& name) { return name == kOffer; }, 10))
         << "the offer stayed up";
     EXPECT_TRUE(waitFor(ATSPI_ROLE_PUSH_BUTTON, "Check for Updates")) << "the window went with it";
 }

@@ -3,6 +3,7 @@
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "shared/preferences/PlistSettingsFile.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <X11/Xlib.h>
 
@@ -27,10 +28,9 @@ void forceScreenSaver(int mode)
 
 TEST(X11DisplayPowerTest, TheScreenSaverPutsScreensToSleepAndTheWorkspaceTellsSleepAndWakeOnce)
 {
-    char pattern[] = "/tmp/velmora-power-prefs.XXXXXX";
-    const std::filesystem::path prefs = mkdtemp(pattern);
+    const TemporaryFolder prefs;
     {
-        auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(prefs.string()), LinuxDesktop::Options{});
+        auto desktop = LinuxDesktop::create(std::make_unique<PlistSettingsFile>(prefs.path().string()), LinuxDesktop::Options{});
         ASSERT_TRUE(desktop) << "run through run-desktop-tests.sh";
         auto x11 = X11Connection::open();
         ASSERT_TRUE(x11);
@@ -55,7 +55,6 @@ TEST(X11DisplayPowerTest, TheScreenSaverPutsScreensToSleepAndTheWorkspaceTellsSl
         EXPECT_TRUE(pumpUntil([&] { return told.size() >= 2; }, 2.0 * kDpmsPollMs / 1000.0 + 1));
         EXPECT_EQ(told, (std::vector<std::string>{kScreensDidSleepNotification, kScreensDidWakeNotification}));
     }
-    std::filesystem::remove_all(prefs);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/ScopedVariable.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -9,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -133,13 +134,10 @@ TEST_F(X11PointerTest, AWaylandSessionIsReportedOnceAtTheStartAndMovesAreStillTr
     // XWayland answers a move as if it were made: the session's kind decides.
     for (const char* variable : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE"}) {
         SCOPED_TRACE(variable);
-        const char* saved = std::getenv("XDG_SESSION_TYPE");
-        const std::string savedType = saved ? saved : "";
-        setenv(variable, std::string(variable) == "WAYLAND_DISPLAY" ? "wayland-0" : "wayland", 1);
+        auto session = std::make_unique<ScopedVariable>(variable, std::string(variable) == "WAYLAND_DISPLAY" ? "wayland-0" : "wayland");
         RecordingLog log;
         X11Pointer pointer(*m_x11, log);
-        unsetenv("WAYLAND_DISPLAY");
-        setenv("XDG_SESSION_TYPE", savedType.c_str(), 1);
+        session.reset();
         EXPECT_EQ(log.lines, std::vector<std::string>{X11Pointer::kCannotMoveLine});
         EXPECT_TRUE(pointer.reportedUnmovable());
         pointer.moveTo({40, 41});
@@ -159,9 +157,10 @@ TEST_F(X11PointerTest, ScreensAreTheServersMonitorsWithThePrimaryFirst)
     EXPECT_EQ(list[0].frame.size, (Size{1280, 800}));
     EXPECT_EQ(list[0].scaleFactor, 1.0f);
 
-    setenv("GDK_SCALE", "2", 1);
-    EXPECT_EQ(screens.mainScreenScaleFactor(), 2.0f);
-    unsetenv("GDK_SCALE");
+    {
+        const ScopedVariable scale("GDK_SCALE", "2");
+        EXPECT_EQ(screens.mainScreenScaleFactor(), 2.0f);
+    }
     EXPECT_EQ(screens.mainScreenScaleFactor(), 1.0f);
 }
 

@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace velmora::linux_desktop::testing {
 
@@ -59,6 +60,27 @@ inline void clickPointer(Display* display)
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
+}
+
+// A zenity dialog (`zenity` and its arguments) shown while the pointer rests
+// aside: whether an agent out of process moves the pointer onto its button
+// `label` (or, `leftAlone`, leaves it where it rests 1.5 s after the button shows).
+inline ::testing::AssertionResult zenitySnapsTo(Display* display, const std::vector<std::string>& zenity, const std::string& label,
+                                                bool leftAlone = false)
+{
+    constexpr Spot kAside{20, 20};
+    restPointerAt(display, kAside);
+    Program dialog(zenity);
+    const auto spot = expectedButtonSpot(dialog.pid(), label);
+    if (!spot)
+        return ::testing::AssertionFailure() << "the dialog never showed its button " << label;
+    if (!leftAlone)
+        return pointerReachesSpot([display] { return pointerOf(display); }, *spot, 10);
+    pumpFor(1.5);
+    const Spot p = pointerOf(display);
+    if (p.x == kAside.x && p.y == kAside.y)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the pointer was moved to " << p.x << ", " << p.y;
 }
 
 } // namespace velmora::linux_desktop::testing

@@ -3,6 +3,7 @@
 #include "platform/linux/RoutingSettingsStore.h"
 #include "platform/sim/SimDesktop.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
+#include "platform/linux/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +24,12 @@ class XdgAutostartStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/velmora-autostart.XXXXXX";
-        m_config = mkdtemp(pattern);
         fs::create_directories(m_config / "autostart");
         write("other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=/usr/bin/other-tool --tray %U\n");
         write("switched-off.desktop", "[Desktop Entry]\nType=Application\nExec=/usr/bin/off\nHidden=true\n");
         write("gnome-off.desktop", "[Desktop Entry]\nType=Application\nExec=/usr/bin/goff\nX-GNOME-Autostart-enabled=false\n");
         write("notes.txt", "not an entry");
     }
-    void TearDown() override { fs::remove_all(m_config); }
 
     void write(const std::string& name, const std::string& text)
     {
@@ -50,12 +48,12 @@ protected:
     }
     static std::string pathOf(const Value& entry) { return valueForKey(*entry.dictionary(), "Path").description(); }
 
-    fs::path m_config;
+    TemporaryFolder m_config;
 };
 
 TEST_F(XdgAutostartStoreTest, EntriesThatStartAtLoginReadAsLoginItems)
 {
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     auto items = list(store);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(pathOf(items[0]), "/usr/bin/other-tool");
@@ -68,7 +66,7 @@ TEST_F(XdgAutostartStoreTest, EntriesThatStartAtLoginReadAsLoginItems)
 
 TEST_F(XdgAutostartStoreTest, AddingAndRemovingTouchesOnlyOurOwnWholeFile)
 {
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     const std::string otherBefore = contents("other.desktop");
     const std::string program = "/opt/Velmora BG/VelmoraBG";
 
@@ -106,7 +104,7 @@ TEST_F(XdgAutostartStoreTest, AddingAndRemovingTouchesOnlyOurOwnWholeFile)
 TEST_F(XdgAutostartStoreTest, RemovingTheAgentDeletesEveryFileThatStartsItAndNoOther)
 {
     const std::string agent = "/opt/velmora/VelmoraBG";
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     sim::SimDesktop desktop(&store);
     ScopedPlatform scoped(desktop);
     AutostartSynchronizer::of(desktop).setAppLaunchesAtLogin(true, agent);
@@ -144,7 +142,7 @@ TEST_F(XdgAutostartStoreTest, TheRouterSendsLoginItemsToAutostartAndTheRestElsew
         }
         std::map<std::string, Value::Dictionary> domains;
     } memory;
-    XdgAutostartStore autostart(m_config.string());
+    XdgAutostartStore autostart(m_config.path().string());
     RoutingSettingsStore router(memory);
     router.route("loginwindow", autostart);
 
@@ -186,7 +184,7 @@ TEST_F(XdgAutostartStoreTest, AnInstallPathWithPercentAndQuotesStartsTheRightPro
     std::ofstream(program) << "#!/bin/sh\nprintf '%s' \"$0\" > '" << ran.string() << "'\n";
     fs::permissions(program, fs::perms::owner_all);
 
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     const std::string file = addLoginItem(store, program.string());
     ASSERT_EQ(file, "VelmoraBG.desktop");
     const std::string text = contents(file);
@@ -211,7 +209,7 @@ TEST_F(XdgAutostartStoreTest, AnInstallPathWithPercentAndQuotesStartsTheRightPro
 
 TEST_F(XdgAutostartStoreTest, AnOrdinaryInstallPathKeepsItsPlainExecLine)
 {
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     const std::string file = addLoginItem(store, "/usr/bin/VelmoraBG");
     EXPECT_NE(contents(file).find("\nExec=\"/usr/bin/VelmoraBG\"\n"), std::string::npos) << contents(file);
 }
@@ -225,7 +223,7 @@ TEST_F(XdgAutostartStoreTest, ANewEntryIsDescribedAsTheProgramsOwnLauncher)
            "Comment=Watches the example\nIcon=example\nExec=/opt/example/agent --quiet\nNoDisplay=true\n";
     std::ofstream(data / "applications" / "org.example.Other.desktop")
         << "[Desktop Entry]\nType=Application\nName=Other\nComment=Not ours\nExec=/opt/example/other\n";
-    XdgAutostartStore store(m_config.string(), {(m_config / "none").string(), data.string()});
+    XdgAutostartStore store(m_config.path().string(), {(m_config / "none").string(), data.string()});
 
     const std::string described = contents(addLoginItem(store, "/opt/example/agent"));
     EXPECT_NE(described.find("\nName=Example agent\n"), std::string::npos) << described;
@@ -250,7 +248,7 @@ TEST_F(XdgAutostartStoreTest, ANewEntryIsDescribedAsTheProgramsOwnLauncher)
 TEST_F(XdgAutostartStoreTest, FieldCodesAreUndoneWhenAnEntryIsRead)
 {
     write("percent.desktop", "[Desktop Entry]\nType=Application\nExec=\"/opt/50%% off/tool\" --files %U\n");
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     std::vector<std::string> paths;
     for (const auto& item : list(store))
         paths.push_back(pathOf(item));
@@ -262,7 +260,7 @@ TEST_F(XdgAutostartStoreTest, ALinkInPlaceOfTheLockIsNotFollowed)
     fs::create_directories(m_config / "velmora");
     const fs::path target = m_config / "planted";
     fs::create_symlink(target, m_config / "velmora" / "loginwindow.lock");
-    XdgAutostartStore store(m_config.string());
+    XdgAutostartStore store(m_config.path().string());
     EXPECT_FALSE(store.update("loginwindow", [](std::optional<Value::Dictionary>& domain) {
         (*domain)["AutoLaunchedApplicationDictionary"].array()->push_back(Value::Dictionary{{"Path", "/usr/bin/x"}, {"Hide", false}});
         return true;

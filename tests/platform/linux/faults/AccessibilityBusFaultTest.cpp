@@ -6,115 +6,26 @@
 // accessibility-bus.sh, and every test leaves it running.
 
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/InstalledPrograms.h"
+#include "platform/linux/StartedAgent.h"
 #include "platform/linux/XTestPointer.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace velmora::linux_desktop::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode{-1};
-    std::string out;
-    double seconds{0};
-};
-
-// Runs `argv` to its end (killed after `limit` seconds), with `environment` added.
-Outcome run(std::vector<std::string> argv, const std::map<std::string, std::string>& environment = {}, int limit = 30)
-{
-    argv.insert(argv.begin(), {"timeout", "-s", "KILL", std::to_string(limit)});
-    gchar** env = g_get_environ();
-    for (const auto& [name, value] : environment)
-        env = g_environ_setenv(env, name.c_str(), value.c_str(), TRUE);
-    std::vector<gchar*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    Outcome outcome;
-    gchar* out = nullptr;
-    int status = 0;
-    const gint64 start = g_get_monotonic_time();
-    GErrorPtr error;
-    const bool ran = g_spawn_sync(nullptr, args.data(), env, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL), nullptr, nullptr, &out,
-        nullptr, &status, error.out());
-    outcome.seconds = static_cast<double>(g_get_monotonic_time() - start) / G_USEC_PER_SEC;
-    g_strfreev(env);
-    outcome.out = out ? out : "";
-    g_free(out);
-    if (ran && WIFEXITED(status))
-        outcome.exitCode = WEXITSTATUS(status);
-    return outcome;
-}
-
 Outcome busControl(const std::string& verb)
 {
-    return run({DESKTOP_TESTS_DIR "/accessibility-bus.sh", verb});
+    return runToEnd({DESKTOP_TESTS_DIR "/accessibility-bus.sh", verb}, {}, 30);
 }
 
 bool busIsUp()
 {
     return fs::exists(fs::path(g_getenv("VELMORA_TEST_ATSPI_STATE")) / "launcher.pid");
 }
-
-std::string contentsOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// CPU seconds a process has used so far.
-double cpuSeconds(pid_t pid)
-{
-    std::string stat = contentsOf("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    }
-    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// The agent, run as the session would start it, its standard error in a file.
-class Agent {
-public:
-    Agent(const fs::path& config, const fs::path& log)
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            execl(VELMORA_AGENT_PATH, VELMORA_AGENT_PATH, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Agent()
-    {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    Agent(const Agent&) = delete;
-    Agent& operator=(const Agent&) = delete;
-
-    pid_t pid() const { return m_pid; }
-    bool isRunning() const { return waitpid(m_pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t m_pid{0};
-};
 
 class AccessibilityBusFaultTest : public ::testing::Test {
 protected:
@@ -124,8 +35,6 @@ protected:
             GTEST_SKIP() << "run through run-desktop-tests.sh";
         m_display = XOpenDisplay(nullptr);
         ASSERT_TRUE(m_display);
-        char pattern[] = "/tmp/velmora-bus-faults.XXXXXX";
-        m_folder = mkdtemp(pattern);
         fs::create_directories(m_folder / "config");
     }
     void TearDown() override
@@ -137,21 +46,25 @@ protected:
             busControl("start");
         if (m_display)
             XCloseDisplay(m_display);
-        fs::remove_all(m_folder);
     }
 
     Outcome velmora(const std::vector<std::string>& arguments)
     {
         std::vector<std::string> argv{VELMORA_COMMAND_PATH};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return run(argv, {{"XDG_CONFIG_HOME", (m_folder / "config").string()}}, 20);
+        return runToEnd(argv, {{"XDG_CONFIG_HOME", (m_folder / "config").string()}}, 20);
     }
 
-    std::unique_ptr<Agent> startAgent() { return std::make_unique<Agent>(m_folder / "config", agentLog()); }
-    fs::path agentLog() const { return m_folder / "agent.log"; }
+    // The agent, as the session would start it.
+    StartedAgent& startAgent()
+    {
+        m_agent = std::make_unique<StartedAgent>(std::vector<std::string>{}, std::map<std::string, std::string>{{"XDG_CONFIG_HOME", (m_folder / "config").string()}});
+        return *m_agent;
+    }
+    std::string agentLog() const { return m_agent->said() + m_agent->printed(); }
     bool agentLogs(const std::string& text, double seconds)
     {
-        return pumpUntil([&] { return contentsOf(agentLog()).find(text) != std::string::npos; }, seconds);
+        return pumpUntil([&] { return agentLog().find(text) != std::string::npos; }, seconds);
     }
     bool agentAnswers(double seconds)
     {
@@ -161,16 +74,12 @@ protected:
     // Whether the agent moves the pointer onto a new question's default button.
     ::testing::AssertionResult snapsANewDialog(const std::string& title)
     {
-        restPointerAt(m_display, {20, 20});
-        Program question({"zenity", "--question", "--title=" + title, "--text=Snap here?"});
-        auto yes = expectedButtonSpot(question.pid(), "Yes");
-        if (!yes)
-            return ::testing::AssertionFailure() << "the dialog never showed its button";
-        return pointerReachesSpot([this] { return pointerOf(m_display); }, *yes, 10);
+        return zenitySnapsTo(m_display, {"zenity", "--question", "--title=" + title, "--text=Snap here?"}, "Yes");
     }
 
     Display* m_display{nullptr}; // owned
-    fs::path m_folder;
+    TemporaryFolder m_folder;
+    std::unique_ptr<StartedAgent> m_agent;
     pid_t m_registryStopped{0};
 };
 
@@ -203,40 +112,40 @@ TEST_F(AccessibilityBusFaultTest, TheCommandAnswersInTimeWhileTheRegistryIsFroze
 
 TEST_F(AccessibilityBusFaultTest, TheAgentSnapsAgainOnceTheBusHasRestarted)
 {
-    auto agent = startAgent();
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    auto& agent = startAgent();
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     ASSERT_TRUE(snapsANewDialog("Before"));
 
     ASSERT_EQ(busControl("stop").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus has gone", 5)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus has gone", 5)) << agentLog();
     // Waiting costs next to nothing: no loop spins on the dead connection.
-    const double before = cpuSeconds(agent->pid());
+    const double before = cpuSeconds(agent.pid());
     pumpFor(3);
-    EXPECT_LT(cpuSeconds(agent->pid()) - before, 0.3);
-    EXPECT_TRUE(agent->isRunning());
+    EXPECT_LT(cpuSeconds(agent.pid()) - before, 0.3);
+    EXPECT_TRUE(agent.isRunning());
 
     ASSERT_EQ(busControl("start").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus is back", 10)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus is back", 10)) << agentLog();
     // The same process (the pane and the session know it by its pid), on the new bus.
-    EXPECT_TRUE(agent->isRunning());
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    EXPECT_TRUE(agent.isRunning());
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     EXPECT_TRUE(snapsANewDialog("After"));
     // One line each way, not one per attempt.
-    const std::string log = contentsOf(agentLog());
+    const std::string log = agentLog();
     EXPECT_EQ(log.find("accessibility bus has gone"), log.rfind("accessibility bus has gone"));
 }
 
 TEST_F(AccessibilityBusFaultTest, AnAgentStartedBeforeTheBusWaitsForItThenSnaps)
 {
     ASSERT_EQ(busControl("stop").exitCode, 0);
-    auto agent = startAgent();
-    EXPECT_TRUE(agentLogs("waiting for it", 10)) << contentsOf(agentLog());
-    EXPECT_TRUE(agent->isRunning());
-    EXPECT_EQ(contentsOf(agentLog()).find("demo"), std::string::npos) << contentsOf(agentLog());
+    auto& agent = startAgent();
+    EXPECT_TRUE(agentLogs("waiting for it", 10)) << agentLog();
+    EXPECT_TRUE(agent.isRunning());
+    EXPECT_EQ(agentLog().find("demo"), std::string::npos) << agentLog();
 
     ASSERT_EQ(busControl("start").exitCode, 0);
-    EXPECT_TRUE(agentLogs("accessibility bus is up", 10)) << contentsOf(agentLog());
-    ASSERT_TRUE(agentAnswers(15)) << contentsOf(agentLog());
+    EXPECT_TRUE(agentLogs("accessibility bus is up", 10)) << agentLog();
+    ASSERT_TRUE(agentAnswers(15)) << agentLog();
     EXPECT_TRUE(snapsANewDialog("Waited"));
 }
 

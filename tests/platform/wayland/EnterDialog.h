@@ -1,15 +1,19 @@
 #pragma once
 
-// The GTK 3 dialog of enter-dialog.py, run under the private Wayland desktop,
-// with what it says on stdout and its default button as AT-SPI sees it.
+// The dialog of enter-dialog.py (or its GTK 4 and Qt twins), run under a
+// private Wayland desktop, with what it says on stdout and its buttons as
+// AT-SPI sees them.
 
 #include "platform/linux/GObjectRef.h"
+#include "tests/platform/linux/ScopedVariable.h"
 
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -17,7 +21,9 @@
 #include <thread>
 #include <vector>
 
-namespace velmora::gnome::testing {
+namespace velmora::wayland::testing {
+
+template<typename T> using Ref = linux_desktop::GObjectRef<T>;
 
 // Runs the thread's main context (the pointer's signals and timeouts) until
 // the condition holds or the time is up.
@@ -42,6 +48,17 @@ struct Area {
     int x{0}, y{0}, width{0}, height{0};
 };
 
+// "enter Save 76 17" -> {76, 17}
+inline std::optional<std::pair<int, int>> enteredAt(const std::string& line)
+{
+    std::istringstream words(line);
+    std::string verb, name;
+    int x = 0, y = 0;
+    if (!(words >> verb >> name >> x >> y))
+        return std::nullopt;
+    return std::make_pair(x, y);
+}
+
 namespace detail {
 
 inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& name)
@@ -52,25 +69,19 @@ inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& 
                        && (name == nodeName || name + " " + name == nodeName);
     g_free(nodeName);
     if (match) {
-        AtspiComponent* component = atspi_accessible_get_component_iface(node);
-        AtspiRect* rect = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
+        auto component = Ref<AtspiComponent>::adopt(atspi_accessible_get_component_iface(node));
+        AtspiRect* rect = component ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_WINDOW, nullptr) : nullptr;
         std::optional<Area> area;
         // libadwaita keeps a hidden second row of its buttons, 0 x 0.
         if (rect && rect->width > 0 && rect->height > 0)
             area = Area{rect->x, rect->y, rect->width, rect->height};
         g_free(rect);
-        if (component)
-            g_object_unref(component);
         return area;
     }
     std::optional<Area> found;
-    const int count = atspi_accessible_get_child_count(node, nullptr);
-    for (int i = 0; i < count && !found; ++i) {
-        AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
-        if (!child)
-            continue;
-        found = findButton(child, name);
-        g_object_unref(child);
+    for (int i = 0, count = atspi_accessible_get_child_count(node, nullptr); i < count && !found; ++i) {
+        if (auto child = Ref<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(node, i, nullptr)))
+            found = findButton(child.get(), name);
     }
     return found;
 }
@@ -78,18 +89,14 @@ inline std::optional<Area> findButton(AtspiAccessible* node, const std::string& 
 // Calls the function with each accessible application of the process until it returns true.
 inline bool forApplicationOf(int pid, const std::function<bool(AtspiAccessible*)>& function)
 {
-    bool done = false;
-    AtspiAccessible* desktop = atspi_get_desktop(0);
-    const int count = atspi_accessible_get_child_count(desktop, nullptr);
-    for (int i = 0; i < count && !done; ++i) {
-        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-        if (application && static_cast<int>(atspi_accessible_get_process_id(application, nullptr)) == pid)
-            done = function(application);
-        if (application)
-            g_object_unref(application);
+    auto desktop = Ref<AtspiAccessible>::adopt(atspi_get_desktop(0));
+    for (int i = 0, count = atspi_accessible_get_child_count(desktop.get(), nullptr); i < count; ++i) {
+        auto application = Ref<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+        if (application && static_cast<int>(atspi_accessible_get_process_id(application.get(), nullptr)) == pid
+            && function(application.get()))
+            return true;
     }
-    g_object_unref(desktop);
-    return done;
+    return false;
 }
 
 } // namespace detail
@@ -99,10 +106,7 @@ inline bool forApplicationOf(int pid, const std::function<bool(AtspiAccessible*)
 inline std::optional<Area> accessibleButtonOf(int pid, const std::string& name)
 {
     std::optional<Area> found;
-    detail::forApplicationOf(pid, [&](AtspiAccessible* application) {
-        found = detail::findButton(application, name);
-        return found.has_value();
-    });
+    detail::forApplicationOf(pid, [&](AtspiAccessible* application) { return (found = detail::findButton(application, name)).has_value(); });
     return found;
 }
 
@@ -110,19 +114,13 @@ inline std::optional<Area> accessibleButtonOf(int pid, const std::string& name)
 inline bool hasActiveWindow(int pid)
 {
     return detail::forApplicationOf(pid, [](AtspiAccessible* application) {
-        bool active = false;
-        const int count = atspi_accessible_get_child_count(application, nullptr);
-        for (int i = 0; i < count && !active; ++i) {
-            AtspiAccessible* window = atspi_accessible_get_child_at_index(application, i, nullptr);
-            if (!window)
-                continue;
-            AtspiStateSet* states = atspi_accessible_get_state_set(window);
-            active = states && atspi_state_set_contains(states, ATSPI_STATE_ACTIVE);
-            if (states)
-                g_object_unref(states);
-            g_object_unref(window);
+        for (int i = 0, count = atspi_accessible_get_child_count(application, nullptr); i < count; ++i) {
+            auto window = Ref<AtspiAccessible>::adopt(atspi_accessible_get_child_at_index(application, i, nullptr));
+            auto states = window ? Ref<AtspiStateSet>::adopt(atspi_accessible_get_state_set(window.get())) : Ref<AtspiStateSet>();
+            if (states && atspi_state_set_contains(states.get(), ATSPI_STATE_ACTIVE))
+                return true;
         }
-        return active;
+        return false;
     });
 }
 
@@ -181,14 +179,7 @@ public:
         }, timeoutMs);
         return found;
     }
-    bool has(const std::string& line) const
-    {
-        for (const auto& seen : m_lines)
-            if (seen == line)
-                return true;
-        return false;
-    }
-    const std::vector<std::string>& lines() const { return m_lines; }
+    bool has(const std::string& line) const { return std::find(m_lines.begin(), m_lines.end(), line) != m_lines.end(); }
 
     std::optional<Area> accessibleButton(const std::string& name) const { return accessibleButtonOf(pid(), name); }
 
@@ -217,10 +208,8 @@ public:
     bool waitToRestAt(const std::string& name, int x, int y, int slack, int timeoutMs)
     {
         return pumpUntil([&] {
-            std::istringstream words(lastOn(name));
-            std::string verb, button;
-            int atX = 0, atY = 0;
-            return (words >> verb >> button >> atX >> atY) && std::abs(atX - x) <= slack && std::abs(atY - y) <= slack;
+            const auto at = enteredAt(lastOn(name));
+            return at && std::abs(at->first - x) <= slack && std::abs(at->second - y) <= slack;
         }, timeoutMs);
     }
 
@@ -248,7 +237,6 @@ private:
         dialog->readLine();
     }
 
-    template<typename T> using Ref = linux_desktop::GObjectRef<T>;
     Ref<GSubprocess> m_process;
     Ref<GDataInputStream> m_stdout;
     Ref<GCancellable> m_cancel{Ref<GCancellable>::adopt(g_cancellable_new())};
@@ -256,39 +244,6 @@ private:
     bool m_eof{false};
 };
 
-// Sets an environment variable for the dialogs started while it lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = g_getenv(name))
-            m_old = old;
-        g_setenv(name, value, TRUE);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-    ~ScopedVariable()
-    {
-        if (m_old)
-            g_setenv(m_name, m_old->c_str(), TRUE);
-        else
-            g_unsetenv(m_name);
-    }
+using linux_desktop::testing::ScopedVariable;
 
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-// "enter Save 76 17" -> {76, 17}
-inline std::optional<std::pair<int, int>> enteredAt(const std::string& line)
-{
-    std::istringstream words(line);
-    std::string verb, name;
-    int x = 0, y = 0;
-    if (!(words >> verb >> name >> x >> y))
-        return std::nullopt;
-    return std::make_pair(x, y);
-}
-
-} // namespace velmora::gnome::testing
+} // namespace velmora::wayland::testing

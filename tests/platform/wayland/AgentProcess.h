@@ -1,30 +1,22 @@
 #pragma once
 
-// The agent as installed, run on the private GNOME desktop with its log
+// The agent as installed, run on the private Wayland desktop with its log
 // (stderr) in a file; stopped with SIGTERM (SIGKILL after 3 s) at the end.
+
+#include "tests/platform/linux/InstalledPrograms.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-namespace velmora::gnome::testing {
-
-// Whether the private desktop is GNOME Shell with Velmora's extension, where
-// the agent moves the pointer through the extension, or mutter alone.
-inline bool underGnomeShell()
-{
-    const char* compositor = std::getenv("VELMORA_TEST_COMPOSITOR");
-    return compositor && std::string(compositor) == "gnome-shell";
-}
+namespace velmora::wayland::testing {
 
 inline std::vector<std::string> linesOf(const std::string& text)
 {
@@ -33,13 +25,6 @@ inline std::vector<std::string> linesOf(const std::string& text)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-// The agent's first line on this desktop.
-inline const char* expectedDesktopLine()
-{
-    return underGnomeShell() ? "Desktop: GNOME on Wayland: Velmora's GNOME Shell extension is on the session bus"
-                             : "Desktop: GNOME on Wayland: mutter's remote desktop interface is on the session bus";
 }
 
 class AgentProcess {
@@ -81,29 +66,14 @@ public:
     // User and system time the process has used so far.
     std::chrono::milliseconds cpuTime() const
     {
-        std::ifstream in("/proc/" + std::to_string(m_pid) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // The name in parentheses may hold spaces; the fields after it do not.
-        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-        std::string skip;
-        for (int field = 3; field < 14; ++field)
-            fields >> skip;
-        long long user = 0, system = 0;
-        fields >> user >> system;
-        return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
+        return std::chrono::milliseconds(static_cast<long long>(linux_desktop::testing::cpuSeconds(m_pid) * 1000));
     }
 
-    std::string log() const
-    {
-        std::ifstream in(m_log);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string log() const { return linux_desktop::testing::contentsOf(m_log); }
 
 private:
     std::filesystem::path m_log;
     pid_t m_pid{-1};
 };
 
-} // namespace velmora::gnome::testing
+} // namespace velmora::wayland::testing
