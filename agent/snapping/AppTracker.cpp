@@ -2,11 +2,11 @@
 
 #include "agent/process/ProcessInformer.h"
 #include "agent/snapping/SnapNotifications.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 namespace velmora {
@@ -185,8 +185,8 @@ void AppTracker::loadSessionDialogProcesses()
     // Most of the time none runs: they come up when the screen locks or the
     // user logs out, and are then followed as launched applications.
     for (const char* name : kSessionDialogProcessNames) {
-        const pid_t pid = ProcessInformer::processIDForProcessNamed(name);
-        if (pid != kNSNotFound && !addObserverForAppWithPID(pid))
+        const std::optional<pid_t> pid = ProcessInformer::pidOfProcessNamed(name);
+        if (pid && !addObserverForAppWithPID(*pid))
             logMessage(std::string("couldn't add ") + name);
     }
 }

@@ -2,7 +2,6 @@
 
 #include "agent/accessibility/PointerMover.h"
 #include "agent/snapping/SnapNotifications.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
@@ -90,12 +89,12 @@ void SnapBackCoordinator::watcherReportedElementInvalid(const Notification&)
 
 void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& notification)
 {
-    size_t index = indexOfWatcher(notification.object);
-    if (index == static_cast<size_t>(kNSNotFound)) {
+    const std::optional<size_t> index = indexOfWatcher(notification.object);
+    if (!index) {
         logMessage("Couldn't find watcher");
         return;
     }
-    const SnapRecord& record = m_watchers[index];
+    const SnapRecord& record = m_watchers[*index];
 
     Platform& platform = Platform::current();
     bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
@@ -117,13 +116,13 @@ bool SnapBackCoordinator::pointerStillNear(Point snappedTo) const
     return std::fabs(dx) < kSnapBackDistance && std::fabs(dy) < kSnapBackDistance;
 }
 
-size_t SnapBackCoordinator::indexOfWatcher(const void* watcher) const
+std::optional<size_t> SnapBackCoordinator::indexOfWatcher(const void* watcher) const
 {
     for (size_t i = 0; i < m_watchers.size(); ++i) {
         if (m_watchers[i].watcher.get() == watcher)
             return i;
     }
-    return static_cast<size_t>(kNSNotFound);
+    return std::nullopt;
 }
 
 void SnapBackCoordinator::clearOldWatcher()

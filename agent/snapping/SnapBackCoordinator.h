@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -58,8 +59,8 @@ public:
     void applicationTerminated(const Notification& notification);
 
     // The position of the first record whose watcher is that very object;
-    // kNSNotFound when there is none.
-    size_t indexOfWatcher(const void* watcher) const;
+    // nothing when there is none.
+    std::optional<size_t> indexOfWatcher(const void* watcher) const;
 
     // Removes every record. Their watchers stop polling at once but live on
     // until the end of the current run-loop pass: the one that reported may

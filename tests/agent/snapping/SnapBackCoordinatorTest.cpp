@@ -563,8 +563,8 @@ TEST_F(SnapBackCoordinatorTest, ReportFromAnUnknownWatcherIsLoggedAndIgnored)
     EXPECT_EQ(std::count(m_desktop.logLines().begin(), m_desktop.logLines().end(), "Couldn't find watcher"), 1);
     EXPECT_EQ(currentWatcher(), watcher);
     EXPECT_TRUE(watcher->isPolling());
-    EXPECT_EQ(m_listener->indexOfWatcher(&stranger), size_t{0x7fffffff});
-    EXPECT_EQ(m_listener->indexOfWatcher(watcher), 0u);
+    EXPECT_EQ(m_listener->indexOfWatcher(&stranger), std::nullopt);
+    EXPECT_EQ(m_listener->indexOfWatcher(watcher), std::optional<size_t>{0});
 }
 
 // The reporting watcher is inside its own poll when the listener drops it:
