@@ -10,8 +10,6 @@ namespace velmora {
 
 namespace {
 
-constexpr uint32_t kApplicationFileType = 0x4150504C; // 'APPL'
-
 std::string lowercase(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -93,10 +91,6 @@ Value::Dictionary IgnoredApplicationsController::buildDictionaryForBundleIdentif
     auto path = finder.absolutePathForAppBundleWithIdentifier(entry);
     if (!path)
         path = finder.fullPathForApplication(entry);
-    if (!path) {
-        if (uint32_t creator = NSHFSTypeCodeFromFileType(entry))
-            path = finder.pathForCreatorCode(creator);
-    }
     if (!path || path->empty())
         return {};
     const std::string name = finder.displayNameAtPath(*path);
@@ -230,18 +224,9 @@ bool IgnoredApplicationsController::addAppWithPath(const std::string& path, Valu
 std::optional<std::string> IgnoredApplicationsController::entryForPath(const std::string& path)
 {
     auto& finder = Platform::current().applicationFinder();
-    std::string entry;
-    if (finder.isBundleAtPath(path)) {
-        entry = finder.bundleIdentifierAtPath(path);
-    } else {
-        auto fileType = finder.fileTypeAtPath(path);
-        if (!fileType || *fileType != kApplicationFileType)
-            return std::nullopt;
-        std::string candidate = NSFileTypeForHFSTypeCode(Platform::current().workspace().creatorCodeOfFileAtPath(path));
-        if (buildDictionaryForBundleIdentifier(candidate).empty())
-            return std::nullopt;
-        entry = candidate;
-    }
+    if (!finder.isBundleAtPath(path))
+        return std::nullopt;
+    std::string entry = finder.bundleIdentifierAtPath(path);
     // What the settings file cannot hold would make the write fail.
     if (entry.empty() || !VelmoraPreferences::isStorableText(entry))
         return std::nullopt;

@@ -586,7 +586,7 @@ int VelmoraCommand::ignoreAdd(const std::string& name)
 {
     auto& finder = Platform::current().applicationFinder();
     std::optional<std::string> path;
-    if (finder.isBundleAtPath(name) || finder.fileTypeAtPath(name))
+    if (finder.isBundleAtPath(name))
         path = name;
     if (!path)
         path = finder.absolutePathForAppBundleWithIdentifier(name);

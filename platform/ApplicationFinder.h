@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -19,9 +18,6 @@ public:
     // The installed application with that name (display name, or file name
     // without extension).
     virtual std::optional<std::string> fullPathForApplication(const std::string& name) = 0;
-    // The installed application with that four-character creator code;
-    // nothing on desktops without creator codes.
-    virtual std::optional<std::string> pathForCreatorCode(uint32_t creator) = 0;
 
     // The name people see for the file at `path`; its file name without
     // extension when it has no better one.
@@ -35,9 +31,6 @@ public:
     // The bundle identifier of the bundle at `path`; "" when it has none or
     // is no bundle.
     virtual std::string bundleIdentifierAtPath(const std::string& path) = 0;
-    // The four-character file type code of the file at `path`, links
-    // followed; 0 when it has none; nothing when its attributes cannot be read.
-    virtual std::optional<uint32_t> fileTypeAtPath(const std::string& path) = 0;
 };
 
 } // namespace velmora

@@ -199,16 +199,8 @@ bool AppTracker::appAllowsVelmora(const Value::Dictionary& record)
     const Value& name = valueForKey(record, kApplicationNameKey);
     if (name.string() && isIgnored(*name.string()))
         return false;
-    if (auto bundle = valueForKey(record, kApplicationIdentifierKey).string(); bundle && isIgnored(*bundle))
-        return false;
-
-    auto path = valueForKey(record, kApplicationPathKey).string();
-    const uint32_t creator = Platform::current().workspace().creatorCodeOfFileAtPath(path ? *path : std::string());
-    if (isIgnored(NSFileTypeForHFSTypeCode(creator))) {
-        logMessage("Cannot snap to defaults in " + name.description() + " because its creator code is in the exclude list");
-        return false;
-    }
-    return true;
+    const std::string* bundle = valueForKey(record, kApplicationIdentifierKey).string();
+    return !bundle || !isIgnored(*bundle);
 }
 
 std::vector<std::string> AppTracker::ignoredApps()

@@ -57,8 +57,7 @@ public:
     // ignored list says; logs each one that cannot be observed.
     void loadSessionDialogProcesses();
 
-    // False when the record's name, bundle identifier or creator code is on
-    // the ignored list.
+    // False when the record's name or bundle identifier is on the ignored list.
     bool appAllowsVelmora(const Value::Dictionary& record);
     // The legacy entries, then the current ones, as stored now.
     std::vector<std::string> ignoredApps();

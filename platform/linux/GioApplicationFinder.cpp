@@ -263,11 +263,6 @@ std::optional<std::string> GioApplicationFinder::fullPathForApplication(const st
     return std::nullopt;
 }
 
-std::optional<std::string> GioApplicationFinder::pathForCreatorCode(uint32_t)
-{
-    return std::nullopt;
-}
-
 std::string GioApplicationFinder::displayNameAtPath(const std::string& path)
 {
     if (auto it = index().shownByFile.find(path); it != index().shownByFile.end() && !it->second.name.empty())
@@ -329,11 +324,6 @@ std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path
     if (id.empty() || absolutePathForAppBundleWithIdentifier(id) || fullPathForApplication(id))
         return id;
     return "";
-}
-
-std::optional<uint32_t> GioApplicationFinder::fileTypeAtPath(const std::string&)
-{
-    return std::nullopt;
 }
 
 } // namespace velmora::linux_desktop

@@ -14,8 +14,7 @@ namespace velmora::linux_desktop {
 // file) counts as an application too, known by its file name, which is the
 // name the workspace gives its processes. An entry or program counts only
 // when its identifier leads back to an installed application, so that what is
-// put on the ignored list can be shown and removed again. Creator codes and
-// file type codes do not exist here: those lookups answer nothing.
+// put on the ignored list can be shown and removed again.
 //
 // Lookups consult an index of every installed entry (its names, ID, file,
 // display name and icon), built with one listing of the entries and kept
@@ -36,7 +35,6 @@ public:
     // ID or program's file name is `name`; failing that, the first one whose
     // differs only in case; last, a program of that name on PATH.
     std::optional<std::string> fullPathForApplication(const std::string& name) override;
-    std::optional<std::string> pathForCreatorCode(uint32_t creator) override;
 
     std::string displayNameAtPath(const std::string& path) override;
     // A themed icon's first name, or an icon file's path.
@@ -44,7 +42,6 @@ public:
 
     bool isBundleAtPath(const std::string& path) override;
     std::string bundleIdentifierAtPath(const std::string& path) override;
-    std::optional<uint32_t> fileTypeAtPath(const std::string& path) override;
 
     // How often the installed entries have been listed to build the index.
     int listingCount() const { return m_listingCount; }

@@ -105,7 +105,6 @@ struct SimApp {
     bool accessible{true};                // false: no application element, observers fail
     bool hung{false};                     // true: every request fails with CannotComplete
     std::set<std::string> refusedNotifications; // subscribing to these fails
-    uint32_t creatorCode{0};
     int requestCount{0};                  // accessibility requests served, for cost checks
     bool listedInWorkspace{true};         // false for background processes such as "loginwindow"
     bool processEnded{false};             // the process is gone, its accessibility not yet

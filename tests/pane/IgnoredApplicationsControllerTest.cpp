@@ -142,10 +142,9 @@ TEST_F(IgnoredApplicationsControllerTest, AddingWritesOnceForTheWholeChoiceAndNe
     installEditor();
     desktop.applicationFinder().install("/usr/share/applications/org.gnome.Calculator.desktop", "Calculator", "org.gnome.Calculator");
     desktop.applicationFinder().install("/opt/odd/odd.desktop", "Odd", ""); // a bundle without identifier
-    desktop.applicationFinder().addFile("/home/u/notes.txt", 0x54455854); // 'TEXT'
 
     EXPECT_TRUE(table.addApplicationsAtPaths({"/usr/share/applications/org.gnome.TextEditor.desktop", "/opt/odd/odd.desktop",
-        "/home/u/notes.txt", "/nowhere", "/usr/share/applications/org.gnome.Calculator.desktop"}));
+        "/nowhere", "/usr/share/applications/org.gnome.Calculator.desktop"}));
     desktop.runPending();
     EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"org.gnome.TextEditor", "org.gnome.Calculator"}));
     EXPECT_EQ(reloadOrders(), 1);
@@ -155,19 +154,6 @@ TEST_F(IgnoredApplicationsControllerTest, AddingWritesOnceForTheWholeChoiceAndNe
     desktop.runPending();
     EXPECT_EQ(reloadOrders(), 1) << "nothing new: nothing written";
     EXPECT_EQ(changes, (std::vector<std::string>{"canRemoveSelectedRow", "ignoredAppsNames"})) << "but the table is reloaded";
-}
-
-TEST_F(IgnoredApplicationsControllerTest, PlainApplicationFilesAreListedByTheirCreatorCode)
-{
-    constexpr uint32_t kCreator = 0x4F4C4461; // 'OLDa'
-    desktop.applicationFinder().install({"/opt/old/OldApp", "Old App", "", kCreator, "", false});
-    desktop.addRunningApp("Old App", std::nullopt, "/opt/old/OldApp").creatorCode = kCreator;
-    desktop.applicationFinder().install({"/opt/old/Orphan", "Orphan", "", 0, "", false}); // its creator resolves to nothing
-    desktop.addRunningApp("Orphan", std::nullopt, "/opt/old/Orphan").creatorCode = 0x4E4F4E45;
-
-    EXPECT_TRUE(table.addApplicationsAtPaths({"/opt/old/Orphan", "/opt/old/OldApp"}));
-    EXPECT_EQ(stored(Table::kIgnoredAppsKey), Value(Value::Array{"'OLDa'"}));
-    EXPECT_EQ(column(Table::kApplicationName), (std::vector<std::string>{"Old App"}));
 }
 
 TEST_F(IgnoredApplicationsControllerTest, AddingWhatOnlyTheOlderKeyHoldsCopiesItToTheNewKey)

@@ -210,17 +210,13 @@ TEST_F(AppTrackerTest, IgnoredListReadsLegacyEntriesFirst)
     EXPECT_THAT(tracker.ignoredApps(), ElementsAre("Old", "Older", "New"));
 }
 
-TEST_F(AppTrackerTest, IgnoresByNameBundleIdentifierOrCreatorCode)
+TEST_F(AppTrackerTest, IgnoresByNameOrBundleIdentifier)
 {
     test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"com.example.legacy"});
-    paneSetsIgnoredApps({"Named", "com.example.bundled", "'ABCD'"});
+    paneSetsIgnoredApps({"Named", "com.example.bundled"});
     auto& named = running("Named");
     auto& bundled = running("Bundled", "com.example.bundled");
     auto& legacy = running("Legacy", "com.example.legacy");
-    auto& coded = running("Coded");
-    coded.creatorCode = 0x41424344; // 'ABCD'
-    auto& otherCode = running("OtherCode");
-    otherCode.creatorCode = 0x61626364; // 'abcd': entries compare case-sensitively
     auto& lowerName = running("named");
 
     AppTracker tracker;
@@ -228,12 +224,8 @@ TEST_F(AppTrackerTest, IgnoresByNameBundleIdentifierOrCreatorCode)
     EXPECT_FALSE(observes(tracker, named.info.pid));
     EXPECT_FALSE(observes(tracker, bundled.info.pid));
     EXPECT_FALSE(observes(tracker, legacy.info.pid));
-    EXPECT_FALSE(observes(tracker, coded.info.pid));
-    EXPECT_TRUE(observes(tracker, otherCode.info.pid));
     EXPECT_TRUE(observes(tracker, lowerName.info.pid));
-    // Only the creator code rule reports itself.
-    EXPECT_EQ(logCount("Cannot snap to defaults in Coded because its creator code is in the exclude list"), 1);
-    EXPECT_EQ(desktop.logLines().size(), 1u);
+    EXPECT_TRUE(desktop.logLines().empty());
 }
 
 TEST_F(AppTrackerTest, ReloadDropsAnApplicationThePaneNowIgnores)

@@ -119,10 +119,7 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
     EXPECT_EQ(workspaceNotes[0].name, kScreensDidSleepNotification);
     EXPECT_EQ(workspaceNotes[1].name, kScreensDidWakeNotification);
 
-    SimApp& old = desktop.addRunningApp("VelmoraBG old", std::nullopt, "/opt/old/VelmoraBG");
-    old.creatorCode = 0x5A517662; // 'ZQvb'
-    EXPECT_EQ(NSFileTypeForHFSTypeCode(desktop.workspace().creatorCodeOfFileAtPath("/opt/old/VelmoraBG")), "'ZQvb'");
-    EXPECT_EQ(desktop.workspace().creatorCodeOfFileAtPath("/nowhere"), 0u);
+    desktop.addRunningApp("VelmoraBG old", std::nullopt, "/opt/old/VelmoraBG");
     EXPECT_FALSE(desktop.workspace().activeApplication());
 
     EXPECT_TRUE(desktop.workspace().openURL("https://example.org/velmora"));
