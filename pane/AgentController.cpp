@@ -4,7 +4,6 @@
 
 #include "pane/PaneWindow.h"
 #include "pane/SoundList.h"
-#include "pane/feedback/FeedbackController.h"
 #include "pane/SettingsPane.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
@@ -378,11 +377,6 @@ const std::vector<std::string>& AgentController::soundNames() const
 const std::vector<SoundList::Group>& AgentController::soundGroups() const
 {
     return SoundList::availableSoundGroups();
-}
-
-void AgentController::sendFeedback()
-{
-    FeedbackController::showFeedback();
 }
 
 std::string AgentController::feedbackMailLink() const

@@ -148,8 +148,6 @@ public:
     // and the pane shows accessibilityInstructions() instead.
     bool showUniversalAccess();
     std::string accessibilityInstructions() const;
-    // Opens the feedback window (one per process; an open one comes forward).
-    void sendFeedback();
     // The mail link that the feedback field shows.
     std::string feedbackMailLink() const;
 

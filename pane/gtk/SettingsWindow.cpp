@@ -437,7 +437,11 @@ void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const
 
 void SettingsWindow::on_feedback_clicked()
 {
-    showFeedbackWindow(this);
+    if (!m_feedback) {
+        m_feedback = std::make_unique<FeedbackOpener>(FeedbackController::Services::of(Platform::current()),
+            [this](FeedbackController& controller) { return std::make_unique<GtkFeedbackWindow>(controller, this); });
+    }
+    m_feedback->show();
 }
 
 } // namespace velmora
