@@ -270,7 +270,7 @@ std::string AgentController::runStateDescription() const
 
 std::string AgentController::agentPath() const
 {
-    std::filesystem::path program = m_application.bundlePath();
+    std::filesystem::path program = m_application.programPath();
     return (program.parent_path() / "VelmoraBG").string();
 }
 
@@ -321,7 +321,7 @@ void AgentController::setAgentLaunchFailure(const std::string& failure)
 void AgentController::stopRunning()
 {
     sendQuitOrder();
-    AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(false, agentPath());
+    AutostartSynchronizer(programSettings(), m_application).setLaunchesAtLogin(false, agentPath());
     setWaitingForResponse(true);
 }
 
@@ -336,7 +336,7 @@ void AgentController::setupUI()
     startListening();
 }
 
-void AgentController::closePrefpane()
+void AgentController::closeUI()
 {
     stopListening();
 }
@@ -389,7 +389,7 @@ bool AgentController::yesItsRunning()
     const bool loaded = AgentClient::yesItsRunning();
     if (m_awaitingAgentStart) {
         m_awaitingAgentStart = false;
-        AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(true, agentPath());
+        AutostartSynchronizer(programSettings(), m_application).setLaunchesAtLogin(true, agentPath());
     }
     if (!loaded)
         return false;

@@ -133,7 +133,7 @@ public:
 
     // Lifecycle: each showing of the pane, and its closing.
     void setupUI();
-    void closePrefpane();
+    void closeUI();
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
 

@@ -400,7 +400,7 @@ int VelmoraCommand::start()
     if (controller.isRunning()) {
         // An agent that announced itself only after an earlier start gave up
         // waiting has no login item yet.
-        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(true, controller.agentPath());
+        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(true, controller.agentPath());
         warnOfBuildFolderLoginItem(controller.agentPath());
         m_out << "running\n";
         return kExitSuccess;
@@ -455,7 +455,7 @@ int VelmoraCommand::stop()
     if (!controller.isRunning()) {
         // The switch is already off; a login entry left from an agent that
         // ended on its own would still start it at the next login.
-        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, controller.agentPath());
+        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(false, controller.agentPath());
         m_out << "not running\n";
         return kExitSuccess;
     }

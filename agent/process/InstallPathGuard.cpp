@@ -42,7 +42,7 @@ void InstallPathGuard::check()
 
 void InstallPathGuard::getData()
 {
-    m_appPath = Platform::current().application().bundlePath();
+    m_appPath = Platform::current().application().programPath();
 }
 
 void InstallPathGuard::quitAfterMove()

@@ -65,7 +65,7 @@ AppTracker::AppTracker()
         [this](const Notification& notification) { addApp(notification); });
     m_terminateObservation = workspaceCenter.addObserver(kApplicationTerminatedNotification, nullptr,
         [this](const Notification& notification) { removeApp(notification); });
-    m_prefsObservation = platform.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr,
+    m_prefsObservation = platform.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr,
         [this](const Notification&) { reloadObservers(); });
 
     normaliseIgnoredApps();
@@ -80,7 +80,7 @@ AppTracker::~AppTracker()
     m_launchObservation.reset();
     m_retries.cancelAll();
     ObserverTable dropped;
-    dropped.swap(m_appsObservers);
+    dropped.swap(m_observers);
 }
 
 void AppTracker::normaliseIgnoredApps()
@@ -112,7 +112,7 @@ void AppTracker::reloadObservers()
         // Out of the table before they are destroyed, so the table never
         // holds an observer that is being torn down.
         ObserverTable dropped;
-        dropped.swap(m_appsObservers);
+        dropped.swap(m_observers);
     }
     auto& platform = Platform::current();
     platform.standardUserDefaults().synchronize();
@@ -158,26 +158,26 @@ void AppTracker::addAppWithAppInfo(const Value::Dictionary& record)
 
 FocusedWindowObserver* AppTracker::addObserverForAppWithPID(pid_t pid)
 {
-    if (auto it = m_appsObservers.find(pid); it != m_appsObservers.end())
+    if (auto it = m_observers.find(pid); it != m_observers.end())
         return it->second.get();
 
     auto observer = FocusedWindowObserver::initWithAppWithPID(pid);
     if (!observer)
         return nullptr;
     FocusedWindowObserver* added = observer.get();
-    m_appsObservers.emplace(pid, std::move(observer));
+    m_observers.emplace(pid, std::move(observer));
     // An application that is frontmost with a dialog open is snapped to now,
     // not only at its next focus change.
     added->checkWindows();
     // Looked up again: whatever the check set off may have changed the table.
-    auto it = m_appsObservers.find(pid);
-    return it != m_appsObservers.end() && it->second.get() == added ? added : nullptr;
+    auto it = m_observers.find(pid);
+    return it != m_observers.end() && it->second.get() == added ? added : nullptr;
 }
 
 void AppTracker::removeObserverForAppWithPID(pid_t pid)
 {
     // Taken out of the table first, destroyed at the end of the scope.
-    auto removed = m_appsObservers.extract(pid);
+    auto removed = m_observers.extract(pid);
 }
 
 void AppTracker::loadSessionDialogProcesses()

@@ -62,12 +62,12 @@ public:
     // The legacy entries, then the current ones, as stored now.
     std::vector<std::string> ignoredApps();
 
-    const ObserverTable& appsObservers() const { return m_appsObservers; }
+    const ObserverTable& observers() const { return m_observers; }
 
 private:
     void normaliseIgnoredApps();
 
-    ObserverTable m_appsObservers;
+    ObserverTable m_observers;
     // One pending retry per application that could not be observed yet; the
     // tracker's end cancels them.
     DelayedCallGroup m_retries;

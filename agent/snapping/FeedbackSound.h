@@ -12,7 +12,7 @@ namespace velmora {
 // in the pane counts from the next move on.
 class FeedbackSound {
 public:
-    // Subscribes to QK_VL_movedMouseToPoint and QK_VL_movedMouseBackFromPoint
+    // Subscribes to kPointerSnapped and kPointerSnappedBack
     // from any sender; destruction unsubscribes.
     FeedbackSound();
     ~FeedbackSound();

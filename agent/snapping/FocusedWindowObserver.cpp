@@ -156,7 +156,7 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
     }
     if (!(target.spot == from))
         platform.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, pointerLocation(), target.button}});
+            Notification{kPointerSnapped, nullptr, {}, SnapEvent{from, pointerLocation(), target.button}});
     return Reaction::Done;
 }
 

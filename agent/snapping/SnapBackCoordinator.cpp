@@ -20,16 +20,16 @@ SnapBackCoordinator::~SnapBackCoordinator() = default;
 void SnapBackCoordinator::setupObservers()
 {
     NotificationCenter& center = Platform::current().localNotificationCenter();
-    m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
+    m_movedToObservation = center.addObserver(kPointerSnapped, nullptr,
         [this](const Notification& n) {
             if (const SnapEvent* snap = n.payloadAs<SnapEvent>())
                 mouseWasMoved(*snap);
         });
-    m_userMovedObservation = center.addObserver(QK_VL_UserMovedMouse, nullptr,
+    m_userMovedObservation = center.addObserver(kUserMovedPointer, nullptr,
         [this](const Notification& n) { watcherReportedMouseMoved(n); });
-    m_buttonGoneObservation = center.addObserver(QK_VL_OldDefaultButtonGone, nullptr,
+    m_buttonGoneObservation = center.addObserver(kSnappedButtonGone, nullptr,
         [this](const Notification& n) { watcherReportedElementDeleted(n); });
-    m_buttonGoneAfterMoveObservation = center.addObserver(QK_VL_OldDefaultButtonGoneAfterMouseMoved, nullptr,
+    m_buttonGoneAfterMoveObservation = center.addObserver(kSnappedButtonGoneAfterPointerMoved, nullptr,
         [this](const Notification& n) { watcherReportedElementInvalid(n); });
     m_checkWillStartObservation = center.addObserver(kFocusedWindowCheckWillStart, nullptr,
         [this](const Notification&) { focusedWindowCheckWillStart(); });
@@ -102,7 +102,7 @@ void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& noti
         && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
     if (snapBack) {
         PointerMover::moveMouseToPoint(record.from);
-        platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);
+        platform.localNotificationCenter().post(kPointerSnappedBack, this);
     }
     clearOldWatcher();
 }

@@ -43,12 +43,12 @@ public:
     SnapBackCoordinator(const SnapBackCoordinator&) = delete;
     SnapBackCoordinator& operator=(const SnapBackCoordinator&) = delete;
 
-    // QK_VL_movedMouseToPoint: starts watching the snap.
+    // kPointerSnapped: starts watching the snap.
     void mouseWasMoved(const SnapEvent& snap);
-    // QK_VL_UserMovedMouse, QK_VL_OldDefaultButtonGoneAfterMouseMoved: forget the snap.
+    // kUserMovedPointer, kSnappedButtonGoneAfterPointerMoved: forget the snap.
     void watcherReportedMouseMoved(const Notification& notification);
     void watcherReportedElementInvalid(const Notification& notification);
-    // QK_VL_OldDefaultButtonGone: snap back if allowed, then forget the snap.
+    // kSnappedButtonGone: snap back if allowed, then forget the snap.
     // Allowed: switched on, the pointer still near the spot, and some
     // application active, unless the button's own application has quit
     // (the focus may then rest on nothing the desktop reports).

@@ -74,7 +74,7 @@ std::optional<std::string> FeedbackController::configuredURL(ProgramSettings& se
 {
     std::string url = settings.stringForKey(kFeedbackURLKey);
     if (url.empty())
-        url = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kHXFeedbackURL);
+        url = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kFeedbackURLKey);
     if (url.empty())
         return std::nullopt;
     return url;
@@ -142,7 +142,7 @@ FeedbackController::~FeedbackController()
 void FeedbackController::windowDidLoad()
 {
     setReportIsAvailableToSend(false);
-    m_windowTitle = stringWithFormat(localizedString("Title"), ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleName));
+    m_windowTitle = stringWithFormat(localizedString("Title"), ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kNameKey));
     didChangeValueForKey("windowTitle");
 
     const std::string text = templateText();
@@ -292,9 +292,9 @@ Form FeedbackController::form(const std::optional<std::string>& systemProfile) c
     Form form{
         {"feedbackType", std::string(kFeedbackTypes[static_cast<size_t>(m_currentSection)])},
         {"feedback", m_sectionStrings[static_cast<size_t>(m_currentSection)]},
-        {"appName", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName)},
-        {"bundleID", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleIdentifier)},
-        {"version", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
+        {"appName", pane.objectForInfoDictionaryKey(ProgramInfo::kNameKey)},
+        {"bundleID", pane.objectForInfoDictionaryKey(ProgramInfo::kIdentifierKey)},
+        {"version", pane.objectForInfoDictionaryKey(ProgramInfo::kVersionKey)},
     };
     if (systemProfile)
         form.emplace("systemProfile", *systemProfile);

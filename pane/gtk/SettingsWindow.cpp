@@ -385,8 +385,8 @@ void SettingsWindow::on_updates_clicked()
         m_checker = std::make_unique<UpdateChecker>(
             UpdateChecker::Services{.localCenter = platform.localNotificationCenter(), .alerts = m_alerts, .workspace = platform.workspace()}, pane);
         m_checker->setAppcastURL(pane.appcastURL());
-        m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
-        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
+        m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kVersionKey));
+        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kShortVersionKey));
         m_checker->setShouldShowFailureAlert(true);
         m_checker->setShouldShowUpToDateAlert(true);
     }

@@ -237,7 +237,7 @@ public:
     pid_t addProcess(const std::string& name, const std::string& path = {});
     void removeProcess(pid_t pid);
     std::vector<pid_t> quitRequests() const;
-    void setBundlePath(const std::string& path);
+    void setProgramPath(const std::string& path);
     void addFile(const std::string& path);
     void removeFile(const std::string& path);
     bool terminated() const;

@@ -92,7 +92,7 @@ TEST_F(AgentClientTest, AnAgentStartedElsewhereOrKilledIsFollowedWithoutAQuery)
     desktop.runPending();
     EXPECT_FALSE(controller().isRunning());
     EXPECT_FALSE(controller().shouldRun());
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
 }
 
 TEST_F(AgentClientTest, AnnouncementsFromAnyoneButTheNameHolderAreNotBelieved)
@@ -100,7 +100,7 @@ TEST_F(AgentClientTest, AnnouncementsFromAnyoneButTheNameHolderAreNotBelieved)
     storeCurrentVersion();
     controller().setupUI();
     desktop.runPending();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraIsRunningNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentRuns);
     desktop.advance(3);
     EXPECT_FALSE(controller().isRunning());
 }
@@ -161,7 +161,7 @@ TEST_F(AgentClientTest, StopListeningDropsTheWatchHidingDoesNot)
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning()) << "a hidden pane still listens";
 
-    controller().closePrefpane();
+    controller().closeUI();
     agents.clear();
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning());

@@ -18,7 +18,7 @@ protected:
     VelmoraBGControllerRunStateTest()
     {
         pane.setWindow(&window);
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
+        desktop.setProgramPath("/opt/velmora/bin/velmora");
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", controller().currentVersionString()}}, kDomain);
         m_observation = controller().addObserver("runStateDescription", [this](const std::string&) { ++announcements; });
     }

@@ -23,7 +23,7 @@ protected:
 
     VelmoraCommandTest()
     {
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
+        desktop.setProgramPath("/opt/velmora/bin/velmora");
         desktop.addFile(kAgentPath);
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController(AgentController::Services::of(desktop)).currentVersionString()}}, kDomain);
     }
@@ -156,7 +156,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"start"}), 0) << errors;
     EXPECT_EQ(output, "running\n");
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{kAgentPath}));
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
     EXPECT_EQ(velmora({"status"}), 0);
 
     EXPECT_EQ(velmora({"start"}), 0);
@@ -165,7 +165,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"stop"}), 0) << errors;
     EXPECT_EQ(output, "not running\n");
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
@@ -182,7 +182,7 @@ TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
     EXPECT_NE(errors.find("build folder /opt/velmora/bin, which stops working once that folder is moved or deleted"),
         std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // A start on the running agent adds a missing login item: the same word.
     EXPECT_EQ(velmora({"start"}), 0);
@@ -196,7 +196,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("accessibility is switched off"), std::string::npos) << errors;
     EXPECT_TRUE(desktop.paneServices().launches().empty());
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // There, but it does not run.
     desktop.setAPIEnabled(true);
@@ -204,7 +204,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("could not start the agent"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     desktop.removeFile(kAgentPath);
     const size_t launches = desktop.paneServices().launches().size();
@@ -220,12 +220,12 @@ TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLog
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
     EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // It comes up after all: the next start finds it running and adds its login item.
     startAgent();
     EXPECT_EQ(velmora({"start"}), 0) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
@@ -239,7 +239,7 @@ TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithIt
     EXPECT_NE(errors.find("could not start watching: it found no X display"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + 0.5) << "no waiting out the time-out";
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
@@ -347,7 +347,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     AppTracker tracker;
     startAgent();
     desktop.runPending();
-    ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));
+    ASSERT_TRUE(tracker.observers().contains(editor.info.pid));
 
     EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
     desktop.activate(files);
@@ -364,8 +364,8 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     desktop.closeWindow(files, dialog); // answered; the rebuild below would otherwise snap onto it anew
 
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
-    EXPECT_FALSE(tracker.appsObservers().contains(editor.info.pid));
-    EXPECT_TRUE(tracker.appsObservers().contains(files.info.pid));
+    EXPECT_FALSE(tracker.observers().contains(editor.info.pid));
+    EXPECT_TRUE(tracker.observers().contains(files.info.pid));
     desktop.activate(editor);
     desktop.focusWindow(editor, editor.addDialog("Save?", {600, 400}), true);
     desktop.advance(1);

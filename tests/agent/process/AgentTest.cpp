@@ -84,7 +84,7 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
     desktop.setAPIEnabled(false);
     Agent delegate;
     delegate.start();
-    ASSERT_NE(delegate.appsObservers(), nullptr);
+    ASSERT_NE(delegate.appTracker(), nullptr);
     ASSERT_NE(delegate.mouseMoveListener(), nullptr);
 
     // It announced itself, and still answers the pane's question.
@@ -92,10 +92,10 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffAndGivesUpOnEachApplicationIn
         const auto& all = desktop.postedDistributedNotifications();
         return std::count(all.begin(), all.end(), name);
     };
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 1);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    EXPECT_EQ(posted(kAgentRuns), 1);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
     desktop.advance(0.1);
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 2);
+    EXPECT_EQ(posted(kAgentRuns), 2);
 
     desktop.advance(25);
     int gaveUp = 0;
@@ -149,7 +149,7 @@ TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)
     Agent second;
     EXPECT_FALSE(second.start());
     EXPECT_TRUE(second.anotherAgentRuns());
-    EXPECT_EQ(second.appsObservers(), nullptr);
+    EXPECT_EQ(second.appTracker(), nullptr);
     EXPECT_EQ(second.communicator(), nullptr);
     EXPECT_NE(std::find(desktop.logLines().begin(), desktop.logLines().end(), "another agent is already running; this one ends"),
         desktop.logLines().end());

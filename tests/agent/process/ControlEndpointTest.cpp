@@ -15,12 +15,12 @@ TEST_F(ControlEndpointTest, AnnouncesOnceAtSetupAndAnswersEveryQuery)
 {
     startAgent();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 1);
+    EXPECT_EQ(delivered(kAgentRuns), 1);
 
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 3);
+    EXPECT_EQ(delivered(kAgentRuns), 3);
     EXPECT_FALSE(desktop.terminated());
 }
 
@@ -28,11 +28,11 @@ TEST_F(ControlEndpointTest, QuitOrderSaysGoodbyeTwiceAndEndsTheProgram)
 {
     startAgent();
     desktop.runPending();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustQuitNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustQuit);
     desktop.runPending();
     EXPECT_TRUE(desktop.terminated());
     // Once for the order, once more from the program's own will-terminate.
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 2);
+    EXPECT_EQ(delivered(kAgentWillQuit), 2);
 }
 
 TEST_F(ControlEndpointTest, EndingForAnyOtherReasonIsAnnounced)
@@ -40,14 +40,14 @@ TEST_F(ControlEndpointTest, EndingForAnyOtherReasonIsAnnounced)
     startAgent();
     desktop.application().terminate();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 1);
+    EXPECT_EQ(delivered(kAgentWillQuit), 1);
 }
 
 TEST_F(ControlEndpointTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
 {
     auto& agent = startAgent();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification& n) {
+    auto observation = desktop.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr, [&](const Notification& n) {
         EXPECT_EQ(n.object, &agent);
         ++updates;
     });
@@ -63,24 +63,24 @@ TEST_F(ControlEndpointTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
     desktop.runPending();
     EXPECT_EQ(updates, 1);
     EXPECT_TRUE(desktop.standardUserDefaults().boolForKey("snapToAlternateButtonInstead"));
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustReloadPreferences);
     desktop.runPending();
     EXPECT_EQ(updates, 2);
 
     desktop.agentChannel().orderQuit();
     desktop.runPending();
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_GE(delivered(ZQK_VelmoraWillTerminate), 1);
+    EXPECT_GE(delivered(kAgentWillQuit), 1);
 }
 
 TEST_F(ControlEndpointTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheLoop)
 {
     startAgent();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    auto observation = desktop.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr, [&](const Notification&) { ++updates; });
     for (int i = 0; i < 10000; ++i) {
         desktop.agentChannel().orderReload();
-        desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
+        desktop.distributedNotificationCenter().postNotificationName(kAgentMustReloadPreferences);
     }
     desktop.runPending();
     EXPECT_EQ(updates, 1) << "one reload however many orders wait";
@@ -96,7 +96,7 @@ TEST_F(ControlEndpointTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnans
     startAgent();
     desktop.runPending();
     int updates = 0;
-    auto observation = desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&](const Notification&) { ++updates; });
+    auto observation = desktop.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr, [&](const Notification&) { ++updates; });
     const Alert offer{AlertStyle::Informational, "An updated version of Velmora is available!", "Version 9 is available.",
         {"Go to Update Webpage", "Cancel"}};
     // The alert's own loop delivers what comes meanwhile.
@@ -109,7 +109,7 @@ TEST_F(ControlEndpointTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnans
     };
     EXPECT_EQ(desktop.alerts().runModal(offer), std::nullopt);
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 2);
+    EXPECT_EQ(delivered(kAgentWillQuit), 2);
 
     // Ending for another reason (the session's SIGTERM) closes it as well.
     desktop.runPending();
@@ -144,17 +144,17 @@ TEST_F(ControlEndpointTest, DestroyedAgentTakesNoMoreOrders)
     startAgent();
     desktop.runPending();
     agents.clear();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustQuitNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustQuit);
     desktop.agentChannel().orderQuit();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 1);
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentRuns), 1);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
     EXPECT_FALSE(desktop.terminated());
     // Its will-terminate subscription went too.
     desktop.application().terminate();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
 }
 
 } // namespace

@@ -137,8 +137,8 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
 TEST_F(SimDesktopTest, ApplicationFilesLogAndOrderlyTermination)
 {
     Application& application = desktop.application();
-    EXPECT_TRUE(application.fileExists(application.bundlePath())) << "a running program exists where it started";
-    desktop.setBundlePath("/opt/velmora/VelmoraBG.app");
+    EXPECT_TRUE(application.fileExists(application.programPath())) << "a running program exists where it started";
+    desktop.setProgramPath("/opt/velmora/VelmoraBG.app");
     desktop.addFile("/opt/velmora/VelmoraBG.app/Contents/Resources/Check");
     EXPECT_TRUE(application.fileExists("/opt/velmora"));
     EXPECT_FALSE(application.fileExists("/opt/vel"));

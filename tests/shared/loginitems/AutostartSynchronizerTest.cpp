@@ -63,32 +63,32 @@ protected:
 
 TEST_F(AutostartSynchronizerTest, StandardizesPaths)
 {
-    EXPECT_EQ(Items::stringByStandardizingPath("~"), "/Users/tester");
-    EXPECT_EQ(Items::stringByStandardizingPath("~/Applications/A.app/"), "/Users/tester/Applications/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/Applications//Utilities/./../A.app//"), "/Applications/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/.."), "/");
-    EXPECT_EQ(Items::stringByStandardizingPath("/"), "/");
-    EXPECT_EQ(Items::stringByStandardizingPath("~other/A.app"), "~other/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/Apps/~/A.app"), "/Apps/~/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath(""), "");
+    EXPECT_EQ(Items::normalisedPath("~"), "/Users/tester");
+    EXPECT_EQ(Items::normalisedPath("~/Applications/A.app/"), "/Users/tester/Applications/A.app");
+    EXPECT_EQ(Items::normalisedPath("/Applications//Utilities/./../A.app//"), "/Applications/A.app");
+    EXPECT_EQ(Items::normalisedPath("/.."), "/");
+    EXPECT_EQ(Items::normalisedPath("/"), "/");
+    EXPECT_EQ(Items::normalisedPath("~other/A.app"), "~other/A.app");
+    EXPECT_EQ(Items::normalisedPath("/Apps/~/A.app"), "/Apps/~/A.app");
+    EXPECT_EQ(Items::normalisedPath(""), "");
 }
 
 TEST_F(AutostartSynchronizerTest, AddsAnEntryAtTheEndOnlyOnce)
 {
     setItems({entry("/Applications/Other.app", true)});
 
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
+    loginItems.setLaunchesAtLogin(true, "/Applications/Velmora.app");
+    loginItems.setLaunchesAtLogin(true, "/Applications/Velmora.app");
 
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/Other.app", true), entry("/Applications/Velmora.app")}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
+    EXPECT_TRUE(loginItems.launchesAtLogin("/Applications/Velmora.app"));
 }
 
 TEST_F(AutostartSynchronizerTest, AddingCreatesAMissingDomain)
 {
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
-    loginItems.setAppLaunchesAtLoginToYESforApp("/Applications/Velmora.app");
+    EXPECT_FALSE(loginItems.launchesAtLogin("/Applications/Velmora.app"));
+    loginItems.addAutostartEntry("/Applications/Velmora.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/Velmora.app")}));
 }
 
@@ -96,15 +96,15 @@ TEST_F(AutostartSynchronizerTest, EntriesAreNormalisedButGivenPathsAreNot)
 {
     setItems({entry("~/Applications/A.app/"), entry("/Applications/B.app")});
 
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Users/tester/Applications/A.app"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("~/Applications/A.app"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/B.app/"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/applications/b.app"));
+    EXPECT_TRUE(loginItems.launchesAtLogin("/Users/tester/Applications/A.app"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("~/Applications/A.app"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("/Applications/B.app/"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("/applications/b.app"));
 
     // The un-normalised form is therefore a different application: added.
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/B.app/");
+    loginItems.setLaunchesAtLogin(true, "/Applications/B.app/");
     EXPECT_EQ(items().size(), 3u);
-    loginItems.setAppLaunchesAtLogin(true, "/Users/tester/Applications/A.app");
+    loginItems.setLaunchesAtLogin(true, "/Users/tester/Applications/A.app");
     EXPECT_EQ(items().size(), 3u);
 }
 
@@ -114,10 +114,10 @@ TEST_F(AutostartSynchronizerTest, RemovesTheFirstMatchAndEntriesIdenticalToIt)
     setItems({entry("/Applications/A.app", true), entry("/Applications/B.app"), entry("/Applications/A.app"),
         entry("/Applications/A.app", true), withExtra});
 
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), entry("/Applications/A.app"), withExtra}));
 
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), withExtra}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
 }
@@ -131,7 +131,7 @@ TEST_F(AutostartSynchronizerTest, CopiesOfTheItemInOtherFilesGoWithIt)
         inFile("/opt/velmora/VelmoraBG", "VelmoraBG-2.desktop"), inFile("/opt/velmora//bin/../VelmoraBG", "by-hand.desktop"),
         inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)});
 
-    loginItems.setAppLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
+    loginItems.setLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
     EXPECT_EQ(items(), (Value::Array {inFile("/usr/bin/other", "other.desktop"), inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)}));
 }
 
@@ -139,20 +139,20 @@ TEST_F(AutostartSynchronizerTest, RemovingAnAbsentApplicationWritesNothing)
 {
     setItems({entry("/Applications/B.app")});
     const int writes = store.writeCount();
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
+    loginItems.setLaunchesAtLogin(false, "/Applications/A.app");
     EXPECT_EQ(store.writeCount(), writes);
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app")}));
 }
 
 TEST_F(AutostartSynchronizerTest, EmptyPathMeansTheProgramsOwnBundle)
 {
-    desktop.setBundlePath("/Applications/Velmora/../VelmoraBG.app/");
+    desktop.setProgramPath("/Applications/Velmora/../VelmoraBG.app/");
 
-    loginItems.setAppLaunchesAtLogin(true, "");
+    loginItems.setLaunchesAtLogin(true, "");
     EXPECT_EQ(items(), (Value::Array {entry("/Applications/VelmoraBG.app")}));
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin(""));
+    EXPECT_TRUE(loginItems.launchesAtLogin(""));
 
-    loginItems.setAppLaunchesAtLogin(false, "");
+    loginItems.setLaunchesAtLogin(false, "");
     EXPECT_TRUE(items().empty());
 }
 
@@ -160,21 +160,21 @@ TEST_F(AutostartSynchronizerTest, FindsAnEntryByItsBundleName)
 {
     setItems({entry("/Applications/VelmoraBG.app"), entry("/Library//velmorabg.app/"), entry("/Applications/velmorabg.app")});
 
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg"), "/Library/velmorabg.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg.app"), "/Library/velmorabg.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("VelmoraBG"), "/Applications/VelmoraBG.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Velmorabg"), std::nullopt);
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("velmorabg"), "/Library/velmorabg.app");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("velmorabg.app"), "/Library/velmorabg.app");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("VelmoraBG"), "/Applications/VelmoraBG.app");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("Velmorabg"), std::nullopt);
 }
 
 TEST_F(AutostartSynchronizerTest, LookupByNameDoesNotReRead)
 {
     setItems({entry("/Applications/Old.app")});
-    ASSERT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Old"), "/Applications/Old.app");
+    ASSERT_EQ(loginItems.pathOfAutostartEntryNamed("Old"), "/Applications/Old.app");
 
     setItems({entry("/Applications/New.app")}); // written by another program
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), std::nullopt);
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("New"), std::nullopt);
     desktop.standardUserDefaults().synchronize();
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), "/Applications/New.app");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("New"), "/Applications/New.app");
 }
 
 } // namespace
