@@ -375,13 +375,10 @@ TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
         EXPECT_NE(lineOf(key.name), "") << key.name << " in\n" << output;
     EXPECT_NE(lineOf("currentVersion").find("kept by Velmora itself"), std::string::npos) << output;
     EXPECT_EQ(velmora({"set", "--help"}), 0);
-    EXPECT_NE(lineOf("playsSoundOnMove").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("QK.velmora.snapbackCursor").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("shouldCheckForUpdatesDaily").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("feedbackSoundVolume").find("number from 0 to 1"), std::string::npos) << output;
-    EXPECT_NE(lineOf("SoundToPlayIndex").find("whole number"), std::string::npos) << output;
-    EXPECT_NE(lineOf("feedbackSoundName").find("text"), std::string::npos) << output;
-    EXPECT_NE(lineOf("ignoredApps").find("comma-separated list"), std::string::npos) << output;
+    for (const auto& [key, type] : std::vector<std::pair<std::string, std::string>>{{"playsSoundOnMove", "boolean"},
+             {"QK.velmora.snapbackCursor", "boolean"}, {"shouldCheckForUpdatesDaily", "boolean"}, {"feedbackSoundVolume", "number from 0 to 1"},
+             {"SoundToPlayIndex", "whole number"}, {"feedbackSoundName", "text"}, {"ignoredApps", "comma-separated list"}})
+        EXPECT_NE(lineOf(key).find(type), std::string::npos) << key << " in\n" << output;
     EXPECT_EQ(lineOf("currentVersion"), "") << output;
     EXPECT_NE(output.find("yes/no, on/off"), std::string::npos) << output;
     EXPECT_TRUE(desktop.agentOrdersSent().empty());
