@@ -345,6 +345,23 @@ TEST_F(FeedbackControllerTest, AskingAgainReusesTheOpenWindowAndClosingStartsAfr
     EXPECT_EQ(m_orderOuts, 2);
 }
 
+// A closed controller lives on until the end of the loop's pass; its opener
+// (the settings window) may be gone by then, and a late close must not reach it.
+TEST_F(FeedbackControllerTest, AClosedControllerNeverCallsBackAnOpenerThatIsGone)
+{
+    FeedbackController* closed = nullptr;
+    {
+        FeedbackOpener opener(FeedbackController::Services::of(m_desktop), {});
+        opener.show();
+        closed = opener.controller();
+        ASSERT_TRUE(closed);
+        closed->cancelAction();
+        EXPECT_FALSE(opener.controller());
+    }
+    closed->windowWillClose();
+    m_desktop.runPending();
+}
+
 TEST_F(FeedbackControllerTest, TheAddressComesFromTheInformationValuesUnlessTheUserOverridesIt)
 {
     m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
