@@ -48,7 +48,7 @@ std::vector<IgnoreListCommand::Entry> IgnoreListCommand::entries()
     std::vector<Entry> listedEntries;
     std::set<std::string> listed;
     for (const auto& row : table.data()) {
-        std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
+        std::string entry = valueForKey(row, Table::kEntry).description();
         listed.insert(entry);
         listedEntries.push_back({valueForKey(row, Table::kApplicationName).description(), entry,
             isBuiltIn(entry) ? Entry::Origin::BuiltIn : Entry::Origin::User});
@@ -82,10 +82,10 @@ int IgnoreListCommand::add(const std::string& name)
 {
     auto& finder = Platform::current().applicationFinder();
     std::optional<std::string> path;
-    if (finder.isBundleAtPath(name))
+    if (finder.isApplicationAtPath(name))
         path = name;
     if (!path)
-        path = finder.absolutePathForAppBundleWithIdentifier(name);
+        path = finder.pathForApplicationWithIdentifier(name);
     if (!path)
         path = finder.fullPathForApplication(name);
     // TRANSLATORS: %s is a path; the parenthesis says what counts as installed.
@@ -100,9 +100,9 @@ int IgnoreListCommand::add(const std::string& name)
     }
     auto& table = m_pane.ignoredApplicationsController();
     if (!table.entryForPath(*path)) {
-        if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
+        if (finder.isApplicationAtPath(*path) && finder.applicationIdentifierAtPath(*path).empty())
             m_err << "velmora: " << i18n::format(_("%s has no identifier to put on the list"), path->c_str()) << "\n";
-        else if (finder.isBundleAtPath(*path))
+        else if (finder.isApplicationAtPath(*path))
             m_err << "velmora: " << i18n::format(_("the identifier of %s is not text the settings file can hold"), path->c_str()) << "\n";
         else
             m_err << "velmora: " << i18n::format(_(kNotInstalled), path->c_str()) << "\n";
@@ -125,7 +125,7 @@ int IgnoreListCommand::remove(const std::string& name)
 {
     auto& table = m_pane.ignoredApplicationsController();
     table.updateUI();
-    auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kBundleIdentifier).description(); };
+    auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kEntry).description(); };
     // An exact entry names one row; an application's name may name several
     // (its name and its identifier both on the list).
     std::vector<std::string> named;

@@ -8,7 +8,7 @@ namespace velmora::linux_desktop {
 
 // Installed applications as the desktop entries GIO knows
 // ($XDG_DATA_HOME/applications and the system's data folders). An
-// application's path is its entry file, its bundle identifier the entry's
+// application's path is its entry file, its identifier the entry's
 // desktop-file ID without ".desktop" (the form the workspace gives running
 // applications), its display name the entry's Name. A program (an executable
 // file) counts as an application too, known by its file name, which is the
@@ -30,7 +30,7 @@ public:
     GioApplicationFinder(const GioApplicationFinder&) = delete;
     GioApplicationFinder& operator=(const GioApplicationFinder&) = delete;
 
-    std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string& identifier) override;
+    std::optional<std::string> pathForApplicationWithIdentifier(const std::string& identifier) override;
     // The first installed entry (in GIO's order) whose Name, display name,
     // ID or program's file name is `name`; failing that, the first one whose
     // differs only in case; last, a program of that name on PATH.
@@ -40,8 +40,8 @@ public:
     // A themed icon's first name, or an icon file's path.
     std::string iconForFile(const std::string& path) override;
 
-    bool isBundleAtPath(const std::string& path) override;
-    std::string bundleIdentifierAtPath(const std::string& path) override;
+    bool isApplicationAtPath(const std::string& path) override;
+    std::string applicationIdentifierAtPath(const std::string& path) override;
 
     // How often the installed entries have been listed to build the index.
     int listingCount() const { return m_listingCount; }

@@ -18,7 +18,7 @@ const SimApplicationFinder::InstalledApplication* SimApplicationFinder::atPath(c
     return nullptr;
 }
 
-std::optional<std::string> SimApplicationFinder::absolutePathForAppBundleWithIdentifier(const std::string& identifier)
+std::optional<std::string> SimApplicationFinder::pathForApplicationWithIdentifier(const std::string& identifier)
 {
     ++m_lookupCount;
     for (const auto& application : m_applications) {
@@ -51,12 +51,12 @@ std::string SimApplicationFinder::iconForFile(const std::string& path)
     return application ? application->icon : "";
 }
 
-bool SimApplicationFinder::isBundleAtPath(const std::string& path)
+bool SimApplicationFinder::isApplicationAtPath(const std::string& path)
 {
     return atPath(path) != nullptr;
 }
 
-std::string SimApplicationFinder::bundleIdentifierAtPath(const std::string& path)
+std::string SimApplicationFinder::applicationIdentifierAtPath(const std::string& path)
 {
     auto application = atPath(path);
     return application ? application->bundleIdentifier : "";

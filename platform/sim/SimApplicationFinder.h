@@ -23,12 +23,12 @@ public:
         install(InstalledApplication{path, name, bundleIdentifier, icon});
     }
 
-    std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string& identifier) override;
+    std::optional<std::string> pathForApplicationWithIdentifier(const std::string& identifier) override;
     std::optional<std::string> fullPathForApplication(const std::string& name) override;
     std::string displayNameAtPath(const std::string& path) override;
     std::string iconForFile(const std::string& path) override;
-    bool isBundleAtPath(const std::string& path) override;
-    std::string bundleIdentifierAtPath(const std::string& path) override;
+    bool isApplicationAtPath(const std::string& path) override;
+    std::string applicationIdentifierAtPath(const std::string& path) override;
 
     // Lookups by identifier or name made so far.
     int lookupCount() const { return m_lookupCount; }

@@ -46,7 +46,7 @@ protected:
 
     int rowOf(const std::string& entry)
     {
-        auto entries = column(Table::kBundleIdentifier);
+        auto entries = column(Table::kEntry);
         auto it = std::find(entries.begin(), entries.end(), entry);
         return it == entries.end() ? Table::kNoSelection : static_cast<int>(it - entries.begin());
     }
@@ -74,9 +74,9 @@ TEST_F(IgnoredApplicationsControllerTest, BuiltInsAloneAreShownSortedByName)
     installBuiltIns();
     EXPECT_EQ(column(Table::kApplicationName), (std::vector<std::string>{"Address Book", "Moneydance", "V2C"}));
     EXPECT_EQ(table.numberOfRows(), 3);
-    EXPECT_EQ(table.objectValueForTableColumn(Table::kBundlePath, 0), Value("/usr/share/applications/addressbook.desktop"));
+    EXPECT_EQ(table.objectValueForTableColumn(Table::kPath, 0), Value("/usr/share/applications/addressbook.desktop"));
     EXPECT_EQ(table.toolTipForCell(Table::kLowercaseApplicationName, 0), "address book");
-    EXPECT_TRUE(table.objectValueForTableColumn(Table::kBundlePath, 3).isNull());
+    EXPECT_TRUE(table.objectValueForTableColumn(Table::kPath, 3).isNull());
     EXPECT_EQ(table.ignoredAppsNames(), "Address Book, Moneydance, V2C");
 }
 
@@ -98,7 +98,7 @@ TEST_F(IgnoredApplicationsControllerTest, EntriesUnderBothKeysShowOnceAndRemoval
     storeList(Table::kIgnoredAppsKey, {"org.gnome.TextEditor", "Moneydance"});
     storeList(Table::kLegacyIgnoredAppsKey, {"org.gnome.TextEditor"});
     table.updateUI();
-    EXPECT_EQ(column(Table::kBundleIdentifier), (std::vector<std::string>{"Address Book", "Moneydance", "org.gnome.TextEditor", "V2C"}));
+    EXPECT_EQ(column(Table::kEntry), (std::vector<std::string>{"Address Book", "Moneydance", "org.gnome.TextEditor", "V2C"}));
 
     table.selectRow(rowOf("org.gnome.TextEditor"));
     ASSERT_TRUE(table.canRemoveSelectedRow());
@@ -263,7 +263,7 @@ TEST_F(IgnoredApplicationsControllerTest, ListingLooksEachEntryUpAFixedNumberOfT
     const int beforeCells = desktop.applicationFinder().lookupCount();
     for (int row = 0; row < rows; ++row) {
         table.objectValueForTableColumn(Table::kApplicationName, row);
-        table.objectValueForTableColumn(Table::kBundleIcon, row);
+        table.objectValueForTableColumn(Table::kIcon, row);
     }
     EXPECT_EQ(desktop.applicationFinder().lookupCount(), beforeCells) << "cells are read from the rows as built";
     EXPECT_EQ(table.objectValueForTableColumn(Table::kApplicationName, 0), Value("Text Editor"));
