@@ -35,7 +35,7 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
         line(C_("demo event", "quit"), info ? info->name : std::string("?"));
     });
     auto& local = desktop.localNotificationCenter();
-    m_snap = local.addObserver(QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
+    m_snap = local.addObserver(kPointerSnapped, nullptr, [this](const Notification& n) {
         const SnapEvent* snap = n.payloadAs<SnapEvent>();
         if (!snap)
             return;
@@ -45,7 +45,7 @@ DemoNarrator::DemoNarrator(sim::SimDesktop& desktop, std::ostream& out)
         line(C_("demo event", "snap"), i18n::format(_("%s -> %s, pointer %s -> %s"), currentFocus().c_str(), describeElementAt(snap->to).c_str(),
                                             pointText(snap->from).c_str(), pointText(snap->to).c_str()));
     });
-    m_snapBack = local.addObserver(QK_VL_movedMouseBackFromPoint, nullptr, [this](const Notification&) {
+    m_snapBack = local.addObserver(kPointerSnappedBack, nullptr, [this](const Notification&) {
         line(C_("demo event", "back"), i18n::format(_("pointer returns to %s"), pointText(m_desktop.pointer().location()).c_str()));
     });
 }

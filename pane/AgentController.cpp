@@ -4,7 +4,6 @@
 
 #include "pane/PaneWindow.h"
 #include "pane/SoundList.h"
-#include "pane/feedback/FeedbackController.h"
 #include "pane/SettingsPane.h"
 #include "platform/Platform.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
@@ -271,7 +270,7 @@ std::string AgentController::runStateDescription() const
 
 std::string AgentController::agentPath() const
 {
-    std::filesystem::path program = m_application.bundlePath();
+    std::filesystem::path program = m_application.programPath();
     return (program.parent_path() / "VelmoraBG").string();
 }
 
@@ -322,7 +321,7 @@ void AgentController::setAgentLaunchFailure(const std::string& failure)
 void AgentController::stopRunning()
 {
     sendQuitOrder();
-    AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(false, agentPath());
+    AutostartSynchronizer(programSettings(), m_application).setLaunchesAtLogin(false, agentPath());
     setWaitingForResponse(true);
 }
 
@@ -337,7 +336,7 @@ void AgentController::setupUI()
     startListening();
 }
 
-void AgentController::closePrefpane()
+void AgentController::closeUI()
 {
     stopListening();
 }
@@ -380,11 +379,6 @@ const std::vector<SoundList::Group>& AgentController::soundGroups() const
     return SoundList::availableSoundGroups();
 }
 
-void AgentController::sendFeedback()
-{
-    FeedbackController::showFeedback();
-}
-
 std::string AgentController::feedbackMailLink() const
 {
     return std::string("mailto:") + kFeedbackAddress + "?subject=velmora-feedback:version_" + currentVersionString();
@@ -395,7 +389,7 @@ bool AgentController::yesItsRunning()
     const bool loaded = AgentClient::yesItsRunning();
     if (m_awaitingAgentStart) {
         m_awaitingAgentStart = false;
-        AutostartSynchronizer(programSettings(), m_application).setAppLaunchesAtLogin(true, agentPath());
+        AutostartSynchronizer(programSettings(), m_application).setLaunchesAtLogin(true, agentPath());
     }
     if (!loaded)
         return false;

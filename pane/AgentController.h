@@ -133,7 +133,7 @@ public:
 
     // Lifecycle: each showing of the pane, and its closing.
     void setupUI();
-    void closePrefpane();
+    void closeUI();
     // A hook for the front end; does nothing here.
     virtual void updateUI() { }
 
@@ -148,8 +148,6 @@ public:
     // and the pane shows accessibilityInstructions() instead.
     bool showUniversalAccess();
     std::string accessibilityInstructions() const;
-    // Opens the feedback window (one per process; an open one comes forward).
-    void sendFeedback();
     // The mail link that the feedback field shows.
     std::string feedbackMailLink() const;
 

@@ -10,8 +10,6 @@ namespace velmora {
 
 namespace {
 
-constexpr uint32_t kApplicationFileType = 0x4150504C; // 'APPL'
-
 std::string lowercase(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -66,7 +64,7 @@ std::vector<Value::Dictionary> IgnoredApplicationsController::data()
     }
     std::vector<Value::Dictionary> rows;
     for (const auto& entry : entries) {
-        auto row = dictionaryForBundleIdentifier(entry);
+        auto row = rowForEntry(entry);
         if (!row.empty())
             rows.push_back(std::move(row));
     }
@@ -76,36 +74,32 @@ std::vector<Value::Dictionary> IgnoredApplicationsController::data()
     return rows;
 }
 
-Value::Dictionary IgnoredApplicationsController::dictionaryForBundleIdentifier(const std::string& entry)
+Value::Dictionary IgnoredApplicationsController::rowForEntry(const std::string& entry)
 {
     if (auto it = m_appInfoDictionaries.find(entry); it != m_appInfoDictionaries.end())
         return it->second;
     // Only what resolved is cached: an application installed later shows up.
-    auto row = buildDictionaryForBundleIdentifier(entry);
+    auto row = buildRowForEntry(entry);
     if (!row.empty())
         m_appInfoDictionaries.emplace(entry, row);
     return row;
 }
 
-Value::Dictionary IgnoredApplicationsController::buildDictionaryForBundleIdentifier(const std::string& entry) const
+Value::Dictionary IgnoredApplicationsController::buildRowForEntry(const std::string& entry) const
 {
     auto& finder = Platform::current().applicationFinder();
-    auto path = finder.absolutePathForAppBundleWithIdentifier(entry);
+    auto path = finder.pathForApplicationWithIdentifier(entry);
     if (!path)
         path = finder.fullPathForApplication(entry);
-    if (!path) {
-        if (uint32_t creator = NSHFSTypeCodeFromFileType(entry))
-            path = finder.pathForCreatorCode(creator);
-    }
     if (!path || path->empty())
         return {};
     const std::string name = finder.displayNameAtPath(*path);
     return {
-        {kBundleIdentifier, entry},
-        {kBundlePath, *path},
+        {kEntry, entry},
+        {kPath, *path},
         {kApplicationName, name},
         {kLowercaseApplicationName, lowercase(name)},
-        {kBundleIcon, finder.iconForFile(*path)},
+        {kIcon, finder.iconForFile(*path)},
     };
 }
 
@@ -149,7 +143,7 @@ const std::string* IgnoredApplicationsController::selectedEntry()
 {
     if (m_selectedRow == kNoSelection)
         return nullptr;
-    return valueForKey(m_rows[m_selectedRow], kBundleIdentifier).string();
+    return valueForKey(m_rows[m_selectedRow], kEntry).string();
 }
 
 bool IgnoredApplicationsController::canRemoveSelectedRow()
@@ -230,18 +224,9 @@ bool IgnoredApplicationsController::addAppWithPath(const std::string& path, Valu
 std::optional<std::string> IgnoredApplicationsController::entryForPath(const std::string& path)
 {
     auto& finder = Platform::current().applicationFinder();
-    std::string entry;
-    if (finder.isBundleAtPath(path)) {
-        entry = finder.bundleIdentifierAtPath(path);
-    } else {
-        auto fileType = finder.fileTypeAtPath(path);
-        if (!fileType || *fileType != kApplicationFileType)
-            return std::nullopt;
-        std::string candidate = NSFileTypeForHFSTypeCode(Platform::current().workspace().creatorCodeOfFileAtPath(path));
-        if (buildDictionaryForBundleIdentifier(candidate).empty())
-            return std::nullopt;
-        entry = candidate;
-    }
+    if (!finder.isApplicationAtPath(path))
+        return std::nullopt;
+    std::string entry = finder.applicationIdentifierAtPath(path);
     // What the settings file cannot hold would make the write fail.
     if (entry.empty() || !VelmoraPreferences::isStorableText(entry))
         return std::nullopt;

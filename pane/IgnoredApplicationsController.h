@@ -27,11 +27,11 @@ public:
     static constexpr const char* kLegacyIgnoredAppsKey = VelmoraPreferences::kOldIgnoredApps;
 
     // Row keys; a column is identified by one of them.
-    static constexpr const char* kBundleIdentifier = "bundleIdentifier"; // the entry as stored, whatever its form
-    static constexpr const char* kBundlePath = "bundlePath";
+    static constexpr const char* kEntry = "bundleIdentifier"; // the entry as stored, whatever its form
+    static constexpr const char* kPath = "bundlePath";
     static constexpr const char* kApplicationName = "applicationName";
     static constexpr const char* kLowercaseApplicationName = "lowercaseApplicationName";
-    static constexpr const char* kBundleIcon = "bundleIcon";
+    static constexpr const char* kIcon = "bundleIcon";
 
     // The chooser that addApplication() runs, as the front end shows it.
     static constexpr const char* kChooserPrompt = N_("Exclude");
@@ -52,8 +52,8 @@ public:
     std::vector<Value::Dictionary> data();
     // The row dictionary of an entry, from the cache or newly built; empty
     // when the entry resolves to no installed application.
-    Value::Dictionary dictionaryForBundleIdentifier(const std::string& entry);
-    Value::Dictionary buildDictionaryForBundleIdentifier(const std::string& entry) const;
+    Value::Dictionary rowForEntry(const std::string& entry);
+    Value::Dictionary buildRowForEntry(const std::string& entry) const;
 
     // Table data source and delegate. numberOfRows() rebuilds the rows; the
     // cells are read from the rows as last built (as a table asks: the count

@@ -4,28 +4,25 @@
 #include "shared/update/ProgramInfo.h"
 #include "shared/update/CheckForUpdatesCommand.h"
 
+#include "pane/AgentSwitchCommand.h"
+#include "pane/IgnoreListCommand.h"
 #include "pane/SoundList.h"
 #include "platform/Platform.h"
-#include "shared/loginitems/AutostartSynchronizer.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <ostream>
 #include <set>
-#include <strings.h>
 #include <utility>
 
 namespace velmora {
 
 namespace {
-
-using Table = IgnoredApplicationsController;
 
 constexpr const char* kExitCodesText = N_(
     "Exit codes:\n"
@@ -261,21 +258,21 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     if (completeCommand->parsed())
         return complete(listed, valuesKey);
     if (statusCommand->parsed())
-        return status();
+        return AgentSwitchCommand(pane(), m_out, m_err).status();
     if (startCommand->parsed())
-        return start();
+        return AgentSwitchCommand(pane(), m_out, m_err).start();
     if (stopCommand->parsed())
-        return stop();
+        return AgentSwitchCommand(pane(), m_out, m_err).stop();
     if (getCommand->parsed())
         return get(key);
     if (setCommand->parsed())
         return set(key, value);
     if (ignoreListCommand->parsed())
-        return ignoreList();
+        return IgnoreListCommand(pane(), m_out, m_err).list();
     if (ignoreAddCommand->parsed())
-        return ignoreAdd(name);
+        return IgnoreListCommand(pane(), m_out, m_err).add(name);
     if (ignoreRemoveCommand->parsed())
-        return ignoreRemove(name);
+        return IgnoreListCommand(pane(), m_out, m_err).remove(name);
     if (checkCommand->parsed()) {
         auto result = CheckForUpdatesCommand::run();
         (result.exitCode == CheckForUpdatesCommand::kExitFailure ? m_err : m_out) << result.text;
@@ -302,8 +299,8 @@ int VelmoraCommand::complete(const std::string& listed, const std::string& key)
             words = soundNames();
     } else if (listed == kCompleteIgnored) {
         // What `ignore remove` can take off: built-in entries stay.
-        for (const auto& entry : ignoreEntries()) {
-            if (entry.origin != IgnoreEntry::Origin::BuiltIn)
+        for (const auto& entry : IgnoreListCommand(pane(), m_out, m_err).entries()) {
+            if (entry.origin != IgnoreListCommand::Entry::Origin::BuiltIn)
                 words.push_back(entry.entry);
         }
     }
@@ -326,148 +323,16 @@ bool VelmoraCommand::ensureDesktop()
     return true;
 }
 
-void VelmoraCommand::askStatus()
+// static
+bool VelmoraCommand::reportFailedWrites(AgentController& controller, int failedBefore, std::ostream& err)
 {
-    auto& controller = pane().agentController();
-    controller.setupUI();
-    // The controller's own time-out ends the wait; this one only guards it.
-    waitForAnswer(AgentClient::kStatusTimeout + 1.0);
-}
-
-bool VelmoraCommand::waitForAnswer(double timeout)
-{
-    auto& controller = pane().agentController();
-    auto& loop = Platform::current().runLoop();
-    const double deadline = loop.now() + timeout;
-    bool timedOut = false;
-    auto answered = controller.addObserver("waitingForResponse", [&](const std::string&) {
-        if (!controller.waitingForResponse())
-            loop.stop();
-    });
-    auto reaper = loop.scheduleTimer(timeout, TimerRepeats::No, [&] {
-        timedOut = true;
-        loop.stop();
-    });
-    // Something else may stop the loop early (an agent in this same process
-    // ending on the simulated desktop); keep waiting until answered or late.
-    while (controller.waitingForResponse() && !timedOut && loop.now() < deadline)
-        loop.run();
-    return !controller.waitingForResponse();
-}
-
-bool VelmoraCommand::checkCanRun()
-{
-    auto& controller = pane().agentController();
-    if (!controller.accessibilityAPIIsRunning()) {
-        m_err << "velmora: " << _("accessibility is switched off, so the agent cannot watch any application.") << "\n"
-              << controller.accessibilityInstructions() << "\n";
-        if (controller.showUniversalAccess())
-            m_err << _("The desktop's accessibility settings have been opened.") << "\n";
+    if (controller.failedPreferenceWrites() == failedBefore)
         return false;
-    }
-    if (!controller.canRun()) {
-        m_err << "velmora: " << _("the desktop toolkit (GTK 3 or later) is missing or too old to run the agent.") << "\n";
-        return false;
-    }
-    return true;
-}
-
-bool VelmoraCommand::writesFailedSince(int failedBefore)
-{
-    if (pane().agentController().failedPreferenceWrites() == failedBefore)
-        return false;
-    m_err << "velmora: "
+    err << "velmora: "
           << _("the settings file (in $XDG_CONFIG_HOME/velmora, normally ~/.config/velmora) could not be written; "
                "nothing changed. Is the disk full or the folder read-only?")
           << "\n";
     return true;
-}
-
-int VelmoraCommand::status()
-{
-    // Only asks: a status check never stops an agent of another version.
-    pane().agentController().setQueryOnly(true);
-    askStatus();
-    bool running = pane().agentController().isRunning();
-    m_out << (running ? "running" : "not running") << "\n";
-    return running ? kExitSuccess : kExitNotRunning;
-}
-
-int VelmoraCommand::start()
-{
-    auto& controller = pane().agentController();
-    askStatus();
-    if (controller.isRunning()) {
-        // An agent that announced itself only after an earlier start gave up
-        // waiting has no login item yet.
-        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(true, controller.agentPath());
-        warnOfBuildFolderLoginItem(controller.agentPath());
-        m_out << "running\n";
-        return kExitSuccess;
-    }
-    if (!checkCanRun())
-        return kExitRefused;
-    const std::string agent = controller.agentPath();
-    if (!Platform::current().application().fileExists(agent)) {
-        m_err << "velmora: " << i18n::format(_("the agent is not installed at %s"), agent.c_str()) << "\n";
-        return kExitRefused;
-    }
-    controller.setShouldRun(true);
-    if (!controller.agentLaunchFailure().empty()) {
-        m_err << "velmora: " << _("could not start the agent.") << " " << controller.agentLaunchFailure() << "\n";
-        return kExitRefused;
-    }
-    const bool answered = waitForAnswer(kAgentAnswerTimeout);
-    if (!controller.agentLaunchFailure().empty()) {
-        m_err << "velmora: " << _("could not start the agent.") << " " << controller.agentLaunchFailure() << "\n";
-        return kExitAgentEnded;
-    }
-    if (!answered || !controller.isRunning()) {
-        m_err << "velmora: "
-              << i18n::format(_("the agent did not announce itself within %g seconds; it is not started at login "
-                                "(`velmora start` again adds it once the agent runs)"),
-                     double(kAgentAnswerTimeout))
-              << "\n";
-        return kExitNoAnswer;
-    }
-    warnOfBuildFolderLoginItem(agent);
-    m_out << "running\n";
-    return kExitSuccess;
-}
-
-void VelmoraCommand::warnOfBuildFolderLoginItem(const std::string& agent)
-{
-    // CMake leaves its cache in every build folder and installs none.
-    const std::filesystem::path folder = std::filesystem::path(agent).parent_path();
-    if (!Platform::current().application().fileExists((folder / "CMakeCache.txt").string()))
-        return;
-    m_err << "velmora: "
-          << i18n::format(_("at login this starts the agent in the build folder %s, which stops working once that folder is "
-                            "moved or deleted (install the package to keep it)"),
-                 folder.c_str())
-          << "\n";
-}
-
-int VelmoraCommand::stop()
-{
-    auto& controller = pane().agentController();
-    askStatus();
-    if (!controller.isRunning()) {
-        // The switch is already off; a login entry left from an agent that
-        // ended on its own would still start it at the next login.
-        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, controller.agentPath());
-        m_out << "not running\n";
-        return kExitSuccess;
-    }
-    if (!checkCanRun())
-        return kExitRefused;
-    controller.setShouldRun(false);
-    if (!waitForAnswer(kAgentAnswerTimeout) || controller.isRunning()) {
-        m_err << "velmora: " << i18n::format(_("the agent did not confirm that it quit within %g seconds"), double(kAgentAnswerTimeout)) << "\n";
-        return kExitNoAnswer;
-    }
-    m_out << "not running\n";
-    return kExitSuccess;
 }
 
 int VelmoraCommand::get(const std::string& keyName)
@@ -527,161 +392,7 @@ int VelmoraCommand::set(const std::string& keyName, const std::string& text)
         controller.setValueOfSetting(*setting, *coercion.value);
     else
         controller.setPrefOfKey(keyName, *coercion.value);
-    return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
-}
-
-std::vector<std::string> VelmoraCommand::storedIgnoreEntries()
-{
-    std::vector<std::string> entries;
-    std::set<std::string> seen;
-    for (const char* key : {VelmoraPreferences::kIgnoredApps, VelmoraPreferences::kOldIgnoredApps}) {
-        Value stored = pane().agentController().prefForKey(key);
-        for (const auto& item : stored.array() ? *stored.array() : Value::Array{}) {
-            if (item.string() && seen.insert(*item.string()).second)
-                entries.push_back(*item.string());
-        }
-    }
-    return entries;
-}
-
-std::vector<VelmoraCommand::IgnoreEntry> VelmoraCommand::ignoreEntries()
-{
-    auto& table = pane().ignoredApplicationsController();
-    const auto& builtIn = Table::immutableApps();
-    auto isBuiltIn = [&](const std::string& entry) { return std::find(builtIn.begin(), builtIn.end(), entry) != builtIn.end(); };
-    std::vector<IgnoreEntry> entries;
-    std::set<std::string> listed;
-    for (const auto& row : table.data()) {
-        std::string entry = valueForKey(row, Table::kBundleIdentifier).description();
-        listed.insert(entry);
-        entries.push_back({valueForKey(row, Table::kApplicationName).description(), entry,
-            isBuiltIn(entry) ? IgnoreEntry::Origin::BuiltIn : IgnoreEntry::Origin::User});
-    }
-    // The window shows only installed applications; here the rest can be
-    // seen: the built-in entries the agent writes into the list at every
-    // start, and user entries whose application has gone (removable).
-    for (const auto& entry : builtIn) {
-        if (listed.insert(entry).second)
-            entries.push_back({entry, entry, IgnoreEntry::Origin::BuiltIn});
-    }
-    for (const auto& entry : storedIgnoreEntries()) {
-        if (listed.insert(entry).second)
-            entries.push_back({entry, entry, IgnoreEntry::Origin::NotInstalled});
-    }
-    return entries;
-}
-
-int VelmoraCommand::ignoreList()
-{
-    for (const auto& entry : ignoreEntries()) {
-        const char* origin = entry.origin == IgnoreEntry::Origin::BuiltIn ? "built-in"
-            : entry.origin == IgnoreEntry::Origin::User                   ? "user"
-                                                                          : "not installed";
-        m_out << entry.name << "\t" << entry.entry << "\t" << origin << "\n";
-    }
-    return kExitSuccess;
-}
-
-int VelmoraCommand::ignoreAdd(const std::string& name)
-{
-    auto& finder = Platform::current().applicationFinder();
-    std::optional<std::string> path;
-    if (finder.isBundleAtPath(name) || finder.fileTypeAtPath(name))
-        path = name;
-    if (!path)
-        path = finder.absolutePathForAppBundleWithIdentifier(name);
-    if (!path)
-        path = finder.fullPathForApplication(name);
-    // TRANSLATORS: %s is a path; the parenthesis says what counts as installed.
-    constexpr const char* kNotInstalled = N_("%s is not an installed application (a desktop entry in an applications folder, or a program on PATH)");
-    if (!path) {
-        std::error_code error;
-        if (name.find('/') != std::string::npos && std::filesystem::exists(name, error))
-            m_err << "velmora: " << i18n::format(_(kNotInstalled), name.c_str()) << "\n";
-        else
-            m_err << "velmora: " << i18n::format(_("no installed application \"%s\""), name.c_str()) << "\n";
-        return kExitRefused;
-    }
-    auto& table = pane().ignoredApplicationsController();
-    if (!table.entryForPath(*path)) {
-        if (finder.isBundleAtPath(*path) && finder.bundleIdentifierAtPath(*path).empty())
-            m_err << "velmora: " << i18n::format(_("%s has no identifier to put on the list"), path->c_str()) << "\n";
-        else if (finder.isBundleAtPath(*path))
-            m_err << "velmora: " << i18n::format(_("the identifier of %s is not text the settings file can hold"), path->c_str()) << "\n";
-        else
-            m_err << "velmora: " << i18n::format(_(kNotInstalled), path->c_str()) << "\n";
-        return kExitRefused;
-    }
-    // Whether it was added or found on the list, it is decided under the
-    // store's lock; only a failed write is a failure.
-    const int failedBefore = pane().agentController().failedPreferenceWrites();
-    const bool added = table.addApplicationsAtPaths({*path});
-    if (writesFailedSince(failedBefore))
-        return kExitNotWritten;
-    if (added)
-        m_out << i18n::format(_("ignoring %s"), finder.displayNameAtPath(*path).c_str()) << "\n";
-    else
-        m_out << i18n::format(_("%s is already ignored"), finder.displayNameAtPath(*path).c_str()) << "\n";
-    return kExitSuccess;
-}
-
-int VelmoraCommand::ignoreRemove(const std::string& name)
-{
-    auto& table = pane().ignoredApplicationsController();
-    table.updateUI();
-    auto entryOf = [](const Value::Dictionary& row) { return valueForKey(row, Table::kBundleIdentifier).description(); };
-    // An exact entry names one row; an application's name may name several
-    // (its name and its identifier both on the list).
-    std::vector<std::string> entries;
-    auto rows = table.data();
-    for (const auto& row : rows) {
-        if (entryOf(row) == name)
-            entries = {name};
-    }
-    if (entries.empty()) {
-        for (const auto& row : rows) {
-            if (strcasecmp(valueForKey(row, Table::kApplicationName).description().c_str(), name.c_str()) == 0)
-                entries.push_back(entryOf(row));
-        }
-    }
-    const int failedBefore = pane().agentController().failedPreferenceWrites();
-    if (entries.empty()) {
-        // A built-in entry whose application is not installed has no row,
-        // but it is on the list all the same.
-        const auto& builtIn = Table::immutableApps();
-        if (std::any_of(builtIn.begin(), builtIn.end(), [&](const std::string& entry) { return strcasecmp(entry.c_str(), name.c_str()) == 0; })) {
-            m_err << "velmora: " << i18n::format(_("\"%s\" is built into the list of ignored applications and cannot be removed"), name.c_str()) << "\n";
-            return kExitRefused;
-        }
-        // So has an entry whose application was removed since.
-        const auto stored = storedIgnoreEntries();
-        if (std::find(stored.begin(), stored.end(), name) == stored.end() || !table.removeEntry(name)) {
-            m_err << "velmora: " << i18n::format(_("\"%s\" is not on the list of ignored applications"), name.c_str()) << "\n";
-            return kExitRefused;
-        }
-        return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
-    }
-    std::string refusal;
-    bool removed = false;
-    for (const auto& entry : entries) {
-        rows = table.data();
-        auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return entryOf(row) == entry; });
-        if (it == rows.end())
-            continue;
-        table.selectRow(static_cast<int>(it - rows.begin()));
-        if (!table.canRemoveSelectedRow()) {
-            refusal = table.selectedAppMessage();
-            table.selectRow(Table::kNoSelection);
-            continue;
-        }
-        table.removeApplication();
-        removed = true;
-    }
-    if (!removed) {
-        m_err << "velmora: " << refusal << "\n";
-        return kExitRefused;
-    }
-    return writesFailedSince(failedBefore) ? kExitNotWritten : kExitSuccess;
+    return reportFailedWrites(controller, failedBefore, m_err) ? kExitNotWritten : kExitSuccess;
 }
 
 } // namespace velmora

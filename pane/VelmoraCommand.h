@@ -17,7 +17,9 @@ namespace velmora {
 // The `velmora` command: the pane's controllers driven from a terminal.
 // Every change takes the path the settings window takes, so each setting is
 // one write and one reload order, and the run switch starts and stops the
-// agent together with its login item.
+// agent together with its login item. This class parses the command line,
+// answers `get`, `set` and shell completion, and hands the run switch to
+// AgentSwitchCommand and the ignored list to IgnoreListCommand.
 class VelmoraCommand final : private PaneWindow {
 public:
     // Exit codes, as `velmora --help` lists them.
@@ -54,45 +56,17 @@ public:
     // Runs one command line (without the program name); returns the exit code.
     int run(const std::vector<std::string>& arguments);
 
+    // Whether a settings write failed after `failedBefore` failures of
+    // `controller`; says so on `err`.
+    static bool reportFailedWrites(AgentController& controller, int failedBefore, std::ostream& err);
+
 private:
-    int status();
-    int start();
-    int stop();
     int get(const std::string& key);
     int set(const std::string& key, const std::string& text);
-    int ignoreList();
-    int ignoreAdd(const std::string& name);
-    int ignoreRemove(const std::string& name);
     // The hidden `__complete WHAT [KEY]`: words for shell completion, one a
     // line, nothing when there are none (see the README).
     int complete(const std::string& listed, const std::string& key);
 
-    // One line of `ignore list`.
-    struct IgnoreEntry {
-        enum class Origin { BuiltIn, User, NotInstalled };
-        std::string name;
-        std::string entry; // as stored, and as `ignore remove` takes it
-        Origin origin;
-    };
-    // Installed applications as the window shows them, then the built-in
-    // entries without an application, then stored entries whose application
-    // has gone.
-    std::vector<IgnoreEntry> ignoreEntries();
-
-    // Asks the agent whether it runs, as the pane does when it is shown.
-    void askStatus();
-    // Runs the loop until the controller stops waiting or `timeout` seconds
-    // have passed; answers whether it stopped waiting.
-    bool waitForAnswer(double timeout);
-    // Refuses to touch the run switch when the controller would disable it.
-    bool checkCanRun();
-    // Says so when the login item starts an agent in a build folder, which
-    // stops working once the clone is moved or deleted.
-    void warnOfBuildFolderLoginItem(const std::string& agent);
-    // Every entry of the ignored list under either key, once each.
-    std::vector<std::string> storedIgnoreEntries();
-    // Whether a settings write failed after `failedBefore` failures; says so.
-    bool writesFailedSince(int failedBefore);
     // A platform to run on: the installed one, or the provider's.
     bool ensureDesktop();
     // The controllers, built on first use: they bind to the platform's

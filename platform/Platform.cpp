@@ -23,14 +23,12 @@ public:
 
 class NoApplicationFinder final : public ApplicationFinder {
 public:
-    std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> pathForApplicationWithIdentifier(const std::string&) override { return std::nullopt; }
     std::optional<std::string> fullPathForApplication(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> pathForCreatorCode(uint32_t) override { return std::nullopt; }
     std::string displayNameAtPath(const std::string&) override { return ""; }
     std::string iconForFile(const std::string&) override { return ""; }
-    bool isBundleAtPath(const std::string&) override { return false; }
-    std::string bundleIdentifierAtPath(const std::string&) override { return ""; }
-    std::optional<uint32_t> fileTypeAtPath(const std::string&) override { return std::nullopt; }
+    bool isApplicationAtPath(const std::string&) override { return false; }
+    std::string applicationIdentifierAtPath(const std::string&) override { return ""; }
 };
 
 } // namespace

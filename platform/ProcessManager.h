@@ -41,8 +41,8 @@ inline constexpr const char* kWillResignActiveNotification = "NSApplicationWillR
 class Application {
 public:
     virtual ~Application() = default;
-    // Where this program was started from (its executable or bundle path).
-    virtual std::string bundlePath() = 0;
+    // The executable this program was started from.
+    virtual std::string programPath() = 0;
     // Whether anything exists at a path.
     virtual bool fileExists(const std::string& path) = 0;
     // Orderly termination: posts the will-terminate notification on the

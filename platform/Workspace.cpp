@@ -29,22 +29,4 @@ std::optional<ApplicationInfo> ApplicationInfo::fromRecord(const Value::Dictiona
     return info;
 }
 
-std::string NSFileTypeForHFSTypeCode(uint32_t code)
-{
-    std::string out = "'";
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out += static_cast<char>((code >> shift) & 0xff);
-    return out + "'";
-}
-
-uint32_t NSHFSTypeCodeFromFileType(const std::string& fileType)
-{
-    if (fileType.size() != 6 || fileType.front() != '\'' || fileType.back() != '\'')
-        return 0;
-    uint32_t code = 0;
-    for (size_t i = 1; i < 5; ++i)
-        code = (code << 8) | static_cast<unsigned char>(fileType[i]);
-    return code;
-}
-
 } // namespace velmora

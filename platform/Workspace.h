@@ -3,7 +3,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Value.h"
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -50,18 +49,9 @@ public:
     // Posts launch, termination and screen sleep/wake notifications.
     virtual NotificationCenter& notificationCenter() = 0;
 
-    // The four-character creator code of a file (links followed); 0 when the
-    // file has none or cannot be read.
-    virtual uint32_t creatorCodeOfFileAtPath(const std::string& path) = 0;
-
     // Hand a file or address to the desktop's default handler.
     virtual bool openFile(const std::string& path) = 0;
     virtual bool openURL(const std::string& url) = 0;
 };
-
-// A creator code written as its four characters between single quotes ("'ZQvb'").
-std::string NSFileTypeForHFSTypeCode(uint32_t code);
-// The reverse: the code of a text written that way; 0 for any other text.
-uint32_t NSHFSTypeCodeFromFileType(const std::string& fileType);
 
 } // namespace velmora

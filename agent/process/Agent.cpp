@@ -18,7 +18,7 @@ Agent::~Agent()
 {
     // Release order matters: the tracker's observers go before the listeners
     // of the notifications they post.
-    m_appsObservers.reset();
+    m_appTracker.reset();
     m_feedbackSound.reset();
     m_mouseMoveListener.reset();
     m_communicator.reset();
@@ -56,7 +56,7 @@ bool Agent::start()
     // The tracker observes every application at once and may already snap
     // here, before the sound and the snap-back coordinator exist: such a
     // first snap is silent and never snapped back.
-    m_appsObservers = std::make_unique<AppTracker>(m_platform);
+    m_appTracker = std::make_unique<AppTracker>(m_platform);
     logWhatIsWatched();
     m_feedbackSound = std::make_unique<FeedbackSound>(m_platform);
     m_mouseMoveListener = std::make_unique<SnapBackCoordinator>(m_platform);
@@ -80,7 +80,7 @@ void Agent::logWhatIsWatched()
         logMessage(_("Accessibility: on"));
     else
         logMessage(std::string(_("Accessibility: off: no application can be watched until it is on.")) + " " + platform.paneServices().accessibilityInstructions());
-    const size_t watched = m_appsObservers->appsObservers().size();
+    const size_t watched = m_appTracker->observers().size();
     logMessage(i18n::format(ngettext("Watching %zu application", "Watching %zu applications", watched), watched));
 }
 

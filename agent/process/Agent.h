@@ -31,7 +31,7 @@ public:
     // Why the last start() returned false.
     bool anotherAgentRuns() const { return m_anotherAgentRuns; }
 
-    AppTracker* appsObservers() const { return m_appsObservers.get(); }
+    AppTracker* appTracker() const { return m_appTracker.get(); }
     FeedbackSound* feedbackSound() const { return m_feedbackSound.get(); }
     SnapBackCoordinator* mouseMoveListener() const { return m_mouseMoveListener.get(); }
     TimedUpdateChecker* updateChecker() const { return m_updateChecker.get(); }
@@ -47,7 +47,7 @@ private:
     bool m_awoken{false};
     bool m_started{false};
     bool m_anotherAgentRuns{false};
-    std::unique_ptr<AppTracker> m_appsObservers;
+    std::unique_ptr<AppTracker> m_appTracker;
     std::unique_ptr<FeedbackSound> m_feedbackSound;
     std::unique_ptr<SnapBackCoordinator> m_mouseMoveListener;
     std::unique_ptr<VelmoraControlEndpoint> m_communicator;

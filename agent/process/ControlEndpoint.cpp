@@ -70,7 +70,7 @@ void ControlEndpoint::updatePreferences()
 {
     m_pendingUpdate.reset();
     m_services.settings.synchronize();
-    m_services.localCenter.post(ZQK_VelmoraPrefsUpdated, this);
+    m_services.localCenter.post(kPreferencesReloaded, this);
 }
 
 } // namespace velmora

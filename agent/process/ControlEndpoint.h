@@ -57,7 +57,7 @@ public:
     void mustQuit();
     // Says it terminates and closes the alert that is up, unanswered.
     void appWillQuit();
-    // Re-reads the defaults from the store, then posts ZQK_VelmoraPrefsUpdated
+    // Re-reads the defaults from the store, then posts kPreferencesReloaded
     // on the local centre with this object as sender.
     void updatePreferences();
     // A reload order: however many arrive before the loop gets to it, the

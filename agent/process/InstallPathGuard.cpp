@@ -40,7 +40,7 @@ void InstallPathGuard::check()
 
 void InstallPathGuard::getData()
 {
-    m_appPath = m_platform.application().bundlePath();
+    m_appPath = m_platform.application().programPath();
 }
 
 void InstallPathGuard::quitAfterMove()

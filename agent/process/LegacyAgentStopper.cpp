@@ -36,12 +36,12 @@ void LegacyAgentStopper::stopLegacyAgent()
 
     auto path = legacyLoginItemPath();
     if (path && !path->empty())
-        AutostartSynchronizer::of(Platform::current()).setAppLaunchesAtLogin(false, *path);
+        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(false, *path);
 }
 
 std::optional<std::string> LegacyAgentStopper::legacyLoginItemPath()
 {
-    return AutostartSynchronizer::of(Platform::current()).pathForAppthatLaunchesAtLoginNamed(kOldAgentName);
+    return AutostartSynchronizer::of(Platform::current()).pathOfAutostartEntryNamed(kOldAgentName);
 }
 
 } // namespace velmora

@@ -1,6 +1,5 @@
 #include "agent/process/ProcessInformer.h"
 
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 
 namespace velmora {
@@ -20,11 +19,6 @@ std::optional<pid_t> ProcessInformer::pidOfProcessNamed(const std::string& name)
     if (!process)
         return std::nullopt;
     return process->pid;
-}
-
-pid_t ProcessInformer::processIDForProcessNamed(const std::string& name)
-{
-    return pidOfProcessNamed(name).value_or(kNSNotFound);
 }
 
 } // namespace velmora

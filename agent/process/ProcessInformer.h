@@ -18,9 +18,6 @@ public:
     static std::optional<ProcessRecord> processNamed(const std::string& name);
     // That process's identifier; nothing when none runs.
     static std::optional<pid_t> pidOfProcessNamed(const std::string& name);
-    // The same with the old sentinel (0x7fffffff) for "none", kept only until
-    // AppTracker, its last caller, moves to pidOfProcessNamed.
-    static pid_t processIDForProcessNamed(const std::string& name);
 };
 
 } // namespace velmora

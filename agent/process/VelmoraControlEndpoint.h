@@ -6,22 +6,22 @@
 namespace velmora {
 
 // The control notifications as the agent and the pane both name them.
-inline constexpr const char* ZQK_VelmoraAreYouRunning = "ZQK_VelmoraAreYouRunning";
-inline constexpr const char* ZQK_VelmoraIsRunningNotification = "ZQK_VelmoraIsRunningNotification";
-inline constexpr const char* ZQK_VelmoraMustQuitNotification = "ZQK_VelmoraMustQuitNotification";
-inline constexpr const char* ZQK_VelmoraWillTerminate = "ZQK_VelmoraWillTerminate";
-inline constexpr const char* ZQK_VelmoraMustUpdatePrefsNotification = "ZQK_VelmoraMustUpdatePrefsNotification";
+inline constexpr const char* kAskIfAgentRuns = "ZQK_VelmoraAreYouRunning";
+inline constexpr const char* kAgentRuns = "ZQK_VelmoraIsRunningNotification";
+inline constexpr const char* kAgentMustQuit = "ZQK_VelmoraMustQuitNotification";
+inline constexpr const char* kAgentWillQuit = "ZQK_VelmoraWillTerminate";
+inline constexpr const char* kAgentMustReloadPreferences = "ZQK_VelmoraMustUpdatePrefsNotification";
 
 // The agent's communicator with the settings pane.
 class VelmoraControlEndpoint : public ControlEndpoint {
 public:
     using ControlEndpoint::ControlEndpoint;
 
-    std::string askForStatusNotificationName() const override { return ZQK_VelmoraAreYouRunning; }
-    std::string statusReturned() const override { return ZQK_VelmoraIsRunningNotification; }
-    std::string mustQuitNotificationName() const override { return ZQK_VelmoraMustQuitNotification; }
-    std::string willQuitNotificationName() const override { return ZQK_VelmoraWillTerminate; }
-    std::string mustUpdatePrefsNotificationName() const override { return ZQK_VelmoraMustUpdatePrefsNotification; }
+    std::string askForStatusNotificationName() const override { return kAskIfAgentRuns; }
+    std::string statusReturned() const override { return kAgentRuns; }
+    std::string mustQuitNotificationName() const override { return kAgentMustQuit; }
+    std::string willQuitNotificationName() const override { return kAgentWillQuit; }
+    std::string mustUpdatePrefsNotificationName() const override { return kAgentMustReloadPreferences; }
     std::string versionString() const override { return ProgramInfo::buildVersion(); }
 };
 

@@ -2,11 +2,11 @@
 
 #include "agent/process/ProcessInformer.h"
 #include "agent/snapping/SnapNotifications.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 namespace velmora {
@@ -65,7 +65,7 @@ AppTracker::AppTracker(Platform& platform)
         [this](const Notification& notification) { addApp(notification); });
     m_terminateObservation = workspaceCenter.addObserver(kApplicationTerminatedNotification, nullptr,
         [this](const Notification& notification) { removeApp(notification); });
-    m_prefsObservation = platform.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr,
+    m_prefsObservation = platform.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr,
         [this](const Notification&) { reloadObservers(); });
 
     normaliseIgnoredApps();
@@ -80,7 +80,7 @@ AppTracker::~AppTracker()
     m_launchObservation.reset();
     m_retries.cancelAll();
     ObserverTable dropped;
-    dropped.swap(m_appsObservers);
+    dropped.swap(m_observers);
 }
 
 void AppTracker::normaliseIgnoredApps()
@@ -112,7 +112,7 @@ void AppTracker::reloadObservers()
         // Out of the table before they are destroyed, so the table never
         // holds an observer that is being torn down.
         ObserverTable dropped;
-        dropped.swap(m_appsObservers);
+        dropped.swap(m_observers);
     }
     Platform& platform = m_platform;
     platform.standardUserDefaults().synchronize();
@@ -158,26 +158,26 @@ void AppTracker::addAppWithAppInfo(const Value::Dictionary& record)
 
 FocusedWindowObserver* AppTracker::addObserverForAppWithPID(pid_t pid)
 {
-    if (auto it = m_appsObservers.find(pid); it != m_appsObservers.end())
+    if (auto it = m_observers.find(pid); it != m_observers.end())
         return it->second.get();
 
     auto observer = FocusedWindowObserver::create(m_platform, pid);
     if (!observer)
         return nullptr;
     FocusedWindowObserver* added = observer.get();
-    m_appsObservers.emplace(pid, std::move(observer));
+    m_observers.emplace(pid, std::move(observer));
     // An application that is frontmost with a dialog open is snapped to now,
     // not only at its next focus change.
     added->checkWindows();
     // Looked up again: whatever the check set off may have changed the table.
-    auto it = m_appsObservers.find(pid);
-    return it != m_appsObservers.end() && it->second.get() == added ? added : nullptr;
+    auto it = m_observers.find(pid);
+    return it != m_observers.end() && it->second.get() == added ? added : nullptr;
 }
 
 void AppTracker::removeObserverForAppWithPID(pid_t pid)
 {
     // Taken out of the table first, destroyed at the end of the scope.
-    auto removed = m_appsObservers.extract(pid);
+    auto removed = m_observers.extract(pid);
 }
 
 void AppTracker::loadSessionDialogProcesses()
@@ -185,8 +185,8 @@ void AppTracker::loadSessionDialogProcesses()
     // Most of the time none runs: they come up when the screen locks or the
     // user logs out, and are then followed as launched applications.
     for (const char* name : kSessionDialogProcessNames) {
-        const pid_t pid = ProcessInformer::processIDForProcessNamed(name);
-        if (pid != kNSNotFound && !addObserverForAppWithPID(pid))
+        const std::optional<pid_t> pid = ProcessInformer::pidOfProcessNamed(name);
+        if (pid && !addObserverForAppWithPID(*pid))
             logMessage(std::string("couldn't add ") + name);
     }
 }
@@ -199,16 +199,8 @@ bool AppTracker::appAllowsVelmora(const Value::Dictionary& record)
     const Value& name = valueForKey(record, kApplicationNameKey);
     if (name.string() && isIgnored(*name.string()))
         return false;
-    if (auto bundle = valueForKey(record, kApplicationIdentifierKey).string(); bundle && isIgnored(*bundle))
-        return false;
-
-    auto path = valueForKey(record, kApplicationPathKey).string();
-    const uint32_t creator = m_platform.workspace().creatorCodeOfFileAtPath(path ? *path : std::string());
-    if (isIgnored(NSFileTypeForHFSTypeCode(creator))) {
-        logMessage("Cannot snap to defaults in " + name.description() + " because its creator code is in the exclude list");
-        return false;
-    }
-    return true;
+    const std::string* bundle = valueForKey(record, kApplicationIdentifierKey).string();
+    return !bundle || !isIgnored(*bundle);
 }
 
 std::vector<std::string> AppTracker::ignoredApps()

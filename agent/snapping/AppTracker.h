@@ -59,19 +59,18 @@ public:
     // ignored list says; logs each one that cannot be observed.
     void loadSessionDialogProcesses();
 
-    // False when the record's name, bundle identifier or creator code is on
-    // the ignored list.
+    // False when the record's name or bundle identifier is on the ignored list.
     bool appAllowsVelmora(const Value::Dictionary& record);
     // The legacy entries, then the current ones, as stored now.
     std::vector<std::string> ignoredApps();
 
-    const ObserverTable& appsObservers() const { return m_appsObservers; }
+    const ObserverTable& observers() const { return m_observers; }
 
 private:
     void normaliseIgnoredApps();
 
     Platform& m_platform;
-    ObserverTable m_appsObservers;
+    ObserverTable m_observers;
     // One pending retry per application that could not be observed yet; the
     // tracker's end cancels them.
     DelayedCallGroup m_retries;

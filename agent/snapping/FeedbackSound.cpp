@@ -9,9 +9,9 @@ namespace velmora {
 FeedbackSound::FeedbackSound(Platform& platform) : m_platform(platform)
 {
     NotificationCenter& center = platform.localNotificationCenter();
-    m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
+    m_movedToObservation = center.addObserver(kPointerSnapped, nullptr,
         [this](const Notification& n) { playSound(n); });
-    m_movedBackObservation = center.addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+    m_movedBackObservation = center.addObserver(kPointerSnappedBack, nullptr,
         [this](const Notification& n) { playSound(n); });
 }
 

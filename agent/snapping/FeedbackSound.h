@@ -13,9 +13,9 @@ namespace velmora {
 // in the pane counts from the next move on.
 class FeedbackSound {
 public:
-    // Subscribes to QK_VL_movedMouseToPoint and QK_VL_movedMouseBackFromPoint
-    // from any sender; destruction unsubscribes. `platform` is not owned and
-    // must outlive the sound.
+    // Subscribes to kPointerSnapped and kPointerSnappedBack from any sender;
+    // destruction unsubscribes. `platform` is not owned and must outlive the
+    // sound.
     explicit FeedbackSound(Platform& platform);
     ~FeedbackSound();
     FeedbackSound(const FeedbackSound&) = delete;

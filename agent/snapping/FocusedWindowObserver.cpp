@@ -160,7 +160,7 @@ FocusedWindowObserver::Reaction FocusedWindowObserver::reactToNewWindow(const Ac
     }
     if (!stayed)
         platform.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, platform.pointer().location(), target.button}});
+            Notification{kPointerSnapped, nullptr, {}, SnapEvent{from, platform.pointer().location(), target.button}});
     return Reaction::Done;
 }
 

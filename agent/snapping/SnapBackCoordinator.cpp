@@ -1,7 +1,6 @@
 #include "agent/snapping/SnapBackCoordinator.h"
 
 #include "agent/snapping/SnapNotifications.h"
-#include "platform/NotFound.h"
 #include "platform/Platform.h"
 #include "shared/preferences/VelmoraPreferences.h"
 
@@ -20,16 +19,16 @@ SnapBackCoordinator::~SnapBackCoordinator() = default;
 void SnapBackCoordinator::setupObservers()
 {
     NotificationCenter& center = m_platform.localNotificationCenter();
-    m_movedToObservation = center.addObserver(QK_VL_movedMouseToPoint, nullptr,
+    m_movedToObservation = center.addObserver(kPointerSnapped, nullptr,
         [this](const Notification& n) {
             if (const SnapEvent* snap = n.payloadAs<SnapEvent>())
                 mouseWasMoved(*snap);
         });
-    m_userMovedObservation = center.addObserver(QK_VL_UserMovedMouse, nullptr,
+    m_userMovedObservation = center.addObserver(kUserMovedPointer, nullptr,
         [this](const Notification& n) { watcherReportedMouseMoved(n); });
-    m_buttonGoneObservation = center.addObserver(QK_VL_OldDefaultButtonGone, nullptr,
+    m_buttonGoneObservation = center.addObserver(kSnappedButtonGone, nullptr,
         [this](const Notification& n) { watcherReportedElementDeleted(n); });
-    m_buttonGoneAfterMoveObservation = center.addObserver(QK_VL_OldDefaultButtonGoneAfterMouseMoved, nullptr,
+    m_buttonGoneAfterMoveObservation = center.addObserver(kSnappedButtonGoneAfterPointerMoved, nullptr,
         [this](const Notification& n) { watcherReportedElementInvalid(n); });
     m_checkWillStartObservation = center.addObserver(kFocusedWindowCheckWillStart, nullptr,
         [this](const Notification&) { focusedWindowCheckWillStart(); });
@@ -89,12 +88,12 @@ void SnapBackCoordinator::watcherReportedElementInvalid(const Notification&)
 
 void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& notification)
 {
-    size_t index = indexOfWatcher(notification.object);
-    if (index == static_cast<size_t>(kNSNotFound)) {
+    const std::optional<size_t> index = indexOfWatcher(notification.object);
+    if (!index) {
         logMessage("Couldn't find watcher");
         return;
     }
-    const SnapRecord& record = m_watchers[index];
+    const SnapRecord& record = m_watchers[*index];
 
     Platform& platform = m_platform;
     bool snapBack = platform.standardUserDefaults().boolForKey(VelmoraPreferences::kSnapbackCursor)
@@ -102,7 +101,7 @@ void SnapBackCoordinator::watcherReportedElementDeleted(const Notification& noti
         && (platform.workspace().activeApplication().has_value() || record.watcher->applicationGone());
     if (snapBack) {
         platform.pointer().moveTo(record.from);
-        platform.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, this);
+        platform.localNotificationCenter().post(kPointerSnappedBack, this);
     }
     clearOldWatcher();
 }
@@ -116,13 +115,13 @@ bool SnapBackCoordinator::pointerStillNear(Point snappedTo) const
     return std::fabs(dx) < kSnapBackDistance && std::fabs(dy) < kSnapBackDistance;
 }
 
-size_t SnapBackCoordinator::indexOfWatcher(const void* watcher) const
+std::optional<size_t> SnapBackCoordinator::indexOfWatcher(const void* watcher) const
 {
     for (size_t i = 0; i < m_watchers.size(); ++i) {
         if (m_watchers[i].watcher.get() == watcher)
             return i;
     }
-    return static_cast<size_t>(kNSNotFound);
+    return std::nullopt;
 }
 
 void SnapBackCoordinator::clearOldWatcher()

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -44,12 +45,12 @@ public:
     SnapBackCoordinator(const SnapBackCoordinator&) = delete;
     SnapBackCoordinator& operator=(const SnapBackCoordinator&) = delete;
 
-    // QK_VL_movedMouseToPoint: starts watching the snap.
+    // kPointerSnapped: starts watching the snap.
     void mouseWasMoved(const SnapEvent& snap);
-    // QK_VL_UserMovedMouse, QK_VL_OldDefaultButtonGoneAfterMouseMoved: forget the snap.
+    // kUserMovedPointer, kSnappedButtonGoneAfterPointerMoved: forget the snap.
     void watcherReportedMouseMoved(const Notification& notification);
     void watcherReportedElementInvalid(const Notification& notification);
-    // QK_VL_OldDefaultButtonGone: snap back if allowed, then forget the snap.
+    // kSnappedButtonGone: snap back if allowed, then forget the snap.
     // Allowed: switched on, the pointer still near the spot, and some
     // application active, unless the button's own application has quit
     // (the focus may then rest on nothing the desktop reports).
@@ -60,8 +61,8 @@ public:
     void applicationTerminated(const Notification& notification);
 
     // The position of the first record whose watcher is that very object;
-    // kNSNotFound when there is none.
-    size_t indexOfWatcher(const void* watcher) const;
+    // nothing when there is none.
+    std::optional<size_t> indexOfWatcher(const void* watcher) const;
 
     // Removes every record. Their watchers stop polling at once but live on
     // until the end of the current run-loop pass: the one that reported may

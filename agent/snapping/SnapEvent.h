@@ -6,7 +6,7 @@
 namespace velmora {
 
 // One snap, as the engine hands it to the snap-back coordinator, the
-// feedback sound and the demo: the payload of QK_VL_movedMouseToPoint.
+// feedback sound and the demo: the payload of kPointerSnapped.
 struct SnapEvent {
     Point from;                 // where the pointer stood before the snap
     Point to;                   // where it stands after it

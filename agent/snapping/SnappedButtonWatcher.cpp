@@ -81,7 +81,7 @@ void SnappedButtonWatcher::poll(bool knownGone)
         if (!m_mouseAlreadyMoved) {
             // The listener drops us while this post runs, but keeps us alive
             // until the pass is over, so the lines after it are safe.
-            center.post(QK_VL_UserMovedMouse, this);
+            center.post(kUserMovedPointer, this);
             stopTimer();
             m_mouseAlreadyMoved = true;
         }
@@ -114,7 +114,7 @@ void SnappedButtonWatcher::poll(bool knownGone)
         }
     }
 
-    center.post(m_mouseAlreadyMoved ? QK_VL_OldDefaultButtonGoneAfterMouseMoved : QK_VL_OldDefaultButtonGone, this);
+    center.post(m_mouseAlreadyMoved ? kSnappedButtonGoneAfterPointerMoved : kSnappedButtonGone, this);
     stopTimer();
 }
 

@@ -14,10 +14,10 @@ namespace velmora {
 
 // Follows one snapped-to element while the pointer rests on it. Each poll
 // reports at most one of three things on the local centre, with the watcher
-// as the object: the pointer left the snap box (QK_VL_UserMovedMouse), or
+// as the object: the pointer left the snap box (kUserMovedPointer), or
 // the element is no longer under the pointer or is gone altogether (its
-// window destroyed, its application quit): QK_VL_OldDefaultButtonGone, or
-// QK_VL_OldDefaultButtonGoneAfterMouseMoved once the pointer had left.
+// window destroyed, its application quit): kSnappedButtonGone, or
+// kSnappedButtonGoneAfterPointerMoved once the pointer had left.
 // A watcher stops polling when it reports, and never polls once stopped.
 class SnappedButtonWatcher {
 public:

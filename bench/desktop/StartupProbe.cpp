@@ -36,7 +36,7 @@ int main()
     const gint64 ready = g_get_monotonic_time();
 
     const size_t applications = desktop->workspace().launchedApplications().size();
-    const size_t observers = delegate.appsObservers() ? delegate.appsObservers()->appsObservers().size() : 0;
+    const size_t observers = delegate.appTracker() ? delegate.appTracker()->observers().size() : 0;
     auto* atspi = dynamic_cast<linux_desktop::AtspiAccessibility*>(&desktop->accessibility());
     std::printf("ready %lld observers %zu applications %zu requests %ld main %lld desktop %lld\n", static_cast<long long>(ready),
         observers, applications, atspi ? atspi->requestCount() : -1L, static_cast<long long>(entered),

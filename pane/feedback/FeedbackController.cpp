@@ -3,7 +3,6 @@
 #include "platform/Gettext.h"
 
 #include "pane/feedback/FeedbackWindow.h"
-#include "pane/feedback/NetworkReachability.h"
 #include "pane/feedback/UserAccountCard.h"
 #include "platform/Platform.h"
 #include "shared/preferences/PlistSettingsFile.h"
@@ -16,18 +15,6 @@
 namespace velmora {
 
 namespace {
-
-std::unique_ptr<FeedbackController>& sharedSlot()
-{
-    static std::unique_ptr<FeedbackController> shared;
-    return shared;
-}
-
-FeedbackController::WindowFactory& windowFactory()
-{
-    static FeedbackController::WindowFactory factory;
-    return factory;
-}
 
 // Where typing begins: the start of the template's second line (its first
 // is the question it asks).
@@ -77,63 +64,26 @@ constexpr const char* kTemplates = N_(
 
 } // namespace
 
-// static
-void FeedbackController::setWindowFactory(WindowFactory factory)
+FeedbackController::Services FeedbackController::Services::of(Platform& platform)
 {
-    windowFactory() = std::move(factory);
+    return Services{.settings = platform.standardUserDefaults(), .runLoop = platform.runLoop(), .alerts = platform.alerts()};
 }
 
 // static
-void FeedbackController::showFeedback()
+std::optional<std::string> FeedbackController::configuredURL(ProgramSettings& settings)
 {
-    showFeedbackWithBugDetails(std::nullopt);
-}
-
-// static
-void FeedbackController::showFeedbackWithBugDetails(const std::optional<std::string>& details)
-{
-    std::optional<std::string> configured = configuredURL();
-    if (!configured) {
-        logMessage("HXFeedbackURL not defined");
-        return;
-    }
-    std::optional<std::string> url = postURL();
-    if (!url) {
-        Platform::current().alerts().runModal(Alert{AlertStyle::Critical, localizedString("Feedback Address Not Secure"),
-            stringWithFormat(localizedString("Insecure Address Explanation"), *configured), {_("OK")}});
-        return;
-    }
-    std::optional<NetworkReachability::Host> host = NetworkReachability::hostOfURL(*url);
-    if (!host || !NetworkReachability::checkReachabilityByName(*host)) {
-        Alert question{AlertStyle::Informational, localizedString("Feedback Host Not Reachable"),
-            stringWithFormat(localizedString("Unreachable Explanation"), host ? host->name : ""),
-            {localizedString("Proceed Anyway"), localizedString("Cancel")}};
-        if (Platform::current().alerts().runModal(question) != 0)
-            return;
-    }
-    auto& shared = sharedSlot();
-    if (!shared)
-        shared = std::make_unique<FeedbackController>();
-    shared->showWindow();
-    if (details)
-        shared->setTextViewStringTo(*details);
-}
-
-// static
-std::optional<std::string> FeedbackController::configuredURL()
-{
-    std::string url = Platform::current().standardUserDefaults().stringForKey(kFeedbackURLKey);
+    std::string url = settings.stringForKey(kFeedbackURLKey);
     if (url.empty())
-        url = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kHXFeedbackURL);
+        url = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kFeedbackURLKey);
     if (url.empty())
         return std::nullopt;
     return url;
 }
 
 // static
-std::optional<std::string> FeedbackController::postURL()
+std::optional<std::string> FeedbackController::postURL(ProgramSettings& settings)
 {
-    std::optional<std::string> url = configuredURL();
+    std::optional<std::string> url = configuredURL(settings);
     if (!url)
         return std::nullopt;
     if (HttpRequest::schemeOfURL(*url) != "https") {
@@ -141,32 +91,6 @@ std::optional<std::string> FeedbackController::postURL()
         return std::nullopt;
     }
     return url;
-}
-
-// static
-void FeedbackController::closeFeedback()
-{
-    auto& shared = sharedSlot();
-    if (!shared)
-        return;
-    std::shared_ptr<FeedbackController> closing(std::move(shared));
-    if (closing->m_window)
-        closing->m_window->orderOut();
-    // A modal alert's nested loop runs whole passes: the controller waiting
-    // for its answer goes only once the alert has returned.
-    if (closing->m_alertRunning) {
-        closing->m_keptForAlert = closing;
-        return;
-    }
-    // The controller may be on the stack here (its alert, its connection or
-    // its window called): it is freed once this pass of the loop is over.
-    Platform::current().runLoop().performAtEndOfPass([closing] { });
-}
-
-// static
-FeedbackController* FeedbackController::sharedController()
-{
-    return sharedSlot().get();
 }
 
 // static
@@ -197,10 +121,12 @@ std::string FeedbackController::templateText()
     return _(kTemplates);
 }
 
-FeedbackController::FeedbackController()
+FeedbackController::FeedbackController(const Services& services, const WindowFactory& makeWindow, std::function<void()> requestClose)
+    : m_services(services)
+    , m_requestClose(std::move(requestClose))
 {
-    if (windowFactory())
-        m_window = windowFactory()(*this);
+    if (makeWindow)
+        m_window = makeWindow(*this);
     windowDidLoad();
 }
 
@@ -216,7 +142,7 @@ FeedbackController::~FeedbackController()
 void FeedbackController::windowDidLoad()
 {
     setReportIsAvailableToSend(false);
-    m_windowTitle = stringWithFormat(localizedString("Title"), ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleName));
+    m_windowTitle = stringWithFormat(localizedString("Title"), ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kNameKey));
     didChangeValueForKey("windowTitle");
 
     const std::string text = templateText();
@@ -243,6 +169,22 @@ void FeedbackController::showWindow()
 {
     if (m_window)
         m_window->showWindow();
+}
+
+void FeedbackController::retire(std::shared_ptr<FeedbackController> self)
+{
+    m_requestClose = nullptr;
+    if (m_window)
+        m_window->orderOut();
+    // A modal alert's nested loop runs whole passes: the controller waiting
+    // for its answer goes only once the alert has returned.
+    if (m_alertRunning) {
+        m_keptForAlert = std::move(self);
+        return;
+    }
+    // The controller may be on the stack here (its alert, its connection or
+    // its window called): it is freed once this pass of the loop is over.
+    m_services.runLoop.performAtEndOfPass([self = std::move(self)] { });
 }
 
 void FeedbackController::showSection(int section)
@@ -293,12 +235,18 @@ void FeedbackController::setTextViewStringTo(const std::string& text)
 
 void FeedbackController::cancelAction()
 {
-    closeFeedback();
+    close();
 }
 
 void FeedbackController::windowWillClose()
 {
-    closeFeedback();
+    close();
+}
+
+void FeedbackController::close()
+{
+    if (m_requestClose)
+        m_requestClose();
 }
 
 void FeedbackController::submitAction()
@@ -326,7 +274,7 @@ void FeedbackController::startProfilerThread()
         [promise = std::move(promise), snapshot = SystemProfile::Snapshot::take()]() mutable {
             promise.set_value(SystemProfile::collect(snapshot));
         });
-    m_profilePoll = Platform::current().runLoop().scheduleTimer(kProfilePollInterval, TimerRepeats::Yes, [this] { pollProfiler(); });
+    m_profilePoll = m_services.runLoop.scheduleTimer(kProfilePollInterval, TimerRepeats::Yes, [this] { pollProfiler(); });
 }
 
 void FeedbackController::pollProfiler()
@@ -344,9 +292,9 @@ Form FeedbackController::form(const std::optional<std::string>& systemProfile) c
     Form form{
         {"feedbackType", std::string(kFeedbackTypes[static_cast<size_t>(m_currentSection)])},
         {"feedback", m_sectionStrings[static_cast<size_t>(m_currentSection)]},
-        {"appName", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName)},
-        {"bundleID", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleIdentifier)},
-        {"version", pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
+        {"appName", pane.objectForInfoDictionaryKey(ProgramInfo::kNameKey)},
+        {"bundleID", pane.objectForInfoDictionaryKey(ProgramInfo::kIdentifierKey)},
+        {"version", pane.objectForInfoDictionaryKey(ProgramInfo::kVersionKey)},
     };
     if (systemProfile)
         form.emplace("systemProfile", *systemProfile);
@@ -361,10 +309,10 @@ Form FeedbackController::form(const std::optional<std::string>& systemProfile) c
 
 void FeedbackController::postFeedback(const std::optional<std::string>& systemProfile)
 {
-    std::optional<std::string> url = postURL();
+    std::optional<std::string> url = postURL(m_services.settings);
     if (!url) {
         // The address was taken away (or made insecure) while the window was open.
-        if (!configuredURL())
+        if (!configuredURL(m_services.settings))
             logMessage("HXFeedbackURL not defined");
         sendingFailed(RequestError(HttpTransfer::kRequestErrorDomain, HttpTransfer::kRequestErrorBadUrl, "HXFeedbackURL not defined"));
         return;
@@ -393,19 +341,14 @@ void FeedbackController::displayAlertMessage(const std::string& message, const s
 {
     setProgressAnimating(false);
     m_alertRunning = true;
-    Platform::current().alerts().runModal(Alert{style, message, informativeText, {_("OK")}});
+    m_services.alerts.runModal(Alert{style, message, informativeText, {_("OK")}});
     m_alertRunning = false;
     if (m_keptForAlert) {
         // Closed while the alert was up: nothing is left to do but go.
-        Platform::current().runLoop().performAtEndOfPass([kept = std::move(m_keptForAlert)] { });
+        m_services.runLoop.performAtEndOfPass([kept = std::move(m_keptForAlert)] { });
         return;
     }
-    alertDidEnd();
-}
-
-void FeedbackController::alertDidEnd()
-{
-    closeFeedback();
+    close();
 }
 
 void FeedbackController::setIncludeContactInfo(bool include)

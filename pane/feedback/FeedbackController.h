@@ -18,14 +18,16 @@
 namespace velmora {
 
 class FeedbackWindow;
-class Timer;
 class HttpTransfer;
+class Platform;
+class ProgramSettings;
+class RunLoop;
+class Timer;
 
 // The feedback window's controller: an error report, a feature request or a
 // support question, with contact details and an optional system profile,
-// posted to the vendor's feedback server as a multipart form. At most one
-// exists: the shared controller, made when the window is first asked for and
-// freed when it closes, so each new window starts afresh.
+// posted to the vendor's feedback server as a multipart form. One lives as
+// long as its window; FeedbackOpener makes it and lets it go.
 //
 // Observable keys: "messageText", "insertionPoint", "currentSection",
 // "includeContactInfo" (off until the user turns it on, or asks for
@@ -47,30 +49,35 @@ public:
     // well under a second, so a person cannot tell.
     static constexpr double kProfilePollInterval = 0.05;
 
-    // Makes the front end's window for a new controller; without a factory
-    // the controller runs without a window (the logic alone).
-    using WindowFactory = std::function<std::unique_ptr<FeedbackWindow>(FeedbackController&)>;
-    static void setWindowFactory(WindowFactory factory);
+    // The desktop services the controller uses; they outlive it.
+    struct Services {
+        ProgramSettings& settings;
+        RunLoop& runLoop;
+        AlertService& alerts;
 
-    // --- Class operations ----------------------------------------------------
-    static void showFeedback();
-    // Asks first when the feedback server cannot be reached; then makes the
-    // shared controller if there is none, shows its window and, when
-    // `details` are given, puts them in as the message. Nothing opens when
-    // no feedback address is configured (logged "HXFeedbackURL not defined")
-    // or when it is not an https one (an alert says why).
-    static void showFeedbackWithBugDetails(const std::optional<std::string>& details);
+        static Services of(Platform& platform);
+    };
+
+    // Makes the front end's window for a new controller; an empty factory
+    // makes none (the logic alone).
+    using WindowFactory = std::function<std::unique_ptr<FeedbackWindow>(FeedbackController&)>;
+
+    // `requestClose` asks the owner to close the window and let this
+    // controller go (see retire()); the controller calls it from its own
+    // stack, when the user cancels or closes the window and when the result
+    // of a send has been shown.
+    FeedbackController(const Services& services, const WindowFactory& makeWindow, std::function<void()> requestClose);
+    ~FeedbackController() override;
+    FeedbackController(const FeedbackController&) = delete;
+    FeedbackController& operator=(const FeedbackController&) = delete;
+
     // The user default "HXFeedbackURL" when it holds a string, else the
     // pane's information value; nothing when neither has one.
-    static std::optional<std::string> configuredURL();
+    static std::optional<std::string> configuredURL(ProgramSettings& settings);
     // The configured address when it is an https one: a report (message,
     // contact details, system profile) travels only encrypted. Nothing
     // otherwise; a refused address is logged with the reason.
-    static std::optional<std::string> postURL();
-    // Closes the window and frees the shared controller; nothing without one.
-    static void closeFeedback();
-    // Null while no window is open.
-    static FeedbackController* sharedController();
+    static std::optional<std::string> postURL(ProgramSettings& settings);
 
     // A text of the strings table by key; the key itself when it lacks one.
     static std::string localizedString(const std::string& key);
@@ -79,12 +86,12 @@ public:
     // The window's initial text: the three templates and their separators.
     static std::string templateText();
 
-    // --- Instance --------------------------------------------------------------
-    // Use showFeedback(); public for the owning pointer.
-    FeedbackController();
-    ~FeedbackController() override;
-
     void showWindow();
+    // Hides the window for good and keeps `self` (this controller, handed
+    // over by its owner) until nothing of it can be on the stack: the end of
+    // this pass of the loop, or, while its result alert is up, the alert's
+    // answer. Requests to close after this are ignored.
+    void retire(std::shared_ptr<FeedbackController> self);
 
     // The user's actions.
     void switchSectionAction(int segment);
@@ -122,6 +129,7 @@ public:
 
 private:
     void windowDidLoad();
+    void close();
     void showSection(int section);
     void keepCurrentText();
     void startProfilerThread();
@@ -130,7 +138,6 @@ private:
     Form form(const std::optional<std::string>& systemProfile) const;
     void sendingFailed(const RequestError& error);
     void displayAlertMessage(const std::string& message, const std::string& informativeText, AlertStyle style);
-    void alertDidEnd();
     void setSending(bool sending);
     void setProgressAnimating(bool animating);
 
@@ -139,6 +146,9 @@ private:
     void connectionDidFailWithError(HttpTransfer& connection, const RequestError& error) override;
     void connectionDidFinishLoading(HttpTransfer& connection) override;
 
+    Services m_services;
+    // Emptied by retire(): the owner may be gone by the time the controller is.
+    std::function<void()> m_requestClose;
     std::array<std::string, kSectionCount> m_sectionStrings;
     std::string m_messageText;
     size_t m_insertionPoint{0};
@@ -153,7 +163,7 @@ private:
     bool m_sending{false};
     bool m_progressAnimating{false};
     bool m_alertRunning{false};
-    // Set by a close during the alert; released once the alert returns.
+    // Set by retire() during the alert; released once the alert returns.
     std::shared_ptr<FeedbackController> m_keptForAlert;
     std::string m_windowTitle;
 

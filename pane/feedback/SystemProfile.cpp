@@ -77,7 +77,7 @@ SystemProfile::Snapshot SystemProfile::Snapshot::take()
 {
     Platform& platform = Platform::current();
     Snapshot snapshot;
-    snapshot.velmoraVersion = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion);
+    snapshot.velmoraVersion = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kVersionKey);
     snapshot.settings = platform.standardUserDefaults().persistentDomainForName(VelmoraPreferences::kDomain).value_or(Value::Dictionary{});
     snapshot.screens = platform.screens().screens();
     snapshot.accessibilityEnabled = platform.accessibility().isAPIEnabled();

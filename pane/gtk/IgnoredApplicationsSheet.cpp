@@ -100,7 +100,7 @@ void IgnoredApplicationsSheet::reloadRows()
     const int count = m_controller.numberOfRows();
     for (int row = 0; row < count; ++row) {
         auto item = *m_rows->append();
-        const Value icon = m_controller.objectValueForTableColumn(Controller::kBundleIcon, row);
+        const Value icon = m_controller.objectValueForTableColumn(Controller::kIcon, row);
         item[m_columns.icon] = iconNamed(icon.string() ? *icon.string() : "");
         item[m_columns.name] = m_controller.objectValueForTableColumn(Controller::kApplicationName, row).description();
     }

@@ -385,8 +385,8 @@ void SettingsWindow::on_updates_clicked()
         m_checker = std::make_unique<UpdateChecker>(
             UpdateChecker::Services{.localCenter = platform.localNotificationCenter(), .alerts = m_alerts, .workspace = platform.workspace()}, pane);
         m_checker->setAppcastURL(pane.appcastURL());
-        m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
-        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
+        m_checker->setVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kVersionKey));
+        m_checker->setDisplayVersionString(pane.objectForInfoDictionaryKey(ProgramInfo::kShortVersionKey));
         m_checker->setShouldShowFailureAlert(true);
         m_checker->setShouldShowUpToDateAlert(true);
     }
@@ -437,7 +437,11 @@ void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const
 
 void SettingsWindow::on_feedback_clicked()
 {
-    showFeedbackWindow(this);
+    if (!m_feedback) {
+        m_feedback = std::make_unique<FeedbackOpener>(FeedbackController::Services::of(Platform::current()),
+            [this](FeedbackController& controller) { return std::make_unique<GtkFeedbackWindow>(controller, this); });
+    }
+    m_feedback->show();
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "pane/PaneWindow.h"
 #include "pane/SettingsPane.h"
+#include "pane/feedback/FeedbackOpener.h"
 #include "pane/gtk/GtkAlertService.h"
 #include "pane/gtk/IgnoredApplicationsSheet.h"
 #include "pane/gtk/PulsingButton.h"
@@ -89,6 +90,8 @@ private:
     GtkAlertService m_alerts{*this};
     std::unique_ptr<UpdateChecker> m_checker;
     std::unique_ptr<IgnoredApplicationsSheet> m_ignoredSheet;
+    // Made at the first click; the feedback window is transient for this one.
+    std::unique_ptr<FeedbackOpener> m_feedback;
     std::unique_ptr<Gtk::MessageDialog> m_testAlert;
     std::unique_ptr<Gtk::MessageDialog> m_notice;
     // Set while controls are brought in line with the controllers, so that

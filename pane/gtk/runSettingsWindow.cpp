@@ -46,7 +46,7 @@ int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr
         window->present();
     });
     const int status = application->run();
-    pane.agentController().closePrefpane();
+    pane.agentController().closeUI();
     window.reset();
     return status;
 }

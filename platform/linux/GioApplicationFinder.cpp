@@ -227,7 +227,7 @@ void GioApplicationFinder::dropPrograms()
     m_programs.reset();
 }
 
-std::optional<std::string> GioApplicationFinder::absolutePathForAppBundleWithIdentifier(const std::string& identifier)
+std::optional<std::string> GioApplicationFinder::pathForApplicationWithIdentifier(const std::string& identifier)
 {
     if (identifier.empty() || identifier.find('/') != std::string::npos)
         return std::nullopt;
@@ -260,11 +260,6 @@ std::optional<std::string> GioApplicationFinder::fullPathForApplication(const st
                 return program.str();
         }
     }
-    return std::nullopt;
-}
-
-std::optional<std::string> GioApplicationFinder::pathForCreatorCode(uint32_t)
-{
     return std::nullopt;
 }
 
@@ -318,22 +313,17 @@ std::string GioApplicationFinder::identifierAtPath(const std::string& path)
 
 // Only what the ignored list can show again, and so remove again: an entry
 // or program whose identifier leads back to an installed application.
-bool GioApplicationFinder::isBundleAtPath(const std::string& path)
+bool GioApplicationFinder::isApplicationAtPath(const std::string& path)
 {
-    return !bundleIdentifierAtPath(path).empty();
+    return !applicationIdentifierAtPath(path).empty();
 }
 
-std::string GioApplicationFinder::bundleIdentifierAtPath(const std::string& path)
+std::string GioApplicationFinder::applicationIdentifierAtPath(const std::string& path)
 {
     std::string id = identifierAtPath(path);
-    if (id.empty() || absolutePathForAppBundleWithIdentifier(id) || fullPathForApplication(id))
+    if (id.empty() || pathForApplicationWithIdentifier(id) || fullPathForApplication(id))
         return id;
     return "";
-}
-
-std::optional<uint32_t> GioApplicationFinder::fileTypeAtPath(const std::string&)
-{
-    return std::nullopt;
 }
 
 } // namespace velmora::linux_desktop

@@ -8,14 +8,13 @@ namespace velmora::linux_desktop {
 
 // Installed applications as the desktop entries GIO knows
 // ($XDG_DATA_HOME/applications and the system's data folders). An
-// application's path is its entry file, its bundle identifier the entry's
+// application's path is its entry file, its identifier the entry's
 // desktop-file ID without ".desktop" (the form the workspace gives running
 // applications), its display name the entry's Name. A program (an executable
 // file) counts as an application too, known by its file name, which is the
 // name the workspace gives its processes. An entry or program counts only
 // when its identifier leads back to an installed application, so that what is
-// put on the ignored list can be shown and removed again. Creator codes and
-// file type codes do not exist here: those lookups answer nothing.
+// put on the ignored list can be shown and removed again.
 //
 // Lookups consult an index of every installed entry (its names, ID, file,
 // display name and icon), built with one listing of the entries and kept
@@ -31,20 +30,18 @@ public:
     GioApplicationFinder(const GioApplicationFinder&) = delete;
     GioApplicationFinder& operator=(const GioApplicationFinder&) = delete;
 
-    std::optional<std::string> absolutePathForAppBundleWithIdentifier(const std::string& identifier) override;
+    std::optional<std::string> pathForApplicationWithIdentifier(const std::string& identifier) override;
     // The first installed entry (in GIO's order) whose Name, display name,
     // ID or program's file name is `name`; failing that, the first one whose
     // differs only in case; last, a program of that name on PATH.
     std::optional<std::string> fullPathForApplication(const std::string& name) override;
-    std::optional<std::string> pathForCreatorCode(uint32_t creator) override;
 
     std::string displayNameAtPath(const std::string& path) override;
     // A themed icon's first name, or an icon file's path.
     std::string iconForFile(const std::string& path) override;
 
-    bool isBundleAtPath(const std::string& path) override;
-    std::string bundleIdentifierAtPath(const std::string& path) override;
-    std::optional<uint32_t> fileTypeAtPath(const std::string& path) override;
+    bool isApplicationAtPath(const std::string& path) override;
+    std::string applicationIdentifierAtPath(const std::string& path) override;
 
     // How often the installed entries have been listed to build the index.
     int listingCount() const { return m_listingCount; }

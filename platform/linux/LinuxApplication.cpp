@@ -12,12 +12,12 @@ LinuxApplication::LinuxApplication(NotificationCenter& localCenter, RunLoop& run
     , m_runLoop(runLoop)
 {
     std::error_code error;
-    m_bundlePath = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    m_programPath = std::filesystem::read_symlink("/proc/self/exe", error).string();
 }
 
-std::string LinuxApplication::bundlePath()
+std::string LinuxApplication::programPath()
 {
-    return m_bundlePath;
+    return m_programPath;
 }
 
 bool LinuxApplication::fileExists(const std::string& path)

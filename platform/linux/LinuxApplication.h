@@ -21,7 +21,7 @@ public:
     // The executable this process was started from (/proc/self/exe). The
     // link follows a renamed file, so it is read once, at start-up: a later
     // fileExists() on it then notices a move.
-    std::string bundlePath() override;
+    std::string programPath() override;
     bool fileExists(const std::string& path) override;
     void terminate() override;
 
@@ -43,7 +43,7 @@ private:
 
     NotificationCenter& m_localCenter;
     RunLoop& m_runLoop;
-    std::string m_bundlePath;
+    std::string m_programPath;
     std::vector<std::unique_ptr<SignalWatch>> m_signalWatches;
 };
 

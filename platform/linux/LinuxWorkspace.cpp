@@ -134,11 +134,6 @@ void LinuxWorkspace::pollDisplayPower()
     m_center.post(asleep ? kScreensDidSleepNotification : kScreensDidWakeNotification, this);
 }
 
-uint32_t LinuxWorkspace::creatorCodeOfFileAtPath(const std::string&)
-{
-    return 0;
-}
-
 bool LinuxWorkspace::openFile(const std::string& path)
 {
     GErrorPtr error;

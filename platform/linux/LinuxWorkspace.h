@@ -33,8 +33,6 @@ public:
     std::vector<ApplicationInfo> launchedApplications() override;
     std::optional<ApplicationInfo> activeApplication() override;
     NotificationCenter& notificationCenter() override { return m_center; }
-    // Files here carry no creator codes: always 0.
-    uint32_t creatorCodeOfFileAtPath(const std::string& path) override;
     bool openFile(const std::string& path) override;
     bool openURL(const std::string& url) override;
 

@@ -8,7 +8,7 @@ SimApplication::SimApplication(NotificationCenter& localCenter, SimRunLoop& runL
     : m_localCenter(localCenter)
     , m_runLoop(runLoop)
 {
-    setBundlePath(kDefaultBundlePath);
+    setProgramPath(kDefaultProgramPath);
 }
 
 bool SimApplication::fileExists(const std::string& path)
@@ -30,9 +30,9 @@ void SimApplication::terminate()
     m_runLoop.stop();
 }
 
-void SimApplication::setBundlePath(const std::string& path)
+void SimApplication::setProgramPath(const std::string& path)
 {
-    m_bundlePath = path;
+    m_programPath = path;
     m_files.insert(path);
 }
 

@@ -9,11 +9,6 @@ void SimApplicationFinder::install(InstalledApplication application)
     m_applications.push_back(std::move(application));
 }
 
-void SimApplicationFinder::addFile(const std::string& path, uint32_t fileType)
-{
-    m_files[path] = fileType;
-}
-
 const SimApplicationFinder::InstalledApplication* SimApplicationFinder::atPath(const std::string& path) const
 {
     for (const auto& application : m_applications) {
@@ -23,7 +18,7 @@ const SimApplicationFinder::InstalledApplication* SimApplicationFinder::atPath(c
     return nullptr;
 }
 
-std::optional<std::string> SimApplicationFinder::absolutePathForAppBundleWithIdentifier(const std::string& identifier)
+std::optional<std::string> SimApplicationFinder::pathForApplicationWithIdentifier(const std::string& identifier)
 {
     ++m_lookupCount;
     for (const auto& application : m_applications) {
@@ -43,16 +38,6 @@ std::optional<std::string> SimApplicationFinder::fullPathForApplication(const st
     return std::nullopt;
 }
 
-std::optional<std::string> SimApplicationFinder::pathForCreatorCode(uint32_t creator)
-{
-    ++m_lookupCount;
-    for (const auto& application : m_applications) {
-        if (creator != 0 && application.creatorCode == creator)
-            return application.path;
-    }
-    return std::nullopt;
-}
-
 std::string SimApplicationFinder::displayNameAtPath(const std::string& path)
 {
     if (auto application = atPath(path); application && !application->name.empty())
@@ -66,25 +51,15 @@ std::string SimApplicationFinder::iconForFile(const std::string& path)
     return application ? application->icon : "";
 }
 
-bool SimApplicationFinder::isBundleAtPath(const std::string& path)
+bool SimApplicationFinder::isApplicationAtPath(const std::string& path)
 {
-    auto application = atPath(path);
-    return application && application->isBundle;
+    return atPath(path) != nullptr;
 }
 
-std::string SimApplicationFinder::bundleIdentifierAtPath(const std::string& path)
+std::string SimApplicationFinder::applicationIdentifierAtPath(const std::string& path)
 {
     auto application = atPath(path);
-    return application && application->isBundle ? application->bundleIdentifier : "";
-}
-
-std::optional<uint32_t> SimApplicationFinder::fileTypeAtPath(const std::string& path)
-{
-    if (auto application = atPath(path))
-        return application->isBundle ? 0 : kApplicationFileType;
-    if (auto it = m_files.find(path); it != m_files.end())
-        return it->second;
-    return std::nullopt;
+    return application ? application->bundleIdentifier : "";
 }
 
 } // namespace velmora::sim

@@ -323,9 +323,9 @@ std::vector<pid_t> SimDesktop::quitRequests() const
     return m_processes->quitRequests();
 }
 
-void SimDesktop::setBundlePath(const std::string& path)
+void SimDesktop::setProgramPath(const std::string& path)
 {
-    m_application->setBundlePath(path);
+    m_application->setProgramPath(path);
 }
 
 void SimDesktop::addFile(const std::string& path)

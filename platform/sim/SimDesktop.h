@@ -105,7 +105,6 @@ struct SimApp {
     bool accessible{true};                // false: no application element, observers fail
     bool hung{false};                     // true: every request fails with CannotComplete
     std::set<std::string> refusedNotifications; // subscribing to these fails
-    uint32_t creatorCode{0};
     int requestCount{0};                  // accessibility requests served, for cost checks
     bool listedInWorkspace{true};         // false for background processes such as "loginwindow"
     bool processEnded{false};             // the process is gone, its accessibility not yet
@@ -238,7 +237,7 @@ public:
     pid_t addProcess(const std::string& name, const std::string& path = {});
     void removeProcess(pid_t pid);
     std::vector<pid_t> quitRequests() const;
-    void setBundlePath(const std::string& path);
+    void setProgramPath(const std::string& path);
     void addFile(const std::string& path);
     void removeFile(const std::string& path);
     bool terminated() const;

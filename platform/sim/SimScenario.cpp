@@ -230,13 +230,8 @@ private:
             if (!m_pids.insert(entry.pid).second)
                 fail(where, "pid " + std::to_string(entry.pid) + " is used twice");
         }
-        if (auto it = j.find("creator"); it != j.end()) {
-            std::string code = it->is_string() ? it->get<std::string>() : "";
-            if (code.size() != 4)
-                fail(where, "\"creator\" must be a four-character code");
-            for (unsigned char c : code)
-                entry.creator = (entry.creator << 8) | c;
-        }
+        // "creator" (a four-character code from older scenarios) has no
+        // counterpart on Linux: accepted, whatever it holds, and ignored.
         if (auto it = j.find("background"); it != j.end()) {
             if (!it->is_boolean())
                 fail(where, "\"background\" must be true or false");
@@ -313,7 +308,6 @@ private:
                     return "pid " + std::to_string(entry.pid) + " is taken";
                 SimApp& app = entry.background ? desktop.addBackgroundApp(entry.name, entry.path, entry.pid)
                                               : desktop.addRunningApp(entry.name, entry.bundle, entry.path, entry.pid);
-                app.creatorCode = entry.creator; // before anyone hears of the launch
                 if (!entry.background)
                     desktop.announceLaunch(app);
                 return "";
@@ -603,9 +597,10 @@ void SimScenario::schedule(SimDesktop& desktop) const
             desktop.systemLog().log("scenario: pid " + std::to_string(entry.pid) + " of \"" + entry.name + "\" is taken");
             continue;
         }
-        SimApp& app = entry.background ? desktop.addBackgroundApp(entry.name, entry.path, entry.pid)
-                                      : desktop.addRunningApp(entry.name, entry.bundle, entry.path, entry.pid);
-        app.creatorCode = entry.creator;
+        if (entry.background)
+            desktop.addBackgroundApp(entry.name, entry.path, entry.pid);
+        else
+            desktop.addRunningApp(entry.name, entry.bundle, entry.path, entry.pid);
     }
     for (const auto& event : m_events) {
         desktop.simRunLoop().post(event.at, [&desktop, event] {

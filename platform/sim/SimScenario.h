@@ -41,7 +41,8 @@ class SimDesktop;
 //   }
 //
 //   APP = {"name": "Editor", "bundle": "org.example.Editor", "path": "/usr/bin/editor",
-//          "pid": 501, "creator": "EdTr", "background": false}   // only "name" is required
+//          "pid": 501, "background": false}   // only "name" is required; an older
+//                                                 // file's "creator" is ignored
 //
 // Times are seconds after schedule(). Events at the same time run in file
 // order. "window" and "dialog" open a window on top of their application and
@@ -77,7 +78,6 @@ private:
         std::optional<std::string> bundle;
         std::string path;
         int pid{0};
-        uint32_t creator{0};
         bool background{false};
     };
     // Runs one event; returns what went wrong, or "" when it went well.

@@ -28,14 +28,6 @@ std::optional<ApplicationInfo> SimWorkspace::activeApplication()
     return std::nullopt;
 }
 
-uint32_t SimWorkspace::creatorCodeOfFileAtPath(const std::string& path)
-{
-    for (SimApp* app : m_desktop.apps())
-        if (!path.empty() && app->info.path == path)
-            return app->creatorCode;
-    return 0;
-}
-
 bool SimWorkspace::openFile(const std::string& path)
 {
     m_openedFiles.push_back(path);

@@ -21,8 +21,6 @@ public:
     std::vector<ApplicationInfo> launchedApplications() override;
     std::optional<ApplicationInfo> activeApplication() override;
     NotificationCenter& notificationCenter() override { return m_center; }
-    // The creatorCode of the running application whose path this is; 0 otherwise.
-    uint32_t creatorCodeOfFileAtPath(const std::string& path) override;
     // Recorded; false when no such sim file exists.
     bool openFile(const std::string& path) override;
     // Recorded; always handed over.

@@ -31,7 +31,7 @@ bool entryMatches(const Value& entry, const std::string& target)
     if (!fields)
         return false;
     auto path = valueForKey(*fields, kPathKey).string();
-    return path && AutostartSynchronizer::stringByStandardizingPath(*path) == target;
+    return path && AutostartSynchronizer::normalisedPath(*path) == target;
 }
 
 // What makes two entries the same item: every key and value, the path
@@ -46,7 +46,7 @@ Value sameItemKey(const Value& entry)
     Value::Dictionary key = *fields;
     key.erase(kLoginItemFileKey);
     if (auto path = valueForKey(key, kPathKey).string())
-        key[kPathKey] = AutostartSynchronizer::stringByStandardizingPath(*path);
+        key[kPathKey] = AutostartSynchronizer::normalisedPath(*path);
     return key;
 }
 
@@ -72,7 +72,7 @@ std::string AutostartSynchronizer::targetPath(const std::string& path)
 {
     if (!path.empty())
         return path;
-    return stringByStandardizingPath(m_application.bundlePath());
+    return normalisedPath(m_application.programPath());
 }
 
 void AutostartSynchronizer::updateLoginItems(const std::function<bool(Value::Array& items)>& edit)
@@ -89,7 +89,7 @@ void AutostartSynchronizer::updateLoginItems(const std::function<bool(Value::Arr
         });
 }
 
-bool AutostartSynchronizer::doesAppLaunchAtLogin(const std::string& path)
+bool AutostartSynchronizer::launchesAtLogin(const std::string& path)
 {
     auto& defaults = m_settings;
     defaults.synchronize();
@@ -98,9 +98,9 @@ bool AutostartSynchronizer::doesAppLaunchAtLogin(const std::string& path)
     return firstMatch(items, targetPath(path)) != items.end();
 }
 
-void AutostartSynchronizer::setAppLaunchesAtLoginToYESforApp(const std::string& path)
+void AutostartSynchronizer::addAutostartEntry(const std::string& path)
 {
-    if (doesAppLaunchAtLogin(path))
+    if (launchesAtLogin(path))
         return;
     const std::string target = targetPath(path);
     updateLoginItems([&](Value::Array& items) {
@@ -112,9 +112,9 @@ void AutostartSynchronizer::setAppLaunchesAtLoginToYESforApp(const std::string& 
     });
 }
 
-void AutostartSynchronizer::setAppLaunchesAtLoginToNOforApp(const std::string& path)
+void AutostartSynchronizer::removeAutostartEntry(const std::string& path)
 {
-    if (!doesAppLaunchAtLogin(path))
+    if (!launchesAtLogin(path))
         return;
     const std::string target = targetPath(path);
     updateLoginItems([&](Value::Array& items) {
@@ -127,18 +127,18 @@ void AutostartSynchronizer::setAppLaunchesAtLoginToNOforApp(const std::string& p
     });
 }
 
-void AutostartSynchronizer::setAppLaunchesAtLogin(bool launches, const std::string& path)
+void AutostartSynchronizer::setLaunchesAtLogin(bool launches, const std::string& path)
 {
     auto& defaults = m_settings;
     defaults.synchronize();
     if (launches)
-        setAppLaunchesAtLoginToYESforApp(path);
+        addAutostartEntry(path);
     else
-        setAppLaunchesAtLoginToNOforApp(path);
+        removeAutostartEntry(path);
     defaults.synchronize();
 }
 
-std::optional<std::string> AutostartSynchronizer::pathForAppthatLaunchesAtLoginNamed(const std::string& name)
+std::optional<std::string> AutostartSynchronizer::pathOfAutostartEntryNamed(const std::string& name)
 {
     const auto domain = m_settings.persistentDomainForName(kLoginWindowDomain);
     const std::string wanted = std::filesystem::path(name).replace_extension().string();
@@ -147,14 +147,14 @@ std::optional<std::string> AutostartSynchronizer::pathForAppthatLaunchesAtLoginN
         auto path = fields ? valueForKey(*fields, kPathKey).string() : nullptr;
         if (!path)
             continue;
-        std::string normalised = stringByStandardizingPath(*path);
+        std::string normalised = normalisedPath(*path);
         if (std::filesystem::path(normalised).filename().replace_extension().string() == wanted)
             return normalised;
     }
     return std::nullopt;
 }
 
-std::string AutostartSynchronizer::stringByStandardizingPath(const std::string& path)
+std::string AutostartSynchronizer::normalisedPath(const std::string& path)
 {
     std::string expanded = path;
     if (!path.empty() && path[0] == '~' && (path.size() == 1 || path[1] == '/')) {

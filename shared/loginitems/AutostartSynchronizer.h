@@ -12,40 +12,42 @@ class Application;
 class Platform;
 class ProgramSettings;
 
-// The user's login items: the ordered entry list under
-// "AutoLaunchedApplicationDictionary" in the "loginwindow" preferences domain,
-// each entry a dictionary with at least "Path" and "Hide". Entries are only
-// ever added or removed whole, so keys written by others survive.
+// The programs the session starts at login: the ordered entry list under
+// "AutoLaunchedApplicationDictionary" in the "loginwindow" preferences domain
+// (on Linux the settings store keeps it as the XDG autostart folder), each
+// entry a dictionary with at least "Path" and "Hide". Entries are only ever
+// added or removed whole, so keys written by others survive.
 //
 // A path argument is taken as given, without normalising it; an empty path
-// stands for this program's own bundle (normalised). An entry matches a path
+// stands for this program's own executable (normalised). An entry matches a path
 // when its own "Path", normalised, equals the path exactly. A missing domain
 // or list reads as empty; nothing here reports an error.
 class AutostartSynchronizer {
 public:
-    // The settings store holds the login items' domain; the application
-    // names this program's own bundle. Both outlive the synchronizer.
+    // The settings store holds the autostart entries' domain; the
+    // application names this program's own executable. Both outlive the
+    // synchronizer.
     AutostartSynchronizer(ProgramSettings& settings, Application& application);
     static AutostartSynchronizer of(Platform& platform);
 
-    // Re-reads the preferences first.
-    bool doesAppLaunchAtLogin(const std::string& path);
+    // Whether an entry matches `path`; re-reads the preferences first.
+    bool launchesAtLogin(const std::string& path);
     // Appends {"Path": path, "Hide": false} unless an entry matches already.
-    void setAppLaunchesAtLoginToYESforApp(const std::string& path);
+    void addAutostartEntry(const std::string& path);
     // Removes the first matching entry and every entry equal to it in all keys
     // and values (paths compared normalised, the file an entry is kept in not
     // compared); matching entries that differ in some other key stay.
-    void setAppLaunchesAtLoginToNOforApp(const std::string& path);
+    void removeAutostartEntry(const std::string& path);
     // Re-reads, adds or removes, then flushes.
-    void setAppLaunchesAtLogin(bool launches, const std::string& path);
-    // The normalised path of the first entry whose bundle file name, without
+    void setLaunchesAtLogin(bool launches, const std::string& path);
+    // The normalised path of the first entry whose program's file name, without
     // extension, equals `name` without extension (case-sensitive); nothing
     // when none does. Reads the domain as last loaded, without re-reading.
-    std::optional<std::string> pathForAppthatLaunchesAtLoginNamed(const std::string& name);
+    std::optional<std::string> pathOfAutostartEntryNamed(const std::string& name);
 
     // Tilde expanded from $HOME, "." and ".." components resolved, doubled
     // and trailing slashes removed.
-    static std::string stringByStandardizingPath(const std::string& path);
+    static std::string normalisedPath(const std::string& path);
 
 private:
     // `path`, or this program's own bundle (normalised) for an empty one.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SettingsStore.h"
+#include "shared/preferences/PlistCodec.h"
 
 #include <string>
 #include <string_view>
@@ -11,12 +12,10 @@ namespace velmora {
 // "<directory>/<domain>.plist", so values keep their kinds (boolean, integer,
 // real, string, array, dictionary) across processes and restarts.
 //
-// Files are replaced atomically (a temporary file in the same directory is
-// written, flushed to disk and renamed over the old one), so a reader sees
-// either the old or the new contents, never a mix; read() therefore takes no
-// lock. update() holds an advisory lock on "<domain>.plist.lock" from the read
-// to the rename, so read-modify-writes of any number of processes that use
-// this class serialise and none is lost.
+// Files are replaced atomically, so read() takes no lock; update() is one
+// FileTransaction, holding the lock "<domain>.plist.lock" from the read to
+// the rename, so read-modify-writes of any number of processes that use this
+// class serialise and none is lost. The format is PlistCodec's.
 //
 // A file that exists but cannot be read or parsed, whose root is not a
 // dictionary, that is larger than kMaxFileSize or nests arrays and
@@ -33,10 +32,6 @@ namespace velmora {
 // can make the file invalid. Such strings in a file written before are left
 // out when read, and the next update() keeps the file as it was aside first,
 // as it does a damaged one.
-//
-// The lock file and temporary files are opened without following symbolic
-// links: a link planted in their place makes the update fail, never write
-// where the link points.
 class PlistSettingsFile final : public SettingsStore {
 public:
     // "velmora" in the user's configuration folder ($XDG_CONFIG_HOME when
@@ -46,13 +41,9 @@ public:
     // Larger files are not read (settings take a few KiB; ten thousand
     // ignored applications about 600 KiB).
     static constexpr size_t kMaxFileSize = 4 * 1024 * 1024;
-    // Deeper files are not read, and deeper values not written; the
-    // settings nest three levels at most.
-    static constexpr int kMaxNesting = 64;
+    static constexpr int kMaxNesting = PlistCodec::kMaxNesting;
 
-    // Whether `text` can be stored as a string or a key: UTF-8 with no
-    // control character other than tab, line feed and carriage return.
-    static bool isStorableText(std::string_view text);
+    static bool isStorableText(std::string_view text) { return PlistCodec::isStorableText(text); }
 
     PlistSettingsFile();
     // `directory` is created (mode 0700, with any missing parents) on the

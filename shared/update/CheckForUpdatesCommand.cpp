@@ -55,8 +55,8 @@ CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const ProgramInfo& pa
     Platform& platform = Platform::current();
     UpdateChecker checker({.localCenter = platform.localNotificationCenter(), .alerts = alerts, .workspace = platform.workspace()}, paneInfo);
     checker.setAppcastURL(paneInfo.appcastURL());
-    checker.setVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
-    checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
+    checker.setVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kVersionKey));
+    checker.setDisplayVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kShortVersionKey));
     checker.setShouldShowFailureAlert(true);
     checker.setShouldShowUpToDateAlert(true);
     checker.setDelegate(&delegate);

@@ -22,7 +22,7 @@ std::string ProgramInfo::resourceDirectory()
 {
     if (const char* override = std::getenv("VELMORA_RESOURCES"); override && *override)
         return override;
-    if (isFile(std::string(VELMORA_DATADIR) + "/" + kAgentBundle + "-Info.plist"))
+    if (isFile(std::string(VELMORA_DATADIR) + "/" + kAgentInfoName + "-Info.plist"))
         return VELMORA_DATADIR;
     return VELMORA_SOURCE_RESOURCES;
 }
@@ -34,14 +34,14 @@ std::string ProgramInfo::buildVersion()
 }
 
 // static
-ProgramInfo ProgramInfo::named(const std::string& bundleName)
+ProgramInfo ProgramInfo::named(const std::string& programName)
 {
     // Info files are property lists named like domains, so the preferences'
     // reader serves them.
     PlistSettingsFile store(resourceDirectory());
-    Value::Dictionary values = store.read(bundleName + "-Info").value_or(Value::Dictionary{});
-    values[kCFBundleVersion] = Value(buildVersion());
-    values[kCFBundleShortVersionString] = Value(buildVersion());
+    Value::Dictionary values = store.read(programName + "-Info").value_or(Value::Dictionary{});
+    values[kVersionKey] = Value(buildVersion());
+    values[kShortVersionKey] = Value(buildVersion());
     return ProgramInfo(std::move(values));
 }
 
@@ -53,7 +53,7 @@ std::string ProgramInfo::objectForInfoDictionaryKey(const std::string& key) cons
 
 std::string ProgramInfo::appcastURL() const
 {
-    std::string host = objectForInfoDictionaryKey(kVLUpdateHost);
+    std::string host = objectForInfoDictionaryKey(kUpdateHostKey);
     if (host.empty())
         return {};
     return "https://" + host + kAppcastPath;

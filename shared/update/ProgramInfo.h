@@ -13,17 +13,17 @@ namespace velmora {
 // The versions are the build's own (buildVersion()) whatever a file says.
 class ProgramInfo {
 public:
-    static constexpr const char* kAgentBundle = "VelmoraBG";
-    static constexpr const char* kPaneBundle = "Velmora";
+    static constexpr const char* kAgentInfoName = "VelmoraBG";
+    static constexpr const char* kPaneInfoName = "Velmora";
 
-    static constexpr const char* kCFBundleName = "CFBundleName";
-    static constexpr const char* kCFBundleIdentifier = "CFBundleIdentifier";
-    static constexpr const char* kCFBundleVersion = "CFBundleVersion";
-    static constexpr const char* kCFBundleShortVersionString = "CFBundleShortVersionString";
+    static constexpr const char* kNameKey = "CFBundleName";
+    static constexpr const char* kIdentifierKey = "CFBundleIdentifier";
+    static constexpr const char* kVersionKey = "CFBundleVersion";
+    static constexpr const char* kShortVersionKey = "CFBundleShortVersionString";
     static constexpr const char* kSettingsIconLabelKey = "NSPrefPaneIconLabel";
-    static constexpr const char* kHXFeedbackURL = "HXFeedbackURL";
+    static constexpr const char* kFeedbackURLKey = "HXFeedbackURL";
     // The vendor's web server, "host" or "host:port", for the appcast address.
-    static constexpr const char* kVLUpdateHost = "VLUpdateHost";
+    static constexpr const char* kUpdateHostKey = "VLUpdateHost";
 
     static constexpr const char* kAppcastPath = "/velmora/download/assets/VelmoraAppcast.xml";
 
@@ -35,12 +35,12 @@ public:
     // so a stale or edited information file cannot make them disagree.
     static std::string buildVersion();
 
-    // The named bundle's values from the resource directory, with both
+    // The named program's values from the resource directory, with both
     // version keys set to buildVersion(); other values read "" when the file
     // is missing or unreadable.
-    static ProgramInfo named(const std::string& bundleName);
-    static ProgramInfo agent() { return named(kAgentBundle); }
-    static ProgramInfo pane() { return named(kPaneBundle); }
+    static ProgramInfo named(const std::string& programName);
+    static ProgramInfo agent() { return named(kAgentInfoName); }
+    static ProgramInfo pane() { return named(kPaneInfoName); }
 
     // $VELMORA_RESOURCES when set; else the installed share/velmora when it
     // holds the agent's information file; else the source tree's resources/.

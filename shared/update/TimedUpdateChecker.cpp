@@ -11,7 +11,7 @@ TimedUpdateChecker::Services TimedUpdateChecker::Services::of(Platform& platform
 
 TimedUpdateChecker::TimedUpdateChecker(const Services& services, ProgramInfo agentInfo)
     : m_services(services)
-    , m_bundle(std::move(agentInfo))
+    , m_programInfo(std::move(agentInfo))
 {
     setupUpdater();
 }
@@ -22,10 +22,10 @@ void TimedUpdateChecker::setupUpdater()
 {
     if (m_checker)
         return;
-    m_checker = std::make_unique<UpdateChecker>(m_services.checker, m_bundle);
-    m_checker->setAppcastURL(m_bundle.appcastURL());
-    m_checker->setVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion));
-    m_checker->setDisplayVersionString(m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString));
+    m_checker = std::make_unique<UpdateChecker>(m_services.checker, m_programInfo);
+    m_checker->setAppcastURL(m_programInfo.appcastURL());
+    m_checker->setVersionString(m_programInfo.objectForInfoDictionaryKey(ProgramInfo::kVersionKey));
+    m_checker->setDisplayVersionString(m_programInfo.objectForInfoDictionaryKey(ProgramInfo::kShortVersionKey));
     m_checker->setAppName(kAppName);
     m_checker->setDelegate(this);
     m_updateTimer = m_services.runLoop.scheduleTimer(kUpdateInterval, TimerRepeats::Yes, [this] { updateTimer(); });

@@ -56,7 +56,7 @@ private:
     void updateCheckFinished() override { m_showVerboseUI = false; }
 
     Services m_services;
-    ProgramInfo m_bundle;
+    ProgramInfo m_programInfo;
     std::unique_ptr<UpdateChecker> m_checker;
     bool m_showVerboseUI{false};
     std::unique_ptr<Timer> m_updateTimer;

@@ -33,9 +33,9 @@ UpdateChecker::Services UpdateChecker::Services::of(Platform& platform)
     return Services{.localCenter = platform.localNotificationCenter(), .alerts = platform.alerts(), .workspace = platform.workspace()};
 }
 
-UpdateChecker::UpdateChecker(const Services& services, ProgramInfo bundle)
+UpdateChecker::UpdateChecker(const Services& services, ProgramInfo programInfo)
     : m_services(services)
-    , m_bundle(std::move(bundle))
+    , m_programInfo(std::move(programInfo))
 {
     m_resignActiveObservation = m_services.localCenter.addObserver(
         kWillResignActiveNotification, nullptr, [this](const Notification&) { appWillResignActive(); });
@@ -59,7 +59,7 @@ std::string UpdateChecker::appName() const
 {
     if (!m_appName.empty())
         return m_appName;
-    return m_bundle.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName);
+    return m_programInfo.objectForInfoDictionaryKey(ProgramInfo::kNameKey);
 }
 
 void UpdateChecker::setAppName(const std::string& name)

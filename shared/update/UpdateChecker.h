@@ -32,7 +32,7 @@ public:
     // What the last check found, whatever its alert said in whichever language.
     enum class Outcome { NotChecked, Failed, UpToDate, UpdateOffered };
 
-    // The checker of the program described by `bundle`, whose name the texts
+    // The checker of the program described by `programInfo`, whose name the texts
     // use when no appName is set. Subscribes to the application's
     // resign-active notification for its lifetime.
     // The desktop services a check uses; they outlive the checker.
@@ -44,7 +44,7 @@ public:
         static Services of(Platform& platform);
     };
 
-    explicit UpdateChecker(const Services& services, ProgramInfo bundle = {});
+    explicit UpdateChecker(const Services& services, ProgramInfo programInfo = {});
     ~UpdateChecker() override;
     UpdateChecker(const UpdateChecker&) = delete;
     UpdateChecker& operator=(const UpdateChecker&) = delete;
@@ -54,7 +54,7 @@ public:
     void setAppcastURL(const std::string& url);
     std::string versionString() const { return m_versionString; }
     void setVersionString(const std::string& version);
-    // The stored name, else the bundle's CFBundleName.
+    // The stored name, else the program's CFBundleName.
     std::string appName() const;
     void setAppName(const std::string& name);
     // The stored text, else versionString.
@@ -113,7 +113,7 @@ private:
     bool m_showingUpdateAlert{false};
 
     Services m_services;
-    ProgramInfo m_bundle;
+    ProgramInfo m_programInfo;
     std::optional<SystemVersion::Facts> m_systemFacts;
     std::shared_ptr<const UpdateFeedItem> m_offeredItem;
     Outcome m_outcome{Outcome::NotChecked};

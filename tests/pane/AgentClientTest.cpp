@@ -70,7 +70,7 @@ TEST_F(AgentClientTest, AnAgentStartedElsewhereOrKilledIsFollowedWithoutAQuery)
     desktop.runPending();
     EXPECT_FALSE(controller().isRunning());
     EXPECT_FALSE(controller().shouldRun());
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
 }
 
 TEST_F(AgentClientTest, AnnouncementsFromAnyoneButTheNameHolderAreNotBelieved)
@@ -78,7 +78,7 @@ TEST_F(AgentClientTest, AnnouncementsFromAnyoneButTheNameHolderAreNotBelieved)
     storeCurrentVersion();
     controller().setupUI();
     desktop.runPending();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraIsRunningNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentRuns);
     desktop.advance(3);
     EXPECT_FALSE(controller().isRunning());
 }
@@ -139,7 +139,7 @@ TEST_F(AgentClientTest, StopListeningDropsTheWatchHidingDoesNot)
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning()) << "a hidden pane still listens";
 
-    controller().closePrefpane();
+    controller().closeUI();
     agents.clear();
     desktop.runPending();
     EXPECT_TRUE(controller().isRunning());

@@ -129,12 +129,12 @@ TEST_F(AgentControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLoginIte
     const std::string agent = kAgentPath;
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{agent}));
     EXPECT_EQ(desktop.paneServices().lastArguments(), (std::vector<std::string>{AgentExitStatus::kFailWithoutDesktopOption}));
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent)) << "not before the agent announces itself";
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent)) << "not before the agent announces itself";
     EXPECT_TRUE(controller().waitingForResponse());
     EXPECT_FALSE(controller().canRun());
 
     desktop.advance(60); // no time-out while starting
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
     EXPECT_TRUE(controller().isRunning());
     EXPECT_FALSE(controller().waitingForResponse());
     EXPECT_TRUE(controller().shouldRun());
@@ -142,7 +142,7 @@ TEST_F(AgentControllerTest, TurningTheSwitchOnLaunchesTheAgentAndAddsItsLoginIte
     EXPECT_EQ(desktop.paneServices().launches().size(), 1u);
 
     controller().setShouldRun(false);
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
     EXPECT_TRUE(controller().waitingForResponse());
     desktop.runPending();
     EXPECT_TRUE(desktop.terminated());
@@ -165,7 +165,7 @@ TEST_F(AgentControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWithout
         EXPECT_FALSE(controller().shouldRun());
         EXPECT_FALSE(controller().waitingForResponse());
         EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
-        EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+        EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
         EXPECT_NE(controller().agentLaunchFailure().find(agent), std::string::npos) << controller().agentLaunchFailure();
     }
     // Each failure is announced, the second after the first was cleared.
@@ -198,7 +198,7 @@ TEST_F(AgentControllerTest, AnAgentThatEndsBeforeAnnouncingItselfLeavesTheSwitch
         EXPECT_FALSE(controller().waitingForResponse());
         EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
         EXPECT_NE(controller().agentLaunchFailure().find(why), std::string::npos) << controller().agentLaunchFailure();
-        EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+        EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
     }
 
     // One that announces itself and ends later (told to quit, or killed) is no
@@ -209,7 +209,7 @@ TEST_F(AgentControllerTest, AnAgentThatEndsBeforeAnnouncingItselfLeavesTheSwitch
     ASSERT_TRUE(controller().isRunning());
     desktop.paneServices().endLastLaunched(SIGKILL);
     EXPECT_EQ(controller().agentLaunchFailure(), "");
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
 }
 
 TEST_F(AgentControllerTest, WithoutAWindowARunningReplyLeavesTheSwitchAlone)

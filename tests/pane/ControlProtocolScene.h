@@ -39,8 +39,8 @@ protected:
 
     ControlProtocolScene()
     {
-        for (const char* name : {ZQK_VelmoraAreYouRunning, ZQK_VelmoraIsRunningNotification, ZQK_VelmoraMustQuitNotification,
-                 ZQK_VelmoraWillTerminate, ZQK_VelmoraMustUpdatePrefsNotification}) {
+        for (const char* name : {kAskIfAgentRuns, kAgentRuns, kAgentMustQuit,
+                 kAgentWillQuit, kAgentMustReloadPreferences}) {
             m_counters.push_back(desktop.distributedNotificationCenter().addObserver(name, [this](const std::string& n) { ++m_delivered[n]; }));
         }
         // The agents share this desktop's process; one that terminates must

@@ -15,7 +15,7 @@ protected:
     SettingsPaneScene()
     {
         pane.setWindow(&window);
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
+        desktop.setProgramPath("/opt/velmora/bin/velmora");
     }
 
     AgentController& controller() { return pane.agentController(); }

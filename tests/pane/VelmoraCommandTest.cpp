@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
+#include <tuple>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -23,7 +23,7 @@ protected:
 
     VelmoraCommandTest()
     {
-        desktop.setBundlePath("/opt/velmora/bin/velmora");
+        desktop.setProgramPath("/opt/velmora/bin/velmora");
         desktop.addFile(kAgentPath);
         desktop.standardUserDefaults().setPersistentDomain({{"currentVersion", AgentController(AgentController::Services::of(desktop)).currentVersionString()}}, kDomain);
     }
@@ -84,13 +84,13 @@ TEST_F(VelmoraCommandTest, SetTakesTheWindowsPathOneWriteOneReloadOrder)
 
 TEST_F(VelmoraCommandTest, BooleansTakeTheUsualWordsAndTheVersionIsVelmorasOwn)
 {
-    EXPECT_EQ(velmora({"set", "playsSoundOnMove", "yes"}), 0) << errors;
-    EXPECT_EQ(stored("playsSoundOnMove"), Value(1));
-    EXPECT_EQ(velmora({"set", "playsSoundOnMove", "Off"}), 0) << errors;
-    EXPECT_EQ(stored("playsSoundOnMove"), Value(0));
-    EXPECT_EQ(velmora({"set", "shouldCheckForUpdatesDaily", "ON"}), 0) << errors;
-    EXPECT_EQ(stored("shouldCheckForUpdatesDaily"), Value(true));
-    EXPECT_EQ(velmora({"set", "shouldCheckForUpdatesDaily", "no"}), 0) << errors;
+    // A flag is stored as 1 or 0, a boolean as true or false.
+    for (const auto& [key, word, expected] : std::vector<std::tuple<std::string, std::string, Value>>{
+             {"playsSoundOnMove", "yes", Value(1)}, {"playsSoundOnMove", "Off", Value(0)},
+             {"shouldCheckForUpdatesDaily", "ON", Value(true)}, {"shouldCheckForUpdatesDaily", "no", Value(false)}}) {
+        EXPECT_EQ(velmora({"set", key, word}), 0) << errors;
+        EXPECT_EQ(stored(key), expected) << key << " " << word;
+    }
     EXPECT_EQ(velmora({"get", "shouldCheckForUpdatesDaily"}), 0);
     EXPECT_EQ(output, "false\n");
     const int reloads = reloadOrders();
@@ -156,7 +156,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"start"}), 0) << errors;
     EXPECT_EQ(output, "running\n");
     EXPECT_EQ(desktop.paneServices().launches(), (std::vector<std::string>{kAgentPath}));
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
     EXPECT_EQ(velmora({"status"}), 0);
 
     EXPECT_EQ(velmora({"start"}), 0);
@@ -165,7 +165,7 @@ TEST_F(VelmoraCommandTest, StartLaunchesAddsTheLoginItemAndWaitsForTheAnnounceme
     EXPECT_EQ(velmora({"stop"}), 0) << errors;
     EXPECT_EQ(output, "not running\n");
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
@@ -182,7 +182,7 @@ TEST_F(VelmoraCommandTest, StartSaysWhenTheLoginItemStartsAnAgentInABuildFolder)
     EXPECT_NE(errors.find("build folder /opt/velmora/bin, which stops working once that folder is moved or deleted"),
         std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // A start on the running agent adds a missing login item: the same word.
     EXPECT_EQ(velmora({"start"}), 0);
@@ -196,7 +196,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("accessibility is switched off"), std::string::npos) << errors;
     EXPECT_TRUE(desktop.paneServices().launches().empty());
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // There, but it does not run.
     desktop.setAPIEnabled(true);
@@ -204,7 +204,7 @@ TEST_F(VelmoraCommandTest, StartIsRefusedWithoutAccessibilityOrAnAgent)
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitRefused);
     EXPECT_NE(errors.find("could not start the agent"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     desktop.removeFile(kAgentPath);
     const size_t launches = desktop.paneServices().launches().size();
@@ -220,12 +220,12 @@ TEST_F(VelmoraCommandTest, AnAgentThatNeverAnswersEndsTheWaitWithAnErrorAndNoLog
     EXPECT_EQ(velmora({"start"}), VelmoraCommand::kExitNoAnswer);
     EXPECT_NE(errors.find("did not announce itself"), std::string::npos) << errors;
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + VelmoraCommand::kAgentAnswerTimeout + 0.1);
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 
     // It comes up after all: the next start finds it running and adds its login item.
     startAgent();
     EXPECT_EQ(velmora({"start"}), 0) << errors;
-    EXPECT_TRUE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_TRUE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithItsReason)
@@ -239,7 +239,7 @@ TEST_F(VelmoraCommandTest, AnAgentThatEndsBeforeItsAnnouncementEndsTheWaitWithIt
     EXPECT_NE(errors.find("could not start watching: it found no X display"), std::string::npos) << errors;
     EXPECT_EQ(output, "");
     EXPECT_LT(desktop.now() - started, AgentClient::kStatusTimeout + 0.5) << "no waiting out the time-out";
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(kAgentPath));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(kAgentPath));
 }
 
 TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
@@ -267,12 +267,13 @@ TEST_F(VelmoraCommandTest, IgnoreFollowsTheEditorsRules)
     EXPECT_EQ(velmora({"ignore", "remove", "Text Editor"}), VelmoraCommand::kExitRefused);
 
     // An application removed from the machine since: listed, and removable.
-    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App"}), 0);
+    // A built-in entry the agent stored is listed once, as built in.
+    EXPECT_EQ(velmora({"set", "QK.velmora.ignoredApps", "org.gone.App, Moneydance"}), 0);
     EXPECT_EQ(velmora({"ignore", "list"}), 0);
     EXPECT_EQ(output, "V2C\tV2C\tbuilt-in\nMoneydance\tMoneydance\tbuilt-in\nAddress Book\tAddress Book\tbuilt-in\n"
                       "org.gone.App\torg.gone.App\tnot installed\n");
     EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), 0) << errors;
-    EXPECT_EQ(stored("QK.velmora.ignoredApps"), Value(Value::Array{}));
+    EXPECT_EQ(stored("QK.velmora.ignoredApps"), Value(Value::Array{"Moneydance"}));
     EXPECT_EQ(velmora({"ignore", "remove", "org.gone.App"}), VelmoraCommand::kExitRefused);
 }
 
@@ -347,7 +348,7 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     AppTracker tracker{desktop};
     startAgent();
     desktop.runPending();
-    ASSERT_TRUE(tracker.appsObservers().contains(editor.info.pid));
+    ASSERT_TRUE(tracker.observers().contains(editor.info.pid));
 
     EXPECT_EQ(velmora({"set", "snapToAlternateButtonInstead", "true"}), 0);
     desktop.activate(files);
@@ -364,8 +365,8 @@ TEST_F(VelmoraCommandTest, ChangesReachARunningAgentBeforeItsNextSnap)
     desktop.closeWindow(files, dialog); // answered; the rebuild below would otherwise snap onto it anew
 
     EXPECT_EQ(velmora({"ignore", "add", "Text Editor"}), 0);
-    EXPECT_FALSE(tracker.appsObservers().contains(editor.info.pid));
-    EXPECT_TRUE(tracker.appsObservers().contains(files.info.pid));
+    EXPECT_FALSE(tracker.observers().contains(editor.info.pid));
+    EXPECT_TRUE(tracker.observers().contains(files.info.pid));
     desktop.activate(editor);
     desktop.focusWindow(editor, editor.addDialog("Save?", {600, 400}), true);
     desktop.advance(1);
@@ -408,13 +409,10 @@ TEST_F(VelmoraCommandTest, HelpForEachCommandAndTheExitCodes)
         EXPECT_NE(lineOf(key.name), "") << key.name << " in\n" << output;
     EXPECT_NE(lineOf("currentVersion").find("kept by Velmora itself"), std::string::npos) << output;
     EXPECT_EQ(velmora({"set", "--help"}), 0);
-    EXPECT_NE(lineOf("playsSoundOnMove").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("QK.velmora.snapbackCursor").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("shouldCheckForUpdatesDaily").find("boolean"), std::string::npos) << output;
-    EXPECT_NE(lineOf("feedbackSoundVolume").find("number from 0 to 1"), std::string::npos) << output;
-    EXPECT_NE(lineOf("SoundToPlayIndex").find("whole number"), std::string::npos) << output;
-    EXPECT_NE(lineOf("feedbackSoundName").find("text"), std::string::npos) << output;
-    EXPECT_NE(lineOf("ignoredApps").find("comma-separated list"), std::string::npos) << output;
+    for (const auto& [key, type] : std::vector<std::pair<std::string, std::string>>{{"playsSoundOnMove", "boolean"},
+             {"QK.velmora.snapbackCursor", "boolean"}, {"shouldCheckForUpdatesDaily", "boolean"}, {"feedbackSoundVolume", "number from 0 to 1"},
+             {"SoundToPlayIndex", "whole number"}, {"feedbackSoundName", "text"}, {"ignoredApps", "comma-separated list"}})
+        EXPECT_NE(lineOf(key).find(type), std::string::npos) << key << " in\n" << output;
     EXPECT_EQ(lineOf("currentVersion"), "") << output;
     EXPECT_NE(output.find("yes/no, on/off"), std::string::npos) << output;
     EXPECT_TRUE(desktop.agentOrdersSent().empty());

@@ -19,7 +19,7 @@ namespace {
 // its own.
 void writeStaleInformationFiles(const test::TemporaryDirectory& directory)
 {
-    for (const std::string bundle : {ProgramInfo::kPaneBundle, ProgramInfo::kAgentBundle}) {
+    for (const std::string bundle : {ProgramInfo::kPaneInfoName, ProgramInfo::kAgentInfoName}) {
         std::ofstream(directory.file(bundle + "-Info.plist"))
             << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                "<key>CFBundleName</key><string>" + bundle + "</string>"
@@ -46,9 +46,9 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
         const std::string version = pane.currentVersionString();
         const std::map<std::string, std::string> readers{
             {"the agent's answer to the pane", agent.versionString()},
-            {"the pane's information", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
-            {"the pane's shown version", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kCFBundleShortVersionString)},
-            {"the agent's information", ProgramInfo::agent().objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion)},
+            {"the pane's information", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kVersionKey)},
+            {"the pane's shown version", ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kShortVersionKey)},
+            {"the agent's information", ProgramInfo::agent().objectForInfoDictionaryKey(ProgramInfo::kVersionKey)},
             {"the daily check's version", dailyCheck.checker().versionString()},
             {"the daily check's shown version", dailyCheck.checker().displayVersionString()},
             {"a feedback report's profile", SystemProfile::Snapshot::take().velmoraVersion},

@@ -18,14 +18,6 @@ void setAccessibleName(Gtk::Widget& widget, const char* name)
 
 } // namespace
 
-void showFeedbackWindow(Gtk::Window* transientFor)
-{
-    FeedbackController::setWindowFactory([transientFor](FeedbackController& controller) {
-        return std::make_unique<GtkFeedbackWindow>(controller, transientFor);
-    });
-    FeedbackController::showFeedback();
-}
-
 GtkFeedbackWindow::GtkFeedbackWindow(FeedbackController& controller, Gtk::Window* transientFor) : m_controller(controller)
 {
     if (transientFor)

@@ -13,16 +13,12 @@ namespace velmora {
 
 class FeedbackController;
 
-// Opens the feedback window (one per process; an open one comes forward),
-// after the reachability question when the server cannot be reached.
-// `transientFor` (not owned; may be null) is the settings window.
-void showFeedbackWindow(Gtk::Window* transientFor = nullptr);
-
 // The feedback window in GTK 3: its controls follow the controller's
 // observable properties and hand the user's changes back to it. The
 // controller owns the window.
 class GtkFeedbackWindow final : public Gtk::Window, public FeedbackWindow {
 public:
+    // `transientFor` (not owned; may be null) is the settings window.
     GtkFeedbackWindow(FeedbackController& controller, Gtk::Window* transientFor);
     ~GtkFeedbackWindow() override;
 

@@ -86,7 +86,7 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffSaysHowToSwitchItOnAndGivesUp
     desktop.setAPIEnabled(false);
     Agent delegate{desktop};
     ASSERT_TRUE(delegate.start());
-    ASSERT_NE(delegate.appsObservers(), nullptr);
+    ASSERT_NE(delegate.appTracker(), nullptr);
     ASSERT_NE(delegate.mouseMoveListener(), nullptr);
     auto lines = linesFromAccessibility(desktop);
     ASSERT_GE(lines.size(), 2u) << "no accessibility line";
@@ -96,10 +96,10 @@ TEST_F(AgentStartupTest, StartsWithAccessibilityOffSaysHowToSwitchItOnAndGivesUp
 
     // It announced itself, and still answers the pane's question.
     auto posted = [&](const char* name) { return std::ranges::count(desktop.postedDistributedNotifications(), name); };
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 1);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    EXPECT_EQ(posted(kAgentRuns), 1);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
     desktop.advance(0.1);
-    EXPECT_EQ(posted(ZQK_VelmoraIsRunningNotification), 2);
+    EXPECT_EQ(posted(kAgentRuns), 2);
 
     desktop.advance(25);
     EXPECT_EQ(std::ranges::count(desktop.logLines(), "Could not connect to application \"Editor\""), 1);
@@ -129,7 +129,7 @@ TEST_F(AgentStartupTest, ASecondAgentEndsBeforeWatchingAnything)
     Agent second{desktop};
     EXPECT_FALSE(second.start());
     EXPECT_TRUE(second.anotherAgentRuns());
-    EXPECT_EQ(second.appsObservers(), nullptr);
+    EXPECT_EQ(second.appTracker(), nullptr);
     EXPECT_EQ(second.communicator(), nullptr);
     EXPECT_NE(std::find(desktop.logLines().begin(), desktop.logLines().end(), "another agent is already running; this one ends"),
         desktop.logLines().end());

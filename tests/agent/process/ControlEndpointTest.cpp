@@ -14,7 +14,7 @@ protected:
     // Counts the agent's rereads of its settings, each checked to come from `agent`.
     NotificationObservation countRereads(int& rereads, const void* agent = nullptr)
     {
-        return desktop.localNotificationCenter().addObserver(ZQK_VelmoraPrefsUpdated, nullptr, [&rereads, agent](const Notification& n) {
+        return desktop.localNotificationCenter().addObserver(kPreferencesReloaded, nullptr, [&rereads, agent](const Notification& n) {
             EXPECT_TRUE(!agent || n.object == agent) << "a reread announced by another object";
             ++rereads;
         });
@@ -25,12 +25,12 @@ TEST_F(ControlEndpointTest, AnnouncesOnceAtSetupAndAnswersEveryQuery)
 {
     startAgent();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 1);
+    EXPECT_EQ(delivered(kAgentRuns), 1);
 
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 3);
+    EXPECT_EQ(delivered(kAgentRuns), 3);
     EXPECT_FALSE(desktop.terminated());
 }
 
@@ -38,12 +38,12 @@ TEST_F(ControlEndpointTest, QuitOrderSaysGoodbyeTwiceAndEndsTheProgram)
 {
     startAgent();
     desktop.runPending();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustQuitNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustQuit);
     desktop.runPending();
     EXPECT_TRUE(desktop.terminated());
     // Once for the order, once more from the program's own will-terminate,
     // which announces an end for any other reason too.
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 2);
+    EXPECT_EQ(delivered(kAgentWillQuit), 2);
 }
 
 TEST_F(ControlEndpointTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
@@ -63,14 +63,14 @@ TEST_F(ControlEndpointTest, OrdersThroughTheNameAndAsBroadcastsAreTakenAlike)
     desktop.runPending();
     EXPECT_EQ(updates, 1);
     EXPECT_TRUE(desktop.standardUserDefaults().boolForKey("snapToAlternateButtonInstead"));
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustReloadPreferences);
     desktop.runPending();
     EXPECT_EQ(updates, 2);
 
     desktop.agentChannel().orderQuit();
     desktop.runPending();
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_GE(delivered(ZQK_VelmoraWillTerminate), 1);
+    EXPECT_GE(delivered(kAgentWillQuit), 1);
 }
 
 TEST_F(ControlEndpointTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheLoop)
@@ -80,7 +80,7 @@ TEST_F(ControlEndpointTest, AFloodOfReloadOrdersRereadsOncePerTurnOfTheLoop)
     auto observation = countRereads(updates);
     for (int i = 0; i < 10000; ++i) {
         desktop.agentChannel().orderReload();
-        desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustUpdatePrefsNotification);
+        desktop.distributedNotificationCenter().postNotificationName(kAgentMustReloadPreferences);
     }
     desktop.runPending();
     EXPECT_EQ(updates, 1) << "one reload however many orders wait";
@@ -109,7 +109,7 @@ TEST_F(ControlEndpointTest, WhileAnAlertIsUpOrdersAreTakenAndEndingClosesItUnans
     };
     EXPECT_EQ(desktop.alerts().runModal(offer), std::nullopt);
     EXPECT_TRUE(desktop.terminated());
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 2);
+    EXPECT_EQ(delivered(kAgentWillQuit), 2);
 
     // Ending for another reason (the session's SIGTERM) closes it as well.
     desktop.runPending();
@@ -144,17 +144,17 @@ TEST_F(ControlEndpointTest, DestroyedAgentTakesNoMoreOrders)
     startAgent();
     desktop.runPending();
     agents.clear();
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraAreYouRunning);
-    desktop.distributedNotificationCenter().postNotificationName(ZQK_VelmoraMustQuitNotification);
+    desktop.distributedNotificationCenter().postNotificationName(kAskIfAgentRuns);
+    desktop.distributedNotificationCenter().postNotificationName(kAgentMustQuit);
     desktop.agentChannel().orderQuit();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraIsRunningNotification), 1);
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentRuns), 1);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
     EXPECT_FALSE(desktop.terminated());
     // Its will-terminate subscription went too.
     desktop.application().terminate();
     desktop.runPending();
-    EXPECT_EQ(delivered(ZQK_VelmoraWillTerminate), 0);
+    EXPECT_EQ(delivered(kAgentWillQuit), 0);
 }
 
 } // namespace

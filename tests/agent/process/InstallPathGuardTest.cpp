@@ -17,13 +17,13 @@ protected:
 
 TEST_F(InstallPathGuardTest, RenamedProgramEndsTheAgentNamingTheOldFolder)
 {
-    desktop.setBundlePath(kStartPath);
+    desktop.setProgramPath(kStartPath);
     guardian.check();
     EXPECT_EQ(guardian.appPath(), kStartPath);
     EXPECT_FALSE(desktop.terminated());
 
     // The process now knows itself under the new name; the guard keeps the old one.
-    desktop.setBundlePath("/opt/velmora/Renamed.app");
+    desktop.setProgramPath("/opt/velmora/Renamed.app");
     desktop.removeFile(kStartPath);
     guardian.check();
     EXPECT_EQ(guardian.appPath(), kStartPath);
@@ -34,7 +34,7 @@ TEST_F(InstallPathGuardTest, RenamedProgramEndsTheAgentNamingTheOldFolder)
 
 TEST_F(InstallPathGuardTest, ProgramGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
 {
-    desktop.setBundlePath("/opt/velmora/VelmoraBG.app/");
+    desktop.setProgramPath("/opt/velmora/VelmoraBG.app/");
     desktop.removeFile("/opt/velmora/VelmoraBG.app/");
     guardian.start();
     EXPECT_TRUE(desktop.terminated());
@@ -44,11 +44,11 @@ TEST_F(InstallPathGuardTest, ProgramGoneBeforeTheFirstCheckEndsTheAgentAtOnce)
 
 TEST_F(InstallPathGuardTest, UnknownStartPathIsNoReasonToQuit)
 {
-    desktop.setBundlePath("");
+    desktop.setProgramPath("");
     guardian.check();
     EXPECT_FALSE(desktop.terminated());
     // Learnt once it is known.
-    desktop.setBundlePath(kStartPath);
+    desktop.setProgramPath(kStartPath);
     guardian.check();
     EXPECT_EQ(guardian.appPath(), kStartPath);
     desktop.removeFile(kStartPath);
@@ -58,7 +58,7 @@ TEST_F(InstallPathGuardTest, UnknownStartPathIsNoReasonToQuit)
 
 TEST_F(InstallPathGuardTest, StartedGuardNoticesAMoveOnItsTimerAndQuitsOnce)
 {
-    desktop.setBundlePath(kStartPath);
+    desktop.setProgramPath(kStartPath);
     guardian.start();
     guardian.start(); // a second start adds no second timer
     EXPECT_EQ(guardian.appPath(), kStartPath);
@@ -77,7 +77,7 @@ TEST_F(InstallPathGuardTest, StartedGuardNoticesAMoveOnItsTimerAndQuitsOnce)
 
 TEST_F(InstallPathGuardTest, DestroyedGuardChecksNoMore)
 {
-    desktop.setBundlePath(kStartPath);
+    desktop.setProgramPath(kStartPath);
     {
         InstallPathGuard shortLived{desktop};
         shortLived.start();

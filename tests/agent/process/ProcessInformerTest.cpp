@@ -20,11 +20,9 @@ TEST(ProcessInformerTest, FindsTheFirstProcessWithExactlyThatName)
     EXPECT_EQ(info->pid, first);
     EXPECT_EQ(info->path, "/usr/libexec/kscreenlocker_greet");
     EXPECT_EQ(ProcessInformer::pidOfProcessNamed("kscreenlocker_greet"), first);
-    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("kscreenlocker_greet"), first);
 
     EXPECT_FALSE(ProcessInformer::processNamed("kscreenlocker").has_value());
     EXPECT_EQ(ProcessInformer::pidOfProcessNamed("KSCREENLOCKER_GREET"), std::nullopt);
-    EXPECT_EQ(ProcessInformer::processIDForProcessNamed("KSCREENLOCKER_GREET"), 0x7fffffff);
 }
 
 TEST(ProcessInformerTest, AQuitProcessIsNoLongerFound)

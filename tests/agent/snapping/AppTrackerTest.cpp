@@ -47,7 +47,7 @@ protected:
     {
         test::writeStoredValue(store, kDomain, VelmoraPreferences::kIgnoredApps, std::move(entries));
     }
-    void preferencesUpdated() { desktop.localNotificationCenter().post(ZQK_VelmoraPrefsUpdated); }
+    void preferencesUpdated() { desktop.localNotificationCenter().post(kPreferencesReloaded); }
 
     std::vector<std::string> storedStrings(const std::string& key)
     {
@@ -66,7 +66,7 @@ protected:
         return std::count(lines.begin(), lines.end(), line);
     }
 
-    static bool observes(const AppTracker& tracker, pid_t pid) { return tracker.appsObservers().contains(pid); }
+    static bool observes(const AppTracker& tracker, pid_t pid) { return tracker.observers().contains(pid); }
 
     sim::MemorySettingsStore store;
     sim::SimDesktop desktop { &store };
@@ -81,12 +81,12 @@ TEST_F(AppTrackerTest, ObservesRunningApplicationsAndTheSessionDialogsAtStart)
 
     AppTracker tracker{desktop};
 
-    ASSERT_EQ(tracker.appsObservers().size(), 3u);
-    const auto& mailInfo = tracker.appsObservers().at(mail.info.pid)->appInfo();
+    ASSERT_EQ(tracker.observers().size(), 3u);
+    const auto& mailInfo = tracker.observers().at(mail.info.pid)->appInfo();
     ASSERT_TRUE(mailInfo.has_value());
     EXPECT_EQ(*mailInfo, mail.info);
     EXPECT_TRUE(observes(tracker, editor.info.pid));
-    EXPECT_FALSE(tracker.appsObservers().at(locker)->appInfo().has_value());
+    EXPECT_FALSE(tracker.observers().at(locker)->appInfo().has_value());
 }
 
 TEST_F(AppTrackerTest, TheTwentyFirstAttemptIsTheLast)
@@ -119,7 +119,7 @@ TEST_F(AppTrackerTest, ARetryRecordsTheApplicationInfo)
 
     ASSERT_TRUE(observes(tracker, app.info.pid));
     // The tracker's own countdown key does not leak into the observer's record.
-    EXPECT_EQ(tracker.appsObservers().at(app.info.pid)->appInfo(), app.info);
+    EXPECT_EQ(tracker.observers().at(app.info.pid)->appInfo(), app.info);
 }
 
 TEST_F(AppTrackerTest, WithAccessibilityOffNothingIsObservedUntilAReload)
@@ -131,16 +131,16 @@ TEST_F(AppTrackerTest, WithAccessibilityOffNothingIsObservedUntilAReload)
     AppTracker tracker{desktop};
     EXPECT_EQ(logCount("couldn't add mate-screensaver-dialog"), 1);
     desktop.advance(25.0);
-    EXPECT_TRUE(tracker.appsObservers().empty());
+    EXPECT_TRUE(tracker.observers().empty());
     EXPECT_EQ(logCount("Could not connect to application \"Mail\""), 1);
     EXPECT_EQ(logCount("couldn't add mate-screensaver-dialog"), 1); // no retry for it
 
     desktop.setAPIEnabled(true);
     desktop.advance(5.0);
-    EXPECT_TRUE(tracker.appsObservers().empty());
+    EXPECT_TRUE(tracker.observers().empty());
     preferencesUpdated();
     EXPECT_TRUE(observes(tracker, mail.info.pid));
-    EXPECT_EQ(tracker.appsObservers().size(), 2u);
+    EXPECT_EQ(tracker.observers().size(), 2u);
 }
 
 TEST_F(AppTrackerTest, FirstStartStoresTheThreeBuiltInEntries)
@@ -184,17 +184,13 @@ TEST_F(AppTrackerTest, IgnoredListReadsLegacyEntriesFirst)
     EXPECT_THAT(tracker.ignoredApps(), ElementsAre("Old", "Older", "New"));
 }
 
-TEST_F(AppTrackerTest, IgnoresByNameBundleIdentifierOrCreatorCode)
+TEST_F(AppTrackerTest, IgnoresByNameOrBundleIdentifier)
 {
     test::writeStoredValue(store, kDomain, "QK.velmora.ignoredApps", Value::Array {"com.example.legacy"});
-    paneSetsIgnoredApps({"Named", "com.example.bundled", "'ABCD'"});
+    paneSetsIgnoredApps({"Named", "com.example.bundled"});
     auto& named = running("Named");
     auto& bundled = running("Bundled", "com.example.bundled");
     auto& legacy = running("Legacy", "com.example.legacy");
-    auto& coded = running("Coded");
-    coded.creatorCode = 0x41424344; // 'ABCD'
-    auto& otherCode = running("OtherCode");
-    otherCode.creatorCode = 0x61626364; // 'abcd': entries compare case-sensitively
     auto& lowerName = running("named");
 
     AppTracker tracker{desktop};
@@ -202,12 +198,8 @@ TEST_F(AppTrackerTest, IgnoresByNameBundleIdentifierOrCreatorCode)
     EXPECT_FALSE(observes(tracker, named.info.pid));
     EXPECT_FALSE(observes(tracker, bundled.info.pid));
     EXPECT_FALSE(observes(tracker, legacy.info.pid));
-    EXPECT_FALSE(observes(tracker, coded.info.pid));
-    EXPECT_TRUE(observes(tracker, otherCode.info.pid));
     EXPECT_TRUE(observes(tracker, lowerName.info.pid));
-    // Only the creator code rule reports itself.
-    EXPECT_EQ(logCount("Cannot snap to defaults in Coded because its creator code is in the exclude list"), 1);
-    EXPECT_EQ(desktop.logLines().size(), 1u);
+    EXPECT_TRUE(desktop.logLines().empty());
 }
 
 TEST_F(AppTrackerTest, ReloadDropsAnApplicationThePaneNowIgnores)
@@ -233,15 +225,15 @@ TEST_F(AppTrackerTest, FirstCheckSnapsToTheFrontmostDialogAndALaunchOfAnObserved
     desktop.focusWindow(app, dialog);
     AppTracker tracker{desktop};
     ASSERT_EQ(desktop.pointerMoves().size(), 1u) << "the first check snaps to the open dialog";
-    const FocusedWindowObserver* before = tracker.appsObservers().at(app.info.pid).get();
+    const FocusedWindowObserver* before = tracker.observers().at(app.info.pid).get();
 
     ApplicationInfo renamed = app.info;
     renamed.name = "Editor Pro";
     postLaunch(renamed.record());
 
-    ASSERT_EQ(tracker.appsObservers().at(app.info.pid).get(), before);
+    ASSERT_EQ(tracker.observers().at(app.info.pid).get(), before);
     EXPECT_EQ(before->appInfo(), renamed);
-    EXPECT_EQ(tracker.appsObservers().size(), 1u);
+    EXPECT_EQ(tracker.observers().size(), 1u);
     // A fresh observer would have taken the open dialog for new and snapped again.
     EXPECT_EQ(desktop.pointerMoves().size(), 1u);
 }
@@ -256,7 +248,7 @@ TEST_F(AppTrackerTest, TerminationDestroysTheObserver)
 
     desktop.terminate(mail.info.pid);
 
-    EXPECT_FALSE(tracker.appsObservers().contains(mail.info.pid));
+    EXPECT_FALSE(tracker.observers().contains(mail.info.pid));
     EXPECT_TRUE(observes(tracker, editor.info.pid));
     // The observer's own workspace subscriptions went with it.
     EXPECT_LT(workspaceCenter.observerCount(), subscriptions);
@@ -303,7 +295,7 @@ TEST_F(AppTrackerTest, AnUnobservableSessionDialogIsReportedOnceAndNotRetried)
     AppTracker tracker{desktop};
     desktop.advance(30.0);
     EXPECT_EQ(logCount("couldn't add xfce4-screensaver-dialog"), 1);
-    EXPECT_TRUE(tracker.appsObservers().empty());
+    EXPECT_TRUE(tracker.observers().empty());
 }
 
 TEST_F(AppTrackerTest, DestructionUnsubscribesAndDisarmsPendingRetries)

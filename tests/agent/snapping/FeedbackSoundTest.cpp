@@ -31,9 +31,9 @@ protected:
     void snap()
     {
         m_desktop.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{{10, 10}, {50, 50}, {}}});
+            Notification{kPointerSnapped, nullptr, {}, SnapEvent{{10, 10}, {50, 50}, {}}});
     }
-    void snapBack() { m_desktop.localNotificationCenter().post(QK_VL_movedMouseBackFromPoint, &m_desktop); }
+    void snapBack() { m_desktop.localNotificationCenter().post(kPointerSnappedBack, &m_desktop); }
     const auto& played() const { return m_desktop.playedSounds(); }
 
     sim::SimDesktop m_desktop;

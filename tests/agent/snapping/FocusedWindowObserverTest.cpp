@@ -119,7 +119,7 @@ class FocusedWindowObserverTest : public ::testing::Test {
 protected:
     FocusedWindowObserverTest()
     {
-        desktop.setBundlePath(kBundlePath);
+        desktop.setProgramPath(kBundlePath);
         desktop.userMovesPointer(kRestingPointer);
     }
 
@@ -174,7 +174,7 @@ protected:
     std::unique_ptr<FocusedWindowObserver> observer;
     std::vector<SnapEvent> posted;
     NotificationObservation postedObservation = desktop.localNotificationCenter().addObserver(
-        QK_VL_movedMouseToPoint, nullptr, [this](const Notification& n) {
+        kPointerSnapped, nullptr, [this](const Notification& n) {
             EXPECT_EQ(n.object, nullptr);
             const SnapEvent* snap = n.payloadAs<SnapEvent>();
             ASSERT_NE(snap, nullptr) << "a snap always carries its event";

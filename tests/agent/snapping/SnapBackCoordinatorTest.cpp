@@ -28,8 +28,8 @@ public:
 
     explicit SnapNotificationLog(NotificationCenter& center)
     {
-        for (const char* name : {QK_VL_UserMovedMouse, QK_VL_OldDefaultButtonGone, QK_VL_OldDefaultButtonGoneAfterMouseMoved,
-                 QK_VL_movedMouseBackFromPoint}) {
+        for (const char* name : {kUserMovedPointer, kSnappedButtonGone, kSnappedButtonGoneAfterPointerMoved,
+                 kPointerSnappedBack}) {
             m_observations.push_back(center.addObserver(name, nullptr,
                 [this](const Notification& n) { m_entries.push_back({n.name, n.object}); }));
         }
@@ -98,7 +98,7 @@ protected:
     void postSnap(Point from, Point to)
     {
         m_desktop.localNotificationCenter().post(
-            Notification{QK_VL_movedMouseToPoint, nullptr, {}, SnapEvent{from, to, ElementQueries{m_desktop.accessibility()}.elementAt(to)}});
+            Notification{kPointerSnapped, nullptr, {}, SnapEvent{from, to, ElementQueries{m_desktop.accessibility()}.elementAt(to)}});
     }
 
     // A null value removes the key.
@@ -158,7 +158,7 @@ TEST_F(SnapBackCoordinatorTest, ASnapReplacesTheRecordOnlyWhenItMovedThePointer)
     EXPECT_TRUE(first->isPolling());
 
     // A snap notification without its event is not a snap.
-    m_desktop.localNotificationCenter().post(QK_VL_movedMouseToPoint);
+    m_desktop.localNotificationCenter().post(kPointerSnapped);
     EXPECT_EQ(currentWatcher(), first);
     EXPECT_TRUE(first->isPolling());
 
@@ -184,7 +184,7 @@ TEST_F(SnapBackCoordinatorTest, TwentyFourPixelsIsRestingTwentyFiveIsMoved)
     nudge(dialog.snapPoint, 0, 25);
     m_desktop.advance(kPoll);
     ASSERT_EQ(m_log.entries().size(), 1u);
-    EXPECT_EQ(m_log.entries()[0].name, QK_VL_UserMovedMouse);
+    EXPECT_EQ(m_log.entries()[0].name, kUserMovedPointer);
     EXPECT_EQ(m_log.entries()[0].object, watcher);
     EXPECT_TRUE(m_listener->watchers().empty());
 
@@ -193,7 +193,7 @@ TEST_F(SnapBackCoordinatorTest, TwentyFourPixelsIsRestingTwentyFiveIsMoved)
     snapTo(dialog.snapPoint);
     nudge(dialog.snapPoint, -25, 0);
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_UserMovedMouse), 2u);
+    EXPECT_EQ(m_log.count(kUserMovedPointer), 2u);
     EXPECT_TRUE(m_listener->watchers().empty());
 }
 
@@ -212,7 +212,7 @@ TEST_F(SnapBackCoordinatorTest, MovedAwayThenButtonGoneNeverSnapsBack)
     m_desktop.advance(1.0);
 
     ASSERT_EQ(m_log.entries().size(), 1u);
-    EXPECT_EQ(m_log.entries()[0].name, QK_VL_UserMovedMouse);
+    EXPECT_EQ(m_log.entries()[0].name, kUserMovedPointer);
     EXPECT_EQ(programMoves(), movesAfterSnap);
 }
 
@@ -229,9 +229,9 @@ TEST_F(SnapBackCoordinatorTest, DismissedDialogPutsThePointerBackWhenAllowed)
     // The snap-back is announced from inside the report's delivery, so the
     // log sees it first.
     ASSERT_EQ(m_log.entries().size(), 2u);
-    EXPECT_EQ(m_log.entries()[0].name, QK_VL_movedMouseBackFromPoint);
+    EXPECT_EQ(m_log.entries()[0].name, kPointerSnappedBack);
     EXPECT_EQ(m_log.entries()[0].object, m_listener.get());
-    EXPECT_EQ(m_log.entries()[1].name, QK_VL_OldDefaultButtonGone);
+    EXPECT_EQ(m_log.entries()[1].name, kSnappedButtonGone);
     EXPECT_EQ(m_log.entries()[1].object, watcher);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
     EXPECT_EQ(m_desktop.buttonEventCount(), 0);
@@ -247,13 +247,13 @@ TEST_F(SnapBackCoordinatorTest, AGoneButtonIsNoticedWithinFiftyMillisecondsWhene
         SCOPED_TRACE(testing::Message() << "gone " << goneAfter << " s after the snap");
         Dialog dialog = buildSaveDialog();
         snapTo(dialog.snapPoint);
-        size_t reportsBefore = m_log.count(QK_VL_OldDefaultButtonGone);
+        size_t reportsBefore = m_log.count(kSnappedButtonGone);
         m_desktop.advance(goneAfter);
-        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore);
+        EXPECT_EQ(m_log.count(kSnappedButtonGone), reportsBefore);
 
         m_desktop.closeWindow(m_app, dialog.window);
         m_desktop.advance(kPoll);
-        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore + 1);
+        EXPECT_EQ(m_log.count(kSnappedButtonGone), reportsBefore + 1);
         EXPECT_TRUE(m_listener->watchers().empty());
         m_desktop.userMovesPointer(kRestingPointer);
     }
@@ -275,14 +275,14 @@ TEST_F(SnapBackCoordinatorTest, NoSnapBackWhenSwitchedOffUnsetOrNoApplicationIsA
         Dialog dialog = buildSaveDialog();
         snapTo(dialog.snapPoint);
         size_t movesAfterSnap = programMoves();
-        size_t reportsBefore = m_log.count(QK_VL_OldDefaultButtonGone);
+        size_t reportsBefore = m_log.count(kSnappedButtonGone);
 
         m_app.frontmost = c.frontmost;
         m_desktop.closeWindow(m_app, dialog.window);
         m_desktop.advance(kPoll);
 
-        EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), reportsBefore + 1);
-        EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 0u);
+        EXPECT_EQ(m_log.count(kSnappedButtonGone), reportsBefore + 1);
+        EXPECT_EQ(m_log.count(kPointerSnappedBack), 0u);
         EXPECT_EQ(programMoves(), movesAfterSnap);
         EXPECT_TRUE(m_listener->watchers().empty());
     }
@@ -303,11 +303,11 @@ TEST_F(SnapBackCoordinatorTest, SnapBackOnlyWithinFourPointsOfWhereTheSnapLeftIt
         m_desktop.advance(kPoll); // still on the button: nothing yet
         EXPECT_FALSE(m_listener->watchers().empty());
 
-        size_t backBefore = m_log.count(QK_VL_movedMouseBackFromPoint);
+        size_t backBefore = m_log.count(kPointerSnappedBack);
         m_desktop.closeWindow(m_app, dialog.window);
         m_desktop.advance(kPoll);
         EXPECT_TRUE(m_listener->watchers().empty());
-        EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint) - backBefore, c.snapsBack ? 1u : 0u);
+        EXPECT_EQ(m_log.count(kPointerSnappedBack) - backBefore, c.snapsBack ? 1u : 0u);
         EXPECT_EQ(m_desktop.pointer().location() == kRestingPointer, c.snapsBack);
         m_desktop.userMovesPointer(kRestingPointer);
     }
@@ -321,8 +321,8 @@ TEST_F(SnapBackCoordinatorTest, PointerOffTheButtonInsideTheBoxEndsTheWatchLikeA
     nudge(dialog.snapPoint, 20, 0); // off the button's right edge, onto the window
     m_desktop.advance(kPoll);
 
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
-    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 0u); // too far to be put back
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kPointerSnappedBack), 0u); // too far to be put back
     EXPECT_TRUE(m_listener->watchers().empty());
 }
 
@@ -347,7 +347,7 @@ TEST_F(SnapBackCoordinatorTest, SecondSnapReplacesTheFirstWhoseWatcherNeverRepor
 
     m_desktop.closeWindow(m_app, second.window);
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
     // Back to where the pointer was before the second snap: the first button's spot.
     EXPECT_EQ(m_desktop.pointer().location(), first.snapPoint);
 }
@@ -366,7 +366,7 @@ TEST_F(SnapBackCoordinatorTest, AnythingAtTheButtonsPositionCountsAsTheButton)
 
     label->setFrame({dialog.button->position().x + 1, dialog.button->position().y}, {199, 60});
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
 }
 
 TEST_F(SnapBackCoordinatorTest, AButtonGoneWithNothingReadableInItsPlaceIsGoneButAHungOneIsNot)
@@ -391,7 +391,7 @@ TEST_F(SnapBackCoordinatorTest, AButtonGoneWithNothingReadableInItsPlaceIsGoneBu
 
     m_desktop.closeWindow(m_app, dialog.window);
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
 }
 
@@ -409,12 +409,12 @@ TEST_F(SnapBackCoordinatorTest, ACoveredButtonWhoseApplicationHangsIsNotTakenFor
     m_desktop.focusWindow(other, cover);
     m_app.hung = true;
     m_desktop.advance(0.5);
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 0u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 0u);
 
     // Answering again, its button is found covered.
     m_app.hung = false;
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
 }
 
 TEST_F(SnapBackCoordinatorTest, AnApplicationQuittingWithItsDialogPutsThePointerBackAtOnce)
@@ -426,8 +426,8 @@ TEST_F(SnapBackCoordinatorTest, AnApplicationQuittingWithItsDialogPutsThePointer
     // Nothing is active afterwards: the focus went with the application.
     m_desktop.terminate(m_app.info.pid);
     m_desktop.runPending();
-    EXPECT_EQ(m_log.count(QK_VL_OldDefaultButtonGone), 1u);
-    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 1u);
+    EXPECT_EQ(m_log.count(kSnappedButtonGone), 1u);
+    EXPECT_EQ(m_log.count(kPointerSnappedBack), 1u);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
     EXPECT_TRUE(m_listener->watchers().empty());
 }
@@ -444,7 +444,7 @@ TEST_F(SnapBackCoordinatorTest, AProcessEndedBeforeItsAccessibilityNoticedStillG
     m_app.frontmost = false;
     m_desktop.closeWindow(m_app, dialog.window);
     m_desktop.advance(kPoll);
-    EXPECT_EQ(m_log.count(QK_VL_movedMouseBackFromPoint), 1u);
+    EXPECT_EQ(m_log.count(kPointerSnappedBack), 1u);
     EXPECT_EQ(m_desktop.pointer().location(), kRestingPointer);
 }
 
@@ -476,13 +476,13 @@ TEST_F(SnapBackCoordinatorTest, FocusMovingOnFirstStillPutsThePointerBackBeforeT
 
     std::vector<std::string> order;
     std::vector<Point> snapStarts;
-    auto snaps = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseToPoint, nullptr, [&](const Notification& n) {
+    auto snaps = m_desktop.localNotificationCenter().addObserver(kPointerSnapped, nullptr, [&](const Notification& n) {
         order.push_back("snap");
         const SnapEvent* snap = n.payloadAs<SnapEvent>();
         ASSERT_NE(snap, nullptr);
         snapStarts.push_back(snap->from);
     });
-    auto backs = m_desktop.localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+    auto backs = m_desktop.localNotificationCenter().addObserver(kPointerSnappedBack, nullptr,
         [&](const Notification&) { order.push_back("back"); });
 
     auto dialog = m_app.addWindow("Save", {200, 200}, {400, 200});
@@ -527,13 +527,13 @@ TEST_F(SnapBackCoordinatorTest, ReportFromAnUnknownWatcherIsLoggedAndIgnored)
     const SnappedButtonWatcher* watcher = currentWatcher();
 
     int stranger = 0;
-    m_desktop.localNotificationCenter().post(QK_VL_OldDefaultButtonGone, &stranger);
+    m_desktop.localNotificationCenter().post(kSnappedButtonGone, &stranger);
     m_desktop.runPending();
     EXPECT_EQ(std::count(m_desktop.logLines().begin(), m_desktop.logLines().end(), "Couldn't find watcher"), 1);
     EXPECT_EQ(currentWatcher(), watcher);
     EXPECT_TRUE(watcher->isPolling());
-    EXPECT_EQ(m_listener->indexOfWatcher(&stranger), size_t{0x7fffffff});
-    EXPECT_EQ(m_listener->indexOfWatcher(watcher), 0u);
+    EXPECT_EQ(m_listener->indexOfWatcher(&stranger), std::nullopt);
+    EXPECT_EQ(m_listener->indexOfWatcher(watcher), std::optional<size_t>{0});
 }
 
 // The reporting watcher is inside its own poll when the listener drops it:
@@ -547,7 +547,7 @@ TEST_F(SnapBackCoordinatorTest, ReportingWatcherOutlivesItsPollThenIsReleased)
     dialog = {};
 
     bool seenAfterListener = false;
-    auto probe = m_desktop.localNotificationCenter().addObserver(QK_VL_OldDefaultButtonGone, nullptr,
+    auto probe = m_desktop.localNotificationCenter().addObserver(kSnappedButtonGone, nullptr,
         [&](const Notification& n) {
             // The listener has already handled this report and emptied its list.
             EXPECT_TRUE(m_listener->watchers().empty());

@@ -1,4 +1,4 @@
-#include "pane/feedback/FeedbackController.h"
+#include "pane/feedback/FeedbackOpener.h"
 
 #include "pane/feedback/FeedbackWindow.h"
 #include "platform/sim/SimDesktop.h"
@@ -82,15 +82,11 @@ protected:
     {
         m_server.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
         setFeedbackURL(m_server.url("/feedback"));
-        FeedbackController::setWindowFactory([this](FeedbackController&) {
-            return std::make_unique<RecordingWindow>(m_shows, m_orderOuts);
-        });
     }
     ~FeedbackControllerTest() override
     {
-        FeedbackController::closeFeedback();
+        m_opener.close();
         m_desktop.runPending();
-        FeedbackController::setWindowFactory(nullptr);
     }
 
     void setFeedbackURL(const std::string& url)
@@ -98,7 +94,8 @@ protected:
         m_desktop.standardUserDefaults().setObject("HXFeedbackURL", url);
         m_desktop.standardUserDefaults().synchronize();
     }
-    FeedbackController* controller() { return FeedbackController::sharedController(); }
+    FeedbackController* controller() { return m_opener.controller(); }
+    std::optional<std::string> postURL() { return FeedbackController::postURL(m_desktop.standardUserDefaults()); }
     const std::vector<sim::SimAlertService::ShownAlert>& alerts() { return m_desktop.alerts().shown(); }
 
     // Sends the open report and waits, in bounded real time, for the result.
@@ -133,11 +130,13 @@ protected:
     LoopbackHTTPServer m_server;
     int m_shows{0};
     int m_orderOuts{0};
+    FeedbackOpener m_opener{FeedbackController::Services::of(m_desktop),
+        [this](FeedbackController&) { return std::make_unique<RecordingWindow>(m_shows, m_orderOuts); }};
 };
 
 TEST_F(FeedbackControllerTest, AReportArrivesWithEveryFieldIntact)
 {
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     EXPECT_TRUE(alerts().empty()) << "a reachable server asks nothing";
     EXPECT_EQ(m_shows, 1);
@@ -170,7 +169,7 @@ TEST_F(FeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
 {
     m_desktop.standardUserDefaults().setObject("playsSoundOnMove", 1);
     m_desktop.standardUserDefaults().synchronize();
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     controller()->switchSectionAction(FeedbackController::kSupportSection);
     controller()->textViewDidChangeText("Where is the switch?");
@@ -196,7 +195,7 @@ TEST_F(FeedbackControllerTest, TheSystemProfileIsMadeOffTheLoopAndSent)
 
 TEST_F(FeedbackControllerTest, ContactDetailsGoOnlyWhenTheUserTicksTheBoxAndFillsThemIn)
 {
-    FeedbackController::showFeedback();
+    m_opener.show();
     EXPECT_FALSE(controller()->includeContactInfo()) << "name and e-mail are not sent unless asked for";
     controller()->setName("Ada");
     EXPECT_EQ(controller()->emailAddress(), "ada@example.invalid");
@@ -206,15 +205,17 @@ TEST_F(FeedbackControllerTest, ContactDetailsGoOnlyWhenTheUserTicksTheBoxAndFill
     EXPECT_EQ(fields["feedbackType"], "FEATURE");
     EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
 
-    FeedbackController::showFeedback();
+    m_opener.show();
     controller()->setIncludeContactInfo(true);
     controller()->windowWillClose();
     m_desktop.runPending();
-    FeedbackController::showFeedback();
+    test::ScopedEnvironment noEmail("EMAIL", std::nullopt);
+    m_opener.show();
     EXPECT_FALSE(controller()->includeContactInfo()) << "a new window starts afresh";
+    EXPECT_TRUE(controller()->emailAddressChoices().empty()) << "no address known, none offered";
+    EXPECT_EQ(controller()->emailAddress(), "");
     controller()->setIncludeContactInfo(true);
     controller()->setName("");
-    controller()->setEmailAddress("");
     sendAndWaitForResult();
     fields = receivedFields(2);
     EXPECT_EQ(fields.count("email") + fields.count("name"), 0u);
@@ -225,7 +226,7 @@ TEST_F(FeedbackControllerTest, AnUnreachableServerAsksFirst)
 {
     setFeedbackURL("https://velmora-feedback.invalid/feedback");
     m_desktop.alerts().answerNextWith(1);
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_EQ(alerts().size(), 1u);
     const Alert& question = alerts()[0].alert;
     EXPECT_EQ(question.title, "The feedback server cannot be reached");
@@ -234,7 +235,7 @@ TEST_F(FeedbackControllerTest, AnUnreachableServerAsksFirst)
     EXPECT_FALSE(controller()) << "cancel opens nothing";
     EXPECT_EQ(m_shows, 0);
 
-    FeedbackController::showFeedback();
+    m_opener.show();
     EXPECT_EQ(alerts().size(), 2u);
     ASSERT_TRUE(controller()) << "proceeding anyway opens the window";
 
@@ -247,7 +248,7 @@ TEST_F(FeedbackControllerTest, AnUnreachableServerAsksFirst)
 TEST_F(FeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
 {
     setFeedbackURL("https://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     EXPECT_TRUE(alerts().empty());
     controller()->textViewDidChangeText("lost");
@@ -265,7 +266,7 @@ TEST_F(FeedbackControllerTest, ARefusedConnectionShowsTheErrorAndCloses)
 TEST_F(FeedbackControllerTest, AWindowClosedUnderItsResultAlertGoesOnlyOnceTheAlertIsAnswered)
 {
     setFeedbackURL("https://127.0.0.1:" + std::to_string(closedPort()) + "/feedback");
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     controller()->textViewDidChangeText("closed early");
     bool closed = false;
@@ -282,13 +283,13 @@ TEST_F(FeedbackControllerTest, AWindowClosedUnderItsResultAlertGoesOnlyOnceTheAl
     EXPECT_FALSE(controller());
     EXPECT_EQ(m_orderOuts, 1);
     m_desktop.runPending();
-    FeedbackController::showFeedback();
+    m_opener.show();
     EXPECT_TRUE(controller()) << "a new window opens afresh";
 }
 
 TEST_F(FeedbackControllerTest, EachKindKeepsItsTextAndSupportWantsContact)
 {
-    FeedbackController::showFeedback();
+    m_opener.show();
     FeedbackController& feedback = *controller();
     const std::string bugTemplate = feedback.messageText();
     EXPECT_EQ(bugTemplate.rfind("What went wrong?\n", 0), 0u);
@@ -320,36 +321,53 @@ TEST_F(FeedbackControllerTest, EachKindKeepsItsTextAndSupportWantsContact)
 
 TEST_F(FeedbackControllerTest, AskingAgainReusesTheOpenWindowAndClosingStartsAfresh)
 {
-    FeedbackController::showFeedback();
+    m_opener.show();
     FeedbackController* first = controller();
     first->textViewDidChangeText("half written");
-    FeedbackController::showFeedback();
+    m_opener.show();
     EXPECT_EQ(controller(), first);
     EXPECT_EQ(controller()->messageText(), "half written");
     EXPECT_EQ(m_shows, 2) << "an open window is brought forward";
 
-    FeedbackController::showFeedbackWithBugDetails(std::string("details of the crash"));
+    m_opener.show(std::string("details of the crash"));
     EXPECT_EQ(controller()->messageText(), "details of the crash");
 
     controller()->windowWillClose();
     EXPECT_FALSE(controller());
     EXPECT_EQ(m_orderOuts, 1);
     m_desktop.runPending();
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     EXPECT_EQ(controller()->messageText().rfind("What went wrong?\n", 0), 0u);
     controller()->cancelAction();
     EXPECT_FALSE(controller());
-    FeedbackController::closeFeedback(); // nothing open: nothing happens
+    m_opener.close(); // nothing open: nothing happens
     EXPECT_EQ(m_orderOuts, 2);
+}
+
+// A closed controller lives on until the end of the loop's pass; its opener
+// (the settings window) may be gone by then, and a late close must not reach it.
+TEST_F(FeedbackControllerTest, AClosedControllerNeverCallsBackAnOpenerThatIsGone)
+{
+    FeedbackController* closed = nullptr;
+    {
+        FeedbackOpener opener(FeedbackController::Services::of(m_desktop), {});
+        opener.show();
+        closed = opener.controller();
+        ASSERT_TRUE(closed);
+        closed->cancelAction();
+        EXPECT_FALSE(opener.controller());
+    }
+    closed->windowWillClose();
+    m_desktop.runPending();
 }
 
 TEST_F(FeedbackControllerTest, TheAddressComesFromTheInformationValuesUnlessTheUserOverridesIt)
 {
     m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
-    EXPECT_EQ(FeedbackController::postURL(), "https://www.brightfen.com/velmora/feedback");
+    EXPECT_EQ(postURL(), "https://www.brightfen.com/velmora/feedback");
     setFeedbackURL("https://127.0.0.1:1/other");
-    EXPECT_EQ(FeedbackController::postURL(), "https://127.0.0.1:1/other");
+    EXPECT_EQ(postURL(), "https://127.0.0.1:1/other");
 
     // Resources without the address (and without the strings table).
     test::TemporaryDirectory resources;
@@ -357,15 +375,15 @@ TEST_F(FeedbackControllerTest, TheAddressComesFromTheInformationValuesUnlessTheU
         << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleName</key><string>Velmora</string></dict></plist>";
     test::ScopedEnvironment moved("VELMORA_RESOURCES", resources.path());
     m_desktop.standardUserDefaults().removeObject("HXFeedbackURL");
-    EXPECT_EQ(FeedbackController::postURL(), std::nullopt);
-    FeedbackController::showFeedback();
+    EXPECT_EQ(postURL(), std::nullopt);
+    m_opener.show();
     EXPECT_FALSE(controller());
     EXPECT_EQ(m_desktop.logLines().back(), "HXFeedbackURL not defined");
 
     // Texts the table lacks show their keys.
     setFeedbackURL(m_server.url("/feedback"));
     EXPECT_EQ(FeedbackController::localizedString("Unreachable Explanation"), "Unreachable Explanation");
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     EXPECT_EQ(controller()->windowTitle(), "Title");
 }
@@ -376,8 +394,8 @@ TEST_F(FeedbackControllerTest, AReportGoesOnlyEncryptedAndOnlyToAServerWeTrust)
     LoopbackHTTPServer cleartext(LoopbackHTTPServer::Transport::Cleartext);
     cleartext.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
     setFeedbackURL(cleartext.url("/feedback"));
-    EXPECT_EQ(FeedbackController::postURL(), std::nullopt);
-    FeedbackController::showFeedback();
+    EXPECT_EQ(postURL(), std::nullopt);
+    m_opener.show();
     EXPECT_FALSE(controller());
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts()[0].alert.title, "Feedback cannot be sent to this address");
@@ -387,7 +405,7 @@ TEST_F(FeedbackControllerTest, AReportGoesOnlyEncryptedAndOnlyToAServerWeTrust)
 
     // A window opened before the address was made insecure sends nothing.
     setFeedbackURL(m_server.url("/feedback"));
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     setFeedbackURL(cleartext.url("/feedback"));
     sendAndWaitForResult();
@@ -397,7 +415,7 @@ TEST_F(FeedbackControllerTest, AReportGoesOnlyEncryptedAndOnlyToAServerWeTrust)
     LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
     untrusted.route("/feedback", LoopbackHTTPServer::ok("received", "text/plain"));
     setFeedbackURL(untrusted.url("/feedback"));
-    FeedbackController::showFeedback();
+    m_opener.show();
     ASSERT_TRUE(controller());
     controller()->textViewDidChangeText("secret");
     sendAndWaitForResult();
@@ -407,15 +425,6 @@ TEST_F(FeedbackControllerTest, AReportGoesOnlyEncryptedAndOnlyToAServerWeTrust)
     EXPECT_TRUE(cleartext.requests().empty());
     EXPECT_TRUE(untrusted.requests().empty());
     EXPECT_TRUE(m_server.requests().empty());
-}
-
-TEST_F(FeedbackControllerTest, WithoutAnEmailAddressTheChoicesAreEmpty)
-{
-    test::ScopedEnvironment noEmail("EMAIL", std::nullopt);
-    FeedbackController::showFeedback();
-    ASSERT_TRUE(controller());
-    EXPECT_TRUE(controller()->emailAddressChoices().empty());
-    EXPECT_EQ(controller()->emailAddress(), "");
 }
 
 } // namespace

@@ -59,7 +59,7 @@ TEST_F(EndToEndTest, ASecondDialogOfTheSameApplicationSnapsAndTheFirstSnapsBackF
     // (the next dialog may take it again within the same pass, so the spot
     // is read when the return is announced) ...
     std::vector<Point> returns;
-    auto observation = s_desktop->localNotificationCenter().addObserver(QK_VL_movedMouseBackFromPoint, nullptr,
+    auto observation = s_desktop->localNotificationCenter().addObserver(kPointerSnappedBack, nullptr,
         [&](const Notification&) { returns.push_back(pointer()); });
     pressReturn();
     ASSERT_TRUE(pumpUntil([&] { return !returns.empty(); }, 10));
@@ -86,7 +86,7 @@ TEST_F(EndToEndTest, ADialogIsSnappedToWithFewRequests)
     pumpFor(0.5);
 
     long requests = -1;
-    auto observation = s_desktop->localNotificationCenter().addObserver(QK_VL_movedMouseToPoint, nullptr,
+    auto observation = s_desktop->localNotificationCenter().addObserver(kPointerSnapped, nullptr,
         [&](const Notification&) { requests = atspi.requestsThisEvent(); });
     pressReturn();
     ASSERT_TRUE(pumpUntil([&] { return requests >= 0; }, 10));

@@ -26,28 +26,28 @@ protected:
 TEST_F(GioApplicationFinderTest, AnEntryIsFoundByItsIdentifierNameOrProgram)
 {
     const std::string dialogs = dialogsEntryPath().string();
-    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kDialogsEntryId), dialogs);
-    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(std::string(kDialogsEntryId) + ".desktop"), dialogs);
-    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kSorterEntryId), sorterEntryPath().string());
+    EXPECT_EQ(m_finder.pathForApplicationWithIdentifier(kDialogsEntryId), dialogs);
+    EXPECT_EQ(m_finder.pathForApplicationWithIdentifier(std::string(kDialogsEntryId) + ".desktop"), dialogs);
+    EXPECT_EQ(m_finder.pathForApplicationWithIdentifier(kSorterEntryId), sorterEntryPath().string());
 
     EXPECT_EQ(m_finder.fullPathForApplication(kDialogsName), dialogs);
     EXPECT_EQ(m_finder.fullPathForApplication("velmora test DIALOGS"), dialogs);
     EXPECT_EQ(m_finder.fullPathForApplication(kDialogsEntryId), dialogs);
     EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogs);
 
-    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier("velmora-no-such-entry"));
-    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier(""));
-    EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier("../applications/velmora-test-dialogs"));
+    EXPECT_FALSE(m_finder.pathForApplicationWithIdentifier("velmora-no-such-entry"));
+    EXPECT_FALSE(m_finder.pathForApplicationWithIdentifier(""));
+    EXPECT_FALSE(m_finder.pathForApplicationWithIdentifier("../applications/velmora-test-dialogs"));
     EXPECT_FALSE(m_finder.fullPathForApplication("No Such Program Anywhere"));
     EXPECT_FALSE(m_finder.fullPathForApplication(""));
 }
 
 TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsRunningProgram)
 {
-    EXPECT_TRUE(m_finder.isBundleAtPath(dialogsEntryPath().string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath(dialogsEntryPath().string()), kDialogsEntryId);
+    EXPECT_TRUE(m_finder.isApplicationAtPath(dialogsEntryPath().string()));
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath(dialogsEntryPath().string()), kDialogsEntryId);
     // Below a subfolder the folder names join the ID with dashes.
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath(sorterEntryPath().string()), kSorterEntryId);
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath(sorterEntryPath().string()), kSorterEntryId);
 
     // An entry outside the applications folders is known by its file name,
     // and counts only as a copy of an installed one: the list could not show
@@ -55,17 +55,17 @@ TEST_F(GioApplicationFinderTest, AnEntrysIdentifierIsTheOneTheWorkspaceGivesItsR
     const TemporaryFolder folder;
     const std::filesystem::path copy = folder / (std::string(kDialogsEntryId) + ".desktop");
     std::filesystem::copy_file(dialogsEntryPath(), copy);
-    EXPECT_TRUE(m_finder.isBundleAtPath(copy.string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath(copy.string()), kDialogsEntryId);
+    EXPECT_TRUE(m_finder.isApplicationAtPath(copy.string()));
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath(copy.string()), kDialogsEntryId);
     writeEntry(folder / "loose.desktop", "Name=Loose Tool\nExec=true\n");
-    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "loose.desktop").string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "loose.desktop").string()), "");
+    EXPECT_FALSE(m_finder.isApplicationAtPath((folder / "loose.desktop").string()));
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath((folder / "loose.desktop").string()), "");
     EXPECT_EQ(m_finder.displayNameAtPath((folder / "loose.desktop").string()), "Loose Tool");
     std::ofstream(folder / "notes.txt") << "not an application\n";
 
-    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "notes.txt").string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath((folder / "notes.txt").string()), "");
-    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "missing.desktop").string()));
+    EXPECT_FALSE(m_finder.isApplicationAtPath((folder / "notes.txt").string()));
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath((folder / "notes.txt").string()), "");
+    EXPECT_FALSE(m_finder.isApplicationAtPath((folder / "missing.desktop").string()));
 }
 
 TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
@@ -78,16 +78,16 @@ TEST_F(GioApplicationFinderTest, AProgramWithoutAnEntryIsKnownByItsFileName)
 
     EXPECT_EQ(m_finder.displayNameAtPath(program.string()), "velmora-probe-2.1") << "the version is no extension";
     // Off PATH its name leads nowhere, so the list could not show it again.
-    EXPECT_FALSE(m_finder.isBundleAtPath(program.string()));
+    EXPECT_FALSE(m_finder.isApplicationAtPath(program.string()));
     EXPECT_FALSE(m_finder.fullPathForApplication("velmora-probe-2.1"));
 
     // On PATH: found by name, after every desktop entry.
     const std::string path = g_getenv("PATH") ? g_getenv("PATH") : "";
     const ScopedVariable onPath("PATH", (folder.path().string() + ":" + path).c_str());
-    EXPECT_TRUE(m_finder.isBundleAtPath(program.string()));
-    EXPECT_EQ(m_finder.bundleIdentifierAtPath(program.string()), "velmora-probe-2.1");
-    EXPECT_FALSE(m_finder.isBundleAtPath((folder / "plain.sh").string()));
-    EXPECT_FALSE(m_finder.isBundleAtPath(folder.path().string())) << "a folder is searchable, not a program";
+    EXPECT_TRUE(m_finder.isApplicationAtPath(program.string()));
+    EXPECT_EQ(m_finder.applicationIdentifierAtPath(program.string()), "velmora-probe-2.1");
+    EXPECT_FALSE(m_finder.isApplicationAtPath((folder / "plain.sh").string()));
+    EXPECT_FALSE(m_finder.isApplicationAtPath(folder.path().string())) << "a folder is searchable, not a program";
     EXPECT_EQ(m_finder.fullPathForApplication("velmora-probe-2.1"), program.string());
     EXPECT_EQ(m_finder.fullPathForApplication("zenity"), dialogsEntryPath().string()) << "its entry comes first";
     EXPECT_FALSE(m_finder.fullPathForApplication("plain.sh"));
@@ -111,13 +111,13 @@ TEST_F(GioApplicationFinderTest, ManyLookupsShareOneListingOfTheInstalledApplica
 {
     for (int i = 0; i < 2000; ++i) {
         const std::string name = "org.example.Gone" + std::to_string(i);
-        EXPECT_FALSE(m_finder.absolutePathForAppBundleWithIdentifier(name));
+        EXPECT_FALSE(m_finder.pathForApplicationWithIdentifier(name));
         EXPECT_FALSE(m_finder.fullPathForApplication(name));
     }
     EXPECT_EQ(m_finder.listingCount(), 1);
     // The same answers as before for what is installed.
     EXPECT_EQ(m_finder.fullPathForApplication("velmora test DIALOGS"), dialogsEntryPath().string());
-    EXPECT_EQ(m_finder.absolutePathForAppBundleWithIdentifier(kSorterEntryId), sorterEntryPath().string());
+    EXPECT_EQ(m_finder.pathForApplicationWithIdentifier(kSorterEntryId), sorterEntryPath().string());
     EXPECT_EQ(m_finder.displayNameAtPath(dialogsEntryPath().string()), kDialogsName);
     EXPECT_EQ(m_finder.iconForFile(sorterEntryPath().string()), "/usr/share/pixmaps/card-sorter.png");
     gchar* sh = g_find_program_in_path("sh");

@@ -14,8 +14,8 @@ TEST(LinuxApplicationTest, KnowsItsExecutableAndTerminatesThroughTheLoop)
     GlibRunLoop loop;
     NotificationCenter center;
     LinuxApplication application(center, loop);
-    EXPECT_EQ(application.bundlePath(), std::filesystem::read_symlink("/proc/self/exe").string());
-    EXPECT_TRUE(application.fileExists(application.bundlePath()));
+    EXPECT_EQ(application.programPath(), std::filesystem::read_symlink("/proc/self/exe").string());
+    EXPECT_TRUE(application.fileExists(application.programPath()));
     EXPECT_FALSE(application.fileExists("/nonexistent/velmora"));
     EXPECT_FALSE(application.fileExists(""));
 

@@ -107,7 +107,7 @@ TEST_F(XdgAutostartStoreTest, RemovingTheAgentDeletesEveryFileThatStartsItAndNoO
     XdgAutostartStore store(m_config.path().string());
     sim::SimDesktop desktop(&store);
     ScopedPlatform scoped(desktop);
-    AutostartSynchronizer::of(desktop).setAppLaunchesAtLogin(true, agent);
+    AutostartSynchronizer::of(desktop).setLaunchesAtLogin(true, agent);
     ASSERT_TRUE(fs::exists(m_config / "autostart" / "VelmoraBG.desktop"));
     // A second copy of ours, and one another tool wrote with arguments of its own.
     fs::copy_file(m_config / "autostart" / "VelmoraBG.desktop", m_config / "autostart" / "VelmoraBG-2.desktop");
@@ -115,10 +115,10 @@ TEST_F(XdgAutostartStoreTest, RemovingTheAgentDeletesEveryFileThatStartsItAndNoO
     write("look-alike.desktop", "[Desktop Entry]\nType=Application\nExec=/opt/velmora/VelmoraBG-helper\n");
     const std::string otherBefore = contents("other.desktop");
 
-    AutostartSynchronizer::of(desktop).setAppLaunchesAtLogin(false, agent);
+    AutostartSynchronizer::of(desktop).setLaunchesAtLogin(false, agent);
     for (const char* gone : {"VelmoraBG.desktop", "VelmoraBG-2.desktop", "velmora-agent.desktop"})
         EXPECT_FALSE(fs::exists(m_config / "autostart" / gone)) << gone;
-    EXPECT_FALSE(AutostartSynchronizer::of(desktop).doesAppLaunchAtLogin(agent));
+    EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
     EXPECT_EQ(contents("other.desktop"), otherBefore);
     for (const char* kept : {"look-alike.desktop", "switched-off.desktop", "gnome-off.desktop", "notes.txt"})
         EXPECT_TRUE(fs::exists(m_config / "autostart" / kept)) << kept;

@@ -119,10 +119,7 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
     EXPECT_EQ(workspaceNotes[0].name, kScreensDidSleepNotification);
     EXPECT_EQ(workspaceNotes[1].name, kScreensDidWakeNotification);
 
-    SimApp& old = desktop.addRunningApp("VelmoraBG old", std::nullopt, "/opt/old/VelmoraBG");
-    old.creatorCode = 0x5A517662; // 'ZQvb'
-    EXPECT_EQ(NSFileTypeForHFSTypeCode(desktop.workspace().creatorCodeOfFileAtPath("/opt/old/VelmoraBG")), "'ZQvb'");
-    EXPECT_EQ(desktop.workspace().creatorCodeOfFileAtPath("/nowhere"), 0u);
+    desktop.addRunningApp("VelmoraBG old", std::nullopt, "/opt/old/VelmoraBG");
     EXPECT_FALSE(desktop.workspace().activeApplication());
 
     EXPECT_TRUE(desktop.workspace().openURL("https://example.org/velmora"));
@@ -140,8 +137,8 @@ TEST_F(SimDesktopTest, DisplaySleepWakeAndWorkspaceQueries)
 TEST_F(SimDesktopTest, ApplicationFilesLogAndOrderlyTermination)
 {
     Application& application = desktop.application();
-    EXPECT_TRUE(application.fileExists(application.bundlePath())) << "a running program exists where it started";
-    desktop.setBundlePath("/opt/velmora/VelmoraBG.app");
+    EXPECT_TRUE(application.fileExists(application.programPath())) << "a running program exists where it started";
+    desktop.setProgramPath("/opt/velmora/VelmoraBG.app");
     desktop.addFile("/opt/velmora/VelmoraBG.app/Contents/Resources/Check");
     EXPECT_TRUE(application.fileExists("/opt/velmora"));
     EXPECT_FALSE(application.fileExists("/opt/vel"));

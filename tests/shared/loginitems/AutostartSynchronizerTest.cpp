@@ -2,12 +2,11 @@
 
 #include "platform/sim/MemorySettingsStore.h"
 #include "platform/sim/SimDesktop.h"
+#include "shared/update/ScopedEnvironment.h"
 #include "support/DomainValues.h"
 #include "support/ValuePrinting.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 namespace velmora {
 namespace {
@@ -18,27 +17,6 @@ Value entry(const std::string& path, bool hide = false)
 {
     return Value::Dictionary {{"Path", path}, {"Hide", hide}};
 }
-
-// Sets $HOME for one test and puts the previous value back.
-class ScopedHome {
-public:
-    explicit ScopedHome(const char* home)
-    {
-        if (const char* previous = std::getenv("HOME"))
-            m_previous = previous;
-        setenv("HOME", home, 1);
-    }
-    ~ScopedHome()
-    {
-        if (m_previous)
-            setenv("HOME", m_previous->c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    std::optional<std::string> m_previous;
-};
 
 class AutostartSynchronizerTest : public ::testing::Test {
 protected:
@@ -54,72 +32,75 @@ protected:
         return stored.array() ? *stored.array() : Value::Array {};
     }
 
-    ScopedHome home { "/Users/tester" };
+    test::ScopedEnvironment home {"HOME", std::string("/home/tester")};
     sim::MemorySettingsStore store;
     sim::SimDesktop desktop { &store };
     ScopedPlatform scoped { desktop };
     AutostartSynchronizer loginItems { AutostartSynchronizer::of(desktop) };
 };
 
-TEST_F(AutostartSynchronizerTest, StandardizesPaths)
+TEST_F(AutostartSynchronizerTest, NormalisesPaths)
 {
-    EXPECT_EQ(Items::stringByStandardizingPath("~"), "/Users/tester");
-    EXPECT_EQ(Items::stringByStandardizingPath("~/Applications/A.app/"), "/Users/tester/Applications/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/Applications//Utilities/./../A.app//"), "/Applications/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/.."), "/");
-    EXPECT_EQ(Items::stringByStandardizingPath("/"), "/");
-    EXPECT_EQ(Items::stringByStandardizingPath("~other/A.app"), "~other/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath("/Apps/~/A.app"), "/Apps/~/A.app");
-    EXPECT_EQ(Items::stringByStandardizingPath(""), "");
+    EXPECT_EQ(Items::normalisedPath("~"), "/home/tester");
+    EXPECT_EQ(Items::normalisedPath("~/bin/a/"), "/home/tester/bin/a");
+    EXPECT_EQ(Items::normalisedPath("/usr//local/./../bin/a//"), "/usr/bin/a");
+    EXPECT_EQ(Items::normalisedPath("/.."), "/");
+    EXPECT_EQ(Items::normalisedPath("/"), "/");
+    EXPECT_EQ(Items::normalisedPath("~other/a"), "~other/a");
+    EXPECT_EQ(Items::normalisedPath("/opt/~/a"), "/opt/~/a");
+    EXPECT_EQ(Items::normalisedPath(""), "");
 }
 
 TEST_F(AutostartSynchronizerTest, AddsAnEntryAtTheEndOnlyOnce)
 {
-    setItems({entry("/Applications/Other.app", true)});
+    // A missing domain is made.
+    EXPECT_FALSE(loginItems.launchesAtLogin("/usr/bin/first"));
+    loginItems.addAutostartEntry("/usr/bin/first");
+    EXPECT_EQ(items(), (Value::Array {entry("/usr/bin/first")}));
 
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/Velmora.app");
+    setItems({entry("/usr/bin/other", true)});
 
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/Other.app", true), entry("/Applications/Velmora.app")}));
+    loginItems.setLaunchesAtLogin(true, "/usr/bin/velmora");
+    loginItems.setLaunchesAtLogin(true, "/usr/bin/velmora");
+
+    EXPECT_EQ(items(), (Value::Array {entry("/usr/bin/other", true), entry("/usr/bin/velmora")}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
-}
-
-TEST_F(AutostartSynchronizerTest, AddingCreatesAMissingDomain)
-{
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/Velmora.app"));
-    loginItems.setAppLaunchesAtLoginToYESforApp("/Applications/Velmora.app");
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/Velmora.app")}));
+    EXPECT_TRUE(loginItems.launchesAtLogin("/usr/bin/velmora"));
 }
 
 TEST_F(AutostartSynchronizerTest, EntriesAreNormalisedButGivenPathsAreNot)
 {
-    setItems({entry("~/Applications/A.app/"), entry("/Applications/B.app")});
+    setItems({entry("~/bin/a/"), entry("/usr/bin/b")});
 
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin("/Users/tester/Applications/A.app"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("~/Applications/A.app"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/Applications/B.app/"));
-    EXPECT_FALSE(loginItems.doesAppLaunchAtLogin("/applications/b.app"));
+    EXPECT_TRUE(loginItems.launchesAtLogin("/home/tester/bin/a"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("~/bin/a"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("/usr/bin/b/"));
+    EXPECT_FALSE(loginItems.launchesAtLogin("/usr/bin/B"));
 
     // The un-normalised form is therefore a different application: added.
-    loginItems.setAppLaunchesAtLogin(true, "/Applications/B.app/");
+    loginItems.setLaunchesAtLogin(true, "/usr/bin/b/");
     EXPECT_EQ(items().size(), 3u);
-    loginItems.setAppLaunchesAtLogin(true, "/Users/tester/Applications/A.app");
+    loginItems.setLaunchesAtLogin(true, "/home/tester/bin/a");
     EXPECT_EQ(items().size(), 3u);
 }
 
 TEST_F(AutostartSynchronizerTest, RemovesTheFirstMatchAndEntriesIdenticalToIt)
 {
-    Value withExtra = Value::Dictionary {{"Path", "/Applications/A.app"}, {"Hide", false}, {"AliasData", "x"}};
-    setItems({entry("/Applications/A.app", true), entry("/Applications/B.app"), entry("/Applications/A.app"),
-        entry("/Applications/A.app", true), withExtra});
+    Value withExtra = Value::Dictionary {{"Path", "/usr/bin/a"}, {"Hide", false}, {"AliasData", "x"}};
+    setItems({entry("/usr/bin/a", true), entry("/usr/bin/b"), entry("/usr/bin/a"),
+        entry("/usr/bin/a", true), withExtra});
 
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), entry("/Applications/A.app"), withExtra}));
+    loginItems.setLaunchesAtLogin(false, "/usr/bin/a");
+    EXPECT_EQ(items(), (Value::Array {entry("/usr/bin/b"), entry("/usr/bin/a"), withExtra}));
 
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app"), withExtra}));
+    loginItems.setLaunchesAtLogin(false, "/usr/bin/a");
+    EXPECT_EQ(items(), (Value::Array {entry("/usr/bin/b"), withExtra}));
     EXPECT_EQ(test::storedValue(store, "loginwindow", "SystemKey"), Value(42));
+
+    // Removing what is not there writes nothing.
+    const int writes = store.writeCount();
+    loginItems.setLaunchesAtLogin(false, "/usr/bin/c");
+    EXPECT_EQ(store.writeCount(), writes);
 }
 
 TEST_F(AutostartSynchronizerTest, CopiesOfTheItemInOtherFilesGoWithIt)
@@ -131,50 +112,41 @@ TEST_F(AutostartSynchronizerTest, CopiesOfTheItemInOtherFilesGoWithIt)
         inFile("/opt/velmora/VelmoraBG", "VelmoraBG-2.desktop"), inFile("/opt/velmora//bin/../VelmoraBG", "by-hand.desktop"),
         inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)});
 
-    loginItems.setAppLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
+    loginItems.setLaunchesAtLogin(false, "/opt/velmora/VelmoraBG");
     EXPECT_EQ(items(), (Value::Array {inFile("/usr/bin/other", "other.desktop"), inFile("/opt/velmora/VelmoraBG", "hidden.desktop", true)}));
 }
 
-TEST_F(AutostartSynchronizerTest, RemovingAnAbsentApplicationWritesNothing)
+TEST_F(AutostartSynchronizerTest, EmptyPathMeansThisProgram)
 {
-    setItems({entry("/Applications/B.app")});
-    const int writes = store.writeCount();
-    loginItems.setAppLaunchesAtLogin(false, "/Applications/A.app");
-    EXPECT_EQ(store.writeCount(), writes);
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/B.app")}));
-}
+    desktop.setProgramPath("/usr/lib/velmora/bin/../VelmoraBG/");
 
-TEST_F(AutostartSynchronizerTest, EmptyPathMeansTheProgramsOwnBundle)
-{
-    desktop.setBundlePath("/Applications/Velmora/../VelmoraBG.app/");
+    loginItems.setLaunchesAtLogin(true, "");
+    EXPECT_EQ(items(), (Value::Array {entry("/usr/lib/velmora/VelmoraBG")}));
+    EXPECT_TRUE(loginItems.launchesAtLogin(""));
 
-    loginItems.setAppLaunchesAtLogin(true, "");
-    EXPECT_EQ(items(), (Value::Array {entry("/Applications/VelmoraBG.app")}));
-    EXPECT_TRUE(loginItems.doesAppLaunchAtLogin(""));
-
-    loginItems.setAppLaunchesAtLogin(false, "");
+    loginItems.setLaunchesAtLogin(false, "");
     EXPECT_TRUE(items().empty());
 }
 
-TEST_F(AutostartSynchronizerTest, FindsAnEntryByItsBundleName)
+TEST_F(AutostartSynchronizerTest, FindsAnEntryByItsProgramsFileName)
 {
-    setItems({entry("/Applications/VelmoraBG.app"), entry("/Library//velmorabg.app/"), entry("/Applications/velmorabg.app")});
+    setItems({entry("/usr/lib/velmora/VelmoraBG"), entry("/opt//velmorabg.bin/"), entry("/usr/bin/velmorabg")});
 
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg"), "/Library/velmorabg.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("velmorabg.app"), "/Library/velmorabg.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("VelmoraBG"), "/Applications/VelmoraBG.app");
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Velmorabg"), std::nullopt);
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("velmorabg"), "/opt/velmorabg.bin");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("velmorabg.bin"), "/opt/velmorabg.bin");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("VelmoraBG"), "/usr/lib/velmora/VelmoraBG");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("Velmorabg"), std::nullopt);
 }
 
 TEST_F(AutostartSynchronizerTest, LookupByNameDoesNotReRead)
 {
-    setItems({entry("/Applications/Old.app")});
-    ASSERT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("Old"), "/Applications/Old.app");
+    setItems({entry("/usr/bin/Old")});
+    ASSERT_EQ(loginItems.pathOfAutostartEntryNamed("Old"), "/usr/bin/Old");
 
-    setItems({entry("/Applications/New.app")}); // written by another program
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), std::nullopt);
+    setItems({entry("/usr/bin/New")}); // written by another program
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("New"), std::nullopt);
     desktop.standardUserDefaults().synchronize();
-    EXPECT_EQ(loginItems.pathForAppthatLaunchesAtLoginNamed("New"), "/Applications/New.app");
+    EXPECT_EQ(loginItems.pathOfAutostartEntryNamed("New"), "/usr/bin/New");
 }
 
 } // namespace

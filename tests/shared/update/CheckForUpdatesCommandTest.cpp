@@ -23,9 +23,9 @@ class CheckForUpdatesCommandTest : public ::testing::Test {
 protected:
     ProgramInfo paneInfo() const
     {
-        return ProgramInfo(Value::Dictionary{{ProgramInfo::kCFBundleName, Value("Velmora")},
-            {ProgramInfo::kCFBundleVersion, Value("1.2")},
-            {ProgramInfo::kVLUpdateHost, Value(m_server.hostAndPort())}});
+        return ProgramInfo(Value::Dictionary{{ProgramInfo::kNameKey, Value("Velmora")},
+            {ProgramInfo::kVersionKey, Value("1.2")},
+            {ProgramInfo::kUpdateHostKey, Value(m_server.hostAndPort())}});
     }
     void serveFeed(const std::string& items)
     {
@@ -100,8 +100,8 @@ TEST_F(CheckForUpdatesCommandTest, AHostileFeedOrServerGetsNoFurtherThanAFailure
     // A server whose certificate nobody vouches for.
     LoopbackHTTPServer untrusted(LoopbackHTTPServer::Transport::UntrustedTLS);
     untrusted.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("9.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
-    ProgramInfo impostor(Value::Dictionary{{ProgramInfo::kCFBundleName, Value("Velmora")}, {ProgramInfo::kCFBundleVersion, Value("1.2")},
-        {ProgramInfo::kVLUpdateHost, Value(untrusted.hostAndPort())}});
+    ProgramInfo impostor(Value::Dictionary{{ProgramInfo::kNameKey, Value("Velmora")}, {ProgramInfo::kVersionKey, Value("1.2")},
+        {ProgramInfo::kUpdateHostKey, Value(untrusted.hostAndPort())}});
     auto unverified = CheckForUpdatesCommand::run(impostor, 5);
     EXPECT_EQ(unverified.exitCode, 1) << unverified.text;
     EXPECT_NE(m_desktop.logLines().back().find("secure connection"), std::string::npos) << m_desktop.logLines().back();

@@ -14,13 +14,13 @@ TEST(ProgramInfoTest, ReadsTheShippedInformationValues)
 {
     test::ScopedEnvironment resources("VELMORA_RESOURCES", std::nullopt);
     ProgramInfo agent = ProgramInfo::agent();
-    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "VelmoraBG");
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kNameKey), "VelmoraBG");
     EXPECT_EQ(agent.appcastURL().rfind("https://", 0), 0u);
     EXPECT_NE(agent.appcastURL().find("/velmora/download/assets/VelmoraAppcast.xml"), std::string::npos);
 
     ProgramInfo pane = ProgramInfo::pane();
-    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "Velmora");
-    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kHXFeedbackURL).rfind("https://", 0), 0u) << "reports travel encrypted";
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kNameKey), "Velmora");
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kFeedbackURLKey).rfind("https://", 0), 0u) << "reports travel encrypted";
     EXPECT_EQ(pane.appcastURL(), agent.appcastURL());
 }
 
@@ -36,15 +36,15 @@ TEST(ProgramInfoTest, ATestOrPackagerCanPointElsewhere)
     test::ScopedEnvironment resources("VELMORA_RESOURCES", directory.path());
     EXPECT_EQ(ProgramInfo::resourceDirectory(), directory.path());
     ProgramInfo pane = ProgramInfo::pane();
-    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion()) << "a file's version is not ours";
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kVersionKey), ProgramInfo::buildVersion()) << "a file's version is not ours";
     EXPECT_EQ(pane.appcastURL(), "https://127.0.0.1:8080/velmora/download/assets/VelmoraAppcast.xml");
     // Not a string: reads as absent.
-    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
+    EXPECT_EQ(pane.objectForInfoDictionaryKey(ProgramInfo::kNameKey), "");
     // No file for the agent there: every value absent but the version,
     // no address.
     ProgramInfo agent = ProgramInfo::agent();
-    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleName), "");
-    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kCFBundleVersion), ProgramInfo::buildVersion());
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kNameKey), "");
+    EXPECT_EQ(agent.objectForInfoDictionaryKey(ProgramInfo::kVersionKey), ProgramInfo::buildVersion());
     EXPECT_EQ(agent.appcastURL(), "");
 }
 

@@ -23,10 +23,10 @@ protected:
     {
         m_server.route(ProgramInfo::kAppcastPath, LoopbackHTTPServer::ok(appcastDocument(appcastItem("1.0", "Sat, 07 Jun 2008 12:00:00 +0000"))));
         m_scheduler = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(m_desktop), ProgramInfo(Value::Dictionary{
-            {ProgramInfo::kCFBundleName, Value("VelmoraBG")},
-            {ProgramInfo::kCFBundleVersion, Value("1.0")},
-            {ProgramInfo::kCFBundleShortVersionString, Value("1.0 (100)")},
-            {ProgramInfo::kVLUpdateHost, Value(m_server.hostAndPort())}}));
+            {ProgramInfo::kNameKey, Value("VelmoraBG")},
+            {ProgramInfo::kVersionKey, Value("1.0")},
+            {ProgramInfo::kShortVersionKey, Value("1.0 (100)")},
+            {ProgramInfo::kUpdateHostKey, Value(m_server.hostAndPort())}}));
     }
     // The pane writes the shared domain from its own process.
     void paneSetsDailyChecks(bool on)
