@@ -49,7 +49,7 @@ bool Agent::start()
     }
 
     // An older generation must be gone before our first observer exists.
-    LegacyAgentStopper::stopAtStartup();
+    LegacyAgentStopper::stopAtStartup(m_platform);
 
     m_updateChecker = std::make_unique<TimedUpdateChecker>(TimedUpdateChecker::Services::of(m_platform));
 

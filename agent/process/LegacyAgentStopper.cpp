@@ -1,7 +1,6 @@
 #include "agent/process/LegacyAgentStopper.h"
 
 #include "agent/process/ProcessInformer.h"
-#include "platform/Platform.h"
 #include "shared/loginitems/AutostartSynchronizer.h"
 
 namespace velmora {
@@ -12,9 +11,9 @@ namespace {
 constexpr const char* kOldAgentName = "velmorabg";
 } // namespace
 
-void LegacyAgentStopper::stopAtStartup()
+void LegacyAgentStopper::stopAtStartup(Platform& platform)
 {
-    LegacyAgentStopper killer;
+    LegacyAgentStopper killer(platform);
     killer.stopIfRunning();
 }
 
@@ -26,22 +25,22 @@ void LegacyAgentStopper::stopIfRunning()
 
 bool LegacyAgentStopper::legacyAgentIsRunning()
 {
-    return ProcessInformer::pidOfProcessNamed(kOldAgentName).has_value();
+    return ProcessInformer::pidOfProcessNamed(m_platform.processManager(), kOldAgentName).has_value();
 }
 
 void LegacyAgentStopper::stopLegacyAgent()
 {
-    if (const auto pid = ProcessInformer::pidOfProcessNamed(kOldAgentName))
-        Platform::current().processManager().sendQuit(*pid); // a failed send changes nothing below
+    if (const auto pid = ProcessInformer::pidOfProcessNamed(m_platform.processManager(), kOldAgentName))
+        m_platform.processManager().sendQuit(*pid); // a failed send changes nothing below
 
     auto path = legacyLoginItemPath();
     if (path && !path->empty())
-        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(false, *path);
+        AutostartSynchronizer::of(m_platform).setLaunchesAtLogin(false, *path);
 }
 
 std::optional<std::string> LegacyAgentStopper::legacyLoginItemPath()
 {
-    return AutostartSynchronizer::of(Platform::current()).pathOfAutostartEntryNamed(kOldAgentName);
+    return AutostartSynchronizer::of(m_platform).pathOfAutostartEntryNamed(kOldAgentName);
 }
 
 } // namespace velmora

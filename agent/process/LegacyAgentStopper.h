@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <optional>
 #include <string>
 
@@ -9,8 +11,11 @@ namespace velmora {
 // it off the login items, so two agents never snap at once.
 class LegacyAgentStopper {
 public:
+    // `platform` is not owned and must outlive the stopper.
+    explicit LegacyAgentStopper(Platform& platform) : m_platform(platform) { }
+
     // The start-up run: a fresh instance, used once.
-    static void stopAtStartup();
+    static void stopAtStartup(Platform& platform);
 
     void stopIfRunning();
     // Whether a process of the older agent's name runs now.
@@ -20,6 +25,9 @@ public:
     void stopLegacyAgent();
     // The normalised path of the older agent's login item; nothing when absent.
     std::optional<std::string> legacyLoginItemPath();
+
+private:
+    Platform& m_platform;
 };
 
 } // namespace velmora

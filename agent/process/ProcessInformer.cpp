@@ -1,21 +1,20 @@
 #include "agent/process/ProcessInformer.h"
 
-#include "platform/Platform.h"
 
 namespace velmora {
 
-std::optional<ProcessRecord> ProcessInformer::processNamed(const std::string& name)
+std::optional<ProcessRecord> ProcessInformer::processNamed(ProcessManager& processes, const std::string& name)
 {
-    for (auto& process : Platform::current().processManager().processes()) {
+    for (auto& process : processes.processes()) {
         if (process.name == name)
             return std::move(process);
     }
     return std::nullopt;
 }
 
-std::optional<pid_t> ProcessInformer::pidOfProcessNamed(const std::string& name)
+std::optional<pid_t> ProcessInformer::pidOfProcessNamed(ProcessManager& processes, const std::string& name)
 {
-    auto process = processNamed(name);
+    auto process = processNamed(processes, name);
     if (!process)
         return std::nullopt;
     return process->pid;

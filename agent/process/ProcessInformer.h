@@ -15,9 +15,9 @@ public:
 
     // The first process, in the process manager's order, whose name equals
     // `name` exactly (case-sensitive); nothing when none does.
-    static std::optional<ProcessRecord> processNamed(const std::string& name);
+    static std::optional<ProcessRecord> processNamed(ProcessManager& processes, const std::string& name);
     // That process's identifier; nothing when none runs.
-    static std::optional<pid_t> pidOfProcessNamed(const std::string& name);
+    static std::optional<pid_t> pidOfProcessNamed(ProcessManager& processes, const std::string& name);
 };
 
 } // namespace velmora

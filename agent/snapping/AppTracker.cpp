@@ -185,7 +185,7 @@ void AppTracker::loadSessionDialogProcesses()
     // Most of the time none runs: they come up when the screen locks or the
     // user logs out, and are then followed as launched applications.
     for (const char* name : kSessionDialogProcessNames) {
-        const std::optional<pid_t> pid = ProcessInformer::pidOfProcessNamed(name);
+        const std::optional<pid_t> pid = ProcessInformer::pidOfProcessNamed(m_platform.processManager(), name);
         if (pid && !addObserverForAppWithPID(*pid))
             logMessage(std::string("couldn't add ") + name);
     }

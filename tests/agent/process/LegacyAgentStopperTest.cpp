@@ -39,7 +39,7 @@ TEST_F(LegacyAgentStopperTest, StopsARunningOldAgentOnceAndRemovesItsLoginItem)
     desktop.addProcess("VelmoraBG");
     pid_t old = desktop.addProcess("velmorabg");
 
-    LegacyAgentStopper::stopAtStartup();
+    LegacyAgentStopper::stopAtStartup(desktop);
 
     EXPECT_THAT(desktop.quitRequests(), ElementsAre(old));
     EXPECT_EQ(loginItems(), Value(Value::Array {entry("/Applications/Velmora.settingsPane/Contents/Resources/VelmoraBG.app")}));
@@ -50,7 +50,7 @@ TEST_F(LegacyAgentStopperTest, LeavesEverythingAloneWhenNoOldAgentRuns)
     desktop.addProcess("VelmoraBG"); // the current agent differs in case
     const Value before = loginItems();
 
-    LegacyAgentStopper::stopAtStartup();
+    LegacyAgentStopper::stopAtStartup(desktop);
 
     EXPECT_THAT(desktop.quitRequests(), IsEmpty());
     EXPECT_EQ(loginItems(), before);
@@ -61,7 +61,7 @@ TEST_F(LegacyAgentStopperTest, StoppingWithoutALoginItemOnlySendsTheQuit)
     test::writeStoredValue(store, "loginwindow", "AutoLaunchedApplicationDictionary", Value::Array {entry("/Applications/Other.app")});
     pid_t old = desktop.addProcess("velmorabg");
 
-    LegacyAgentStopper killer;
+    LegacyAgentStopper killer(desktop);
     EXPECT_TRUE(killer.legacyAgentIsRunning());
     EXPECT_EQ(killer.legacyLoginItemPath(), std::nullopt);
     killer.stopLegacyAgent();

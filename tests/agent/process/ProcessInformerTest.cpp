@@ -15,14 +15,14 @@ TEST(ProcessInformerTest, FindsTheFirstProcessWithExactlyThatName)
     pid_t first = desktop.addProcess("kscreenlocker_greet", "/usr/libexec/kscreenlocker_greet");
     desktop.addProcess("kscreenlocker_greet", "/elsewhere/kscreenlocker_greet");
 
-    auto info = ProcessInformer::processNamed("kscreenlocker_greet");
+    auto info = ProcessInformer::processNamed(desktop.processManager(), "kscreenlocker_greet");
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->pid, first);
     EXPECT_EQ(info->path, "/usr/libexec/kscreenlocker_greet");
-    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("kscreenlocker_greet"), first);
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed(desktop.processManager(), "kscreenlocker_greet"), first);
 
-    EXPECT_FALSE(ProcessInformer::processNamed("kscreenlocker").has_value());
-    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("KSCREENLOCKER_GREET"), std::nullopt);
+    EXPECT_FALSE(ProcessInformer::processNamed(desktop.processManager(), "kscreenlocker").has_value());
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed(desktop.processManager(), "KSCREENLOCKER_GREET"), std::nullopt);
 }
 
 TEST(ProcessInformerTest, AQuitProcessIsNoLongerFound)
@@ -31,7 +31,7 @@ TEST(ProcessInformerTest, AQuitProcessIsNoLongerFound)
     ScopedPlatform scoped(desktop);
     pid_t pid = desktop.addProcess("velmorabg");
     desktop.removeProcess(pid);
-    EXPECT_EQ(ProcessInformer::pidOfProcessNamed("velmorabg"), std::nullopt);
+    EXPECT_EQ(ProcessInformer::pidOfProcessNamed(desktop.processManager(), "velmorabg"), std::nullopt);
 }
 
 } // namespace
