@@ -22,7 +22,7 @@ void SettingsPane::didSelect()
 {
     animateMouse();
     m_agentController->setupUI();
-    BrowserVersionWarning::warnNeedSafariUpdate();
+    BrowserVersionWarning(Platform::current().alerts(), Platform::current().workspace()).warnIfUpgradeNeeded();
     m_ignoredApplicationsController->updateUI();
     m_pulsingButtonStart = Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [this] { startAnimatingPulsingButton(); });
 }
