@@ -44,7 +44,9 @@ void name(Gtk::Widget& widget, const std::string& accessibleName)
 
 } // namespace
 
-SettingsWindow::SettingsWindow(SettingsPane& pane) : m_pane(pane)
+SettingsWindow::SettingsWindow(SettingsPane& pane)
+    : m_pane(pane)
+    , m_testButton(pane.platform().localNotificationCenter(), pane.platform().runLoop(), _("Test Dialog"))
 {
     set_title(kTitle);
     set_border_width(18);

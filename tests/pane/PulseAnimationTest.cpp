@@ -59,10 +59,10 @@ TEST_F(PulseAnimationTest, BrightnessMapsOntoTheGradientFromDarkRedToTheLightCol
 
 TEST_F(PulseAnimationTest, FollowsThePaneStartingAndStoppingAndRedrawsWhilePulsing)
 {
-    PulseAnimation animation;
+    PulseAnimation animation{desktop.localNotificationCenter(), desktop.runLoop()};
     int frames = 0;
     animation.onFrame = [&] { ++frames; };
-    SettingsPane pane;
+    SettingsPane pane{desktop};
 
     // A tenth of a second after the pane is selected, written out rather
     // than read back from the pane, so that a changed delay fails here.

@@ -38,7 +38,7 @@ TEST(GtkSettingsWindowTest, TheFeedbackFieldShowsTheMailLinkOnEveryShowingAndIts
     ASSERT_TRUE(gtkReady()) << "no X display: run through run-desktop-tests.sh";
     sim::SimDesktop desktop;
     ScopedPlatform scoped(desktop);
-    SettingsPane pane;
+    SettingsPane pane(desktop);
     SettingsWindow window(pane);
     Gtk::Entry* field = findEntry(window);
     ASSERT_NE(field, nullptr);
