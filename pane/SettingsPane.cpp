@@ -8,7 +8,7 @@ namespace velmora {
 SettingsPane::SettingsPane(Platform& platform)
     : m_platform(platform)
     , m_agentController(std::make_unique<AgentController>(AgentController::Services::of(platform), this))
-    , m_ignoredApplicationsController(std::make_unique<IgnoredApplicationsController>(*m_agentController))
+    , m_ignoredApplicationsController(std::make_unique<IgnoredApplicationsController>(*m_agentController, platform.applicationFinder()))
 {
 }
 

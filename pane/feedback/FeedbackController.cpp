@@ -66,7 +66,14 @@ constexpr const char* kTemplates = N_(
 
 FeedbackController::Services FeedbackController::Services::of(Platform& platform)
 {
-    return Services{.settings = platform.standardUserDefaults(), .runLoop = platform.runLoop(), .alerts = platform.alerts()};
+    return Services{
+        .settings = platform.standardUserDefaults(),
+        .runLoop = platform.runLoop(),
+        .alerts = platform.alerts(),
+        .screens = platform.screens(),
+        .accessibility = platform.accessibility(),
+        .pane = platform.paneServices(),
+    };
 }
 
 // static
@@ -271,7 +278,7 @@ void FeedbackController::startProfilerThread()
     std::promise<std::optional<std::string>> promise;
     m_profile = promise.get_future();
     m_profilerThread = std::thread(
-        [promise = std::move(promise), snapshot = SystemProfile::Snapshot::take()]() mutable {
+        [promise = std::move(promise), snapshot = SystemProfile::Snapshot::take(m_services.settings, m_services.screens, m_services.accessibility, m_services.pane)]() mutable {
             promise.set_value(SystemProfile::collect(snapshot));
         });
     m_profilePoll = m_services.runLoop.scheduleTimer(kProfilePollInterval, TimerRepeats::Yes, [this] { pollProfiler(); });

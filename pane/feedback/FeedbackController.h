@@ -17,8 +17,10 @@
 
 namespace velmora {
 
+class Accessibility;
 class FeedbackWindow;
 class HttpTransfer;
+class PaneServices;
 class Platform;
 class ProgramSettings;
 class RunLoop;
@@ -54,6 +56,10 @@ public:
         ProgramSettings& settings;
         RunLoop& runLoop;
         AlertService& alerts;
+        // Read for the system profile.
+        Screens& screens;
+        Accessibility& accessibility;
+        PaneServices& pane;
 
         static Services of(Platform& platform);
     };
