@@ -263,7 +263,7 @@ void SettingsWindow::followOutsideChanges()
         m_settingsMonitor = Gio::File::create_for_path(path)->monitor_file();
         m_settingsMonitor->signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_settings_file_changed));
     } catch (const Glib::Error& error) {
-        logMessage("the settings window will not follow changes to " + path + ": " + error.what());
+        m_pane.platform().systemLog().log("the settings window will not follow changes to " + path + ": " + error.what());
     }
     m_accessibilityPoll = Glib::signal_timeout().connect([this] {
         controller().followAccessibilityStatus();
