@@ -1,15 +1,14 @@
 #include "pane/AgentClient.h"
 
-#include "platform/Platform.h" // logMessage
-
 #include <algorithm>
 
 namespace velmora {
 
-AgentClient::AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel)
+AgentClient::AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel, SystemLog& log)
     : m_settings(settings)
     , m_runLoop(runLoop)
     , m_channel(channel)
+    , m_log(log)
 {
 }
 
@@ -97,7 +96,7 @@ void AgentClient::agentAppeared()
     m_versionRequests.push_back(m_channel.requestVersion([this](std::optional<std::string> version) {
         if (!version || *version == currentVersionString())
             return;
-        logMessage("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
+        m_log.log("the running agent is version " + *version + ", this is " + currentVersionString() + ": it is told to quit");
         sendQuitOrder();
     }));
 }

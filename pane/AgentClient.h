@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ProgramSettings.h"
 #include "platform/RunLoop.h"
+#include "platform/SystemLog.h"
 
 #include <memory>
 #include <string>
@@ -32,7 +33,7 @@ public:
     static constexpr const char* kCurrentVersionKey = "currentVersion";
 
     // The services are the process's and outlive this client.
-    AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel);
+    AgentClient(ProgramSettings& settings, RunLoop& runLoop, AgentChannel& channel, SystemLog& log);
     ~AgentClient() override = default;
 
     bool hasLoaded() const { return m_hasLoaded; }
@@ -84,6 +85,7 @@ protected:
     ProgramSettings& programSettings() { return m_settings; }
     RunLoop& runLoop() { return m_runLoop; }
     AgentChannel& channel() { return m_channel; }
+    SystemLog& systemLog() { return m_log; }
 
 private:
     // The program took its name: it runs. Outside a query, a program of
@@ -95,6 +97,7 @@ private:
     ProgramSettings& m_settings;
     RunLoop& m_runLoop;
     AgentChannel& m_channel;
+    SystemLog& m_log;
     bool m_hasLoaded{false};
     bool m_queryOnly{false};
     int m_failedPreferenceWrites{0};

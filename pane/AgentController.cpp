@@ -62,11 +62,12 @@ AgentController::Services AgentController::Services::of(Platform& platform)
         .accessibility = platform.accessibility(),
         .workspace = platform.workspace(),
         .application = platform.application(),
+        .log = platform.systemLog(),
     };
 }
 
 AgentController::AgentController(const Services& services, SettingsPane* settingsPane)
-    : AgentClient(services.settings, services.runLoop, services.channel)
+    : AgentClient(services.settings, services.runLoop, services.channel, services.log)
     , m_paneServices(services.pane)
     , m_accessibility(services.accessibility)
     , m_workspace(services.workspace)
@@ -284,7 +285,7 @@ void AgentController::startRunning()
     auto launched = m_paneServices.launchApplicationAtPath(path, {AgentExitStatus::kFailWithoutDesktopOption},
         [this](int waitStatus) { agentEnded(waitStatus); });
     if (!launched) {
-        logMessage("could not launch the agent at " + path);
+        systemLog().log("could not launch the agent at " + path);
         setAgentLaunchFailure(i18n::format(_("The agent, %s, is missing or cannot run. Reinstalling Velmora should bring it back."), path.c_str()));
         setShouldRun(false);
         return;
@@ -303,7 +304,7 @@ void AgentController::agentEnded(int waitStatus)
         return;
     m_awaitingAgentStart = false;
     const std::string why = AgentExitStatus::describe(waitStatus);
-    logMessage("the agent ended before it started watching: " + why);
+    systemLog().log("the agent ended before it started watching: " + why);
     // TRANSLATORS: %s says why, such as "it found no session bus (…)".
     setAgentLaunchFailure(i18n::format(_("The agent could not start watching: %s."), why.c_str()));
     setWaitingForResponse(false);

@@ -59,6 +59,7 @@ public:
         Accessibility& accessibility;
         Workspace& workspace;
         Application& application;
+        SystemLog& log;
 
         static Services of(Platform& platform);
     };

@@ -35,7 +35,7 @@ int AgentSwitchCommand::start()
     if (controller.isRunning()) {
         // An agent that announced itself only after an earlier start gave up
         // waiting has no login item yet.
-        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(true, controller.agentPath());
+        AutostartSynchronizer::of(m_pane.platform()).setLaunchesAtLogin(true, controller.agentPath());
         warnOfBuildFolderLoginItem(controller.agentPath());
         m_out << "running\n";
         return VelmoraCommand::kExitSuccess;
@@ -43,7 +43,7 @@ int AgentSwitchCommand::start()
     if (!checkCanRun())
         return VelmoraCommand::kExitRefused;
     const std::string agent = controller.agentPath();
-    if (!Platform::current().application().fileExists(agent)) {
+    if (!m_pane.platform().application().fileExists(agent)) {
         m_err << "velmora: " << i18n::format(_("the agent is not installed at %s"), agent.c_str()) << "\n";
         return VelmoraCommand::kExitRefused;
     }
@@ -74,7 +74,7 @@ void AgentSwitchCommand::warnOfBuildFolderLoginItem(const std::string& agent)
 {
     // CMake leaves its cache in every build folder and installs none.
     const std::filesystem::path folder = std::filesystem::path(agent).parent_path();
-    if (!Platform::current().application().fileExists((folder / "CMakeCache.txt").string()))
+    if (!m_pane.platform().application().fileExists((folder / "CMakeCache.txt").string()))
         return;
     m_err << "velmora: "
           << i18n::format(_("at login this starts the agent in the build folder %s, which stops working once that folder is "
@@ -90,7 +90,7 @@ int AgentSwitchCommand::stop()
     if (!controller.isRunning()) {
         // The switch is already off; a login entry left from an agent that
         // ended on its own would still start it at the next login.
-        AutostartSynchronizer::of(Platform::current()).setLaunchesAtLogin(false, controller.agentPath());
+        AutostartSynchronizer::of(m_pane.platform()).setLaunchesAtLogin(false, controller.agentPath());
         m_out << "not running\n";
         return VelmoraCommand::kExitSuccess;
     }
@@ -116,7 +116,7 @@ void AgentSwitchCommand::askStatus()
 bool AgentSwitchCommand::waitForAnswer(double timeout)
 {
     auto& controller = m_pane.agentController();
-    auto& loop = Platform::current().runLoop();
+    auto& loop = m_pane.platform().runLoop();
     const double deadline = loop.now() + timeout;
     bool timedOut = false;
     auto answered = controller.addObserver("waitingForResponse", [&](const std::string&) {

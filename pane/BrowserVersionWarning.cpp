@@ -1,20 +1,27 @@
 #include "pane/BrowserVersionWarning.h"
 
 #include "platform/Gettext.h"
-
-#include "platform/Platform.h"
+#include "platform/Workspace.h"
 
 #include <pugixml.hpp>
 
+#include <utility>
+
 namespace velmora {
 
-// static
-std::optional<std::string> BrowserVersionWarning::safariDisplayVersion(const std::filesystem::path& metainfoDirectory)
+BrowserVersionWarning::BrowserVersionWarning(AlertService& alerts, Workspace& workspace, std::filesystem::path metainfoDirectory)
+    : m_alerts(alerts)
+    , m_workspace(workspace)
+    , m_metainfoDirectory(std::move(metainfoDirectory))
+{
+}
+
+std::optional<std::string> BrowserVersionWarning::installedVersion() const
 {
     // Older packages install the same file under its former extension.
     for (const char* extension : {".metainfo.xml", ".appdata.xml"}) {
         pugi::xml_document document;
-        if (!document.load_file((metainfoDirectory / (std::string(kApplicationID) + extension)).c_str()))
+        if (!document.load_file((m_metainfoDirectory / (std::string(kApplicationID) + extension)).c_str()))
             continue;
         pugi::xml_attribute version = document.select_node("/component/releases/release[1]/@version").attribute();
         if (version)
@@ -24,10 +31,9 @@ std::optional<std::string> BrowserVersionWarning::safariDisplayVersion(const std
     return std::nullopt;
 }
 
-// static
-bool BrowserVersionWarning::needToUpgradeSafari(const std::filesystem::path& metainfoDirectory)
+bool BrowserVersionWarning::needsUpgrade() const
 {
-    auto version = safariDisplayVersion(metainfoDirectory);
+    auto version = installedVersion();
     return version && (*version == "4.0" || *version == "4.0.1");
 }
 
@@ -44,13 +50,12 @@ Alert BrowserVersionWarning::upgradeAlert()
         {_("Launch Software Update\u2026"), _("Not Now")}};
 }
 
-// static
-void BrowserVersionWarning::warnNeedSafariUpdate(const std::filesystem::path& metainfoDirectory)
+void BrowserVersionWarning::warnIfUpgradeNeeded() const
 {
-    if (!needToUpgradeSafari(metainfoDirectory))
+    if (!needsUpgrade())
         return;
-    if (Platform::current().alerts().runModal(upgradeAlert()) == 0)
-        Platform::current().workspace().openURL(kSoftwareUpdateURL);
+    if (m_alerts.runModal(upgradeAlert()) == 0)
+        m_workspace.openURL(kSoftwareUpdateURL);
 }
 
 } // namespace velmora

@@ -8,13 +8,14 @@
 
 namespace velmora {
 
+class Workspace;
+
 // Warns, each time the pane is shown, that an installed browser version is
 // known to misbehave with Velmora.
 //
-// The browser checked is "GNOME Web" (org.gnome.Epiphany). Its version is read the
-// way a bundle's display version is: from the application's installed
-// information file at a fixed place, here its AppStream metainfo, whose first
-// release is the installed one. Only the exact versions listed below warn.
+// The browser checked is "GNOME Web" (org.gnome.Epiphany). Its version is read
+// from its AppStream metainfo, whose first release is the installed one. Only
+// the exact versions listed below warn.
 class BrowserVersionWarning {
 public:
     static constexpr const char* kApplicationID = "org.gnome.Epiphany";
@@ -23,16 +24,25 @@ public:
     // The software centre opens on the browser's page, with its update.
     static constexpr const char* kSoftwareUpdateURL = "appstream://org.gnome.Epiphany";
 
+    // `alerts` and `workspace` outlive the warning; `metainfoDirectory` is
+    // where the browser's information file is looked for.
+    BrowserVersionWarning(AlertService& alerts, Workspace& workspace, std::filesystem::path metainfoDirectory = kMetainfoDirectory);
+
     // The installed browser's version; nothing when it is not installed or
-    // its information cannot be read. `metainfoDirectory` is for tests.
-    static std::optional<std::string> safariDisplayVersion(const std::filesystem::path& metainfoDirectory = kMetainfoDirectory);
+    // its information cannot be read.
+    std::optional<std::string> installedVersion() const;
     // True only for the versions "4.0" and "4.0.1", exactly.
-    static bool needToUpgradeSafari(const std::filesystem::path& metainfoDirectory = kMetainfoDirectory);
+    bool needsUpgrade() const;
     // Asks, when needed, whether to open the software updater, and opens it
     // if the user agrees (without checking that it opened).
-    static void warnNeedSafariUpdate(const std::filesystem::path& metainfoDirectory = kMetainfoDirectory);
+    void warnIfUpgradeNeeded() const;
 
     static Alert upgradeAlert();
+
+private:
+    AlertService& m_alerts;
+    Workspace& m_workspace;
+    std::filesystem::path m_metainfoDirectory;
 };
 
 } // namespace velmora

@@ -80,7 +80,7 @@ int IgnoreListCommand::list()
 
 int IgnoreListCommand::add(const std::string& name)
 {
-    auto& finder = Platform::current().applicationFinder();
+    auto& finder = m_pane.platform().applicationFinder();
     std::optional<std::string> path;
     if (finder.isApplicationAtPath(name))
         path = name;

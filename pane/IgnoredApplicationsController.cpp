@@ -1,6 +1,6 @@
 #include "pane/IgnoredApplicationsController.h"
 
-#include "platform/Platform.h"
+#include "platform/ApplicationFinder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,8 +31,9 @@ bool isImmutable(const std::string& entry)
 
 } // namespace
 
-IgnoredApplicationsController::IgnoredApplicationsController(AgentSettingsWriter& prefsSetter)
+IgnoredApplicationsController::IgnoredApplicationsController(AgentSettingsWriter& prefsSetter, ApplicationFinder& finder)
     : m_prefsSetter(prefsSetter)
+    , m_finder(finder)
 {
 }
 
@@ -87,19 +88,18 @@ Value::Dictionary IgnoredApplicationsController::rowForEntry(const std::string& 
 
 Value::Dictionary IgnoredApplicationsController::buildRowForEntry(const std::string& entry) const
 {
-    auto& finder = Platform::current().applicationFinder();
-    auto path = finder.pathForApplicationWithIdentifier(entry);
+    auto path = m_finder.pathForApplicationWithIdentifier(entry);
     if (!path)
-        path = finder.fullPathForApplication(entry);
+        path = m_finder.fullPathForApplication(entry);
     if (!path || path->empty())
         return {};
-    const std::string name = finder.displayNameAtPath(*path);
+    const std::string name = m_finder.displayNameAtPath(*path);
     return {
         {kEntry, entry},
         {kPath, *path},
         {kApplicationName, name},
         {kLowercaseApplicationName, lowercase(name)},
-        {kIcon, finder.iconForFile(*path)},
+        {kIcon, m_finder.iconForFile(*path)},
     };
 }
 
@@ -223,10 +223,9 @@ bool IgnoredApplicationsController::addAppWithPath(const std::string& path, Valu
 
 std::optional<std::string> IgnoredApplicationsController::entryForPath(const std::string& path)
 {
-    auto& finder = Platform::current().applicationFinder();
-    if (!finder.isApplicationAtPath(path))
+    if (!m_finder.isApplicationAtPath(path))
         return std::nullopt;
-    std::string entry = finder.applicationIdentifierAtPath(path);
+    std::string entry = m_finder.applicationIdentifierAtPath(path);
     // What the settings file cannot hold would make the write fail.
     if (entry.empty() || !VelmoraPreferences::isStorableText(entry))
         return std::nullopt;

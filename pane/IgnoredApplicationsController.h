@@ -14,6 +14,8 @@
 
 namespace velmora {
 
+class ApplicationFinder;
+
 // The editor of the applications the agent leaves alone: the rows of its
 // table, adding applications by path, removing the selected one, and the
 // one-line summary. Reaches the preferences only through `prefsSetter`, so
@@ -42,8 +44,9 @@ public:
 
     static constexpr int kNoSelection = -1;
 
-    // `prefsSetter` (not owned) outlives the controller.
-    explicit IgnoredApplicationsController(AgentSettingsWriter& prefsSetter);
+    // `prefsSetter` and `finder` (not owned) outlive the controller; the
+    // finder resolves entries to installed applications.
+    IgnoredApplicationsController(AgentSettingsWriter& prefsSetter, ApplicationFinder& finder);
 
     // Applications known to misbehave with the agent; always ignored, never removable.
     static const std::array<std::string, 3>& immutableApps();
@@ -106,6 +109,7 @@ private:
     void reloadData();
 
     AgentSettingsWriter& m_prefsSetter; // not owned
+    ApplicationFinder& m_finder;        // not owned
     std::map<std::string, Value::Dictionary> m_appInfoDictionaries;
     int m_selectedRow{kNoSelection};
     std::vector<Value::Dictionary> m_rows; // as last shown: the selection refers to them

@@ -1,7 +1,6 @@
 #include "pane/PulseAnimation.h"
 
 #include "pane/SettingsPane.h"
-#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,11 +22,10 @@ double mix(double from, double to, double fraction)
 
 } // namespace
 
-PulseAnimation::PulseAnimation()
+PulseAnimation::PulseAnimation(NotificationCenter& notifications, RunLoop& runLoop) : m_runLoop(runLoop)
 {
-    NotificationCenter& center = Platform::current().localNotificationCenter();
-    m_startObservation = center.addObserver(SettingsPane::kStartAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(true); });
-    m_stopObservation = center.addObserver(SettingsPane::kStopAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(false); });
+    m_startObservation = notifications.addObserver(SettingsPane::kStartAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(true); });
+    m_stopObservation = notifications.addObserver(SettingsPane::kStopAnimatingNotification, nullptr, [this](const Notification&) { setPulsing(false); });
 }
 
 PulseAnimation::~PulseAnimation() = default;
@@ -38,9 +36,8 @@ void PulseAnimation::setPulsing(bool pulsing)
         return;
     m_pulsing = pulsing;
     if (pulsing) {
-        RunLoop& loop = Platform::current().runLoop();
-        m_startTime = loop.now();
-        m_frameTimer = loop.scheduleTimer(kFrameInterval, TimerRepeats::Yes, [this] {
+        m_startTime = m_runLoop.now();
+        m_frameTimer = m_runLoop.scheduleTimer(kFrameInterval, TimerRepeats::Yes, [this] {
             if (onFrame)
                 onFrame();
         });
@@ -53,7 +50,7 @@ void PulseAnimation::setPulsing(bool pulsing)
 
 double PulseAnimation::elapsed() const
 {
-    return m_pulsing ? Platform::current().runLoop().now() - m_startTime : 0;
+    return m_pulsing ? m_runLoop.now() - m_startTime : 0;
 }
 
 // static

@@ -31,7 +31,9 @@ public:
     static constexpr double kDuration = 1.0;
     static constexpr double kFrameInterval = 1.0 / 30;
 
-    PulseAnimation();
+    // `notifications` (where the pane posts its start and stop) and
+    // `runLoop` outlive the animation.
+    PulseAnimation(NotificationCenter& notifications, RunLoop& runLoop);
     ~PulseAnimation();
     PulseAnimation(const PulseAnimation&) = delete;
     PulseAnimation& operator=(const PulseAnimation&) = delete;
@@ -56,6 +58,7 @@ public:
     static void mapPixels(uint8_t* data, int width, int height, int stride, const Color& light);
 
 private:
+    RunLoop& m_runLoop;
     bool m_pulsing{false};
     double m_startTime{0};
     std::unique_ptr<Timer> m_frameTimer;

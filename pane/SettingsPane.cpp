@@ -5,9 +5,10 @@
 
 namespace velmora {
 
-SettingsPane::SettingsPane()
-    : m_agentController(std::make_unique<AgentController>(AgentController::Services::of(Platform::current()), this))
-    , m_ignoredApplicationsController(std::make_unique<IgnoredApplicationsController>(*m_agentController))
+SettingsPane::SettingsPane(Platform& platform)
+    : m_platform(platform)
+    , m_agentController(std::make_unique<AgentController>(AgentController::Services::of(platform), this))
+    , m_ignoredApplicationsController(std::make_unique<IgnoredApplicationsController>(*m_agentController, platform.applicationFinder()))
 {
 }
 
@@ -22,19 +23,19 @@ void SettingsPane::didSelect()
 {
     animateMouse();
     m_agentController->setupUI();
-    BrowserVersionWarning::warnNeedSafariUpdate();
+    BrowserVersionWarning(m_platform.alerts(), m_platform.workspace()).warnIfUpgradeNeeded();
     m_ignoredApplicationsController->updateUI();
-    m_pulsingButtonStart = Platform::current().runLoop().performAfterDelay(kPulsingButtonDelay, [this] { startAnimatingPulsingButton(); });
+    m_pulsingButtonStart = m_platform.runLoop().performAfterDelay(kPulsingButtonDelay, [this] { startAnimatingPulsingButton(); });
 }
 
 void SettingsPane::didUnselect()
 {
-    Platform::current().localNotificationCenter().post(kStopAnimatingNotification, this);
+    m_platform.localNotificationCenter().post(kStopAnimatingNotification, this);
 }
 
 void SettingsPane::startAnimatingPulsingButton()
 {
-    Platform::current().localNotificationCenter().post(kStartAnimatingNotification, this);
+    m_platform.localNotificationCenter().post(kStartAnimatingNotification, this);
 }
 
 void SettingsPane::tabViewWillSelectTabViewItem()

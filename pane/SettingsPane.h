@@ -9,9 +9,10 @@
 namespace velmora {
 
 class PaneWindow;
+class Platform;
 
 // The pane itself: reacts to being shown and hidden and hands the work to
-// its controllers, which it owns.
+// its controllers, which it owns and builds on the desktop it is given.
 class SettingsPane {
 public:
     static constexpr const char* kStartAnimatingNotification = "com.brightfen.pulsingbutton.startAnimating";
@@ -19,11 +20,15 @@ public:
     // The pulsing starts once the pane has been drawn.
     static constexpr double kPulsingButtonDelay = 0.1;
 
-    SettingsPane();
+    // `platform` outlives the pane.
+    explicit SettingsPane(Platform& platform);
     ~SettingsPane();
     SettingsPane(const SettingsPane&) = delete;
     SettingsPane& operator=(const SettingsPane&) = delete;
 
+    // The desktop the pane was built on; whatever drives the pane (its
+    // window, the commands) takes its services from here.
+    Platform& platform() const { return m_platform; }
     AgentController& agentController() { return *m_agentController; }
     IgnoredApplicationsController& ignoredApplicationsController() { return *m_ignoredApplicationsController; }
 
@@ -41,6 +46,7 @@ public:
     void tabViewWillSelectTabViewItem();
 
 private:
+    Platform& m_platform;
     PaneWindow* m_window{nullptr};
     std::unique_ptr<AgentController> m_agentController;
     std::unique_ptr<IgnoredApplicationsController> m_ignoredApplicationsController;

@@ -191,7 +191,7 @@ VelmoraCommand::~VelmoraCommand()
 SettingsPane& VelmoraCommand::pane()
 {
     if (!m_pane) {
-        m_pane = std::make_unique<SettingsPane>();
+        m_pane = std::make_unique<SettingsPane>(Platform::current());
         m_pane->setWindow(this);
     }
     return *m_pane;

@@ -66,7 +66,15 @@ constexpr const char* kTemplates = N_(
 
 FeedbackController::Services FeedbackController::Services::of(Platform& platform)
 {
-    return Services{.settings = platform.standardUserDefaults(), .runLoop = platform.runLoop(), .alerts = platform.alerts()};
+    return Services{
+        .settings = platform.standardUserDefaults(),
+        .runLoop = platform.runLoop(),
+        .alerts = platform.alerts(),
+        .log = platform.systemLog(),
+        .screens = platform.screens(),
+        .accessibility = platform.accessibility(),
+        .pane = platform.paneServices(),
+    };
 }
 
 // static
@@ -81,13 +89,13 @@ std::optional<std::string> FeedbackController::configuredURL(ProgramSettings& se
 }
 
 // static
-std::optional<std::string> FeedbackController::postURL(ProgramSettings& settings)
+std::optional<std::string> FeedbackController::postURL(ProgramSettings& settings, SystemLog& log)
 {
     std::optional<std::string> url = configuredURL(settings);
     if (!url)
         return std::nullopt;
     if (HttpRequest::schemeOfURL(*url) != "https") {
-        logMessage("HXFeedbackURL refused: " + *url + " is not an https address, and a report is sent only encrypted");
+        log.log("HXFeedbackURL refused: " + *url + " is not an https address, and a report is sent only encrypted");
         return std::nullopt;
     }
     return url;
@@ -271,7 +279,7 @@ void FeedbackController::startProfilerThread()
     std::promise<std::optional<std::string>> promise;
     m_profile = promise.get_future();
     m_profilerThread = std::thread(
-        [promise = std::move(promise), snapshot = SystemProfile::Snapshot::take()]() mutable {
+        [promise = std::move(promise), snapshot = SystemProfile::Snapshot::take(m_services.settings, m_services.screens, m_services.accessibility, m_services.pane)]() mutable {
             promise.set_value(SystemProfile::collect(snapshot));
         });
     m_profilePoll = m_services.runLoop.scheduleTimer(kProfilePollInterval, TimerRepeats::Yes, [this] { pollProfiler(); });
@@ -309,11 +317,11 @@ Form FeedbackController::form(const std::optional<std::string>& systemProfile) c
 
 void FeedbackController::postFeedback(const std::optional<std::string>& systemProfile)
 {
-    std::optional<std::string> url = postURL(m_services.settings);
+    std::optional<std::string> url = postURL(m_services.settings, m_services.log);
     if (!url) {
         // The address was taken away (or made insecure) while the window was open.
         if (!configuredURL(m_services.settings))
-            logMessage("HXFeedbackURL not defined");
+            m_services.log.log("HXFeedbackURL not defined");
         sendingFailed(RequestError(HttpTransfer::kRequestErrorDomain, HttpTransfer::kRequestErrorBadUrl, "HXFeedbackURL not defined"));
         return;
     }
@@ -332,7 +340,7 @@ void FeedbackController::connectionDidFailWithError(HttpTransfer&, const Request
 
 void FeedbackController::sendingFailed(const RequestError& error)
 {
-    logMessage("-[HXFeedback connection:didFailWithError:" + error.description() + "]");
+    m_services.log.log("-[HXFeedback connection:didFailWithError:" + error.description() + "]");
     displayAlertMessage(_("An Error Occured"), _("There was a problem sending your feedback.  Please try again at another time"),
         AlertStyle::Informational);
 }

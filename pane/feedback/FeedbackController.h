@@ -17,11 +17,14 @@
 
 namespace velmora {
 
+class Accessibility;
 class FeedbackWindow;
 class HttpTransfer;
+class PaneServices;
 class Platform;
 class ProgramSettings;
 class RunLoop;
+class SystemLog;
 class Timer;
 
 // The feedback window's controller: an error report, a feature request or a
@@ -54,6 +57,11 @@ public:
         ProgramSettings& settings;
         RunLoop& runLoop;
         AlertService& alerts;
+        SystemLog& log;
+        // Read for the system profile.
+        Screens& screens;
+        Accessibility& accessibility;
+        PaneServices& pane;
 
         static Services of(Platform& platform);
     };
@@ -77,7 +85,7 @@ public:
     // The configured address when it is an https one: a report (message,
     // contact details, system profile) travels only encrypted. Nothing
     // otherwise; a refused address is logged with the reason.
-    static std::optional<std::string> postURL(ProgramSettings& settings);
+    static std::optional<std::string> postURL(ProgramSettings& settings, SystemLog& log);
 
     // A text of the strings table by key; the key itself when it lacks one.
     static std::string localizedString(const std::string& key);

@@ -2,7 +2,7 @@
 
 #include "pane/feedback/NetworkReachability.h"
 #include "platform/Gettext.h"
-#include "platform/Platform.h"
+#include "platform/SystemLog.h"
 
 namespace velmora {
 
@@ -18,10 +18,10 @@ void FeedbackOpener::show(const std::optional<std::string>& details)
 {
     std::optional<std::string> configured = FeedbackController::configuredURL(m_services.settings);
     if (!configured) {
-        logMessage("HXFeedbackURL not defined");
+        m_services.log.log("HXFeedbackURL not defined");
         return;
     }
-    std::optional<std::string> url = FeedbackController::postURL(m_services.settings);
+    std::optional<std::string> url = FeedbackController::postURL(m_services.settings, m_services.log);
     if (!url) {
         m_services.alerts.runModal(Alert{AlertStyle::Critical, FeedbackController::localizedString("Feedback Address Not Secure"),
             FeedbackController::stringWithFormat(FeedbackController::localizedString("Insecure Address Explanation"), *configured), {_("OK")}});

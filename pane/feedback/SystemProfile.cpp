@@ -1,6 +1,8 @@
 #include "pane/feedback/SystemProfile.h"
 
-#include "platform/Platform.h"
+#include "platform/Accessibility.h"
+#include "platform/PaneServices.h"
+#include "platform/ProgramSettings.h"
 #include "shared/preferences/VelmoraPreferences.h"
 #include "shared/update/ProgramInfo.h"
 
@@ -73,15 +75,14 @@ std::string displayServer(const SystemProfile::Snapshot& snapshot)
 } // namespace
 
 // static
-SystemProfile::Snapshot SystemProfile::Snapshot::take()
+SystemProfile::Snapshot SystemProfile::Snapshot::take(ProgramSettings& settings, Screens& screens, Accessibility& accessibility, PaneServices& pane)
 {
-    Platform& platform = Platform::current();
     Snapshot snapshot;
     snapshot.velmoraVersion = ProgramInfo::pane().objectForInfoDictionaryKey(ProgramInfo::kVersionKey);
-    snapshot.settings = platform.standardUserDefaults().persistentDomainForName(VelmoraPreferences::kDomain).value_or(Value::Dictionary{});
-    snapshot.screens = platform.screens().screens();
-    snapshot.accessibilityEnabled = platform.accessibility().isAPIEnabled();
-    snapshot.toolkitVersionNumber = platform.paneServices().toolkitVersionNumber();
+    snapshot.settings = settings.persistentDomainForName(VelmoraPreferences::kDomain).value_or(Value::Dictionary{});
+    snapshot.screens = screens.screens();
+    snapshot.accessibilityEnabled = accessibility.isAPIEnabled();
+    snapshot.toolkitVersionNumber = pane.toolkitVersionNumber();
     snapshot.curlVersion = curl_version_info(CURLVERSION_NOW)->version;
     snapshot.currentDesktop = environmentValue("XDG_CURRENT_DESKTOP");
     snapshot.sessionType = environmentValue("XDG_SESSION_TYPE");

@@ -10,6 +10,10 @@
 
 namespace velmora {
 
+class Accessibility;
+class PaneServices;
+class ProgramSettings;
+
 // The summary of the machine a feedback report may carry: distribution,
 // kernel, processor and memory, desktop and session type, display server,
 // screens and scale, whether the accessibility bus is on, toolkit versions,
@@ -31,8 +35,8 @@ public:
         std::string waylandDisplay;     // $WAYLAND_DISPLAY
         std::string x11Display;         // $DISPLAY
 
-        // Main thread only: reads the installed platform and the environment.
-        static Snapshot take();
+        // Main thread only: reads these desktop services and the environment.
+        static Snapshot take(ProgramSettings& settings, Screens& screens, Accessibility& accessibility, PaneServices& pane);
     };
 
     // One field of the system's os-release by its key ("PRETTY_NAME"); ""

@@ -2,7 +2,9 @@
 
 namespace velmora {
 
-PulsingButton::PulsingButton(const Glib::ustring& label) : Gtk::Button(label)
+PulsingButton::PulsingButton(NotificationCenter& notifications, RunLoop& runLoop, const Glib::ustring& label)
+    : Gtk::Button(label)
+    , m_animation(notifications, runLoop)
 {
     // Called on every frame of the pulse, and once more when it stops.
     m_animation.onFrame = [this] {

@@ -12,7 +12,8 @@ namespace velmora {
 // theme's own.
 class PulsingButton final : public Gtk::Button {
 public:
-    explicit PulsingButton(const Glib::ustring& label);
+    // `notifications` and `runLoop` outlive the button (see PulseAnimation).
+    PulsingButton(NotificationCenter& notifications, RunLoop& runLoop, const Glib::ustring& label);
 
     bool pulsing() const { return m_animation.pulsing(); }
 

@@ -44,7 +44,9 @@ void name(Gtk::Widget& widget, const std::string& accessibleName)
 
 } // namespace
 
-SettingsWindow::SettingsWindow(SettingsPane& pane) : m_pane(pane)
+SettingsWindow::SettingsWindow(SettingsPane& pane)
+    : m_pane(pane)
+    , m_testButton(pane.platform().localNotificationCenter(), pane.platform().runLoop(), _("Test Dialog"))
 {
     set_title(kTitle);
     set_border_width(18);
@@ -261,7 +263,7 @@ void SettingsWindow::followOutsideChanges()
         m_settingsMonitor = Gio::File::create_for_path(path)->monitor_file();
         m_settingsMonitor->signal_changed().connect(sigc::mem_fun(*this, &SettingsWindow::on_settings_file_changed));
     } catch (const Glib::Error& error) {
-        logMessage("the settings window will not follow changes to " + path + ": " + error.what());
+        m_pane.platform().systemLog().log("the settings window will not follow changes to " + path + ": " + error.what());
     }
     m_accessibilityPoll = Glib::signal_timeout().connect([this] {
         controller().followAccessibilityStatus();
@@ -381,7 +383,7 @@ void SettingsWindow::on_updates_clicked()
 {
     if (!m_checker) {
         const ProgramInfo pane = ProgramInfo::pane();
-        Platform& platform = Platform::current();
+        Platform& platform = m_pane.platform();
         m_checker = std::make_unique<UpdateChecker>(
             UpdateChecker::Services{.localCenter = platform.localNotificationCenter(), .alerts = m_alerts, .workspace = platform.workspace()}, pane);
         m_checker->setAppcastURL(pane.appcastURL());
@@ -430,7 +432,7 @@ void SettingsWindow::showWithoutNestedLoop(std::unique_ptr<Gtk::MessageDialog>& 
 
 void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const GdkEventButton*)
 {
-    if (!Platform::current().workspace().openURL(controller().feedbackMailLink()))
+    if (!m_pane.platform().workspace().openURL(controller().feedbackMailLink()))
         showNotice(_("Velmora could not start a mail"),
             i18n::format(_("No mail program is set to open it. The address is %s"), AgentController::kFeedbackAddress));
 }
@@ -438,7 +440,7 @@ void SettingsWindow::on_feedback_link_icon_pressed(Gtk::EntryIconPosition, const
 void SettingsWindow::on_feedback_clicked()
 {
     if (!m_feedback) {
-        m_feedback = std::make_unique<FeedbackOpener>(FeedbackController::Services::of(Platform::current()),
+        m_feedback = std::make_unique<FeedbackOpener>(FeedbackController::Services::of(m_pane.platform()),
             [this](FeedbackController& controller) { return std::make_unique<GtkFeedbackWindow>(controller, this); });
     }
     m_feedback->show();

@@ -124,7 +124,7 @@ private:
     Gtk::Button m_ignoredButton{_("Ignored Applications…")};
     Gtk::Separator m_separator;
     Gtk::Box m_actions{Gtk::ORIENTATION_HORIZONTAL, 6};
-    PulsingButton m_testButton{_("Test Dialog")};
+    PulsingButton m_testButton;
     Gtk::Button m_updatesButton{_("Check for Updates")};
     Gtk::Button m_helpButton{_("Help")};
     Gtk::Button m_websiteButton{_("Web Site")};

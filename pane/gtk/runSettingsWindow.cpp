@@ -35,8 +35,9 @@ int runSettingsWindow(int argc, char** argv, const std::function<std::unique_ptr
     std::unique_ptr<ScopedPlatform> scoped = desktop ? std::make_unique<ScopedPlatform>(*desktop) : nullptr;
 
     // The update check's offer closes when the program loses the front.
-    GtkFocusLossNotifier focusLoss(Platform::current().localNotificationCenter());
-    SettingsPane pane;
+    Platform& platform = Platform::current();
+    GtkFocusLossNotifier focusLoss(platform.localNotificationCenter());
+    SettingsPane pane(platform);
     std::unique_ptr<SettingsWindow> window;
     application->signal_activate().connect([&] {
         if (!window) {

@@ -167,6 +167,8 @@ TEST_F(AgentControllerTest, AnAgentThatCannotBeLaunchedLeavesTheSwitchOffWithout
         EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
         EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
         EXPECT_NE(controller().agentLaunchFailure().find(agent), std::string::npos) << controller().agentLaunchFailure();
+        ASSERT_FALSE(desktop.logLines().empty());
+        EXPECT_EQ(desktop.logLines().back(), "could not launch the agent at " + agent);
     }
     // Each failure is announced, the second after the first was cleared.
     EXPECT_EQ(recorded().size(), 3u);
@@ -198,6 +200,9 @@ TEST_F(AgentControllerTest, AnAgentThatEndsBeforeAnnouncingItselfLeavesTheSwitch
         EXPECT_FALSE(controller().waitingForResponse());
         EXPECT_TRUE(controller().canRun()) << "the switch can be tried again";
         EXPECT_NE(controller().agentLaunchFailure().find(why), std::string::npos) << controller().agentLaunchFailure();
+        ASSERT_FALSE(desktop.logLines().empty());
+        const std::string& logged = desktop.logLines().back();
+        EXPECT_TRUE(logged.starts_with("the agent ended before it started watching: ") && logged.find(why) != std::string::npos) << logged;
         EXPECT_FALSE(AutostartSynchronizer::of(desktop).launchesAtLogin(agent));
     }
 

@@ -24,45 +24,45 @@ protected:
     size_t warnings() { return m_desktop.alerts().shown().size(); }
 
     sim::SimDesktop m_desktop;
-    ScopedPlatform m_scoped{m_desktop};
     test::TemporaryDirectory m_directory;
     fs::path m_dir{m_directory.path()};
+    BrowserVersionWarning m_warning{m_desktop.alerts(), m_desktop.workspace(), m_dir};
 };
 
 TEST_F(BrowserVersionWarningTest, ReadsTheInstalledReleaseFromEitherFileName)
 {
-    EXPECT_EQ(BrowserVersionWarning::safariDisplayVersion(m_dir), std::nullopt) << "not installed";
+    EXPECT_EQ(m_warning.installedVersion(), std::nullopt) << "not installed";
 
     install("<release version=\"4.0.1\"/><release version=\"3.2.3\"/>", ".appdata.xml");
-    EXPECT_EQ(BrowserVersionWarning::safariDisplayVersion(m_dir), "4.0.1");
+    EXPECT_EQ(m_warning.installedVersion(), "4.0.1");
 
     install("<release version=\"45.2\"/><release version=\"4.0\"/>");
-    EXPECT_EQ(BrowserVersionWarning::safariDisplayVersion(m_dir), "45.2") << "the current file name wins";
+    EXPECT_EQ(m_warning.installedVersion(), "45.2") << "the current file name wins";
 
     install("");
-    EXPECT_EQ(BrowserVersionWarning::safariDisplayVersion(m_dir), std::nullopt) << "no releases listed";
+    EXPECT_EQ(m_warning.installedVersion(), std::nullopt) << "no releases listed";
 
     std::ofstream(m_dir / "org.gnome.Epiphany.metainfo.xml") << "<component><releases><release";
-    EXPECT_EQ(BrowserVersionWarning::safariDisplayVersion(m_dir), "4.0.1") << "an unreadable file is passed over";
+    EXPECT_EQ(m_warning.installedVersion(), "4.0.1") << "an unreadable file is passed over";
 }
 
 TEST_F(BrowserVersionWarningTest, WarnsForTheListedVersionsOnlyAndAtEverySelection)
 {
     for (const char* quiet : {"4.0.2", "3.2.3", "4.0.10", "4", "4.0 "}) {
         installVersion(quiet);
-        BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
+        m_warning.warnIfUpgradeNeeded();
         EXPECT_EQ(warnings(), 0u) << quiet;
     }
     for (const char* bad : {"4.0", "4.0.1"}) {
         installVersion(bad);
         m_desktop.alerts().clear();
-        BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
-        BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
+        m_warning.warnIfUpgradeNeeded();
+        m_warning.warnIfUpgradeNeeded();
         EXPECT_EQ(warnings(), 2u) << bad;
     }
     fs::remove_all(m_dir);
     m_desktop.alerts().clear();
-    BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
+    m_warning.warnIfUpgradeNeeded();
     EXPECT_EQ(warnings(), 0u) << "nothing installed, no warning";
 }
 
@@ -70,10 +70,10 @@ TEST_F(BrowserVersionWarningTest, TheDefaultButtonOpensTheUpdaterAndNotNowNothin
 {
     installVersion("4.0");
     m_desktop.alerts().answerNextWith(1);
-    BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
+    m_warning.warnIfUpgradeNeeded();
     EXPECT_TRUE(m_desktop.openedURLs().empty());
 
-    BrowserVersionWarning::warnNeedSafariUpdate(m_dir);
+    m_warning.warnIfUpgradeNeeded();
     EXPECT_EQ(m_desktop.openedURLs(), std::vector<std::string>{BrowserVersionWarning::kSoftwareUpdateURL});
 
     const Alert& alert = m_desktop.alerts().shown().back().alert;

@@ -62,7 +62,7 @@ protected:
     }
 
     AgentController prefs{AgentController::Services::of(desktop)};
-    Table table{prefs};
+    Table table{prefs, desktop.applicationFinder()};
     std::vector<std::string> changes;
 
 private:

@@ -20,8 +20,9 @@ void expectColor(const PulseAnimation::Color& actual, const PulseAnimation::Colo
 
 class PulseAnimationTest : public ::testing::Test {
 protected:
+    // Not installed: the pane and the animation reach the desktop only
+    // through what they are given, so a lookup of the installed one aborts.
     sim::SimDesktop desktop;
-    ScopedPlatform scoped{desktop};
 };
 
 TEST_F(PulseAnimationTest, TheLightColourSwingsFromWhiteToLightRedAndBackEveryTwoSeconds)
@@ -59,10 +60,10 @@ TEST_F(PulseAnimationTest, BrightnessMapsOntoTheGradientFromDarkRedToTheLightCol
 
 TEST_F(PulseAnimationTest, FollowsThePaneStartingAndStoppingAndRedrawsWhilePulsing)
 {
-    PulseAnimation animation;
+    PulseAnimation animation{desktop.localNotificationCenter(), desktop.runLoop()};
     int frames = 0;
     animation.onFrame = [&] { ++frames; };
-    SettingsPane pane;
+    SettingsPane pane{desktop};
 
     // A tenth of a second after the pane is selected, written out rather
     // than read back from the pane, so that a changed delay fails here.

@@ -29,7 +29,7 @@ protected:
         void activateAndOrderFront() override { ++raised; }
         int raised{0};
     } window;
-    SettingsPane pane;
+    SettingsPane pane{desktop};
 };
 
 } // namespace velmora::scenes

@@ -51,7 +51,7 @@ TEST(VersionAgreementTest, ThePaneTheAgentTheReportsAndTheUpdateChecksNameOneVer
             {"the agent's information", ProgramInfo::agent().objectForInfoDictionaryKey(ProgramInfo::kVersionKey)},
             {"the daily check's version", dailyCheck.checker().versionString()},
             {"the daily check's shown version", dailyCheck.checker().displayVersionString()},
-            {"a feedback report's profile", SystemProfile::Snapshot::take().velmoraVersion},
+            {"a feedback report's profile", SystemProfile::Snapshot::take(desktop.standardUserDefaults(), desktop.screens(), desktop.accessibility(), desktop.paneServices()).velmoraVersion},
         };
         EXPECT_FALSE(version.empty());
         for (const auto& [reader, value] : readers)

@@ -95,7 +95,7 @@ protected:
         m_desktop.standardUserDefaults().synchronize();
     }
     FeedbackController* controller() { return m_opener.controller(); }
-    std::optional<std::string> postURL() { return FeedbackController::postURL(m_desktop.standardUserDefaults()); }
+    std::optional<std::string> postURL() { return FeedbackController::postURL(m_desktop.standardUserDefaults(), m_desktop.systemLog()); }
     const std::vector<sim::SimAlertService::ShownAlert>& alerts() { return m_desktop.alerts().shown(); }
 
     // Sends the open report and waits, in bounded real time, for the result.

@@ -1,5 +1,7 @@
 #include "pane/feedback/SystemProfile.h"
 
+#include "platform/sim/SimDesktop.h"
+#include "shared/preferences/VelmoraPreferences.h"
 #include "support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +84,24 @@ TEST_F(SystemProfileCollectTest, MissingFilesReadAsUnknownAndStrayBytesDropThePr
 
     m_sources.osInfo = osRelease({{"PRETTY_NAME", "Broken \xff\xfe Linux"}});
     EXPECT_EQ(SystemProfile::collect(m_snapshot, m_sources), std::nullopt);
+}
+
+TEST(SystemProfileSnapshotTest, ReadsTheDesktopThroughTheServicesItIsGiven)
+{
+    // Not installed: a read of the installed desktop would abort.
+    sim::SimDesktop desktop;
+    desktop.standardUserDefaults().setPersistentDomain({{"playsSoundOnMove", false}}, VelmoraPreferences::kDomain);
+    desktop.setScreens({Screen{{{0, 0}, {2560, 1440}}, 1.5f}});
+    desktop.setAPIEnabled(false);
+    desktop.paneServices().setToolkitVersionNumber(324);
+
+    auto snapshot = SystemProfile::Snapshot::take(desktop.standardUserDefaults(), desktop.screens(), desktop.accessibility(), desktop.paneServices());
+    EXPECT_EQ(snapshot.settings, (Value::Dictionary{{"playsSoundOnMove", false}}));
+    ASSERT_EQ(snapshot.screens.size(), 1u);
+    EXPECT_EQ(snapshot.screens[0].frame, (Rect{{0, 0}, {2560, 1440}}));
+    EXPECT_EQ(snapshot.screens[0].scaleFactor, 1.5f);
+    EXPECT_FALSE(snapshot.accessibilityEnabled);
+    EXPECT_EQ(snapshot.toolkitVersionNumber, 324);
 }
 
 } // namespace
