@@ -180,12 +180,18 @@ GVariant* ShellExtensionPointer::call(const char* method, GVariant* parameters, 
         m_troubleReported = false;
         return reply;
     }
-    if (!std::exchange(m_troubleReported, true)) {
-        gchar* remote = error ? g_dbus_error_get_remote_error(error.get()) : nullptr;
-        m_log.log(std::string("GNOME Shell's Velmora extension did not answer (") + method + ": " +
-                  (remote ? remote : error.message()) + "); the next request tries again.");
-        g_free(remote);
-    }
+    gchar* remote = error ? g_dbus_error_get_remote_error(error.get()) : nullptr;
+    const std::string why = remote ? remote : error.message();
+    g_free(remote);
+    // The bus answers for a peer that has left it (the shell ended or
+    // restarted): the name's watch says so in its own line.
+    const bool left = error
+        && (g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY)
+            || g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN)
+            || g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER));
+    if (!left && !std::exchange(m_troubleReported, true))
+        m_log.log(std::string("GNOME Shell's Velmora extension did not answer (") + method + ": " + why
+                  + "); the next request tries again.");
     return nullptr;
 }
 
