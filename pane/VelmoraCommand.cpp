@@ -274,7 +274,7 @@ int VelmoraCommand::run(const std::vector<std::string>& arguments)
     if (ignoreRemoveCommand->parsed())
         return IgnoreListCommand(pane(), m_out, m_err).remove(name);
     if (checkCommand->parsed()) {
-        auto result = CheckForUpdatesCommand::run();
+        auto result = CheckForUpdatesCommand::run(pane().platform());
         (result.exitCode == CheckForUpdatesCommand::kExitFailure ? m_err : m_out) << result.text;
         return result.exitCode;
     }

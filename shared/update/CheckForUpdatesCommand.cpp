@@ -46,13 +46,12 @@ constexpr double kReaperMargin = 5.0;
 } // namespace
 
 // static
-CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(const ProgramInfo& paneInfo, double timeoutInterval)
+CheckForUpdatesCommand::Result CheckForUpdatesCommand::run(Platform& platform, const ProgramInfo& paneInfo, double timeoutInterval)
 {
-    RunLoop& runLoop = Platform::current().runLoop();
+    RunLoop& runLoop = platform.runLoop();
     TranscriptAlerts alerts;
     StopWhenFinished delegate(runLoop);
 
-    Platform& platform = Platform::current();
     UpdateChecker checker({.localCenter = platform.localNotificationCenter(), .alerts = alerts, .workspace = platform.workspace()}, paneInfo);
     checker.setAppcastURL(paneInfo.appcastURL());
     checker.setVersionString(paneInfo.objectForInfoDictionaryKey(ProgramInfo::kVersionKey));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Platform.h"
 #include "shared/update/ProgramInfo.h"
 #include "shared/update/UpdateFeed.h"
 
@@ -24,7 +25,8 @@ public:
     // `paneInfo`), running the installed platform's run loop until the check
     // ends: up to date (0), a newer version with its release-notes address
     // (10), or the failure (1). Never waits much longer than `timeoutInterval`.
-    static Result run(const ProgramInfo& paneInfo = ProgramInfo::pane(), double timeoutInterval = UpdateFeed::kTimeoutInterval);
+    static Result run(Platform& platform, const ProgramInfo& paneInfo = ProgramInfo::pane(),
+                      double timeoutInterval = UpdateFeed::kTimeoutInterval);
 };
 
 } // namespace velmora
